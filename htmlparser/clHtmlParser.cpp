@@ -1,0 +1,384 @@
+#include "htmlparser/clHtmlParser.h"
+
+#include <array>
+
+namespace larkspan {
+
+namespace {
+
+// A byte from 129 to 254 starts a double-byte character (GBK) together with
+// the byte after it.
+inline bool IsLeadByte(unsigned char C) { return C >= 129 && C <= 254; }
+
+// Whether the byte at End starts a character, given that the byte at Begin
+// does (BeginIsStart) or is the second byte of one. Only the lead bytes right
+// before End are looked at: after any other byte a new character starts.
+bool CharStartsAt(const unsigned char* Bytes, size_t Begin, size_t End, bool BeginIsStart) {
+  size_t Leads = 0;
+  while (End - Leads > Begin && IsLeadByte(Bytes[End - Leads - 1])) ++Leads;
+  if (End - Leads > Begin) return Leads % 2 == 0;  // a non-lead byte precedes the run
+  return BeginIsStart ? Leads % 2 == 0 : Leads % 2 == 1;
+}
+
+// Bytes the scanner itself acts on outside comments.
+constexpr bool IsScannerByte(unsigned char C) { return C == '<' || C == '>' || C == '/'; }
+
+// Releases the per-parse table stack however the scan ends.
+struct TOpenTablesGuard {
+  std::unique_ptr<TclHtmlTagStack>& Tables;
+  ~TOpenTablesGuard() { Tables.reset(); }
+};
+
+}  // namespace
+
+TclHtmlParser::TclHtmlParser(TComponent* AOwner) : TComponent(AOwner) {
+  InitLeafTags(LeafTagNames);
+}
+
+TclHtmlParser::~TclHtmlParser() = default;
+
+void TclHtmlParser::Parse(const std::vector<std::string>& Lines) {
+  size_t Size = 0;
+  for (const auto& Line : Lines) Size += Line.size() + 2;
+  std::string Text;
+  Text.reserve(Size);
+  for (const auto& Line : Lines) {
+    Text += Line;
+    Text += "\r\n";
+  }
+  Parse(Text);
+}
+
+void TclHtmlParser::Parse(const std::string& Text) {
+  ClearResults();
+  if (Text.empty()) return;
+  Scan(Text);
+  ExtractHeadInfo();
+}
+
+void TclHtmlParser::Scan(const std::string& Text) {
+  bool InTag = false;
+  bool IsClosing = false;
+  bool InComment = false;
+  std::string TagText;
+  std::string PendingText;
+  int TagStart = 1;
+  TclHtmlTagStack NestStack;
+  TclTagLexemChecker Checker;
+  OpenTables = std::make_unique<TclHtmlTagStack>();
+  TOpenTablesGuard Guard{OpenTables};
+  ActiveLink = nullptr;
+  InitLexems(&Checker);
+
+  // Byte classes for the fast path: a byte that is neither a lexeme byte
+  // (after folding) nor one the scanner acts on only extends the tag text or
+  // the pending text, and resets every lexeme match.
+  std::array<bool, 256> Plain{};
+  std::array<bool, 256> InertInComment{};
+  for (int C = 0; C < 256; ++C) {
+    const bool Lexem = Checker.IsLexemByte(LowerAscii(static_cast<unsigned char>(C)));
+    InertInComment[C] = !Lexem;
+    Plain[C] = !Lexem && !IsScannerByte(static_cast<unsigned char>(C));
+  }
+
+  const auto* Bytes = reinterpret_cast<const unsigned char*>(Text.data());
+  const size_t N = Text.size();
+  // Character starts are tracked incrementally: PrevIsStart tells whether the
+  // byte before K starts a character, CurIsStart whether byte K does.
+  bool PrevIsStart = false;
+  bool CurIsStart = true;
+  size_t K = 0;
+  while (K < N) {
+    const auto& Skippable = InComment ? InertInComment : Plain;
+    if (Skippable[Bytes[K]]) {
+      size_t J = K + 1;
+      while (J < N && Skippable[Bytes[J]]) ++J;
+      Checker.ResetMatches();
+      if (!InComment) {
+        if (InTag)
+          TagText.append(Text, K, J - K);
+        else if (TextWanted())
+          PendingText.append(Text, K, J - K);
+      }
+      PrevIsStart = CharStartsAt(Bytes, K, J - 1, CurIsStart);
+      CurIsStart = !(PrevIsStart && IsLeadByte(Bytes[J - 1]));
+      K = J;
+      continue;
+    }
+
+    const unsigned char C = Bytes[K];
+    const int I = static_cast<int>(K) + 1;  // 1-based index of C
+    const int Answer = Checker.CheckChar(LowerAscii(C));
+    if (Answer == 1 && !InComment) {
+      TagText.push_back(static_cast<char>(C));
+      InComment = true;
+      ProcessTag(TagText, NestStack.Top(), I, TagStart + 1);
+      InTag = false;
+      IsClosing = false;
+    } else if (Answer == 2) {
+      InComment = false;
+      if (IncludeClosingTags) {
+        TclHtmlTag* Owner = NestStack.IsEmpty() ? nullptr : NestStack.Top()->OwnerTag;
+        const int LexemLength =
+            static_cast<int>(Checker.CloseLexems[static_cast<size_t>(Checker.MatchedIndex)]
+                                 .first.size());
+        CreateTag(TagText, std::string(), Owner, I - LexemLength + 1)->IsEndTag = true;
+      }
+    }
+
+    if (!InComment) {
+      const bool PrevIsByte = K > 0 && PrevIsStart;  // the byte before is a whole character
+      switch (C) {
+        case '/':
+          if (InTag) {
+            if (PrevIsByte && Bytes[K - 1] == '<')
+              IsClosing = true;
+            else if (K + 1 < N && Bytes[K + 1] != '>')
+              TagText.push_back('/');
+          } else if (TextWanted()) {
+            PendingText.push_back('/');
+          }
+          break;
+        case '<':
+          if (!InTag) {
+            TagText.clear();
+            TagStart = I;
+            InTag = true;
+            if (TextWanted() && !PendingText.empty()) {
+              ProcessText(PendingText, NestStack.Top(), I - static_cast<int>(PendingText.size()));
+              PendingText.clear();
+            }
+          }
+          break;
+        case '>':
+          if (InTag) {
+            if (IsClosing) {
+              TclHtmlTag* Owner = nullptr;
+              if (!NestStack.IsEmpty()) {
+                Owner = NestStack.Top()->OwnerTag;
+                if (SameText(NestStack.Top()->TagName, TagText)) {
+                  NestStack.Pop();
+                  if (OpenTables && !OpenTables->IsEmpty() && SameText(TagText, "table"))
+                    OpenTables->Pop();
+                }
+              }
+              if (SameText(TagText, "a")) ActiveLink = nullptr;
+              if (IncludeClosingTags) {
+                CreateTag(TagText, std::string(), Owner,
+                          I - static_cast<int>(TagText.size()) - 2)
+                    ->IsEndTag = true;
+              }
+            } else if (TagsWanted()) {
+              const bool Leaf = (PrevIsByte && Bytes[K - 1] == '/') || IsLeafTag(TagText);
+              TclHtmlTag* Tag = ProcessTag(TagText, NestStack.Top(), I, TagStart + 1);
+              if (Leaf) {
+                if (Tag && SameText(Tag->TagName, "a")) ActiveLink = nullptr;
+              } else if (Tag) {
+                NestStack.Push(Tag);
+              }
+            }
+            InTag = false;
+            IsClosing = false;
+            TagText.clear();
+            TagStart = I;
+          }
+          break;
+        default:
+          if (InTag)
+            TagText.push_back(static_cast<char>(C));
+          else if (TextWanted())
+            PendingText.push_back(static_cast<char>(C));
+          break;
+      }
+    }
+    PrevIsStart = CurIsStart;
+    CurIsStart = !(CurIsStart && IsLeadByte(C));
+    ++K;
+  }
+  // Whatever is still pending (an unfinished tag, unflushed text, an open
+  // comment) is dropped; the guard releases OpenTables.
+}
+
+TclHtmlTag* TclHtmlParser::ProcessText(std::string_view Text, TclHtmlTag* Owner, int Pos) {
+  auto* Tag = new TclHtmlTag(std::string(), std::string(Text), Owner, this);
+  AppendTag(Tag);
+  if (ActiveLink) ActiveLink->LinkTags.Add(Tag);
+  Tag->ContentPos = Pos;
+  const bool InCell = AddToOpenCell(Tag);
+  Tag->IsTextNode = true;
+  DoParseTag(Tag);
+  if (InCell && OpenTables && !OpenTables->IsEmpty()) {
+    auto* Table = static_cast<TclHtmlTable*>(OpenTables->Top());
+    TclHtmlTableRow* Row = Table->TableRows.Last();
+    DoParseTableCellTag(Table, Row, Row ? Row->RowCells.Last() : nullptr, Tag);
+  }
+  return Tag;
+}
+
+TclHtmlTag* TclHtmlParser::ProcessTag(std::string_view TagText, TclHtmlTag* Owner, int EndPos,
+                                      int NamePos) {
+  if (TagText.empty()) return nullptr;
+  size_t NameLength = 0;
+  while (NameLength < TagText.size() &&
+         CharClass(static_cast<unsigned char>(TagText[NameLength])) == 0)
+    ++NameLength;
+  TclHtmlTag* Tag =
+      CreateTag(TagText.substr(0, NameLength), StripLineBreaks(TagText), Owner, EndPos + 1);
+  if (ActiveLink) ActiveLink->LinkTags.Add(Tag);
+  Tag->FinishParse(TagText.substr(NameLength), NamePos + static_cast<int>(NameLength));
+  return Tag;
+}
+
+TclHtmlTag* TclHtmlParser::CreateTag(std::string_view Name, std::string Source,
+                                     TclHtmlTag* Owner, int Pos) {
+  std::string TagName(Name);
+  TclHtmlTag* Tag;
+  auto Is = [&](std::string_view Known) { return SameText(Name, Known); };
+  if (Is("a"))
+    Tag = new TclHtmlLink(std::move(TagName), std::move(Source), Owner, this);
+  else if (Is("img"))
+    Tag = new TclHtmlImage(std::move(TagName), std::move(Source), Owner, this);
+  else if (Is("td") || Is("th"))
+    Tag = new TclHtmlTableCell(std::move(TagName), std::move(Source), Owner, this);
+  else if (Is("tr"))
+    Tag = new TclHtmlTableRow(std::move(TagName), std::move(Source), Owner, this);
+  else if (Is("table"))
+    Tag = new TclHtmlTable(std::move(TagName), std::move(Source), Owner, this);
+  else if (Is("form"))
+    Tag = new TclHtmlForm(std::move(TagName), std::move(Source), Owner, this);
+  else if (Is("frame") || Is("iframe"))
+    Tag = new TclHtmlFrame(std::move(TagName), std::move(Source), Owner, this);
+  else if (Is("meta"))
+    Tag = new TclHtmlMetaTag(std::move(TagName), std::move(Source), Owner, this);
+  else
+    Tag = new TclHtmlTag(std::move(TagName), std::move(Source), Owner, this);
+  AppendTag(Tag);
+  Tag->ContentPos = Pos;
+  return Tag;
+}
+
+void TclHtmlParser::InitLexems(TclTagLexemChecker* Checker) { Checker->AddLexemPair("<!--", "-->"); }
+
+void TclHtmlParser::InitLeafTags(std::vector<std::string>& Names) {
+  Names = {"br", "input", "select", "textarea", "frame", "iframe", "img", "!doctype", "link"};
+}
+
+bool TclHtmlParser::IsLeafTag(std::string_view TagText) const {
+  if (TagText.empty()) return true;
+  size_t End = 0;
+  while (End < TagText.size() && CharClass(static_cast<unsigned char>(TagText[End])) == 0) ++End;
+  size_t Begin = 0;
+  while (Begin < End && static_cast<unsigned char>(TagText[Begin]) <= ' ') ++Begin;
+  while (End > Begin && static_cast<unsigned char>(TagText[End - 1]) <= ' ') --End;
+  const std::string_view Name = TagText.substr(Begin, End - Begin);
+  for (const auto& Leaf : LeafTagNames) {
+    if (SameText(Leaf, Name)) return true;
+  }
+  return false;
+}
+
+void TclHtmlParser::ClearResults() {
+  ActiveLink = nullptr;  // it is about to be destroyed
+  ParsedTags.Clear();
+  ParsedForms.Clear();
+  ParsedLinks.Clear();
+  ParsedImages.Clear();
+  ParsedTables.Clear();
+  ParsedFrames.Clear();
+  ParsedMetaTags.Clear();
+  PageTitle.clear();
+  PageAuthor.clear();
+  PageDescription.clear();
+  PageKeywords.clear();
+}
+
+TclHtmlAttribute* TclHtmlParser::NewAttribute(TclHtmlTag* Tag, std::string_view Name,
+                                              std::string_view Value, int Pos) {
+  auto* Attribute = new TclHtmlAttribute(std::string(Name), std::string(Value));
+  Attribute->ValuePos = Value.empty() ? 0 : Pos;
+  Tag->AddAttribute(Attribute);
+  DoParseAttribute(Tag, Attribute);
+  return Attribute;
+}
+
+void TclHtmlParser::AppendTag(TclHtmlTag* Tag) {
+  std::unique_ptr<TclHtmlTag> Owned(Tag);
+  TclHtmlTag* Previous = ParsedTags.Last();
+  ParsedTags.Add(Tag);
+  Owned.release();
+  if (Previous) Previous->FollowingTag = Tag;
+}
+
+bool TclHtmlParser::AddToOpenCell(TclHtmlTag* Tag) {
+  if (!OpenTables || OpenTables->IsEmpty()) return false;
+  auto* Table = static_cast<TclHtmlTable*>(OpenTables->Top());
+  TclHtmlTableRow* Row = Table->TableRows.Last();
+  if (!Row) return false;
+  TclHtmlTableCell* Cell = Row->RowCells.Last();
+  if (!Cell) return false;
+  Cell->CellTags.Add(Tag);
+  return true;
+}
+
+void TclHtmlParser::AttachFormControl(TclHtmlTag* Control, TclHtmlTag* Candidate) {
+  while (Candidate && !dynamic_cast<TclHtmlForm*>(Candidate)) Candidate = Candidate->OwnerTag;
+  if (!Candidate) return;
+  auto* Form = static_cast<TclHtmlForm*>(Candidate);
+  Form->FormControls.Add(Control);
+  DoParseFormControl(Form, Control);
+}
+
+void TclHtmlParser::ExtractHeadInfo() {
+  TclHtmlTag* Title = ParsedTags.FindTag("title");
+  if (Title && Title->FollowingTag && Title->FollowingTag->IsTextNode)
+    PageTitle = Title->FollowingTag->ContentText();
+  if (TclHtmlTag* Meta = ParsedMetaTags.FindTagWithAttr("meta", "name", nullptr, "author"))
+    PageAuthor = Meta->AttributeValue("content");
+  if (TclHtmlTag* Meta = ParsedMetaTags.FindTagWithAttr("meta", "name", nullptr, "description"))
+    PageDescription = Meta->AttributeValue("content");
+  if (TclHtmlTag* Meta = ParsedMetaTags.FindTagWithAttr("meta", "name", nullptr, "keywords"))
+    PageKeywords = Meta->AttributeValue("content");
+}
+
+// ---------------------------------------------------------------- dispatchers
+
+void TclHtmlParser::DoParseTag(TclHtmlTag* ATag) {
+  if (OnParseTag) OnParseTag(this, ATag);
+}
+void TclHtmlParser::DoParseAttribute(TclHtmlTag* ATag, TclHtmlAttribute* Attribute) {
+  if (OnParseAttribute) OnParseAttribute(this, ATag, Attribute);
+}
+void TclHtmlParser::DoParseForm(TclHtmlForm* AForm) {
+  if (OnParseForm) OnParseForm(this, AForm);
+}
+void TclHtmlParser::DoParseLink(TclHtmlLink* ALink) {
+  if (OnParseLink) OnParseLink(this, ALink);
+}
+void TclHtmlParser::DoParseFrame(TclHtmlFrame* AFrame) {
+  if (OnParseFrame) OnParseFrame(this, AFrame);
+}
+void TclHtmlParser::DoParseImage(TclHtmlImage* AImage) {
+  if (OnParseImage) OnParseImage(this, AImage);
+}
+void TclHtmlParser::DoParseFormControl(TclHtmlForm* AForm, TclHtmlTag* AControl) {
+  if (OnParseFormControl) OnParseFormControl(this, AForm, AControl);
+}
+void TclHtmlParser::DoParseTable(TclHtmlTable* ATable) {
+  if (OnParseTable) OnParseTable(this, ATable);
+}
+void TclHtmlParser::DoParseTableRow(TclHtmlTable* ATable, TclHtmlTableRow* ARow) {
+  if (OnParseTableRow) OnParseTableRow(this, ATable, ARow);
+}
+void TclHtmlParser::DoParseTableCell(TclHtmlTable* ATable, TclHtmlTableRow* ARow,
+                                     TclHtmlTableCell* ACell) {
+  if (OnParseTableCell) OnParseTableCell(this, ATable, ARow, ACell);
+}
+void TclHtmlParser::DoParseTableCellTag(TclHtmlTable* ATable, TclHtmlTableRow* ARow,
+                                        TclHtmlTableCell* ACell, TclHtmlTag* ATag) {
+  if (OnParseTableCellTag) OnParseTableCellTag(this, ATable, ARow, ACell, ATag);
+}
+void TclHtmlParser::DoParseMetaTag(TclHtmlMetaTag* ATag) {
+  if (OnParseMetaTag) OnParseMetaTag(this, ATag);
+}
+
+}  // namespace larkspan

@@ -1,0 +1,204 @@
+#include "htmlparser/clHtmlTags.h"
+
+#include <stdexcept>
+
+#include "htmlparser/clHtmlLexem.h"
+#include "htmlparser/clHtmlParser.h"
+
+namespace larkspan {
+
+// ---------------------------------------------------------------- TclHtmlTagList
+
+TclHtmlTag* TclHtmlTagList::Items(int Index) const {
+  if (Index < 0 || Index >= Count()) throw std::out_of_range("tag list index out of range");
+  return FItems[static_cast<size_t>(Index)];
+}
+
+void TclHtmlTagList::Clear() {
+  if (OwnsItems) {
+    for (TclHtmlTag* Tag : FItems) delete Tag;
+  }
+  FItems.clear();
+}
+
+int TclHtmlTagList::IndexOf(const TclHtmlTag* Tag) const {
+  for (size_t I = 0; I < FItems.size(); ++I) {
+    if (FItems[I] == Tag) return static_cast<int>(I);
+  }
+  return -1;
+}
+
+namespace {
+
+size_t SearchStart(const TclHtmlTagList& List, const TclHtmlTag* StartTag) {
+  if (!StartTag) return 0;
+  int Index = List.IndexOf(StartTag);
+  return Index < 0 ? 0 : static_cast<size_t>(Index);
+}
+
+}  // namespace
+
+TclHtmlTag* TclHtmlTagList::FindTag(std::string_view Name, const TclHtmlTag* StartTag) const {
+  for (size_t I = SearchStart(*this, StartTag); I < FItems.size(); ++I) {
+    if (SameText(FItems[I]->TagName, Name)) return FItems[I];
+  }
+  return nullptr;
+}
+
+TclHtmlTag* TclHtmlTagList::FindTagWithAttr(std::string_view Name, std::string_view AttrName,
+                                            const TclHtmlTag* StartTag,
+                                            std::string_view AttrValue) const {
+  for (size_t I = SearchStart(*this, StartTag); I < FItems.size(); ++I) {
+    TclHtmlTag* Tag = FItems[I];
+    if (!SameText(Tag->TagName, Name)) continue;
+    const TclHtmlAttribute* Attr = Tag->FindAttribute(AttrName);
+    if (Attr && SameText(Attr->AttrValue, AttrValue)) return Tag;
+  }
+  return nullptr;
+}
+
+// ---------------------------------------------------------------- TclHtmlTag
+
+TclHtmlTag::TclHtmlTag(std::string ATagName, std::string ASourceText, TclHtmlTag* AOwnerTag,
+                       TclHtmlParser* AOwnerParser)
+    : TagName(std::move(ATagName)),
+      OwnerTag(AOwnerTag),
+      OwnerParser(AOwnerParser),
+      SourceText(std::move(ASourceText)) {}
+
+TclHtmlTag::~TclHtmlTag() = default;
+
+void TclHtmlTag::AddAttribute(TclHtmlAttribute* Attribute) {
+  FAttributes.emplace_back(Attribute);
+  Attribute->OwnerTag = this;
+}
+
+TclHtmlAttribute* TclHtmlTag::AttributeAt(int Index) const {
+  if (Index < 0 || Index >= AttributeCount())
+    throw std::out_of_range("attribute index out of range");
+  return FAttributes[static_cast<size_t>(Index)].get();
+}
+
+TclHtmlAttribute* TclHtmlTag::FindAttribute(std::string_view Name) const {
+  for (const auto& Attr : FAttributes) {
+    if (SameText(Attr->AttrName, Name)) return Attr.get();
+  }
+  return nullptr;
+}
+
+std::string TclHtmlTag::AttributeValue(std::string_view Name) const {
+  const TclHtmlAttribute* Attr = FindAttribute(Name);
+  return Attr ? Attr->AttrValue : std::string();
+}
+
+void TclHtmlTag::ClearAttributes() { FAttributes.clear(); }
+
+std::string TclHtmlTag::ContentText() const {
+  if (!IsTextNode && FollowingTag && FollowingTag->IsTextNode &&
+      FollowingTag->OwnerTag != OwnerTag)
+    return FollowingTag->ContentText();
+  return SourceText;
+}
+
+void TclHtmlTag::NotifyParsed() {
+  if (SameText(TagName, "input") || SameText(TagName, "select") || SameText(TagName, "textarea"))
+    OwnerParser->AttachFormControl(this, OwnerTag);
+}
+
+void TclHtmlTag::FinishParse(std::string_view Rest, int BasePos) {
+  TclHtmlParser* Parser = OwnerParser;
+  const bool IsContent = CountsAsCellContent();
+  TclHtmlTable* Table = nullptr;
+  bool IsCellContent = false;
+  if (IsContent && Parser->OpenTables && !Parser->OpenTables->IsEmpty()) {
+    Table = static_cast<TclHtmlTable*>(Parser->OpenTables->Top());
+    TclHtmlTableRow* Row = Table->TableRows.Last();
+    IsCellContent = Row && Row->RowCells.Last();
+  }
+  if (IsContent) Parser->AddToOpenCell(this);
+  RegisterTag();
+  Parser->ParseAttributes(this, Rest, BasePos);
+  Parser->DoParseTag(this);
+  NotifyParsed();
+  if (IsCellContent) {
+    // The table's last row and cell as they are now: a handler may have
+    // changed them since the tag joined its cell.
+    TclHtmlTableRow* Row = Table->TableRows.Last();
+    TclHtmlTableCell* Cell = Row ? Row->RowCells.Last() : nullptr;
+    Parser->DoParseTableCellTag(Table, Row, Cell, this);
+  }
+}
+
+// ---------------------------------------------------------------- typed tags
+
+void TclHtmlForm::RegisterTag() { OwnerParser->ParsedForms.Add(this); }
+void TclHtmlForm::NotifyParsed() {
+  TclHtmlTag::NotifyParsed();
+  OwnerParser->DoParseForm(this);
+}
+
+void TclHtmlLink::RegisterTag() {
+  OwnerParser->ParsedLinks.Add(this);
+  OwnerParser->ActiveLink = this;
+}
+void TclHtmlLink::NotifyParsed() {
+  TclHtmlTag::NotifyParsed();
+  OwnerParser->DoParseLink(this);
+}
+
+void TclHtmlFrame::RegisterTag() { OwnerParser->ParsedFrames.Add(this); }
+void TclHtmlFrame::NotifyParsed() {
+  TclHtmlTag::NotifyParsed();
+  OwnerParser->DoParseFrame(this);
+}
+
+void TclHtmlImage::RegisterTag() { OwnerParser->ParsedImages.Add(this); }
+void TclHtmlImage::NotifyParsed() {
+  TclHtmlTag::NotifyParsed();
+  OwnerParser->DoParseImage(this);
+}
+
+void TclHtmlTable::RegisterTag() {
+  OwnerParser->ParsedTables.Add(this);
+  if (OwnerParser->OpenTables) OwnerParser->OpenTables->Push(this);
+}
+void TclHtmlTable::NotifyParsed() {
+  TclHtmlTag::NotifyParsed();
+  OwnerParser->DoParseTable(this);
+}
+
+namespace {
+
+TclHtmlTable* TopTable(const TclHtmlParser* Parser) {
+  if (!Parser->OpenTables || Parser->OpenTables->IsEmpty()) return nullptr;
+  return static_cast<TclHtmlTable*>(Parser->OpenTables->Top());
+}
+
+}  // namespace
+
+void TclHtmlTableRow::RegisterTag() {
+  if (TclHtmlTable* Table = TopTable(OwnerParser)) Table->TableRows.Add(this);
+}
+void TclHtmlTableRow::NotifyParsed() {
+  TclHtmlTag::NotifyParsed();
+  if (TclHtmlTable* Table = TopTable(OwnerParser)) OwnerParser->DoParseTableRow(Table, this);
+}
+
+void TclHtmlTableCell::RegisterTag() {
+  TclHtmlTable* Table = TopTable(OwnerParser);
+  if (Table && Table->TableRows.Last()) Table->TableRows.Last()->RowCells.Add(this);
+}
+void TclHtmlTableCell::NotifyParsed() {
+  TclHtmlTag::NotifyParsed();
+  TclHtmlTable* Table = TopTable(OwnerParser);
+  if (Table && Table->TableRows.Last())
+    OwnerParser->DoParseTableCell(Table, Table->TableRows.Last(), this);
+}
+
+void TclHtmlMetaTag::RegisterTag() { OwnerParser->ParsedMetaTags.Add(this); }
+void TclHtmlMetaTag::NotifyParsed() {
+  TclHtmlTag::NotifyParsed();
+  OwnerParser->DoParseMetaTag(this);
+}
+
+}  // namespace larkspan

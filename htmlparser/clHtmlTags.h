@@ -1,0 +1,237 @@
+// The parser's object model: attributes, tags (one object per tag or run of
+// text), the eight typed tags and the tag lists.
+//
+// Ownership: every tag of a parse is owned by the parser's ParsedTags, every
+// attribute by its tag. All other lists (typed lists, the own lists of forms,
+// links, tables, rows and cells) only refer to tags. Tags and attributes live
+// until the next Parse, ClearResults or the parser's destruction.
+#ifndef LARKSPAN_HTMLPARSER_CLHTMLTAGS_H
+#define LARKSPAN_HTMLPARSER_CLHTMLTAGS_H
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace larkspan {
+
+class TclHtmlParser;
+class TclHtmlTag;
+class TclHtmlTableRow;
+class TclHtmlTableCell;
+
+// One attribute of one tag.
+class TclHtmlAttribute {
+ public:
+  TclHtmlAttribute(std::string AName, std::string AValue)
+      : AttrValue(std::move(AValue)), AttrName(std::move(AName)) {}
+
+  std::string AttrValue;  // without enclosing quotes; empty for a bare name
+  std::string AttrName;   // as written, letter case kept
+  TclHtmlTag* OwnerTag = nullptr;
+  int ValuePos = 0;  // 1-based byte index of the value's first byte; 0 when empty
+};
+
+// An ordered list of tags. When OwnsItems, Clear and the destructor destroy
+// the items. Add appends without any check.
+class TclHtmlTagList {
+ public:
+  explicit TclHtmlTagList(bool AOwnsItems = false) : OwnsItems(AOwnsItems) {}
+  ~TclHtmlTagList() { Clear(); }
+  TclHtmlTagList(const TclHtmlTagList&) = delete;
+  TclHtmlTagList& operator=(const TclHtmlTagList&) = delete;
+
+  int Count() const { return static_cast<int>(FItems.size()); }
+  // Throws std::out_of_range for an index outside 0 .. Count() - 1.
+  TclHtmlTag* Items(int Index) const;
+  int Add(TclHtmlTag* Tag) {
+    FItems.push_back(Tag);
+    return static_cast<int>(FItems.size()) - 1;
+  }
+  void Clear();
+  TclHtmlTag* Last() const { return FItems.empty() ? nullptr : FItems.back(); }
+  int IndexOf(const TclHtmlTag* Tag) const;
+
+  // The first item, from StartTag on (StartTag itself included; from the
+  // first item when StartTag is null or not listed), whose TagName equals
+  // Name ignoring case; null when none.
+  TclHtmlTag* FindTag(std::string_view Name, const TclHtmlTag* StartTag = nullptr) const;
+  // As FindTag, and the item's first attribute named AttrName must have the
+  // value AttrValue (both compared ignoring case).
+  TclHtmlTag* FindTagWithAttr(std::string_view Name, std::string_view AttrName,
+                              const TclHtmlTag* StartTag, std::string_view AttrValue) const;
+
+  const bool OwnsItems;
+
+ private:
+  std::vector<TclHtmlTag*> FItems;
+};
+
+// One tag or one run of text.
+class TclHtmlTag {
+ public:
+  TclHtmlTag(std::string ATagName, std::string ASourceText, TclHtmlTag* AOwnerTag,
+             TclHtmlParser* AOwnerParser);
+  virtual ~TclHtmlTag();
+  TclHtmlTag(const TclHtmlTag&) = delete;
+  TclHtmlTag& operator=(const TclHtmlTag&) = delete;
+
+  // Appends Attribute (taking ownership) and sets its OwnerTag.
+  void AddAttribute(TclHtmlAttribute* Attribute);
+  int AttributeCount() const { return static_cast<int>(FAttributes.size()); }
+  // Throws std::out_of_range for an index outside 0 .. AttributeCount() - 1.
+  TclHtmlAttribute* AttributeAt(int Index) const;
+  // The first attribute whose AttrName equals Name ignoring case, or null.
+  TclHtmlAttribute* FindAttribute(std::string_view Name) const;
+  // AttrValue of FindAttribute(Name), or the empty text.
+  std::string AttributeValue(std::string_view Name) const;
+  void ClearAttributes();
+
+  // The text right inside an element whose first content is text (the run
+  // that follows it at a deeper level); otherwise the own SourceText.
+  std::string ContentText() const;
+
+  // Records the new tag in the parser's structures. The base does nothing.
+  virtual void RegisterTag() {}
+  // Announces the tag once its attributes are known. The base attaches form
+  // controls to their form; the typed tags then raise their own event.
+  virtual void NotifyParsed();
+  // Whether the tag joins an open table cell. The base answers true.
+  virtual bool CountsAsCellContent() const { return true; }
+
+  // Completes a new element: cell membership, RegisterTag, attributes from
+  // Rest (whose first byte stands at BasePos in the page), OnParseTag,
+  // NotifyParsed, OnParseTableCellTag.
+  void FinishParse(std::string_view Rest, int BasePos);
+
+ private:
+  std::vector<std::unique_ptr<TclHtmlAttribute>> FAttributes;
+
+ public:
+  std::string TagName;  // as written; empty for a run of text
+  TclHtmlTag* OwnerTag;
+  bool IsTextNode = false;
+  TclHtmlParser* OwnerParser;
+  // The tag's text between "<" and ">" without TAB, CR, LF; the text of a run
+  // of text; empty for a closing tag object.
+  std::string SourceText;
+  TclHtmlTag* FollowingTag = nullptr;
+  bool IsEndTag = false;
+  int ContentPos = 0;  // 1-based byte index where the content begins
+};
+
+class TclHtmlForm : public TclHtmlTag {
+ public:
+  using TclHtmlTag::TclHtmlTag;
+  void RegisterTag() override;
+  void NotifyParsed() override;
+  TclHtmlTagList FormControls;  // its input, select and textarea tags
+};
+
+class TclHtmlLink : public TclHtmlTag {
+ public:
+  using TclHtmlTag::TclHtmlTag;
+  void RegisterTag() override;
+  void NotifyParsed() override;
+  TclHtmlTagList LinkTags;  // tags and runs made while this is the active link
+};
+
+class TclHtmlFrame : public TclHtmlTag {
+ public:
+  using TclHtmlTag::TclHtmlTag;
+  void RegisterTag() override;
+  void NotifyParsed() override;
+};
+
+class TclHtmlImage : public TclHtmlTag {
+ public:
+  using TclHtmlTag::TclHtmlTag;
+  void RegisterTag() override;
+  void NotifyParsed() override;
+  // Value of the first attribute named src in any letter case, or empty.
+  std::string Src() const { return AttributeValue("src"); }
+};
+
+class TclHtmlTableRowList : public TclHtmlTagList {
+ public:
+  using TclHtmlTagList::TclHtmlTagList;
+  TclHtmlTableRow* Items(int Index) const;
+  TclHtmlTableRow* Last() const;
+};
+
+class TclHtmlTableCellList : public TclHtmlTagList {
+ public:
+  using TclHtmlTagList::TclHtmlTagList;
+  TclHtmlTableCell* Items(int Index) const;
+  TclHtmlTableCell* Last() const;
+};
+
+class TclHtmlTable : public TclHtmlTag {
+ public:
+  using TclHtmlTag::TclHtmlTag;
+  void RegisterTag() override;
+  void NotifyParsed() override;
+  TclHtmlTableRowList TableRows;
+};
+
+class TclHtmlTableRow : public TclHtmlTag {
+ public:
+  using TclHtmlTag::TclHtmlTag;
+  void RegisterTag() override;
+  void NotifyParsed() override;
+  bool CountsAsCellContent() const override { return false; }
+  TclHtmlTableCellList RowCells;
+};
+
+class TclHtmlTableCell : public TclHtmlTag {
+ public:
+  using TclHtmlTag::TclHtmlTag;
+  void RegisterTag() override;
+  void NotifyParsed() override;
+  bool CountsAsCellContent() const override { return false; }
+  TclHtmlTagList CellTags;  // tags and runs of text made inside it
+};
+
+class TclHtmlMetaTag : public TclHtmlTag {
+ public:
+  using TclHtmlTag::TclHtmlTag;
+  void RegisterTag() override;
+  void NotifyParsed() override;
+};
+
+inline TclHtmlTableRow* TclHtmlTableRowList::Items(int Index) const {
+  return static_cast<TclHtmlTableRow*>(TclHtmlTagList::Items(Index));
+}
+inline TclHtmlTableRow* TclHtmlTableRowList::Last() const {
+  return static_cast<TclHtmlTableRow*>(TclHtmlTagList::Last());
+}
+inline TclHtmlTableCell* TclHtmlTableCellList::Items(int Index) const {
+  return static_cast<TclHtmlTableCell*>(TclHtmlTagList::Items(Index));
+}
+inline TclHtmlTableCell* TclHtmlTableCellList::Last() const {
+  return static_cast<TclHtmlTableCell*>(TclHtmlTagList::Last());
+}
+
+// Typed lists: each holds only tags of its class and never owns them.
+#define LARKSPAN_TYPED_TAG_LIST(ListClass, TagClass)                           \
+  class ListClass : public TclHtmlTagList {                                    \
+   public:                                                                     \
+    using TclHtmlTagList::TclHtmlTagList;                                      \
+    TagClass* Items(int Index) const {                                         \
+      return static_cast<TagClass*>(TclHtmlTagList::Items(Index));             \
+    }                                                                          \
+    TagClass* Last() const { return static_cast<TagClass*>(TclHtmlTagList::Last()); } \
+  };
+
+LARKSPAN_TYPED_TAG_LIST(TclHtmlFormList, TclHtmlForm)
+LARKSPAN_TYPED_TAG_LIST(TclHtmlLinkList, TclHtmlLink)
+LARKSPAN_TYPED_TAG_LIST(TclHtmlFrameList, TclHtmlFrame)
+LARKSPAN_TYPED_TAG_LIST(TclHtmlImageList, TclHtmlImage)
+LARKSPAN_TYPED_TAG_LIST(TclHtmlTableList, TclHtmlTable)
+LARKSPAN_TYPED_TAG_LIST(TclHtmlMetaTagList, TclHtmlMetaTag)
+
+#undef LARKSPAN_TYPED_TAG_LIST
+
+}  // namespace larkspan
+
+#endif  // LARKSPAN_HTMLPARSER_CLHTMLTAGS_H
