@@ -1,0 +1,51 @@
+// The user's settings and their file.
+#pragma once
+
+#include <string>
+
+namespace larkspan {
+
+// Everything the user sets that outlives one run. Loads itself from the
+// settings file when created; SaveToFile writes every value back.
+// Created, assigned and destroyed on the main thread; the engine's worker
+// reads the switches during a run, so the object must outlive the run and
+// its switches must not change meanwhile.
+class TAppConfig {
+ public:
+  // IniFileName := GetConfigFolder() + FileName, then loads. Never throws.
+  explicit TAppConfig(const std::string& FileName);
+  // For the engine and tests: the settings file is FullPath exactly, and
+  // nothing is read when Load is false (every field keeps its default).
+  TAppConfig(const std::string& FullPath, bool Load);
+  // Saves, like the original store: the only moment the file is written.
+  // A save failure is swallowed here (destructors must not throw); call
+  // SaveToFile first to see it.
+  ~TAppConfig();
+
+  // Reads (IsSave false) or writes (IsSave true) the thirteen keys of
+  // section "Sys" in the file's key order. Writing throws Exception
+  // "Unable to write to <file>"; the old file then stays whole.
+  void LoadOrSave(bool IsSave);
+  void SaveToFile() { LoadOrSave(true); }
+
+  // When false the destructor does not save (a read-only user such as the
+  // command-line front end, or a window whose save already ran).
+  bool SaveOnDestroy = true;
+
+  std::string IniFileName;
+  std::string RootPath;
+  std::string OutputPath;
+  std::string FileFilters;
+  std::string CompressFilters;
+  bool IsCompressHtml = true;
+  bool IsCompressJS = false;
+  bool IsCompressCSS = false;
+  bool IsCompressXML = false;
+  bool IsReducePic = false;
+  bool IsCompressJpg = false;
+  bool IsCompressGif = false;
+  bool IsCompressPng = false;
+  std::string CharSet = "GB2312";
+};
+
+}  // namespace larkspan

@@ -1,0 +1,348 @@
+#include "engine/uWebFilesMgr.h"
+
+#include <openssl/evp.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+
+#include "compress/uHtmlCompress.h"
+#include "config/uConfig.h"
+#include "config/uGlobal.h"
+#include "engine/uImageOptimiser.h"
+#include "htmlparser/clHtmlParser.h"
+#include "platform/Error.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace larkspan {
+
+// ---- TDetailList -----------------------------------------------------------
+
+namespace {
+bool PathLess(const std::pair<std::string, std::unique_ptr<TDetailItm>>& A, const std::string& B) {
+  return CompareText(A.first, B) < 0;
+}
+}  // namespace
+
+void TDetailList::Add(const std::string& Path, std::unique_ptr<TDetailItm> Item) {
+  auto It = std::lower_bound(Items.begin(), Items.end(), Path, PathLess);
+  if (It != Items.end() && CompareText(It->first, Path) == 0) {
+    It->second = std::move(Item);
+    return;
+  }
+  Items.emplace(It, Path, std::move(Item));
+}
+
+int TDetailList::IndexOf(const std::string& Path) const {
+  auto It = std::lower_bound(Items.begin(), Items.end(), Path, PathLess);
+  if (It != Items.end() && CompareText(It->first, Path) == 0) return int(It - Items.begin());
+  return -1;
+}
+
+// ---- construction and scan -------------------------------------------------
+
+TWebFilsMgr::TWebFilsMgr(TAppConfig* AConfig) : Config(AConfig) {
+  HtmlParser = std::make_unique<TclHtmlParser>();
+  HtmlCompress = std::make_unique<THtmlCompress>(ProgramFolder());
+  HtmlCompress->IsCompressCSS = Config->IsCompressCSS;
+  HtmlCompress->IsCompressJS = Config->IsCompressJS;
+  HtmlCompress->CharSet = Config->CharSet;
+  Optimiser = std::make_unique<TImageOptimiser>(Config, ProgramFolder());
+}
+
+TWebFilsMgr::~TWebFilsMgr() = default;
+
+void TWebFilsMgr::Start(const std::string& RootPath, const std::string& OutputPath) {
+  if (!DirectoryExists(RootPath)) throw Exception("目录不存在");
+  if (!DirectoryExists(OutputPath) && !ForceDirectories(OutputPath))
+    throw Exception("创建目录失败");
+
+  FileFilterList.Clear();
+  for (const std::string& E : ListTextEntries(Config->FileFilters)) FileFilterList.Add(E);
+  CompressFilterList.Clear();
+  for (const std::string& E : ListTextEntries(Config->CompressFilters)) CompressFilterList.Add(E);
+
+  MasterList.clear();
+  MasterIndexByMD5.clear();
+  DetailList.Clear();
+
+  RootDir = RootPath;
+  OutputDir = OutputPath;
+  IsSuccess = false;
+  SourceSize = FolderSizeOf(RootDir);
+  Counts = TScanCounts();
+  ScanFolder(RootDir, [this](const std::string& Folder, const std::string& Name) {
+    AddFile(Folder, Name);
+  });
+  Resume();
+}
+
+void TWebFilsMgr::ScanFolder(const std::string& Folder, const TFileCallback& Callback) {
+  const std::string Dir = IncludeTrailingDelimiter(ExcludeTrailingDelimiter(Folder));
+  for (const TDirEntry& E : ListDirectory(Dir)) {
+    if (E.IsDirectory)
+      ScanFolder(Dir + E.Name, Callback);
+    else
+      Callback(Dir, E.Name);
+  }
+}
+
+namespace {
+bool IsOneOf(const std::string& Ext, std::initializer_list<const char*> List) {
+  for (const char* E : List)
+    if (Ext == E) return true;
+  return false;
+}
+}  // namespace
+
+void TWebFilsMgr::AddFile(const std::string& FolderPath, const std::string& FileName) {
+  const std::string Ext = UpperCaseAscii(ExtractFileExt(FileName));
+  const std::string Path = FolderPath + FileName;
+  if (FileFilterList.Contains("*" + Ext) || FileFilterList.Contains(FileName)) {
+    ++Counts.Dropped;
+    return;
+  }
+  const bool IsPage = IsOneOf(Ext, {".HTM", ".HTML"});
+  if (Config->IsReducePic && IsPage) {
+    PageFiles.push_back(Path);
+    ++Counts.Pages;
+    return;
+  }
+  if (Config->IsReducePic && IsOneOf(Ext, {".GIF", ".JPG", ".JPEG", ".BMP", ".PNG"})) {
+    PicFiles.push_back(Path);
+    ++Counts.Pictures;
+    return;
+  }
+  if ((Config->IsCompressHtml && IsPage) || (Config->IsCompressJS && Ext == ".JS") ||
+      (Config->IsCompressCSS && Ext == ".CSS") || (Config->IsCompressXML && Ext == ".XML")) {
+    if (CanCompress(RootDir, Path)) {
+      CompressFiles.push_back(Path);
+      ++Counts.Compressed;
+      return;
+    }
+  }
+  OtherFiles.push_back(Path);
+  ++Counts.Other;
+}
+
+bool TWebFilsMgr::CanCompress(const std::string& BaseDir, const std::string& FilePath) const {
+  const std::string Base = IncludeTrailingDelimiter(BaseDir);
+  std::string Relative = FilePath;
+  if (StartsText(Base, FilePath)) Relative = FilePath.substr(Base.size());
+  return !CompressFilterList.Contains(Relative);
+}
+
+int64_t TWebFilsMgr::FileSizeOf(const std::string& Path) { return larkspan::FileSizeOf(Path); }
+
+int64_t TWebFilsMgr::FolderSizeOf(const std::string& Folder) {
+  const std::string Dir = IncludeTrailingDelimiter(Folder);
+  int64_t Sum = 0;
+  for (const TDirEntry& E : ListDirectory(Dir)) {
+    if (E.IsDirectory)
+      Sum += FolderSizeOf(Dir + E.Name + "/");
+    else
+      Sum += E.Size;
+  }
+  return Sum;
+}
+
+std::string TWebFilsMgr::GetOutputFileName(const std::string& FileName) const {
+  const std::string Root = IncludeTrailingDelimiter(RootDir);
+  std::string Relative = FileName;
+  if (StartsText(Root, FileName)) Relative = FileName.substr(Root.size());
+  return IncludeTrailingDelimiter(OutputDir) + Relative;
+}
+
+int64_t TWebFilsMgr::GetSavedSize() const { return SourceSize - FolderSizeOf(OutputDir); }
+
+int TWebFilsMgr::GetDuplicateCount() const {
+  return DetailList.Count() - int(KeptDuplicates.size());
+}
+
+int TWebFilsMgr::ProgressPercent(int Done, int Total) {
+  if (Total <= 0) return 0;
+  const int64_t N = int64_t(Done) * 100;
+  int64_t Q = N / Total;
+  const int64_t R2 = (N % Total) * 2;
+  if (R2 > Total || (R2 == Total && (Q & 1))) ++Q;
+  return int(Q);
+}
+
+// ---- the run ---------------------------------------------------------------
+
+void TWebFilsMgr::ReportProgress() {
+  const int Percent = ProgressPercent(DoneSteps, TotalSteps);
+  if (OnProgress) Synchronize([&] { OnProgress(this, Percent); });
+}
+
+void TWebFilsMgr::PrepareDestination(const std::string& Dest) {
+  const std::string Folder = ExtractFilePath(Dest);
+  if (!Folder.empty() && !DirectoryExists(Folder)) ForceDirectories(Folder);
+}
+
+void TWebFilsMgr::CopyOrFail(const std::string& Source, const std::string& Dest) {
+  if (!CopyFileOverwrite(Source, Dest)) throw Exception("复制文件失败！" + Source + " -> " + Dest);
+}
+
+namespace {
+// An outside program's result that is missing, or empty while the source
+// was not, is no result at all.
+bool UsableResult(const std::string& Source, const std::string& Dest) {
+  if (!FileExists(Dest)) return false;
+  return larkspan::FileSizeOf(Dest) > 0 || larkspan::FileSizeOf(Source) == 0;
+}
+}  // namespace
+
+void TWebFilsMgr::WritePicture(const std::string& Source, const std::string& Dest) {
+  if (Optimiser->ReducePicture(Source, Dest)) {
+    if (UsableResult(Source, Dest)) return;
+    UncompressedFiles.push_back(Source);
+  } else if (Optimiser->LastFailed) {
+    UncompressedFiles.push_back(Source);
+  }
+  CopyOrFail(Source, Dest);
+}
+
+void TWebFilsMgr::CompressOrCopy(const std::string& Source, const std::string& Dest) {
+  if (!HtmlCompress->Compress(Source, Dest)) throw Exception(HtmlCompress->ErrorMessage);
+  if (HtmlCompress->LastExitCode == 0 && UsableResult(Source, Dest)) return;
+  UncompressedFiles.push_back(Source);
+  if (Source == Dest) return;  // a page minified in place stays as it was written
+  CopyOrFail(Source, Dest);
+}
+
+std::string TWebFilsMgr::MD5OfFile(const std::string& Path, int64_t& Size) {
+  const int F = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (F < 0) ThrowSystemError("无法打开文件 " + Path, errno);
+  EVP_MD_CTX* Ctx = EVP_MD_CTX_new();
+  EVP_DigestInit_ex(Ctx, EVP_md5(), nullptr);
+  Size = 0;
+  static thread_local std::vector<unsigned char> Buf(1 << 18);
+  for (;;) {
+    const ssize_t N = ::read(F, Buf.data(), Buf.size());
+    if (N < 0) {
+      if (errno == EINTR) continue;
+      const int Saved = errno;
+      ::close(F);
+      EVP_MD_CTX_free(Ctx);
+      ThrowSystemError("无法读取文件 " + Path, Saved);
+    }
+    if (N == 0) break;
+    EVP_DigestUpdate(Ctx, Buf.data(), size_t(N));
+    Size += N;
+  }
+  ::close(F);
+  unsigned char Digest[EVP_MAX_MD_SIZE];
+  unsigned int Len = 0;
+  EVP_DigestFinal_ex(Ctx, Digest, &Len);
+  EVP_MD_CTX_free(Ctx);
+  static const char Hex[] = "0123456789ABCDEF";
+  std::string Text;
+  for (unsigned I = 0; I < Len; ++I) {
+    Text += Hex[Digest[I] >> 4];
+    Text += Hex[Digest[I] & 15];
+  }
+  return Text;
+}
+
+void TWebFilsMgr::RunPhases() {
+  TotalSteps = 2 * int(PicFiles.size()) + int(OtherFiles.size()) + int(PageFiles.size()) +
+               int(CompressFiles.size());
+  DoneSteps = 0;
+
+  // Phase 1: duplicate detection by content digest.
+  for (const std::string& Path : PicFiles) {
+    int64_t Size = 0;
+    const std::string MD5 = MD5OfFile(Path, Size);
+    auto Found = MasterIndexByMD5.find(MD5);
+    if (Found != MasterIndexByMD5.end()) {
+      auto Item = std::make_unique<TDetailItm>();
+      Item->MasterIndex = Found->second;
+      Item->FileName = Path;
+      Item->FileSize = Size;
+      DetailList.Add(Path, std::move(Item));
+      ++DoneSteps;  // the writing step this picture will not have
+    } else {
+      MasterIndexByMD5.emplace(MD5, int(MasterList.size()));
+      auto Item = std::make_unique<TMasterItm>();
+      Item->FileName = Path;
+      MasterList.emplace_back(MD5, std::move(Item));
+    }
+    ++DoneSteps;
+    ReportProgress();
+  }
+  PicFiles.clear();
+
+  // Phase 2: every distinct picture once.
+  for (const auto& Entry : MasterList) {
+    const std::string Dest = GetOutputFileName(Entry.second->FileName);
+    PrepareDestination(Dest);
+    WritePicture(Entry.second->FileName, Dest);
+    ++DoneSteps;
+    ReportProgress();
+  }
+
+  // Phase 3: pages, rewritten when duplicates were found.
+  for (const std::string& Page : PageFiles) {
+    const std::string Dest = GetOutputFileName(Page);
+    PrepareDestination(Dest);
+    if (DetailList.Count() == 0) {
+      if (Config->IsCompressHtml && CanCompress(RootDir, Page))
+        CompressOrCopy(Page, Dest);
+      else
+        CopyOrFail(Page, Dest);
+    } else {
+      RewritePage(Page, Dest);
+      RewrittenPages.push_back(Page);
+      if (Config->IsCompressHtml && CanCompress(OutputDir, Dest)) CompressOrCopy(Dest, Dest);
+    }
+    ++DoneSteps;
+    ReportProgress();
+  }
+  if (DetailList.Count() > 0) KeepReferencedDuplicates();
+
+  // Phase 4: style sheets, scripts, XML (and pages when pictures are not reduced).
+  for (const std::string& Path : CompressFiles) {
+    const std::string Dest = GetOutputFileName(Path);
+    PrepareDestination(Dest);
+    CompressOrCopy(Path, Dest);
+    ++DoneSteps;
+    ReportProgress();
+  }
+
+  // Phase 5: everything else.
+  for (const std::string& Path : OtherFiles) {
+    const std::string Dest = GetOutputFileName(Path);
+    PrepareDestination(Dest);
+    WritePicture(Path, Dest);
+    ++DoneSteps;
+    ReportProgress();
+  }
+  IsSuccess = true;
+}
+
+void TWebFilsMgr::Execute() {
+  FreeOnTerminate = true;
+  try {
+    RunPhases();
+  } catch (const std::exception& E) {
+    IsSuccess = false;
+    ErrorText = E.what();
+  } catch (...) {
+    IsSuccess = false;
+    ErrorText = "未知错误";
+  }
+  if (OnFinished) {
+    try {
+      Synchronize([this] { OnFinished(this); });
+    } catch (...) {
+      // The window's handler failed; the engine still ends and frees itself.
+    }
+  }
+}
+
+}  // namespace larkspan

@@ -1,0 +1,181 @@
+// The optimisation engine: scans a site, then writes its reduced copy on a
+// worker thread, reporting progress and the result to the main thread.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "engine/uTextList.h"
+#include "htmlparser/clHtmlObject.h"
+#include "platform/Thread.h"
+
+namespace larkspan {
+
+class TAppConfig;
+class THtmlCompress;
+class TImageOptimiser;
+class TclHtmlParser;
+class TclHtmlImage;
+class TclHtmlLink;
+class TclHtmlTag;
+
+struct TMasterItm {
+  std::string FileName;  // full path of the first picture found with this content
+};
+
+struct TDetailItm {
+  int MasterIndex = 0;   // index of its master in MasterList
+  std::string FileName;  // full path of the duplicate in the site
+  int64_t FileSize = 0;
+};
+
+// Duplicates by full path, sorted ignoring ASCII case; binary search.
+class TDetailList {
+ public:
+  // Inserts Item under Path (kept sorted); a path already there is replaced.
+  void Add(const std::string& Path, std::unique_ptr<TDetailItm> Item);
+  // Index of Path (ignoring case) or -1.
+  int IndexOf(const std::string& Path) const;
+  int Count() const { return int(Items.size()); }
+  const std::string& Names(int I) const { return Items[size_t(I)].first; }
+  TDetailItm* Objects(int I) const { return Items[size_t(I)].second.get(); }
+  void Clear() { Items.clear(); }
+
+ private:
+  std::vector<std::pair<std::string, std::unique_ptr<TDetailItm>>> Items;
+};
+
+// Counts of what the scan decided, for reports.
+struct TScanCounts {
+  int Pictures = 0;    // pictures examined for duplicate content
+  int Pages = 0;       // pages whose picture references may be rewritten
+  int Compressed = 0;  // files handed to the markup compressor
+  int Other = 0;       // copied (pictures possibly optimised)
+  int Dropped = 0;     // left out by the file filters
+};
+
+// A left-out duplicate written to the output after all, because a file of
+// the site still refers to it in a form the page rewriting does not change.
+struct TKeptDuplicate {
+  std::string FileName;  // the duplicate's full path in the site
+  std::string RefFile;   // full path of the file that refers to it
+  int RefLine = 0;       // 1-based line of the reference in that file
+};
+
+// One run of the engine. Created on the main thread with the settings (which
+// must outlive the run), given its callbacks, then Start()ed once. The worker
+// hands OnProgress and OnFinished to the main thread and waits for them;
+// after OnFinished has returned the engine deletes itself, so nobody may use
+// it from then on. If Start throws, no worker runs and the creator still
+// owns (and must delete) the engine.
+class TWebFilsMgr : public TThread, public TObject {
+ public:
+  using TProgressEvent = std::function<void(TObject* Sender, int Percent)>;
+  using TNotifyEvent = std::function<void(TObject* Sender)>;
+
+  // Creates the parser and the compressor bridge with the program's folder;
+  // an error of the bridge (no Java runtime, no archive folder) passes to the
+  // caller and no engine exists.
+  explicit TWebFilsMgr(TAppConfig* AConfig);
+  ~TWebFilsMgr() override;
+
+  // Checks the folders ("目录不存在", "创建目录失败"), reads the filter lists,
+  // measures and scans the site, then starts the worker. Throws Exception.
+  // REQUIRES: main thread; called once.
+  void Start(const std::string& RootPath, const std::string& OutputPath);
+
+  using TFileCallback = std::function<void(const std::string& FolderPath, const std::string& FileName)>;
+  // Depth-first walk in the order the system lists entries; Callback gets
+  // the file's folder (ending in "/") and bare name. Links to folders are
+  // not followed.
+  void ScanFolder(const std::string& Folder, const TFileCallback& Callback);
+  void AddFile(const std::string& FolderPath, const std::string& FileName);
+  // False when FilePath, relative to BaseDir, is an exception file.
+  bool CanCompress(const std::string& BaseDir, const std::string& FilePath) const;
+  static int64_t FileSizeOf(const std::string& Path);
+  static int64_t FolderSizeOf(const std::string& Folder);
+  // OutputDir + "/" + FileName's path relative to RootDir.
+  std::string GetOutputFileName(const std::string& FileName) const;
+
+  // SourceSize minus the size of the output tree now. REQUIRES: run ended.
+  int64_t GetSavedSize() const;
+  // Pictures left out of the output because an equal picture was written.
+  int GetDuplicateCount() const;
+
+  // Percentage of Done of Total, rounded half to even, in integers.
+  static int ProgressPercent(int Done, int Total);
+
+  TProgressEvent OnProgress;
+  TNotifyEvent OnFinished;
+
+  TAppConfig* Config;  // not owned
+  std::string RootDir;
+  std::string OutputDir;
+  int64_t SourceSize = 0;
+  TTextList FileFilterList;
+  TTextList CompressFilterList;
+  std::vector<std::string> PicFiles;
+  std::vector<std::string> PageFiles;
+  std::vector<std::string> CompressFiles;
+  std::vector<std::string> OtherFiles;
+
+  bool IsSuccess = false;
+  std::string ErrorText;
+  int TotalSteps = 0;
+  int DoneSteps = 0;
+  std::vector<std::pair<std::string, std::unique_ptr<TMasterItm>>> MasterList;
+  TDetailList DetailList;
+
+  TScanCounts Counts;
+  // Files copied as they were because the compressor or an optimiser failed
+  // on them (full paths in the site; a page rewritten in place is kept as
+  // rewritten).
+  std::vector<std::string> UncompressedFiles;
+  // Pages written through the rewriting (full paths in the site).
+  std::vector<std::string> RewrittenPages;
+  std::vector<TKeptDuplicate> KeptDuplicates;
+
+  // Reference rewriting (uPageRewrite.cpp).
+  void RewritePage(const std::string& PageFile, const std::string& DestFile);
+  // Writes every left-out duplicate that a text file of the output still
+  // refers to, and records it in KeptDuplicates (uRefCheck.cpp).
+  void KeepReferencedDuplicates();
+
+ protected:
+  void Execute() override;
+
+ private:
+  void ReportProgress();
+  void PrepareDestination(const std::string& Dest);
+  void CopyOrFail(const std::string& Source, const std::string& Dest);
+  // ReducePicture, or a plain copy when it leaves no usable picture.
+  void WritePicture(const std::string& Source, const std::string& Dest);
+  // Compress; false from the bridge ends the run, a failed compressor run
+  // falls back to a copy (or keeps the in-place page).
+  void CompressOrCopy(const std::string& Source, const std::string& Dest);
+  void RunPhases();
+  std::string MD5OfFile(const std::string& Path, int64_t& Size);
+
+  std::unique_ptr<TclHtmlParser> HtmlParser;
+  std::unique_ptr<THtmlCompress> HtmlCompress;
+  std::unique_ptr<TImageOptimiser> Optimiser;
+  std::unordered_map<std::string, int> MasterIndexByMD5;
+
+ public:
+  // State of the page being rewritten (uPageRewrite.cpp).
+  std::string CurPageDir;
+  std::string PageText;
+  int TextOffset = 0;
+  std::vector<std::string> PageLines;
+  void HtmlParserParseImage(TObject* Sender, TclHtmlImage* Image);
+  void HtmlParserParseLink(TObject* Sender, TclHtmlLink* Link);
+  std::string RefToPath(const std::string& Ref) const;
+  std::string PathToRef(const std::string& Path) const;
+};
+
+}  // namespace larkspan

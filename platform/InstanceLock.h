@@ -1,0 +1,2 @@
+// Single-instance lock. (Contract to be completed with the implementation.)
+#pragma once

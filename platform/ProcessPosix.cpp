@@ -1,0 +1,246 @@
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <system_error>
+#include <thread>
+
+#include "platform/Error.h"
+#include "platform/FileSystem.h"
+#include "platform/Process.h"
+#include "platform/Text.h"
+
+extern char** environ;
+
+namespace larkspan {
+
+namespace {
+
+bool IsExecutableFile(const std::string& Path) {
+  struct stat St;
+  return ::stat(Path.c_str(), &St) == 0 && S_ISREG(St.st_mode) && ::access(Path.c_str(), X_OK) == 0;
+}
+
+// Opens Path with O_CLOEXEC on a descriptor above 2, so that the dup2 file
+// actions below always change the descriptor (a dup2 onto itself would keep
+// the close-on-exec flag on some systems).
+int OpenHigh(const char* Path, int Flags, mode_t Mode = 0) {
+  int Fd = ::open(Path, Flags | O_CLOEXEC, Mode);
+  if (Fd >= 0 && Fd <= 2) {
+    const int High = ::fcntl(Fd, F_DUPFD_CLOEXEC, 3);
+    ::close(Fd);
+    Fd = High;
+  }
+  return Fd;
+}
+
+std::vector<std::string> ChildEnvironment(const std::vector<std::string>& Extra) {
+  std::vector<std::string> Env;
+  for (char** E = environ; E && *E; ++E) {
+    const std::string_view Entry(*E);
+    const std::string_view Name = Entry.substr(0, Entry.find('='));
+    const bool Replaced = std::any_of(Extra.begin(), Extra.end(), [&](const std::string& X) {
+      return std::string_view(X).substr(0, X.find('=')) == Name;
+    });
+    if (!Replaced) Env.emplace_back(Entry);
+  }
+  Env.insert(Env.end(), Extra.begin(), Extra.end());
+  return Env;
+}
+
+int StatusToExitCode(int Status) { return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1; }
+
+// Blocks until Pid has ended and returns its exit code.
+int ReapBlocking(pid_t Pid) {
+  int Status = 0;
+  while (::waitpid(Pid, &Status, 0) < 0) {
+    if (errno != EINTR) return -1;  // already reaped elsewhere (SIGCHLD ignored)
+  }
+  return StatusToExitCode(Status);
+}
+
+// A program we do not wait for is still reaped, by a small detached thread,
+// so it never lingers as a zombie.
+void ReapInBackground(pid_t Pid) {
+  try {
+    std::thread([Pid] { ReapBlocking(Pid); }).detach();
+  } catch (const std::system_error&) {
+    ReapBlocking(Pid);  // no thread to spare: wait here rather than leak it
+  }
+}
+
+// Waits for Pid up to Seconds; on expiry kills its whole process group.
+void WaitWithLimit(pid_t Pid, int Seconds, TProcessResult& R) {
+  using Clock = std::chrono::steady_clock;
+  const auto Deadline = Clock::now() + std::chrono::seconds(Seconds);
+  // A pidfd becomes readable when the child ends; without one (old kernel)
+  // we poll with a short growing pause.
+  const int PidFd = int(::syscall(SYS_pidfd_open, Pid, 0));
+  int PauseMs = 1;
+  for (;;) {
+    int Status = 0;
+    const pid_t W = ::waitpid(Pid, &Status, WNOHANG);
+    if (W == Pid || (W < 0 && errno != EINTR)) {
+      R.ExitCode = W == Pid ? StatusToExitCode(Status) : -1;
+      break;
+    }
+    const auto Left = std::chrono::duration_cast<std::chrono::milliseconds>(Deadline - Clock::now());
+    if (Left.count() <= 0) {
+      ::kill(-Pid, SIGKILL);
+      ::kill(Pid, SIGKILL);
+      ReapBlocking(Pid);
+      R.ExitCode = -1;
+      R.TimedOut = true;
+      break;
+    }
+    if (PidFd >= 0) {
+      pollfd P{PidFd, POLLIN, 0};
+      ::poll(&P, 1, int(std::min<long long>(Left.count(), INT_MAX)));
+    } else {
+      ::usleep(useconds_t(std::min<long long>(PauseMs, Left.count()) * 1000));
+      PauseMs = std::min(PauseMs * 2, 20);
+    }
+  }
+  if (PidFd >= 0) ::close(PidFd);
+}
+
+}  // namespace
+
+std::string FindProgram(const std::string& Name, const std::string& SearchFolder) {
+  if (Name.empty()) return std::string();
+  if (Name.find(PathDelim) != std::string::npos) return IsExecutableFile(Name) ? Name : std::string();
+  std::vector<std::string> Folders;
+  if (!SearchFolder.empty()) Folders.push_back(SearchFolder);
+  Folders.push_back(ProgramFolder());
+  const char* Path = std::getenv("PATH");
+  std::string_view Rest = Path ? Path : "/usr/local/bin:/usr/bin:/bin";
+  while (!Rest.empty()) {
+    const size_t Colon = Rest.find(':');
+    const std::string_view Dir = Rest.substr(0, Colon);
+    // An empty entry would mean the current folder, which may be anything
+    // (the site being published): it is not searched.
+    if (!Dir.empty()) Folders.emplace_back(Dir);
+    if (Colon == std::string_view::npos) break;
+    Rest.remove_prefix(Colon + 1);
+  }
+  for (const std::string& Dir : Folders) {
+    const std::string Candidate = IncludeTrailingDelimiter(Dir) + Name;
+    if (IsExecutableFile(Candidate)) return Candidate;
+  }
+  return std::string();
+}
+
+TProcessResult StartProcess(const std::string& Name, const std::vector<std::string>& Args,
+                            const TProcessOptions& Options) {
+  TProcessResult R;
+  auto Fail = [&R](int Errno) {
+    R.ErrorCode = Errno;
+    R.ErrorText = SystemErrorText(Errno);
+    return R;
+  };
+  // posix_spawn would not search our folders, and posix_spawnp reports a
+  // missing program only after forking: look it up here instead.
+  std::string Path = Name.find(PathDelim) != std::string::npos
+                         ? Name
+                         : FindProgram(Name, Options.SearchFolder);
+  if (Path.empty()) return Fail(ENOENT);
+
+  const int NullIn = OpenHigh("/dev/null", O_RDONLY);
+  if (NullIn < 0) return Fail(errno);
+  int Out = -1;
+  const std::string Log = GetEnv("LARKSPAN_TOOL_LOG");
+  if (!Log.empty()) Out = OpenHigh(Log.c_str(), O_WRONLY | O_APPEND | O_CREAT, 0644);
+  if (Out < 0) Out = OpenHigh("/dev/null", O_WRONLY);  // an unusable log is no reason to fail
+  if (Out < 0) {
+    const int E = errno;
+    ::close(NullIn);
+    return Fail(E);
+  }
+
+  posix_spawn_file_actions_t Actions;
+  posix_spawn_file_actions_init(&Actions);
+  posix_spawn_file_actions_adddup2(&Actions, NullIn, 0);
+  posix_spawn_file_actions_adddup2(&Actions, Out, 1);
+  posix_spawn_file_actions_adddup2(&Actions, Out, 2);
+  // Also descriptors that other code opened without close-on-exec.
+  posix_spawn_file_actions_addclosefrom_np(&Actions, 3);
+  if (!Options.WorkFolder.empty())
+    posix_spawn_file_actions_addchdir_np(&Actions, Options.WorkFolder.c_str());
+
+  posix_spawnattr_t Attr;
+  posix_spawnattr_init(&Attr);
+  sigset_t Empty, All;
+  sigemptyset(&Empty);
+  sigfillset(&All);
+  posix_spawnattr_setsigmask(&Attr, &Empty);
+  posix_spawnattr_setsigdefault(&Attr, &All);
+  posix_spawnattr_setpgroup(&Attr, 0);
+  posix_spawnattr_setflags(&Attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK |
+                                      POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_USEVFORK);
+
+  std::vector<char*> Argv;
+  Argv.push_back(Path.data());
+  std::vector<std::string> ArgCopy(Args);
+  for (std::string& A : ArgCopy) Argv.push_back(A.data());
+  Argv.push_back(nullptr);
+
+  std::vector<std::string> EnvCopy;
+  std::vector<char*> Envp;
+  char** Env = environ;
+  if (!Options.ExtraEnv.empty()) {
+    EnvCopy = ChildEnvironment(Options.ExtraEnv);
+    for (std::string& E : EnvCopy) Envp.push_back(E.data());
+    Envp.push_back(nullptr);
+    Env = Envp.data();
+  }
+
+  pid_t Pid = -1;
+  const int Rc = ::posix_spawn(&Pid, Path.c_str(), &Actions, &Attr, Argv.data(), Env);
+  posix_spawnattr_destroy(&Attr);
+  posix_spawn_file_actions_destroy(&Actions);
+  ::close(NullIn);
+  ::close(Out);
+  if (Rc != 0) return Fail(Rc);
+
+  R.Started = true;
+  R.Pid = Pid;
+  if (!Options.Wait) {
+    ReapInBackground(Pid);
+    return R;
+  }
+  WaitWithLimit(Pid, Options.TimeoutSeconds > 0 ? Options.TimeoutSeconds : ToolTimeoutSeconds(), R);
+  return R;
+}
+
+int ToolTimeoutSeconds() {
+  constexpr int Default = 300;
+  const std::string Text = GetEnv("LARKSPAN_TOOL_TIMEOUT");
+  if (Text.empty()) return Default;
+  char* End = nullptr;
+  errno = 0;
+  const long V = std::strtol(Text.c_str(), &End, 10);
+  if (errno != 0 || End == Text.c_str() || *End != '\0' || V <= 0 || V > 10L * 24 * 3600)
+    return Default;
+  return int(V);
+}
+
+std::string AbsolutePathForChild(const std::string& Path) {
+  if (Path.empty() || Path[0] == PathDelim) return Path;
+  char Buf[PATH_MAX];
+  if (!::getcwd(Buf, sizeof Buf)) return Path;
+  std::string_view Rest(Path);
+  while (Rest.size() >= 2 && Rest[0] == '.' && Rest[1] == PathDelim) Rest.remove_prefix(2);
+  return IncludeTrailingDelimiter(Buf) + std::string(Rest);
+}
+
+}  // namespace larkspan

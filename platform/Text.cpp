@@ -1,0 +1,83 @@
+#include "platform/Text.h"
+
+namespace larkspan {
+
+char UpCaseAscii(char C) { return (C >= 'a' && C <= 'z') ? char(C - 'a' + 'A') : C; }
+
+static char LoCaseAscii(char C) { return (C >= 'A' && C <= 'Z') ? char(C - 'A' + 'a') : C; }
+
+std::string UpperCaseAscii(std::string_view S) {
+  std::string R(S);
+  for (char& C : R) C = UpCaseAscii(C);
+  return R;
+}
+
+std::string LowerCaseAscii(std::string_view S) {
+  std::string R(S);
+  for (char& C : R) C = LoCaseAscii(C);
+  return R;
+}
+
+int CompareText(std::string_view A, std::string_view B) {
+  const size_t N = A.size() < B.size() ? A.size() : B.size();
+  for (size_t I = 0; I < N; ++I) {
+    const unsigned char X = static_cast<unsigned char>(UpCaseAscii(A[I]));
+    const unsigned char Y = static_cast<unsigned char>(UpCaseAscii(B[I]));
+    if (X != Y) return X < Y ? -1 : 1;
+  }
+  if (A.size() == B.size()) return 0;
+  return A.size() < B.size() ? -1 : 1;
+}
+
+bool SameText(std::string_view A, std::string_view B) {
+  return A.size() == B.size() && CompareText(A, B) == 0;
+}
+
+bool StartsText(std::string_view Prefix, std::string_view S) {
+  return S.size() >= Prefix.size() && SameText(S.substr(0, Prefix.size()), Prefix);
+}
+
+bool EndsText(std::string_view Suffix, std::string_view S) {
+  return S.size() >= Suffix.size() && SameText(S.substr(S.size() - Suffix.size()), Suffix);
+}
+
+size_t FindText(std::string_view Haystack, std::string_view Needle, size_t From) {
+  if (Needle.empty()) return From <= Haystack.size() ? From : std::string_view::npos;
+  if (Haystack.size() < Needle.size()) return std::string_view::npos;
+  const char First = UpCaseAscii(Needle[0]);
+  for (size_t I = From; I + Needle.size() <= Haystack.size(); ++I) {
+    if (UpCaseAscii(Haystack[I]) != First) continue;
+    if (SameText(Haystack.substr(I, Needle.size()), Needle)) return I;
+  }
+  return std::string_view::npos;
+}
+
+std::string ExtractFileName(std::string_view Path) {
+  const size_t P = Path.rfind(PathDelim);
+  return std::string(P == std::string_view::npos ? Path : Path.substr(P + 1));
+}
+
+std::string ExtractFilePath(std::string_view Path) {
+  const size_t P = Path.rfind(PathDelim);
+  return P == std::string_view::npos ? std::string() : std::string(Path.substr(0, P + 1));
+}
+
+std::string ExtractFileExt(std::string_view Path) {
+  const std::string Name = ExtractFileName(Path);
+  const size_t P = Name.rfind('.');
+  return P == std::string::npos ? std::string() : Name.substr(P);
+}
+
+std::string IncludeTrailingDelimiter(std::string_view Folder) {
+  std::string R(Folder);
+  if (R.empty() || R.back() != PathDelim) R += PathDelim;
+  return R;
+}
+
+std::string ExcludeTrailingDelimiter(std::string_view Folder) {
+  std::string R(Folder);
+  if (!R.empty() && R.back() == PathDelim) R.pop_back();
+  return R;
+}
+
+}  // namespace larkspan

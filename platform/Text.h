@@ -1,0 +1,34 @@
+// Byte-text helpers. Texts are byte strings in the program's narrow encoding;
+// case-insensitive comparison folds the ASCII letters only, nothing else.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace larkspan {
+
+constexpr char PathDelim = '/';
+
+char UpCaseAscii(char C);
+std::string UpperCaseAscii(std::string_view S);
+std::string LowerCaseAscii(std::string_view S);
+
+// <0, 0, >0 like strcmp, with ASCII letters folded to upper case.
+int CompareText(std::string_view A, std::string_view B);
+bool SameText(std::string_view A, std::string_view B);
+bool StartsText(std::string_view Prefix, std::string_view S);
+bool EndsText(std::string_view Suffix, std::string_view S);
+// First position of Needle in Haystack ignoring ASCII case, or npos.
+size_t FindText(std::string_view Haystack, std::string_view Needle, size_t From = 0);
+
+// The part of the file name from its last "." on (dot included), or "" when
+// the name has no dot. A dot in a folder name does not count.
+std::string ExtractFileExt(std::string_view Path);
+std::string ExtractFileName(std::string_view Path);
+// The folder part of Path, with its trailing delimiter ("" for a bare name).
+std::string ExtractFilePath(std::string_view Path);
+
+std::string IncludeTrailingDelimiter(std::string_view Folder);
+std::string ExcludeTrailingDelimiter(std::string_view Folder);
+
+}  // namespace larkspan

@@ -1,0 +1,78 @@
+// A worker thread that can hand work to the main thread, and the main-thread
+// hand-off itself.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace larkspan {
+
+// Runs callables on the program's main thread. The GUI implements it with
+// Qt's blocking queued invocation; the CLI and the tests with TMainLoop.
+class IMainThreadDispatcher {
+ public:
+  virtual ~IMainThreadDispatcher() = default;
+  // Runs Fn on the main thread and returns when it has returned. An exception
+  // thrown by Fn is passed on to the caller. REQUIRES: the main thread keeps
+  // processing its events while another thread waits here.
+  virtual void RunOnMainThread(const std::function<void()>& Fn) = 0;
+};
+
+// The dispatcher used by TThread::Synchronize. Set once by the program's
+// entry code before any worker starts; not owned.
+void SetMainThreadDispatcher(IMainThreadDispatcher* Dispatcher);
+IMainThreadDispatcher* MainThreadDispatcher();
+
+// A small event loop for programs without a window toolkit. The thread that
+// creates it is its main thread.
+class TMainLoop : public IMainThreadDispatcher {
+ public:
+  TMainLoop();
+  void RunOnMainThread(const std::function<void()>& Fn) override;
+  // Runs handed-over callables until Done() is true. REQUIRES: main thread.
+  void RunUntil(const std::function<bool()>& Done);
+  // Wakes RunUntil so that it looks at Done() again (any thread).
+  void Wake();
+
+ private:
+  struct Task {
+    const std::function<void()>* Fn;
+    bool Finished = false;
+    std::exception_ptr Error;
+  };
+  std::thread::id MainId;
+  std::mutex Lock;
+  std::condition_variable Changed;
+  std::deque<Task*> Queue;
+};
+
+// A worker thread object, created suspended. Derive and override Execute.
+// With FreeOnTerminate set, the object deletes itself after Execute returns
+// (on the worker thread); nobody may use it after that.
+class TThread {
+ public:
+  TThread() = default;
+  virtual ~TThread() = default;
+  TThread(const TThread&) = delete;
+  TThread& operator=(const TThread&) = delete;
+
+  // Starts the worker; call once.
+  void Resume();
+  bool FreeOnTerminate = false;
+
+  // Blocks until every thread started by Resume has finished, its object
+  // freed when FreeOnTerminate was set. For clean program exit.
+  static void WaitForAllThreads();
+
+ protected:
+  virtual void Execute() = 0;
+  // Runs Fn on the main thread through the dispatcher and waits for it.
+  // Without a dispatcher Fn runs on the calling thread.
+  void Synchronize(const std::function<void()>& Fn);
+};
+
+}  // namespace larkspan
