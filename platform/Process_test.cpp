@@ -9,12 +9,14 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
 
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 namespace larkspan {
 namespace {
@@ -29,8 +31,8 @@ class TempDir {
     Path = Pattern + "/";
   }
   ~TempDir() {
-    const std::string Cmd = "rm -rf '" + Path + "'";
-    if (std::system(Cmd.c_str()) != 0) ADD_FAILURE() << "cleanup failed";
+    std::error_code Ignored;
+    std::filesystem::remove_all(Path, Ignored);
   }
   std::string Path;
 };
@@ -110,12 +112,192 @@ TEST(ProcessTest, PassesEachArgumentWholeAndRunsInWorkFolder) {
   TProcessOptions Options;
   Options.WorkFolder = Dir.Path;
   const auto R = StartProcess(
-      "sh", {"-c", "pwd > \"$1\"; shift; for a; do echo \"[$a]\"; done >> \"$0\"", Out, Out,
-             "a b", "", "*", "$HOME", "文件 名.html"},
+      "sh", {"-c", "pwd > \"$0\"; for a; do echo \"[$a]\"; done >> \"$0\"", Out, "a b", "",
+             "*", "$HOME", "文件 名.html", "; rm -rf x"},
       Options);
   ASSERT_TRUE(R.Started) << R.ErrorText;
   EXPECT_EQ(R.ExitCode, 0);
-  EXPECT_EQ(Slurp(Out), ExcludeTrailingDelimiterForTest(Dir.Path) + "\n[a b]\n[]\n[*]\n[$HOME]\n[文件 名.html]\n");
+  EXPECT_EQ(Slurp(Out), ExcludeTrailingDelimiter(Dir.Path) +
+                            "\n[a b]\n[]\n[*]\n[$HOME]\n[文件 名.html]\n[; rm -rf x]\n");
+
+  // Without a work folder the child shares ours.
+  char Cwd[4096];
+  ASSERT_TRUE(::getcwd(Cwd, sizeof Cwd));
+  ASSERT_TRUE(StartProcess("sh", {"-c", "pwd > \"$0\"", Out}).Started);
+  EXPECT_EQ(Slurp(Out), std::string(Cwd) + "\n");
+}
+
+TEST(ProcessTest, ReportsExitStatusAndSignals) {
+  struct Case {
+    const char* Script;
+    int ExitCode;
+  } Cases[] = {
+      {"exit 0", 0},
+      {"exit 3", 3},
+      {"exit 255", 255},
+      {"kill -TERM $$", -1},
+      {"kill -KILL $$", -1},
+  };
+  for (const Case& C : Cases) {
+    const auto R = StartProcess("sh", {"-c", C.Script});
+    ASSERT_TRUE(R.Started) << C.Script;
+    EXPECT_EQ(R.ExitCode, C.ExitCode) << C.Script;
+    EXPECT_FALSE(R.TimedOut) << C.Script;
+  }
+}
+
+TEST(ProcessTest, FailedStartCarriesSystemReason) {
+  TempDir Dir;
+  std::ofstream(Dir.Path + "not-executable") << "#!/bin/sh\n";
+  struct Case {
+    std::string Name;
+    std::string WorkFolder;
+    int Errno;
+  } Cases[] = {
+      {"no-such-program-larkspan", "", ENOENT},
+      {Dir.Path + "no-such-program", "", ENOENT},
+      {Dir.Path + "not-executable", "", EACCES},
+      {"sh", Dir.Path + "missing-folder/", ENOENT},
+  };
+  for (const Case& C : Cases) {
+    TProcessOptions Options;
+    Options.WorkFolder = C.WorkFolder;
+    const auto R = StartProcess(C.Name, {"-c", "exit 0"}, Options);
+    EXPECT_FALSE(R.Started) << C.Name;
+    EXPECT_EQ(R.ErrorCode, C.Errno) << C.Name;
+    EXPECT_EQ(R.ErrorText, SystemErrorText(C.Errno)) << C.Name;
+    EXPECT_EQ(R.ExitCode, -1) << C.Name;
+  }
+  // A PATH without the program: the start fails, it does not "succeed" with
+  // a child that exits 127.
+  ScopedEnv Path("PATH", Dir.Path);
+  const auto R = StartProcess("sh", {"-c", "exit 0"});
+  EXPECT_FALSE(R.Started);
+  EXPECT_EQ(R.ErrorText, SystemErrorText(ENOENT));
+}
+
+TEST(ProcessTest, TimeLimitKillsTheWholeGroup) {
+  TempDir Dir;
+  const std::string PidFile = Dir.Path + "grandchild.pid";
+  ScopedEnv Limit("LARKSPAN_TOOL_TIMEOUT", "1");
+  EXPECT_EQ(ToolTimeoutSeconds(), 1);
+  const auto Begin = std::chrono::steady_clock::now();
+  // The grandchild sleeps in the background: killing only the child would
+  // leave it running.
+  const auto R = StartProcess("sh", {"-c", "sleep 30 & echo $! > \"$0\"; wait", PidFile});
+  const auto Took = std::chrono::steady_clock::now() - Begin;
+  ASSERT_TRUE(R.Started);
+  EXPECT_TRUE(R.TimedOut);
+  EXPECT_EQ(R.ExitCode, -1);
+  EXPECT_LT(Took, std::chrono::seconds(10));
+  const pid_t Grandchild = std::atoi(Slurp(PidFile).c_str());
+  ASSERT_GT(Grandchild, 0);
+  // The grandchild is not ours to reap: gone means killed and reaped by init.
+  EXPECT_TRUE(GoneWithin(Grandchild, std::chrono::seconds(10)));
+
+  const auto Plain = StartProcess("sleep", {"30"});
+  EXPECT_TRUE(Plain.TimedOut);
+
+  TProcessOptions Options;
+  Options.TimeoutSeconds = 30;  // an explicit limit beats the environment
+  EXPECT_FALSE(StartProcess("sleep", {"2"}, Options).TimedOut);
+}
+
+TEST(ProcessTest, TimeoutSettingFallsBackOnBadValues) {
+  for (const char* Bad : {"", "0", "-5", "abc", "10s", "99999999999999999999"}) {
+    ScopedEnv Limit("LARKSPAN_TOOL_TIMEOUT", Bad);
+    EXPECT_EQ(ToolTimeoutSeconds(), 300) << Bad;
+  }
+  ScopedEnv Limit("LARKSPAN_TOOL_TIMEOUT", "42");
+  EXPECT_EQ(ToolTimeoutSeconds(), 42);
+}
+
+TEST(ProcessTest, ProgramNotWaitedForIsReaped) {
+  TProcessOptions Options;
+  Options.Wait = false;
+  std::vector<pid_t> Pids;
+  for (int I = 0; I < 5; ++I) {
+    const auto R = StartProcess("true", {}, Options);
+    ASSERT_TRUE(R.Started);
+    EXPECT_EQ(R.ExitCode, -1);
+    Pids.push_back(R.Pid);
+  }
+  // A zombie still answers kill(pid, 0); a reaped child does not.
+  for (pid_t Pid : Pids) EXPECT_TRUE(GoneWithin(Pid, std::chrono::seconds(10))) << Pid;
+}
+
+TEST(ProcessTest, OutputGoesToLogOrNowhere) {
+  TempDir Dir;
+  const std::vector<std::string> Noisy = {"-c", "echo out; echo err >&2; cat"};
+
+  // Nothing reaches our own stdout and stderr, and stdin is empty (cat ends).
+  const std::string Captured = Dir.Path + "captured.txt";
+  const int Saved1 = ::dup(1), Saved2 = ::dup(2);
+  const int Cap = ::open(Captured.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ::dup2(Cap, 1);
+  ::dup2(Cap, 2);
+  const auto Quiet = StartProcess("sh", Noisy);
+  ::dup2(Saved1, 1);
+  ::dup2(Saved2, 2);
+  ::close(Cap);
+  ::close(Saved1);
+  ::close(Saved2);
+  EXPECT_EQ(Quiet.ExitCode, 0);
+  EXPECT_FALSE(Quiet.TimedOut);
+  EXPECT_EQ(Slurp(Captured), "");
+
+  // With a log named, both streams are appended to it, run after run.
+  const std::string Log = Dir.Path + "tools 日志.log";
+  ScopedEnv LogEnv("LARKSPAN_TOOL_LOG", Log);
+  ASSERT_EQ(StartProcess("sh", Noisy).ExitCode, 0);
+  ASSERT_EQ(StartProcess("sh", Noisy).ExitCode, 0);
+  EXPECT_EQ(Slurp(Log), "out\nerr\nout\nerr\n");
+
+  // A log that cannot be opened does not stop the program.
+  ScopedEnv BadLog("LARKSPAN_TOOL_LOG", Dir.Path + "no-such-folder/x.log");
+  EXPECT_EQ(StartProcess("sh", Noisy).ExitCode, 0);
+}
+
+TEST(ProcessTest, ChildGetsNoInheritedDescriptorsAndExtraEnvironment) {
+  TempDir Dir;
+  // Opened without close-on-exec, as foreign code might.
+  const int Leaky = ::open((Dir.Path + "leaky").c_str(), O_WRONLY | O_CREAT, 0644);
+  ASSERT_GE(Leaky, 3);
+  const std::string Out = Dir.Path + "out.txt";
+  TProcessOptions Options;
+  Options.ExtraEnv = {"LARKSPAN_PROBE=a b", "HOME=/replaced"};
+  const auto R = StartProcess(
+      "sh",
+      {"-c",
+       "if [ -e /proc/self/fd/" + std::to_string(Leaky) +
+           " ]; then echo open; else echo closed; fi > \"$0\"; "
+           "echo \"$LARKSPAN_PROBE|$HOME|${PATH:+path}\" >> \"$0\"; "
+           "ps -o pgid= -p $$ | tr -d ' ' >> \"$0\"; echo $$ >> \"$0\"",
+       Out},
+      Options);
+  ::close(Leaky);
+  ASSERT_EQ(R.ExitCode, 0);
+  std::istringstream Lines(Slurp(Out));
+  std::string Fd, Env, Group, Self;
+  std::getline(Lines, Fd);
+  std::getline(Lines, Env);
+  std::getline(Lines, Group);
+  std::getline(Lines, Self);
+  EXPECT_EQ(Fd, "closed");
+  EXPECT_EQ(Env, "a b|/replaced|path");
+  // The child leads a process group of its own.
+  EXPECT_EQ(Group, Self);
+  EXPECT_EQ(Self, std::to_string(R.Pid));
+}
+
+TEST(ProcessTest, AbsolutePathForChild) {
+  char Cwd[4096];
+  ASSERT_TRUE(::getcwd(Cwd, sizeof Cwd));
+  const std::string Here = IncludeTrailingDelimiter(Cwd);
+  EXPECT_EQ(AbsolutePathForChild("/a b/c.html"), "/a b/c.html");
+  EXPECT_EQ(AbsolutePathForChild(""), "");
+  EXPECT_EQ(AbsolutePathForChild("site/a.html"), Here + "site/a.html");
+  EXPECT_EQ(AbsolutePathForChild("./-x.html"), Here + "-x.html");
 }
 
 }  // namespace
