@@ -4,6 +4,7 @@
 BUILD ?= build
 DEMO_OUT ?= $(BUILD)/demo-output
 CMAKE_FLAGS ?=
+DEMO_FLAGS ?= --jpg --gif --png --filter "*.bak" --filter Thumbs.db
 
 .PHONY: all bootstrap configure build demo test gui screenshots install clean
 
@@ -20,7 +21,7 @@ build: configure
 
 demo: build
 	rm -rf $(DEMO_OUT)
-	$(BUILD)/bin/larkspan-cli --all $(DEMO_FLAGS) examples/site $(DEMO_OUT)
+	$(BUILD)/bin/larkspan-cli $(DEMO_FLAGS) examples/site $(DEMO_OUT)
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2

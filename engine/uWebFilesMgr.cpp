@@ -10,6 +10,7 @@
 #include "config/uConfig.h"
 #include "config/uGlobal.h"
 #include "engine/uImageOptimiser.h"
+#include "engine/uRunReport.h"
 #include "htmlparser/clHtmlParser.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
@@ -60,6 +61,10 @@ void TWebFilsMgr::Start(const std::string& RootPath, const std::string& OutputPa
   if (!DirectoryExists(RootPath)) throw Exception("目录不存在");
   if (!DirectoryExists(OutputPath) && !ForceDirectories(OutputPath))
     throw Exception("创建目录失败");
+  // Whatever the caller checked, the run never writes into the site: an
+  // output folder that is the site or lies inside it (also through a link)
+  // is refused.
+  if (OutputInsideRoot(RootPath, OutputPath)) throw Exception("网站根目录和输出目录不能相同！");
 
   FileFilterList.Clear();
   for (const std::string& E : ListTextEntries(Config->FileFilters)) FileFilterList.Add(E);

@@ -1,0 +1,154 @@
+#include "cli/CliOptions.h"
+
+#include "config/uGlobal.h"
+#include "platform/Error.h"
+
+namespace larkspan {
+
+std::string CliUsage() {
+  return R"(用法: larkspan-cli [选项] 网站根目录 输出目录
+Usage: larkspan-cli [options] SITE OUTPUT
+
+Writes a slimmed copy of the web site folder SITE into OUTPUT (created when
+missing). SITE is only read, never written.
+
+What to reduce (without any of these the defaults apply: web pages only):
+  --html        minify web pages (.htm, .html)
+  --css         minify style sheets (.css), also inline <style> in pages
+  --js          minify scripts (.js), also inline <script> in pages
+  --xml         minify XML files (.xml)
+  --jpg         optimise JPEG pictures (jpegoptim)
+  --gif         optimise GIF pictures (gifsicle)
+  --png         optimise PNG pictures (pngout)
+  --dedupe      write pictures of equal content once and point the pages
+                that used a dropped copy at the one that was kept
+  --all         all eight of the above
+
+Options:
+  --charset NAME      character set of the site's text files (default GB2312)
+  --filter PATTERN    leave files out: "*.ext" or a bare file name (repeatable)
+  --except RELPATH    copy this file without minifying; path relative to SITE
+                      (repeatable)
+  --settings          start from the desktop program's saved settings
+                      (read only: the settings file is never written)
+  --quiet             no progress bar
+  --verbose           list rewritten pages, duplicates kept because something
+                      still refers to them, and files copied uncompressed
+  --json              print the result as one JSON object
+  --help              this text
+  --version           the program's version
+
+Exit status: 0 success, 1 the run failed, 2 refused (bad options or folders).
+)";
+}
+
+namespace {
+bool TakeValue(int argc, char** argv, int& I, const std::string& Name, std::string& Value) {
+  const std::string A = argv[I];
+  if (A == Name) {
+    if (I + 1 >= argc) throw Exception("选项 " + Name + " 需要一个参数 (option needs a value)");
+    Value = argv[++I];
+    return true;
+  }
+  if (A.rfind(Name + "=", 0) == 0) {
+    Value = A.substr(Name.size() + 1);
+    return true;
+  }
+  return false;
+}
+}  // namespace
+
+TCliOptions ParseCliOptions(int argc, char** argv) {
+  TCliOptions O;
+  std::vector<std::string> Folders;
+  bool OnlyFolders = false;
+  for (int I = 1; I < argc; ++I) {
+    const std::string A = argv[I];
+    std::string V;
+    if (OnlyFolders || A.empty() || A[0] != '-' || A == "-") {
+      Folders.push_back(A);
+    } else if (A == "--") {
+      OnlyFolders = true;
+    } else if (A == "--html") {
+      O.Html = 1;
+    } else if (A == "--css") {
+      O.Css = 1;
+    } else if (A == "--js") {
+      O.Js = 1;
+    } else if (A == "--xml") {
+      O.Xml = 1;
+    } else if (A == "--jpg") {
+      O.Jpg = 1;
+    } else if (A == "--gif") {
+      O.Gif = 1;
+    } else if (A == "--png") {
+      O.Png = 1;
+    } else if (A == "--dedupe") {
+      O.Dedupe = 1;
+    } else if (A == "--all") {
+      O.Html = O.Css = O.Js = O.Xml = O.Jpg = O.Gif = O.Png = O.Dedupe = 1;
+    } else if (TakeValue(argc, argv, I, "--charset", V)) {
+      O.CharSet = V;
+    } else if (TakeValue(argc, argv, I, "--filter", V)) {
+      O.Filters.push_back(V);
+    } else if (TakeValue(argc, argv, I, "--except", V)) {
+      O.Excepts.push_back(V);
+    } else if (A == "--settings") {
+      O.UseSettings = true;
+    } else if (A == "--quiet" || A == "-q") {
+      O.Quiet = true;
+    } else if (A == "--json") {
+      O.Json = true;
+    } else if (A == "--verbose" || A == "-v") {
+      O.Verbose = true;
+    } else if (A == "--help" || A == "-h") {
+      O.Help = true;
+    } else if (A == "--version" || A == "-V") {
+      O.Version = true;
+    } else {
+      throw Exception("未知选项 (unknown option): " + A);
+    }
+  }
+  if (O.Help || O.Version) return O;
+  if (Folders.size() != 2)
+    throw Exception("需要网站根目录和输出目录两个参数 (expected SITE and OUTPUT)");
+  for (const std::string& F : O.Filters)
+    if (F.find('|') != std::string::npos) throw Exception("过滤条件不能包含“|”: " + F);
+  for (const std::string& E : O.Excepts)
+    if (E.find('|') != std::string::npos) throw Exception("例外文件不能包含“|”: " + E);
+  O.Site = Folders[0];
+  O.Output = Folders[1];
+  return O;
+}
+
+void ApplyCliOptions(const TCliOptions& O, TAppConfig& C) {
+  const bool Any = O.Html > 0 || O.Css > 0 || O.Js > 0 || O.Xml > 0 || O.Jpg > 0 || O.Gif > 0 ||
+                   O.Png > 0 || O.Dedupe > 0;
+  if (Any) {
+    C.IsCompressHtml = O.Html > 0;
+    C.IsCompressCSS = O.Css > 0;
+    C.IsCompressJS = O.Js > 0;
+    C.IsCompressXML = O.Xml > 0;
+    C.IsCompressJpg = O.Jpg > 0;
+    C.IsCompressGif = O.Gif > 0;
+    C.IsCompressPng = O.Png > 0;
+    C.IsReducePic = O.Dedupe > 0;
+  }
+  if (!O.CharSet.empty()) C.CharSet = O.CharSet;
+  // A stored list text whose last piece lacks its "|" does not count that
+  // piece; drop it so an appended entry is not glued onto it.
+  for (std::string* List : {&C.FileFilters, &C.CompressFilters}) {
+    const size_t Last = List->rfind('|');
+    List->erase(Last == std::string::npos ? 0 : Last + 1);
+  }
+  for (const std::string& F : O.Filters) C.FileFilters += F + "|";
+  for (const std::string& E : O.Excepts) {
+    std::string Rel = E;
+    while (Rel.rfind("./", 0) == 0) Rel.erase(0, 2);
+    C.CompressFilters += Rel + "|";
+  }
+  C.RootPath = O.Site;
+  C.OutputPath = O.Output;
+}
+
+}  // namespace larkspan

@@ -1,0 +1,29 @@
+// larkspan-cli: the optimisation engine from a terminal.
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+
+#include "cli/CliOptions.h"
+#include "cli/CliRun.h"
+#include "platform/Error.h"
+
+int main(int argc, char** argv) {
+  using namespace larkspan;
+  TCliOptions Options;
+  try {
+    Options = ParseCliOptions(argc, argv);
+  } catch (const Exception& E) {
+    std::cerr << "larkspan-cli: " << E.what() << "\n\n" << CliUsage();
+    return 2;
+  }
+  if (Options.Help) {
+    std::cout << CliUsage();
+    return 0;
+  }
+  if (Options.Version) {
+    std::cout << "larkspan-cli " << LARKSPAN_VERSION << "\n";
+    return 0;
+  }
+  return RunCli(Options, std::cout, std::cerr, ::isatty(2) && !Options.Quiet && !Options.Json);
+}
