@@ -2,31 +2,73 @@
 
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
+#include "platform/Process.h"
 
 namespace larkspan {
 
-// Placeholder bodies until the process start is wired: every request fails
-// with a clear message instead of pretending to minify.
+namespace {
+
+const char* const JavaProgram = "java";
+const char* const JarName = "htmlcompressor.jar";
+
+}  // namespace
+
 THtmlCompress::THtmlCompress(const std::string& JarFolder) : WorkFolder(JarFolder) {
+  if (!IsJavaInstalled()) throw Exception("请安装java运行环境！");
   if (!DirectoryExists(JarFolder)) throw Exception("Jar路径不存在！");
   CharSet = "GB2312";
 }
 
-bool THtmlCompress::IsJavaInstalled() { return false; }
+bool THtmlCompress::IsJavaInstalled() {
+  TProcessOptions Options;
+  Options.Wait = false;
+  return StartProcess(JavaProgram, {}, Options).Started;
+}
 
 std::string THtmlCompress::BuildParams(const std::string& SourceFile,
                                        const std::string& DestFile) const {
-  return std::string();
+  std::string P = std::string("-jar ") + JarName + "  --preserve-comments";
+  P += " -c " + CharSet;
+  if (IsCompressCSS) P += " --compress-css";
+  if (IsCompressJS) P += " --compress-js --nomunge";
+  P += " --preserve-php --preserve-server-script";
+  P += " -o " + DestFile + " " + SourceFile;
+  return P;
 }
 
 std::vector<std::string> THtmlCompress::BuildArgs(const std::string& SourceFile,
                                                   const std::string& DestFile) const {
-  return {};
+  std::vector<std::string> A = {"-jar", JarName, "--preserve-comments"};
+  if (!CharSet.empty()) {
+    A.push_back("-c");
+    A.push_back(CharSet);
+  }
+  if (IsCompressCSS) A.push_back("--compress-css");
+  if (IsCompressJS) {
+    A.push_back("--compress-js");
+    A.push_back("--nomunge");
+  }
+  for (const char* Word : {"--preserve-php", "--preserve-server-script", "-o"}) A.push_back(Word);
+  A.push_back(DestFile);
+  A.push_back(SourceFile);
+  return A;
 }
 
 bool THtmlCompress::Compress(const std::string& SourceFile, const std::string& DestFile) {
-  ErrorMessage = "压缩程序尚未接入，无法压缩 " + SourceFile;
-  return false;
+  TProcessOptions Options;
+  Options.WorkFolder = WorkFolder;
+  // The launcher runs in the archive's folder, so relative paths would be
+  // read against the wrong folder.
+  const auto R = StartProcess(
+      JavaProgram,
+      BuildArgs(AbsolutePathForChild(SourceFile), AbsolutePathForChild(DestFile)), Options);
+  if (!R.Started) {
+    ErrorMessage = R.ErrorText;
+    LastExitCode = -1;
+    return false;
+  }
+  LastExitCode = R.ExitCode;
+  return true;
 }
 
 }  // namespace larkspan

@@ -7,6 +7,8 @@
 
 namespace larkspan {
 
+// Created on the main thread; Compress then runs on one thread at a time
+// (the engine's worker). Holds no lock.
 class THtmlCompress {
  public:
   // Checks that the Java launcher can be started ("请安装java运行环境！")
@@ -17,17 +19,24 @@ class THtmlCompress {
   explicit THtmlCompress(const std::string& JarFolder);
 
   // Minifies SourceFile into DestFile (they may be one file) and waits for
-  // the compressor to end. False only when it cannot be started; then
-  // ErrorMessage holds the system's reason (kept until the next failure).
-  // The compressor's own outcome is in LastExitCode.
+  // the compressor to end, at most ToolTimeoutSeconds(). False only when it
+  // cannot be started; then ErrorMessage holds the system's reason (kept
+  // until the next failure, a successful call leaves it as it was).
+  // The compressor's own outcome is in LastExitCode: true with a non-zero
+  // LastExitCode means the destination may be missing or stale.
   bool Compress(const std::string& SourceFile, const std::string& DestFile);
 
-  // Starts the launcher without arguments and without waiting.
+  // Starts the launcher without arguments and without waiting (it is reaped
+  // in the background). True when it could be started.
   bool IsJavaInstalled();
 
   // The parameter text for one request, as the compressor's command line
-  // documents it; Compress hands the same words over as an argument vector
-  // in which each path is one argument.
+  // documents it:
+  //   -jar htmlcompressor.jar  --preserve-comments -c CHARSET [--compress-css]
+  //   [--compress-js --nomunge] --preserve-php --preserve-server-script -o DEST SRC
+  // Compress hands the same words over as an argument vector (BuildArgs) in
+  // which each path is one argument, whatever blanks it holds; an empty
+  // CharSet leaves "-c" out of the vector (the compressor's default applies).
   std::string BuildParams(const std::string& SourceFile, const std::string& DestFile) const;
   std::vector<std::string> BuildArgs(const std::string& SourceFile,
                                      const std::string& DestFile) const;
@@ -42,6 +51,7 @@ class THtmlCompress {
   int LastExitCode = 0;
 
  private:
+  // The folder the launcher runs in: the archive's folder.
   std::string WorkFolder;
 };
 

@@ -1,1 +1,252 @@
+#include "compress/uHtmlCompress.h"
+
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/Error.h"
+#include "platform/FileSystem.h"
+
+namespace larkspan {
+namespace {
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string Pattern = TempFolder() + "larkspan 压缩.XXXXXX";
+    if (!::mkdtemp(Pattern.data())) ADD_FAILURE() << "mkdtemp failed";
+    Path = Pattern + "/";
+  }
+  ~TempDir() {
+    std::error_code Ignored;
+    std::filesystem::remove_all(Path, Ignored);
+  }
+  std::string Path;
+};
+
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* Name, const std::string& Value) : Name(Name) {
+    if (const char* Old = std::getenv(Name)) Saved = Old, HadValue = true;
+    ::setenv(Name, Value.c_str(), 1);
+  }
+  ~ScopedEnv() {
+    if (HadValue)
+      ::setenv(Name, Saved.c_str(), 1);
+    else
+      ::unsetenv(Name);
+  }
+
+ private:
+  const char* Name;
+  std::string Saved;
+  bool HadValue = false;
+};
+
+class ScopedCwd {
+ public:
+  explicit ScopedCwd(const std::string& Dir) {
+    char Buf[4096];
+    if (::getcwd(Buf, sizeof Buf)) Saved = Buf;
+    if (::chdir(Dir.c_str()) != 0) ADD_FAILURE() << "chdir " << Dir;
+  }
+  ~ScopedCwd() {
+    if (::chdir(Saved.c_str()) != 0) ADD_FAILURE() << "chdir back";
+  }
+
+ private:
+  std::string Saved;
+};
+
+std::string Slurp(const std::string& Path) {
+  std::ifstream In(Path, std::ios::binary);
+  std::stringstream S;
+  S << In.rdbuf();
+  return S.str();
+}
+
+// A fake "java" for checking exactly what the launcher receives: it writes
+// its working folder and each argument on a line of $0.log and exits with
+// FAKE_JAVA_EXIT. Without arguments (the runtime test) it only exits.
+std::string MakeFakeJava(const std::string& Dir, const std::string& Extra = "") {
+  const std::string Path = Dir + "java";
+  std::ofstream(Path) << "#!/bin/sh\n"
+                      << "[ $# -eq 0 ] && exit 0\n"
+                      << Extra << "\n"
+                      << "{ pwd; for a; do echo \"[$a]\"; done; } > \"$0.log\"\n"
+                      << "exit ${FAKE_JAVA_EXIT:-0}\n";
+  ::chmod(Path.c_str(), 0755);
+  return Path + ".log";
+}
+
+TEST(THtmlCompressTest, ParameterTextForEveryCombination) {
+  TempDir Jar;
+  THtmlCompress C(Jar.Path);
+  EXPECT_EQ(C.CharSet, "GB2312");
+  EXPECT_EQ(C.ErrorMessage, "");
+  EXPECT_FALSE(C.IsCompressCSS);
+  EXPECT_FALSE(C.IsCompressJS);
+
+  const std::string Base = "-jar htmlcompressor.jar  --preserve-comments -c ";
+  const std::string Tail = " --preserve-php --preserve-server-script -o /out/a b.html /site/a b.html";
+  struct Case {
+    const char* CharSet;
+    bool Css, Js;
+    std::string Expected;
+  } Cases[] = {
+      {"GB2312", false, false, Base + "GB2312" + Tail},
+      {"GB2312", true, false, Base + "GB2312 --compress-css" + Tail},
+      {"UTF-8", false, true, Base + "UTF-8 --compress-js --nomunge" + Tail},
+      {"GB2312", true, true, Base + "GB2312 --compress-css --compress-js --nomunge" + Tail},
+      // An empty character set: " -c " runs straight into the next blank.
+      {"", false, false, Base + Tail},
+  };
+  for (const Case& K : Cases) {
+    C.CharSet = K.CharSet;
+    C.IsCompressCSS = K.Css;
+    C.IsCompressJS = K.Js;
+    EXPECT_EQ(C.BuildParams("/site/a b.html", "/out/a b.html"), K.Expected) << K.CharSet;
+  }
+  // One file as both input and output: the same path twice.
+  C.CharSet = "GB2312";
+  C.IsCompressCSS = C.IsCompressJS = false;
+  EXPECT_EQ(C.BuildParams("/o/p.html", "/o/p.html"), Base + "GB2312 --preserve-php "
+                                                             "--preserve-server-script -o "
+                                                             "/o/p.html /o/p.html");
+}
+
+TEST(THtmlCompressTest, ArgumentVectorKeepsEachPathWhole) {
+  TempDir Jar;
+  THtmlCompress C(Jar.Path);
+  C.IsCompressCSS = C.IsCompressJS = true;
+  EXPECT_EQ(C.BuildArgs("/site 站点/a b.css", "/out/a b.css"),
+            (std::vector<std::string>{"-jar", "htmlcompressor.jar", "--preserve-comments", "-c",
+                                      "GB2312", "--compress-css", "--compress-js", "--nomunge",
+                                      "--preserve-php", "--preserve-server-script", "-o",
+                                      "/out/a b.css", "/site 站点/a b.css"}));
+  C.CharSet = "";
+  C.IsCompressCSS = C.IsCompressJS = false;
+  EXPECT_EQ(C.BuildArgs("/s", "/d"),
+            (std::vector<std::string>{"-jar", "htmlcompressor.jar", "--preserve-comments",
+                                      "--preserve-php", "--preserve-server-script", "-o", "/d",
+                                      "/s"}));
+}
+
+TEST(THtmlCompressTest, ConstructorChecksRuntimeFirstThenFolder) {
+  TempDir Dir;
+  std::ofstream(Dir.Path + "a-file") << "x";
+  auto MessageOf = [](const std::string& Folder) {
+    try {
+      THtmlCompress C(Folder);
+      return std::string();
+    } catch (const Exception& E) {
+      return E.Message();
+    }
+  };
+  EXPECT_EQ(MessageOf(Dir.Path), "");
+  EXPECT_EQ(MessageOf(Dir.Path + "missing/"), "Jar路径不存在！");
+  EXPECT_EQ(MessageOf(Dir.Path + "a-file"), "Jar路径不存在！");
+  EXPECT_EQ(MessageOf(""), "Jar路径不存在！");
+
+  TempDir NoJava;
+  ScopedEnv Path("PATH", NoJava.Path);
+  EXPECT_EQ(MessageOf(Dir.Path), "请安装java运行环境！");
+  // Both would fail: only the runtime is reported.
+  EXPECT_EQ(MessageOf(Dir.Path + "missing/"), "请安装java运行环境！");
+}
+
+TEST(THtmlCompressTest, LauncherRunsInArchiveFolderWithOnePathPerArgument) {
+  TempDir Bin, Site, Elsewhere;
+  const std::string Log = MakeFakeJava(Bin.Path);
+  ScopedEnv Path("PATH", Bin.Path + ":" + GetEnv("PATH"));
+  TempDir JarFolder;
+  THtmlCompress C(JarFolder.Path);
+  C.CharSet = "UTF-8";
+
+  ScopedCwd Cwd(Elsewhere.Path);
+  std::filesystem::create_directory(Elsewhere.Path + "rel dir");
+  ASSERT_TRUE(C.Compress(Site.Path + "页 面.html", "rel dir/页 面.html"));
+  EXPECT_EQ(C.LastExitCode, 0);
+  // The relative destination is resolved against our folder, not the
+  // launcher's.
+  EXPECT_EQ(Slurp(Log), JarFolder.Path.substr(0, JarFolder.Path.size() - 1) +
+                            "\n[-jar]\n[htmlcompressor.jar]\n[--preserve-comments]\n[-c]\n"
+                            "[UTF-8]\n[--preserve-php]\n[--preserve-server-script]\n[-o]\n[" +
+                            Elsewhere.Path + "rel dir/页 面.html]\n[" + Site.Path +
+                            "页 面.html]\n");
+
+  // The compressor's own failure is no failed start: true, with its status.
+  ScopedEnv Exit("FAKE_JAVA_EXIT", "7");
+  EXPECT_TRUE(C.Compress(Site.Path + "a.html", Site.Path + "a.html"));
+  EXPECT_EQ(C.LastExitCode, 7);
+  EXPECT_EQ(C.ErrorMessage, "");
+}
+
+TEST(THtmlCompressTest, ErrorMessageKeptUntilNextFailure) {
+  TempDir Bin, JarFolder;
+  MakeFakeJava(Bin.Path);
+  const std::string RealPath = GetEnv("PATH");
+  ScopedEnv Path("PATH", Bin.Path);
+  THtmlCompress C(JarFolder.Path);
+
+  ASSERT_EQ(::setenv("PATH", JarFolder.Path.c_str(), 1), 0);  // no launcher any more
+  EXPECT_FALSE(C.Compress("/s.html", "/d.html"));
+  EXPECT_EQ(C.ErrorMessage, SystemErrorText(ENOENT));
+  EXPECT_EQ(C.LastExitCode, -1);
+
+  ASSERT_EQ(::setenv("PATH", Bin.Path.c_str(), 1), 0);
+  EXPECT_TRUE(C.Compress("/s.html", "/d.html"));
+  EXPECT_EQ(C.ErrorMessage, SystemErrorText(ENOENT));
+  EXPECT_EQ(C.LastExitCode, 0);
+}
+
+TEST(THtmlCompressTest, HangingCompressorIsKilledAtTimeLimit) {
+  TempDir Bin, JarFolder;
+  MakeFakeJava(Bin.Path, "sleep 30");
+  ScopedEnv Path("PATH", Bin.Path + ":" + GetEnv("PATH"));
+  ScopedEnv Limit("LARKSPAN_TOOL_TIMEOUT", "1");
+  THtmlCompress C(JarFolder.Path);
+  EXPECT_TRUE(C.Compress("/s.html", "/d.html"));
+  EXPECT_EQ(C.LastExitCode, -1);
+}
+
+TEST(THtmlCompressTest, RealRuntimeWithoutArchiveStartsButFails) {
+  TempDir Empty, Site;
+  THtmlCompress C(Empty.Path);
+  std::ofstream(Site.Path + "a.html") << "<p>  x  </p>\n";
+  EXPECT_TRUE(C.Compress(Site.Path + "a.html", Site.Path + "b.html"));
+  EXPECT_NE(C.LastExitCode, 0);
+  EXPECT_FALSE(FileExists(Site.Path + "b.html"));
+}
+
+TEST(THtmlCompressTest, RealArchiveMinifiesFromAnyFolder) {
+  const std::string Bin = GetEnv("LARKSPAN_BIN_DIR");
+  if (Bin.empty() || !FileExists(Bin + "/htmlcompressor.jar"))
+    GTEST_SKIP() << "htmlcompressor.jar not built (LARKSPAN_BIN_DIR unset or without it)";
+  TempDir Site, Elsewhere;
+  const std::string Page = "<html>\n  <body>\n\n    <p>a   b</p>\n  </body>\n</html>\n";
+  std::ofstream(Site.Path + "页 面.html") << Page;
+  ScopedCwd Cwd(Elsewhere.Path);
+  THtmlCompress C(Bin + "/");
+  C.CharSet = "UTF-8";
+  ASSERT_TRUE(C.Compress(Site.Path + "页 面.html", Site.Path + "out 面.html"));
+  EXPECT_EQ(C.LastExitCode, 0);
+  const std::string Out = Slurp(Site.Path + "out 面.html");
+  EXPECT_FALSE(Out.empty());
+  EXPECT_LT(Out.size(), Page.size());
+  EXPECT_EQ(Slurp(Site.Path + "页 面.html"), Page);
+
+  // In place: the one file is both input and output.
+  ASSERT_TRUE(C.Compress(Site.Path + "页 面.html", Site.Path + "页 面.html"));
+  EXPECT_EQ(C.LastExitCode, 0);
+  EXPECT_EQ(Slurp(Site.Path + "页 面.html"), Out);
+}
+
+}  // namespace
+}  // namespace larkspan
