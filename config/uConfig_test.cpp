@@ -1,1 +1,167 @@
+#include "config/uConfig.h"
+
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "config/IniFile.h"
+#include "config/uGlobal.h"
+#include "platform/Error.h"
+#include "platform/FileSystem.h"
+
+namespace larkspan {
+namespace {
+
+class ConfigTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string T = TempFolder() + "cfg-XXXXXX";
+    ASSERT_NE(::mkdtemp(T.data()), nullptr);
+    Dir = T + "/";
+    OldXdg = GetEnv("XDG_CONFIG_HOME");
+    ::setenv("XDG_CONFIG_HOME", (Dir + "xdg").c_str(), 1);
+  }
+  void TearDown() override {
+    if (OldXdg.empty())
+      ::unsetenv("XDG_CONFIG_HOME");
+    else
+      ::setenv("XDG_CONFIG_HOME", OldXdg.c_str(), 1);
+    std::filesystem::remove_all(Dir);
+  }
+  void Put(const std::string& Path, const std::string& Data) {
+    std::ofstream(Path, std::ios::binary) << Data;
+  }
+  std::string Dir, OldXdg;
+};
+
+TEST_F(ConfigTest, MissingFileGivesDefaultsAndSavingWritesThirteenKeysInOrder) {
+  const std::string Ini = GetConfigFolder() + "Config.ini";
+  EXPECT_EQ(GetConfigFolder(), Dir + "xdg/Ostrel Larkspan/");
+  {
+    TAppConfig C("Config.ini");
+    EXPECT_EQ(C.IniFileName, Ini);
+    EXPECT_EQ(C.RootPath, "");
+    EXPECT_EQ(C.CharSet, "GB2312");
+    EXPECT_TRUE(C.IsCompressHtml);
+    EXPECT_FALSE(C.IsCompressJS || C.IsCompressCSS || C.IsCompressXML || C.IsReducePic ||
+                 C.IsCompressJpg || C.IsCompressGif || C.IsCompressPng);
+  }
+  EXPECT_EQ(ReadFileText(Ini),
+            "[Sys]\r\nFileFilters=\r\nRootPath=\r\nOutputPath=\r\nCompressFilters=\r\n"
+            "IsCompressHtml=1\r\nIsCompressJS=0\r\nIsCompressXML=0\r\nIsCompressCSS=0\r\n"
+            "IsReducePic=0\r\nCharSet=GB2312\r\nIsCompressJpg=0\r\nIsCompressGif=0\r\n"
+            "IsCompressPng=0\r\n");
+}
+
+TEST_F(ConfigTest, RoundTripKeepsOtherLinesAndMatchesNamesWithoutCase) {
+  const std::string Ini = Dir + "c.ini";
+  Put(Ini, "; comment\n[Other]\nRootPath=keep me\n[sys]\nrootpath = \"/web/site/\" \nFoo=bar\n"
+           "ISREDUCEPIC=2\nIsCompressHtml=0x0\nIsCompressJS=yes\nIsCompressCSS=$1F\n"
+           "IsCompressXML= -3\nIsCompressJpg=\nCharSet='UTF-8'\n\n[Tail]\nx=1\n");
+  {
+    TAppConfig C(Ini, true);
+    EXPECT_EQ(C.RootPath, "/web/site/");
+    EXPECT_TRUE(C.IsReducePic);      // 2
+    EXPECT_FALSE(C.IsCompressHtml);  // 0x0
+    EXPECT_FALSE(C.IsCompressJS);    // a word: the default
+    EXPECT_TRUE(C.IsCompressCSS);    // $1F
+    EXPECT_TRUE(C.IsCompressXML);    // -3
+    EXPECT_FALSE(C.IsCompressJpg);   // empty: the default
+    EXPECT_EQ(C.CharSet, "UTF-8");
+    C.OutputPath = "/out/";
+    C.FileFilters = "*.bak|Thumbs.db|";
+  }
+  const std::string Saved = ReadFileText(Ini);
+  EXPECT_NE(Saved.find("[Other]\r\nRootPath=keep me\r\n"), std::string::npos);
+  EXPECT_NE(Saved.find("Foo=bar\r\n"), std::string::npos);
+  EXPECT_NE(Saved.find("[sys]\r\nRootPath=/web/site/\r\n"), std::string::npos) << Saved;
+  EXPECT_NE(Saved.find("[Tail]\r\nx=1\r\n"), std::string::npos);
+  // New keys go to the end of their own section, before the next one.
+  EXPECT_LT(Saved.find("OutputPath=/out/"), Saved.find("[Tail]"));
+  TAppConfig Again(Ini, true);
+  Again.SaveOnDestroy = false;
+  EXPECT_EQ(Again.FileFilters, "*.bak|Thumbs.db|");
+  EXPECT_EQ(Again.OutputPath, "/out/");
+  EXPECT_TRUE(Again.IsReducePic);
+}
+
+TEST_F(ConfigTest, LongValuesAreCutAt2047BytesAndBlanksTrimmed) {
+  const std::string Ini = Dir + "c.ini";
+  {
+    TAppConfig C(Ini, false);
+    C.FileFilters = std::string(2040, 'a') + "|bcdefghij|";
+    C.RootPath = "  /padded  ";
+  }
+  TAppConfig C(Ini, true);
+  C.SaveOnDestroy = false;
+  EXPECT_EQ(C.FileFilters.size(), 2047u);
+  EXPECT_EQ(ListTextEntries(C.FileFilters).size(), 1u);  // the cut entry is lost
+  EXPECT_EQ(C.RootPath, "/padded");
+}
+
+TEST_F(ConfigTest, FailedSaveThrowsAndLeavesTheOldFileWhole) {
+  TAppConfig C(Dir + "missing-folder/c.ini", false);
+  C.SaveOnDestroy = false;
+  try {
+    C.SaveToFile();
+    FAIL();
+  } catch (const Exception& E) {
+    EXPECT_EQ(std::string(E.what()), "Unable to write to " + Dir + "missing-folder/c.ini");
+  }
+  if (::geteuid() != 0) {
+    const std::string Ini = Dir + "ro/c.ini";
+    std::filesystem::create_directories(Dir + "ro");
+    Put(Ini, "[Sys]\r\nRootPath=old\r\n");
+    ::chmod((Dir + "ro").c_str(), 0555);
+    TAppConfig D(Ini, true);
+    D.SaveOnDestroy = false;
+    D.RootPath = "new";
+    EXPECT_THROW(D.SaveToFile(), Exception);
+    ::chmod((Dir + "ro").c_str(), 0755);
+    EXPECT_EQ(ReadFileText(Ini), "[Sys]\r\nRootPath=old\r\n");
+  }
+}
+
+TEST(GlobalTest, ListTextsAndFields) {
+  EXPECT_EQ(CountChar("", '|'), 0);
+  EXPECT_EQ(CountChar("a|b|", '|'), 2);
+  struct Case {
+    std::string Text;
+    std::vector<std::string> Entries;
+  } Cases[] = {
+      {"", {}},
+      {"|", {""}},
+      {"A|B", {"A"}},
+      {"A||B|", {"A", "", "B"}},
+      {"*.bak|Thumbs.db|", {"*.bak", "Thumbs.db"}},
+  };
+  for (const Case& C : Cases) EXPECT_EQ(ListTextEntries(C.Text), C.Entries) << C.Text;
+  EXPECT_EQ(GetField("A|B", 1, '|'), "B");
+  EXPECT_EQ(GetField("A|B", -1, '|'), "");
+  EXPECT_EQ(GetField("A|B", 2, '|'), "");
+  EXPECT_EQ(GetField("A|B|", 2, '|'), "");
+  EXPECT_EQ(MakeListText({"x", "y"}), "x|y|");
+}
+
+TEST(GlobalTest, IniIntegers) {
+  struct Case {
+    const char* Text;
+    bool Ok;
+    long long Value;
+  } Cases[] = {{"2", true, 2},     {"0x0", true, 0},  {"$ff", true, 255}, {"x10", true, 16},
+               {" -3", true, -3},  {"+1", true, 1},   {"", false, 0},     {"yes", false, 0},
+               {"1a", false, 0},   {"0x", false, 0},  {"99999999999999999999999", true, 1}};
+  for (const Case& C : Cases) {
+    long long V = 0;
+    EXPECT_EQ(ParseIniInteger(C.Text, V), C.Ok) << C.Text;
+    if (C.Ok && C.Value != 1) EXPECT_EQ(V, C.Value) << C.Text;
+    if (C.Ok && C.Value == 1) EXPECT_NE(V, 0) << C.Text;
+  }
+}
+
+}  // namespace
+}  // namespace larkspan

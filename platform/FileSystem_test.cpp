@@ -1,1 +1,115 @@
+#include "platform/FileSystem.h"
+
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/Error.h"
+
+namespace larkspan {
+namespace {
+
+class FileSystemTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string T = TempFolder() + "fs-XXXXXX";
+    ASSERT_NE(::mkdtemp(T.data()), nullptr);
+    Dir = T + "/";
+  }
+  void TearDown() override {
+    ::chmod(Dir.c_str(), 0755);
+    std::filesystem::remove_all(Dir);
+  }
+  void Put(const std::string& Rel, const std::string& Data) {
+    std::filesystem::create_directories(std::filesystem::path(Dir + Rel).parent_path());
+    std::ofstream(Dir + Rel, std::ios::binary) << Data;
+  }
+  std::string Dir;
+};
+
+TEST_F(FileSystemTest, ListingSeesHiddenEntriesAndDoesNotFollowFolderLinks) {
+  Put(".hidden", "h");
+  Put("sub/a.txt", "abc");
+  ASSERT_EQ(::symlink(Dir.c_str(), (Dir + "loop").c_str()), 0);
+  ASSERT_EQ(::symlink((Dir + "sub/a.txt").c_str(), (Dir + "alink").c_str()), 0);
+  auto Entries = ListDirectory(Dir);
+  std::sort(Entries.begin(), Entries.end(),
+            [](const TDirEntry& A, const TDirEntry& B) { return A.Name < B.Name; });
+  ASSERT_EQ(Entries.size(), 4u);
+  EXPECT_EQ(Entries[0].Name, ".hidden");
+  EXPECT_EQ(Entries[1].Name, "alink");
+  EXPECT_FALSE(Entries[1].IsDirectory);
+  EXPECT_EQ(Entries[1].Size, 3);  // a link to a file is that file
+  EXPECT_EQ(Entries[2].Name, "loop");
+  EXPECT_FALSE(Entries[2].IsDirectory);  // never descended into
+  EXPECT_TRUE(Entries[3].IsDirectory);
+  EXPECT_TRUE(ListDirectory(Dir + "missing").empty());
+}
+
+TEST_F(FileSystemTest, ForceDirectoriesCreatesTheChainAndReportsFailure) {
+  EXPECT_TRUE(ForceDirectories(Dir + "a/b/c/"));
+  EXPECT_TRUE(DirectoryExists(Dir + "a/b/c"));
+  EXPECT_TRUE(ForceDirectories(Dir + "a/b/c"));  // already there
+  Put("file", "x");
+  EXPECT_FALSE(ForceDirectories(Dir + "file/sub"));
+}
+
+TEST_F(FileSystemTest, CopyOverwritesAndLeavesNoPartialFileOnFailure) {
+  Put("src.bin", std::string(300000, 'x'));
+  Put("dst.bin", "old content");
+  ASSERT_TRUE(CopyFileOverwrite(Dir + "src.bin", Dir + "dst.bin"));
+  EXPECT_EQ(ReadFileText(Dir + "dst.bin"), std::string(300000, 'x'));
+  Put("empty", "");
+  ASSERT_TRUE(CopyFileOverwrite(Dir + "empty", Dir + "empty2"));
+  EXPECT_TRUE(FileExists(Dir + "empty2"));
+  EXPECT_EQ(FileSizeOf(Dir + "empty2"), 0);
+
+  EXPECT_FALSE(CopyFileOverwrite(Dir + "missing", Dir + "x"));
+  EXPECT_FALSE(FileExists(Dir + "x"));
+  if (::geteuid() != 0) {  // root writes into read-only folders anyway
+    ForceDirectories(Dir + "ro");
+    ::chmod((Dir + "ro").c_str(), 0555);
+    EXPECT_FALSE(CopyFileOverwrite(Dir + "src.bin", Dir + "ro/dst"));
+    ::chmod((Dir + "ro").c_str(), 0755);
+  }
+  EXPECT_FALSE(CopyFileOverwrite(Dir + "src.bin", Dir + "nofolder/dst"));
+  for (const TDirEntry& E : ListDirectory(Dir))
+    EXPECT_EQ(E.Name.find("larkspan-tmp"), std::string::npos) << E.Name;
+}
+
+TEST_F(FileSystemTest, AtomicWriteReplacesWholeOrThrowsNamingTheFile) {
+  WriteFileAtomic(Dir + "f.txt", "first");
+  WriteFileAtomic(Dir + "f.txt", "second");
+  EXPECT_EQ(ReadFileText(Dir + "f.txt"), "second");
+  try {
+    WriteFileAtomic(Dir + "no/such/f.txt", "x");
+    FAIL() << "expected an exception";
+  } catch (const Exception& E) {
+    EXPECT_NE(std::string(E.what()).find(Dir + "no/such/f.txt"), std::string::npos);
+  }
+  EXPECT_THROW(ReadFileText(Dir + "missing"), Exception);
+  EXPECT_EQ(FileSizeOf(Dir + "missing"), 0);
+  EXPECT_EQ(FileSizeOf(Dir), 0);
+}
+
+TEST_F(FileSystemTest, AppDataFolderFollowsXdgThenHome) {
+  const std::string OldXdg = GetEnv("XDG_CONFIG_HOME"), OldHome = GetEnv("HOME");
+  ::setenv("XDG_CONFIG_HOME", "/x/cfg", 1);
+  EXPECT_EQ(AppDataFolder(), "/x/cfg/");
+  ::unsetenv("XDG_CONFIG_HOME");
+  ::setenv("HOME", "/home/u", 1);
+  EXPECT_EQ(AppDataFolder(), "/home/u/.config/");
+  ::unsetenv("HOME");
+  EXPECT_EQ(AppDataFolder(), "");
+  ::setenv("HOME", OldHome.c_str(), 1);
+  if (!OldXdg.empty()) ::setenv("XDG_CONFIG_HOME", OldXdg.c_str(), 1);
+  EXPECT_EQ(ProgramFolder().back(), '/');
+}
+
+}  // namespace
+}  // namespace larkspan

@@ -1,1 +1,42 @@
+#include "platform/Text.h"
+
 #include <gtest/gtest.h>
+
+namespace larkspan {
+
+TEST(TextTest, CaseFoldingTouchesAsciiLettersOnly) {
+  EXPECT_TRUE(SameText("Thumbs.DB", "thumbs.db"));
+  EXPECT_FALSE(SameText("a", "ab"));
+  // GBK bytes (and any byte >= 0x80) are compared exactly.
+  EXPECT_FALSE(SameText("\xC4\xE3", "\xE4\xE3"));
+  EXPECT_EQ(UpperCaseAscii("img/\xC4\xE3.gif"), "IMG/\xC4\xE3.GIF");
+  EXPECT_LT(CompareText("abc", "ABD"), 0);
+  EXPECT_GT(CompareText("b", "A"), 0);
+  EXPECT_LT(CompareText("ab", "ABC"), 0);
+  EXPECT_EQ(FindText("x/IMG/B.gif", "img/b.GIF"), 2u);
+  EXPECT_EQ(FindText("abc", "d"), std::string::npos);
+}
+
+TEST(TextTest, FileNameParts) {
+  struct Case {
+    const char* Path;
+    const char* Ext;
+    const char* Name;
+    const char* Folder;
+  } Cases[] = {
+      {"/site/img/a.GIF", ".GIF", "a.GIF", "/site/img/"},
+      {"/site/img.d/noext", "", "noext", "/site/img.d/"},
+      {"archive.tar.gz", ".gz", "archive.tar.gz", ""},
+      {"/site/.hidden", ".hidden", ".hidden", "/site/"},
+  };
+  for (const Case& C : Cases) {
+    EXPECT_EQ(ExtractFileExt(C.Path), C.Ext) << C.Path;
+    EXPECT_EQ(ExtractFileName(C.Path), C.Name) << C.Path;
+    EXPECT_EQ(ExtractFilePath(C.Path), C.Folder) << C.Path;
+  }
+  EXPECT_EQ(IncludeTrailingDelimiter("/a"), "/a/");
+  EXPECT_EQ(IncludeTrailingDelimiter("/a/"), "/a/");
+  EXPECT_EQ(ExcludeTrailingDelimiter("/a/"), "/a");
+}
+
+}  // namespace larkspan
