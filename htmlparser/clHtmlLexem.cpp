@@ -28,7 +28,7 @@ std::string StripLineBreaks(std::string_view Text) {
   return Result;
 }
 
-bool SameText(std::string_view A, std::string_view B) {
+bool HtmlSameText(std::string_view A, std::string_view B) {
   if (A.size() != B.size()) return false;
   for (size_t I = 0; I < A.size(); ++I) {
     if (LowerAscii(static_cast<unsigned char>(A[I])) !=

@@ -30,7 +30,7 @@ inline unsigned char LowerAscii(unsigned char C) {
 }
 
 // True when A and B are equal once the ASCII letters are folded.
-bool SameText(std::string_view A, std::string_view B);
+bool HtmlSameText(std::string_view A, std::string_view B);
 
 // Watches a stream of bytes for opening and closing lexemes ("<!--", "-->").
 // A match state is the 1-based position, within its lexeme, of the byte the

@@ -1,1 +1,112 @@
+#include "htmlparser/clHtmlLexem.h"
+
 #include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+namespace larkspan {
+namespace {
+
+std::string Answers(const std::string& Bytes) {
+  TclTagLexemChecker Checker;
+  Checker.AddLexemPair("<!--", "-->");
+  std::string Out;
+  for (unsigned char C : Bytes) Out += static_cast<char>('0' + Checker.CheckChar(C));
+  return Out;
+}
+
+TEST(TclTagLexemCheckerTest, CommentMarkersDoNotRetryAMismatchingByte) {
+  struct Case {
+    const char* Bytes;
+    const char* Expected;
+  } Cases[] = {
+      {"<!--", "0001"},
+      {"<!-- -->", "00010002"},
+      {"<!-->", "00012"},     // the closing lexeme already holds the two dashes
+      {"<!---->", "0001000"},  // the third dash breaks the match for good
+      {"<!--->", "000100"},
+      {"--->", "0000"},
+      {"a-->", "0002"},
+      {"<<!--", "00000"},  // the second "<" is not tried as a first byte
+      {"<!<!--", "000000"},
+      {"-->-->", "002000"},  // the byte after a completed lexeme is not retried
+  };
+  for (const auto& C : Cases) EXPECT_EQ(Answers(C.Bytes), C.Expected) << C.Bytes;
+}
+
+TEST(TclTagLexemCheckerTest, MatchedIndexNamesTheCompletedPair) {
+  TclTagLexemChecker Checker;
+  Checker.AddLexemPair("<?", "?>");
+  Checker.AddLexemPair("<!--", "-->");
+  int Last = 0;
+  for (unsigned char C : std::string("<!--")) Last = Checker.CheckChar(C);
+  EXPECT_EQ(Last, 1);
+  EXPECT_EQ(Checker.MatchedIndex, 1);
+  EXPECT_EQ(Checker.CheckChar('x'), 0);
+  EXPECT_EQ(Checker.MatchedIndex, -1);
+  Checker.CheckChar('?');
+  EXPECT_EQ(Checker.CheckChar('>'), 2);
+  EXPECT_EQ(Checker.MatchedIndex, 0);
+}
+
+// The scanner skips runs of bytes that occur in no lexeme with ResetMatches;
+// that must be the same as feeding them one by one.
+TEST(TclTagLexemCheckerTest, ResetMatchesEqualsFeedingABytesOutsideTheLexemes) {
+  std::mt19937 Random(7);
+  const std::string Alphabet = "<!->x ";
+  for (int Round = 0; Round < 2000; ++Round) {
+    TclTagLexemChecker Fed, Reset;
+    Fed.AddLexemPair("<!--", "-->");
+    Reset.AddLexemPair("<!--", "-->");
+    for (int I = 0; I < 12; ++I) {
+      const unsigned char C = Alphabet[Random() % Alphabet.size()];
+      if (!Fed.IsLexemByte(C)) {
+        ASSERT_EQ(Fed.CheckChar(C), 0);
+        Reset.ResetMatches();
+      } else {
+        ASSERT_EQ(Fed.CheckChar(C), Reset.CheckChar(C));
+      }
+      for (size_t L = 0; L < Fed.StartLexems.size(); ++L) {
+        ASSERT_EQ(Fed.StartLexems[L].second, Reset.StartLexems[L].second);
+        ASSERT_EQ(Fed.CloseLexems[L].second, Reset.CloseLexems[L].second);
+      }
+    }
+  }
+}
+
+TEST(TclHtmlTagStackTest, PopOnEmptyAnswersNullAndChangesNothing) {
+  TclHtmlTagStack Stack;
+  EXPECT_TRUE(Stack.IsEmpty());
+  EXPECT_EQ(Stack.Pop(), nullptr);
+  EXPECT_EQ(Stack.Top(), nullptr);
+  auto* A = reinterpret_cast<TclHtmlTag*>(0x10);  // never dereferenced
+  auto* B = reinterpret_cast<TclHtmlTag*>(0x20);
+  EXPECT_EQ(Stack.Push(A), A);
+  EXPECT_EQ(Stack.Push(B), B);
+  EXPECT_EQ(Stack.Top(), B);
+  EXPECT_EQ(Stack.Pop(), B);
+  EXPECT_EQ(Stack.Top(), A);
+  EXPECT_EQ(Stack.Pop(), A);
+  EXPECT_TRUE(Stack.IsEmpty());
+}
+
+TEST(CharClassTest, ClassesAndLineBreakFilter) {
+  EXPECT_EQ(CharClass('"'), 1);
+  EXPECT_EQ(CharClass('\''), 1);
+  EXPECT_EQ(CharClass('='), 2);
+  for (unsigned char C : {'\t', '\n', '\r', ' '}) EXPECT_EQ(CharClass(C), 3);
+  for (unsigned char C : {'\v', '\f', 'a', '<', '>', '/', '\0', '\x81', '\xff'})
+    EXPECT_EQ(CharClass(C), 0) << int(C);
+
+  EXPECT_EQ(StripLineBreaks("\t\r\n\r\n"), "");
+  EXPECT_EQ(StripLineBreaks("img  src=\"a b\"\v"), "img  src=\"a b\"\v");
+  EXPECT_EQ(StripLineBreaks("img\r\nsrc=\ta"), "imgsrc=a");
+
+  EXPECT_TRUE(HtmlSameText("TITLE", "title"));
+  EXPECT_FALSE(HtmlSameText("title", "titl"));
+  EXPECT_FALSE(HtmlSameText("\xC4", "\xE4"));  // only ASCII letters fold
+}
+
+}  // namespace
+}  // namespace larkspan

@@ -156,13 +156,13 @@ void TclHtmlParser::Scan(const std::string& Text) {
               TclHtmlTag* Owner = nullptr;
               if (!NestStack.IsEmpty()) {
                 Owner = NestStack.Top()->OwnerTag;
-                if (SameText(NestStack.Top()->TagName, TagText)) {
+                if (HtmlSameText(NestStack.Top()->TagName, TagText)) {
                   NestStack.Pop();
-                  if (OpenTables && !OpenTables->IsEmpty() && SameText(TagText, "table"))
+                  if (OpenTables && !OpenTables->IsEmpty() && HtmlSameText(TagText, "table"))
                     OpenTables->Pop();
                 }
               }
-              if (SameText(TagText, "a")) ActiveLink = nullptr;
+              if (HtmlSameText(TagText, "a")) ActiveLink = nullptr;
               if (IncludeClosingTags) {
                 CreateTag(TagText, std::string(), Owner,
                           I - static_cast<int>(TagText.size()) - 2)
@@ -172,7 +172,7 @@ void TclHtmlParser::Scan(const std::string& Text) {
               const bool Leaf = (PrevIsByte && Bytes[K - 1] == '/') || IsLeafTag(TagText);
               TclHtmlTag* Tag = ProcessTag(TagText, NestStack.Top(), I, TagStart + 1);
               if (Leaf) {
-                if (Tag && SameText(Tag->TagName, "a")) ActiveLink = nullptr;
+                if (Tag && HtmlSameText(Tag->TagName, "a")) ActiveLink = nullptr;
               } else if (Tag) {
                 NestStack.Push(Tag);
               }
@@ -233,7 +233,7 @@ TclHtmlTag* TclHtmlParser::CreateTag(std::string_view Name, std::string Source,
                                      TclHtmlTag* Owner, int Pos) {
   std::string TagName(Name);
   TclHtmlTag* Tag;
-  auto Is = [&](std::string_view Known) { return SameText(Name, Known); };
+  auto Is = [&](std::string_view Known) { return HtmlSameText(Name, Known); };
   if (Is("a"))
     Tag = new TclHtmlLink(std::move(TagName), std::move(Source), Owner, this);
   else if (Is("img"))
@@ -272,7 +272,7 @@ bool TclHtmlParser::IsLeafTag(std::string_view TagText) const {
   while (End > Begin && static_cast<unsigned char>(TagText[End - 1]) <= ' ') --End;
   const std::string_view Name = TagText.substr(Begin, End - Begin);
   for (const auto& Leaf : LeafTagNames) {
-    if (SameText(Leaf, Name)) return true;
+    if (HtmlSameText(Leaf, Name)) return true;
   }
   return false;
 }

@@ -40,7 +40,7 @@ size_t SearchStart(const TclHtmlTagList& List, const TclHtmlTag* StartTag) {
 
 TclHtmlTag* TclHtmlTagList::FindTag(std::string_view Name, const TclHtmlTag* StartTag) const {
   for (size_t I = SearchStart(*this, StartTag); I < FItems.size(); ++I) {
-    if (SameText(FItems[I]->TagName, Name)) return FItems[I];
+    if (HtmlSameText(FItems[I]->TagName, Name)) return FItems[I];
   }
   return nullptr;
 }
@@ -50,9 +50,9 @@ TclHtmlTag* TclHtmlTagList::FindTagWithAttr(std::string_view Name, std::string_v
                                             std::string_view AttrValue) const {
   for (size_t I = SearchStart(*this, StartTag); I < FItems.size(); ++I) {
     TclHtmlTag* Tag = FItems[I];
-    if (!SameText(Tag->TagName, Name)) continue;
+    if (!HtmlSameText(Tag->TagName, Name)) continue;
     const TclHtmlAttribute* Attr = Tag->FindAttribute(AttrName);
-    if (Attr && SameText(Attr->AttrValue, AttrValue)) return Tag;
+    if (Attr && HtmlSameText(Attr->AttrValue, AttrValue)) return Tag;
   }
   return nullptr;
 }
@@ -81,7 +81,7 @@ TclHtmlAttribute* TclHtmlTag::AttributeAt(int Index) const {
 
 TclHtmlAttribute* TclHtmlTag::FindAttribute(std::string_view Name) const {
   for (const auto& Attr : FAttributes) {
-    if (SameText(Attr->AttrName, Name)) return Attr.get();
+    if (HtmlSameText(Attr->AttrName, Name)) return Attr.get();
   }
   return nullptr;
 }
@@ -101,7 +101,7 @@ std::string TclHtmlTag::ContentText() const {
 }
 
 void TclHtmlTag::NotifyParsed() {
-  if (SameText(TagName, "input") || SameText(TagName, "select") || SameText(TagName, "textarea"))
+  if (HtmlSameText(TagName, "input") || HtmlSameText(TagName, "select") || HtmlSameText(TagName, "textarea"))
     OwnerParser->AttachFormControl(this, OwnerTag);
 }
 

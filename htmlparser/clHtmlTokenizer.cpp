@@ -6,7 +6,7 @@
 namespace larkspan {
 
 void TclHtmlParser::ParseAttributes(TclHtmlTag* Tag, std::string_view Rest, int BasePos) {
-  if (Rest.empty() || SameText(Tag->TagName, "!DOCTYPE")) return;
+  if (Rest.empty() || HtmlSameText(Tag->TagName, "!DOCTYPE")) return;
 
   std::string Name;
   std::string Value;
