@@ -1,19 +1,180 @@
 #include "engine/uImageOptimiser.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "config/uConfig.h"
+#include "platform/FileSystem.h"
+#include "platform/Process.h"
+#include "platform/Text.h"
+
 namespace larkspan {
 
-// Placeholder until the optimisers are wired: every picture is copied.
+namespace {
+
+enum class TKind { None, Jpeg, Gif, Png };
+
+struct TPlan {
+  TKind Kind = TKind::None;
+  const char* Program = "";
+  std::vector<std::string> Args;
+};
+
+TPlan MakePlan(const TAppConfig& Config, const std::string& Source, const std::string& Destination) {
+  TPlan P;
+  const std::string Ext = UpperCaseAscii(ExtractFileExt(Source));
+  if (Config.IsCompressJpg && (Ext == ".JPG" || Ext == ".JPEG")) {
+    P.Kind = TKind::Jpeg;
+    P.Program = "jpegoptim";
+    P.Args = {"--strip-com"};
+    // Stripping EXIF would drop the orientation and publish the photo turned.
+    if (JpegOrientation(Source) == 1) P.Args.push_back("--strip-exif");
+    for (const char* A : {"--strip-iptc", "-q", "-o", "-m85"}) P.Args.push_back(A);
+    P.Args.push_back(Source);
+    P.Args.push_back("-d" + ExtractFilePath(Destination));
+  } else if (Config.IsCompressGif && Ext == ".GIF") {
+    P.Kind = TKind::Gif;
+    P.Program = "gifsicle";
+    P.Args = {"--no-warnings", "-o", Destination, Source};
+  } else if (Config.IsCompressPng && Ext == ".PNG") {
+    P.Kind = TKind::Png;
+    P.Program = "pngout";
+    P.Args = {Source, Destination, "/y", "/q"};
+  }
+  return P;
+}
+
+bool SameFile(const std::string& A, const std::string& B) {
+  if (A == B) return true;
+  struct stat X, Y;
+  return ::stat(A.c_str(), &X) == 0 && ::stat(B.c_str(), &Y) == 0 && X.st_dev == Y.st_dev &&
+         X.st_ino == Y.st_ino;
+}
+
+uint32_t Read16(const unsigned char* P, bool Big) {
+  return Big ? uint32_t(P[0]) << 8 | P[1] : uint32_t(P[1]) << 8 | P[0];
+}
+
+uint32_t Read32(const unsigned char* P, bool Big) {
+  return Big ? Read16(P, true) << 16 | Read16(P + 2, true) : Read16(P + 2, false) << 16 | Read16(P, false);
+}
+
+// The orientation in a TIFF structure (the body of an Exif segment), 0 when
+// it holds none. Every offset is checked against Size.
+int OrientationFromTiff(const unsigned char* T, size_t Size) {
+  if (Size < 8) return 0;
+  bool Big;
+  if (T[0] == 'I' && T[1] == 'I')
+    Big = false;
+  else if (T[0] == 'M' && T[1] == 'M')
+    Big = true;
+  else
+    return 0;
+  if (Read16(T + 2, Big) != 42) return 0;
+  const uint32_t Ifd = Read32(T + 4, Big);
+  if (Ifd > Size - 2) return 0;
+  const uint32_t Count = Read16(T + Ifd, Big);
+  for (uint32_t I = 0; I < Count; ++I) {
+    const size_t E = size_t(Ifd) + 2 + size_t(I) * 12;
+    if (E + 12 > Size) break;
+    if (Read16(T + E, Big) != 0x0112) continue;
+    const uint32_t Type = Read16(T + E + 2, Big);
+    if (Type != 3 || Read32(T + E + 4, Big) < 1) return 0;  // not one SHORT: unusable
+    return int(Read16(T + E + 8, Big));
+  }
+  return 0;
+}
+
+}  // namespace
+
+int JpegOrientation(const std::string& Path) {
+  constexpr size_t Limit = 256 * 1024;
+  std::vector<unsigned char> Buf(Limit);
+  FILE* F = std::fopen(Path.c_str(), "rbe");
+  if (!F) return 1;
+  const size_t N = std::fread(Buf.data(), 1, Limit, F);
+  std::fclose(F);
+  if (N < 4 || Buf[0] != 0xFF || Buf[1] != 0xD8) return 1;
+  size_t Pos = 2;
+  while (Pos + 4 <= N) {
+    if (Buf[Pos] != 0xFF) return 1;
+    while (Pos < N && Buf[Pos] == 0xFF) ++Pos;  // fill bytes before a marker
+    if (Pos + 3 > N) return 1;
+    const unsigned char Marker = Buf[Pos++];
+    if (Marker == 0xD9 || Marker == 0xDA) return 1;  // end of image, start of scan
+    if (Marker == 0x01 || (Marker >= 0xD0 && Marker <= 0xD7)) continue;  // no length
+    const size_t Len = size_t(Buf[Pos]) << 8 | Buf[Pos + 1];
+    if (Len < 2 || Pos + Len > N) return 1;
+    const unsigned char* Body = Buf.data() + Pos + 2;
+    const size_t BodyLen = Len - 2;
+    static const unsigned char ExifId[6] = {'E', 'x', 'i', 'f', 0, 0};
+    if (Marker == 0xE1 && BodyLen >= 6 && std::equal(ExifId, ExifId + 6, Body)) {
+      const int O = OrientationFromTiff(Body + 6, BodyLen - 6);
+      return O == 0 ? 1 : O;
+    }
+    Pos += Len;
+  }
+  return 1;
+}
+
 TImageOptimiser::TImageOptimiser(const TAppConfig* Config, std::string ProgramFolder)
     : Config(Config), ProgramFolder(std::move(ProgramFolder)) {}
 
-bool TImageOptimiser::ReducePicture(const std::string& Source, const std::string& Destination) {
-  LastFailed = false;
-  return false;
-}
-
 std::string TImageOptimiser::BuildParams(const std::string& Source,
                                          const std::string& Destination) const {
-  return std::string();
+  if (!Config) return std::string();
+  std::string Text;
+  for (const std::string& A : MakePlan(*Config, Source, Destination).Args) {
+    if (!Text.empty()) Text += ' ';
+    Text += A;
+  }
+  return Text;
+}
+
+bool TImageOptimiser::ReducePicture(const std::string& Source, const std::string& Destination) {
+  LastFailed = false;
+  if (!Config) return false;
+  // The optimisers run in the program's folder: relative paths would point
+  // elsewhere there.
+  const std::string Src = AbsolutePathForChild(Source);
+  const std::string Dst = AbsolutePathForChild(Destination);
+  const TPlan P = MakePlan(*Config, Src, Dst);
+  if (P.Kind == TKind::None) return false;
+  if (SameFile(Src, Dst)) return false;
+  // jpegoptim can only write under the source's own name.
+  if (P.Kind == TKind::Jpeg && ExtractFileName(Src) != ExtractFileName(Dst)) return false;
+
+  const int64_t SourceSize = FileSizeOf(Src);
+  if (FileExists(Dst)) DeleteFile(Dst);
+
+  TProcessOptions Options;
+  Options.WorkFolder = ProgramFolder;
+  Options.SearchFolder = ProgramFolder;
+  const TProcessResult R = StartProcess(P.Program, P.Args, Options);
+  if (!R.Started) return false;
+
+  auto Failed = [&] {
+    DeleteFile(Dst);  // a partial or unusable result must not be published
+    LastFailed = true;
+    return false;
+  };
+  if (R.ExitCode != 0) return Failed();
+  if (!FileExists(Dst)) {
+    // jpegoptim leaves nothing when it cannot make the picture smaller.
+    if (P.Kind == TKind::Jpeg) return false;
+    return Failed();
+  }
+  const int64_t ResultSize = FileSizeOf(Dst);
+  if (ResultSize == 0 && SourceSize > 0) return Failed();
+  if (P.Kind != TKind::Png && ResultSize > SourceSize) {
+    DeleteFile(Dst);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace larkspan

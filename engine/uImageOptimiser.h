@@ -8,30 +8,46 @@ namespace larkspan {
 
 class TAppConfig;
 
+// Used on the engine's worker thread, one picture at a time.
 class TImageOptimiser {
  public:
   // Config must outlive the optimiser; its switches are read at every call.
+  // ProgramFolder is where the optimisers are looked for first (then beside
+  // our executable, then on PATH) and the folder they run in.
   TImageOptimiser(const TAppConfig* Config, std::string ProgramFolder);
 
   // Leaves an optimised copy of Source at Destination and returns true, or
   // returns false when the caller must copy Source itself (no rule applies,
   // the optimiser is missing or failed, or its result is larger or empty).
+  // A file already at Destination is deleted first, so that a file left by
+  // an earlier run is never taken for the result; on false nothing of the
+  // optimiser's is left at Destination. Every optimiser runs under the tool
+  // time limit (ToolTimeoutSeconds); running past it is a failure.
   // REQUIRES: Destination's folder exists; Destination's file name is
-  // Source's.
+  // Source's; Destination is not Source (false, untouched, if it is).
   bool ReducePicture(const std::string& Source, const std::string& Destination);
 
   // The parameter text ReducePicture would hand to the optimiser for this
-  // pair, "" when no rule applies (for tests and logs).
+  // pair, "" when no rule applies (for tests and logs). For a JPEG it reads
+  // Source's EXIF orientation: a turned photo keeps its EXIF data.
   std::string BuildParams(const std::string& Source, const std::string& Destination) const;
 
   // True after a ReducePicture that returned false because an optimiser that
   // was started failed (non-zero exit, killed, no or empty result), as
-  // opposed to "no rule" or "result larger than the source".
+  // opposed to "no rule", "optimiser missing" or "result larger than the
+  // source" (jpegoptim writes nothing when it cannot make a JPEG smaller,
+  // which counts as larger).
   bool LastFailed = false;
 
  private:
   const TAppConfig* Config;
   std::string ProgramFolder;
 };
+
+// The EXIF orientation (tag 0x0112 of the first image directory) of the JPEG
+// file Path: 1..8 as stored, 1 ("normal") when the file has none or is not
+// a readable JPEG. Reads at most the file's first 256 KiB and never fails on
+// malformed data.
+int JpegOrientation(const std::string& Path);
 
 }  // namespace larkspan
