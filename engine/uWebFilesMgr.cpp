@@ -89,6 +89,7 @@ void TWebFilsMgr::Start(const std::string& RootPath, const std::string& OutputPa
 void TWebFilsMgr::ScanFolder(const std::string& Folder, const TFileCallback& Callback) {
   const std::string Dir = IncludeTrailingDelimiter(ExcludeTrailingDelimiter(Folder));
   for (const TDirEntry& E : ListDirectory(Dir)) {
+    if (E.IsFolderLink) continue;  // never followed: a link to a parent would loop
     if (E.IsDirectory)
       ScanFolder(Dir + E.Name, Callback);
     else

@@ -11,15 +11,16 @@ namespace larkspan {
 
 struct TDirEntry {
   std::string Name;
-  bool IsDirectory = false;  // a real folder; a link to a folder is not one
+  bool IsDirectory = false;    // a real folder; a link to a folder is not one
+  bool IsFolderLink = false;   // a symbolic link to a folder: neither file nor folder
   int64_t Size = 0;          // size of a file (the link target's for a link)
 };
 
 // Every entry of Folder except "." and "..", hidden ones included, in the
 // order the system gives them. Empty when the folder cannot be listed.
-// A symbolic link to a folder is reported as a file of size 0 that is never
-// descended into (a link to a parent would otherwise recurse forever); a
-// link to a file is that file.
+// A symbolic link to a folder is marked IsFolderLink so that walkers can pass
+// it by (a link to a parent would otherwise recurse forever); a link to a
+// file is that file.
 std::vector<TDirEntry> ListDirectory(const std::string& Folder);
 
 bool DirectoryExists(const std::string& Path);

@@ -62,8 +62,12 @@ std::vector<TDirEntry> ListDirectory(const std::string& Folder) {
         Entry.IsDirectory = true;
       } else if (S_ISLNK(St.st_mode)) {
         struct stat Target;
-        if (::stat((Base + Entry.Name).c_str(), &Target) == 0 && S_ISREG(Target.st_mode))
-          Entry.Size = Target.st_size;
+        if (::stat((Base + Entry.Name).c_str(), &Target) == 0) {
+          if (S_ISDIR(Target.st_mode))
+            Entry.IsFolderLink = true;
+          else
+            Entry.Size = Target.st_size;
+        }
       } else {
         Entry.Size = St.st_size;
       }

@@ -47,6 +47,7 @@ TEST_F(FileSystemTest, ListingSeesHiddenEntriesAndDoesNotFollowFolderLinks) {
   EXPECT_EQ(Entries[1].Size, 3);  // a link to a file is that file
   EXPECT_EQ(Entries[2].Name, "loop");
   EXPECT_FALSE(Entries[2].IsDirectory);  // never descended into
+  EXPECT_TRUE(Entries[2].IsFolderLink);
   EXPECT_TRUE(Entries[3].IsDirectory);
   EXPECT_TRUE(ListDirectory(Dir + "missing").empty());
 }
