@@ -1,1 +1,133 @@
+// larkspan-cli as a user runs it: the real binary on real folders.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "cli/CliOptions.h"
+#include "cli/CliRun.h"
+#include "engine/EngineTestUtil.h"
+#include "platform/Error.h"
+#include "platform/FileSystem.h"
+
+namespace larkspan {
+namespace {
+
+using test::ReadTree;
+using test::TTempDir;
+
+struct TExec {
+  int Status = -1;
+  std::string Out;
+};
+
+std::string Quote(const std::string& S) {
+  std::string R = "'";
+  for (char C : S) R += C == '\'' ? std::string("'\\''") : std::string(1, C);
+  return R + "'";
+}
+
+// Runs larkspan-cli with Args (stdout captured, stderr to a file).
+TExec Cli(const std::string& Args, const std::string& ErrFile = "/dev/null") {
+  const std::string Bin = GetEnv("LARKSPAN_BIN_DIR") + "/larkspan-cli";
+  TExec R;
+  FILE* P = ::popen((Quote(Bin) + " " + Args + " 2>" + Quote(ErrFile)).c_str(), "r");
+  if (!P) return R;
+  char Buf[4096];
+  size_t N;
+  while ((N = fread(Buf, 1, sizeof Buf, P)) > 0) R.Out.append(Buf, N);
+  const int W = ::pclose(P);
+  R.Status = WIFEXITED(W) ? WEXITSTATUS(W) : -1;
+  return R;
+}
+
+TEST(CliTest, RefusesWhatTheWindowRefusesWithExitCode2) {
+  TTempDir Site("site"), Out("out");
+  Site.Write("a.jpg", "x");
+  const std::string Err = Out.Path() + "err.txt";
+  struct Case {
+    std::string Args;
+    std::string Message;
+  } Cases[] = {
+      {"--jpg " + Quote(Site.Path() + "missing") + " " + Quote(Out.Path() + "o"), "网站根目录不存在！"},
+      {"--jpg " + Quote(Site.Path()) + " " + Quote(Site.Path() + "out"), "网站根目录和输出目录不能相同！"},
+      {"--jpg " + Quote(Site.Path()) + " " + Quote(Site.Path()), "网站根目录和输出目录不能相同！"},
+      {"--bogus " + Quote(Site.Path()) + " " + Quote(Out.Path() + "o"), "未知选项"},
+      {"--jpg " + Quote(Site.Path()), "SITE and OUTPUT"},
+  };
+  for (const Case& C : Cases) {
+    const TExec R = Cli(C.Args, Err);
+    EXPECT_EQ(R.Status, 2) << C.Args;
+    EXPECT_NE(ReadFileText(Err).find(C.Message), std::string::npos) << ReadFileText(Err);
+  }
+  EXPECT_EQ(ReadTree(Site.Path()).size(), 1u);
+  EXPECT_EQ(Cli("--help").Status, 0);
+  EXPECT_NE(Cli("--help").Out.find("--dedupe"), std::string::npos);
+  EXPECT_EQ(Cli("--version").Out, "larkspan-cli 1.0.2.35\n");
+}
+
+TEST(CliTest, NoSwitchOnIsRefused) {
+  TTempDir Site("site"), Out("out"), Home("home");
+  // Settings with every switch off, read through --settings.
+  const std::string OldXdg = GetEnv("XDG_CONFIG_HOME");
+  ::setenv("XDG_CONFIG_HOME", Home.Path().c_str(), 1);
+  std::filesystem::create_directories(Home.Path() + "Ostrel Larkspan");
+  Home.Write("Ostrel Larkspan/Config.ini", "[Sys]\r\nIsCompressHtml=0\r\n");
+  const std::string Err = Out.Path() + "err.txt";
+  const TExec R = Cli("--settings " + Quote(Site.Path()) + " " + Quote(Out.Path() + "o"), Err);
+  EXPECT_EQ(R.Status, 2);
+  EXPECT_NE(ReadFileText(Err).find("无可处理压缩选项！"), std::string::npos);
+  // The command line never writes the settings file.
+  EXPECT_EQ(ReadFileText(Home.Path() + "Ostrel Larkspan/Config.ini"), "[Sys]\r\nIsCompressHtml=0\r\n");
+  if (OldXdg.empty())
+    ::unsetenv("XDG_CONFIG_HOME");
+  else
+    ::setenv("XDG_CONFIG_HOME", OldXdg.c_str(), 1);
+}
+
+TEST(CliTest, RunCreatesTheOutputAndReportsInTheWindowsWords) {
+  TTempDir Site("site with blank 网站"), Out("out");
+  Site.Write("img/a.bmp", std::string(3000, 'a'));
+  Site.Write("img/b.bmp", std::string(3000, 'a'));
+  Site.Write("old.BAK", "dropped");
+  Site.Write("doc/readme.txt", "hello");
+  const auto Before = ReadTree(Site.Path());
+  const std::string Output = Out.Path() + "new folder/out";
+  TExec R = Cli("--dedupe --filter '*.bak' " + Quote(Site.Path()) + " " + Quote(Output));
+  EXPECT_EQ(R.Status, 0) << R.Out;
+  EXPECT_EQ(R.Out, "任务已完成：共1个文件出现重复，为您省下2.9KB的空间！\n");
+  const auto Tree = ReadTree(Output);
+  EXPECT_EQ(Tree.size(), 2u);
+  EXPECT_EQ(Tree.at("doc/readme.txt"), "hello");
+  EXPECT_EQ(ReadTree(Site.Path()), Before);
+
+  R = Cli("--json --jpg --filter '*.bak' " + Quote(Site.Path()) + " " + Quote(Out.Path() + "j"));
+  EXPECT_EQ(R.Status, 0);
+  EXPECT_EQ(R.Out,
+            "{\"success\":true,\"error\":\"\",\"saved_bytes\":7,\"source_bytes\":6012,"
+            "\"output_bytes\":6005,\"duplicates\":0,\"files\":{\"pictures\":0,\"pages\":0,"
+            "\"compressed\":0,\"other\":3,\"dropped\":1},\"uncompressed\":0}\n");
+}
+
+TEST(CliTest, OptionsTable) {
+  const char* Argv[] = {"cli", "--css", "--charset=UTF-8", "--filter", "*.bak", "--except",
+                        "./js/a.js", "--", "-site", "out"};
+  TCliOptions O = ParseCliOptions(10, const_cast<char**>(Argv));
+  EXPECT_EQ(O.Site, "-site");
+  TAppConfig C("", false);
+  C.SaveOnDestroy = false;
+  C.FileFilters = "*.tmp|half";  // "half" has no "|": not an entry
+  ApplyCliOptions(O, C);
+  EXPECT_TRUE(C.IsCompressCSS);
+  EXPECT_FALSE(C.IsCompressHtml);  // a switch given replaces the defaults
+  EXPECT_EQ(C.CharSet, "UTF-8");
+  EXPECT_EQ(C.FileFilters, "*.tmp|*.bak|");
+  EXPECT_EQ(C.CompressFilters, "js/a.js|");
+  const char* Bad[] = {"cli", "--filter", "a|b", "s", "o"};
+  EXPECT_THROW(ParseCliOptions(5, const_cast<char**>(Bad)), Exception);
+  EXPECT_EQ(JsonString("a\"b\\\n\x01"), "\"a\\\"b\\\\\\n\\u0001\"");
+}
+
+}  // namespace
+}  // namespace larkspan
