@@ -60,8 +60,8 @@ bool THtmlCompress::Compress(const std::string& SourceFile, const std::string& D
   // The launcher runs in the archive's folder, so relative paths would be
   // read against the wrong folder.
   const auto R = StartProcess(
-      JavaProgram,
-      BuildArgs(AbsolutePathForChild(SourceFile), AbsolutePathForChild(DestFile)), Options);
+      JavaProgram, BuildArgs(AbsolutePathForChild(SourceFile), AbsolutePathForChild(DestFile)),
+      Options);
   if (!R.Started) {
     ErrorMessage = R.ErrorText;
     LastExitCode = -1;

@@ -94,7 +94,8 @@ TEST(THtmlCompressTest, ParameterTextForEveryCombination) {
   EXPECT_FALSE(C.IsCompressJS);
 
   const std::string Base = "-jar htmlcompressor.jar  --preserve-comments -c ";
-  const std::string Tail = " --preserve-php --preserve-server-script -o /out/a b.html /site/a b.html";
+  const std::string Tail =
+      " --preserve-php --preserve-server-script -o /out/a b.html /site/a b.html";
   struct Case {
     const char* CharSet;
     bool Css, Js;
@@ -116,9 +117,10 @@ TEST(THtmlCompressTest, ParameterTextForEveryCombination) {
   // One file as both input and output: the same path twice.
   C.CharSet = "GB2312";
   C.IsCompressCSS = C.IsCompressJS = false;
-  EXPECT_EQ(C.BuildParams("/o/p.html", "/o/p.html"), Base + "GB2312 --preserve-php "
-                                                             "--preserve-server-script -o "
-                                                             "/o/p.html /o/p.html");
+  EXPECT_EQ(C.BuildParams("/o/p.html", "/o/p.html"), Base +
+                                                         "GB2312 --preserve-php "
+                                                         "--preserve-server-script -o "
+                                                         "/o/p.html /o/p.html");
 }
 
 TEST(THtmlCompressTest, ArgumentVectorKeepsEachPathWhole) {
@@ -132,10 +134,10 @@ TEST(THtmlCompressTest, ArgumentVectorKeepsEachPathWhole) {
                                       "/out/a b.css", "/site 站点/a b.css"}));
   C.CharSet = "";
   C.IsCompressCSS = C.IsCompressJS = false;
-  EXPECT_EQ(C.BuildArgs("/s", "/d"),
-            (std::vector<std::string>{"-jar", "htmlcompressor.jar", "--preserve-comments",
-                                      "--preserve-php", "--preserve-server-script", "-o", "/d",
-                                      "/s"}));
+  EXPECT_EQ(
+      C.BuildArgs("/s", "/d"),
+      (std::vector<std::string>{"-jar", "htmlcompressor.jar", "--preserve-comments",
+                                "--preserve-php", "--preserve-server-script", "-o", "/d", "/s"}));
 }
 
 TEST(THtmlCompressTest, ConstructorChecksRuntimeFirstThenFolder) {

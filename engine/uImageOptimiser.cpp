@@ -24,7 +24,8 @@ struct TPlan {
   std::vector<std::string> Args;
 };
 
-TPlan MakePlan(const TAppConfig& Config, const std::string& Source, const std::string& Destination) {
+TPlan MakePlan(const TAppConfig& Config, const std::string& Source,
+               const std::string& Destination) {
   TPlan P;
   const std::string Ext = UpperCaseAscii(ExtractFileExt(Source));
   if (Config.IsCompressJpg && (Ext == ".JPG" || Ext == ".JPEG")) {
@@ -60,7 +61,8 @@ uint32_t Read16(const unsigned char* P, bool Big) {
 }
 
 uint32_t Read32(const unsigned char* P, bool Big) {
-  return Big ? Read16(P, true) << 16 | Read16(P + 2, true) : Read16(P + 2, false) << 16 | Read16(P, false);
+  return Big ? Read16(P, true) << 16 | Read16(P + 2, true)
+             : Read16(P + 2, false) << 16 | Read16(P, false);
 }
 
 // The orientation in a TIFF structure (the body of an Exif segment), 0 when

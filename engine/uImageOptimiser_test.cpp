@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "config/uConfig.h"
+#include "engine/EngineTestUtil.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 
@@ -18,20 +18,6 @@ namespace {
 
 // Small real pictures made for these tests (see testdata/README).
 const std::string TestData = ExtractFilePath(__FILE__) + "testdata/";
-
-class TempDir {
- public:
-  TempDir() {
-    std::string Pattern = TempFolder() + "larkspan 图片.XXXXXX";
-    if (!::mkdtemp(Pattern.data())) ADD_FAILURE() << "mkdtemp failed";
-    Path = Pattern + "/";
-  }
-  ~TempDir() {
-    std::error_code Ignored;
-    std::filesystem::remove_all(Path, Ignored);
-  }
-  std::string Path;
-};
 
 class ScopedEnv {
  public:
@@ -51,17 +37,6 @@ class ScopedEnv {
   std::string Saved;
   bool HadValue = false;
 };
-
-std::string Slurp(const std::string& Path) {
-  std::ifstream In(Path, std::ios::binary);
-  std::stringstream S;
-  S << In.rdbuf();
-  return S.str();
-}
-
-void WriteBytes(const std::string& Path, const std::string& Data) {
-  std::ofstream(Path, std::ios::binary) << Data;
-}
 
 void WriteScript(const std::string& Path, const std::string& Body) {
   std::ofstream(Path) << "#!/bin/sh\n" << Body << "\n";
@@ -83,15 +58,15 @@ struct Settings {
 // characters in their paths, each with a subfolder "img 图/".
 struct Folders {
   Folders() {
-    std::filesystem::create_directories(Site.Path + "img 图");
-    std::filesystem::create_directories(Out.Path + "img 图");
+    std::filesystem::create_directories(Site.Path() + "img 图");
+    std::filesystem::create_directories(Out.Path() + "img 图");
   }
   std::string Put(const std::string& TestFile, const std::string& Name) {
-    std::filesystem::copy_file(TestData + TestFile, Site.Path + "img 图/" + Name);
-    return Site.Path + "img 图/" + Name;
+    std::filesystem::copy_file(TestData + TestFile, Site.Path() + "img 图/" + Name);
+    return Site.Path() + "img 图/" + Name;
   }
-  std::string OutOf(const std::string& Name) { return Out.Path + "img 图/" + Name; }
-  TempDir Site, Out;
+  std::string OutOf(const std::string& Name) { return Out.Path() + "img 图/" + Name; }
+  test::TTempDir Site{"larkspan 站 点"}, Out{"larkspan 输 出"};
 };
 
 TEST(TImageOptimiserTest, ParameterTexts) {
@@ -141,7 +116,7 @@ std::string App1(const std::string& Tiff) {
 }
 
 TEST(TImageOptimiserTest, JpegOrientationSurvivesMalformedFiles) {
-  TempDir Dir;
+  test::TTempDir Dir;
   const std::string Soi("\xFF\xD8", 2);
   const std::string Sos("\xFF\xDA\x00\x02", 4);
   // Little-endian TIFF, IFD at 8 with one entry: orientation SHORT 1 = 8.
@@ -158,24 +133,23 @@ TEST(TImageOptimiserTest, JpegOrientationSurvivesMalformedFiles) {
       {"only SOI", Soi, 1},
       {"little endian", Soi + App1(Le8) + Sos, 8},
       {"big endian", Soi + App1(Be3) + Sos, 3},
-      {"after a comment and fill bytes", Soi + std::string("\xFF\xFE\x00\x04hi\xFF\xFF", 8) + App1(Be3), 3},
+      {"after a comment and fill bytes",
+       Soi + std::string("\xFF\xFE\x00\x04hi\xFF\xFF", 8) + App1(Be3), 3},
       {"orientation not a SHORT", Soi + App1(LongType), 1},
       {"exif after start of scan", Soi + Sos + App1(Le8), 1},
       {"segment longer than file", Soi + App1(Le8).substr(0, 20), 1},
-      {"IFD offset past end",
-       Soi + App1(std::string("II*\0\xFF\xFF\xFF\x7F\x01\0", 10)), 1},
-      {"entry count past end",
-       Soi + App1(std::string("II*\0\x08\0\0\0\xFF\xFF\x12\x01", 12)), 1},
+      {"IFD offset past end", Soi + App1(std::string("II*\0\xFF\xFF\xFF\x7F\x01\0", 10)), 1},
+      {"entry count past end", Soi + App1(std::string("II*\0\x08\0\0\0\xFF\xFF\x12\x01", 12)), 1},
       {"bad byte order", Soi + App1("XX" + Le8.substr(2)), 1},
       {"length below two", Soi + std::string("\xFF\xE1\x00\x01", 4), 1},
       {"garbage after SOI", Soi + std::string(100, '\x12'), 1},
   };
   for (const Case& C : Cases) {
-    const std::string Path = Dir.Path + "t.jpg";
-    WriteBytes(Path, C.Bytes);
+    const std::string Path = Dir.Path() + "t.jpg";
+    WriteFileAtomic(Path, C.Bytes);
     EXPECT_EQ(JpegOrientation(Path), C.Expected) << C.Label;
   }
-  EXPECT_EQ(JpegOrientation(Dir.Path + "missing.jpg"), 1);
+  EXPECT_EQ(JpegOrientation(Dir.Path() + "missing.jpg"), 1);
   EXPECT_EQ(JpegOrientation(TestData + "rotated.jpg"), 6);
   EXPECT_EQ(JpegOrientation(TestData + "upright.jpg"), 1);
   EXPECT_EQ(JpegOrientation(TestData + "shrink.jpg"), 1);
@@ -186,12 +160,9 @@ TEST(TImageOptimiserTest, RealJpegAndGifKeptOnlyWhenNotLarger) {
     const char* TestFile;
     bool Expected;
   } Cases[] = {
-      {"shrink.jpg", true},
-      {"grow.jpg", false},  // jpegoptim cannot shrink it and writes nothing
-      {"rotated.jpg", true},
-      {"upright.jpg", true},
-      {"shrink.gif", true},
-      {"grow.gif", false},  // gifsicle writes a larger file: thrown away
+      {"shrink.jpg", true},  {"grow.jpg", false},  // jpegoptim cannot shrink it and writes nothing
+      {"rotated.jpg", true}, {"upright.jpg", true},
+      {"shrink.gif", true},  {"grow.gif", false},  // gifsicle writes a larger file: thrown away
   };
   Settings S(true, true, true);
   for (const Case& C : Cases) {
@@ -200,16 +171,17 @@ TEST(TImageOptimiserTest, RealJpegAndGifKeptOnlyWhenNotLarger) {
     const std::string Src = F.Put(C.TestFile, Name);
     const std::string Dst = F.OutOf(Name);
     // A file from an earlier run must not be taken for the result.
-    WriteBytes(Dst, std::string(50000, 'x'));
+    WriteFileAtomic(Dst, std::string(50000, 'x'));
     TImageOptimiser O(&S.Config, ProgramFolder());
     EXPECT_EQ(O.ReducePicture(Src, Dst), C.Expected) << C.TestFile;
     EXPECT_FALSE(O.LastFailed) << C.TestFile;
-    EXPECT_EQ(Slurp(Src), Slurp(TestData + C.TestFile)) << "source changed: " << C.TestFile;
+    EXPECT_EQ(ReadFileText(Src), ReadFileText(TestData + C.TestFile))
+        << "source changed: " << C.TestFile;
     if (C.Expected) {
       ASSERT_TRUE(FileExists(Dst)) << C.TestFile;
       EXPECT_GT(FileSizeOf(Dst), 0) << C.TestFile;
       EXPECT_LE(FileSizeOf(Dst), FileSizeOf(Src)) << C.TestFile;
-      EXPECT_EQ(Slurp(Dst).substr(0, 2), Slurp(Src).substr(0, 2)) << C.TestFile;
+      EXPECT_EQ(ReadFileText(Dst).substr(0, 2), ReadFileText(Src).substr(0, 2)) << C.TestFile;
     } else {
       EXPECT_FALSE(FileExists(Dst)) << C.TestFile;
     }
@@ -223,12 +195,12 @@ TEST(TImageOptimiserTest, TurnedPhotoKeepsOrientationCommentsStillStripped) {
   TImageOptimiser O(&S.Config, ProgramFolder());
   ASSERT_TRUE(O.ReducePicture(Src, F.OutOf("r.jpg")));
   EXPECT_EQ(JpegOrientation(F.OutOf("r.jpg")), 6);
-  EXPECT_EQ(Slurp(F.OutOf("r.jpg")).find("larkspan test comment"), std::string::npos);
-  EXPECT_NE(Slurp(Src).find("larkspan test comment"), std::string::npos);
+  EXPECT_EQ(ReadFileText(F.OutOf("r.jpg")).find("larkspan test comment"), std::string::npos);
+  EXPECT_NE(ReadFileText(Src).find("larkspan test comment"), std::string::npos);
 
   const std::string Up = F.Put("upright.jpg", "u.jpg");
   ASSERT_TRUE(O.ReducePicture(Up, F.OutOf("u.jpg")));
-  EXPECT_EQ(Slurp(F.OutOf("u.jpg")).find("Exif"), std::string::npos);
+  EXPECT_EQ(ReadFileText(F.OutOf("u.jpg")).find("Exif"), std::string::npos);
 }
 
 TEST(TImageOptimiserTest, NoRuleOrMissingOptimiserMeansPlainCopy) {
@@ -241,7 +213,8 @@ TEST(TImageOptimiserTest, NoRuleOrMissingOptimiserMeansPlainCopy) {
   struct Case {
     const TAppConfig* Config;
     std::string Src, Name;
-  } Cases[] = {{&All.Config, Jpe, "a.jpe"}, {&All.Config, Bmp, "a.bmp"}, {&NoJpg.Config, Jpg, "a.jpg"}};
+  } Cases[] = {
+      {&All.Config, Jpe, "a.jpe"}, {&All.Config, Bmp, "a.bmp"}, {&NoJpg.Config, Jpg, "a.jpg"}};
   for (const Case& C : Cases) {
     TImageOptimiser O(C.Config, ProgramFolder());
     EXPECT_FALSE(O.ReducePicture(C.Src, F.OutOf(C.Name))) << C.Name;
@@ -250,9 +223,9 @@ TEST(TImageOptimiserTest, NoRuleOrMissingOptimiserMeansPlainCopy) {
   }
 
   // No optimiser anywhere: false, and not counted as a failed optimiser.
-  TempDir Empty;
-  ScopedEnv Path("PATH", Empty.Path);
-  TImageOptimiser O(&All.Config, Empty.Path);
+  test::TTempDir Empty;
+  ScopedEnv Path("PATH", Empty.Path());
+  TImageOptimiser O(&All.Config, Empty.Path());
   for (const std::string& Src : {Jpg, Gif}) {
     EXPECT_FALSE(O.ReducePicture(Src, F.OutOf(ExtractFileName(Src)))) << Src;
     EXPECT_FALSE(O.LastFailed) << Src;
@@ -266,8 +239,8 @@ TEST(TImageOptimiserTest, SourceIsNeverItsOwnDestination) {
   Settings S(true, true, true);
   TImageOptimiser O(&S.Config, ProgramFolder());
   EXPECT_FALSE(O.ReducePicture(Src, Src));
-  EXPECT_FALSE(O.ReducePicture(Src, F.Site.Path + "img 图/./a.jpg"));
-  EXPECT_EQ(Slurp(Src), Slurp(TestData + "shrink.jpg"));
+  EXPECT_FALSE(O.ReducePicture(Src, F.Site.Path() + "img 图/./a.jpg"));
+  EXPECT_EQ(ReadFileText(Src), ReadFileText(TestData + "shrink.jpg"));
 }
 
 // Fake optimisers stand in where the real ones cannot be made to fail,
@@ -293,31 +266,32 @@ TEST(TImageOptimiserTest, FailingOptimiserLeavesNothingAndIsCounted) {
   ScopedEnv Limit("LARKSPAN_TOOL_TIMEOUT", "1");
   Settings S(true, true, true);
   for (const Case& C : Cases) {
-    TempDir Bin;
-    WriteScript(Bin.Path + C.Program, C.Script);
+    test::TTempDir Bin;
+    WriteScript(Bin.Path() + C.Program, C.Script);
     Folders F;
     const std::string Name = std::string("p q.") + (C.Program[0] == 'p' ? "png" : "gif");
     const std::string Src = F.Put(C.Source, Name);
-    TImageOptimiser O(&S.Config, Bin.Path);
+    TImageOptimiser O(&S.Config, Bin.Path());
     EXPECT_FALSE(O.ReducePicture(Src, F.OutOf(Name))) << C.Label;
     EXPECT_TRUE(O.LastFailed) << C.Label;
     EXPECT_FALSE(FileExists(F.OutOf(Name))) << C.Label;
-    EXPECT_EQ(Slurp(Src), Slurp(TestData + C.Source)) << C.Label;
+    EXPECT_EQ(ReadFileText(Src), ReadFileText(TestData + C.Source)) << C.Label;
   }
 }
 
 TEST(TImageOptimiserTest, OptimiserRunsInItsFolderWithOnePathPerArgument) {
-  TempDir Bin;
+  test::TTempDir Bin;
   // A fake pngout that records its folder and arguments, then copies.
-  WriteScript(Bin.Path + "pngout",
+  WriteScript(Bin.Path() + "pngout",
               "{ pwd; for a; do echo \"[$a]\"; done; } > \"$0.log\"; cp \"$1\" \"$2\"");
   Folders F;
   const std::string Src = F.Put("small.png", "a b.png");
   Settings S(false, false, true);
-  TImageOptimiser O(&S.Config, Bin.Path);
+  TImageOptimiser O(&S.Config, Bin.Path());
   ASSERT_TRUE(O.ReducePicture(Src, F.OutOf("a b.png")));
-  EXPECT_EQ(Slurp(Bin.Path + "pngout.log"), ExcludeTrailingDelimiter(Bin.Path) + "\n[" + Src +
-                                                "]\n[" + F.OutOf("a b.png") + "]\n[/y]\n[/q]\n");
+  EXPECT_EQ(ReadFileText(Bin.Path() + "pngout.log"), ExcludeTrailingDelimiter(Bin.Path()) + "\n[" +
+                                                         Src + "]\n[" + F.OutOf("a b.png") +
+                                                         "]\n[/y]\n[/q]\n");
 }
 
 TEST(TImageOptimiserTest, RealPngout) {
@@ -326,15 +300,15 @@ TEST(TImageOptimiserTest, RealPngout) {
     GTEST_SKIP() << "pngout stand-in not built (LARKSPAN_BIN_DIR unset or without it)";
   Folders F;
   const std::string Src = F.Put("small.png", "图 a.png");
-  WriteBytes(F.OutOf("图 a.png"), std::string(50000, 'x'));
+  WriteFileAtomic(F.OutOf("图 a.png"), std::string(50000, 'x'));
   Settings S(false, false, true);
   TImageOptimiser O(&S.Config, IncludeTrailingDelimiter(BinDir));
   ASSERT_TRUE(O.ReducePicture(Src, F.OutOf("图 a.png")));
   EXPECT_FALSE(O.LastFailed);
-  const std::string Out = Slurp(F.OutOf("图 a.png"));
+  const std::string Out = ReadFileText(F.OutOf("图 a.png"));
   EXPECT_EQ(Out.substr(0, 8), std::string("\x89PNG\r\n\x1A\n", 8));
-  EXPECT_LE(Out.size(), Slurp(Src).size());
-  EXPECT_EQ(Slurp(Src), Slurp(TestData + "small.png"));
+  EXPECT_LE(Out.size(), ReadFileText(Src).size());
+  EXPECT_EQ(ReadFileText(Src), ReadFileText(TestData + "small.png"));
 }
 
 }  // namespace

@@ -94,7 +94,8 @@ void WaitWithLimit(pid_t Pid, int Seconds, TProcessResult& R) {
       R.ExitCode = W == Pid ? StatusToExitCode(Status) : -1;
       break;
     }
-    const auto Left = std::chrono::duration_cast<std::chrono::milliseconds>(Deadline - Clock::now());
+    const auto Left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Deadline - Clock::now());
     if (Left.count() <= 0) {
       ::kill(-Pid, SIGKILL);
       ::kill(Pid, SIGKILL);
@@ -118,7 +119,8 @@ void WaitWithLimit(pid_t Pid, int Seconds, TProcessResult& R) {
 
 std::string FindProgram(const std::string& Name, const std::string& SearchFolder) {
   if (Name.empty()) return std::string();
-  if (Name.find(PathDelim) != std::string::npos) return IsExecutableFile(Name) ? Name : std::string();
+  if (Name.find(PathDelim) != std::string::npos)
+    return IsExecutableFile(Name) ? Name : std::string();
   std::vector<std::string> Folders;
   if (!SearchFolder.empty()) Folders.push_back(SearchFolder);
   Folders.push_back(ProgramFolder());
@@ -150,9 +152,8 @@ TProcessResult StartProcess(const std::string& Name, const std::vector<std::stri
   };
   // posix_spawn would not search our folders, and posix_spawnp reports a
   // missing program only after forking: look it up here instead.
-  std::string Path = Name.find(PathDelim) != std::string::npos
-                         ? Name
-                         : FindProgram(Name, Options.SearchFolder);
+  std::string Path =
+      Name.find(PathDelim) != std::string::npos ? Name : FindProgram(Name, Options.SearchFolder);
   if (Path.empty()) return Fail(ENOENT);
 
   const int NullIn = OpenHigh("/dev/null", O_RDONLY);

@@ -111,10 +111,10 @@ TEST(ProcessTest, PassesEachArgumentWholeAndRunsInWorkFolder) {
   const std::string Out = Dir.Path + "out.txt";
   TProcessOptions Options;
   Options.WorkFolder = Dir.Path;
-  const auto R = StartProcess(
-      "sh", {"-c", "pwd > \"$0\"; for a; do echo \"[$a]\"; done >> \"$0\"", Out, "a b", "",
-             "*", "$HOME", "文件 名.html", "; rm -rf x"},
-      Options);
+  const auto R = StartProcess("sh",
+                              {"-c", "pwd > \"$0\"; for a; do echo \"[$a]\"; done >> \"$0\"", Out,
+                               "a b", "", "*", "$HOME", "文件 名.html", "; rm -rf x"},
+                              Options);
   ASSERT_TRUE(R.Started) << R.ErrorText;
   EXPECT_EQ(R.ExitCode, 0);
   EXPECT_EQ(Slurp(Out), ExcludeTrailingDelimiter(Dir.Path) +
@@ -132,11 +132,7 @@ TEST(ProcessTest, ReportsExitStatusAndSignals) {
     const char* Script;
     int ExitCode;
   } Cases[] = {
-      {"exit 0", 0},
-      {"exit 3", 3},
-      {"exit 255", 255},
-      {"kill -TERM $$", -1},
-      {"kill -KILL $$", -1},
+      {"exit 0", 0}, {"exit 3", 3}, {"exit 255", 255}, {"kill -TERM $$", -1}, {"kill -KILL $$", -1},
   };
   for (const Case& C : Cases) {
     const auto R = StartProcess("sh", {"-c", C.Script});
@@ -266,15 +262,14 @@ TEST(ProcessTest, ChildGetsNoInheritedDescriptorsAndExtraEnvironment) {
   const std::string Out = Dir.Path + "out.txt";
   TProcessOptions Options;
   Options.ExtraEnv = {"LARKSPAN_PROBE=a b", "HOME=/replaced"};
-  const auto R = StartProcess(
-      "sh",
-      {"-c",
-       "if [ -e /proc/self/fd/" + std::to_string(Leaky) +
-           " ]; then echo open; else echo closed; fi > \"$0\"; "
-           "echo \"$LARKSPAN_PROBE|$HOME|${PATH:+path}\" >> \"$0\"; "
-           "ps -o pgid= -p $$ | tr -d ' ' >> \"$0\"; echo $$ >> \"$0\"",
-       Out},
-      Options);
+  const auto R = StartProcess("sh",
+                              {"-c",
+                               "if [ -e /proc/self/fd/" + std::to_string(Leaky) +
+                                   " ]; then echo open; else echo closed; fi > \"$0\"; "
+                                   "echo \"$LARKSPAN_PROBE|$HOME|${PATH:+path}\" >> \"$0\"; "
+                                   "ps -o pgid= -p $$ | tr -d ' ' >> \"$0\"; echo $$ >> \"$0\"",
+                               Out},
+                              Options);
   ::close(Leaky);
   ASSERT_EQ(R.ExitCode, 0);
   std::istringstream Lines(Slurp(Out));
