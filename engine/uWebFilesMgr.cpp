@@ -260,8 +260,26 @@ void TWebFilsMgr::RunPhases() {
                int(CompressFiles.size());
   DoneSteps = 0;
 
-  // Phase 1: duplicate detection by content digest.
+  // Phase 1: duplicate detection by content digest. Pictures of equal
+  // content have equal sizes, so a picture whose size no other picture has
+  // is a master without being read; its key in MasterList is then empty.
+  std::unordered_map<int64_t, int> PicturesOfSize;
+  std::vector<int64_t> PicSizes;
+  PicSizes.reserve(PicFiles.size());
   for (const std::string& Path : PicFiles) {
+    PicSizes.push_back(larkspan::FileSizeOf(Path));
+    ++PicturesOfSize[PicSizes.back()];
+  }
+  for (size_t I = 0; I < PicFiles.size(); ++I) {
+    const std::string& Path = PicFiles[I];
+    if (PicturesOfSize[PicSizes[I]] == 1) {
+      auto Item = std::make_unique<TMasterItm>();
+      Item->FileName = Path;
+      MasterList.emplace_back(std::string(), std::move(Item));
+      ++DoneSteps;
+      ReportProgress();
+      continue;
+    }
     int64_t Size = 0;
     const std::string MD5 = MD5OfFile(Path, Size);
     auto Found = MasterIndexByMD5.find(MD5);
