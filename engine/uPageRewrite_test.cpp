@@ -1,1 +1,228 @@
+// Page rewriting, end to end: real site folders through a whole run.
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "engine/EngineTestUtil.h"
+#include "engine/RewriteTestUtil.h"
+#include "platform/FileSystem.h"
+
+namespace larkspan {
+namespace {
+
+using test::ListedOrder;
+using test::RunEngine;
+using test::TRunResult;
+using test::TTempDir;
+
+const char* const SamePicture = "GIF89a the same picture";
+
+std::string Crlf(std::string_view LfText) {
+  std::string Text;
+  for (char C : LfText) {
+    if (C == '\n') Text += '\r';
+    Text += C;
+  }
+  return Text;
+}
+
+std::string ReplaceAll(std::string Text, const std::string& From, const std::string& To) {
+  for (size_t I = Text.find(From); I != std::string::npos; I = Text.find(From, I + To.size()))
+    Text.replace(I, From.size(), To);
+  return Text;
+}
+
+// A site whose folder img/ holds equal pictures under Names: the master is
+// the one the scan meets first, the others are its duplicates.
+struct TEqualPictures {
+  TTempDir Site{"site"};
+  TTempDir Out{"out"};
+  std::string Master;
+  std::vector<std::string> Dups;
+
+  explicit TEqualPictures(const std::vector<std::string>& Names = {"a.gif", "b.gif"}) {
+    for (const std::string& N : Names) Site.Write("img/" + N, SamePicture);
+    Site.Write("img/other.gif", "GIF89a another picture");
+    std::vector<std::string> Order = ListedOrder(Site.Path() + "img", Names);
+    Master = Order[0];
+    Dups.assign(Order.begin() + 1, Order.end());
+  }
+  // {m} becomes the master's name, {d} (also {d1}) and {d2} the duplicates'.
+  std::string Fill(std::string Text) const {
+    Text = ReplaceAll(Text, "{m}", Master);
+    Text = ReplaceAll(Text, "{d}", Dups[0]);
+    Text = ReplaceAll(Text, "{d1}", Dups[0]);
+    if (Dups.size() > 1) Text = ReplaceAll(Text, "{d2}", Dups[1]);
+    return Text;
+  }
+  TRunResult Run(bool Html = false) {
+    TAppConfig Config = test::BlankConfig();
+    Config.IsReducePic = true;
+    Config.IsCompressHtml = Html;
+    return RunEngine(Config, Site.Path(), Out.Path());
+  }
+  std::string Output(const std::string& Rel) const { return ReadFileText(Out.Path() + Rel); }
+};
+
+// The edge cases of a root page with the master img/{m} and its duplicate
+// img/{d}. Every page ends with one more reference to the duplicate, which
+// must come out right whatever the case before it did to the text's length.
+TEST(PageRewriteTest, ReferencesToADuplicateInARootPage) {
+  struct Case {
+    const char* Name;
+    const char* In;
+    const char* Out;
+  } Cases[] = {
+      {"double quotes", R"(<img src="img/{d}" alt="x">)", R"(<img src="img/{m}" alt="x">)"},
+      {"single quotes", R"(<img src='img/{d}'>)", R"(<img src='img/{m}'>)"},
+      {"unquoted stays", R"(<img src=img/{d}>)", R"(<img src=img/{d}>)"},
+      {"blanks around = stay", R"(<img src = "img/{d}">)", R"(<img src = "img/{d}">)"},
+      {"name in capitals", R"(<IMG SRC="img/{d}" ALT="x">)", R"(<IMG src="img/{m}" ALT="x">)"},
+      {"self-closing", R"(<img src="img/{d}" />)", R"(<img src="img/{m}" />)"},
+      {"self-closing, no blank", R"(<img src="img/{d}"/>)", R"(<img src="img/{m}"/>)"},
+      {"tab in the tag", "<img\tsrc=\"img/{d}\">", "<img\tsrc=\"img/{m}\">"},
+      {"attributes on several lines", "<img\n   src=\"img/{d}\"\n   alt=\"x\">",
+       "<img\n   src=\"img/{m}\"\n   alt=\"x\">"},
+      {"'<' inside the tag", R"(<img alt="a<b" src="img/{d}">)",
+       R"(<img alt="a<b" src="img/{m}">)"},
+      {"inside a comment", R"(<!-- <img src="img/{d}"> -->)", R"(<!-- <img src="img/{d}"> -->)"},
+      {"link href", R"(<a href="img/{d}">big</a>)", R"(<a href="img/{m}">big</a>)"},
+      {"link with a script argument", R"~(<a href="#" onclick="show('img/{d}')">x</a>)~",
+       R"~(<a href="#" onclick="show('img/{m}')">x</a>)~"},
+      {"link in other letter case stays", R"(<a href="IMG/{D}">x</a>)",
+       R"(<a href="IMG/{D}">x</a>)"},
+      {"link on two lines", "<a class=\"pic\"\n href=\"img/{d}\">x</a>",
+       "<a class=\"pic\"\n href=\"img/{m}\">x</a>"},
+      {"link around an image", R"(<a href="img/{d}"><img src="img/{d}"></a>)",
+       R"(<a href="img/{m}"><img src="img/{m}"></a>)"},
+  };
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    TEqualPictures S;
+    std::string Upper = S.Dups[0];
+    std::transform(Upper.begin(), Upper.end(), Upper.begin(), ::toupper);
+    auto Page = [&](const char* Body, const char* Last) {
+      return ReplaceAll(S.Fill(std::string("<html><body>\n<p>") + Body + "</p>\n<p><img src=\"img/" +
+                               Last + "\"></p>\n</body></html>\n"),
+                        "{D}", Upper);
+    };
+    S.Site.Write("index.html", Page(C.In, "{d}"));
+    const TRunResult R = S.Run();
+    ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
+    EXPECT_EQ(S.Output("index.html"), Crlf(Page(C.Out, "{m}")));
+    EXPECT_EQ(R.RewrittenPages.size(), 1u);
+  }
+}
+
+// One link tag naming two duplicates, and masters shorter or longer than
+// the duplicates: every tag after a change is still found.
+TEST(PageRewriteTest, SeveralDuplicatesAndLengthsInOnePage) {
+  TEqualPictures S({"a.gif", "bb-a-longer-name.gif", "c.gif"});
+  const std::string Page =
+      "<p><a href=\"img/{d1}\" onmouseover=\"swap('img/{d2}')\">x</a> <img src=\"img/{d2}\">\n"
+      "<img src='img/{d1}'><img src=\"img/other.gif\"><a href=\"img/{d2}\">y</a></p>\n"
+      "<p>text <b>between</b></p><img src=\"img/{d1}\" alt=\"last\"><a href='img/{d1}'>z</a>";
+  S.Site.Write("index.html", S.Fill(Page));
+  const TRunResult R = S.Run();
+  ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
+  std::string Expected = ReplaceAll(ReplaceAll(Page, "{d1}", "{m}"), "{d2}", "{m}");
+  EXPECT_EQ(S.Output("index.html"), Crlf(S.Fill(Expected) + "\n"));
+  EXPECT_EQ(R.DuplicateCount, 2);
+  EXPECT_TRUE(R.KeptDuplicates.empty());
+}
+
+// A page in a folder of its own: references from there are relative to it.
+// The master's folder must be met first, so the folders' roles follow the
+// order the system lists them in.
+TEST(PageRewriteTest, PageInASubfolderGetsReferencesRelativeToIt) {
+  TTempDir Site("site"), Out("out");
+  Site.Write("img/x", "");
+  Site.Write("news/x", "");
+  const std::vector<std::string> Folders = ListedOrder(Site.Path(), {"img", "news"});
+  const std::string Pics = Folders[0], Pages = Folders[1];
+  Site.Write(Pics + "/a.gif", SamePicture);
+  Site.Write(Pics + "/b.gif", SamePicture);
+  Site.Write(Pages + "/pics/c.gif", SamePicture);
+  const std::vector<std::string> Order = ListedOrder(Site.Path() + Pics, {"a.gif", "b.gif"});
+  auto Fill = [&](std::string Text) {
+    Text = ReplaceAll(Text, "{p}", Pics);
+    Text = ReplaceAll(Text, "{m}", Order[0]);
+    return ReplaceAll(Text, "{d}", Order[1]);
+  };
+  const std::string In =
+      "<img src=\"../{p}/{d}\">\n<img src=\"pics/c.gif\">\n<a href=\"../{p}/{d}\">x</a>\n"
+      "<a href=\"pics/c.gif\">y</a>\n";
+  const std::string Expected =
+      "<img src=\"../{p}/{d}\">\n<img src=\"../{p}/{m}\">\n<a href=\"../{p}/{m}\">x</a>\n"
+      "<a href=\"../{p}/{m}\">y</a>\n";
+  Site.Write(Pages + "/index.html", Fill(In));
+  TAppConfig Config = test::BlankConfig();
+  Config.IsReducePic = true;
+  const TRunResult R = RunEngine(Config, Site.Path(), Out.Path());
+  ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
+  EXPECT_EQ(ReadFileText(Out.Path() + Pages + "/index.html"), Crlf(Fill(Expected)));
+  // "../" is not rewritten, so that duplicate is published after all.
+  EXPECT_EQ(R.KeptDuplicates, std::vector<std::string>{Site.Path() + Fill("{p}/{d}")});
+  EXPECT_TRUE(FileExists(Out.Path() + Fill("{p}/{d}")));
+  EXPECT_FALSE(FileExists(Out.Path() + Pages + "/pics/c.gif"));
+  EXPECT_EQ(R.DuplicateCount, 1);
+}
+
+// Two folders whose names differ only in letter case are two folders: the
+// reference to a master in the other one must climb out and into it.
+TEST(PageRewriteTest, FoldersDifferingInCaseOnlyAreDifferentFolders) {
+  TTempDir Site("site"), Out("out");
+  Site.Write("pics/x", "");
+  Site.Write("Pics/x", "");
+  const std::vector<std::string> Folders = ListedOrder(Site.Path(), {"pics", "Pics"});
+  Site.Write(Folders[0] + "/a.gif", SamePicture);
+  Site.Write(Folders[1] + "/c.gif", SamePicture);
+  Site.Write(Folders[1] + "/index.html", "<img src=\"c.gif\">");
+  TAppConfig Config = test::BlankConfig();
+  Config.IsReducePic = true;
+  const TRunResult R = RunEngine(Config, Site.Path(), Out.Path());
+  ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
+  EXPECT_EQ(ReadFileText(Out.Path() + Folders[1] + "/index.html"),
+            "<img src=\"../" + Folders[0] + "/a.gif\">\r\n");
+  EXPECT_TRUE(test::BrokenReferences(Site.Path(), Out.Path()).empty());
+}
+
+// Every page is written with CR LF after every line once duplicates exist,
+// whatever it used before and whether or not it refers to one.
+TEST(PageRewriteTest, PagesAreWrittenWithCrLfAfterEveryLine) {
+  struct Case {
+    const char* In;
+    const char* Out;
+  } Cases[] = {
+      {"", ""},
+      {"one line", "one line\r\n"},
+      {"lf\nonly\nno final break", "lf\r\nonly\r\nno final break\r\n"},
+      {"lone\rcr\r", "lone\r\ncr\r\n"},
+      {"mixed\r\n\n\r\rend", "mixed\r\n\r\n\r\n\r\nend\r\n"},
+      {"<img src=\"img/other.gif\">\r\n", "<img src=\"img/other.gif\">\r\n"},
+  };
+  TEqualPictures S;
+  for (size_t I = 0; I < std::size(Cases); ++I)
+    S.Site.Write("p" + std::to_string(I) + ".html", Cases[I].In);
+  const TRunResult R = S.Run();
+  ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
+  for (size_t I = 0; I < std::size(Cases); ++I)
+    EXPECT_EQ(S.Output("p" + std::to_string(I) + ".html"), Cases[I].Out) << Cases[I].In;
+  EXPECT_EQ(R.RewrittenPages.size(), std::size(Cases));
+}
+
+// The parser reads a page in the site's narrow code page; a double-byte
+// character right before a reference does not disturb the rewriting.
+TEST(PageRewriteTest, DoubleByteTextAroundTheTagStaysIntact) {
+  TEqualPictures S;
+  const std::string Page = "<p>\xC4\xFE\xB5\xC4<img src=\"img/{d}\" alt=\"\xCD\xBC\xC6\xAC\"></p>";
+  S.Site.Write("index.html", S.Fill(Page));
+  const TRunResult R = S.Run();
+  ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
+  EXPECT_EQ(S.Output("index.html"), S.Fill(ReplaceAll(Page, "{d}", "{m}")) + "\r\n");
+}
+
+}  // namespace
+}  // namespace larkspan

@@ -128,6 +128,9 @@ class TWebFilsMgr : public TThread, public TObject {
   std::string ErrorText;
   int TotalSteps = 0;
   int DoneSteps = 0;
+  // (MD5 text, master) in order of first appearance. The key is empty for a
+  // picture whose size no other picture of the run shares: it cannot have a
+  // duplicate, so it is never read for a digest.
   std::vector<std::pair<std::string, std::unique_ptr<TMasterItm>>> MasterList;
   TDetailList DetailList;
 
@@ -168,14 +171,42 @@ class TWebFilsMgr : public TThread, public TObject {
 
  public:
   // State of the page being rewritten (uPageRewrite.cpp).
-  std::string CurPageDir;
-  std::string PageText;
-  int TextOffset = 0;
-  std::vector<std::string> PageLines;
+  std::string CurPageDir;  // the page's folder in the site, ending in "/"
+  std::string PageText;    // working copy: every line followed by CR LF
+  int TextOffset = 0;      // bytes PageText has become shorter in this pass
   void HtmlParserParseImage(TObject* Sender, TclHtmlImage* Image);
   void HtmlParserParseLink(TObject* Sender, TclHtmlLink* Link);
-  std::string RefToPath(const std::string& Ref) const;
-  std::string PathToRef(const std::string& Path) const;
+  // Folder (ending in "/") followed by the reference as written; nothing is
+  // resolved, so "..", a leading "/" or a query never match a site path.
+  static std::string RefToPath(const std::string& Folder, const std::string& Ref);
+  // Path relative to Folder (ending in "/"), "/" between segments, ".." for
+  // every folder level to climb. Folder names are compared exactly: two
+  // folders whose names differ only in case are different folders here.
+  static std::string PathToRef(const std::string& Folder, const std::string& Path);
+
+ private:
+  // The text the running pass parses; the parser's positions refer to it.
+  std::string ParseText;
+  // References of the current page's folder, by DetailList index: the
+  // duplicate's and its master's (refreshed when the folder changes).
+  std::string RefsDir;
+  std::vector<std::string> DuplicateRefs;
+  std::vector<std::string> MasterRefs;
+  // Finds the bytes of Tag between its "<" and ">" in ParseText (0-based
+  // start and length); false when they cannot be matched with SourceText.
+  bool LocateTag(const TclHtmlTag* Tag, size_t& Start, size_t& Length) const;
+  // Puts Text in place of Length bytes of the tag found at Start.
+  void ReplaceTagText(size_t Start, size_t Length, const std::string& Text);
+  void RefreshFolderRefs();
+
+  // Reference check (uRefCheck.cpp): the scanner over all duplicate names
+  // and the first reference found to each duplicate, built on first use.
+  struct TRefCheck;
+  std::shared_ptr<TRefCheck> RefCheck;
+  TRefCheck& RefCheckForRun();
+  // Looks through Text, the content of File as published, and notes every
+  // reference to a left-out duplicate.
+  void NoteReferences(const std::string& File, std::string_view Text);
 };
 
 }  // namespace larkspan

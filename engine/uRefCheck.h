@@ -1,0 +1,69 @@
+// Finding references to a set of files of a site in its text files.
+//
+// The page rewriting changes only the references it recognises; a page, a
+// style sheet or a script may still point at a left-out duplicate in many
+// other ways (a path with "..", a leading "/", a query, percent-encoding,
+// srcset, url(), a string in a script...). TRefScanner finds such references
+// in one pass over a text, whatever the number of files it looks for.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace larkspan {
+
+// How the relative references of a text file are meant.
+enum class TRefBase {
+  File,    // relative to the file's own folder: pages, style sheets, XML, SVG...
+  Loader,  // relative to the page that loads it: scripts and JSON data
+};
+
+// Whether a file of this name is a text file that may refer to other files
+// of the site (by its extension, letter case ignored), and how its
+// references are meant.
+bool IsReferringTextFile(std::string_view FileName, TRefBase* Base);
+
+struct TRefHit {
+  int Target = 0;  // index into the scanner's targets
+  int Line = 0;    // 1-based line of the reference (CR LF, CR and LF end a line)
+};
+
+// The files to look for are fixed at construction. A reference is an
+// occurrence of a target's extension ("." and the letters after the name's
+// last dot, letter case ignored), taken back to any earlier break in the
+// text (quote, blank, "(", "=", ","...), with what follows the extension
+// (query, fragment) left off, "\/" and "\" read as "/", percent-decoded,
+// then resolved: a full URL or "//host/..." by its path from the site root,
+// a leading "/" from the site root, anything else from the file's folder
+// (TRefBase::File) or, for TRefBase::Loader, as the tail of a site path
+// ending on a folder boundary. "." and ".." are folded (".." stops at the
+// site root) and the result is compared with the targets ignoring letter
+// case. Doubtful readings count: finding a reference too many only keeps a
+// file that was not needed.
+//
+// Thread-safe for concurrent Scan calls once constructed.
+class TRefScanner {
+ public:
+  // Root: the site folder. Targets: full paths below Root; a target outside
+  // Root or without a dot in its name is never found.
+  TRefScanner(const std::string& Root, const std::vector<std::string>& Targets);
+
+  // The references to targets in Text, the content of File (a full path
+  // below Root), in text order; one hit per target and place.
+  std::vector<TRefHit> Scan(const std::string& File, std::string_view Text, TRefBase Base) const;
+
+ private:
+  // Lower-case site-relative path -> targets (several when names differ in
+  // case only); the same for every tail of a path that starts a segment.
+  std::unordered_map<std::string, std::vector<int>> ByPath;
+  std::unordered_map<std::string, std::vector<int>> ByTail;
+  std::vector<std::string> Extensions;  // lower case, without the dot
+  std::string RootDir;                  // ends in "/"
+
+  void Resolve(std::string_view Ref, const std::vector<std::string_view>& Folder, TRefBase Base,
+               std::vector<int>& Found) const;
+};
+
+}  // namespace larkspan
