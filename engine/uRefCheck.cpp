@@ -13,12 +13,12 @@ namespace larkspan {
 namespace {
 
 const char* const FileRelativeExts[] = {
-    "htm",  "html", "xhtml", "shtml", "shtm", "stm",  "php",      "php3", "php4",
-    "php5", "phtml", "asp",  "aspx",  "ascx", "ashx", "cshtml",   "jsp",  "jspx",
-    "cfm",  "css",  "scss",  "sass",  "less", "xml",  "xsl",      "xslt", "rss",
-    "atom", "svg",  "txt",   "md",    "csv",  "htc",  "webmanifest", "tpl", "inc"};
-const char* const LoaderRelativeExts[] = {"js", "mjs", "cjs", "jsx", "ts", "json", "jsonld",
-                                          "jsonp", "vue"};
+    "htm", "html", "xhtml", "shtml", "shtm", "stm", "php", "php3", "php4", "php5", "phtml",
+    "asp", "aspx", "ascx", "ashx", "cshtml", "jsp", "jspx", "cfm", "css", "scss", "sass",
+    "less", "svg", "webmanifest"};
+const char* const LoaderRelativeExts[] = {"js", "mjs", "cjs", "jsx", "ts", "vue", "json",
+                                          "jsonld", "jsonp", "xml", "xsl", "xslt", "rss",
+                                          "atom", "txt", "md", "csv", "htc", "tpl", "inc"};
 
 inline char LowerAscii(char C) { return (C >= 'A' && C <= 'Z') ? char(C + 32) : C; }
 

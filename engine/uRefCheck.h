@@ -16,8 +16,9 @@ namespace larkspan {
 
 // How the relative references of a text file are meant.
 enum class TRefBase {
-  File,    // relative to the file's own folder: pages, style sheets, XML, SVG...
-  Loader,  // relative to the page that loads it: scripts and JSON data
+  File,    // relative to the file's own folder: pages, style sheets, SVG...
+  Loader,  // relative to whatever page loads or includes it: scripts, JSON and
+           // XML data, plain text
 };
 
 // Whether a file of this name is a text file that may refer to other files
