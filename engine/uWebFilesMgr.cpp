@@ -1,7 +1,5 @@
 #include "engine/uWebFilesMgr.h"
 
-#include <openssl/evp.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -10,14 +8,12 @@
 #include "config/uConfig.h"
 #include "config/uGlobal.h"
 #include "engine/uImageOptimiser.h"
+#include "engine/uPictureDigest.h"
 #include "engine/uRunReport.h"
 #include "htmlparser/clHtmlParser.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace larkspan {
 
@@ -221,58 +217,20 @@ void TWebFilsMgr::CompressOrCopy(const std::string& Source, const std::string& D
   CopyOrFail(Source, Dest);
 }
 
-std::string TWebFilsMgr::MD5OfFile(const std::string& Path, int64_t& Size) {
-  const int F = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (F < 0) ThrowSystemError("无法打开文件 " + Path, errno);
-  EVP_MD_CTX* Ctx = EVP_MD_CTX_new();
-  EVP_DigestInit_ex(Ctx, EVP_md5(), nullptr);
-  Size = 0;
-  static thread_local std::vector<unsigned char> Buf(1 << 18);
-  for (;;) {
-    const ssize_t N = ::read(F, Buf.data(), Buf.size());
-    if (N < 0) {
-      if (errno == EINTR) continue;
-      const int Saved = errno;
-      ::close(F);
-      EVP_MD_CTX_free(Ctx);
-      ThrowSystemError("无法读取文件 " + Path, Saved);
-    }
-    if (N == 0) break;
-    EVP_DigestUpdate(Ctx, Buf.data(), size_t(N));
-    Size += N;
-  }
-  ::close(F);
-  unsigned char Digest[EVP_MAX_MD_SIZE];
-  unsigned int Len = 0;
-  EVP_DigestFinal_ex(Ctx, Digest, &Len);
-  EVP_MD_CTX_free(Ctx);
-  static const char Hex[] = "0123456789ABCDEF";
-  std::string Text;
-  for (unsigned I = 0; I < Len; ++I) {
-    Text += Hex[Digest[I] >> 4];
-    Text += Hex[Digest[I] & 15];
-  }
-  return Text;
-}
-
 void TWebFilsMgr::RunPhases() {
   TotalSteps = 2 * int(PicFiles.size()) + int(OtherFiles.size()) + int(PageFiles.size()) +
                int(CompressFiles.size());
   DoneSteps = 0;
 
-  // Phase 1: duplicate detection by content digest. Pictures of equal
-  // content have equal sizes, so a picture whose size no other picture has
-  // is a master without being read; its key in MasterList is then empty.
-  std::unordered_map<int64_t, int> PicturesOfSize;
-  std::vector<int64_t> PicSizes;
-  PicSizes.reserve(PicFiles.size());
-  for (const std::string& Path : PicFiles) {
-    PicSizes.push_back(larkspan::FileSizeOf(Path));
-    ++PicturesOfSize[PicSizes.back()];
-  }
+  // Phase 1: duplicate detection by content digest. A picture that no other
+  // picture can equal (by size, then by its first bytes) gets an empty key
+  // and becomes a master without being digested to its end.
+  TPictureDigests Digests(PicFiles);
   for (size_t I = 0; I < PicFiles.size(); ++I) {
     const std::string& Path = PicFiles[I];
-    if (PicturesOfSize[PicSizes[I]] == 1) {
+    int64_t Size = 0;
+    const std::string MD5 = Digests.KeyOf(I, Size);
+    if (MD5.empty()) {
       auto Item = std::make_unique<TMasterItm>();
       Item->FileName = Path;
       MasterList.emplace_back(std::string(), std::move(Item));
@@ -280,8 +238,6 @@ void TWebFilsMgr::RunPhases() {
       ReportProgress();
       continue;
     }
-    int64_t Size = 0;
-    const std::string MD5 = MD5OfFile(Path, Size);
     auto Found = MasterIndexByMD5.find(MD5);
     if (Found != MasterIndexByMD5.end()) {
       auto Item = std::make_unique<TDetailItm>();

@@ -1,0 +1,119 @@
+#include "engine/uPictureDigest.h"
+
+#include <fcntl.h>
+#include <openssl/evp.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <map>
+#include <memory>
+
+#include "platform/Error.h"
+#include "platform/FileSystem.h"
+
+namespace larkspan {
+
+namespace {
+
+struct CtxFree {
+  void operator()(EVP_MD_CTX* C) const { EVP_MD_CTX_free(C); }
+};
+using TCtx = std::unique_ptr<EVP_MD_CTX, CtxFree>;
+
+std::string HexText(const unsigned char* Digest, unsigned Len) {
+  static const char Hex[] = "0123456789ABCDEF";
+  std::string Text;
+  for (unsigned I = 0; I < Len; ++I) {
+    Text += Hex[Digest[I] >> 4];
+    Text += Hex[Digest[I] & 15];
+  }
+  return Text;
+}
+
+std::string Final(EVP_MD_CTX* Ctx) {
+  unsigned char Digest[EVP_MAX_MD_SIZE];
+  unsigned Len = 0;
+  EVP_DigestFinal_ex(Ctx, Digest, &Len);
+  return HexText(Digest, Len);
+}
+
+// Feeds Path from byte From on into Ctx, at most Limit bytes (-1: to the
+// end). Returns the number of bytes read.
+int64_t Feed(const std::string& Path, EVP_MD_CTX* Ctx, int64_t From, int64_t Limit) {
+  const int F = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (F < 0) ThrowSystemError("无法打开文件 " + Path, errno);
+  if (From > 0 && ::lseek(F, From, SEEK_SET) < 0) {
+    const int Saved = errno;
+    ::close(F);
+    ThrowSystemError("无法读取文件 " + Path, Saved);
+  }
+  static thread_local std::vector<unsigned char> Buf(1 << 18);
+  int64_t Total = 0;
+  while (Limit < 0 || Total < Limit) {
+    size_t Want = Buf.size();
+    if (Limit >= 0 && int64_t(Want) > Limit - Total) Want = size_t(Limit - Total);
+    const ssize_t N = ::read(F, Buf.data(), Want);
+    if (N < 0) {
+      if (errno == EINTR) continue;
+      const int Saved = errno;
+      ::close(F);
+      ThrowSystemError("无法读取文件 " + Path, Saved);
+    }
+    if (N == 0) break;
+    EVP_DigestUpdate(Ctx, Buf.data(), size_t(N));
+    Total += N;
+  }
+  ::close(F);
+  return Total;
+}
+
+}  // namespace
+
+TPictureDigests::TPictureDigests(const std::vector<std::string>& APaths)
+    : Paths(APaths), Sizes(APaths.size()), Keys(APaths.size()), Done(APaths.size(), false) {
+  for (size_t I = 0; I < Paths.size(); ++I) {
+    Sizes[I] = FileSizeOf(Paths[I]);
+    BySize[Sizes[I]].push_back(I);
+  }
+}
+
+std::string TPictureDigests::KeyOf(size_t Index, int64_t& Size) {
+  Size = Sizes[Index];
+  if (!Done[Index]) {
+    const std::vector<size_t>& Group = BySize[Sizes[Index]];
+    if (Group.size() == 1)
+      Done[Index] = true;
+    else
+      DigestGroup(Group);
+  }
+  return Keys[Index];
+}
+
+void TPictureDigests::DigestGroup(const std::vector<size_t>& Members) {
+  // Heads first: digest the first HeadBytes of every member, keeping each
+  // stream open so that a member that needs its whole digest goes on from
+  // where the head ended.
+  std::vector<TCtx> Streams(Members.size());
+  std::vector<int64_t> Read(Members.size());
+  std::map<std::string, std::vector<size_t>> ByHead;  // head digest -> positions in Members
+  for (size_t M = 0; M < Members.size(); ++M) {
+    Streams[M].reset(EVP_MD_CTX_new());
+    EVP_DigestInit_ex(Streams[M].get(), EVP_md5(), nullptr);
+    Read[M] = Feed(Paths[Members[M]], Streams[M].get(), 0, HeadBytes);
+    TCtx Copy(EVP_MD_CTX_new());
+    EVP_MD_CTX_copy_ex(Copy.get(), Streams[M].get());
+    ByHead[Final(Copy.get())].push_back(M);
+  }
+  for (auto& [Head, Same] : ByHead) {
+    for (size_t M : Same) {
+      if (Same.size() > 1) {
+        if (Read[M] == HeadBytes) Feed(Paths[Members[M]], Streams[M].get(), Read[M], -1);
+        Keys[Members[M]] = Final(Streams[M].get());
+      }
+      Done[Members[M]] = true;
+      Streams[M].reset();
+    }
+  }
+}
+
+}  // namespace larkspan
