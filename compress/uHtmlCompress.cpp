@@ -1,5 +1,7 @@
 #include "compress/uHtmlCompress.h"
 
+#include <sys/stat.h>
+
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
@@ -10,6 +12,13 @@ namespace {
 
 const char* const JavaProgram = "java";
 const char* const JarName = "htmlcompressor.jar";
+
+bool SameFile(const std::string& A, const std::string& B) {
+  if (A == B) return true;
+  struct stat X, Y;
+  return ::stat(A.c_str(), &X) == 0 && ::stat(B.c_str(), &Y) == 0 && X.st_dev == Y.st_dev &&
+         X.st_ino == Y.st_ino;
+}
 
 }  // namespace
 
@@ -55,13 +64,15 @@ std::vector<std::string> THtmlCompress::BuildArgs(const std::string& SourceFile,
 }
 
 bool THtmlCompress::Compress(const std::string& SourceFile, const std::string& DestFile) {
+  const std::string Source = AbsolutePathForChild(SourceFile);
+  const std::string Dest = AbsolutePathForChild(DestFile);
+  // A destination left by an earlier run must not pass for this run's result.
+  if (!SameFile(Source, Dest) && FileExists(Dest)) DeleteFile(Dest);
   TProcessOptions Options;
+  // The archive is named without a folder: the launcher runs in its folder
+  // (which is also why the paths above were made absolute).
   Options.WorkFolder = WorkFolder;
-  // The launcher runs in the archive's folder, so relative paths would be
-  // read against the wrong folder.
-  const auto R = StartProcess(
-      JavaProgram, BuildArgs(AbsolutePathForChild(SourceFile), AbsolutePathForChild(DestFile)),
-      Options);
+  const auto R = StartProcess(JavaProgram, BuildArgs(Source, Dest), Options);
   if (!R.Started) {
     ErrorMessage = R.ErrorText;
     LastExitCode = -1;

@@ -22,8 +22,10 @@ class THtmlCompress {
   // the compressor to end, at most ToolTimeoutSeconds(). False only when it
   // cannot be started; then ErrorMessage holds the system's reason (kept
   // until the next failure, a successful call leaves it as it was).
-  // The compressor's own outcome is in LastExitCode: true with a non-zero
-  // LastExitCode means the destination may be missing or stale.
+  // A DestFile other than SourceFile is deleted before the start, so a file
+  // from an earlier run never passes for the result. The compressor's own
+  // outcome is in LastExitCode: true with a non-zero LastExitCode means
+  // DestFile may be missing.
   bool Compress(const std::string& SourceFile, const std::string& DestFile);
 
   // Starts the launcher without arguments and without waiting (it is reaped

@@ -183,6 +183,15 @@ TEST(THtmlCompressTest, LauncherRunsInArchiveFolderWithOnePathPerArgument) {
                             Elsewhere.Path + "rel dir/页 面.html]\n[" + Site.Path +
                             "页 面.html]\n");
 
+  // A stale destination is gone before the compressor runs (this one writes
+  // nothing); a page minified in place is of course kept.
+  std::ofstream(Site.Path + "stale.html") << "old run";
+  std::ofstream(Site.Path + "same.html") << "page";
+  EXPECT_TRUE(C.Compress(Site.Path + "new.html", Site.Path + "stale.html"));
+  EXPECT_FALSE(FileExists(Site.Path + "stale.html"));
+  EXPECT_TRUE(C.Compress(Site.Path + "same.html", Site.Path + "./same.html"));
+  EXPECT_EQ(Slurp(Site.Path + "same.html"), "page");
+
   // The compressor's own failure is no failed start: true, with its status.
   ScopedEnv Exit("FAKE_JAVA_EXIT", "7");
   EXPECT_TRUE(C.Compress(Site.Path + "a.html", Site.Path + "a.html"));
@@ -193,7 +202,6 @@ TEST(THtmlCompressTest, LauncherRunsInArchiveFolderWithOnePathPerArgument) {
 TEST(THtmlCompressTest, ErrorMessageKeptUntilNextFailure) {
   TempDir Bin, JarFolder;
   MakeFakeJava(Bin.Path);
-  const std::string RealPath = GetEnv("PATH");
   ScopedEnv Path("PATH", Bin.Path);
   THtmlCompress C(JarFolder.Path);
 
