@@ -2,40 +2,17 @@
 
 namespace larkspan {
 
-int CharClass(unsigned char C) {
-  switch (C) {
-    case '"':
-    case '\'':
-      return 1;
-    case '=':
-      return 2;
-    case '\t':
-    case '\n':
-    case '\r':
-    case ' ':
-      return 3;
-    default:
-      return 0;
-  }
-}
-
 std::string StripLineBreaks(std::string_view Text) {
+  size_t First = 0;
+  while (First < Text.size() && Text[First] != '\t' && Text[First] != '\r' && Text[First] != '\n')
+    ++First;
+  if (First == Text.size()) return std::string(Text);
   std::string Result;
   Result.reserve(Text.size());
   for (char C : Text) {
     if (C != '\t' && C != '\r' && C != '\n') Result.push_back(C);
   }
   return Result;
-}
-
-bool HtmlSameText(std::string_view A, std::string_view B) {
-  if (A.size() != B.size()) return false;
-  for (size_t I = 0; I < A.size(); ++I) {
-    if (LowerAscii(static_cast<unsigned char>(A[I])) !=
-        LowerAscii(static_cast<unsigned char>(B[I])))
-      return false;
-  }
-  return true;
 }
 
 void TclTagLexemChecker::AddLexemPair(const std::string& StartLexem,
@@ -81,6 +58,26 @@ void TclTagLexemChecker::ResetMatches() {
   for (auto& L : StartLexems) L.second = 1;
   for (auto& L : CloseLexems) L.second = 1;
   MatchedIndex = -1;
+}
+
+void TclCharBoundary::Skip(const unsigned char* Bytes, size_t Begin, size_t End) {
+  if (End <= Begin) return;
+  if (End - Begin == 1) {
+    Step(Bytes[Begin]);
+    return;
+  }
+  // After any byte that is no lead byte a new character starts, so only the
+  // lead bytes right before the last byte of the run matter.
+  const size_t Last = End - 1;
+  size_t Leads = 0;
+  while (Last - Leads > Begin && IsLeadByte(Bytes[Last - Leads - 1])) ++Leads;
+  bool LastIsStart;
+  if (Last - Leads > Begin)
+    LastIsStart = Leads % 2 == 0;  // a non-lead byte precedes those leads
+  else
+    LastIsStart = FCurIsStart ? Leads % 2 == 0 : Leads % 2 == 1;
+  FCurIsStart = LastIsStart;
+  Step(Bytes[Last]);
 }
 
 TclHtmlTag* TclHtmlTagStack::Pop() {

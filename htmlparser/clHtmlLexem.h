@@ -18,7 +18,23 @@ class TclHtmlTag;
 // Character class of a byte, as the scanner and the attribute tokenizer test
 // them: 0 ordinary (everything else, VT, FF and bytes >= 128 included),
 // 1 quote (" and '), 2 equals sign, 3 white space (TAB, LF, CR, blank).
-int CharClass(unsigned char C);
+inline int CharClass(unsigned char C) {
+  // Inline: the scanner and the tokenizer ask for every byte of every tag.
+  switch (C) {
+    case '"':
+    case '\'':
+      return 1;
+    case '=':
+      return 2;
+    case '\t':
+    case '\n':
+    case '\r':
+    case ' ':
+      return 3;
+    default:
+      return 0;
+  }
+}
 
 // A copy of Text without its TAB, CR and LF bytes; every other byte keeps its
 // place and order.
@@ -30,7 +46,14 @@ inline unsigned char LowerAscii(unsigned char C) {
 }
 
 // True when A and B are equal once the ASCII letters are folded.
-bool HtmlSameText(std::string_view A, std::string_view B);
+inline bool HtmlSameText(std::string_view A, std::string_view B) {
+  if (A.size() != B.size()) return false;
+  for (size_t I = 0; I < A.size(); ++I) {
+    if (LowerAscii(static_cast<unsigned char>(A[I])) != LowerAscii(static_cast<unsigned char>(B[I])))
+      return false;
+  }
+  return true;
+}
 
 // Watches a stream of bytes for opening and closing lexemes ("<!--", "-->").
 // A match state is the 1-based position, within its lexeme, of the byte the
@@ -65,6 +88,36 @@ class TclTagLexemChecker {
 
  private:
   std::array<bool, 256> FLexemBytes{};
+};
+
+// A byte from 129 to 254 starts a double-byte (GBK) character together with
+// the byte after it.
+inline bool IsLeadByte(unsigned char C) { return C >= 129 && C <= 254; }
+
+// Follows the character boundaries of the double-byte code page while a text
+// is scanned from its first byte, so that "the character before the current
+// byte" is known without looking back to the start. Start with the first byte
+// current; call Step or Skip to move past bytes.
+class TclCharBoundary {
+ public:
+  // True when the current byte starts a character.
+  bool CurrentIsStart() const { return FCurIsStart; }
+  // True when the byte before the current one starts a character; a
+  // character that starts there and is no lead byte is then the whole
+  // character before the current byte. False at the first byte.
+  bool PreviousIsStart() const { return FPrevIsStart; }
+  // Moves past the current byte C.
+  void Step(unsigned char C) {
+    FPrevIsStart = FCurIsStart;
+    FCurIsStart = !(FCurIsStart && IsLeadByte(C));
+  }
+  // Moves past Bytes[Begin, End) at once (Begin being the current byte);
+  // looks only at the run of lead bytes at its end.
+  void Skip(const unsigned char* Bytes, size_t Begin, size_t End);
+
+ private:
+  bool FPrevIsStart = false;
+  bool FCurIsStart = true;
 };
 
 // A stack of tags held by reference (never owned), bottom first.

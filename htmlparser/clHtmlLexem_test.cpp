@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <vector>
 #include <string>
 
 namespace larkspan {
@@ -106,6 +108,51 @@ TEST(CharClassTest, ClassesAndLineBreakFilter) {
   EXPECT_TRUE(HtmlSameText("TITLE", "title"));
   EXPECT_FALSE(HtmlSameText("title", "titl"));
   EXPECT_FALSE(HtmlSameText("\xC4", "\xE4"));  // only ASCII letters fold
+}
+
+}  // namespace
+}  // namespace larkspan
+
+namespace larkspan {
+namespace {
+
+// Character starts found the slow way: stepping from the first byte.
+std::vector<bool> NaiveStarts(const std::string& Text) {
+  std::vector<bool> Starts(Text.size() + 1, false);
+  size_t I = 0;
+  while (I < Text.size()) {
+    Starts[I] = true;
+    I += IsLeadByte(static_cast<unsigned char>(Text[I])) ? 2 : 1;
+  }
+  if (I == Text.size()) Starts[I] = true;
+  return Starts;
+}
+
+TEST(TclCharBoundaryTest, StepsAndSkipsAgreeWithSteppingFromTheStart) {
+  std::mt19937 Random(3);
+  const std::string Alphabet = "a</>\x81\xfe\xff\x80";
+  for (int Round = 0; Round < 5000; ++Round) {
+    std::string Text(Random() % 24, ' ');
+    for (char& C : Text) C = Alphabet[Random() % Alphabet.size()];
+    const auto Starts = NaiveStarts(Text);
+    const auto* Bytes = reinterpret_cast<const unsigned char*>(Text.data());
+    TclCharBoundary Boundary;
+    size_t K = 0;
+    while (K < Text.size()) {
+      ASSERT_EQ(Boundary.CurrentIsStart(), Starts[K]) << Round << " at " << K;
+      if (K > 0) {
+        ASSERT_EQ(Boundary.PreviousIsStart(), Starts[K - 1]) << Round << " at " << K;
+      }
+      const size_t Run = 1 + Random() % 5;
+      const size_t End = std::min(Text.size(), K + Run);
+      if (Random() % 2) {
+        Boundary.Skip(Bytes, K, End);
+      } else {
+        for (size_t I = K; I < End; ++I) Boundary.Step(Bytes[I]);
+      }
+      K = End;
+    }
+  }
 }
 
 }  // namespace

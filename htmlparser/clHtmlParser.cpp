@@ -1,24 +1,12 @@
 #include "htmlparser/clHtmlParser.h"
 
 #include <array>
+#include <limits>
+#include <stdexcept>
 
 namespace larkspan {
 
 namespace {
-
-// A byte from 129 to 254 starts a double-byte character (GBK) together with
-// the byte after it.
-inline bool IsLeadByte(unsigned char C) { return C >= 129 && C <= 254; }
-
-// Whether the byte at End starts a character, given that the byte at Begin
-// does (BeginIsStart) or is the second byte of one. Only the lead bytes right
-// before End are looked at: after any other byte a new character starts.
-bool CharStartsAt(const unsigned char* Bytes, size_t Begin, size_t End, bool BeginIsStart) {
-  size_t Leads = 0;
-  while (End - Leads > Begin && IsLeadByte(Bytes[End - Leads - 1])) ++Leads;
-  if (End - Leads > Begin) return Leads % 2 == 0;  // a non-lead byte precedes the run
-  return BeginIsStart ? Leads % 2 == 0 : Leads % 2 == 1;
-}
 
 // Bytes the scanner itself acts on outside comments.
 constexpr bool IsScannerByte(unsigned char C) { return C == '<' || C == '>' || C == '/'; }
@@ -52,6 +40,10 @@ void TclHtmlParser::Parse(const std::vector<std::string>& Lines) {
 void TclHtmlParser::Parse(const std::string& Text) {
   ClearResults();
   if (Text.empty()) return;
+  // Positions are ints; a text they cannot count is refused rather than
+  // given wrong positions.
+  if (Text.size() > static_cast<size_t>(std::numeric_limits<int>::max()) - 2)
+    throw std::length_error("HTML text too large to parse (2 GB or more)");
   Scan(Text);
   ExtractHeadInfo();
 }
@@ -83,10 +75,8 @@ void TclHtmlParser::Scan(const std::string& Text) {
 
   const auto* Bytes = reinterpret_cast<const unsigned char*>(Text.data());
   const size_t N = Text.size();
-  // Character starts are tracked incrementally: PrevIsStart tells whether the
-  // byte before K starts a character, CurIsStart whether byte K does.
-  bool PrevIsStart = false;
-  bool CurIsStart = true;
+  // Character starts are followed as the scan goes (never by rescanning).
+  TclCharBoundary Boundary;
   size_t K = 0;
   while (K < N) {
     const auto& Skippable = InComment ? InertInComment : Plain;
@@ -100,8 +90,7 @@ void TclHtmlParser::Scan(const std::string& Text) {
         else if (TextWanted())
           PendingText.append(Text, K, J - K);
       }
-      PrevIsStart = CharStartsAt(Bytes, K, J - 1, CurIsStart);
-      CurIsStart = !(PrevIsStart && IsLeadByte(Bytes[J - 1]));
+      Boundary.Skip(Bytes, K, J);
       K = J;
       continue;
     }
@@ -127,7 +116,8 @@ void TclHtmlParser::Scan(const std::string& Text) {
     }
 
     if (!InComment) {
-      const bool PrevIsByte = K > 0 && PrevIsStart;  // the byte before is a whole character
+      // The byte before is a whole character (only then can it be "<" or "/").
+      const bool PrevIsByte = K > 0 && Boundary.PreviousIsStart();
       switch (C) {
         case '/':
           if (InTag) {
@@ -191,8 +181,7 @@ void TclHtmlParser::Scan(const std::string& Text) {
           break;
       }
     }
-    PrevIsStart = CurIsStart;
-    CurIsStart = !(CurIsStart && IsLeadByte(C));
+    Boundary.Step(C);
     ++K;
   }
   // Whatever is still pending (an unfinished tag, unflushed text, an open
@@ -200,7 +189,7 @@ void TclHtmlParser::Scan(const std::string& Text) {
 }
 
 TclHtmlTag* TclHtmlParser::ProcessText(std::string_view Text, TclHtmlTag* Owner, int Pos) {
-  auto* Tag = new TclHtmlTag(std::string(), std::string(Text), Owner, this);
+  auto* Tag = MakeInArena<TclHtmlTag>(std::string(), std::string(Text), Owner, this);
   AppendTag(Tag);
   if (ActiveLink) ActiveLink->LinkTags.Add(Tag);
   Tag->ContentPos = Pos;
@@ -231,27 +220,72 @@ TclHtmlTag* TclHtmlParser::ProcessTag(std::string_view TagText, TclHtmlTag* Owne
 
 TclHtmlTag* TclHtmlParser::CreateTag(std::string_view Name, std::string Source,
                                      TclHtmlTag* Owner, int Pos) {
+  // The class is chosen by the name, ignoring case; the length narrows the
+  // candidates first, as this runs for every tag of the page.
+  enum TKind { kPlain, kLink, kImage, kCell, kRow, kTable, kForm, kFrame, kMeta } Kind = kPlain;
+  auto Is = [&](std::string_view Known) { return HtmlSameText(Name, Known); };
+  switch (Name.size()) {
+    case 1:
+      if (Is("a")) Kind = kLink;
+      break;
+    case 2:
+      if (Is("td") || Is("th"))
+        Kind = kCell;
+      else if (Is("tr"))
+        Kind = kRow;
+      break;
+    case 3:
+      if (Is("img")) Kind = kImage;
+      break;
+    case 4:
+      if (Is("form"))
+        Kind = kForm;
+      else if (Is("meta"))
+        Kind = kMeta;
+      break;
+    case 5:
+      if (Is("table"))
+        Kind = kTable;
+      else if (Is("frame"))
+        Kind = kFrame;
+      break;
+    case 6:
+      if (Is("iframe")) Kind = kFrame;
+      break;
+    default:
+      break;
+  }
   std::string TagName(Name);
   TclHtmlTag* Tag;
-  auto Is = [&](std::string_view Known) { return HtmlSameText(Name, Known); };
-  if (Is("a"))
-    Tag = new TclHtmlLink(std::move(TagName), std::move(Source), Owner, this);
-  else if (Is("img"))
-    Tag = new TclHtmlImage(std::move(TagName), std::move(Source), Owner, this);
-  else if (Is("td") || Is("th"))
-    Tag = new TclHtmlTableCell(std::move(TagName), std::move(Source), Owner, this);
-  else if (Is("tr"))
-    Tag = new TclHtmlTableRow(std::move(TagName), std::move(Source), Owner, this);
-  else if (Is("table"))
-    Tag = new TclHtmlTable(std::move(TagName), std::move(Source), Owner, this);
-  else if (Is("form"))
-    Tag = new TclHtmlForm(std::move(TagName), std::move(Source), Owner, this);
-  else if (Is("frame") || Is("iframe"))
-    Tag = new TclHtmlFrame(std::move(TagName), std::move(Source), Owner, this);
-  else if (Is("meta"))
-    Tag = new TclHtmlMetaTag(std::move(TagName), std::move(Source), Owner, this);
-  else
-    Tag = new TclHtmlTag(std::move(TagName), std::move(Source), Owner, this);
+  switch (Kind) {
+    case kLink:
+      Tag = MakeInArena<TclHtmlLink>(std::move(TagName), std::move(Source), Owner, this);
+      break;
+    case kImage:
+      Tag = MakeInArena<TclHtmlImage>(std::move(TagName), std::move(Source), Owner, this);
+      break;
+    case kCell:
+      Tag = MakeInArena<TclHtmlTableCell>(std::move(TagName), std::move(Source), Owner, this);
+      break;
+    case kRow:
+      Tag = MakeInArena<TclHtmlTableRow>(std::move(TagName), std::move(Source), Owner, this);
+      break;
+    case kTable:
+      Tag = MakeInArena<TclHtmlTable>(std::move(TagName), std::move(Source), Owner, this);
+      break;
+    case kForm:
+      Tag = MakeInArena<TclHtmlForm>(std::move(TagName), std::move(Source), Owner, this);
+      break;
+    case kFrame:
+      Tag = MakeInArena<TclHtmlFrame>(std::move(TagName), std::move(Source), Owner, this);
+      break;
+    case kMeta:
+      Tag = MakeInArena<TclHtmlMetaTag>(std::move(TagName), std::move(Source), Owner, this);
+      break;
+    default:
+      Tag = MakeInArena<TclHtmlTag>(std::move(TagName), std::move(Source), Owner, this);
+      break;
+  }
   AppendTag(Tag);
   Tag->ContentPos = Pos;
   return Tag;
@@ -286,6 +320,7 @@ void TclHtmlParser::ClearResults() {
   ParsedTables.Clear();
   ParsedFrames.Clear();
   ParsedMetaTags.Clear();
+  FArena.Reset();
   PageTitle.clear();
   PageAuthor.clear();
   PageDescription.clear();
@@ -294,7 +329,12 @@ void TclHtmlParser::ClearResults() {
 
 TclHtmlAttribute* TclHtmlParser::NewAttribute(TclHtmlTag* Tag, std::string_view Name,
                                               std::string_view Value, int Pos) {
-  auto* Attribute = new TclHtmlAttribute(std::string(Name), std::string(Value));
+  // An attribute lives in the arena only when its tag's life ends with this
+  // parser's results; a tag made elsewhere gets one from the heap.
+  TclHtmlAttribute* Attribute =
+      Tag->FInArena && Tag->OwnerParser == this
+          ? MakeInArena<TclHtmlAttribute>(std::string(Name), std::string(Value))
+          : new TclHtmlAttribute(std::string(Name), std::string(Value));
   Attribute->ValuePos = Value.empty() ? 0 : Pos;
   Tag->AddAttribute(Attribute);
   DoParseAttribute(Tag, Attribute);
@@ -302,10 +342,13 @@ TclHtmlAttribute* TclHtmlParser::NewAttribute(TclHtmlTag* Tag, std::string_view 
 }
 
 void TclHtmlParser::AppendTag(TclHtmlTag* Tag) {
-  std::unique_ptr<TclHtmlTag> Owned(Tag);
   TclHtmlTag* Previous = ParsedTags.Last();
-  ParsedTags.Add(Tag);
-  Owned.release();
+  try {
+    ParsedTags.Add(Tag);
+  } catch (...) {
+    TclHtmlTag::Destroy(Tag);
+    throw;
+  }
   if (Previous) Previous->FollowingTag = Tag;
 }
 

@@ -23,8 +23,10 @@
 
 #include <functional>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "htmlparser/clHtmlLexem.h"
@@ -57,12 +59,17 @@ using TclOnParseTableCellTag =
 using TclOnParseMetaTag = std::function<void(TObject* Sender, TclHtmlMetaTag* ATag)>;
 
 class TclHtmlParser : public TComponent {
+  // Holds the tags and attributes of the last parse; declared first so that
+  // it outlives ParsedTags, whose clearing destroys them.
+  TclHtmlArena FArena;
+
  public:
   explicit TclHtmlParser(TComponent* AOwner = nullptr);
   ~TclHtmlParser() override;
 
   // Parses Text. Every result of the previous parse is destroyed first.
-  // Throws only what an event handler throws.
+  // Throws what an event handler throws, and std::length_error for a text of
+  // 2 GB or more (positions are ints).
   void Parse(const std::string& Text);
   // Parses the lines joined into one text with CR LF after every line, the
   // last one included; positions count bytes of that joined text.
@@ -163,6 +170,13 @@ class TclHtmlParser : public TComponent {
 
  private:
   void Scan(const std::string& Text);
+  // Constructs a T in the arena, marked so that it is destroyed, not deleted.
+  template <class T, class... TArgs>
+  T* MakeInArena(TArgs&&... Args) {
+    T* Object = new (FArena.Allocate(sizeof(T), alignof(T))) T(std::forward<TArgs>(Args)...);
+    Object->FInArena = true;
+    return Object;
+  }
 };
 
 }  // namespace larkspan

@@ -1,5 +1,8 @@
 #include "htmlparser/clHtmlTags.h"
 
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
 #include <stdexcept>
 
 #include "htmlparser/clHtmlLexem.h"
@@ -16,7 +19,7 @@ TclHtmlTag* TclHtmlTagList::Items(int Index) const {
 
 void TclHtmlTagList::Clear() {
   if (OwnsItems) {
-    for (TclHtmlTag* Tag : FItems) delete Tag;
+    for (TclHtmlTag* Tag : FItems) TclHtmlTag::Destroy(Tag);
   }
   FItems.clear();
 }
@@ -66,22 +69,37 @@ TclHtmlTag::TclHtmlTag(std::string ATagName, std::string ASourceText, TclHtmlTag
       OwnerParser(AOwnerParser),
       SourceText(std::move(ASourceText)) {}
 
-TclHtmlTag::~TclHtmlTag() = default;
+TclHtmlTag::~TclHtmlTag() { ClearAttributes(); }
+
+void TclHtmlTag::Destroy(TclHtmlTag* Tag) {
+  if (Tag->FInArena)
+    Tag->~TclHtmlTag();  // the arena's memory goes back when the parser resets it
+  else
+    delete Tag;
+}
 
 void TclHtmlTag::AddAttribute(TclHtmlAttribute* Attribute) {
-  FAttributes.emplace_back(Attribute);
+  Attribute->FNext = nullptr;
+  if (FLastAttribute)
+    FLastAttribute->FNext = Attribute;
+  else
+    FFirstAttribute = Attribute;
+  FLastAttribute = Attribute;
+  ++FAttributeCount;
   Attribute->OwnerTag = this;
 }
 
 TclHtmlAttribute* TclHtmlTag::AttributeAt(int Index) const {
   if (Index < 0 || Index >= AttributeCount())
     throw std::out_of_range("attribute index out of range");
-  return FAttributes[static_cast<size_t>(Index)].get();
+  TclHtmlAttribute* Attr = FFirstAttribute;
+  while (Index-- > 0) Attr = Attr->FNext;
+  return Attr;
 }
 
 TclHtmlAttribute* TclHtmlTag::FindAttribute(std::string_view Name) const {
-  for (const auto& Attr : FAttributes) {
-    if (HtmlSameText(Attr->AttrName, Name)) return Attr.get();
+  for (TclHtmlAttribute* Attr = FFirstAttribute; Attr; Attr = Attr->FNext) {
+    if (HtmlSameText(Attr->AttrName, Name)) return Attr;
   }
   return nullptr;
 }
@@ -91,7 +109,19 @@ std::string TclHtmlTag::AttributeValue(std::string_view Name) const {
   return Attr ? Attr->AttrValue : std::string();
 }
 
-void TclHtmlTag::ClearAttributes() { FAttributes.clear(); }
+void TclHtmlTag::ClearAttributes() {
+  TclHtmlAttribute* Attr = FFirstAttribute;
+  FFirstAttribute = FLastAttribute = nullptr;
+  FAttributeCount = 0;
+  while (Attr) {
+    TclHtmlAttribute* Next = Attr->FNext;
+    if (Attr->FInArena)
+      Attr->~TclHtmlAttribute();
+    else
+      delete Attr;
+    Attr = Next;
+  }
+}
 
 std::string TclHtmlTag::ContentText() const {
   if (!IsTextNode && FollowingTag && FollowingTag->IsTextNode &&
@@ -127,6 +157,48 @@ void TclHtmlTag::FinishParse(std::string_view Rest, int BasePos) {
     TclHtmlTableCell* Cell = Row ? Row->RowCells.Last() : nullptr;
     Parser->DoParseTableCellTag(Table, Row, Cell, this);
   }
+}
+
+// ---------------------------------------------------------------- TclHtmlArena
+
+namespace {
+constexpr size_t kFirstChunk = 64 * 1024;
+constexpr size_t kLargestChunk = 4 * 1024 * 1024;
+constexpr size_t kKeptChunks = 16 * 1024 * 1024;
+}  // namespace
+
+void* TclHtmlArena::AllocateInNewChunk(size_t Size) {
+  // Chunks grow from 64 KB to 4 MB: a large page needs few of them, a small
+  // one little memory. Every chunk start is aligned for any object. Chunks
+  // kept by Reset are used again first.
+  if (FUsedChunks < FChunks.size() && FChunks[FUsedChunks].second >= Size) {
+    auto& Chunk = FChunks[FUsedChunks++];
+    FNext = Chunk.first.get();
+    FEnd = FNext + Chunk.second;
+  } else {
+    size_t ChunkSize = FChunks.empty() ? kFirstChunk
+                                       : std::min(FChunks.back().second * 2, kLargestChunk);
+    ChunkSize = std::max(ChunkSize, Size);
+    // A chunk too small for Size stays unused until the next Reset.
+    FChunks.emplace_back(std::unique_ptr<char[]>(new char[ChunkSize]), ChunkSize);
+    std::swap(FChunks[FUsedChunks], FChunks.back());
+    auto& Chunk = FChunks[FUsedChunks++];
+    FNext = Chunk.first.get();
+    FEnd = FNext + Chunk.second;
+  }
+  void* Result = FNext;
+  FNext += Size;
+  return Result;
+}
+
+void TclHtmlArena::Reset() {
+  size_t Kept = 0;
+  size_t Count = 0;
+  while (Count < FChunks.size() && Kept + FChunks[Count].second <= kKeptChunks)
+    Kept += FChunks[Count++].second;
+  FChunks.resize(Count);
+  FUsedChunks = 0;
+  FNext = FEnd = nullptr;
 }
 
 // ---------------------------------------------------------------- typed tags

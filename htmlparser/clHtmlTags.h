@@ -8,9 +8,11 @@
 #ifndef LARKSPAN_HTMLPARSER_CLHTMLTAGS_H
 #define LARKSPAN_HTMLPARSER_CLHTMLTAGS_H
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace larkspan {
@@ -20,16 +22,55 @@ class TclHtmlTag;
 class TclHtmlTableRow;
 class TclHtmlTableCell;
 
+// A bump allocator for the objects of one parse: no per-object header, and
+// everything is handed back at once by Reset. Objects placed in it must be
+// destroyed (not deleted) before Reset.
+class TclHtmlArena {
+ public:
+  TclHtmlArena() = default;
+  TclHtmlArena(const TclHtmlArena&) = delete;
+  TclHtmlArena& operator=(const TclHtmlArena&) = delete;
+
+  // Size bytes aligned to Align (a power of two up to that of new);
+  // throws std::bad_alloc.
+  void* Allocate(size_t Size, size_t Align) {
+    const size_t Pad = -reinterpret_cast<uintptr_t>(FNext) & (Align - 1);
+    if (static_cast<size_t>(FEnd - FNext) < Pad + Size) return AllocateInNewChunk(Size);
+    void* Result = FNext + Pad;
+    FNext += Pad + Size;
+    return Result;
+  }
+  // Makes all memory available again. Keeps up to 16 MB of chunks for the
+  // next parse (the engine parses every page twice) and releases the rest.
+  void Reset();
+
+ private:
+  void* AllocateInNewChunk(size_t Size);
+
+  std::vector<std::pair<std::unique_ptr<char[]>, size_t>> FChunks;  // memory and size
+  size_t FUsedChunks = 0;  // chunks [0, FUsedChunks) are handed out
+  char* FNext = nullptr;
+  char* FEnd = nullptr;
+};
+
 // One attribute of one tag.
 class TclHtmlAttribute {
  public:
   TclHtmlAttribute(std::string AName, std::string AValue)
       : AttrValue(std::move(AValue)), AttrName(std::move(AName)) {}
+  TclHtmlAttribute(const TclHtmlAttribute&) = delete;
+  TclHtmlAttribute& operator=(const TclHtmlAttribute&) = delete;
 
   std::string AttrValue;  // without enclosing quotes; empty for a bare name
   std::string AttrName;   // as written, letter case kept
   TclHtmlTag* OwnerTag = nullptr;
   int ValuePos = 0;  // 1-based byte index of the value's first byte; 0 when empty
+
+ private:
+  friend class TclHtmlTag;
+  friend class TclHtmlParser;
+  bool FInArena = false;                 // placed in its parser's arena, not on the heap
+  TclHtmlAttribute* FNext = nullptr;     // the tag's next attribute
 };
 
 // An ordered list of tags. When OwnsItems, Clear and the destructor destroy
@@ -76,11 +117,17 @@ class TclHtmlTag {
   TclHtmlTag(const TclHtmlTag&) = delete;
   TclHtmlTag& operator=(const TclHtmlTag&) = delete;
 
-  // Appends Attribute (taking ownership) and sets its OwnerTag.
+  // Appends Attribute (taking ownership of a heap-allocated one) and sets its
+  // OwnerTag.
   void AddAttribute(TclHtmlAttribute* Attribute);
-  int AttributeCount() const { return static_cast<int>(FAttributes.size()); }
+  int AttributeCount() const { return FAttributeCount; }
   // Throws std::out_of_range for an index outside 0 .. AttributeCount() - 1.
+  // Walks the list: iterate with FirstAttribute and NextAttribute instead.
   TclHtmlAttribute* AttributeAt(int Index) const;
+  TclHtmlAttribute* FirstAttribute() const { return FFirstAttribute; }
+  static TclHtmlAttribute* NextAttribute(const TclHtmlAttribute* Attribute) {
+    return Attribute->FNext;
+  }
   // The first attribute whose AttrName equals Name ignoring case, or null.
   TclHtmlAttribute* FindAttribute(std::string_view Name) const;
   // AttrValue of FindAttribute(Name), or the empty text.
@@ -105,12 +152,25 @@ class TclHtmlTag {
   void FinishParse(std::string_view Rest, int BasePos);
 
  private:
-  std::vector<std::unique_ptr<TclHtmlAttribute>> FAttributes;
+  friend class TclHtmlParser;
+  friend class TclHtmlTagList;
+  // Destroys a tag made by a parser (in its arena) or with new.
+  static void Destroy(TclHtmlTag* Tag);
+
+  // The attributes, owned, as a list in the order they were added.
+  TclHtmlAttribute* FFirstAttribute = nullptr;
+  TclHtmlAttribute* FLastAttribute = nullptr;
 
  public:
   std::string TagName;  // as written; empty for a run of text
   TclHtmlTag* OwnerTag;
   bool IsTextNode = false;
+
+ private:
+  bool FInArena = false;  // placed in its parser's arena, not on the heap
+  int FAttributeCount = 0;
+
+ public:
   TclHtmlParser* OwnerParser;
   // The tag's text between "<" and ">" without TAB, CR, LF; the text of a run
   // of text; empty for a closing tag object.

@@ -42,10 +42,44 @@ void TclHtmlParser::ParseAttributes(TclHtmlTag* Tag, std::string_view Rest, int 
   auto EmitWithoutValue = [&] { NewAttribute(Tag, Name, std::string_view(), 0); };
   auto Reset = [&] { NameOn = AfterEquals = ValueOn = InQuotes = false; };
 
-  for (size_t Offset = 0; Offset < Rest.size(); ++Offset) {
+  // Appends Rest[From, To) to the value, as the byte-by-byte rules would.
+  auto AppendValueRun = [&](size_t From, size_t To) {
+    if (From == To) return;
+    if (!ValueOn) {
+      ValueOn = true;
+      ValueStart = From;
+      Value.assign(Rest.data() + From, To - From);
+    } else {
+      Value.append(Rest.data() + From, To - From);
+    }
+  };
+
+  const size_t Size = Rest.size();
+  size_t Offset = 0;
+  while (Offset < Size) {
     const char C = Rest[Offset];
+    if (InQuotes) {
+      // Inside quotes every byte but the closing quote joins the value.
+      size_t End = Offset;
+      while (End < Size && Rest[End] != QuoteChar) ++End;
+      AppendValueRun(Offset, End);
+      Offset = End;
+      if (Offset == Size) break;
+      // The closing quote. An empty value is emitted at once; a non-empty
+      // one by whatever byte ends it next, or at the end.
+      if (!ValueOn) EmitWithoutValue();
+      InQuotes = false;
+      AfterEquals = false;
+      SpaceAfterName = false;
+      ++Offset;
+      continue;
+    }
     switch (CharClass(static_cast<unsigned char>(C))) {
-      case 0:
+      case 0: {
+        // A run of ordinary bytes: the first decides where the run goes,
+        // the rest follow it.
+        size_t End = Offset + 1;
+        while (End < Size && CharClass(static_cast<unsigned char>(Rest[End])) == 0) ++End;
         if (SpaceAfterName) {
           EmitWithoutValue();
           Reset();
@@ -60,18 +94,16 @@ void TclHtmlParser::ParseAttributes(TclHtmlTag* Tag, std::string_view Rest, int 
           AppendName(C);
         }
         SpaceAfterName = false;
-        break;
+        if (AfterEquals)
+          AppendValueRun(Offset + 1, End);
+        else
+          Name.append(Rest.data() + Offset + 1, End - Offset - 1);
+        Offset = End;
+        continue;
+      }
       case 1:
-        if (AfterEquals && InQuotes && C != QuoteChar) {
-          AppendValue(C, Offset);
-        } else if (AfterEquals && InQuotes) {
-          // Closing quote. An empty value is emitted at once; a non-empty one
-          // by whatever byte ends it next, or at the end.
-          if (!ValueOn) EmitWithoutValue();
-          InQuotes = false;
-          AfterEquals = false;
-        } else if (AfterEquals) {
-          QuoteChar = C;
+        if (AfterEquals) {
+          QuoteChar = C;  // an opening quote, also in the middle of an unquoted value
           InQuotes = true;
         } else {
           // A quote where no value is awaited drops the pending name and any
@@ -81,7 +113,7 @@ void TclHtmlParser::ParseAttributes(TclHtmlTag* Tag, std::string_view Rest, int 
         SpaceAfterName = false;
         break;
       case 2:
-        if (InQuotes || ValueOn) {
+        if (ValueOn) {
           AppendValue(C, Offset);
         } else {
           AfterEquals = NameOn;
@@ -91,9 +123,7 @@ void TclHtmlParser::ParseAttributes(TclHtmlTag* Tag, std::string_view Rest, int 
         SpaceAfterName = false;
         break;
       default:  // white space
-        if (InQuotes) {
-          AppendValue(C, Offset);
-        } else if (ValueOn) {
+        if (ValueOn) {
           EmitWithValue();
           Reset();
         } else if (NameOn) {
@@ -101,6 +131,7 @@ void TclHtmlParser::ParseAttributes(TclHtmlTag* Tag, std::string_view Rest, int 
         }
         break;
     }
+    ++Offset;
   }
   if (ValueOn)
     EmitWithValue();

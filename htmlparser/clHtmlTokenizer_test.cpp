@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,81 @@ TEST(AttributeTokenizerTest, DoctypeAndEmptyRestYieldNothing) {
   EXPECT_EQ(Tokenize(" html", "!doctype"), List());
   EXPECT_EQ(Tokenize("", "img"), List());
   EXPECT_EQ(Tokenize(" html", "!DOCTYPEX"), List({"html=@0"}));
+}
+
+}  // namespace
+}  // namespace larkspan
+
+namespace larkspan {
+namespace {
+
+// The tokenizer's rules applied one byte at a time, as plainly as they can be
+// written; the real tokenizer takes runs of bytes at once and must agree.
+List ReferenceTokenize(const std::string& Rest) {
+  List Out;
+  std::string Name, Value;
+  bool NameOn = false, ValueOn = false, AfterEquals = false, SpaceAfterName = false;
+  bool InQuotes = false;
+  char QuoteChar = 0;
+  size_t ValueStart = 0;
+  auto AppendName = [&](char C) {
+    if (!NameOn) Name.clear();
+    NameOn = true;
+    Name += C;
+  };
+  auto AppendValue = [&](char C, size_t Offset) {
+    if (!ValueOn) Value.clear(), ValueStart = Offset;
+    ValueOn = true;
+    Value += C;
+  };
+  auto Emit = [&](bool WithValue) {
+    Out.push_back(Name + "=" + (WithValue ? Value : "") + "@" +
+                  std::to_string(WithValue ? 1 + ValueStart : 0));
+  };
+  auto Reset = [&] { NameOn = AfterEquals = ValueOn = InQuotes = false; };
+  for (size_t I = 0; I < Rest.size(); ++I) {
+    const char C = Rest[I];
+    switch (CharClass(static_cast<unsigned char>(C))) {
+      case 0:
+        if (SpaceAfterName) Emit(false), Reset(), AppendName(C);
+        else if (AfterEquals) AppendValue(C, I);
+        else if (ValueOn) Emit(true), Reset(), AppendName(C);
+        else AppendName(C);
+        SpaceAfterName = false;
+        break;
+      case 1:
+        if (AfterEquals && InQuotes && C != QuoteChar) AppendValue(C, I);
+        else if (AfterEquals && InQuotes) {
+          if (!ValueOn) Emit(false);
+          InQuotes = AfterEquals = false;
+        } else if (AfterEquals) QuoteChar = C, InQuotes = true;
+        else NameOn = AfterEquals = ValueOn = InQuotes = false;
+        SpaceAfterName = false;
+        break;
+      case 2:
+        if (InQuotes || ValueOn) AppendValue(C, I);
+        else AfterEquals = NameOn, NameOn = ValueOn = false;
+        SpaceAfterName = false;
+        break;
+      default:
+        if (InQuotes) AppendValue(C, I);
+        else if (ValueOn) Emit(true), Reset();
+        else if (NameOn) SpaceAfterName = true;
+    }
+  }
+  if (ValueOn) Emit(true);
+  else if (NameOn) Emit(false);
+  return Out;
+}
+
+TEST(AttributeTokenizerTest, AgreesWithTheByteByByteRulesOnRandomText) {
+  std::mt19937 Random(11);
+  const std::string Alphabet = "ab=\"' \t\r\nx=";
+  for (int Round = 0; Round < 20000; ++Round) {
+    std::string Rest(Random() % 16, ' ');
+    for (char& C : Rest) C = Alphabet[Random() % Alphabet.size()];
+    ASSERT_EQ(Tokenize(Rest), ReferenceTokenize(Rest)) << "rest: [" << Rest << "]";
+  }
 }
 
 }  // namespace
