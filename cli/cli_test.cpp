@@ -110,6 +110,50 @@ TEST(CliTest, RunCreatesTheOutputAndReportsInTheWindowsWords) {
             "\"compressed\":0,\"other\":3,\"dropped\":1},\"uncompressed\":0}\n");
 }
 
+// Copies the sample site into Dest (a folder whose name may need quoting).
+void CopySample(const std::string& Dest) {
+  std::filesystem::copy(std::string(LARKSPAN_SOURCE_DIR) + "/examples/site", Dest,
+                        std::filesystem::copy_options::recursive);
+}
+
+TEST(CliTest, AllSwitchesOnTheSampleSiteInAFolderWithBlanksAndChinese) {
+  if (!FileExists(GetEnv("LARKSPAN_BIN_DIR") + "/htmlcompressor.jar"))
+    GTEST_SKIP() << "htmlcompressor.jar is not built";
+  TTempDir Work("work");
+  const std::string Site = Work.Path() + "我的 网站/site";
+  CopySample(Site);
+  const auto Before = ReadTree(Site);
+  const std::string Output = Work.Path() + "输出 目录/out";
+  const std::string Err = Work.Path() + "err.txt";
+  const TExec R = Cli("--all --verbose --filter '*.bak' --filter thumbs.DB " + Quote(Site) + " " +
+                          Quote(Output),
+                      Err);
+  ASSERT_EQ(R.Status, 0) << R.Out << ReadFileText(Err);
+  EXPECT_EQ(R.Out.rfind("任务已完成：共", 0), 0u) << R.Out;
+  EXPECT_EQ(R.Out.find("copied without compression"), std::string::npos) << ReadFileText(Err);
+  EXPECT_EQ(ReadTree(Site), Before);
+  const auto After = ReadTree(Output);
+  EXPECT_EQ(After.count("index.html.bak") + After.count("img/Thumbs.db"), 0u);
+  // Every minified text file is there and smaller.
+  for (const char* F : {"index.html", "news/index.html", "css/site.css", "js/app.js",
+                        "data/plants.xml"}) {
+    ASSERT_EQ(After.count(F), 1u) << F;
+    EXPECT_LT(After.at(F).size(), Before.at(F).size()) << F;
+  }
+  // Every other file is there, optimised or copied, unless it is a picture
+  // whose content was written under another name.
+  for (const auto& [Name, Data] : Before) {
+    if (Name == "index.html.bak" || Name == "img/Thumbs.db" || After.count(Name)) continue;
+    bool Master = false;
+    for (const auto& [Other, OtherData] : Before)
+      if (Other != Name && OtherData == Data && After.count(Other)) Master = true;
+    EXPECT_TRUE(Master) << Name << " is missing and no equal picture was written";
+  }
+  EXPECT_EQ(After.at("img/dot.bmp"), Before.at("img/dot.bmp"));  // BMP is never optimised
+  // The GB2312 page keeps its Chinese bytes.
+  EXPECT_NE(After.at("news/index.html").find("\xD0\xC2\xCE\xC5"), std::string::npos);
+}
+
 TEST(CliTest, OptionsTable) {
   const char* Argv[] = {"cli", "--css", "--charset=UTF-8", "--filter", "*.bak", "--except",
                         "./js/a.js", "--", "-site", "out"};

@@ -10,7 +10,7 @@ namespace larkspan {
 
 // Gives every picture of a run its MD5 text (32 upper-case hex digits) when
 // another picture may have the same content, and the empty text when none
-// can: a picture whose size no other picture has, or whose first 64 KiB no
+// can: a picture whose size no other picture has, or whose first 4 KiB no
 // other picture of its size shares, is never digested to its end. Each byte
 // of a picture is read at most once. Work is done lazily, one size group at
 // a time, so progress can be reported picture by picture.
@@ -25,7 +25,7 @@ class TPictureDigests {
   std::string KeyOf(size_t Index, int64_t& Size);
 
   // Size of the head that is digested before whole files are.
-  static constexpr int64_t HeadBytes = 64 * 1024;
+  static constexpr int64_t HeadBytes = 4096;
 
  private:
   void DigestGroup(const std::vector<size_t>& Members);

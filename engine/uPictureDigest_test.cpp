@@ -13,7 +13,7 @@ TEST(PictureDigestTest, OnlyPicturesThatMayBeEqualGetTheirMD5) {
   const std::string Big(200000, 'p');
   std::string LateDiff = Big;
   LateDiff[150000] = 'q';  // same size, same head, different after it
-  std::string EarlyDiff = Big;
+  std::string EarlyDiff = Big;  // differs inside the head
   EarlyDiff[10] = 'q';  // same size, different head
   const std::vector<std::string> Paths = {
       Dir.Write("a.gif", "abc"),     Dir.Write("b.png", "abc"),       Dir.Write("c.jpg", "xyz"),

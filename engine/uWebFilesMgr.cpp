@@ -178,7 +178,11 @@ int TWebFilsMgr::ProgressPercent(int Done, int Total) {
 
 void TWebFilsMgr::ReportProgress() {
   const int Percent = ProgressPercent(DoneSteps, TotalSteps);
-  if (OnProgress) Synchronize([&] { OnProgress(this, Percent); });
+  // Every hand-off stops the worker until the window has run the handler; on
+  // a large site most steps repeat the last percentage, so those are skipped.
+  if (!OnProgress || Percent == LastPercent) return;
+  LastPercent = Percent;
+  Synchronize([&] { OnProgress(this, Percent); });
 }
 
 void TWebFilsMgr::PrepareDestination(const std::string& Dest) {

@@ -162,12 +162,12 @@ class TWebFilsMgr : public TThread, public TObject {
   // falls back to a copy (or keeps the in-place page).
   void CompressOrCopy(const std::string& Source, const std::string& Dest);
   void RunPhases();
-  std::string MD5OfFile(const std::string& Path, int64_t& Size);
 
   std::unique_ptr<TclHtmlParser> HtmlParser;
   std::unique_ptr<THtmlCompress> HtmlCompress;
   std::unique_ptr<TImageOptimiser> Optimiser;
   std::unordered_map<std::string, int> MasterIndexByMD5;
+  int LastPercent = -1;  // the percentage last handed to OnProgress
 
  public:
   // State of the page being rewritten (uPageRewrite.cpp).
@@ -192,6 +192,7 @@ class TWebFilsMgr : public TThread, public TObject {
   std::string RefsDir;
   std::vector<std::string> DuplicateRefs;
   std::vector<std::string> MasterRefs;
+  bool MasterRefsPlain = true;  // none holds "<", ">", CR or LF
   // Finds the bytes of Tag between its "<" and ">" in ParseText (0-based
   // start and length); false when they cannot be matched with SourceText.
   bool LocateTag(const TclHtmlTag* Tag, size_t& Start, size_t& Length) const;

@@ -13,7 +13,10 @@ work=${BENCH_DIR:-/tmp/larkspan-bench-copy}
 command -v jdupes >/dev/null || { apt-get install -y -qq jdupes >/dev/null || sudo apt-get install -y -qq jdupes; }
 [ -x "$cli" ] || { echo "build first: make build" >&2; exit 1; }
 
-mkdir -p "$work"
+# Outputs go to memory when possible, so that disk write-back (shared with
+# whatever else the machine does) does not drown the differences.
+out=${OUT_DIR:-/dev/shm/larkspan-bench-out}
+mkdir -p "$work" "$out"
 # SIZES=few makes every picture share its size with many others, so that
 # both tools must read every picture (the worst case for detection).
 sizes=${SIZES:-random}
@@ -33,17 +36,18 @@ measure() {  # name, command...: prints wall seconds and peak RSS (KB)
   printf '%-28s %8.2f s  %8d KB peak\n' "$name" "$secs" "$rss"
 }
 
-for round in 1 2; do
+find "$work/site" -type f -print0 | xargs -0 cat >/dev/null  # warm the page cache
+for round in 1 2 3; do
   echo "round $round"
-  rm -rf "$work/cp-out" "$work/lk-out" "$work/lk-copy-out"
-  measure "cp -r" cp -r "$work/site" "$work/cp-out"
-  rm -rf "$work/cp-out"
-  measure "larkspan-cli --dedupe" "$cli" --quiet --dedupe "$work/site" "$work/lk-out"
-  rm -rf "$work/lk-out"
+  rm -rf "$out/cp-out" "$out/lk-out" "$out/lk-copy-out"
+  measure "cp -r" cp -r "$work/site" "$out/cp-out"
+  rm -rf "$out/cp-out"
+  measure "larkspan-cli --dedupe" "$cli" --quiet --dedupe "$work/site" "$out/lk-out"
+  rm -rf "$out/lk-out"
   # --xml: no XML in the site, so every file is a plain copy.
-  measure "larkspan-cli (copy only)" "$cli" --quiet --xml "$work/site" "$work/lk-copy-out"
-  rm -rf "$work/lk-copy-out"
+  measure "larkspan-cli (copy only)" "$cli" --quiet --xml "$work/site" "$out/lk-copy-out"
+  rm -rf "$out/lk-copy-out"
   measure "jdupes -r (pictures)" jdupes -r -q -X onlyext:jpg,jpeg,gif,png,bmp "$work/site"
 done
-echo "duplicates found by larkspan: $("$cli" --json --dedupe "$work/site" "$work/lk-out" | sed 's/.*"duplicates":\([0-9]*\).*/\1/')"
-rm -rf "$work/lk-out"
+echo "duplicates found by larkspan: $("$cli" --json --dedupe "$work/site" "$out/lk-out" | sed 's/.*"duplicates":\([0-9]*\).*/\1/')"
+rm -rf "$out/lk-out"
