@@ -1,0 +1,466 @@
+#include "PngFile.h"
+
+#include <libdeflate.h>
+#include <png.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <csetjmp>
+#include <cstring>
+#include <memory>
+#include <unordered_map>
+
+namespace larkspan::png {
+namespace {
+
+constexpr std::string_view kSignature{"\x89PNG\r\n\x1a\n", 8};
+
+uint32_t ReadBe32(const char* p) {
+  auto b = reinterpret_cast<const unsigned char*>(p);
+  return (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
+}
+
+void AppendBe32(std::string& out, uint32_t v) {
+  out.push_back(static_cast<char>(v >> 24));
+  out.push_back(static_cast<char>(v >> 16));
+  out.push_back(static_cast<char>(v >> 8));
+  out.push_back(static_cast<char>(v));
+}
+
+// --- decoding -----------------------------------------------------------------------------
+
+struct ReadState {
+  std::string_view file;
+  size_t pos = 0;
+  char message[200] = {};
+};
+
+void ReadFromMemory(png_structp png, png_bytep out, png_size_t length) {
+  auto* s = static_cast<ReadState*>(png_get_io_ptr(png));
+  if (length > s->file.size() - s->pos) png_error(png, "the file ends too early");
+  std::memcpy(out, s->file.data() + s->pos, length);
+  s->pos += length;
+}
+
+void OnError(png_structp png, png_const_charp message) {
+  auto* s = static_cast<ReadState*>(png_get_error_ptr(png));
+  std::snprintf(s->message, sizeof s->message, "%s", message);
+  png_longjmp(png, 1);
+}
+
+void OnWarning(png_structp, png_const_charp) {}
+
+// The libpng part, kept free of objects with destructors between setjmp and png_read_end,
+// since an error longjmps back here.
+bool DecodeInto(ReadState& state, Pixels& out, std::vector<png_bytep>& rows,
+                std::vector<unsigned char>& buffer) {
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &state, OnError, OnWarning);
+  if (png == nullptr) return false;
+  png_infop info = png_create_info_struct(png);
+  if (info == nullptr || setjmp(png_jmpbuf(png))) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    return false;
+  }
+  png_set_read_fn(png, &state, ReadFromMemory);
+  png_read_info(png, info);
+  png_uint_32 width = png_get_image_width(png, info);
+  png_uint_32 height = png_get_image_height(png, info);
+  int color_type = png_get_color_type(png, info);
+  png_set_expand(png);
+  png_set_expand_16(png);
+  if (color_type == PNG_COLOR_TYPE_GRAY || color_type == PNG_COLOR_TYPE_GRAY_ALPHA) {
+    png_set_gray_to_rgb(png);
+  }
+  if (!(color_type & PNG_COLOR_MASK_ALPHA) && !png_get_valid(png, info, PNG_INFO_tRNS)) {
+    png_set_add_alpha(png, 0xFFFF, PNG_FILLER_AFTER);
+  }
+  png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  size_t row_bytes = png_get_rowbytes(png, info);
+  if (row_bytes != size_t{width} * 8) png_error(png, "unexpected row layout");
+  if (uint64_t{width} * height > (uint64_t{1} << 28)) png_error(png, "the picture is too large");
+  buffer.resize(row_bytes * height);
+  rows.resize(height);
+  for (png_uint_32 y = 0; y < height; y++) rows[y] = buffer.data() + y * row_bytes;
+  png_read_image(png, rows.data());
+  png_read_end(png, nullptr);
+  png_destroy_read_struct(&png, &info, nullptr);
+  out.width = width;
+  out.height = height;
+  return true;
+}
+
+// --- encoding -----------------------------------------------------------------------------
+
+// A lossless representation of the pixels: colour type, bit depth, palette, packed rows.
+struct Layout {
+  int color_type = 6;
+  int bit_depth = 8;
+  std::string plte;
+  std::string trns;
+  size_t row_bytes = 0;
+  int bpp = 1;  // bytes per complete pixel, at least 1, for the filters
+  std::vector<unsigned char> raw;  // rows without filter bytes
+};
+
+struct Analysis {
+  bool opaque = true;
+  bool grey = true;
+  bool eight_bit = true;
+  bool binary_alpha = true;  // alpha only 0 or full
+};
+
+Analysis Analyse(const Pixels& p) {
+  Analysis a;
+  const size_t n = p.rgba.size();
+  for (size_t i = 0; i < n; i += 4) {
+    uint16_t r = p.rgba[i], g = p.rgba[i + 1], b = p.rgba[i + 2], al = p.rgba[i + 3];
+    if (al != 0xFFFF) {
+      a.opaque = false;
+      if (al != 0) a.binary_alpha = false;
+    }
+    if (r != g || g != b) a.grey = false;
+    if ((r >> 8) != (r & 0xFF) || (g >> 8) != (g & 0xFF) || (b >> 8) != (b & 0xFF) ||
+        (al >> 8) != (al & 0xFF)) {
+      a.eight_bit = false;
+    }
+  }
+  return a;
+}
+
+// Writes `value` of `depth` bits at sample index `index` of a row (depth < 8 packs MSB first).
+void PutSample(unsigned char* row, size_t index, int depth, unsigned value) {
+  if (depth == 8) {
+    row[index] = static_cast<unsigned char>(value);
+  } else if (depth == 16) {
+    row[2 * index] = static_cast<unsigned char>(value >> 8);
+    row[2 * index + 1] = static_cast<unsigned char>(value);
+  } else {
+    const size_t per_byte = 8 / depth;
+    const int shift = 8 - depth * static_cast<int>(index % per_byte + 1);
+    row[index / per_byte] |= static_cast<unsigned char>(value << shift);
+  }
+}
+
+void AllocRows(Layout& l, const Pixels& p, int samples) {
+  l.row_bytes = (size_t{p.width} * samples * l.bit_depth + 7) / 8;
+  l.bpp = std::max(1, samples * l.bit_depth / 8);
+  l.raw.assign(l.row_bytes * p.height, 0);
+}
+
+// A palette layout, or false when there are more than 256 colours.
+bool MakePalette(const Pixels& p, Layout& l) {
+  std::unordered_map<uint32_t, int> index;
+  std::vector<uint32_t> colours;
+  const size_t n = p.rgba.size();
+  for (size_t i = 0; i < n; i += 4) {
+    uint32_t c = (uint32_t{static_cast<uint8_t>(p.rgba[i])} << 24) |
+                 (uint32_t{static_cast<uint8_t>(p.rgba[i + 1])} << 16) |
+                 (uint32_t{static_cast<uint8_t>(p.rgba[i + 2])} << 8) |
+                 static_cast<uint8_t>(p.rgba[i + 3]);
+    if (index.emplace(c, 0).second) {
+      colours.push_back(c);
+      if (colours.size() > 256) return false;
+    }
+  }
+  // Translucent entries first, so that tRNS can stop after the last of them.
+  std::stable_sort(colours.begin(), colours.end(),
+                   [](uint32_t a, uint32_t b) { return (a & 0xFF) != 0xFF && (b & 0xFF) == 0xFF; });
+  size_t translucent = 0;
+  for (size_t k = 0; k < colours.size(); k++) {
+    index[colours[k]] = static_cast<int>(k);
+    l.plte.push_back(static_cast<char>(colours[k] >> 24));
+    l.plte.push_back(static_cast<char>(colours[k] >> 16));
+    l.plte.push_back(static_cast<char>(colours[k] >> 8));
+    if ((colours[k] & 0xFF) != 0xFF) translucent = k + 1;
+  }
+  for (size_t k = 0; k < translucent; k++) l.trns.push_back(static_cast<char>(colours[k] & 0xFF));
+  l.color_type = 3;
+  l.bit_depth = colours.size() <= 2 ? 1 : colours.size() <= 4 ? 2 : colours.size() <= 16 ? 4 : 8;
+  AllocRows(l, p, 1);
+  for (uint32_t y = 0; y < p.height; y++) {
+    unsigned char* row = l.raw.data() + y * l.row_bytes;
+    for (uint32_t x = 0; x < p.width; x++) {
+      const uint16_t* px = &p.rgba[(size_t{y} * p.width + x) * 4];
+      uint32_t c = (uint32_t{static_cast<uint8_t>(px[0])} << 24) |
+                   (uint32_t{static_cast<uint8_t>(px[1])} << 16) |
+                   (uint32_t{static_cast<uint8_t>(px[2])} << 8) | static_cast<uint8_t>(px[3]);
+      PutSample(row, x, l.bit_depth, static_cast<unsigned>(index[c]));
+    }
+  }
+  return true;
+}
+
+// For pictures whose alpha is only 0 or full: one colour that every transparent pixel has and
+// no opaque pixel has can stand for transparency (a tRNS key). Returns false when none does.
+bool FindKey(const Pixels& p, std::array<uint16_t, 3>& key) {
+  bool found = false;
+  const size_t n = p.rgba.size();
+  for (size_t i = 0; i < n; i += 4) {
+    if (p.rgba[i + 3] != 0) continue;
+    std::array<uint16_t, 3> c{p.rgba[i], p.rgba[i + 1], p.rgba[i + 2]};
+    if (!found) {
+      key = c;
+      found = true;
+    } else if (c != key) {
+      return false;
+    }
+  }
+  if (!found) return false;
+  for (size_t i = 0; i < n; i += 4) {
+    if (p.rgba[i + 3] != 0 && p.rgba[i] == key[0] && p.rgba[i + 1] == key[1] &&
+        p.rgba[i + 2] == key[2]) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Grey (colour type 0 or 4) or colour (2 or 6) without a palette, in the smallest depth.
+void MakeDirect(const Pixels& p, const Analysis& a, bool grey, Layout& l) {
+  std::array<uint16_t, 3> key{};
+  const bool use_key = !a.opaque && a.binary_alpha && FindKey(p, key);
+  const bool alpha = !a.opaque && !use_key;
+  int depth = a.eight_bit ? 8 : 16;
+  if (grey && !alpha && a.eight_bit) {
+    // The lowest depth at which every grey value (and the key) is exact.
+    for (int d : {1, 2, 4}) {
+      const unsigned step = 255 / ((1u << d) - 1);
+      bool fits = true;
+      for (size_t i = 0; i < p.rgba.size() && fits; i += 4) {
+        fits = (p.rgba[i] & 0xFF) % step == 0;
+      }
+      if (fits) {
+        depth = d;
+        break;
+      }
+    }
+  }
+  l.color_type = grey ? (alpha ? 4 : 0) : (alpha ? 6 : 2);
+  l.bit_depth = depth;
+  const int channels = (grey ? 1 : 3) + (alpha ? 1 : 0);
+  AllocRows(l, p, channels);
+  auto scale = [depth](uint16_t v) -> unsigned {
+    if (depth == 16) return v;
+    const unsigned v8 = v & 0xFF;
+    return depth == 8 ? v8 : v8 / (255 / ((1u << depth) - 1));
+  };
+  if (use_key) {
+    const int keys = grey ? 1 : 3;
+    for (int k = 0; k < keys; k++) {
+      unsigned v = scale(key[k]);
+      l.trns.push_back(static_cast<char>(v >> 8));
+      l.trns.push_back(static_cast<char>(v));
+    }
+  }
+  for (uint32_t y = 0; y < p.height; y++) {
+    unsigned char* row = l.raw.data() + y * l.row_bytes;
+    size_t s = 0;
+    for (uint32_t x = 0; x < p.width; x++) {
+      const uint16_t* px = &p.rgba[(size_t{y} * p.width + x) * 4];
+      const uint16_t* sample = px;
+      std::array<uint16_t, 3> keyed{};
+      if (use_key && px[3] == 0) {
+        keyed = key;
+        sample = keyed.data();
+      }
+      PutSample(row, s++, depth, scale(sample[0]));
+      if (!grey) {
+        PutSample(row, s++, depth, scale(sample[1]));
+        PutSample(row, s++, depth, scale(sample[2]));
+      }
+      if (alpha) PutSample(row, s++, depth, scale(px[3]));
+    }
+  }
+}
+
+unsigned char Paeth(int a, int b, int c) {
+  const int p = a + b - c;
+  const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+  if (pa <= pb && pa <= pc) return static_cast<unsigned char>(a);
+  return static_cast<unsigned char>(pb <= pc ? b : c);
+}
+
+void FilterRow(int type, const unsigned char* row, const unsigned char* prev, size_t n, int bpp,
+               unsigned char* out) {
+  for (size_t i = 0; i < n; i++) {
+    const int a = i >= static_cast<size_t>(bpp) ? row[i - bpp] : 0;
+    const int b = prev ? prev[i] : 0;
+    const int c = prev && i >= static_cast<size_t>(bpp) ? prev[i - bpp] : 0;
+    int v = row[i];
+    switch (type) {
+      case 1: v -= a; break;
+      case 2: v -= b; break;
+      case 3: v -= (a + b) / 2; break;
+      case 4: v -= Paeth(a, b, c); break;
+      default: break;
+    }
+    out[i] = static_cast<unsigned char>(v);
+  }
+}
+
+// Row filter strategies: 0-4 one filter for every row; 5 per row the smallest sum of
+// absolute values; 6 per row the lowest byte entropy.
+std::vector<unsigned char> Filter(const Layout& l, uint32_t height, int strategy) {
+  const size_t n = l.row_bytes;
+  std::vector<unsigned char> out((n + 1) * height);
+  std::vector<unsigned char> trial(n);
+  for (uint32_t y = 0; y < height; y++) {
+    const unsigned char* row = l.raw.data() + y * n;
+    const unsigned char* prev = y > 0 ? row - n : nullptr;
+    unsigned char* dst = out.data() + y * (n + 1);
+    int chosen = strategy;
+    if (strategy >= 5) {
+      double best = 0;
+      for (int t = 0; t < 5; t++) {
+        FilterRow(t, row, prev, n, l.bpp, trial.data());
+        double cost = 0;
+        if (strategy == 5) {
+          for (unsigned char v : trial) cost += v < 128 ? v : 256 - v;
+        } else {
+          std::array<uint32_t, 256> counts{};
+          for (unsigned char v : trial) counts[v]++;
+          for (uint32_t c : counts) {
+            if (c) cost -= c * std::log2(static_cast<double>(c) / static_cast<double>(n));
+          }
+        }
+        if (t == 0 || cost < best) {
+          best = cost;
+          chosen = t;
+        }
+      }
+    }
+    dst[0] = static_cast<unsigned char>(chosen);
+    FilterRow(chosen, row, prev, n, l.bpp, dst + 1);
+  }
+  return out;
+}
+
+std::string Deflate(const std::vector<unsigned char>& data, int level) {
+  std::unique_ptr<libdeflate_compressor, decltype(&libdeflate_free_compressor)> c(
+      libdeflate_alloc_compressor(level), libdeflate_free_compressor);
+  if (!c) throw std::bad_alloc();
+  std::string out(libdeflate_zlib_compress_bound(c.get(), data.size()), '\0');
+  size_t size = libdeflate_zlib_compress(c.get(), data.data(), data.size(), out.data(), out.size());
+  if (size == 0) throw std::runtime_error("compression failed");
+  out.resize(size);
+  return out;
+}
+
+std::string Assemble(const Pixels& p, const Layout& l, const std::string& extra,
+                     const std::string& idat) {
+  std::string ihdr;
+  AppendBe32(ihdr, p.width);
+  AppendBe32(ihdr, p.height);
+  ihdr.push_back(static_cast<char>(l.bit_depth));
+  ihdr.push_back(static_cast<char>(l.color_type));
+  ihdr.append(3, '\0');  // deflate, adaptive filtering, no interlace
+  std::string out(kSignature);
+  out += MakeChunk("IHDR", ihdr);
+  out += extra;
+  if (!l.plte.empty()) out += MakeChunk("PLTE", l.plte);
+  if (!l.trns.empty()) out += MakeChunk("tRNS", l.trns);
+  out += MakeChunk("IDAT", idat);
+  out += MakeChunk("IEND", "");
+  return out;
+}
+
+}  // namespace
+
+std::string MakeChunk(std::string_view type, std::string_view data) {
+  std::string out;
+  AppendBe32(out, static_cast<uint32_t>(data.size()));
+  out.append(type);
+  out.append(data);
+  uLong crc = crc32(0, reinterpret_cast<const Bytef*>(type.data()), 4);
+  crc = crc32(crc, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size()));
+  AppendBe32(out, static_cast<uint32_t>(crc));
+  return out;
+}
+
+std::vector<Chunk> ReadChunks(std::string_view file) {
+  if (file.size() < kSignature.size() || file.substr(0, 8) != kSignature) {
+    throw PngError("not a PNG file");
+  }
+  std::vector<Chunk> chunks;
+  size_t pos = 8;
+  while (pos < file.size()) {
+    if (file.size() - pos < 12) throw PngError("a chunk is cut off");
+    const uint32_t length = ReadBe32(file.data() + pos);
+    if (length > 0x7FFFFFFFu || file.size() - pos - 12 < length) {
+      throw PngError("a chunk is cut off");
+    }
+    chunks.push_back({std::string(file.substr(pos + 4, 4)),
+                      std::string(file.substr(pos + 8, length))});
+    pos += 12 + size_t{length};
+    if (chunks.back().type == "IEND") break;
+  }
+  if (chunks.empty() || chunks.front().type != "IHDR") throw PngError("IHDR is missing");
+  if (chunks.back().type != "IEND") throw PngError("IEND is missing");
+  return chunks;
+}
+
+Pixels Decode(std::string_view file) {
+  ReadState state;
+  state.file = file;
+  Pixels out;
+  std::vector<png_bytep> rows;
+  std::vector<unsigned char> buffer;
+  if (!DecodeInto(state, out, rows, buffer)) {
+    throw PngError(state.message[0] ? state.message : "cannot decode the picture");
+  }
+  out.rgba.resize(buffer.size() / 2);
+  for (size_t i = 0; i < out.rgba.size(); i++) {
+    out.rgba[i] = static_cast<uint16_t>((buffer[2 * i] << 8) | buffer[2 * i + 1]);
+  }
+  return out;
+}
+
+std::string Encode(const Pixels& pixels, const std::string& extra_chunks,
+                   bool keep_colour_class, bool source_is_grey) {
+  const Analysis a = Analyse(pixels);
+  std::vector<Layout> layouts;
+  if (a.eight_bit && !(keep_colour_class && source_is_grey)) {
+    Layout palette;
+    if (MakePalette(pixels, palette)) layouts.push_back(std::move(palette));
+  }
+  const bool grey = a.grey && !(keep_colour_class && !source_is_grey);
+  Layout direct;
+  MakeDirect(pixels, a, grey, direct);
+  layouts.push_back(std::move(direct));
+
+  // Rank every layout and filter strategy with a fast level, then give the best two the
+  // strongest level: the ranking rarely changes between levels, the time does.
+  struct Trial {
+    size_t layout;
+    int strategy;
+    size_t size;
+  };
+  std::vector<Trial> trials;
+  for (size_t k = 0; k < layouts.size(); k++) {
+    // Filters rarely help below 8 bits per pixel; try them anyway on small pictures.
+    const bool low_depth = layouts[k].bit_depth < 8;
+    for (int s = 0; s < 7; s++) {
+      if (low_depth && s != 0 && s != 5 && layouts[k].raw.size() > 65536) continue;
+      trials.push_back({k, s, Deflate(Filter(layouts[k], pixels.height, s), 5).size()});
+    }
+  }
+  std::sort(trials.begin(), trials.end(),
+            [](const Trial& x, const Trial& y) { return x.size < y.size; });
+  // Small pictures are cheap: there every trial gets the strongest level.
+  size_t raw_total = 0;
+  for (const Layout& l : layouts) raw_total += l.raw.size();
+  const size_t finalists = raw_total <= 16384 ? trials.size() : 2;
+  std::string best;
+  for (size_t t = 0; t < trials.size() && t < finalists; t++) {
+    const Layout& l = layouts[trials[t].layout];
+    std::string png = Assemble(pixels, l, extra_chunks,
+                               Deflate(Filter(l, pixels.height, trials[t].strategy), 12));
+    if (best.empty() || png.size() < best.size()) best = std::move(png);
+  }
+  return best;
+}
+
+}  // namespace larkspan::png

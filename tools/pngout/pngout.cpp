@@ -1,0 +1,372 @@
+// pngout SRC DST [/y] [/q]
+//
+// Writes a losslessly optimised copy of the PNG picture SRC to DST: the same pixels (alpha
+// included) in the smallest colour type, bit depth and row filtering this program finds,
+// compressed with libdeflate, without the chunks a browser does not use. Colour management
+// chunks stay (gAMA and cHRM only go when they just restate sRGB, the browsers' default, or
+// an sRGB chunk overrides them), and so does an EXIF orientation other than "normal".
+// DST is never larger than SRC: without a gain it gets SRC's bytes. Animated pictures and
+// pictures with chunks this program does not know as critical are copied unchanged.
+//
+// When Debian's zopflipng is installed, our encoding is handed to it for a stronger
+// compression with the same row filters; its result is taken when smaller and pixel-equal.
+//
+// DST is replaced through a temporary file in its folder and a rename, so on any failure it
+// is left as it was, with no partial file. SRC may be DST.
+//
+//   /y  replace DST if it exists (without /y an existing DST is an error)
+//   /q  print nothing on success
+// Exit status: 0 done, 1 SRC unreadable or not a valid PNG, or DST not writable, 2 bad
+// command line.
+#include <fcntl.h>
+#include <spawn.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <thread>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "PngFile.h"
+
+namespace {
+
+using larkspan::png::Chunk;
+
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+// zopflipng's time grows with the picture; past these it is not asked, or given up on.
+constexpr size_t kZopfliMaxSamples = size_t{4} << 20;  // 1 M pixels
+constexpr int kZopfliTimeLimitSeconds = 30;
+
+struct Failure {
+  std::string message;
+};
+
+std::string SystemReason(const std::string& what) { return what + ": " + std::strerror(errno); }
+
+std::string ReadFile(const std::string& path) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw Failure{SystemReason(path)};
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    throw Failure{path + ": not a regular file"};
+  }
+  std::string data;
+  char buffer[65536];
+  for (;;) {
+    ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      Failure f{SystemReason(path)};
+      close(fd);
+      throw f;
+    }
+    if (n == 0) break;
+    data.append(buffer, static_cast<size_t>(n));
+  }
+  close(fd);
+  return data;
+}
+
+// Replaces path with data through a temporary file beside it and a rename.
+void ReplaceFile(const std::string& path, const std::string& data) {
+  const size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::string temp = dir + (dir.back() == '/' ? "" : "/") + "." + name + ".XXXXXX";
+  int fd = mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) throw Failure{SystemReason(dir)};
+  // mkstemp makes the file private; give it the mode a new or the replaced file would have.
+  struct stat st;
+  mode_t mode;
+  if (stat(path.c_str(), &st) == 0) {
+    mode = st.st_mode & 07777;
+  } else {
+    mode_t mask = umask(0);
+    umask(mask);
+    mode = 0666 & ~mask;
+  }
+  bool ok = fchmod(fd, mode) == 0;
+  size_t done = 0;
+  while (ok && done < data.size()) {
+    ssize_t n = write(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ok = false; else done += static_cast<size_t>(n);
+  }
+  Failure failure{SystemReason(path)};
+  if (close(fd) != 0) ok = false;
+  if (ok && rename(temp.c_str(), path.c_str()) != 0) {
+    failure = Failure{SystemReason(path)};
+    ok = false;
+  }
+  if (!ok) {
+    unlink(temp.c_str());
+    throw failure;
+  }
+}
+
+// A temporary file that is removed when it goes out of scope.
+class TempFile {
+ public:
+  explicit TempFile(std::string pattern) : path_(std::move(pattern)) {
+    fd_ = mkostemp(path_.data(), O_CLOEXEC);
+    if (fd_ < 0) throw Failure{SystemReason(path_)};
+  }
+  ~TempFile() {
+    if (fd_ >= 0) close(fd_);
+    unlink(path_.c_str());
+  }
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+  const std::string& path() const { return path_; }
+  bool Write(const std::string& data) {
+    size_t done = 0;
+    while (done < data.size()) {
+      ssize_t n = write(fd_, data.data() + done, data.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return false;
+      done += static_cast<size_t>(n);
+    }
+    return true;
+  }
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+};
+
+// Starts a program found on PATH with an argument vector (no shell), its standard streams on
+// /dev/null, and waits for it at most limit seconds (then kills it). Returns its exit status,
+// or -1 when it could not be started, was killed or died.
+int RunProgram(const std::vector<std::string>& args, int limit) {
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  for (int fd = 0; fd <= 2; fd++) {
+    posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
+  }
+  pid_t pid;
+  const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) return -1;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(limit);
+  auto pause = std::chrono::microseconds(200);
+  for (;;) {
+    int status = 0;
+    const pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (done < 0 && errno != EINTR) return -1;
+    if (std::chrono::steady_clock::now() >= deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      return -1;
+    }
+    std::this_thread::sleep_for(pause);
+    pause = std::min(pause * 2, std::chrono::microseconds(20000));
+  }
+}
+
+bool IsCritical(const std::string& type) { return !type.empty() && type[0] >= 'A' && type[0] <= 'Z'; }
+
+uint32_t Be32(const std::string& s, size_t at) {
+  auto b = reinterpret_cast<const unsigned char*>(s.data() + at);
+  return (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
+}
+
+// gAMA 1/2.2 and cHRM with the sRGB primaries say what a browser assumes anyway.
+bool RestatesSrgb(const Chunk* gama, const Chunk* chrm) {
+  if (gama == nullptr || gama->data.size() != 4) return false;
+  const uint32_t g = Be32(gama->data, 0);
+  if (g < 45400 || g > 45500) return false;
+  if (chrm == nullptr) return true;
+  if (chrm->data.size() != 32) return false;
+  static const uint32_t kSrgb[8] = {31270, 32900, 64000, 33000, 30000, 60000, 15000, 6000};
+  for (int k = 0; k < 8; k++) {
+    const int64_t d = int64_t{Be32(chrm->data, 4 * k)} - kSrgb[k];
+    if (d < -1000 || d > 1000) return false;
+  }
+  return true;
+}
+
+// Orientation (EXIF tag 0x0112) of an eXIf chunk, 1 ("normal") when it has none.
+int ExifOrientation(const std::string& exif) {
+  if (exif.size() < 8) return 1;
+  const bool le = exif[0] == 'I' && exif[1] == 'I';
+  if (!le && !(exif[0] == 'M' && exif[1] == 'M')) return 1;
+  auto u16 = [&](size_t at) -> uint32_t {
+    if (at + 2 > exif.size()) return 0;
+    auto b = reinterpret_cast<const unsigned char*>(exif.data() + at);
+    return le ? b[0] | (b[1] << 8) : (b[0] << 8) | b[1];
+  };
+  auto u32 = [&](size_t at) -> uint32_t {
+    return le ? u16(at) | (u16(at + 2) << 16) : (u16(at) << 16) | u16(at + 2);
+  };
+  const size_t ifd = u32(4);
+  const uint32_t entries = u16(ifd);
+  for (uint32_t k = 0; k < entries; k++) {
+    const size_t e = ifd + 2 + size_t{k} * 12;
+    if (e + 12 > exif.size()) break;
+    if (u16(e) == 0x0112) return static_cast<int>(u16(e + 8));
+  }
+  return 1;
+}
+
+struct Plan {
+  bool keep_as_is = false;  // animated, or a critical chunk we do not know
+  std::string extra_chunks;
+  std::vector<std::string> kept_types;
+  bool has_icc = false;
+  bool grey = false;
+};
+
+// Which chunks go along. Kept: what changes how the picture looks (colour profile, sRGB,
+// gamma and chromaticities unless they only restate sRGB, an EXIF orientation other than
+// normal). Dropped: text, time, background colour, physical size and the like.
+Plan MakePlan(const std::vector<Chunk>& chunks) {
+  static const std::set<std::string> kKnownCritical = {"IHDR", "PLTE", "IDAT", "IEND"};
+  Plan plan;
+  const Chunk* gama = nullptr;
+  const Chunk* chrm = nullptr;
+  bool has_srgb = false;
+  for (const Chunk& c : chunks) {
+    if (c.type == "acTL" || c.type == "fcTL" || c.type == "fdAT" ||
+        (IsCritical(c.type) && !kKnownCritical.count(c.type))) {
+      plan.keep_as_is = true;
+    }
+    if (c.type == "gAMA") gama = &c;
+    if (c.type == "cHRM") chrm = &c;
+    if (c.type == "sRGB") has_srgb = true;
+    if (c.type == "iCCP") plan.has_icc = true;
+  }
+  // With an sRGB chunk (and no profile) gAMA and cHRM are only for old decoders.
+  const bool drop_gamma =
+      !plan.has_icc && (has_srgb || RestatesSrgb(gama, chrm));
+  for (const Chunk& c : chunks) {
+    bool keep = c.type == "sRGB" || c.type == "iCCP" ||
+                ((c.type == "gAMA" || c.type == "cHRM") && !drop_gamma) ||
+                (c.type == "eXIf" && ExifOrientation(c.data) != 1);
+    if (!keep) continue;
+    plan.extra_chunks += larkspan::png::MakeChunk(c.type, c.data);
+    plan.kept_types.push_back(c.type);
+  }
+  const std::string& ihdr = chunks.front().data;
+  const unsigned char colour_type = ihdr.size() > 9 ? static_cast<unsigned char>(ihdr[9]) : 6;
+  plan.grey = colour_type == 0 || colour_type == 4;
+  return plan;
+}
+
+// Runs zopflipng on our own encoding: it keeps our row filters (--filters=p) and compresses
+// harder than libdeflate. Returns its result when it decodes to the same pixels, else "".
+std::string ZopfliPass(const std::string& encoded, const larkspan::png::Pixels& pixels,
+                       const Plan& plan, const std::string& dst) {
+  const size_t slash = dst.rfind('/');
+  const std::string base = (slash == std::string::npos ? std::string() : dst.substr(0, slash + 1)) +
+                           "." + (slash == std::string::npos ? dst : dst.substr(slash + 1));
+  TempFile in(base + ".in.XXXXXX");
+  TempFile out(base + ".out.XXXXXX");
+  if (!in.Write(encoded)) return {};
+  std::string keep = "--keepchunks=";
+  for (size_t k = 0; k < plan.kept_types.size(); k++) keep += (k ? "," : "") + plan.kept_types[k];
+  // zopflipng's own iteration counts (more for small files, fewer for large ones) measured
+  // best: fewer lose savings, more cost time for little.
+  std::vector<std::string> args = {"zopflipng", "-y", "--filters=p"};
+  if (!plan.kept_types.empty()) args.push_back(keep);
+  args.push_back(in.path());
+  args.push_back(out.path());
+  if (RunProgram(args, kZopfliTimeLimitSeconds) != 0) return {};
+  std::string result;
+  try {
+    result = ReadFile(out.path());
+    if (!(larkspan::png::Decode(result) == pixels)) return {};
+  } catch (...) {
+    return {};
+  }
+  return result;
+}
+
+// The optimised file, or source itself when there is nothing to gain or it must stay as it is.
+std::string Optimise(const std::string& source, const std::string& dst) {
+  const std::vector<Chunk> chunks = larkspan::png::ReadChunks(source);
+  const larkspan::png::Pixels pixels = larkspan::png::Decode(source);
+  const Plan plan = MakePlan(chunks);
+  if (plan.keep_as_is) return source;
+  std::string result = larkspan::png::Encode(pixels, plan.extra_chunks, plan.has_icc, plan.grey);
+  // The encoder is ours; a result that does not decode to the same pixels is never written.
+  if (!(larkspan::png::Decode(result) == pixels)) {
+    std::fprintf(stderr, "pngout: internal check failed; the picture is copied unchanged\n");
+    return source;
+  }
+  if (pixels.rgba.size() <= kZopfliMaxSamples) {
+    std::string z = ZopfliPass(result, pixels, plan, dst);
+    if (!z.empty() && z.size() < result.size()) result = std::move(z);
+  }
+  return result.size() < source.size() ? result : source;
+}
+
+int Usage(const std::string& message) {
+  std::fprintf(stderr, "pngout: %s\nusage: pngout SRC DST [/y] [/q]\n", message.c_str());
+  return kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> paths;
+  bool overwrite = false;
+  bool quiet = false;
+  for (int i = 1; i < argc; i++) {
+    const std::string a = argv[i];
+    // Options are two characters ("/y", "-q"); longer words starting with '/' are paths.
+    if (a == "/y" || a == "-y" || a == "/Y") {
+      overwrite = true;
+    } else if (a == "/q" || a == "-q" || a == "/Q") {
+      quiet = true;
+    } else if (a == "/?" || a == "-h" || a == "--help") {
+      Usage("help");
+      return 0;
+    } else if ((a.size() == 2 && a[0] == '/') || (a.size() > 1 && a[0] == '-')) {
+      return Usage("unknown option " + a);
+    } else {
+      paths.push_back(a);
+    }
+  }
+  if (paths.size() != 2) return Usage("SRC and DST are both needed");
+  const std::string& src = paths[0];
+  const std::string& dst = paths[1];
+  try {
+    struct stat st;
+    if (!overwrite && src != dst && stat(dst.c_str(), &st) == 0) {
+      return Usage(dst + " exists; /y replaces it");
+    }
+    const std::string source = ReadFile(src);
+    const std::string result = Optimise(source, dst);
+    ReplaceFile(dst, result);
+    if (!quiet) {
+      std::printf("%s: %zu -> %zu bytes (%.1f%% saved)\n", dst.c_str(), source.size(),
+                  result.size(),
+                  source.empty() ? 0.0 : 100.0 * double(source.size() - result.size()) / double(source.size()));
+    }
+    return 0;
+  } catch (const Failure& f) {
+    std::fprintf(stderr, "pngout: %s\n", f.message.c_str());
+  } catch (const larkspan::png::PngError& e) {
+    std::fprintf(stderr, "pngout: %s: %s\n", src.c_str(), e.what());
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "pngout: %s: %s\n", src.c_str(), e.what());
+  }
+  return kExitFailed;
+}

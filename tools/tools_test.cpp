@@ -1,0 +1,372 @@
+// Runs the built stand-ins (java -jar htmlcompressor.jar, pngout) on real files in a temporary
+// folder, the way the engine starts them: an argument vector, no shell.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "pngout/PngFile.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteAll(const fs::path& p, const std::string& data) {
+  std::ofstream out(p, std::ios::binary | std::ios::trunc);
+  out << data;
+}
+
+struct Outcome {
+  int status = -1;
+  std::string err;
+};
+
+// Runs args[0] (looked up on PATH) with its stdout and stderr going to files.
+Outcome RunProgram(const std::vector<std::string>& args, const fs::path& dir) {
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  const std::string err = (dir / "stderr.txt").string();
+  const std::string out = (dir / "stdout.txt").string();
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  pid_t pid;
+  Outcome run;
+  if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  run.err = ReadAll(err);
+  return run;
+}
+
+fs::path BinDir() {
+  const char* dir = std::getenv("LARKSPAN_BIN_DIR");
+  return dir ? fs::path(dir) : fs::path("bin");
+}
+
+class ToolsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/larkspan-tools-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    // A blank and Chinese characters in the folder: every path must stay one argument.
+    dir_ = fs::path(pattern) / "站点 folder";
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_.parent_path()); }
+
+  // java -jar htmlcompressor.jar with the engine's options, from the program's folder.
+  Outcome Compress(const std::string& src, const std::string& dst, const std::string& charset,
+               bool css = false, bool js = false, std::vector<std::string> jvm = {}) {
+    std::vector<std::string> args = {"java"};
+    args.insert(args.end(), jvm.begin(), jvm.end());
+    args.insert(args.end(), {"-jar", (BinDir() / "htmlcompressor.jar").string(),
+                             "--preserve-comments", "-c", charset});
+    if (css) args.push_back("--compress-css");
+    if (js) args.insert(args.end(), {"--compress-js", "--nomunge"});
+    args.insert(args.end(), {"--preserve-php", "--preserve-server-script", "-o",
+                             (dir_ / dst).string(), (dir_ / src).string()});
+    return RunProgram(args, dir_);
+  }
+
+  Outcome Pngout(const fs::path& src, const fs::path& dst, std::vector<std::string> flags = {"/y", "/q"}) {
+    std::vector<std::string> args = {(BinDir() / "pngout").string(), src.string(), dst.string()};
+    args.insert(args.end(), flags.begin(), flags.end());
+    return RunProgram(args, dir_);
+  }
+
+  fs::path dir_;
+};
+
+// --- htmlcompressor.jar -------------------------------------------------------------------
+
+TEST_F(ToolsTest, HtmlMinifiesWhiteSpaceAndKeepsWhatMustStay) {
+  struct Case {
+    const char* name;
+    std::string in;
+    std::string out;
+  } cases[] = {
+      {"runs of white space", "<p>a  \n\t b</p>\n\n<p>c</p>", "<p>a b</p> <p>c</p>"},
+      {"tag white space", "<a   href = \"x  y\"\n class=c >t</a >", "<a href=\"x  y\" class=c>t</a>"},
+      {"comments kept", "<p> <!--  note   here -->  </p>", "<p> <!--  note   here --> </p>"},
+      {"pre kept", "<pre>  a\n   b  </pre>  x", "<pre>  a\n   b  </pre> x"},
+      {"nested pre", "<pre> <pre> a </pre>  b </pre>  c", "<pre> <pre> a </pre>  b </pre> c"},
+      {"textarea kept", "<textarea>\n  x  \n</textarea>", "<textarea>\n  x  \n</textarea>"},
+      {"script kept", "<script>\nvar  a = 1;\n</script>", "<script>\nvar  a = 1;\n</script>"},
+      {"style kept", "<STYLE>\n p {  x: y }\n</STYLE>", "<STYLE>\n p {  x: y }\n</STYLE>"},
+      {"php block", "<p>\n<?php  if ($a > 1) { echo \"?>  x\"; }  ?>\n</p>",
+       "<p> <?php  if ($a > 1) { echo \"?>  x\"; }  ?> </p>"},
+      {"php in attribute", "<a  href=\"<?php echo  \"a\" ?>\"  >x</a>",
+       "<a href=\"<?php echo  \"a\" ?>\">x</a>"},
+      {"asp block", "<div>  <%  Response.Write(\"a  b\")  %>  </div>",
+       "<div> <%  Response.Write(\"a  b\")  %> </div>"},
+      {"server include", "<!--#include  virtual=\"/f.html\"  -->\n\n",
+       "<!--#include  virtual=\"/f.html\"  --> "},
+      {"unclosed php", "<p>\n\n<?php echo 1;\n\n", "<p> <?php echo 1;\n\n"},
+      {"unclosed tag", "<p>a\n\n<a href=\"x  \n", "<p>a <a href=\"x  \n"},
+      {"lone less-than", "1 <  2  and 3 > 2", "1 < 2 and 3 > 2"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteAll(dir_ / "page.html", c.in);
+    Outcome r = Compress("page.html", "out.html", "UTF-8");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadAll(dir_ / "out.html"), c.out);
+  }
+}
+
+TEST_F(ToolsTest, HtmlKeepsEveryOtherByteWhateverTheCharset) {
+  // GB2312 text ("中文  页面") in a run set to UTF-8 and to GB2312, and UTF-8 text: only the
+  // blanks change.
+  const std::string gb = "<p>\xD6\xD0\xCE\xC4  \xD2\xB3\xC3\xE6</p>\n";
+  const std::string utf8 = "<p>\xE4\xB8\xAD\xE6\x96\x87  \xE9\xA1\xB5</p>\n";
+  struct Case {
+    std::string in, charset, out;
+  } cases[] = {
+      {gb, "UTF-8", "<p>\xD6\xD0\xCE\xC4 \xD2\xB3\xC3\xE6</p> "},
+      {gb, "GB2312", "<p>\xD6\xD0\xCE\xC4 \xD2\xB3\xC3\xE6</p> "},
+      {utf8, "UTF-8", "<p>\xE4\xB8\xAD\xE6\x96\x87 \xE9\xA1\xB5</p> "},
+      {"\xEF\xBB\xBF" + utf8, "GB2312", "\xEF\xBB\xBF<p>\xE4\xB8\xAD\xE6\x96\x87 \xE9\xA1\xB5</p> "},
+      // UTF-16LE with its byte order mark: "<p>a  \u2020 b</p>". A blank is two bytes there,
+      // and U+2020 is the bytes 0x20 0x20, which must not be taken for blanks.
+      {std::string("\xFF\xFE<\0p\0>\0a\0 \0 \0\x20\x20 \0b\0<\0/\0p\0>\0", 28), "UTF-8",
+       std::string("\xFF\xFE<\0p\0>\0a\0 \0\x20\x20 \0b\0<\0/\0p\0>\0", 26)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.charset);
+    WriteAll(dir_ / "page.html", c.in);
+    Outcome r = Compress("page.html", "out.html", c.charset);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadAll(dir_ / "out.html"), c.out);
+  }
+}
+
+TEST_F(ToolsTest, HtmlInlineStyleAndScriptMinifiedOnlyWhenAsked) {
+  const std::string page =
+      "<style>\n  p  {  color : #ff0000 ; }\n</style>\n"
+      "<script>\n  function add(first, second) {\n    return first + second;  // sum\n  }\n</script>\n"
+      "<script type=\"text/template\">\n  <b>  x </b>\n</script>\n"
+      "<script>\n  let f = () => 1;\n</script>\n";
+  WriteAll(dir_ / "page.html", page);
+
+  Outcome plain = Compress("page.html", "plain.html", "UTF-8");
+  EXPECT_EQ(plain.status, 0) << plain.err;
+  const std::string kept = ReadAll(dir_ / "plain.html");
+  EXPECT_NE(kept.find("p  {  color : #ff0000 ; }"), std::string::npos);
+  EXPECT_NE(kept.find("return first + second;  // sum"), std::string::npos);
+
+  Outcome both = Compress("page.html", "both.html", "UTF-8", true, true);
+  EXPECT_EQ(both.status, 0) << both.err;
+  const std::string out = ReadAll(dir_ / "both.html");
+  EXPECT_NE(out.find("<style>p{color:red}</style>"), std::string::npos) << out;
+  // --nomunge: the parameter names stay.
+  EXPECT_NE(out.find("<script>function add(first,second){return first+second};</script>"),
+            std::string::npos) << out;
+  // Not JavaScript: kept.
+  EXPECT_NE(out.find("<script type=\"text/template\">\n  <b>  x </b>\n</script>"),
+            std::string::npos);
+  // A script the minifier cannot parse stays as it is; the page is still minified.
+  EXPECT_NE(out.find("<script>\n  let f = () => 1;\n</script>"), std::string::npos);
+  EXPECT_NE(both.err.find("warning"), std::string::npos);
+}
+
+TEST_F(ToolsTest, StyleSheetsScriptsAndXml) {
+  struct Case {
+    const char* name;
+    std::string in;
+    std::string out;
+    bool nomunge = true;
+  } cases[] = {
+      {"style.css", "/* c */\nbody  {  margin : 0px ; color: #ffffff }\n\na { }\n",
+       "body{margin:0;color:#fff}"},
+      {"es5.js", "// c\nfunction  twice( value ) {\n  var  result = value * 2;\n  return result;\n}\n",
+       "function twice(value){var result=value*2;return result};"},
+      {"gbk.js", "var s = \"\xD6\xD0\xCE\xC4\";  // \xD2\xB3\n", "var s=\"\xD6\xD0\xCE\xC4\";"},
+      {"feed.xml",
+       "<?xml version=\"1.0\"?>\n<rss>\n  <item  a=\"1  2\" >\n    <title> Hi  there </title>\n"
+       "    <!-- c -->\n    <p xml:space=\"preserve\">  <b/>  </p>\n  </item>\n</rss>\n",
+       "<?xml version=\"1.0\"?><rss><item a=\"1  2\"><title> Hi  there </title><!-- c -->"
+       "<p xml:space=\"preserve\">  <b/>  </p></item></rss>"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteAll(dir_ / c.name, c.in);
+    Outcome r = Compress(c.name, std::string("min-") + c.name, "UTF-8", true, true);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadAll(dir_ / (std::string("min-") + c.name)), c.out);
+  }
+}
+
+TEST_F(ToolsTest, FailuresLeaveTheOutputUntouched) {
+  WriteAll(dir_ / "new.js", "const f = (a) => `x${a}`;\nclass A {}\n");
+  WriteAll(dir_ / "bad.js", "var x = ;\n");
+  WriteAll(dir_ / "out.js", "previous");
+  for (const char* src : {"new.js", "bad.js", "missing.js"}) {
+    SCOPED_TRACE(src);
+    Outcome r = Compress(src, "out.js", "UTF-8", false, true);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(src), std::string::npos) << r.err;
+    EXPECT_EQ(ReadAll(dir_ / "out.js"), "previous");
+  }
+  // Nothing but the output itself in the folder: no temporary file left behind.
+  int files = 0;
+  for (const auto& e : fs::directory_iterator(dir_)) {
+    files += e.path().filename().string().find(".tmp") != std::string::npos;
+  }
+  EXPECT_EQ(files, 0);
+
+  // A folder that does not exist: failure, nothing written.
+  WriteAll(dir_ / "a.html", "<p>a</p>");
+  EXPECT_EQ(Compress("a.html", "no/such/out.html", "UTF-8").status, 1);
+}
+
+TEST_F(ToolsTest, CommandLineErrorsAreUsageErrors) {
+  const std::string jar = (BinDir() / "htmlcompressor.jar").string();
+  WriteAll(dir_ / "a.html", "<p>a</p>");
+  const std::string src = (dir_ / "a.html").string();
+  const std::vector<std::vector<std::string>> lines = {
+      {"java", "-jar", jar, "--bogus", src},
+      {"java", "-jar", jar, "-c", "NO-SUCH-CHARSET", src},
+      {"java", "-jar", jar, "-o"},
+      {"java", "-jar", jar, src, src},
+      {"java", "-jar", jar},
+  };
+  for (const auto& args : lines) {
+    Outcome r = RunProgram(args, dir_);
+    EXPECT_EQ(r.status, 2) << args[3];
+    EXPECT_NE(r.err.find("usage:"), std::string::npos);
+  }
+}
+
+TEST_F(ToolsTest, MinifiesInPlace) {
+  const std::string page = "<html>\n  <body>\n    <p>a   b</p>\n  </body>\n</html>\n";
+  WriteAll(dir_ / "page.html", page);
+  Outcome r = Compress("page.html", "page.html", "GB2312", true, true);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadAll(dir_ / "page.html"), "<html> <body> <p>a b</p> </body> </html> ");
+  struct stat st;
+  ASSERT_EQ(stat((dir_ / "page.html").c_str(), &st), 0);
+  EXPECT_NE(st.st_mode & S_IROTH, 0u) << "the minified page must stay readable";
+}
+
+TEST_F(ToolsTest, PagesDoNotLoadTheScriptMinifier) {
+  // Start-up time: a page must not pull in the YUI or Rhino classes.
+  WriteAll(dir_ / "page.html", "<p>a  b</p>");
+  const std::string log = (dir_ / "classes.txt").string();
+  Outcome r = Compress("page.html", "out.html", "UTF-8", false, false, {"-Xlog:class+load:file=" + log});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string classes = ReadAll(log);
+  ASSERT_NE(classes.find("larkspan.htmlcompressor.HtmlMinifier"), std::string::npos);
+  EXPECT_EQ(classes.find("com.yahoo"), std::string::npos);
+  EXPECT_EQ(classes.find("org.mozilla"), std::string::npos);
+}
+
+// --- pngout -------------------------------------------------------------------------------
+
+const fs::path kTestData = LARKSPAN_TOOLS_TESTDATA;
+
+TEST_F(ToolsTest, PngoutShrinksWithoutChangingPixels) {
+  for (const char* name : {"rgba-opaque.png", "icon-alpha.png", "grey16.png", "interlaced.png"}) {
+    SCOPED_TRACE(name);
+    const std::string source = ReadAll(kTestData / name);
+    WriteAll(dir_ / "old.png", "an older file that must be replaced");
+    Outcome r = Pngout(kTestData / name, dir_ / "old.png");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string result = ReadAll(dir_ / "old.png");
+    EXPECT_LT(result.size(), source.size());
+    EXPECT_EQ(larkspan::png::Decode(result), larkspan::png::Decode(source));
+    // Text and time chunks go.
+    EXPECT_EQ(result.find("tEXt"), std::string::npos);
+    EXPECT_EQ(result.find("tIME"), std::string::npos);
+  }
+}
+
+TEST_F(ToolsTest, PngoutNeverGrowsAndCopiesWhatItMustNotTouch) {
+  // Already small: the result is the source, byte for byte.
+  const std::string small = ReadAll(kTestData / "already-small.png");
+  // An animated picture (acTL before IDAT): optimising the first frame would drop the rest.
+  std::string animated = ReadAll(kTestData / "rgba-opaque.png");
+  animated.insert(33, larkspan::png::MakeChunk("acTL", std::string("\0\0\0\1\0\0\0\0", 8)));
+  // A colour profile and a turned EXIF orientation stay.
+  std::string tagged = ReadAll(kTestData / "rgba-opaque.png");
+  const std::string exif("MM\0\x2A\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\x06\0\0\0\0\0\0", 26);
+  tagged.insert(33, larkspan::png::MakeChunk("eXIf", exif));
+  struct Case {
+    const char* name;
+    std::string in;
+    bool same;
+  } cases[] = {{"small", small, true}, {"animated", animated, true}, {"tagged", tagged, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteAll(dir_ / "in.png", c.in);
+    Outcome r = Pngout(dir_ / "in.png", dir_ / "out.png");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string out = ReadAll(dir_ / "out.png");
+    if (c.same) {
+      EXPECT_EQ(out, c.in);
+    } else {
+      EXPECT_LT(out.size(), c.in.size());
+      EXPECT_NE(out.find(exif), std::string::npos);
+      EXPECT_EQ(larkspan::png::Decode(out), larkspan::png::Decode(c.in));
+    }
+  }
+}
+
+TEST_F(ToolsTest, PngoutInPlaceAndFailures) {
+  // In place.
+  fs::copy_file(kTestData / "rgba-opaque.png", dir_ / "p.png");
+  ASSERT_EQ(Pngout(dir_ / "p.png", dir_ / "p.png").status, 0);
+  EXPECT_LT(fs::file_size(dir_ / "p.png"), fs::file_size(kTestData / "rgba-opaque.png"));
+
+  // Bad inputs: exit 1, the destination left as it was, no temporary file.
+  const std::string png = ReadAll(kTestData / "rgba-opaque.png");
+  WriteAll(dir_ / "text.png", "not a picture at all");
+  WriteAll(dir_ / "cut.png", png.substr(0, png.size() / 2));
+  std::string crc = png;
+  crc[40] ^= 0x55;  // inside IDAT: its CRC no longer matches
+  WriteAll(dir_ / "crc.png", crc);
+  WriteAll(dir_ / "empty.png", "");
+  for (const char* name : {"text.png", "cut.png", "crc.png", "empty.png", "missing.png"}) {
+    SCOPED_TRACE(name);
+    WriteAll(dir_ / "dst.png", "previous");
+    Outcome r = Pngout(dir_ / name, dir_ / "dst.png");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(r.err.empty());
+    EXPECT_EQ(ReadAll(dir_ / "dst.png"), "previous");
+  }
+  EXPECT_EQ(Pngout(kTestData / "rgba-opaque.png", dir_ / "none" / "x.png").status, 1);
+  for (const auto& e : fs::directory_iterator(dir_)) {
+    EXPECT_NE(e.path().filename().string()[0], '.') << e.path();
+  }
+
+  // Command line: an existing destination needs /y; unknown options and missing paths.
+  EXPECT_EQ(Pngout(kTestData / "rgba-opaque.png", dir_ / "dst.png", {"/q"}).status, 2);
+  EXPECT_EQ(ReadAll(dir_ / "dst.png"), "previous");
+  EXPECT_EQ(Pngout(kTestData / "rgba-opaque.png", dir_ / "dst.png", {"/y", "/z"}).status, 2);
+  EXPECT_EQ(RunProgram({(BinDir() / "pngout").string(), "a.png"}, dir_).status, 2);
+}
+
+}  // namespace
