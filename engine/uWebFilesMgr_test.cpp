@@ -127,6 +127,21 @@ TEST(WebFilsMgrTest, EqualPicturesAreWrittenOnceWithEightSteps) {
                              TWebFilsMgr::FolderSizeOf(Out.Path() + "new/deeper"));
 }
 
+TEST(WebFilsMgrTest, ProgressIsHandedOverOnlyWhenThePercentageMoves) {
+  TTempDir Site("site"), Out("out");
+  for (int I = 0; I < 300; ++I) Site.Write("f" + std::to_string(I) + ".txt", std::to_string(I));
+  TAppConfig Config = BlankConfig();
+  Config.IsCompressGif = true;
+  const auto R = RunEngine(Config, Site.Path(), Out.Path());
+  ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
+  ASSERT_FALSE(R.Progress.empty());
+  EXPECT_LE(R.Progress.size(), 100u);
+  EXPECT_TRUE(std::is_sorted(R.Progress.begin(), R.Progress.end()));
+  EXPECT_EQ(std::adjacent_find(R.Progress.begin(), R.Progress.end()), R.Progress.end());
+  EXPECT_EQ(R.Progress.back(), 100);
+  EXPECT_EQ(ReadTree(Out.Path()).size(), 300u);
+}
+
 TEST(WebFilsMgrTest, EmptySiteSucceedsWithoutProgress) {
   TTempDir Site("site"), Out("out");
   TAppConfig Config = BlankConfig();
