@@ -1,0 +1,65 @@
+#include "ui/FakeDialogs.h"
+
+namespace larkspan {
+
+namespace {
+template <typename T>
+std::optional<QString> Next(std::deque<T>& Queue) {
+  if (Queue.empty()) return std::nullopt;
+  auto A = Queue.front();
+  Queue.pop_front();
+  return A;
+}
+}  // namespace
+
+TFakeDialogs::TFakeDialogs() { SetDialogs(this); }
+TFakeDialogs::~TFakeDialogs() { SetDialogs(nullptr); }
+
+TMsgResult TFakeDialogs::Message(const TMessageRequest& Request) {
+  Messages.push_back(Request);
+  if (!MessageAnswers.empty()) {
+    const TMsgResult R = MessageAnswers.front();
+    MessageAnswers.pop_front();
+    return R;
+  }
+  return Request.Buttons == TMsgButtons::YesNo ? TMsgResult::No : TMsgResult::Ok;
+}
+
+std::optional<QString> TFakeDialogs::OpenFile(const TOpenFileRequest& Request) {
+  FileRequests.push_back(Request);
+  for (;;) {
+    if (FileAnswers.empty()) return std::nullopt;
+    const std::optional<QString> A = FileAnswers.front();
+    FileAnswers.pop_front();
+    if (!A) return std::nullopt;
+    if (!Request.CanClose || Request.CanClose(*A)) return A;
+  }
+}
+
+std::optional<QString> TFakeDialogs::ChooseFolder(const TFolderRequest& Request) {
+  FolderRequests.push_back(Request);
+  return Next(FolderAnswers);
+}
+
+std::optional<QString> TFakeDialogs::InputText(const TInputRequest& Request) {
+  InputRequests.push_back(Request);
+  return Next(InputAnswers);
+}
+
+void TFakeDialogs::OpenFolder(const QString& Folder) { OpenedFolders << Folder; }
+
+QStringList TFakeDialogs::Texts() const {
+  QStringList Out;
+  for (const TMessageRequest& M : Messages) Out << M.Text;
+  return Out;
+}
+
+void TFakeDialogs::Clear() {
+  Messages.clear();
+  FileRequests.clear();
+  FolderRequests.clear();
+  InputRequests.clear();
+  OpenedFolders.clear();
+}
+
+}  // namespace larkspan

@@ -1,0 +1,359 @@
+#include "ui/Main.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+#include "config/uConfig.h"
+#include "config/uGlobal.h"
+#include "engine/uRunReport.h"
+#include "engine/uWebFilesMgr.h"
+#include "platform/Error.h"
+#include "platform/FileSystem.h"
+#include "ui/About.h"
+#include "ui/CompressFilter.h"
+#include "ui/Dialogs.h"
+#include "ui/FileFilter.h"
+#include "ui/ListBox.h"
+#include "ui/Widgets.h"
+#include "ui/dmControlUI.h"
+
+namespace larkspan {
+
+TfrmLarkspan::TfrmLarkspan(QWidget* Parent) : QWidget(Parent) {
+  InitUiResources();
+  setObjectName("frmLarkspan");
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  setFont(UiFont(14));
+  BuildControls();
+  setFixedSize(500, 375);
+  FormCreate();
+}
+
+TfrmLarkspan::~TfrmLarkspan() = default;
+
+void TfrmLarkspan::BuildControls() {
+  sLabel1 = MakeLabel(this, "sLabel1", "网站根目录：");
+  edtRootPath = MakeEdit(this, "edtRootPath", false);
+  btnSelectRoot = MakeToolButton(this, "btnSelectRoot", ":/icons/folder.svg", "选择网站根目录");
+
+  GroupBox1 = new QGroupBox("输出设置", this);
+  GroupBox1->setObjectName("GroupBox1");
+  gbxCompress = new QGroupBox("优化选项", GroupBox1);
+  gbxCompress->setObjectName("gbxCompress");
+  chkCompressHtml = MakeCheck(gbxCompress, "chkCompressHtml", "网页文件");
+  chkCompressHtml->setChecked(true);
+  chkCompressXML = MakeCheck(gbxCompress, "chkCompressXML", "XML文件");
+  chkCompressCSS = MakeCheck(gbxCompress, "chkCompressCSS", "CSS样式");
+  chkCompressJS = MakeCheck(gbxCompress, "chkCompressJS", "JavaScript脚本");
+  chkCompressJpg = MakeCheck(gbxCompress, "chkCompressJpg", "JPG图片");
+  chkCompressPng = MakeCheck(gbxCompress, "chkCompressPng", "PNG图片");
+  chkCompressGif = MakeCheck(gbxCompress, "chkCompressGif", "GIF图片");
+  chkReducePic = MakeCheck(gbxCompress, "chkReducePic", "减少重复图片");
+  lbl1 = MakeLabel(gbxCompress, "lbl1", "字符集：");
+  cbxCharSet = new QComboBox(gbxCompress);
+  cbxCharSet->setObjectName("cbxCharSet");
+  cbxCharSet->addItems({"GB2312", "GBK", "Big5", "ISO-8859-1", "UTF-8", "UTF-16"});
+  cbxCharSet->setCurrentIndex(-1);
+  cbxCharSet->setMinimumWidth(120);
+  sLabel4 = MakeLabel(gbxCompress, "sLabel4", "例外文件：");
+  edtCompressFilter = MakeEdit(gbxCompress, "edtCompressFilter", true);
+  btnCompressFilter =
+      MakeToolButton(gbxCompress, "btnCompressFilter", ":/icons/filter.svg", "设置例外文件");
+
+  sLabel3 = MakeLabel(GroupBox1, "sLabel3", "文件过滤：");
+  edtFileFilters = MakeEdit(GroupBox1, "edtFileFilters", true);
+  btnFileFilters =
+      MakeToolButton(GroupBox1, "btnFileFilters", ":/icons/filter.svg", "设置文件过滤");
+  sLabel2 = MakeLabel(GroupBox1, "sLabel2", "导出路径：");
+  edtOutputPath = MakeEdit(GroupBox1, "edtOutputPath", false);
+  btnSelectOutput =
+      MakeToolButton(GroupBox1, "btnSelectOutput", ":/icons/folder.svg", "选择导出路径");
+
+  pgsMain = new QProgressBar(this);
+  pgsMain->setObjectName("pgsMain");
+  pgsMain->setRange(0, 100);
+  pgsMain->setValue(0);
+  pgsMain->setFormat("%p%");
+  pgsMain->setAlignment(Qt::AlignCenter);
+
+  btnAbout = MakeButton(this, "btnAbout", "关于", ":/icons/house.svg");
+  btnStart = MakeButton(this, "btnStart", "生成", ":/icons/tick.svg");
+
+  // Options: two rows of four boxes, then the character set and the
+  // exception files.
+  auto* Options = new QGridLayout(gbxCompress);
+  Options->setContentsMargins(10, 6, 10, 8);
+  Options->setHorizontalSpacing(8);
+  Options->setVerticalSpacing(6);
+  Options->addWidget(chkCompressHtml, 0, 0);
+  Options->addWidget(chkCompressXML, 0, 1);
+  Options->addWidget(chkCompressCSS, 0, 2);
+  Options->addWidget(chkCompressJS, 0, 3);
+  Options->addWidget(chkCompressJpg, 1, 0);
+  Options->addWidget(chkCompressPng, 1, 1);
+  Options->addWidget(chkCompressGif, 1, 2);
+  Options->addWidget(chkReducePic, 1, 3);
+  auto* CharSetRow = new QHBoxLayout;
+  CharSetRow->addWidget(lbl1);
+  CharSetRow->addWidget(cbxCharSet);
+  CharSetRow->addStretch(1);
+  Options->addLayout(CharSetRow, 2, 0, 1, 4);
+  auto* ExceptionRow = new QHBoxLayout;
+  ExceptionRow->addWidget(sLabel4);
+  ExceptionRow->addWidget(edtCompressFilter, 1);
+  ExceptionRow->addWidget(btnCompressFilter);
+  Options->addLayout(ExceptionRow, 3, 0, 1, 4);
+
+  auto* Output = new QGridLayout(GroupBox1);
+  Output->setContentsMargins(10, 6, 10, 8);
+  Output->setVerticalSpacing(6);
+  Output->addWidget(gbxCompress, 0, 0, 1, 3);
+  Output->addWidget(sLabel3, 1, 0);
+  Output->addWidget(edtFileFilters, 1, 1);
+  Output->addWidget(btnFileFilters, 1, 2);
+  Output->addWidget(sLabel2, 2, 0);
+  Output->addWidget(edtOutputPath, 2, 1);
+  Output->addWidget(btnSelectOutput, 2, 2);
+
+  auto* RootRow = new QHBoxLayout;
+  RootRow->addWidget(sLabel1);
+  RootRow->addWidget(edtRootPath, 1);
+  RootRow->addWidget(btnSelectRoot);
+
+  auto* Buttons = new QHBoxLayout;
+  Buttons->addWidget(btnAbout);
+  Buttons->addStretch(1);
+  Buttons->addWidget(btnStart);
+
+  auto* Page = new QVBoxLayout(this);
+  Page->setContentsMargins(12, 10, 12, 10);
+  Page->setSpacing(8);
+  Page->addLayout(RootRow);
+  Page->addWidget(GroupBox1);
+  Page->addWidget(pgsMain);
+  Page->addStretch(1);
+  Page->addLayout(Buttons);
+
+  // The tool buttons follow the box they fill.
+  QWidget* const Order[] = {edtRootPath,     btnSelectRoot,   chkCompressHtml, chkCompressCSS,
+                            chkCompressJS,   chkReducePic,    cbxCharSet,      edtCompressFilter,
+                            btnCompressFilter, chkCompressXML, chkCompressJpg, chkCompressPng,
+                            chkCompressGif,  edtFileFilters,  btnFileFilters,  edtOutputPath,
+                            btnSelectOutput, btnAbout,        btnStart};
+  for (size_t I = 1; I < std::size(Order); ++I) setTabOrder(Order[I - 1], Order[I]);
+
+  auto Wire = [this](QAbstractButton* B, void (TfrmLarkspan::*Handler)()) {
+    connect(B, &QAbstractButton::clicked, this, [this, Handler] { Guarded([&] { (this->*Handler)(); }); });
+  };
+  Wire(btnStart, &TfrmLarkspan::btnStartClick);
+  Wire(btnAbout, &TfrmLarkspan::btnAboutClick);
+  Wire(btnSelectRoot, &TfrmLarkspan::btnSelectRootClick);
+  Wire(btnSelectOutput, &TfrmLarkspan::btnSelectOutputClick);
+  Wire(btnFileFilters, &TfrmLarkspan::btnFileFiltersClick);
+  Wire(btnCompressFilter, &TfrmLarkspan::btnCompressFilterClick);
+}
+
+void TfrmLarkspan::FormCreate() {
+  QCoreApplication::setApplicationName("Vellimor");
+  FConfig = std::make_unique<TAppConfig>("Config.ini");
+
+  edtRootPath->setText(Q(FConfig->RootPath));
+  edtFileFilters->setText(Q(FConfig->FileFilters));
+  edtOutputPath->setText(Q(FConfig->OutputPath));
+  // Shown from the start: the start action copies this box back, and an
+  // empty box would silently wipe the stored exception list.
+  edtCompressFilter->setText(Q(FConfig->CompressFilters));
+
+  chkCompressHtml->setChecked(FConfig->IsCompressHtml);
+  chkCompressCSS->setChecked(FConfig->IsCompressCSS);
+  chkCompressJS->setChecked(FConfig->IsCompressJS);
+  chkCompressXML->setChecked(FConfig->IsCompressXML);
+  chkCompressJpg->setChecked(FConfig->IsCompressJpg);
+  chkCompressGif->setChecked(FConfig->IsCompressGif);
+  chkCompressPng->setChecked(FConfig->IsCompressPng);
+  chkReducePic->setChecked(FConfig->IsReducePic);
+
+  cbxCharSet->setCurrentIndex(
+      cbxCharSet->findText(Q(FConfig->CharSet), Qt::MatchExactly | Qt::MatchCaseSensitive));
+
+  setWindowTitle("Vellimor");
+}
+
+void TfrmLarkspan::StoreSwitches() {
+  FConfig->IsCompressHtml = chkCompressHtml->isChecked();
+  FConfig->IsCompressJS = chkCompressJS->isChecked();
+  FConfig->IsCompressCSS = chkCompressCSS->isChecked();
+  FConfig->IsCompressXML = chkCompressXML->isChecked();
+  FConfig->IsCompressJpg = chkCompressJpg->isChecked();
+  FConfig->IsCompressGif = chkCompressGif->isChecked();
+  FConfig->IsCompressPng = chkCompressPng->isChecked();
+  FConfig->IsReducePic = chkReducePic->isChecked();
+  FConfig->CharSet = S(cbxCharSet->currentText());
+}
+
+void TfrmLarkspan::btnStartClick() {
+  if (FRunning || !FConfig) return;
+  try {
+    const std::string Root = S(edtRootPath->text());
+    if (!DirectoryExists(Root)) throw Exception("网站根目录不存在！");
+    const std::string Output = S(edtOutputPath->text());
+    if (!DirectoryExists(Output)) throw Exception("输出目录不存在！");
+    // The text test, then the real folders: a link must not let the copy be
+    // written into the site it is read from (or the other way round).
+    if (FoldersOverlap(Root, Output) || OutputInsideRoot(Root, Output) ||
+        OutputInsideRoot(Output, Root))
+      throw Exception("网站根目录和输出目录不能相同！");
+
+    StoreSwitches();
+    FConfig->CompressFilters = S(edtCompressFilter->text());
+    FConfig->FileFilters = S(edtFileFilters->text());
+    const TAppConfig& C = *FConfig;
+    if (!C.IsCompressHtml && !C.IsCompressJS && !C.IsCompressCSS && !C.IsCompressXML &&
+        !C.IsCompressJpg && !C.IsCompressGif && !C.IsCompressPng && !C.IsReducePic)
+      throw Exception("无可处理压缩选项！");
+
+    // Owned here until its worker runs; a failed Start frees it with us.
+    auto Engine = std::make_unique<TWebFilsMgr>(FConfig.get());
+    Engine->OnProgress = [this](TObject* Sender, int Percent) { EngineProgress(Sender, Percent); };
+    Engine->OnFinished = [this](TObject* Sender) { EngineFinished(Sender); };
+    Engine->Start(Root, Output);
+    Engine.release();  // the engine frees itself after its report
+    FRunning = true;
+    EnableControls(false);
+  } catch (const std::exception& E) {
+    ShowMessage(this, E.what(), TMsgIcon::Warning);
+  }
+}
+
+void TfrmLarkspan::EnableControls(bool Value) {
+  edtRootPath->setEnabled(Value);
+  btnSelectRoot->setEnabled(Value);
+  edtOutputPath->setEnabled(Value);
+  btnSelectOutput->setEnabled(Value);
+  btnStart->setEnabled(Value);
+  gbxCompress->setEnabled(Value);
+}
+
+void TfrmLarkspan::EngineProgress(TObject* Sender, int Percent) {
+  pgsMain->setValue(std::clamp(Percent, 0, 100));
+}
+
+void TfrmLarkspan::EngineFinished(TObject* Sender) {
+  // Back to idle whatever the boxes below do.
+  struct TBackToIdle {
+    TfrmLarkspan* Form;
+    ~TBackToIdle() {
+      Form->EnableControls(true);
+      Form->pgsMain->setValue(0);
+      Form->FRunning = false;
+    }
+  } BackToIdle{this};
+
+  auto* Engine = dynamic_cast<TWebFilsMgr*>(Sender);
+  if (Engine && Engine->IsSuccess) {
+    ShowMessage(this,
+                SuccessReport(FConfig->IsReducePic, Engine->GetDuplicateCount(),
+                              Engine->GetSavedSize()),
+                TMsgIcon::Information);
+  } else {
+    ShowMessage(this, FailureReport(Engine ? Engine->ErrorText : std::string()), TMsgIcon::Error);
+  }
+  if (ShowMessage(this, "是否要立即打开输出目录查看文件？", TMsgIcon::Question,
+                  TMsgButtons::YesNo) == TMsgResult::Yes)
+    Dialogs().OpenFolder(edtOutputPath->text());
+}
+
+bool TfrmLarkspan::FormClose() {
+  if (!FConfig) return true;
+  if (FRunning) {
+    ShowMessage(this, "任务正在执行，请等待任务完成后再关闭。", TMsgIcon::Information);
+    return false;
+  }
+  FConfig->RootPath = S(edtRootPath->text());
+  FConfig->OutputPath = S(edtOutputPath->text());
+  FConfig->FileFilters = S(edtFileFilters->text());
+  StoreSwitches();
+  // Saved here rather than in the destructor, so that a failure is shown.
+  FConfig->SaveOnDestroy = false;
+  try {
+    FConfig->SaveToFile();
+  } catch (const std::exception& E) {
+    ShowException(E);
+  }
+  FConfig.reset();
+  return true;
+}
+
+void TfrmLarkspan::closeEvent(QCloseEvent* Event) {
+  bool Accept = true;
+  Guarded([&] { Accept = FormClose(); });
+  if (Accept)
+    Event->accept();
+  else
+    Event->ignore();
+}
+
+void TfrmLarkspan::showEvent(QShowEvent* Event) {
+  QWidget::showEvent(Event);
+  if (FCentred) return;
+  FCentred = true;
+  if (QScreen* Screen = screen()) {
+    const QRect Area = Screen->availableGeometry();
+    move(Area.center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
+  }
+}
+
+void TfrmLarkspan::btnAboutClick() {
+  TfrmAbout About(this);
+  About.exec();
+}
+
+void TfrmLarkspan::btnSelectRootClick() {
+  // A cancelled chooser leaves the box as it was.
+  const std::string Folder = SelectFolder(this, "请选择网站根目录。", S(edtRootPath->text()));
+  if (!Folder.empty()) edtRootPath->setText(Q(Folder));
+}
+
+void TfrmLarkspan::btnSelectOutputClick() {
+  const std::string Folder = SelectFolder(this, "请选择输出路径。", S(edtOutputPath->text()));
+  if (!Folder.empty()) edtOutputPath->setText(Q(Folder));
+}
+
+void TfrmLarkspan::btnFileFiltersClick() {
+  if (!FConfig) return;
+  FConfig->FileFilters = S(edtFileFilters->text());
+  TfrmFileFilters Dialog(FConfig.get(), this);
+  if (Dialog.exec() == QDialog::Accepted)
+    edtFileFilters->setText(Q(MakeListText(Dialog.lbxExt->Entries())));
+}
+
+void TfrmLarkspan::btnCompressFilterClick() {
+  if (!FConfig) return;
+  const std::string Root = S(edtRootPath->text());
+  if (!DirectoryExists(Root)) {
+    ShowMessage(this, "请设置网站根目录！", TMsgIcon::Information);
+    return;
+  }
+  TfrmCompressFilters Dialog(Root, FConfig.get(), this);
+  if (Dialog.exec() == QDialog::Accepted) {
+    FConfig->CompressFilters = MakeListText(Dialog.lbxRelaFile->Entries());
+    edtCompressFilter->setText(Q(FConfig->CompressFilters));
+  }
+}
+
+}  // namespace larkspan

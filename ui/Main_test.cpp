@@ -1,0 +1,428 @@
+// The main window driven as a user would: real settings files in a private
+// folder, real folders, the real engine on a small site.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
+
+#include <unistd.h>
+
+#include <memory>
+
+#include "config/uConfig.h"
+#include "engine/uRunReport.h"
+#include "platform/Thread.h"
+#include "ui/FakeDialogs.h"
+#include "ui/Main.h"
+#include "ui/QtDispatcher.h"
+#include "ui/TestSupport.h"
+
+namespace larkspan {
+
+namespace {
+
+int64_t TreeSize(const QString& Folder) {
+  int64_t Sum = 0;
+  const QFileInfoList Entries =
+      QDir(Folder).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+  for (const QFileInfo& E : Entries) Sum += E.isDir() ? TreeSize(E.filePath()) : E.size();
+  return Sum;
+}
+
+void SetAllOptions(TfrmLarkspan& F, bool On) {
+  for (QCheckBox* C : {F.chkCompressHtml, F.chkCompressXML, F.chkCompressCSS, F.chkCompressJS,
+                       F.chkCompressJpg, F.chkCompressPng, F.chkCompressGif, F.chkReducePic})
+    C->setChecked(On);
+}
+
+// The window, closed (settings written) at the end of the test.
+std::unique_ptr<TfrmLarkspan> OpenWindow() {
+  auto F = std::make_unique<TfrmLarkspan>();
+  F->show();
+  return F;
+}
+
+void WaitForRunEnd(TfrmLarkspan& F) {
+  QTRY_VERIFY_WITH_TIMEOUT(!F.IsRunning(), 60000);
+  TThread::WaitForAllThreads();
+}
+
+}  // namespace
+
+class TfrmLarkspanTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { Dispatcher = std::make_unique<TScopedQtDispatcher>(); }
+  void cleanupTestCase() { Dispatcher.reset(); }
+
+  void ControlsAreNamedAndLabelled() {
+    TTestHome Home;
+    TFakeDialogs Fake;
+    auto F = OpenWindow();
+    QCOMPARE(F->windowTitle(), QString("Vellimor"));
+    QCOMPARE(QCoreApplication::applicationName(), QString("Vellimor"));
+    QCOMPARE(F->size(), QSize(500, 375));
+    const char* const Names[] = {
+        "sLabel1",        "edtRootPath",     "btnSelectRoot",    "GroupBox1",      "gbxCompress",
+        "chkCompressHtml", "chkCompressXML", "chkCompressCSS",   "chkCompressJS",  "chkCompressJpg",
+        "chkCompressPng", "chkCompressGif",  "chkReducePic",     "lbl1",           "cbxCharSet",
+        "sLabel4",        "edtCompressFilter", "btnCompressFilter", "sLabel3",     "edtFileFilters",
+        "btnFileFilters", "sLabel2",         "edtOutputPath",    "btnSelectOutput", "pgsMain",
+        "btnAbout",       "btnStart"};
+    for (const char* N : Names) QVERIFY2(F->findChild<QWidget*>(N), N);
+    QCOMPARE(F->btnSelectRoot->toolTip(), QString("选择网站根目录"));
+    QCOMPARE(F->btnCompressFilter->toolTip(), QString("设置例外文件"));
+    QCOMPARE(F->btnFileFilters->toolTip(), QString("设置文件过滤"));
+    QCOMPARE(F->btnSelectOutput->toolTip(), QString("选择导出路径"));
+    QCOMPARE(F->btnStart->text(), QString("生成"));
+    QCOMPARE(F->btnAbout->text(), QString("关于"));
+    QCOMPARE(F->GroupBox1->title(), QString("输出设置"));
+    QCOMPARE(F->gbxCompress->title(), QString("优化选项"));
+    QStringList Items;
+    for (int I = 0; I < F->cbxCharSet->count(); ++I) Items << F->cbxCharSet->itemText(I);
+    QCOMPARE(Items, QStringList({"GB2312", "GBK", "Big5", "ISO-8859-1", "UTF-8", "UTF-16"}));
+    QVERIFY(F->edtFileFilters->isReadOnly());
+    QVERIFY(F->edtCompressFilter->isReadOnly());
+    QVERIFY(!F->edtRootPath->isReadOnly());
+    QCOMPARE(F->pgsMain->text(), QString("0%"));
+    // Every text fits: no label is cut off by the fixed window size.
+    for (QLabel* L : F->findChildren<QLabel*>())
+      QVERIFY2(L->width() >= L->sizeHint().width(), qPrintable(L->objectName()));
+    for (QCheckBox* C : F->findChildren<QCheckBox*>())
+      QVERIFY2(C->width() >= C->sizeHint().width(), qPrintable(C->objectName()));
+    F->close();
+  }
+
+  void WindowShowsAndStoresTheSettings() {
+    TTestHome Home;
+    TFakeDialogs Fake;
+    Home.WriteConfig(
+        "RootPath=/srv/site/\nOutputPath=/srv/out/\nFileFilters=*.bak|*.tmp|\n"
+        "CompressFilters=css/a.css|b.js|\nIsCompressHtml=0\nIsCompressJS=1\nIsCompressXML=1\n"
+        "IsCompressCSS=0\nIsReducePic=1\nCharSet=GBK\nIsCompressJpg=1\nIsCompressGif=0\n"
+        "IsCompressPng=1\n");
+    auto F = OpenWindow();
+    QCOMPARE(F->edtRootPath->text(), QString("/srv/site/"));
+    QCOMPARE(F->edtOutputPath->text(), QString("/srv/out/"));
+    QCOMPARE(F->edtFileFilters->text(), QString("*.bak|*.tmp|"));
+    // Shown at once, so a run before the dialog is used keeps the list.
+    QCOMPARE(F->edtCompressFilter->text(), QString("css/a.css|b.js|"));
+    QVERIFY(!F->chkCompressHtml->isChecked());
+    QVERIFY(F->chkCompressJS->isChecked());
+    QVERIFY(F->chkCompressXML->isChecked());
+    QVERIFY(!F->chkCompressCSS->isChecked());
+    QVERIFY(F->chkReducePic->isChecked());
+    QVERIFY(F->chkCompressJpg->isChecked());
+    QVERIFY(!F->chkCompressGif->isChecked());
+    QVERIFY(F->chkCompressPng->isChecked());
+    QCOMPARE(F->cbxCharSet->currentText(), QString("GBK"));
+
+    F->edtRootPath->setText("/data/网站/");
+    F->edtOutputPath->setText("/data/输出/");
+    F->chkCompressHtml->setChecked(true);
+    F->chkCompressJS->setChecked(false);
+    F->cbxCharSet->setCurrentIndex(4);
+    QVERIFY(F->close());
+    QVERIFY(F->Config() == nullptr);
+
+    TAppConfig Saved(Home.ConfigFile(), true);
+    Saved.SaveOnDestroy = false;
+    QCOMPARE(Saved.RootPath, std::string("/data/网站/"));
+    QCOMPARE(Saved.OutputPath, std::string("/data/输出/"));
+    QCOMPARE(Saved.FileFilters, std::string("*.bak|*.tmp|"));
+    QCOMPARE(Saved.CompressFilters, std::string("css/a.css|b.js|"));
+    QVERIFY(Saved.IsCompressHtml);
+    QVERIFY(!Saved.IsCompressJS);
+    QVERIFY(Saved.IsCompressXML);
+    QVERIFY(Saved.IsReducePic);
+    QVERIFY(Saved.IsCompressJpg);
+    QVERIFY(Saved.IsCompressPng);
+    QCOMPARE(Saved.CharSet, std::string("UTF-8"));
+  }
+
+  void UnknownCharSetSelectsNothingAndStoresEmpty() {
+    TTestHome Home;
+    TFakeDialogs Fake;
+    // The match is exact: lower-case "utf-8" is not the item "UTF-8".
+    Home.WriteConfig("CharSet=utf-8\n");
+    auto F = OpenWindow();
+    QCOMPARE(F->cbxCharSet->currentIndex(), -1);
+    QCOMPARE(F->cbxCharSet->currentText(), QString());
+    QVERIFY(F->close());
+    TAppConfig Saved(Home.ConfigFile(), true);
+    Saved.SaveOnDestroy = false;
+    QCOMPARE(Saved.CharSet, std::string());
+  }
+
+  void StartRefusalsComeInOrderWithTheirTexts() {
+    TTestHome Home;
+    TFakeDialogs Fake;
+    const std::string Site = Home.MakeFolder("Site");
+    const std::string Out = Home.MakeFolder("out");
+    const std::string Inner = Home.MakeFolder("Site/out");
+    // Without trailing delimiters, as typed: "web" begins "web2".
+    const std::string Web = Home.MakeFolder("web").substr(0, Home.Path().size() + 3);
+    const std::string Web2 = Home.MakeFolder("web2").substr(0, Home.Path().size() + 4);
+    const std::string Link = Home.Path() + "link-to-inner";
+    QVERIFY(::symlink(Inner.c_str(), Link.c_str()) == 0);
+    std::string Lower = Inner;
+    Lower.replace(Lower.find("Site/"), 5, "site/");  // "D:\Site" and "d:\site\out"
+    QDir().mkpath(QString::fromStdString(Lower));
+
+    struct TCase {
+      std::string Root, Output;
+      const char* Expected;
+    };
+    const TCase Cases[] = {
+        {Home.Path() + "missing/", Out, "网站根目录不存在！"},
+        {"", Out, "网站根目录不存在！"},
+        // Both missing: the root is named first.
+        {Home.Path() + "missing/", Home.Path() + "nowhere/", "网站根目录不存在！"},
+        {Site, Home.Path() + "nowhere/", "输出目录不存在！"},
+        {Site, Site, "网站根目录和输出目录不能相同！"},
+        {Site, Inner, "网站根目录和输出目录不能相同！"},
+        {Inner, Site, "网站根目录和输出目录不能相同！"},
+        {Site, Lower, "网站根目录和输出目录不能相同！"},
+        {Web, Web2, "网站根目录和输出目录不能相同！"},
+        // Through a link the texts differ, the folders do not.
+        {Site, Link, "网站根目录和输出目录不能相同！"},
+        {Site, Out, "无可处理压缩选项！"},
+    };
+    auto F = OpenWindow();
+    SetAllOptions(*F, false);
+    for (const TCase& C : Cases) {
+      Fake.Clear();
+      F->edtRootPath->setText(QString::fromStdString(C.Root));
+      F->edtOutputPath->setText(QString::fromStdString(C.Output));
+      F->btnStart->click();
+      QVERIFY2(Fake.Texts() == QStringList{QString(C.Expected)},
+               qPrintable(QString::fromStdString(C.Root + " | " + C.Output) + ": " +
+                          Fake.Texts().join(" / ")));
+      QCOMPARE(Fake.Messages[0].Icon, TMsgIcon::Warning);
+      QCOMPARE(Fake.Messages[0].Caption, QString("Vellimor"));
+      QVERIFY(!F->IsRunning());
+      QVERIFY(F->btnStart->isEnabled());
+      QVERIFY(F->edtRootPath->isEnabled());
+      QCOMPARE(F->pgsMain->value(), 0);
+    }
+    F->close();
+  }
+
+  void RefusedStartKeepsTheValuesStoredBeforeTheRefusal() {
+    TTestHome Home;
+    TFakeDialogs Fake;
+    Home.WriteConfig("CharSet=GBK\nIsCompressHtml=1\nCompressFilters=old.css|\n");
+    const std::string Site = Home.MakeFolder("site");
+    const std::string Out = Home.MakeFolder("out");
+    auto F = OpenWindow();
+
+    // Refused before the values are taken: nothing changes.
+    SetAllOptions(*F, false);
+    F->edtRootPath->setText(QString::fromStdString(Home.Path() + "missing"));
+    F->btnStart->click();
+    QVERIFY(F->Config()->IsCompressHtml);
+    QCOMPARE(F->Config()->CharSet, std::string("GBK"));
+
+    // Refused for want of an option: the cleared switches, the empty
+    // character set and both summaries are in the settings, and stay there.
+    F->edtRootPath->setText(QString::fromStdString(Site));
+    F->edtOutputPath->setText(QString::fromStdString(Out));
+    F->cbxCharSet->setCurrentIndex(-1);
+    F->edtFileFilters->setText("*.log|");
+    F->edtCompressFilter->setText("new.js|");
+    F->btnStart->click();
+    QCOMPARE(Fake.Texts().last(), QString("无可处理压缩选项！"));
+    QVERIFY(!F->Config()->IsCompressHtml);
+    QCOMPARE(F->Config()->CharSet, std::string());
+    QCOMPARE(F->Config()->FileFilters, std::string("*.log|"));
+    QCOMPARE(F->Config()->CompressFilters, std::string("new.js|"));
+    QVERIFY(F->close());
+
+    TAppConfig Saved(Home.ConfigFile(), true);
+    Saved.SaveOnDestroy = false;
+    QVERIFY(!Saved.IsCompressHtml);
+    QCOMPARE(Saved.CompressFilters, std::string("new.js|"));
+    QCOMPARE(Saved.FileFilters, std::string("*.log|"));
+  }
+
+  void RealRunReportsTheSavedSpaceAndReturnsToIdle() {
+    TTestHome Home;
+    TFakeDialogs Fake;
+    Home.WriteFile("site/index.html", "<html><body><img src=\"a.png\"><img src=\"b.png\"></body></html>");
+    Home.WriteFile("site/a.png", PngBytes(1));
+    Home.WriteFile("site/b.png", PngBytes(2));
+    Home.WriteFile("site/docs/readme.txt", std::string(3000, 'x'));
+    Home.WriteFile("site/docs/old.bak", std::string(5000, 'y'));
+    const std::string Site = Home.Path() + "site";
+    const std::string Out = Home.MakeFolder("out");
+
+    auto F = OpenWindow();
+    SetAllOptions(*F, false);
+    F->chkReducePic->setChecked(true);
+    F->edtRootPath->setText(QString::fromStdString(Site));
+    F->edtOutputPath->setText(QString::fromStdString(Out));
+    F->edtFileFilters->setText("*.bak|");
+    QSignalSpy Progress(F->pgsMain, &QProgressBar::valueChanged);
+
+    F->btnStart->click();
+    QVERIFY2(Fake.Messages.empty(), qPrintable(Fake.Texts().join(" / ")));
+    QVERIFY(F->IsRunning());
+    // Running: the inputs are locked, the file filters and about stay usable.
+    QVERIFY(!F->edtRootPath->isEnabled());
+    QVERIFY(!F->btnSelectRoot->isEnabled());
+    QVERIFY(!F->edtOutputPath->isEnabled());
+    QVERIFY(!F->btnSelectOutput->isEnabled());
+    QVERIFY(!F->btnStart->isEnabled());
+    QVERIFY(!F->chkReducePic->isEnabled());
+    QVERIFY(!F->cbxCharSet->isEnabled());
+    QVERIFY(!F->btnCompressFilter->isEnabled());
+    QVERIFY(F->btnFileFilters->isEnabled());
+    QVERIFY(F->edtFileFilters->isEnabled());
+    QVERIFY(F->btnAbout->isEnabled());
+    // Closing now would free the settings under the engine: refused.
+    QVERIFY(!F->close());
+    QCOMPARE(Fake.Texts(), QStringList{"任务正在执行，请等待任务完成后再关闭。"});
+    QCOMPARE(Fake.Messages[0].Icon, TMsgIcon::Information);
+    QVERIFY(F->Config() != nullptr);
+    QVERIFY(F->isVisible());
+    Fake.Clear();
+    Fake.MessageAnswers = {TMsgResult::Ok, TMsgResult::Yes};
+
+    WaitForRunEnd(*F);
+    QVERIFY(QFile::exists(QString::fromStdString(Out + "index.html")));
+    QVERIFY(QFile::exists(QString::fromStdString(Out + "b.png")));
+    QVERIFY(QFile::exists(QString::fromStdString(Out + "docs/readme.txt")));
+    QVERIFY(!QFile::exists(QString::fromStdString(Out + "docs/old.bak")));
+
+    int Highest = 0;
+    for (const QList<QVariant>& Args : Progress) Highest = std::max(Highest, Args[0].toInt());
+    QCOMPARE(Highest, 100);
+    const int64_t Saved = TreeSize(QString::fromStdString(Site)) - TreeSize(QString::fromStdString(Out));
+    QCOMPARE(Fake.Messages.size(), size_t(2));
+    QCOMPARE(Fake.Messages[0].Text, QString::fromStdString(SuccessReport(true, 0, Saved)));
+    QVERIFY(Fake.Messages[0].Text.startsWith("任务已完成：共0个文件出现重复，为您省下"));
+    QCOMPARE(Fake.Messages[0].Icon, TMsgIcon::Information);
+    QCOMPARE(Fake.Messages[1].Text, QString("是否要立即打开输出目录查看文件？"));
+    QCOMPARE(Fake.Messages[1].Icon, TMsgIcon::Question);
+    QCOMPARE(Fake.Messages[1].Buttons, TMsgButtons::YesNo);
+    QCOMPARE(Fake.OpenedFolders, QStringList{QString::fromStdString(Out)});
+
+    QVERIFY(F->btnStart->isEnabled());
+    QVERIFY(F->edtRootPath->isEnabled());
+    QVERIFY(F->chkReducePic->isEnabled());
+    QCOMPARE(F->pgsMain->value(), 0);
+    QVERIFY(F->close());
+  }
+
+  void FailedRunShowsTheErrorAndStillOffersTheFolder() {
+    TTestHome Home;
+    TFakeDialogs Fake;
+    Home.WriteFile("site/sub/page.txt", "text");
+    // A file where the copy needs a folder: the run cannot write sub/page.txt.
+    Home.WriteFile("out/sub", "in the way");
+    auto F = OpenWindow();
+    SetAllOptions(*F, false);
+    F->chkReducePic->setChecked(true);
+    F->edtRootPath->setText(QString::fromStdString(Home.Path() + "site/"));
+    F->edtOutputPath->setText(QString::fromStdString(Home.Path() + "out/"));
+    F->btnStart->click();
+    QVERIFY(F->IsRunning());
+    WaitForRunEnd(*F);
+
+    QCOMPARE(Fake.Messages.size(), size_t(2));
+    QVERIFY2(Fake.Messages[0].Text.startsWith("任务执行失败："), qPrintable(Fake.Messages[0].Text));
+    QVERIFY(Fake.Messages[0].Text.size() > QString("任务执行失败：").size());
+    QCOMPARE(Fake.Messages[0].Icon, TMsgIcon::Error);
+    QCOMPARE(Fake.Messages[1].Text, QString("是否要立即打开输出目录查看文件？"));
+    QVERIFY(Fake.OpenedFolders.isEmpty());  // answered No
+    QVERIFY(F->btnStart->isEnabled());
+    QCOMPARE(F->pgsMain->value(), 0);
+    QVERIFY(F->close());
+  }
+
+  void ProgressIsClampedToTheGauge() {
+    TTestHome Home;
+    TFakeDialogs Fake;
+    auto F = OpenWindow();
+    const int Cases[][2] = {{42, 42}, {150, 100}, {-5, 0}, {100, 100}, {0, 0}};
+    for (const auto& C : Cases) {
+      F->EngineProgress(nullptr, C[0]);
+      QCOMPARE(F->pgsMain->value(), C[1]);
+      QCOMPARE(F->pgsMain->text(), QString::number(C[1]) + "%");
+    }
+    F->close();
+  }
+
+  void FolderPickersOpenOnTheBoxAndKeepItOnCancel() {
+    TTestHome Home;
+    TFakeDialogs Fake;
+    Home.WriteConfig("RootPath=/srv/site/\nOutputPath=/srv/out/\n");
+    auto F = OpenWindow();
+
+    Fake.FolderAnswers = {QString("/home/me/网站"), std::nullopt, QString("/"), std::nullopt};
+    F->btnSelectRoot->click();
+    QCOMPARE(Fake.FolderRequests[0].Title, QString("请选择网站根目录。"));
+    QCOMPARE(Fake.FolderRequests[0].InitialFolder, QString("/srv/site/"));
+    QCOMPARE(F->edtRootPath->text(), QString("/home/me/网站/"));
+    F->btnSelectRoot->click();  // cancelled
+    QCOMPARE(F->edtRootPath->text(), QString("/home/me/网站/"));
+
+    F->btnSelectOutput->click();
+    QCOMPARE(Fake.FolderRequests[2].Title, QString("请选择输出路径。"));
+    QCOMPARE(Fake.FolderRequests[2].InitialFolder, QString("/srv/out/"));
+    QCOMPARE(F->edtOutputPath->text(), QString("/"));  // no doubled delimiter
+    F->btnSelectOutput->click();  // cancelled
+    QCOMPARE(F->edtOutputPath->text(), QString("/"));
+
+    // Closing after a cancelled picker keeps the user's folders.
+    QVERIFY(F->close());
+    TAppConfig Saved(Home.ConfigFile(), true);
+    Saved.SaveOnDestroy = false;
+    QCOMPARE(Saved.RootPath, std::string("/home/me/网站/"));
+    QCOMPARE(Saved.OutputPath, std::string("/"));
+  }
+
+  void ExceptionFileButtonNeedsAnExistingRoot() {
+    TTestHome Home;
+    TFakeDialogs Fake;
+    auto F = OpenWindow();
+    for (const std::string Root : {std::string(), Home.Path() + "missing"}) {
+      Fake.Clear();
+      F->edtRootPath->setText(QString::fromStdString(Root));
+      F->btnCompressFilter->click();
+      QCOMPARE(Fake.Texts(), QStringList{"请设置网站根目录！"});
+      QCOMPARE(Fake.Messages[0].Icon, TMsgIcon::Information);
+      QVERIFY(Fake.FileRequests.empty());
+    }
+    F->close();
+  }
+
+  void SettingsThatCannotBeWrittenAreReportedAtClose() {
+    TTestHome Home;
+    TFakeDialogs Fake;
+    auto F = OpenWindow();
+    // A folder where the settings file should be.
+    QDir().mkpath(QString::fromStdString(Home.ConfigFile()));
+    QVERIFY(F->close());
+    QCOMPARE(Fake.Messages.size(), size_t(1));
+    QVERIFY2(Fake.Messages[0].Text.contains("Unable to write to"), qPrintable(Fake.Messages[0].Text));
+    QCOMPARE(Fake.Messages[0].Icon, TMsgIcon::Error);
+  }
+
+ private:
+  std::unique_ptr<TScopedQtDispatcher> Dispatcher;
+};
+
+}  // namespace larkspan
+
+QTEST_MAIN(larkspan::TfrmLarkspanTest)
+#include "Main_test.moc"

@@ -1,0 +1,50 @@
+// Small builders for the controls the windows share, and the guard around
+// every event handler.
+#pragma once
+
+#include <exception>
+#include <string>
+
+#include "ui/Dialogs.h"
+
+class QCheckBox;
+class QDialog;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QToolButton;
+class QWidget;
+
+namespace larkspan {
+
+QLabel* MakeLabel(QWidget* Parent, const char* Name, const char* Text);
+QLineEdit* MakeEdit(QWidget* Parent, const char* Name, bool ReadOnly);
+QCheckBox* MakeCheck(QWidget* Parent, const char* Name, const char* Text);
+// A small square tool button with a 16-pixel icon and a hint; the toolkit
+// greys the icon when the button is disabled.
+QToolButton* MakeToolButton(QWidget* Parent, const char* Name, const char* Icon, const char* Hint);
+// A push button with a 24-pixel icon ("" for none).
+QPushButton* MakeButton(QWidget* Parent, const char* Name, const char* Text, const char* Icon);
+
+class TListBox;
+
+// Lays out a filter dialog: a captionless group with the label Label, List
+// and the add and remove tool buttons beside it; OK (default) and Cancel
+// below, wired to accept and reject.
+void BuildFilterDialog(QDialog* Dialog, const char* Label, TListBox* List, QGroupBox*& Group,
+                       QLabel*& Caption, QToolButton*& Add, QToolButton*& Remove,
+                       QPushButton*& Ok, QPushButton*& Cancel);
+
+// Runs a handler; an error it lets through is shown by the application's
+// error display, and the program goes on.
+template <typename F>
+void Guarded(F&& Handler) {
+  try {
+    Handler();
+  } catch (const std::exception& E) {
+    ShowException(E);
+  }
+}
+
+}  // namespace larkspan
