@@ -49,6 +49,11 @@ void TclHtmlParser::Parse(const std::string& Text) {
 }
 
 void TclHtmlParser::Scan(const std::string& Text) {
+  FScanning = true;
+  struct TScanningGuard {
+    bool& Flag;
+    ~TScanningGuard() { Flag = false; }
+  } ScanningGuard{FScanning};
   bool InTag = false;
   bool IsClosing = false;
   bool InComment = false;
@@ -312,6 +317,9 @@ bool TclHtmlParser::IsLeafTag(std::string_view TagText) const {
 }
 
 void TclHtmlParser::ClearResults() {
+  // From a handler this would destroy the objects the scan is working on.
+  if (FScanning)
+    throw std::logic_error("TclHtmlParser: results cleared from one of its own event handlers");
   ActiveLink = nullptr;  // it is about to be destroyed
   ParsedTags.Clear();
   ParsedForms.Clear();

@@ -127,7 +127,9 @@ class TclHtmlParser : public TComponent {
   virtual void ParseAttributes(TclHtmlTag* Tag, std::string_view Rest, int BasePos);
   virtual void InitLexems(TclTagLexemChecker* Checker);
   virtual void InitLeafTags(std::vector<std::string>& Names);
-  // Destroys every tag of the last parse and empties every result.
+  // Destroys every tag of the last parse and empties every result. Throws
+  // std::logic_error when called (also through Parse) from an event handler
+  // of this parser, which would pull the objects from under the scan.
   virtual void ClearResults();
 
   // Event dispatchers: each calls its event, when assigned, with this parser
@@ -169,6 +171,7 @@ class TclHtmlParser : public TComponent {
   }
 
  private:
+  bool FScanning = false;  // a scan is running (events may be raised)
   void Scan(const std::string& Text);
   // Constructs a T in the arena, marked so that it is destroyed, not deleted.
   template <class T, class... TArgs>

@@ -403,6 +403,18 @@ TEST(TclHtmlParserTest, AThrowingHandlerEndsTheParse) {
   EXPECT_EQ(Parser.PageAuthor, "x");
 }
 
+TEST(TclHtmlParserTest, ReparsingFromAHandlerIsRefused) {
+  TclHtmlParser Parser;
+  Parser.OnParseImage = [&](TObject*, TclHtmlImage*) { Parser.Parse("<p>"); };
+  EXPECT_THROW(Parser.Parse("<img src=a><img src=b>"), std::logic_error);
+  EXPECT_EQ(Parser.ParsedImages.Count(), 1);  // the first parse's objects, intact
+  Parser.OnParseImage = [&](TObject*, TclHtmlImage*) { Parser.ClearResults(); };
+  EXPECT_THROW(Parser.Parse("<img src=a>"), std::logic_error);
+  Parser.OnParseImage = nullptr;
+  Parser.Parse("<img src=a><img src=b>");
+  EXPECT_EQ(Parser.ParsedImages.Count(), 2);
+}
+
 TEST(TclHtmlParserTest, HandlersMayChangeSettingsMidScan) {
   TclHtmlParser Parser;
   Parser.ParseMethod = pmTagsOnly;
