@@ -5,6 +5,7 @@
 // the text as the previous pass left it. Every change replaces the text of
 // one tag in PageText; TextOffset keeps the positions of the later tags of
 // the pass right.
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -21,19 +22,28 @@ namespace {
 // every line followed by CR LF (the last one too). Empty for empty bytes.
 std::string PageTextOf(std::string_view Bytes) {
   std::string Text;
-  Text.reserve(Bytes.size() + Bytes.size() / 64 + 2);
+  const char* P = Bytes.data();
   const size_t N = Bytes.size();
+  Text.reserve(N + N / 32 + 2);
+  // The next CR and LF at or after I, each searched again only once passed.
+  size_t NextCr = 0, NextLf = 0;
+  bool CrKnown = false, LfKnown = false;
+  auto Find = [&](char C, size_t From) {
+    const void* Hit = std::memchr(P + From, C, N - From);
+    return Hit ? size_t(static_cast<const char*>(Hit) - P) : N;
+  };
   size_t Start = 0;
-  for (size_t I = 0; I < N; ++I) {
-    const char C = Bytes[I];
-    if (C != '\n' && C != '\r') continue;
-    Text.append(Bytes.data() + Start, I - Start);
+  while (Start < N) {
+    if (!CrKnown || NextCr < Start) NextCr = Find('\r', Start), CrKnown = true;
+    if (!LfKnown || NextLf < Start) NextLf = Find('\n', Start), LfKnown = true;
+    const size_t Break = std::min(NextCr, NextLf);
+    if (Break == N) break;
+    Text.append(P + Start, Break - Start);
     Text += "\r\n";
-    if (C == '\r' && I + 1 < N && Bytes[I + 1] == '\n') ++I;
-    Start = I + 1;
+    Start = Break + (P[Break] == '\r' && Break + 1 < N && P[Break + 1] == '\n' ? 2 : 1);
   }
   if (Start < N) {
-    Text.append(Bytes.data() + Start, N - Start);
+    Text.append(P + Start, N - Start);
     Text += "\r\n";
   }
   return Text;
@@ -141,12 +151,19 @@ void TWebFilsMgr::RefreshFolderRefs() {
   if (RefsDir == CurPageDir && int(DuplicateRefs.size()) == DetailList.Count()) return;
   RefsDir = CurPageDir;
   DuplicateRefs.clear();
+  DuplicateRefEnds.clear();
   MasterRefs.clear();
+  MasterRefsPlain = true;
   for (int I = 0; I < DetailList.Count(); ++I) {
     const TDetailItm* Item = DetailList.Objects(I);
     DuplicateRefs.push_back(PathToRef(CurPageDir, Item->FileName));
     MasterRefs.push_back(
         PathToRef(CurPageDir, MasterList[size_t(Item->MasterIndex)].second->FileName));
+    if (MasterRefs.back().find_first_of("<>\r\n") != std::string::npos) MasterRefsPlain = false;
+    const std::string& D = DuplicateRefs.back();
+    const std::string End = D.substr(D.size() - std::min<size_t>(D.size(), 4));
+    if (std::find(DuplicateRefEnds.begin(), DuplicateRefEnds.end(), End) == DuplicateRefEnds.end())
+      DuplicateRefEnds.push_back(End);
   }
 }
 
@@ -176,7 +193,7 @@ bool TWebFilsMgr::LocateTag(const TclHtmlTag* Tag, size_t& Start, size_t& Length
 }
 
 void TWebFilsMgr::ReplaceTagText(size_t Start, size_t Length, const std::string& Text) {
-  PageText.replace(Start - size_t(TextOffset), Length, Text);
+  TagEdits.push_back(TTagEdit{Start, Length, Text});
   TextOffset += int(Length) - int(Text.size());
 }
 
@@ -196,6 +213,9 @@ void TWebFilsMgr::HtmlParserParseImage(TObject* Sender, TclHtmlImage* Image) {
 
 void TWebFilsMgr::HtmlParserParseLink(TObject* Sender, TclHtmlLink* Link) {
   const std::string& Source = Link->SourceText;
+  if (std::none_of(DuplicateRefEnds.begin(), DuplicateRefEnds.end(),
+                   [&](const std::string& End) { return Source.find(End) != std::string::npos; }))
+    return;
   bool Found = false;
   size_t Start = 0, Length = 0;
   std::string Raw, T;
@@ -221,24 +241,50 @@ void TWebFilsMgr::RewritePage(const std::string& PageFile, const std::string& De
   RefreshFolderRefs();
 
   THandlerGuard Guard{*HtmlParser};
-  auto RunPass = [this] {
-    TextOffset = 0;
-    ParseText = PageText;
-    HtmlParser->Parse(ParseText);
-    // The next pass reads the lines of the changed text (the same text
-    // unless a master's name holds a line break).
-    if (PageText != ParseText) PageText = PageTextOf(PageText);
-  };
-  HtmlParser->OnParseImage = [this](TObject* Sender, TclHtmlImage* Image) {
+  auto OnImage = [this](TObject* Sender, TclHtmlImage* Image) {
     HtmlParserParseImage(Sender, Image);
   };
-  HtmlParser->OnParseLink = nullptr;
-  RunPass();
-  HtmlParser->OnParseImage = nullptr;
-  HtmlParser->OnParseLink = [this](TObject* Sender, TclHtmlLink* Link) {
-    HtmlParserParseLink(Sender, Link);
+  auto OnLink = [this](TObject* Sender, TclHtmlLink* Link) { HtmlParserParseLink(Sender, Link); };
+  auto RunPass = [this] {
+    TextOffset = 0;
+    TagEdits.clear();
+    ParseText.swap(PageText);
+    HtmlParser->Parse(ParseText);
+    // Events come in document order, so the changes are in text order.
+    if (TagEdits.empty()) {
+      PageText.swap(ParseText);
+      return;
+    }
+    PageText.clear();
+    PageText.reserve(size_t(int64_t(ParseText.size()) - TextOffset));
+    size_t Copied = 0;
+    for (const TTagEdit& E : TagEdits) {
+      PageText.append(ParseText, Copied, E.Start - Copied);
+      PageText += E.Text;
+      Copied = E.Start + E.Length;
+    }
+    PageText.append(ParseText, Copied, std::string::npos);
   };
-  RunPass();
+  if (MasterRefsPlain) {
+    // The image pass changes only the insides of image tags, and a master's
+    // reference without "<", ">" or line breaks changes neither where any
+    // tag begins or ends nor the lines: the link pass would meet the same
+    // link tags, only moved by the image pass's changes before them, which
+    // TextOffset already counts. So both are done in one parse.
+    HtmlParser->OnParseImage = OnImage;
+    HtmlParser->OnParseLink = OnLink;
+    RunPass();
+  } else {
+    HtmlParser->OnParseImage = OnImage;
+    HtmlParser->OnParseLink = nullptr;
+    RunPass();
+    // The next pass reads the lines of the changed text.
+    PageText = PageTextOf(PageText);
+    HtmlParser->OnParseImage = nullptr;
+    HtmlParser->OnParseLink = OnLink;
+    RunPass();
+    PageText = PageTextOf(PageText);
+  }
   ParseText.clear();
 
   NoteReferences(PageFile, PageText);

@@ -196,8 +196,18 @@ class TWebFilsMgr : public TThread, public TObject {
   // Finds the bytes of Tag between its "<" and ">" in ParseText (0-based
   // start and length); false when they cannot be matched with SourceText.
   bool LocateTag(const TclHtmlTag* Tag, size_t& Start, size_t& Length) const;
-  // Puts Text in place of Length bytes of the tag found at Start.
+  // Puts Text in place of Length bytes of the tag found at Start. The
+  // changes of a pass are collected in order and applied to PageText when
+  // the pass ends, in one copy.
   void ReplaceTagText(size_t Start, size_t Length, const std::string& Text);
+  struct TTagEdit {
+    size_t Start, Length;
+    std::string Text;
+  };
+  std::vector<TTagEdit> TagEdits;
+  // Ends of the duplicates' references (their last four bytes at most): a
+  // link tag holding none of them holds no duplicate's reference.
+  std::vector<std::string> DuplicateRefEnds;
   void RefreshFolderRefs();
 
   // Reference check (uRefCheck.cpp): the scanner over all duplicate names
