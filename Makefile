@@ -4,7 +4,7 @@
 BUILD ?= build
 DEMO_OUT ?= $(BUILD)/demo-output
 CMAKE_FLAGS ?=
-DEMO_FLAGS ?= --jpg --gif --png --filter "*.bak" --filter Thumbs.db
+DEMO_FLAGS ?= --all --verbose --filter "*.bak" --filter Thumbs.db
 
 .PHONY: all bootstrap configure build demo test gui screenshots install clean
 

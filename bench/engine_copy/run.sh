@@ -18,7 +18,7 @@ command -v jdupes >/dev/null || { apt-get install -y -qq jdupes >/dev/null || su
 out=${OUT_DIR:-/dev/shm/larkspan-bench-out}
 mkdir -p "$work" "$out"
 # SIZES=few makes every picture share its size with many others, so that
-# both tools must read every picture (the worst case for detection).
+# detection cannot decide by size alone (the harder case).
 sizes=${SIZES:-random}
 if [ ! -f "$work/site.$files.$size.$sizes.ok" ]; then
   rm -rf "$work/site" "$work"/site.*.ok
@@ -28,26 +28,24 @@ if [ ! -f "$work/site.$files.$size.$sizes.ok" ]; then
 fi
 du -sh "$work/site" >&2
 
-measure() {  # name, command...: prints wall seconds and peak RSS (KB)
-  local name=$1; shift
-  sync
-  /usr/bin/time -f "%e %M" -o "$work/time.txt" "$@" >/dev/null 2>"$work/err.txt" || { cat "$work/err.txt" >&2; }
-  read -r secs rss <"$work/time.txt"
-  printf '%-28s %8.2f s  %8d KB peak\n' "$name" "$secs" "$rss"
-}
-
+command -v hyperfine >/dev/null || { apt-get install -y -qq hyperfine >/dev/null || sudo apt-get install -y -qq hyperfine; }
 find "$work/site" -type f -print0 | xargs -0 cat >/dev/null  # warm the page cache
-for round in 1 2 3; do
-  echo "round $round"
-  rm -rf "$out/cp-out" "$out/lk-out" "$out/lk-copy-out"
-  measure "cp -r" cp -r "$work/site" "$out/cp-out"
-  rm -rf "$out/cp-out"
-  measure "larkspan-cli --dedupe" "$cli" --quiet --dedupe "$work/site" "$out/lk-out"
-  rm -rf "$out/lk-out"
-  # --xml: no XML in the site, so every file is a plain copy.
-  measure "larkspan-cli (copy only)" "$cli" --quiet --xml "$work/site" "$out/lk-copy-out"
-  rm -rf "$out/lk-copy-out"
-  measure "jdupes -r (pictures)" jdupes -r -q -X onlyext:jpg,jpeg,gif,png,bmp "$work/site"
-done
-echo "duplicates found by larkspan: $("$cli" --json --dedupe "$work/site" "$out/lk-out" | sed 's/.*"duplicates":\([0-9]*\).*/\1/')"
-rm -rf "$out/lk-out"
+
+# Wall time: median of several runs, each on an empty output folder.
+runs=${RUNS:-5}
+hyperfine --style basic --runs "$runs" --export-markdown "$work/times.md" \
+  --prepare "rm -rf '$out/o'" \
+  -n "cp -r" "cp -r '$work/site' '$out/o'" \
+  -n "larkspan-cli --dedupe" "'$cli' --quiet --dedupe '$work/site' '$out/o'" \
+  -n "larkspan-cli copy only (--xml: nothing to minify)" "'$cli' --quiet --xml '$work/site' '$out/o'" \
+  -n "jdupes -r (pictures only)" "jdupes -r -q -X onlyext:jpg,jpeg,gif,png,bmp '$work/site'" >&2
+cat "$work/times.md"
+
+# Peak memory of one run.
+rm -rf "$out/o"
+/usr/bin/time -f "%M" -o "$work/rss.txt" "$cli" --quiet --dedupe "$work/site" "$out/o" >/dev/null
+echo "peak RSS of larkspan-cli --dedupe: $(cat "$work/rss.txt") KB"
+rm -rf "$out/o"
+echo "duplicates found by larkspan: $("$cli" --json --dedupe "$work/site" "$out/o" | sed 's/.*"duplicates":\([0-9]*\).*/\1/')"
+echo "duplicates found by jdupes:   $(jdupes -r -q -m -X onlyext:jpg,jpeg,gif,png,bmp "$work/site" | sed 's/ duplicate.*//')"
+rm -rf "$out/o"
