@@ -5,6 +5,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QIcon>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QUrl>
@@ -98,13 +99,16 @@ std::unique_ptr<QMessageBox> MakeMessageBox(const TMessageRequest& Request) {
   if (Request.Buttons == TMsgButtons::YesNo) {
     Box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     Box->button(QMessageBox::Yes)->setText("是");
+    Box->button(QMessageBox::Yes)->setIcon(QIcon(":/icons/tick.svg"));
     Box->button(QMessageBox::Yes)->setObjectName("btnYes");
     Box->button(QMessageBox::No)->setText("否");
+    Box->button(QMessageBox::No)->setIcon(QIcon());
     Box->button(QMessageBox::No)->setObjectName("btnNo");
     Box->setEscapeButton(QMessageBox::No);
   } else {
     Box->setStandardButtons(QMessageBox::Ok);
     Box->button(QMessageBox::Ok)->setText("确定");
+    Box->button(QMessageBox::Ok)->setIcon(QIcon(":/icons/tick.svg"));
     Box->button(QMessageBox::Ok)->setObjectName("btnOk");
   }
   return Box;
