@@ -160,10 +160,19 @@ void TWebFilsMgr::RefreshFolderRefs() {
     MasterRefs.push_back(
         PathToRef(CurPageDir, MasterList[size_t(Item->MasterIndex)].second->FileName));
     if (MasterRefs.back().find_first_of("<>\r\n") != std::string::npos) MasterRefsPlain = false;
-    const std::string& D = DuplicateRefs.back();
+  }
+  DuplicateRefLengths.clear();
+  DuplicateRefIndex.clear();
+  for (size_t I = 0; I < DuplicateRefs.size(); ++I) {
+    const std::string& D = DuplicateRefs[I];
+    if (D.empty()) continue;
     const std::string End = D.substr(D.size() - std::min<size_t>(D.size(), 4));
     if (std::find(DuplicateRefEnds.begin(), DuplicateRefEnds.end(), End) == DuplicateRefEnds.end())
       DuplicateRefEnds.push_back(End);
+    if (std::find(DuplicateRefLengths.begin(), DuplicateRefLengths.end(), D.size()) ==
+        DuplicateRefLengths.end())
+      DuplicateRefLengths.push_back(D.size());
+    DuplicateRefIndex.emplace(D, int(I));
   }
 }
 
@@ -212,27 +221,36 @@ void TWebFilsMgr::HtmlParserParseImage(TObject* Sender, TclHtmlImage* Image) {
 }
 
 void TWebFilsMgr::HtmlParserParseLink(TObject* Sender, TclHtmlLink* Link) {
-  const std::string& Source = Link->SourceText;
-  if (std::none_of(DuplicateRefEnds.begin(), DuplicateRefEnds.end(),
-                   [&](const std::string& End) { return Source.find(End) != std::string::npos; }))
-    return;
-  bool Found = false;
-  size_t Start = 0, Length = 0;
-  std::string Raw, T;
-  for (size_t I = 0; I < DuplicateRefs.size(); ++I) {
-    const std::string& D = DuplicateRefs[I];
-    if (Source.find(D) == std::string::npos) continue;
-    if (!Found) {
-      if (!LocateTag(Link, Start, Length)) return;
-      Raw = ParseText.substr(Start, Length);
-      T = Raw;
-      Found = true;
+  const std::string_view Source = Link->SourceText;
+  // Every occurrence of a duplicate's reference ends with one of the ends:
+  // at each place an end occurs, look up the text before it at each length
+  // a reference has.
+  std::vector<int> Held;
+  for (const std::string& End : DuplicateRefEnds)
+    for (size_t At = Source.find(End); At != std::string_view::npos;
+         At = Source.find(End, At + 1)) {
+      const size_t Stop = At + End.size();
+      for (size_t Length : DuplicateRefLengths) {
+        if (Length > Stop) continue;
+        const auto It = DuplicateRefIndex.find(Source.substr(Stop - Length, Length));
+        if (It != DuplicateRefIndex.end()) Held.push_back(It->second);
+      }
     }
-    const std::string& M = MasterRefs[I];
+  if (Held.empty()) return;
+  // In DetailList's order, each duplicate once.
+  std::sort(Held.begin(), Held.end());
+  Held.erase(std::unique(Held.begin(), Held.end()), Held.end());
+  size_t Start = 0, Length = 0;
+  if (!LocateTag(Link, Start, Length)) return;
+  const std::string Raw = ParseText.substr(Start, Length);
+  std::string T = Raw;
+  for (int I : Held) {
+    const std::string& D = DuplicateRefs[size_t(I)];
+    const std::string& M = MasterRefs[size_t(I)];
     T = ReplaceInTag(T, "\"" + D + "\"", "\"" + M + "\"");
     T = ReplaceInTag(T, "'" + D + "'", "'" + M + "'");
   }
-  if (Found && T != Raw) ReplaceTagText(Start, Length, T);
+  if (T != Raw) ReplaceTagText(Start, Length, T);
 }
 
 void TWebFilsMgr::RewritePage(const std::string& PageFile, const std::string& DestFile) {

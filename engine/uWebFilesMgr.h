@@ -205,9 +205,12 @@ class TWebFilsMgr : public TThread, public TObject {
     std::string Text;
   };
   std::vector<TTagEdit> TagEdits;
-  // Ends of the duplicates' references (their last four bytes at most): a
-  // link tag holding none of them holds no duplicate's reference.
+  // For finding which duplicates' references a link tag holds without
+  // trying each: the distinct ends of the references (their last four bytes
+  // at most), their distinct lengths, and reference -> DetailList index.
   std::vector<std::string> DuplicateRefEnds;
+  std::vector<size_t> DuplicateRefLengths;
+  std::unordered_map<std::string_view, int> DuplicateRefIndex;
   void RefreshFolderRefs();
 
   // Reference check (uRefCheck.cpp): the scanner over all duplicate names
