@@ -99,8 +99,8 @@ inline std::string ResolveInSite(const std::string& Relative, std::string Ref) {
   }
   if (Decoded.empty()) return "";
   namespace fs = std::filesystem;
-  fs::path P = Decoded[0] == '/' ? fs::path(Decoded.substr(1))
-                                 : fs::path(Relative).parent_path() / Decoded;
+  fs::path P =
+      Decoded[0] == '/' ? fs::path(Decoded.substr(1)) : fs::path(Relative).parent_path() / Decoded;
   P = P.lexically_normal();
   if (P.empty() || *P.begin() == "..") return "";
   return P.string();

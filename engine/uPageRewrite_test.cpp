@@ -104,8 +104,8 @@ TEST(PageRewriteTest, ReferencesToADuplicateInARootPage) {
     std::string Upper = S.Dups[0];
     std::transform(Upper.begin(), Upper.end(), Upper.begin(), ::toupper);
     auto Page = [&](const char* Body, const char* Last) {
-      return ReplaceAll(S.Fill(std::string("<html><body>\n<p>") + Body + "</p>\n<p><img src=\"img/" +
-                               Last + "\"></p>\n</body></html>\n"),
+      return ReplaceAll(S.Fill(std::string("<html><body>\n<p>") + Body +
+                               "</p>\n<p><img src=\"img/" + Last + "\"></p>\n</body></html>\n"),
                         "{D}", Upper);
     };
     S.Site.Write("index.html", Page(C.In, "{d}"));

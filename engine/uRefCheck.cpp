@@ -13,12 +13,12 @@ namespace larkspan {
 namespace {
 
 const char* const FileRelativeExts[] = {
-    "htm", "html", "xhtml", "shtml", "shtm", "stm", "php", "php3", "php4", "php5", "phtml",
-    "asp", "aspx", "ascx", "ashx", "cshtml", "jsp", "jspx", "cfm", "css", "scss", "sass",
-    "less", "svg", "webmanifest"};
-const char* const LoaderRelativeExts[] = {"js", "mjs", "cjs", "jsx", "ts", "vue", "json",
-                                          "jsonld", "jsonp", "xml", "xsl", "xslt", "rss",
-                                          "atom", "txt", "md", "csv", "htc", "tpl", "inc"};
+    "htm",  "html",  "xhtml", "shtml", "shtm", "stm",  "php",        "php3", "php4",
+    "php5", "phtml", "asp",   "aspx",  "ascx", "ashx", "cshtml",     "jsp",  "jspx",
+    "cfm",  "css",   "scss",  "sass",  "less", "svg",  "webmanifest"};
+const char* const LoaderRelativeExts[] = {"js",     "mjs",   "cjs", "jsx", "ts",   "vue", "json",
+                                          "jsonld", "jsonp", "xml", "xsl", "xslt", "rss", "atom",
+                                          "txt",    "md",    "csv", "htc", "tpl",  "inc"};
 
 inline char LowerAscii(char C) { return (C >= 'A' && C <= 'Z') ? char(C + 32) : C; }
 
@@ -116,8 +116,7 @@ void TRefScanner::Resolve(std::string_view Ref, const std::vector<std::string_vi
   for (size_t I = 0; I < Ref.size(); ++I) {
     const unsigned char C = Ref[I];
     if (C == '\\' && I + 1 < Ref.size() && Ref[I + 1] == '/') continue;  // "\/" in JSON
-    if (C == '%' && I + 2 < Ref.size() && HexValue(Ref[I + 1]) >= 0 &&
-        HexValue(Ref[I + 2]) >= 0) {
+    if (C == '%' && I + 2 < Ref.size() && HexValue(Ref[I + 1]) >= 0 && HexValue(Ref[I + 2]) >= 0) {
       Path.push_back(char(HexValue(Ref[I + 1]) * 16 + HexValue(Ref[I + 2])));
       I += 2;
       continue;
@@ -132,8 +131,7 @@ void TRefScanner::Resolve(std::string_view Ref, const std::vector<std::string_vi
     while (Scheme < P.size() &&
            (IsAlnum(P[Scheme]) || P[Scheme] == '+' || P[Scheme] == '-' || P[Scheme] == '.'))
       ++Scheme;
-    if (P.substr(Scheme, 3) == "://")
-      P.remove_prefix(Scheme + 1);
+    if (P.substr(Scheme, 3) == "://") P.remove_prefix(Scheme + 1);
   }
   if (P.substr(0, 2) == "//") {
     const size_t Slash = P.find('/', 2);

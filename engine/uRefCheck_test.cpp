@@ -50,14 +50,18 @@ TEST(RefScannerTest, FindsEveryFormOfReference) {
       {"index.html", R"~(<a href="http://example.com/img/b.gif">)~", {0}},
       {"index.html", R"~(<a href="//cdn.example.com/img/b.gif">)~", {0}},
       {"index.html", R"~(<a href="https://example.com">img/b.gif</a>)~", {0}},
-      {"css/site.css", R"~(a{background:url('../img/b.gif')}b{background:url(../Img/B.gif)})~", {0, 0}},
+      {"css/site.css",
+       R"~(a{background:url('../img/b.gif')}b{background:url(../Img/B.gif)})~",
+       {0, 0}},
       {"js/app.js", R"~(var a = 'b.gif', c = "pics/c.gif", d = '../img/b.gif';)~", {0, 2, 0}},
       {"js/app.js", R"~(el.src = `/img/b.gif`;)~", {0}},
       {"data/list.json", R"~({"src":"img\/b.gif","n":1})~", {0}},
       {"feed.xml", "<url>https://example.com/news/pics/c.gif</url>", {2}},
       {"robots.txt", "img/b.gif", {0}},
       // Not references to a target.
-      {"index.html", R"~(<img src="img/b.gifx"> <img src="img/ab.gif"> <img src="img/b.png">)~", {}},
+      {"index.html",
+       R"~(<img src="img/b.gifx"> <img src="img/ab.gif"> <img src="img/b.png">)~",
+       {}},
       {"index.html", R"~(<img src="other/b.gif"> <img src="b.gif"> <img src=".gif">)~", {}},
       {"news/index.html", R"~(<img src="img/b.gif">)~", {}},
       {"js/app.js", R"~(var a = 'other/b.gif', b = 'xb.gif';)~", {}},
@@ -178,7 +182,8 @@ TEST(RefCheckTest, DuplicateReferredToInAnUnrewrittenFormIsWritten) {
     TTwinSite S;
     char Hex[8];
     std::snprintf(Hex, sizeof Hex, "%02X", static_cast<unsigned char>(S.Dup[0]));
-    std::string Text = ReplaceAll(S.Fill(C.Text), "%{hex}", "%" + std::string(Hex) + S.Dup.substr(1));
+    std::string Text =
+        ReplaceAll(S.Fill(C.Text), "%{hex}", "%" + std::string(Hex) + S.Dup.substr(1));
     S.Site.Write(C.File, Text);
     S.Site.Write("other.html", S.Fill(R"~(<img src="img/{d}">)~"));  // rewritten, not a reason
     const TRunResult R = S.Run();
@@ -222,16 +227,22 @@ TEST(RefCheckTest, GeneratedSiteKeepsEveryWorkingReference) {
   std::vector<std::string> Pictures;
   for (const char* Folder : {"a", "b/c", "d"})
     for (int I = 0; I < 6; ++I) {
-      Pictures.push_back(std::string(Folder) + "/p" + std::to_string(I) + (I % 3 ? ".gif" : ".JPG"));
+      Pictures.push_back(std::string(Folder) + "/p" + std::to_string(I) +
+                         (I % 3 ? ".gif" : ".JPG"));
       Site.Write(Pictures.back(), "picture " + std::to_string(Rnd() % 7));
     }
-  const char* const Forms[] = {
-      "<img src=\"{r}\">",        "<img src='{r}' alt=x>", "<img src={r}>",
-      "<a href=\"{r}\">x</a>",    "<img\n  src=\"{r}\"\n  alt=\"a\">",
-      "<img srcset=\"{r} 2x\">",  "<i style=\"background:url({r})\"></i>",
-      "<a href=\"#\" onclick=\"f('{r}')\">y</a>", "<img src=\"/{p}\">",
-      "<a\thref=\"{r}\"><img src=\"{r}\"/></a>"};
-  for (const char* Page : {"index.html", "a/one.html", "b/two.html", "b/c/three.html", "d/four.html"}) {
+  const char* const Forms[] = {"<img src=\"{r}\">",
+                               "<img src='{r}' alt=x>",
+                               "<img src={r}>",
+                               "<a href=\"{r}\">x</a>",
+                               "<img\n  src=\"{r}\"\n  alt=\"a\">",
+                               "<img srcset=\"{r} 2x\">",
+                               "<i style=\"background:url({r})\"></i>",
+                               "<a href=\"#\" onclick=\"f('{r}')\">y</a>",
+                               "<img src=\"/{p}\">",
+                               "<a\thref=\"{r}\"><img src=\"{r}\"/></a>"};
+  for (const char* Page :
+       {"index.html", "a/one.html", "b/two.html", "b/c/three.html", "d/four.html"}) {
     std::string Text = "<html><body>\n";
     for (int I = 0; I < 15; ++I) {
       const std::string& Picture = Pictures[Rnd() % Pictures.size()];
@@ -276,7 +287,8 @@ std::vector<TKeptDuplicate> KeptByRun(TAppConfig& Config, const std::string& Roo
 TEST(RefCheckTest, KeptDuplicateNamesTheFileAndLineThatReferToIt) {
   TTwinSite S;
   S.Site.Write("index.html", S.Fill("<p>\n<img src=\"img/{d}\">\n</p>\n"));
-  S.Site.Write("css/site.css", S.Fill("body {\r\n  color: red;\r\n  background: url(../img/{d});\r\n}"));
+  S.Site.Write("css/site.css",
+               S.Fill("body {\r\n  color: red;\r\n  background: url(../img/{d});\r\n}"));
   TAppConfig Config = test::BlankConfig();
   Config.IsReducePic = true;
   const std::vector<TKeptDuplicate> Kept = KeptByRun(Config, S.Site.Path(), S.Out.Path());
@@ -312,8 +324,8 @@ TEST(RefCheckTest, SampleSiteKeepsEveryWorkingReferenceWhenMinified) {
   if (Bin.empty() || !FileExists(Bin + "/htmlcompressor.jar") || !FileExists(Bin + "/larkspan-cli"))
     GTEST_SKIP() << "larkspan-cli or htmlcompressor.jar not built (LARKSPAN_BIN_DIR)";
   TTempDir Out("out");
-  const std::string Command =
-      "'" + Bin + "/larkspan-cli' --dedupe --html '" + SampleSite + "' '" + Out.Path() + "o' >/dev/null 2>&1";
+  const std::string Command = "'" + Bin + "/larkspan-cli' --dedupe --html '" + SampleSite + "' '" +
+                              Out.Path() + "o' >/dev/null 2>&1";
   const int Status = std::system(Command.c_str());
   ASSERT_TRUE(WIFEXITED(Status) && WEXITSTATUS(Status) == 0) << Command;
   EXPECT_EQ(BrokenReferences(SampleSite, Out.Path() + "o/"), std::vector<std::string>{});
