@@ -71,6 +71,11 @@ class TfrmAboutTest : public QObject {
     QVERIFY(qApp->styleSheet().isEmpty());
     Missing.SetActive(false);
   }
+
+  void StockDialogsSpeakChinese() {
+    QVERIFY(LoadToolkitTranslations());
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("取消"));
+  }
 };
 
 }  // namespace larkspan

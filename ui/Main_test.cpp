@@ -11,14 +11,18 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 #include <QToolButton>
 
 #include <unistd.h>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 
 #include "config/uConfig.h"
 #include "engine/uRunReport.h"
+#include "platform/Error.h"
 #include "platform/Thread.h"
 #include "ui/FakeDialogs.h"
 #include "ui/Main.h"
@@ -272,6 +276,11 @@ class TfrmLarkspanTest : public QObject {
     F->edtOutputPath->setText(QString::fromStdString(Out));
     F->edtFileFilters->setText("*.bak|");
     QSignalSpy Progress(F->pgsMain, &QProgressBar::valueChanged);
+    // The engine's callbacks must reach the gauge on the window's thread.
+    bool OffThread = false;
+    connect(F->pgsMain, &QProgressBar::valueChanged, F.get(),
+            [&] { OffThread |= QThread::currentThread() != qApp->thread(); },
+            Qt::DirectConnection);
 
     F->btnStart->click();
     QVERIFY2(Fake.Messages.empty(), qPrintable(Fake.Texts().join(" / ")));
@@ -306,6 +315,7 @@ class TfrmLarkspanTest : public QObject {
     int Highest = 0;
     for (const QList<QVariant>& Args : Progress) Highest = std::max(Highest, Args[0].toInt());
     QCOMPARE(Highest, 100);
+    QVERIFY(!OffThread);
     const int64_t Saved = TreeSize(QString::fromStdString(Site)) - TreeSize(QString::fromStdString(Out));
     QCOMPARE(Fake.Messages.size(), size_t(2));
     QCOMPARE(Fake.Messages[0].Text, QString::fromStdString(SuccessReport(true, 0, Saved)));
@@ -347,6 +357,31 @@ class TfrmLarkspanTest : public QObject {
     QVERIFY(F->btnStart->isEnabled());
     QCOMPARE(F->pgsMain->value(), 0);
     QVERIFY(F->close());
+  }
+
+  void HandOffRunsOnTheWindowThreadAndPassesErrorsBack() {
+    std::atomic<bool> Done{false};
+    bool RanOnMain = false;
+    std::string Caught;
+    std::thread Worker([&] {
+      try {
+        MainThreadDispatcher()->RunOnMainThread([&] {
+          RanOnMain = QThread::currentThread() == qApp->thread();
+          throw Exception("失败");
+        });
+      } catch (const Exception& E) {
+        Caught = E.what();
+      }
+      Done = true;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(Done.load(), 10000);
+    Worker.join();
+    QVERIFY(RanOnMain);
+    QCOMPARE(Caught, std::string("失败"));
+    // On the window's thread itself the callable runs at once.
+    bool Direct = false;
+    MainThreadDispatcher()->RunOnMainThread([&] { Direct = true; });
+    QVERIFY(Direct);
   }
 
   void ProgressIsClampedToTheGauge() {

@@ -66,6 +66,7 @@ int RunLarkspan(int& Argc, char** Argv) {
   if (!CheckSingleInstance(Lock)) return 0;
 
   InitUiResources();
+  LoadToolkitTranslations();
   QApplication::setWindowIcon(QIcon(":/icons/larkspan.svg"));
   QGuiApplication::setDesktopFileName("larkspan");
   TScopedQtDispatcher Dispatcher;

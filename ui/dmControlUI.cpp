@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QFile>
 #include <QFontDatabase>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QPalette>
 #include <QSettings>
 #include <QStyle>
@@ -99,6 +102,20 @@ void TdmUI::DataModuleCreate() {
   sSkinManager1.SkinName = "Mint";
   sSkinManager1.SetActive(true);
   QApplication::setFont(UiFont(14));
+}
+
+bool LoadToolkitTranslations() {
+  static QTranslator* Translator = nullptr;
+  if (Translator) return true;
+  auto* T = new QTranslator(QCoreApplication::instance());
+  if (!T->load(QLocale(QLocale::Chinese, QLocale::China), "qtbase", "_",
+               QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete T;
+    return false;
+  }
+  QCoreApplication::installTranslator(T);
+  Translator = T;
+  return true;
 }
 
 QFont UiFont(int PixelSize, bool Bold) {

@@ -45,6 +45,12 @@ class TdmUI {
 // (Noto Sans CJK), else the default font at that size.
 QFont UiFont(int PixelSize, bool Bold = false);
 
+// Makes the toolkit's own texts (buttons of the stock dialogs, the file
+// chooser) Chinese like the rest of the program. False when the toolkit's
+// translations are not installed (qt6-translations-l10n); the texts then
+// stay English.
+bool LoadToolkitTranslations();
+
 // Registers the program's icons (":/icons/..."); safe to call repeatedly.
 void InitUiResources();
 
