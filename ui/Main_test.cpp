@@ -98,6 +98,20 @@ class TfrmLarkspanTest : public QObject {
     QVERIFY(F->edtCompressFilter->isReadOnly());
     QVERIFY(!F->edtRootPath->isReadOnly());
     QCOMPARE(F->pgsMain->text(), QString("0%"));
+    // Tab order: root, the options group row by row as laid out in the
+    // form, the two boxes below it, then the two buttons.
+    QList<QWidget*> Expected = {F->edtRootPath,     F->chkCompressHtml, F->chkCompressCSS,
+                                F->chkCompressJS,   F->chkReducePic,    F->cbxCharSet,
+                                F->edtCompressFilter, F->chkCompressXML, F->chkCompressJpg,
+                                F->chkCompressPng,  F->chkCompressGif,  F->edtFileFilters,
+                                F->edtOutputPath,   F->btnAbout,        F->btnStart};
+    QList<QWidget*> Chain;
+    QWidget* W = F->edtRootPath;
+    do {
+      if (Expected.contains(W)) Chain << W;
+      W = W->nextInFocusChain();
+    } while (W != F->edtRootPath && Chain.size() < Expected.size());
+    QCOMPARE(Chain, Expected);
     // Every text fits: no label is cut off by the fixed window size.
     for (QLabel* L : F->findChildren<QLabel*>())
       QVERIFY2(L->width() >= L->sizeHint().width(), qPrintable(L->objectName()));
