@@ -1,6 +1,6 @@
 #include "ui/CompressFilter.h"
 
-#include <QGroupBox>
+#include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 #include <QToolButton>

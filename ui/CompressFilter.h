@@ -11,7 +11,7 @@
 
 #include "ui/Dialogs.h"
 
-class QGroupBox;
+class QFrame;
 class QLabel;
 class QPushButton;
 class QToolButton;
@@ -39,7 +39,7 @@ class TfrmCompressFilters : public QDialog {
 
   const std::string& Root() const { return FRoot; }
 
-  QGroupBox* GroupBox1;
+  QFrame* GroupBox1;  // a group without caption
   QLabel* sLabel1;
   TListBox* lbxRelaFile;
   QToolButton* btnAdd;

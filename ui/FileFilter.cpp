@@ -1,7 +1,7 @@
 #include "ui/FileFilter.h"
 
 #include <QGridLayout>
-#include <QGroupBox>
+#include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -17,13 +17,15 @@
 
 namespace larkspan {
 
-void BuildFilterDialog(QDialog* Dialog, const char* Label, TListBox* List, QGroupBox*& Group,
+void BuildFilterDialog(QDialog* Dialog, const char* Label, TListBox* List, QFrame*& Group,
                        QLabel*& Caption, QToolButton*& Add, QToolButton*& Remove,
                        QPushButton*& Ok, QPushButton*& Cancel) {
   Dialog->setFont(UiFont(14));
-  Group = new QGroupBox(Dialog);
+  Group = new QFrame(Dialog);
+  Group->setFrameShape(QFrame::StyledPanel);
   Group->setObjectName("GroupBox1");
   Caption = MakeLabel(Group, "sLabel1", Label);
+  Caption->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
   List->setParent(Group);
   Add = MakeToolButton(Group, "btnAdd", ":/icons/plus.svg", "添加");
   Remove = MakeToolButton(Group, "btnRemove", ":/icons/minus.svg", "移除");
@@ -34,7 +36,7 @@ void BuildFilterDialog(QDialog* Dialog, const char* Label, TListBox* List, QGrou
   Cancel->setAutoDefault(false);
 
   auto* Grid = new QGridLayout(Group);
-  Grid->setContentsMargins(10, 10, 10, 10);
+  Grid->setContentsMargins(10, 8, 10, 10);
   Grid->addWidget(Caption, 0, 0, 1, 2);
   Grid->addWidget(List, 1, 0, 3, 1);
   Grid->addWidget(Add, 1, 1);

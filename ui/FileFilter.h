@@ -5,7 +5,7 @@
 
 #include <QDialog>
 
-class QGroupBox;
+class QFrame;
 class QLabel;
 class QPushButton;
 class QToolButton;
@@ -28,7 +28,7 @@ class TfrmFileFilters : public QDialog {
   void lbxExtClick();
   void lbxExtKeyDown(int Key);
 
-  QGroupBox* GroupBox1;
+  QFrame* GroupBox1;  // a group without caption
   QLabel* sLabel1;
   TListBox* lbxExt;
   QToolButton* btnAdd;

@@ -9,7 +9,7 @@
 
 class QCheckBox;
 class QDialog;
-class QGroupBox;
+class QFrame;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -32,7 +32,7 @@ class TListBox;
 // Lays out a filter dialog: a captionless group with the label Label, List
 // and the add and remove tool buttons beside it; OK (default) and Cancel
 // below, wired to accept and reject.
-void BuildFilterDialog(QDialog* Dialog, const char* Label, TListBox* List, QGroupBox*& Group,
+void BuildFilterDialog(QDialog* Dialog, const char* Label, TListBox* List, QFrame*& Group,
                        QLabel*& Caption, QToolButton*& Add, QToolButton*& Remove,
                        QPushButton*& Ok, QPushButton*& Cancel);
 
