@@ -112,6 +112,7 @@ TEST(CliTest, RunCreatesTheOutputAndReportsInTheWindowsWords) {
 
 // Copies the sample site into Dest (a folder whose name may need quoting).
 void CopySample(const std::string& Dest) {
+  std::filesystem::create_directories(Dest);
   std::filesystem::copy(std::string(LARKSPAN_SOURCE_DIR) + "/examples/site", Dest,
                         std::filesystem::copy_options::recursive);
 }
