@@ -30,8 +30,8 @@ struct TFileVersionNote {
 
 // A section whose name begins with ".note" is made an SHT_NOTE section by
 // the assembler.
-#define LARKSPAN_FILE_VERSION_NOTE(Text)                                                         \
-  __attribute__((section(".note.larkspan.version"), used, aligned(4))) static const ::larkspan:: \
-      TFileVersionNote<sizeof(Text)>                                                             \
-          LarkspanFileVersionNote = {sizeof(::larkspan::FileVersionNoteOwner), sizeof(Text),     \
-                                     ::larkspan::FileVersionNoteType, "Larkspan", Text}
+#define LARKSPAN_FILE_VERSION_NOTE(Text)                                                 \
+  __attribute__((section(".note.larkspan.version"), used,                                \
+                 aligned(4))) static const ::larkspan::TFileVersionNote<sizeof(Text)>    \
+      LarkspanFileVersionNote = {sizeof(::larkspan::FileVersionNoteOwner), sizeof(Text), \
+                                 ::larkspan::FileVersionNoteType, "Larkspan", Text}

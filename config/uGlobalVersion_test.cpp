@@ -38,8 +38,8 @@ TEST(GetFileVersionTextTest, FilesWithoutTheNoteGiveEmptyText) {
   Own.read(Head.data(), std::streamsize(Head.size()));
   const std::string Cut = WriteTempFile("larkspan version cut", Head);
   const std::string Text = WriteTempFile("larkspan version text", "FileVersion 1.0.2.35\n");
-  const char* const Cases[] = {"/bin/true", Text.c_str(), "/nonexistent/larkspan", "/tmp",
-                               Cut.c_str(), ""};
+  const char* const Cases[] = {"/bin/true", Text.c_str(), "/nonexistent/larkspan",
+                               "/tmp",      Cut.c_str(),  ""};
   for (const char* Path : Cases) EXPECT_EQ(GetFileVersionText(Path), "") << Path;
   ::unlink(Cut.c_str());
   ::unlink(Text.c_str());

@@ -1,5 +1,3 @@
-#include "platform/InstanceLock.h"
-
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -10,6 +8,7 @@
 
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
+#include "platform/InstanceLock.h"
 #include "platform/Text.h"
 
 namespace larkspan {

@@ -58,8 +58,7 @@ void TfrmAbout::FormCreate() {
   QIcon Icon = QApplication::windowIcon();
   if (Icon.isNull()) Icon = QIcon(":/icons/larkspan.svg");
   Image1->setPixmap(Icon.pixmap(48, 48));
-  lblVersion->setText(
-      "v" + Q(GetFileVersionText(S(QCoreApplication::applicationFilePath()))));
+  lblVersion->setText("v" + Q(GetFileVersionText(S(QCoreApplication::applicationFilePath()))));
   lblTitle->setText("Vellimor");
 }
 

@@ -1,4 +1,6 @@
 // The about box, the version the program carries, and the skin set-up.
+#include "ui/About.h"
+
 #include <QApplication>
 #include <QLabel>
 #include <QPalette>
@@ -7,7 +9,6 @@
 
 #include "config/uGlobal.h"
 #include "platform/FileSystem.h"
-#include "ui/About.h"
 #include "ui/dmControlUI.h"
 
 namespace larkspan {

@@ -47,7 +47,8 @@ TfrmCompressFilters::TfrmCompressFilters(const std::string& RootPath, TAppConfig
   lbxRelaFile->OnClick = [this] { Guarded([this] { lbxRelaFileClick(); }); };
   lbxRelaFile->OnKeyDown = [this](int Key) { Guarded([this, Key] { lbxRelaFileKeyDown(Key); }); };
   connect(btnAdd, &QToolButton::clicked, this, [this] { Guarded([this] { btnAddClick(); }); });
-  connect(btnRemove, &QToolButton::clicked, this, [this] { Guarded([this] { btnRemoveClick(); }); });
+  connect(btnRemove, &QToolButton::clicked, this,
+          [this] { Guarded([this] { btnRemoveClick(); }); });
 }
 
 void TfrmCompressFilters::UpdateRemoveButton() {

@@ -6,7 +6,6 @@
 #pragma once
 
 #include <QDialog>
-
 #include <string>
 
 #include "ui/Dialogs.h"

@@ -1,4 +1,6 @@
 // The exception-file dialog on its own and opened from the main window.
+#include "ui/CompressFilter.h"
+
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -6,11 +8,9 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
-
 #include <functional>
 
 #include "config/uConfig.h"
-#include "ui/CompressFilter.h"
 #include "ui/FakeDialogs.h"
 #include "ui/ListBox.h"
 #include "ui/Main.h"
@@ -79,7 +79,9 @@ class TfrmCompressFiltersTest : public QObject {
       int Selected;
       int Refusals;
     };
-    auto P = [&](const char* Rel) { return std::optional<QString>(QString::fromStdString(H + Rel)); };
+    auto P = [&](const char* Rel) {
+      return std::optional<QString>(QString::fromStdString(H + Rel));
+    };
     const TCase Cases[] = {
         {{P("site/css/main.css")}, {"css/main.css"}, 0, 0},
         {{P("site/index.html")}, {"css/main.css", "index.html"}, 1, 0},
@@ -121,9 +123,8 @@ class TfrmCompressFiltersTest : public QObject {
     const std::string H = Home.Path();
     TfrmCompressFilters D(H + "web/", &Config);
     const std::pair<std::string, bool> Cases[] = {
-        {H + "web/a.css", true},       {H + "WEB/Sub/b.js", true},
-        {H + "web2/a.css", false},     {H + "we", false},
-        {H + "web", false},            {"/elsewhere/web/a.css", false},
+        {H + "web/a.css", true}, {H + "WEB/Sub/b.js", true}, {H + "web2/a.css", false},
+        {H + "we", false},       {H + "web", false},         {"/elsewhere/web/a.css", false},
     };
     for (const auto& [File, Ok] : Cases) QCOMPARE(D.dlgOpen1CanClose(File), Ok);
     QCOMPARE(Fake.Messages.size(), size_t(4));

@@ -52,8 +52,7 @@ class TQtDialogs : public IDialogs {
 
   std::optional<QString> OpenFile(const TOpenFileRequest& Request) override {
     TCheckedFileDialog Dialog(Request);
-    if (Dialog.exec() != QDialog::Accepted || Dialog.selectedFiles().isEmpty())
-      return std::nullopt;
+    if (Dialog.exec() != QDialog::Accepted || Dialog.selectedFiles().isEmpty()) return std::nullopt;
     return Dialog.selectedFiles().first();
   }
 
@@ -88,10 +87,18 @@ void SetDialogs(IDialogs* Replacement) { GDialogs = Replacement; }
 std::unique_ptr<QMessageBox> MakeMessageBox(const TMessageRequest& Request) {
   QMessageBox::Icon Icon = QMessageBox::Information;
   switch (Request.Icon) {
-    case TMsgIcon::Information: Icon = QMessageBox::Information; break;
-    case TMsgIcon::Warning: Icon = QMessageBox::Warning; break;
-    case TMsgIcon::Error: Icon = QMessageBox::Critical; break;
-    case TMsgIcon::Question: Icon = QMessageBox::Question; break;
+    case TMsgIcon::Information:
+      Icon = QMessageBox::Information;
+      break;
+    case TMsgIcon::Warning:
+      Icon = QMessageBox::Warning;
+      break;
+    case TMsgIcon::Error:
+      Icon = QMessageBox::Critical;
+      break;
+    case TMsgIcon::Question:
+      Icon = QMessageBox::Question;
+      break;
   }
   auto Box = std::make_unique<QMessageBox>(Icon, Request.Caption, Request.Text,
                                            QMessageBox::NoButton, Request.Owner);

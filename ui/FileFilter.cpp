@@ -1,7 +1,7 @@
 #include "ui/FileFilter.h"
 
-#include <QGridLayout>
 #include <QFrame>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -18,8 +18,8 @@
 namespace larkspan {
 
 void BuildFilterDialog(QDialog* Dialog, const char* Label, TListBox* List, QFrame*& Group,
-                       QLabel*& Caption, QToolButton*& Add, QToolButton*& Remove,
-                       QPushButton*& Ok, QPushButton*& Cancel) {
+                       QLabel*& Caption, QToolButton*& Add, QToolButton*& Remove, QPushButton*& Ok,
+                       QPushButton*& Cancel) {
   Dialog->setFont(UiFont(14));
   Group = new QFrame(Dialog);
   Group->setFrameShape(QFrame::StyledPanel);
@@ -77,7 +77,8 @@ TfrmFileFilters::TfrmFileFilters(TAppConfig* AConfig, QWidget* Parent)
   lbxExt->OnClick = [this] { Guarded([this] { lbxExtClick(); }); };
   lbxExt->OnKeyDown = [this](int Key) { Guarded([this, Key] { lbxExtKeyDown(Key); }); };
   connect(btnAdd, &QToolButton::clicked, this, [this] { Guarded([this] { btnAddClick(); }); });
-  connect(btnRemove, &QToolButton::clicked, this, [this] { Guarded([this] { btnRemoveClick(); }); });
+  connect(btnRemove, &QToolButton::clicked, this,
+          [this] { Guarded([this] { btnRemoveClick(); }); });
 }
 
 void TfrmFileFilters::UpdateRemoveButton() { btnRemove->setEnabled(lbxExt->SelectedIndex() >= 0); }

@@ -1,4 +1,6 @@
 // The file-filter dialog on its own and opened from the main window.
+#include "ui/FileFilter.h"
+
 #include <QApplication>
 #include <QFrame>
 #include <QLabel>
@@ -7,12 +9,10 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
-
 #include <functional>
 
 #include "config/uConfig.h"
 #include "ui/FakeDialogs.h"
-#include "ui/FileFilter.h"
 #include "ui/ListBox.h"
 #include "ui/Main.h"
 #include "ui/TestSupport.h"
@@ -57,7 +57,8 @@ class TfrmFileFiltersTest : public QObject {
     QCOMPARE(D.sBitBtn1->text(), QString("确定"));
     QCOMPARE(D.sBitBtn2->text(), QString("取消"));
     QVERIFY(D.sBitBtn1->isDefault());
-    for (const char* N : {"GroupBox1", "sLabel1", "lbxExt", "btnAdd", "btnRemove", "sBitBtn1", "sBitBtn2"})
+    for (const char* N :
+         {"GroupBox1", "sLabel1", "lbxExt", "btnAdd", "btnRemove", "sBitBtn1", "sBitBtn2"})
       QVERIFY2(D.findChild<QWidget*>(N), N);
     QCOMPARE(Rows(D.lbxExt), QStringList{"*.bak"});
     QCOMPARE(D.lbxExt->SelectedIndex(), -1);
@@ -78,14 +79,14 @@ class TfrmFileFiltersTest : public QObject {
       QStringList Rows;
     };
     const TCase Cases[] = {
-        {std::nullopt, {"*.bak"}},                   // Cancel
+        {std::nullopt, {"*.bak"}},  // Cancel
         {QString(""), {"*.bak"}},
         {QString("*.*"), {"*.bak"}},
         {QString("*."), {"*.bak"}},
         {QString(".log"), {"*.bak"}},
         {QString("log"), {"*.bak"}},
-        {QString("*.a|*.b"), {"*.bak"}},              // would split into two entries
-        {QString("*.BAK"), {"*.bak"}},                // already listed, other case
+        {QString("*.a|*.b"), {"*.bak"}},  // would split into two entries
+        {QString("*.BAK"), {"*.bak"}},    // already listed, other case
         {QString("*.tar.gz"), {"*.bak", "*.tar.gz"}},
         {QString("*.bak "), {"*.bak", "*.tar.gz", "*.bak "}},  // the blank counts
         {QString("*.临时"), {"*.bak", "*.tar.gz", "*.bak ", "*.临时"}},

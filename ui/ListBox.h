@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QListWidget>
-
 #include <functional>
 #include <string>
 #include <vector>

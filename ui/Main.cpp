@@ -14,7 +14,6 @@
 #include <QScreen>
 #include <QToolButton>
 #include <QVBoxLayout>
-
 #include <algorithm>
 
 #include "config/uConfig.h"
@@ -150,15 +149,16 @@ void TfrmLarkspan::BuildControls() {
   Page->addLayout(Buttons);
 
   // The tool buttons follow the box they fill.
-  QWidget* const Order[] = {edtRootPath,     btnSelectRoot,   chkCompressHtml, chkCompressCSS,
-                            chkCompressJS,   chkReducePic,    cbxCharSet,      edtCompressFilter,
-                            btnCompressFilter, chkCompressXML, chkCompressJpg, chkCompressPng,
-                            chkCompressGif,  edtFileFilters,  btnFileFilters,  edtOutputPath,
-                            btnSelectOutput, btnAbout,        btnStart};
+  QWidget* const Order[] = {edtRootPath,       btnSelectRoot,  chkCompressHtml, chkCompressCSS,
+                            chkCompressJS,     chkReducePic,   cbxCharSet,      edtCompressFilter,
+                            btnCompressFilter, chkCompressXML, chkCompressJpg,  chkCompressPng,
+                            chkCompressGif,    edtFileFilters, btnFileFilters,  edtOutputPath,
+                            btnSelectOutput,   btnAbout,       btnStart};
   for (size_t I = 1; I < std::size(Order); ++I) setTabOrder(Order[I - 1], Order[I]);
 
   auto Wire = [this](QAbstractButton* B, void (TfrmLarkspan::*Handler)()) {
-    connect(B, &QAbstractButton::clicked, this, [this, Handler] { Guarded([&] { (this->*Handler)(); }); });
+    connect(B, &QAbstractButton::clicked, this,
+            [this, Handler] { Guarded([&] { (this->*Handler)(); }); });
   };
   Wire(btnStart, &TfrmLarkspan::btnStartClick);
   Wire(btnAbout, &TfrmLarkspan::btnAboutClick);
@@ -266,10 +266,10 @@ void TfrmLarkspan::EngineFinished(TObject* Sender) {
 
   auto* Engine = dynamic_cast<TWebFilsMgr*>(Sender);
   if (Engine && Engine->IsSuccess) {
-    ShowMessage(this,
-                SuccessReport(FConfig->IsReducePic, Engine->GetDuplicateCount(),
-                              Engine->GetSavedSize()),
-                TMsgIcon::Information);
+    ShowMessage(
+        this,
+        SuccessReport(FConfig->IsReducePic, Engine->GetDuplicateCount(), Engine->GetSavedSize()),
+        TMsgIcon::Information);
   } else {
     ShowMessage(this, FailureReport(Engine ? Engine->ErrorText : std::string()), TMsgIcon::Error);
   }

@@ -1,5 +1,9 @@
 // The main window driven as a user would: real settings files in a private
 // folder, real folders, the real engine on a small site.
+#include "ui/Main.h"
+
+#include <unistd.h>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -13,9 +17,6 @@
 #include <QTest>
 #include <QThread>
 #include <QToolButton>
-
-#include <unistd.h>
-
 #include <atomic>
 #include <memory>
 #include <thread>
@@ -25,7 +26,6 @@
 #include "platform/Error.h"
 #include "platform/Thread.h"
 #include "ui/FakeDialogs.h"
-#include "ui/Main.h"
 #include "ui/QtDispatcher.h"
 #include "ui/TestSupport.h"
 
@@ -75,13 +75,20 @@ class TfrmLarkspanTest : public QObject {
     QCOMPARE(F->windowTitle(), QString("Vellimor"));
     QCOMPARE(QCoreApplication::applicationName(), QString("Vellimor"));
     QCOMPARE(F->size(), QSize(500, 375));
-    const char* const Names[] = {
-        "sLabel1",        "edtRootPath",     "btnSelectRoot",    "GroupBox1",      "gbxCompress",
-        "chkCompressHtml", "chkCompressXML", "chkCompressCSS",   "chkCompressJS",  "chkCompressJpg",
-        "chkCompressPng", "chkCompressGif",  "chkReducePic",     "lbl1",           "cbxCharSet",
-        "sLabel4",        "edtCompressFilter", "btnCompressFilter", "sLabel3",     "edtFileFilters",
-        "btnFileFilters", "sLabel2",         "edtOutputPath",    "btnSelectOutput", "pgsMain",
-        "btnAbout",       "btnStart"};
+    const char* const Names[] = {"sLabel1",           "edtRootPath",
+                                 "btnSelectRoot",     "GroupBox1",
+                                 "gbxCompress",       "chkCompressHtml",
+                                 "chkCompressXML",    "chkCompressCSS",
+                                 "chkCompressJS",     "chkCompressJpg",
+                                 "chkCompressPng",    "chkCompressGif",
+                                 "chkReducePic",      "lbl1",
+                                 "cbxCharSet",        "sLabel4",
+                                 "edtCompressFilter", "btnCompressFilter",
+                                 "sLabel3",           "edtFileFilters",
+                                 "btnFileFilters",    "sLabel2",
+                                 "edtOutputPath",     "btnSelectOutput",
+                                 "pgsMain",           "btnAbout",
+                                 "btnStart"};
     for (const char* N : Names) QVERIFY2(F->findChild<QWidget*>(N), N);
     QCOMPARE(F->btnSelectRoot->toolTip(), QString("选择网站根目录"));
     QCOMPARE(F->btnCompressFilter->toolTip(), QString("设置例外文件"));
@@ -100,11 +107,11 @@ class TfrmLarkspanTest : public QObject {
     QCOMPARE(F->pgsMain->text(), QString("0%"));
     // Tab order: root, the options group row by row as laid out in the
     // form, the two boxes below it, then the two buttons.
-    QList<QWidget*> Expected = {F->edtRootPath,     F->chkCompressHtml, F->chkCompressCSS,
-                                F->chkCompressJS,   F->chkReducePic,    F->cbxCharSet,
-                                F->edtCompressFilter, F->chkCompressXML, F->chkCompressJpg,
-                                F->chkCompressPng,  F->chkCompressGif,  F->edtFileFilters,
-                                F->edtOutputPath,   F->btnAbout,        F->btnStart};
+    QList<QWidget*> Expected = {F->edtRootPath,       F->chkCompressHtml, F->chkCompressCSS,
+                                F->chkCompressJS,     F->chkReducePic,    F->cbxCharSet,
+                                F->edtCompressFilter, F->chkCompressXML,  F->chkCompressJpg,
+                                F->chkCompressPng,    F->chkCompressGif,  F->edtFileFilters,
+                                F->edtOutputPath,     F->btnAbout,        F->btnStart};
     QList<QWidget*> Chain;
     QWidget* W = F->edtRootPath;
     do {
@@ -275,7 +282,8 @@ class TfrmLarkspanTest : public QObject {
   void RealRunReportsTheSavedSpaceAndReturnsToIdle() {
     TTestHome Home;
     TFakeDialogs Fake;
-    Home.WriteFile("site/index.html", "<html><body><img src=\"a.png\"><img src=\"b.png\"></body></html>");
+    Home.WriteFile("site/index.html",
+                   "<html><body><img src=\"a.png\"><img src=\"b.png\"></body></html>");
     Home.WriteFile("site/a.png", PngBytes(1));
     Home.WriteFile("site/b.png", PngBytes(2));
     Home.WriteFile("site/docs/readme.txt", std::string(3000, 'x'));
@@ -292,9 +300,9 @@ class TfrmLarkspanTest : public QObject {
     QSignalSpy Progress(F->pgsMain, &QProgressBar::valueChanged);
     // The engine's callbacks must reach the gauge on the window's thread.
     bool OffThread = false;
-    connect(F->pgsMain, &QProgressBar::valueChanged, F.get(),
-            [&] { OffThread |= QThread::currentThread() != qApp->thread(); },
-            Qt::DirectConnection);
+    connect(
+        F->pgsMain, &QProgressBar::valueChanged, F.get(),
+        [&] { OffThread |= QThread::currentThread() != qApp->thread(); }, Qt::DirectConnection);
 
     F->btnStart->click();
     QVERIFY2(Fake.Messages.empty(), qPrintable(Fake.Texts().join(" / ")));
@@ -330,7 +338,8 @@ class TfrmLarkspanTest : public QObject {
     for (const QList<QVariant>& Args : Progress) Highest = std::max(Highest, Args[0].toInt());
     QCOMPARE(Highest, 100);
     QVERIFY(!OffThread);
-    const int64_t Saved = TreeSize(QString::fromStdString(Site)) - TreeSize(QString::fromStdString(Out));
+    const int64_t Saved =
+        TreeSize(QString::fromStdString(Site)) - TreeSize(QString::fromStdString(Out));
     QCOMPARE(Fake.Messages.size(), size_t(2));
     QCOMPARE(Fake.Messages[0].Text, QString::fromStdString(SuccessReport(true, 0, Saved)));
     QVERIFY(Fake.Messages[0].Text.startsWith("任务已完成：共0个文件出现重复，为您省下"));
@@ -429,7 +438,7 @@ class TfrmLarkspanTest : public QObject {
     QCOMPARE(Fake.FolderRequests[2].Title, QString("请选择输出路径。"));
     QCOMPARE(Fake.FolderRequests[2].InitialFolder, QString("/srv/out/"));
     QCOMPARE(F->edtOutputPath->text(), QString("/"));  // no doubled delimiter
-    F->btnSelectOutput->click();  // cancelled
+    F->btnSelectOutput->click();                       // cancelled
     QCOMPARE(F->edtOutputPath->text(), QString("/"));
 
     // Closing after a cancelled picker keeps the user's folders.
@@ -463,7 +472,8 @@ class TfrmLarkspanTest : public QObject {
     QDir().mkpath(QString::fromStdString(Home.ConfigFile()));
     QVERIFY(F->close());
     QCOMPARE(Fake.Messages.size(), size_t(1));
-    QVERIFY2(Fake.Messages[0].Text.contains("Unable to write to"), qPrintable(Fake.Messages[0].Text));
+    QVERIFY2(Fake.Messages[0].Text.contains("Unable to write to"),
+             qPrintable(Fake.Messages[0].Text));
     QCOMPARE(Fake.Messages[0].Icon, TMsgIcon::Error);
   }
 

@@ -5,14 +5,16 @@
 // screenshot script does). Needs a real display (Xvfb will do).
 #include <QApplication>
 #include <QBuffer>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
-
 #include <cstdio>
 #include <functional>
 
@@ -28,10 +30,6 @@
 #include "ui/Main.h"
 #include "ui/QtDispatcher.h"
 #include "ui/dmControlUI.h"
-
-#include <QCheckBox>
-#include <QImage>
-#include <QLineEdit>
 
 LARKSPAN_FILE_VERSION_NOTE(LARKSPAN_FILE_VERSION);
 
@@ -224,9 +222,9 @@ int Run(int Argc, char** Argv) {
   }
 
   // A real run of the engine on the demo site; its report is drawn.
-  for (QCheckBox* C : {Main.chkCompressHtml, Main.chkCompressCSS, Main.chkCompressJS,
-                       Main.chkCompressXML, Main.chkCompressJpg, Main.chkCompressGif,
-                       Main.chkCompressPng})
+  for (QCheckBox* C :
+       {Main.chkCompressHtml, Main.chkCompressCSS, Main.chkCompressJS, Main.chkCompressXML,
+        Main.chkCompressJpg, Main.chkCompressGif, Main.chkCompressPng})
     C->setChecked(false);
   Main.chkReducePic->setChecked(true);
   Shots.NextShot = "main-report.png";

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QIcon>
-
 #include <cstdio>
 #include <memory>
 

@@ -1,4 +1,6 @@
 // The single-instance check against the real program running beside us.
+#include "ui/Startup.h"
+
 #include <QDir>
 #include <QProcess>
 #include <QTest>
@@ -6,7 +8,6 @@
 #include "platform/FileSystem.h"
 #include "platform/InstanceLock.h"
 #include "ui/FakeDialogs.h"
-#include "ui/Startup.h"
 #include "ui/TestSupport.h"
 
 namespace larkspan {

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QTemporaryDir>
-
 #include <string>
 
 namespace larkspan {

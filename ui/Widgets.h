@@ -33,8 +33,8 @@ class TListBox;
 // and the add and remove tool buttons beside it; OK (default) and Cancel
 // below, wired to accept and reject.
 void BuildFilterDialog(QDialog* Dialog, const char* Label, TListBox* List, QFrame*& Group,
-                       QLabel*& Caption, QToolButton*& Add, QToolButton*& Remove,
-                       QPushButton*& Ok, QPushButton*& Cancel);
+                       QLabel*& Caption, QToolButton*& Add, QToolButton*& Remove, QPushButton*& Ok,
+                       QPushButton*& Cancel);
 
 // Runs a handler; an error it lets through is shown by the application's
 // error display, and the program goes on.

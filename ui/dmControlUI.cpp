@@ -5,11 +5,12 @@
 #include <QFontDatabase>
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QTranslator>
 #include <QPalette>
+#include <QPointer>
 #include <QSettings>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QTranslator>
 
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
@@ -105,7 +106,8 @@ void TdmUI::DataModuleCreate() {
 }
 
 bool LoadToolkitTranslations() {
-  static QTranslator* Translator = nullptr;
+  // One translator per application object (tests make several in turn).
+  static QPointer<QTranslator> Translator;
   if (Translator) return true;
   auto* T = new QTranslator(QCoreApplication::instance());
   if (!T->load(QLocale(QLocale::Chinese, QLocale::China), "qtbase", "_",

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QFont>
-
 #include <string>
 
 namespace larkspan {
