@@ -128,6 +128,9 @@ TEST_F(ToolsTest, HtmlMinifiesWhiteSpaceAndKeepsWhatMustStay) {
       {"unclosed php", "<p>\n\n<?php echo 1;\n\n", "<p> <?php echo 1;\n\n"},
       {"unclosed tag", "<p>a\n\n<a href=\"x  \n", "<p>a <a href=\"x  \n"},
       {"lone less-than", "1 <  2  and 3 > 2", "1 < 2 and 3 > 2"},
+      {"unclosed script", "<p>  a</p>\n<script>\n var  a;\n", "<p> a</p> <script>\n var  a;\n"},
+      {"cdata and doctype", "<!DOCTYPE  html  PUBLIC \"-//W3C//DTD  X\">\n<![CDATA[  a  ]]>",
+       "<!DOCTYPE html PUBLIC \"-//W3C//DTD  X\"> <![CDATA[  a  ]]>"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -205,11 +208,18 @@ TEST_F(ToolsTest, StyleSheetsScriptsAndXml) {
       {"es5.js", "// c\nfunction  twice( value ) {\n  var  result = value * 2;\n  return result;\n}\n",
        "function twice(value){var result=value*2;return result};"},
       {"gbk.js", "var s = \"\xD6\xD0\xCE\xC4\";  // \xD2\xB3\n", "var s=\"\xD6\xD0\xCE\xC4\";"},
+      // GB2312 bytes in a UTF-8 run behind a UTF-8 byte order mark: both come back as they were.
+      {"bom.css", "\xEF\xBB\xBFp  { font-family : \"\xCB\xCE\xCC\xE5\" ; }\n",
+       "\xEF\xBB\xBFp{font-family:\"\xCB\xCE\xCC\xE5\"}"},
+      {"utf8.js", "var  t = \"\xE4\xB8\xAD\"; // \xE6\x96\x87\n", "var t=\"\xE4\xB8\xAD\";"},
       {"feed.xml",
        "<?xml version=\"1.0\"?>\n<rss>\n  <item  a=\"1  2\" >\n    <title> Hi  there </title>\n"
        "    <!-- c -->\n    <p xml:space=\"preserve\">  <b/>  </p>\n  </item>\n</rss>\n",
        "<?xml version=\"1.0\"?><rss><item a=\"1  2\"><title> Hi  there </title><!-- c -->"
        "<p xml:space=\"preserve\">  <b/>  </p></item></rss>"},
+      {"dtd.xml",
+       "<!DOCTYPE a [\n  <!ENTITY e \"x > y\">\n]>\n<a>\n  <b  >\n <![CDATA[  <c>  ]]>  </b >\n</a>\n",
+       "<!DOCTYPE a [\n  <!ENTITY e \"x > y\">\n]><a><b><![CDATA[  <c>  ]]></b></a>"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -258,6 +268,17 @@ TEST_F(ToolsTest, CommandLineErrorsAreUsageErrors) {
     Outcome r = RunProgram(args, dir_);
     EXPECT_EQ(r.status, 2) << args[3];
     EXPECT_NE(r.err.find("usage:"), std::string::npos);
+  }
+  // An empty character set name (empty argument, or none before the next option) is the
+  // default, not an error: a setting left blank must not stop every page.
+  const std::string out = (dir_ / "out.html").string();
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"java", "-jar", jar, "-c", "", "-o", out, src},
+        std::vector<std::string>{"java", "-jar", jar, "-c", "--preserve-php", "-o", out, src}}) {
+    fs::remove(out);
+    Outcome r = RunProgram(args, dir_);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadAll(out), "<p>a</p>");
   }
 }
 

@@ -80,7 +80,7 @@ bool DecodeInto(ReadState& state, Pixels& out, std::vector<png_bytep>& rows,
   png_read_update_info(png, info);
   size_t row_bytes = png_get_rowbytes(png, info);
   if (row_bytes != size_t{width} * 8) png_error(png, "unexpected row layout");
-  if (uint64_t{width} * height > (uint64_t{1} << 28)) png_error(png, "the picture is too large");
+  if (uint64_t{width} * height > (uint64_t{64} << 20)) png_error(png, "the picture is too large");
   buffer.resize(row_bytes * height);
   rows.resize(height);
   for (png_uint_32 y = 0; y < height; y++) rows[y] = buffer.data() + y * row_bytes;
@@ -89,6 +89,29 @@ bool DecodeInto(ReadState& state, Pixels& out, std::vector<png_bytep>& rows,
   png_destroy_read_struct(&png, &info, nullptr);
   out.width = width;
   out.height = height;
+  return true;
+}
+
+// Reads every row of the file through libpng without keeping the picture.
+bool ReadThrough(ReadState& state, std::vector<unsigned char>& row) {
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &state, OnError, OnWarning);
+  if (png == nullptr) return false;
+  png_infop info = png_create_info_struct(png);
+  if (info == nullptr || setjmp(png_jmpbuf(png))) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    return false;
+  }
+  png_set_read_fn(png, &state, ReadFromMemory);
+  png_read_info(png, info);
+  const int passes = png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  row.resize(png_get_rowbytes(png, info));
+  const png_uint_32 height = png_get_image_height(png, info);
+  for (int pass = 0; pass < passes; pass++) {
+    for (png_uint_32 y = 0; y < height; y++) png_read_row(png, row.data(), nullptr);
+  }
+  png_read_end(png, nullptr);
+  png_destroy_read_struct(&png, &info, nullptr);
   return true;
 }
 
@@ -418,6 +441,15 @@ Pixels Decode(std::string_view file) {
   return out;
 }
 
+void CheckDecodes(std::string_view file) {
+  ReadState state;
+  state.file = file;
+  std::vector<unsigned char> row;
+  if (!ReadThrough(state, row)) {
+    throw PngError(state.message[0] ? state.message : "cannot decode the picture");
+  }
+}
+
 std::string Encode(const Pixels& pixels, const std::string& extra_chunks,
                    bool keep_colour_class, bool source_is_grey) {
   const Analysis a = Analyse(pixels);
@@ -452,7 +484,8 @@ std::string Encode(const Pixels& pixels, const std::string& extra_chunks,
   // Small pictures are cheap: there every trial gets the strongest level.
   size_t raw_total = 0;
   for (const Layout& l : layouts) raw_total += l.raw.size();
-  const size_t finalists = raw_total <= 16384 ? trials.size() : 2;
+  // Large ones get one: the strongest level costs about a second per 5 MB.
+  const size_t finalists = raw_total <= 16384 ? trials.size() : raw_total <= (4u << 20) ? 2 : 1;
   std::string best;
   for (size_t t = 0; t < trials.size() && t < finalists; t++) {
     const Layout& l = layouts[trials[t].layout];

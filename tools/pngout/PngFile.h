@@ -37,6 +37,10 @@ struct Pixels {
 // Decodes a PNG file with libpng. Throws PngError for a damaged or unreadable file.
 Pixels Decode(std::string_view file);
 
+// Reads the whole file with libpng without keeping its pixels, for pictures too large to
+// hold. Throws PngError for a damaged or unreadable file.
+void CheckDecodes(std::string_view file);
+
 // Encodes pixels as small as this encoder can: the smallest lossless colour type and bit
 // depth (palette, grey, 8 bits where 16 are not needed, no alpha channel where every pixel is
 // opaque), several row filter strategies tried, compressed with libdeflate at its strongest

@@ -46,8 +46,9 @@ using larkspan::png::Chunk;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 // zopflipng's time grows with the picture; past these it is not asked, or given up on.
-constexpr size_t kZopfliMaxSamples = size_t{4} << 20;  // 1 M pixels
+constexpr size_t kZopfliMaxSamples = size_t{16} << 20;  // 4 M pixels
 constexpr int kZopfliTimeLimitSeconds = 30;
+constexpr uint64_t kMaxPixels = uint64_t{16} << 20;  // 4096 x 4096
 
 struct Failure {
   std::string message;
@@ -301,8 +302,14 @@ std::string ZopfliPass(const std::string& encoded, const larkspan::png::Pixels& 
 // The optimised file, or source itself when there is nothing to gain or it must stay as it is.
 std::string Optimise(const std::string& source, const std::string& dst) {
   const std::vector<Chunk> chunks = larkspan::png::ReadChunks(source);
-  const larkspan::png::Pixels pixels = larkspan::png::Decode(source);
   const Plan plan = MakePlan(chunks);
+  // Too large to hold in memory comfortably (8 bytes a pixel, twice): checked, then copied.
+  const std::string& ihdr = chunks.front().data;
+  if (ihdr.size() == 13 && uint64_t{Be32(ihdr, 0)} * Be32(ihdr, 4) > kMaxPixels) {
+    larkspan::png::CheckDecodes(source);
+    return source;
+  }
+  const larkspan::png::Pixels pixels = larkspan::png::Decode(source);
   if (plan.keep_as_is) return source;
   std::string result = larkspan::png::Encode(pixels, plan.extra_chunks, plan.has_icc, plan.grey);
   // The encoder is ours; a result that does not decode to the same pixels is never written.

@@ -51,7 +51,12 @@ final class Options {
           break;
         case "-c":
         case "--charset":
+          // An empty name, given as "" or left out before the next option, means the default:
+          // the markup is handled on bytes anyway, and style sheets and scripts fall back to
+          // one char per byte when their bytes are not valid UTF-8.
+          if (value == null && i + 1 < args.length && args[i + 1].startsWith("--")) break;
           o.charset = value != null ? value : next(args, ++i, a);
+          if (o.charset.isEmpty()) o.charset = "UTF-8";
           break;
         case "-o":
         case "--output":
@@ -90,7 +95,6 @@ final class Options {
     if (o.source == null) throw new UsageException("no input file");
     if (o.source.equals("-")) throw new UsageException("reading standard input is not supported");
     if (o.output != null && o.output.isEmpty()) throw new UsageException("empty output path");
-    if (o.charset.isEmpty()) throw new UsageException("empty character set name");
     if (!Text.isKnownCharset(o.charset)) {
       throw new UsageException("unknown character set " + o.charset);
     }
