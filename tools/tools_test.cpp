@@ -1,4 +1,4 @@
-// Runs the built stand-ins (java -jar htmlcompressor.jar, pngout) on real files in a temporary
+// Runs the built helper programs (java -jar htmlcompressor.jar, pngout) on real files in a temporary
 // folder, the way the engine starts them: an argument vector, no shell.
 #include <fcntl.h>
 #include <spawn.h>

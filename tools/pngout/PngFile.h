@@ -1,4 +1,4 @@
-// PNG reading, lossless re-encoding and pixel comparison for the pngout stand-in.
+// PNG reading, lossless re-encoding and pixel comparison for pngout.
 #pragma once
 
 #include <cstdint>
