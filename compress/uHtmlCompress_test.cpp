@@ -12,64 +12,17 @@
 
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
+#include "platform/TestUtil.h"
 
 namespace larkspan {
 namespace {
 
-class TempDir {
- public:
-  TempDir() {
-    std::string Pattern = TempFolder() + "larkspan 压缩.XXXXXX";
-    if (!::mkdtemp(Pattern.data())) ADD_FAILURE() << "mkdtemp failed";
-    Path = Pattern + "/";
-  }
-  ~TempDir() {
-    std::error_code Ignored;
-    std::filesystem::remove_all(Path, Ignored);
-  }
-  std::string Path;
+struct TempDir : test::TTempDir {
+  TempDir() : test::TTempDir("larkspan 压缩") {}
 };
-
-class ScopedEnv {
- public:
-  ScopedEnv(const char* Name, const std::string& Value) : Name(Name) {
-    if (const char* Old = std::getenv(Name)) Saved = Old, HadValue = true;
-    ::setenv(Name, Value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (HadValue)
-      ::setenv(Name, Saved.c_str(), 1);
-    else
-      ::unsetenv(Name);
-  }
-
- private:
-  const char* Name;
-  std::string Saved;
-  bool HadValue = false;
-};
-
-class ScopedCwd {
- public:
-  explicit ScopedCwd(const std::string& Dir) {
-    char Buf[4096];
-    if (::getcwd(Buf, sizeof Buf)) Saved = Buf;
-    if (::chdir(Dir.c_str()) != 0) ADD_FAILURE() << "chdir " << Dir;
-  }
-  ~ScopedCwd() {
-    if (::chdir(Saved.c_str()) != 0) ADD_FAILURE() << "chdir back";
-  }
-
- private:
-  std::string Saved;
-};
-
-std::string Slurp(const std::string& Path) {
-  std::ifstream In(Path, std::ios::binary);
-  std::stringstream S;
-  S << In.rdbuf();
-  return S.str();
-}
+using ScopedEnv = test::TScopedEnv;
+using ScopedCwd = test::TScopedCwd;
+using test::Slurp;
 
 // A fake "java" for checking exactly what the launcher receives: it writes
 // its working folder and each argument on a line of $0.log and exits with
@@ -87,7 +40,7 @@ std::string MakeFakeJava(const std::string& Dir, const std::string& Extra = "") 
 
 TEST(THtmlCompressTest, ParameterTextForEveryCombination) {
   TempDir Jar;
-  THtmlCompress C(Jar.Path);
+  THtmlCompress C(Jar.Path());
   EXPECT_EQ(C.CharSet, "GB2312");
   EXPECT_EQ(C.ErrorMessage, "");
   EXPECT_FALSE(C.IsCompressCSS);
@@ -125,7 +78,7 @@ TEST(THtmlCompressTest, ParameterTextForEveryCombination) {
 
 TEST(THtmlCompressTest, ArgumentVectorKeepsEachPathWhole) {
   TempDir Jar;
-  THtmlCompress C(Jar.Path);
+  THtmlCompress C(Jar.Path());
   C.IsCompressCSS = C.IsCompressJS = true;
   EXPECT_EQ(C.BuildArgs("/site 站点/a b.css", "/out/a b.css"),
             (std::vector<std::string>{"-jar", "htmlcompressor.jar", "--preserve-comments", "-c",
@@ -142,7 +95,7 @@ TEST(THtmlCompressTest, ArgumentVectorKeepsEachPathWhole) {
 
 TEST(THtmlCompressTest, ConstructorChecksRuntimeFirstThenFolder) {
   TempDir Dir;
-  std::ofstream(Dir.Path + "a-file") << "x";
+  std::ofstream(Dir.Path() + "a-file") << "x";
   auto MessageOf = [](const std::string& Folder) {
     try {
       THtmlCompress C(Folder);
@@ -151,66 +104,66 @@ TEST(THtmlCompressTest, ConstructorChecksRuntimeFirstThenFolder) {
       return E.Message();
     }
   };
-  EXPECT_EQ(MessageOf(Dir.Path), "");
-  EXPECT_EQ(MessageOf(Dir.Path + "missing/"), "Jar路径不存在！");
-  EXPECT_EQ(MessageOf(Dir.Path + "a-file"), "Jar路径不存在！");
+  EXPECT_EQ(MessageOf(Dir.Path()), "");
+  EXPECT_EQ(MessageOf(Dir.Path() + "missing/"), "Jar路径不存在！");
+  EXPECT_EQ(MessageOf(Dir.Path() + "a-file"), "Jar路径不存在！");
   EXPECT_EQ(MessageOf(""), "Jar路径不存在！");
 
   TempDir NoJava;
-  ScopedEnv Path("PATH", NoJava.Path);
-  EXPECT_EQ(MessageOf(Dir.Path), "请安装java运行环境！");
+  ScopedEnv Path("PATH", NoJava.Path());
+  EXPECT_EQ(MessageOf(Dir.Path()), "请安装java运行环境！");
   // Both would fail: only the runtime is reported.
-  EXPECT_EQ(MessageOf(Dir.Path + "missing/"), "请安装java运行环境！");
+  EXPECT_EQ(MessageOf(Dir.Path() + "missing/"), "请安装java运行环境！");
 }
 
 TEST(THtmlCompressTest, LauncherRunsInArchiveFolderWithOnePathPerArgument) {
   TempDir Bin, Site, Elsewhere;
-  const std::string Log = MakeFakeJava(Bin.Path);
-  ScopedEnv Path("PATH", Bin.Path + ":" + GetEnv("PATH"));
+  const std::string Log = MakeFakeJava(Bin.Path());
+  ScopedEnv Path("PATH", Bin.Path() + ":" + GetEnv("PATH"));
   TempDir JarFolder;
-  THtmlCompress C(JarFolder.Path);
+  THtmlCompress C(JarFolder.Path());
   C.CharSet = "UTF-8";
 
-  ScopedCwd Cwd(Elsewhere.Path);
-  std::filesystem::create_directory(Elsewhere.Path + "rel dir");
-  ASSERT_TRUE(C.Compress(Site.Path + "页 面.html", "rel dir/页 面.html"));
+  ScopedCwd Cwd(Elsewhere.Path());
+  std::filesystem::create_directory(Elsewhere.Path() + "rel dir");
+  ASSERT_TRUE(C.Compress(Site.Path() + "页 面.html", "rel dir/页 面.html"));
   EXPECT_EQ(C.LastExitCode, 0);
   // The relative destination is resolved against our folder, not the
   // launcher's.
-  EXPECT_EQ(Slurp(Log), JarFolder.Path.substr(0, JarFolder.Path.size() - 1) +
+  EXPECT_EQ(Slurp(Log), JarFolder.Path().substr(0, JarFolder.Path().size() - 1) +
                             "\n[-jar]\n[htmlcompressor.jar]\n[--preserve-comments]\n[-c]\n"
                             "[UTF-8]\n[--preserve-php]\n[--preserve-server-script]\n[-o]\n[" +
-                            Elsewhere.Path + "rel dir/页 面.html]\n[" + Site.Path +
+                            Elsewhere.Path() + "rel dir/页 面.html]\n[" + Site.Path() +
                             "页 面.html]\n");
 
   // A stale destination is gone before the compressor runs (this one writes
   // nothing); a page minified in place is of course kept.
-  std::ofstream(Site.Path + "stale.html") << "old run";
-  std::ofstream(Site.Path + "same.html") << "page";
-  EXPECT_TRUE(C.Compress(Site.Path + "new.html", Site.Path + "stale.html"));
-  EXPECT_FALSE(FileExists(Site.Path + "stale.html"));
-  EXPECT_TRUE(C.Compress(Site.Path + "same.html", Site.Path + "./same.html"));
-  EXPECT_EQ(Slurp(Site.Path + "same.html"), "page");
+  std::ofstream(Site.Path() + "stale.html") << "old run";
+  std::ofstream(Site.Path() + "same.html") << "page";
+  EXPECT_TRUE(C.Compress(Site.Path() + "new.html", Site.Path() + "stale.html"));
+  EXPECT_FALSE(FileExists(Site.Path() + "stale.html"));
+  EXPECT_TRUE(C.Compress(Site.Path() + "same.html", Site.Path() + "./same.html"));
+  EXPECT_EQ(Slurp(Site.Path() + "same.html"), "page");
 
   // The compressor's own failure is no failed start: true, with its status.
   ScopedEnv Exit("FAKE_JAVA_EXIT", "7");
-  EXPECT_TRUE(C.Compress(Site.Path + "a.html", Site.Path + "a.html"));
+  EXPECT_TRUE(C.Compress(Site.Path() + "a.html", Site.Path() + "a.html"));
   EXPECT_EQ(C.LastExitCode, 7);
   EXPECT_EQ(C.ErrorMessage, "");
 }
 
 TEST(THtmlCompressTest, ErrorMessageKeptUntilNextFailure) {
   TempDir Bin, JarFolder;
-  MakeFakeJava(Bin.Path);
-  ScopedEnv Path("PATH", Bin.Path);
-  THtmlCompress C(JarFolder.Path);
+  MakeFakeJava(Bin.Path());
+  ScopedEnv Path("PATH", Bin.Path());
+  THtmlCompress C(JarFolder.Path());
 
-  ASSERT_EQ(::setenv("PATH", JarFolder.Path.c_str(), 1), 0);  // no launcher any more
+  ASSERT_EQ(::setenv("PATH", JarFolder.Path().c_str(), 1), 0);  // no launcher any more
   EXPECT_FALSE(C.Compress("/s.html", "/d.html"));
   EXPECT_EQ(C.ErrorMessage, SystemErrorText(ENOENT));
   EXPECT_EQ(C.LastExitCode, -1);
 
-  ASSERT_EQ(::setenv("PATH", Bin.Path.c_str(), 1), 0);
+  ASSERT_EQ(::setenv("PATH", Bin.Path().c_str(), 1), 0);
   EXPECT_TRUE(C.Compress("/s.html", "/d.html"));
   EXPECT_EQ(C.ErrorMessage, SystemErrorText(ENOENT));
   EXPECT_EQ(C.LastExitCode, 0);
@@ -218,21 +171,21 @@ TEST(THtmlCompressTest, ErrorMessageKeptUntilNextFailure) {
 
 TEST(THtmlCompressTest, HangingCompressorIsKilledAtTimeLimit) {
   TempDir Bin, JarFolder;
-  MakeFakeJava(Bin.Path, "sleep 30");
-  ScopedEnv Path("PATH", Bin.Path + ":" + GetEnv("PATH"));
+  MakeFakeJava(Bin.Path(), "sleep 30");
+  ScopedEnv Path("PATH", Bin.Path() + ":" + GetEnv("PATH"));
   ScopedEnv Limit("LARKSPAN_TOOL_TIMEOUT", "1");
-  THtmlCompress C(JarFolder.Path);
+  THtmlCompress C(JarFolder.Path());
   EXPECT_TRUE(C.Compress("/s.html", "/d.html"));
   EXPECT_EQ(C.LastExitCode, -1);
 }
 
 TEST(THtmlCompressTest, RealRuntimeWithoutArchiveStartsButFails) {
   TempDir Empty, Site;
-  THtmlCompress C(Empty.Path);
-  std::ofstream(Site.Path + "a.html") << "<p>  x  </p>\n";
-  EXPECT_TRUE(C.Compress(Site.Path + "a.html", Site.Path + "b.html"));
+  THtmlCompress C(Empty.Path());
+  std::ofstream(Site.Path() + "a.html") << "<p>  x  </p>\n";
+  EXPECT_TRUE(C.Compress(Site.Path() + "a.html", Site.Path() + "b.html"));
   EXPECT_NE(C.LastExitCode, 0);
-  EXPECT_FALSE(FileExists(Site.Path + "b.html"));
+  EXPECT_FALSE(FileExists(Site.Path() + "b.html"));
 }
 
 TEST(THtmlCompressTest, RealArchiveMinifiesFromAnyFolder) {
@@ -241,21 +194,21 @@ TEST(THtmlCompressTest, RealArchiveMinifiesFromAnyFolder) {
     GTEST_SKIP() << "htmlcompressor.jar not built (LARKSPAN_BIN_DIR unset or without it)";
   TempDir Site, Elsewhere;
   const std::string Page = "<html>\n  <body>\n\n    <p>a   b</p>\n  </body>\n</html>\n";
-  std::ofstream(Site.Path + "页 面.html") << Page;
-  ScopedCwd Cwd(Elsewhere.Path);
+  std::ofstream(Site.Path() + "页 面.html") << Page;
+  ScopedCwd Cwd(Elsewhere.Path());
   THtmlCompress C(Bin + "/");
   C.CharSet = "UTF-8";
-  ASSERT_TRUE(C.Compress(Site.Path + "页 面.html", Site.Path + "out 面.html"));
+  ASSERT_TRUE(C.Compress(Site.Path() + "页 面.html", Site.Path() + "out 面.html"));
   EXPECT_EQ(C.LastExitCode, 0);
-  const std::string Out = Slurp(Site.Path + "out 面.html");
+  const std::string Out = Slurp(Site.Path() + "out 面.html");
   EXPECT_FALSE(Out.empty());
   EXPECT_LT(Out.size(), Page.size());
-  EXPECT_EQ(Slurp(Site.Path + "页 面.html"), Page);
+  EXPECT_EQ(Slurp(Site.Path() + "页 面.html"), Page);
 
   // In place: the one file is both input and output.
-  ASSERT_TRUE(C.Compress(Site.Path + "页 面.html", Site.Path + "页 面.html"));
+  ASSERT_TRUE(C.Compress(Site.Path() + "页 面.html", Site.Path() + "页 面.html"));
   EXPECT_EQ(C.LastExitCode, 0);
-  EXPECT_EQ(Slurp(Site.Path + "页 面.html"), Out);
+  EXPECT_EQ(Slurp(Site.Path() + "页 面.html"), Out);
 }
 
 }  // namespace

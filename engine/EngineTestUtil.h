@@ -1,4 +1,5 @@
-// Test helpers for engine tests: real folders on disk and a synchronous run.
+// Test helpers for engine tests: a whole run, synchronously, on real folders
+// (the folder helpers themselves are in platform/TestUtil.h).
 #pragma once
 
 #include <cstdint>
@@ -7,25 +8,9 @@
 #include <vector>
 
 #include "config/uConfig.h"
+#include "platform/TestUtil.h"
 
 namespace larkspan::test {
-
-// A fresh empty folder under the temp folder, removed with its content when
-// the object dies. Path() ends with "/".
-class TTempDir {
- public:
-  explicit TTempDir(const std::string& Hint = "larkspan");
-  ~TTempDir();
-  const std::string& Path() const { return Dir; }
-  // Writes Data to Path()+Relative, creating folders.
-  std::string Write(const std::string& Relative, const std::string& Data) const;
-
- private:
-  std::string Dir;
-};
-
-// Relative path -> content of every file below Folder (links not followed).
-std::map<std::string, std::string> ReadTree(const std::string& Folder);
 
 struct TRunResult {
   bool Started = false;      // Start did not throw

@@ -19,29 +19,8 @@ namespace {
 // Small real pictures made for these tests (see testdata/README).
 const std::string TestData = ExtractFilePath(__FILE__) + "testdata/";
 
-class ScopedEnv {
- public:
-  ScopedEnv(const char* Name, const std::string& Value) : Name(Name) {
-    if (const char* Old = std::getenv(Name)) Saved = Old, HadValue = true;
-    ::setenv(Name, Value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (HadValue)
-      ::setenv(Name, Saved.c_str(), 1);
-    else
-      ::unsetenv(Name);
-  }
-
- private:
-  const char* Name;
-  std::string Saved;
-  bool HadValue = false;
-};
-
-void WriteScript(const std::string& Path, const std::string& Body) {
-  std::ofstream(Path) << "#!/bin/sh\n" << Body << "\n";
-  ::chmod(Path.c_str(), 0755);
-}
+using ScopedEnv = test::TScopedEnv;
+using test::WriteScript;
 
 // A settings object that reads and writes no file.
 struct Settings {

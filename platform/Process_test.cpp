@@ -17,57 +17,18 @@
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "platform/TestUtil.h"
 
 namespace larkspan {
 namespace {
 
-// A scratch folder (with a blank and Chinese characters in its name),
-// removed with everything in it at the end of the test.
-class TempDir {
- public:
-  TempDir() {
-    std::string Pattern = TempFolder() + "larkspan proc 测试.XXXXXX";
-    if (!::mkdtemp(Pattern.data())) ADD_FAILURE() << "mkdtemp failed";
-    Path = Pattern + "/";
-  }
-  ~TempDir() {
-    std::error_code Ignored;
-    std::filesystem::remove_all(Path, Ignored);
-  }
-  std::string Path;
+// Scratch folders carry a blank and Chinese characters in their names.
+struct TempDir : test::TTempDir {
+  TempDir() : test::TTempDir("larkspan proc 测试") {}
 };
-
-// Sets an environment variable for the length of a scope.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* Name, const std::string& Value) : Name(Name) {
-    if (const char* Old = std::getenv(Name)) Saved = Old, HadValue = true;
-    ::setenv(Name, Value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (HadValue)
-      ::setenv(Name, Saved.c_str(), 1);
-    else
-      ::unsetenv(Name);
-  }
-
- private:
-  const char* Name;
-  std::string Saved;
-  bool HadValue = false;
-};
-
-std::string Slurp(const std::string& Path) {
-  std::ifstream In(Path, std::ios::binary);
-  std::stringstream S;
-  S << In.rdbuf();
-  return S.str();
-}
-
-void WriteScript(const std::string& Path, const std::string& Body) {
-  std::ofstream(Path) << "#!/bin/sh\n" << Body << "\n";
-  ::chmod(Path.c_str(), 0755);
-}
+using ScopedEnv = test::TScopedEnv;
+using test::Slurp;
+using test::WriteScript;
 
 // True once Pid is gone from the process table (not even a zombie).
 bool GoneWithin(pid_t Pid, std::chrono::seconds Limit) {
@@ -82,9 +43,9 @@ bool GoneWithin(pid_t Pid, std::chrono::seconds Limit) {
 TEST(ProcessTest, FindProgramSearchesOwnFolderFirstThenPath) {
   TempDir Dir;
   const std::string Name = "larkspan-probe-" + std::to_string(::getpid());
-  WriteScript(Dir.Path + Name, "exit 0");
-  ScopedEnv Path("PATH", "/nonexistent::" + Dir.Path);
-  EXPECT_EQ(FindProgram(Name), Dir.Path + Name);
+  WriteScript(Dir.Path() + Name, "exit 0");
+  ScopedEnv Path("PATH", "/nonexistent::" + Dir.Path());
+  EXPECT_EQ(FindProgram(Name), Dir.Path() + Name);
 
   // The same name beside the running executable wins over PATH.
   const std::string Own = ProgramFolder() + Name;
@@ -92,32 +53,32 @@ TEST(ProcessTest, FindProgramSearchesOwnFolderFirstThenPath) {
   EXPECT_EQ(FindProgram(Name), Own);
   // A folder handed by the caller comes before both.
   TempDir First;
-  WriteScript(First.Path + Name, "exit 0");
-  EXPECT_EQ(FindProgram(Name, First.Path), First.Path + Name);
+  WriteScript(First.Path() + Name, "exit 0");
+  EXPECT_EQ(FindProgram(Name, First.Path()), First.Path() + Name);
   ::unlink(Own.c_str());
 
   // Not executable, a folder, or missing: not found.
-  std::ofstream(Dir.Path + "plain") << "x";
-  ::mkdir((Dir.Path + "folder").c_str(), 0755);
+  std::ofstream(Dir.Path() + "plain") << "x";
+  ::mkdir((Dir.Path() + "folder").c_str(), 0755);
   for (const char* Missing : {"plain", "folder", "no-such-program-here"})
     EXPECT_EQ(FindProgram(Missing), "") << Missing;
   // A name with "/" is used as it is.
-  EXPECT_EQ(FindProgram(Dir.Path + Name), Dir.Path + Name);
-  EXPECT_EQ(FindProgram(Dir.Path + "plain"), "");
+  EXPECT_EQ(FindProgram(Dir.Path() + Name), Dir.Path() + Name);
+  EXPECT_EQ(FindProgram(Dir.Path() + "plain"), "");
 }
 
 TEST(ProcessTest, PassesEachArgumentWholeAndRunsInWorkFolder) {
   TempDir Dir;
-  const std::string Out = Dir.Path + "out.txt";
+  const std::string Out = Dir.Path() + "out.txt";
   TProcessOptions Options;
-  Options.WorkFolder = Dir.Path;
+  Options.WorkFolder = Dir.Path();
   const auto R = StartProcess("sh",
                               {"-c", "pwd > \"$0\"; for a; do echo \"[$a]\"; done >> \"$0\"", Out,
                                "a b", "", "*", "$HOME", "文件 名.html", "; rm -rf x"},
                               Options);
   ASSERT_TRUE(R.Started) << R.ErrorText;
   EXPECT_EQ(R.ExitCode, 0);
-  EXPECT_EQ(Slurp(Out), ExcludeTrailingDelimiter(Dir.Path) +
+  EXPECT_EQ(Slurp(Out), ExcludeTrailingDelimiter(Dir.Path()) +
                             "\n[a b]\n[]\n[*]\n[$HOME]\n[文件 名.html]\n[; rm -rf x]\n");
 
   // Without a work folder the child shares ours.
@@ -144,16 +105,16 @@ TEST(ProcessTest, ReportsExitStatusAndSignals) {
 
 TEST(ProcessTest, FailedStartCarriesSystemReason) {
   TempDir Dir;
-  std::ofstream(Dir.Path + "not-executable") << "#!/bin/sh\n";
+  std::ofstream(Dir.Path() + "not-executable") << "#!/bin/sh\n";
   struct Case {
     std::string Name;
     std::string WorkFolder;
     int Errno;
   } Cases[] = {
       {"no-such-program-larkspan", "", ENOENT},
-      {Dir.Path + "no-such-program", "", ENOENT},
-      {Dir.Path + "not-executable", "", EACCES},
-      {"sh", Dir.Path + "missing-folder/", ENOENT},
+      {Dir.Path() + "no-such-program", "", ENOENT},
+      {Dir.Path() + "not-executable", "", EACCES},
+      {"sh", Dir.Path() + "missing-folder/", ENOENT},
   };
   for (const Case& C : Cases) {
     TProcessOptions Options;
@@ -166,7 +127,7 @@ TEST(ProcessTest, FailedStartCarriesSystemReason) {
   }
   // A PATH without the program: the start fails, it does not "succeed" with
   // a child that exits 127.
-  ScopedEnv Path("PATH", Dir.Path);
+  ScopedEnv Path("PATH", Dir.Path());
   const auto R = StartProcess("sh", {"-c", "exit 0"});
   EXPECT_FALSE(R.Started);
   EXPECT_EQ(R.ErrorText, SystemErrorText(ENOENT));
@@ -174,7 +135,7 @@ TEST(ProcessTest, FailedStartCarriesSystemReason) {
 
 TEST(ProcessTest, TimeLimitKillsTheWholeGroup) {
   TempDir Dir;
-  const std::string PidFile = Dir.Path + "grandchild.pid";
+  const std::string PidFile = Dir.Path() + "grandchild.pid";
   ScopedEnv Limit("LARKSPAN_TOOL_TIMEOUT", "1");
   EXPECT_EQ(ToolTimeoutSeconds(), 1);
   const auto Begin = std::chrono::steady_clock::now();
@@ -227,7 +188,7 @@ TEST(ProcessTest, OutputGoesToLogOrNowhere) {
   const std::vector<std::string> Noisy = {"-c", "echo out; echo err >&2; cat"};
 
   // Nothing reaches our own stdout and stderr, and stdin is empty (cat ends).
-  const std::string Captured = Dir.Path + "captured.txt";
+  const std::string Captured = Dir.Path() + "captured.txt";
   const int Saved1 = ::dup(1), Saved2 = ::dup(2);
   const int Cap = ::open(Captured.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   ::dup2(Cap, 1);
@@ -243,23 +204,23 @@ TEST(ProcessTest, OutputGoesToLogOrNowhere) {
   EXPECT_EQ(Slurp(Captured), "");
 
   // With a log named, both streams are appended to it, run after run.
-  const std::string Log = Dir.Path + "tools 日志.log";
+  const std::string Log = Dir.Path() + "tools 日志.log";
   ScopedEnv LogEnv("LARKSPAN_TOOL_LOG", Log);
   ASSERT_EQ(StartProcess("sh", Noisy).ExitCode, 0);
   ASSERT_EQ(StartProcess("sh", Noisy).ExitCode, 0);
   EXPECT_EQ(Slurp(Log), "out\nerr\nout\nerr\n");
 
   // A log that cannot be opened does not stop the program.
-  ScopedEnv BadLog("LARKSPAN_TOOL_LOG", Dir.Path + "no-such-folder/x.log");
+  ScopedEnv BadLog("LARKSPAN_TOOL_LOG", Dir.Path() + "no-such-folder/x.log");
   EXPECT_EQ(StartProcess("sh", Noisy).ExitCode, 0);
 }
 
 TEST(ProcessTest, ChildGetsNoInheritedDescriptorsAndExtraEnvironment) {
   TempDir Dir;
   // Opened without close-on-exec, as foreign code might.
-  const int Leaky = ::open((Dir.Path + "leaky").c_str(), O_WRONLY | O_CREAT, 0644);
+  const int Leaky = ::open((Dir.Path() + "leaky").c_str(), O_WRONLY | O_CREAT, 0644);
   ASSERT_GE(Leaky, 3);
-  const std::string Out = Dir.Path + "out.txt";
+  const std::string Out = Dir.Path() + "out.txt";
   TProcessOptions Options;
   Options.ExtraEnv = {"LARKSPAN_PROBE=a b", "HOME=/replaced"};
   const auto R = StartProcess("sh",
