@@ -279,6 +279,28 @@ class TfrmLarkspanTest : public QObject {
     QCOMPARE(Saved.FileFilters, std::string("*.log|"));
   }
 
+  void EngineThatCannotStartIsReportedAsARefusal() {
+    TTestHome Home;
+    TFakeDialogs Fake;
+    const std::string Site = Home.MakeFolder("site");
+    const std::string Out = Home.MakeFolder("out");
+    auto F = OpenWindow();
+    F->edtRootPath->setText(QString::fromStdString(Site));
+    F->edtOutputPath->setText(QString::fromStdString(Out));
+    // No Java runtime to be found: the engine cannot be made.
+    const QByteArray OldPath = qgetenv("PATH");
+    qputenv("PATH", QByteArray::fromStdString(Home.MakeFolder("empty-bin")));
+    F->btnStart->click();
+    qputenv("PATH", OldPath);
+    QCOMPARE(Fake.Texts(), QStringList{"请安装java运行环境！"});
+    QCOMPARE(Fake.Messages[0].Icon, TMsgIcon::Warning);
+    QVERIFY(!F->IsRunning());
+    QVERIFY(F->btnStart->isEnabled());
+    QVERIFY(F->gbxCompress->isEnabled());
+    QCOMPARE(F->pgsMain->value(), 0);
+    QVERIFY(F->close());
+  }
+
   void RealRunReportsTheSavedSpaceAndReturnsToIdle() {
     TTestHome Home;
     TFakeDialogs Fake;
