@@ -125,7 +125,11 @@ class TclHtmlParser : public TComponent {
   // Splits Rest (the tag text after the name, whose first byte stands at
   // BasePos) into attributes, calling NewAttribute for each in order.
   virtual void ParseAttributes(TclHtmlTag* Tag, std::string_view Rest, int BasePos);
+  // Loads the comment lexemes "<!--" / "-->" into the checker of a scan.
   virtual void InitLexems(TclTagLexemChecker* Checker);
+  // Fills Names with the leaf tag names. The constructor calls it before any
+  // subclass exists, so a subclass that overrides it calls it again in its
+  // own constructor.
   virtual void InitLeafTags(std::vector<std::string>& Names);
   // Destroys every tag of the last parse and empties every result. Throws
   // std::logic_error when called (also through Parse) from an event handler
