@@ -38,24 +38,34 @@ final class HtmlMinifier {
   }
 
   String minify(String s) {
-    int n = s.length();
+    // Array reads rather than charAt calls: most pages are minified by the interpreter.
+    char[] cs = s.toCharArray();
+    int n = cs.length;
     StringBuilder out = new StringBuilder(n);
     int i = 0;
     while (i < n) {
-      char c = s.charAt(i);
+      char c = cs[i];
       if (Ascii.isSpace(c)) {
         int j = i + 1;
-        while (j < n && Ascii.isSpace(s.charAt(j))) j++;
+        while (j < n && Ascii.isSpace(cs[j])) j++;
         out.append(' ');
         i = j;
         continue;
       }
       if (c != '<' || i + 1 >= n) {
-        out.append(c);
-        i++;
+        // Copy the whole run up to the next blank or '<' at once: the JVM runs this code
+        // interpreted for most pages, where a call per char is what costs.
+        int j = i + 1;
+        while (j < n) {
+          char d = cs[j];
+          if (d == '<' || d <= ' ') break;
+          j++;
+        }
+        out.append(s, i, j);
+        i = j;
         continue;
       }
-      char d = s.charAt(i + 1);
+      char d = cs[i + 1];
       if (d == '?' || d == '%') {
         i = copy(s, i, ServerBlocks.end(s, i), out);
       } else if (s.startsWith("<!--", i)) {
@@ -63,10 +73,10 @@ final class HtmlMinifier {
       } else if (s.startsWith("<![CDATA[", i)) {
         int e = s.indexOf("]]>", i + 9);
         i = copy(s, i, e < 0 ? n : e + 3, out);
-      } else if (d == '!' || (d == '/' && i + 2 < n && Ascii.isLetter(s.charAt(i + 2)))) {
-        i = tag(s, i, out);
+      } else if (d == '!' || (d == '/' && i + 2 < n && Ascii.isLetter(cs[i + 2]))) {
+        i = tag(s, cs, i, out);
       } else if (Ascii.isLetter(d)) {
-        int after = tag(s, i, out);
+        int after = tag(s, cs, i, out);
         String name = tagName(s, i + 1);
         i = after < n ? element(s, i, after, name, out) : after;
       } else {
@@ -98,31 +108,31 @@ final class HtmlMinifier {
    * when the tag is not closed: the rest is copied unchanged). White space runs become one
    * blank, and go before '>' and around '='; attribute values and server blocks are copied.
    */
-  static int tag(String s, int i, StringBuilder out) {
+  static int tag(String s, char[] cs, int i, StringBuilder out) {
     int n = s.length();
     int j = i;
     int start = out.length();
     while (j < n) {
-      char c = s.charAt(j);
+      char c = cs[j];
       if (c == '>') {
         out.append('>');
         return j + 1;
       }
       if (Ascii.isSpace(c)) {
         int k = j + 1;
-        while (k < n && Ascii.isSpace(s.charAt(k))) k++;
-        if (k < n && s.charAt(k) != '>' && s.charAt(k) != '='
+        while (k < n && Ascii.isSpace(cs[k])) k++;
+        if (k < n && cs[k] != '>' && cs[k] != '='
             && out.charAt(out.length() - 1) != '=') {
           out.append(' ');
         }
         j = k;
-      } else if ((c == '"' || c == '\'') && s.charAt(i + 1) == '!') {
-        j = quoted(s, j, out);
+      } else if ((c == '"' || c == '\'') && cs[i + 1] == '!') {
+        j = quoted(s, cs, j, out);
       } else if (c == '=' && j > i + 1) {
         out.append('=');
         j++;
-        while (j < n && Ascii.isSpace(s.charAt(j))) j++;
-        if (j < n && (s.charAt(j) == '"' || s.charAt(j) == '\'')) j = quoted(s, j, out);
+        while (j < n && Ascii.isSpace(cs[j])) j++;
+        if (j < n && (cs[j] == '"' || cs[j] == '\'')) j = quoted(s, cs, j, out);
       } else if (ServerBlocks.startsAt(s, j) && j > i) {
         j = copy(s, j, ServerBlocks.end(s, j), out);
       } else {
@@ -137,11 +147,11 @@ final class HtmlMinifier {
   }
 
   /** Copies the quoted value at j, server blocks inside it included, and returns its end. */
-  private static int quoted(String s, int j, StringBuilder out) {
-    char quote = s.charAt(j);
+  private static int quoted(String s, char[] cs, int j, StringBuilder out) {
+    char quote = cs[j];
     int n = s.length();
     int k = j + 1;
-    while (k < n && s.charAt(k) != quote) {
+    while (k < n && cs[k] != quote) {
       k = ServerBlocks.startsAt(s, k) ? ServerBlocks.end(s, k) : k + 1;
     }
     int end = Math.min(k + 1, n);
