@@ -10,7 +10,7 @@ import java.nio.charset.StandardCharsets;
  * byte for byte. Kept as they are: the content of pre, textarea, script, style, xmp, listing and
  * plaintext; server blocks ({@code <?php ?>}, {@code <% %>}, {@code <!--# -->}); conditional
  * comments; other comments when asked to keep them; CDATA sections. The content of style and
- * script elements is minified when a minifier is given for it; a script or style sheet the
+ * script elements is minified when asked for; a script or style sheet the
  * minifier cannot handle stays as it was, with a warning, so one odd script does not cost the
  * whole page its minification.
  *
@@ -19,19 +19,21 @@ import java.nio.charset.StandardCharsets;
  */
 final class HtmlMinifier {
   private final boolean keepComments;
-  private final InlineMinifier css;
-  private final InlineMinifier js;
+  private final boolean minifyCss;
+  private final boolean minifyJs;
+  /** Loaded on the first style or script element to minify, not before. */
+  private InlineMinifier minifier;
   private final boolean munge;
   /** The charset of a byte-wise page, to decode inline code for the minifier; null: chars. */
   private final String byteCharset;
   private final PrintStream warnings;
   private Charset charset;
 
-  HtmlMinifier(boolean keepComments, InlineMinifier css, InlineMinifier js, boolean munge,
+  HtmlMinifier(boolean keepComments, boolean minifyCss, boolean minifyJs, boolean munge,
       String byteCharset, PrintStream warnings) {
     this.keepComments = keepComments;
-    this.css = css;
-    this.js = js;
+    this.minifyCss = minifyCss;
+    this.minifyJs = minifyJs;
     this.munge = munge;
     this.byteCharset = byteCharset;
     this.warnings = warnings;
@@ -193,9 +195,9 @@ final class HtmlMinifier {
     }
     String body = s.substring(after, close);
     String minified = null;
-    if (name.equals("script") && js != null && isJavaScript(s.substring(tagStart, after))) {
+    if (name.equals("script") && minifyJs && isJavaScript(s.substring(tagStart, after))) {
       minified = inline(body, false);
-    } else if (name.equals("style") && css != null && isCss(s.substring(tagStart, after))) {
+    } else if (name.equals("style") && minifyCss && isCss(s.substring(tagStart, after))) {
       minified = inline(body, true);
     }
     out.append(minified != null ? minified : body);
@@ -279,7 +281,8 @@ final class HtmlMinifier {
     }
     String result;
     try {
-      result = isCss ? css.minifyCss(code) : js.minifyJs(code, munge);
+      if (minifier == null) minifier = Main.loadInlineMinifier();
+      result = isCss ? minifier.minifyCss(code) : minifier.minifyJs(code, munge);
     } catch (MinifyException e) {
       warnings.println("htmlcompressor: warning: inline " + (isCss ? "style" : "script")
           + " kept as it is: " + e.getMessage());

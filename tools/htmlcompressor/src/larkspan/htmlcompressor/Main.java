@@ -77,9 +77,9 @@ public final class Main {
   static byte[] minify(Options options, byte[] input) throws MinifyException {
     switch (options.fileType()) {
       case CSS:
-        return inlineMinifier(options, true).minifyCssFile(input, options.charset);
+        return loadInlineMinifier().minifyCssFile(input, options.charset);
       case JS:
-        return inlineMinifier(options, true).minifyJsFile(input, options.charset, !options.noMunge);
+        return loadInlineMinifier().minifyJsFile(input, options.charset, !options.noMunge);
       case XML: {
         Text text = Text.decode(input, options.charset);
         String result = new XmlMinifier(options.preserveComments).minify(text.chars);
@@ -87,12 +87,9 @@ public final class Main {
       }
       default: {
         Text text = Text.decode(input, options.charset);
-        InlineMinifier inline =
-            options.compressCss || options.compressJs ? inlineMinifier(options, false) : null;
-        HtmlMinifier html =
-            new HtmlMinifier(options.preserveComments, options.compressCss ? inline : null,
-                options.compressJs ? inline : null, !options.noMunge, text.wide ? null
-                    : options.charset, System.err);
+        HtmlMinifier html = new HtmlMinifier(options.preserveComments, options.compressCss,
+            options.compressJs, !options.noMunge, text.wide ? null : options.charset,
+            System.err);
         return text.encode(html.minify(text.chars));
       }
     }
@@ -102,8 +99,7 @@ public final class Main {
    * Loads the YUI-backed minifier by name, so that neither it nor Rhino is loaded on the paths
    * that do not need them.
    */
-  private static InlineMinifier inlineMinifier(Options options, boolean required)
-      throws MinifyException {
+  static InlineMinifier loadInlineMinifier() throws MinifyException {
     try {
       Class<?> c = Class.forName("larkspan.htmlcompressor.YuiMinifier");
       return (InlineMinifier) c.getDeclaredConstructor().newInstance();
