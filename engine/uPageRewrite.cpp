@@ -163,9 +163,34 @@ void TWebFilsMgr::RefreshFolderRefs() {
   }
   DuplicateRefLengths.clear();
   DuplicateRefIndex.clear();
+  LowerDuplicateRefs.clear();
+  LowerDuplicateRefLengths.clear();
+  DuplicateRefExts.clear();
+  bool EveryRefHasExt = true;
   for (size_t I = 0; I < DuplicateRefs.size(); ++I) {
     const std::string& D = DuplicateRefs[I];
     if (D.empty()) continue;
+    auto AddLower = [this](std::string Ref, int Index) {
+      if (std::find(LowerDuplicateRefLengths.begin(), LowerDuplicateRefLengths.end(), Ref.size()) ==
+          LowerDuplicateRefLengths.end())
+        LowerDuplicateRefLengths.push_back(Ref.size());
+      LowerDuplicateRefs.emplace(std::move(Ref), Index);
+    };
+    AddLower(LowerCaseAscii(D), int(I));
+    // An image's reference is looked up ignoring case, also in the folder
+    // part: a duplicate below a folder whose name differs only in case.
+    const std::string& Path = DetailList.Names(int(I));
+    if (Path.size() > CurPageDir.size() && StartsText(CurPageDir, Path))
+      AddLower(LowerCaseAscii(std::string_view(Path).substr(CurPageDir.size())), int(I));
+    const size_t Dot = D.rfind('.');
+    if (Dot == std::string::npos || Dot + 1 == D.size() || D.find('/', Dot) != std::string::npos) {
+      EveryRefHasExt = false;
+    } else {
+      const std::string Ext = LowerCaseAscii(std::string_view(D).substr(Dot + 1));
+      if (std::find(DuplicateRefExts.begin(), DuplicateRefExts.end(), Ext) ==
+          DuplicateRefExts.end())
+        DuplicateRefExts.push_back(Ext);
+    }
     const std::string End = D.substr(D.size() - std::min<size_t>(D.size(), 4));
     if (std::find(DuplicateRefEnds.begin(), DuplicateRefEnds.end(), End) == DuplicateRefEnds.end())
       DuplicateRefEnds.push_back(End);
@@ -174,6 +199,45 @@ void TWebFilsMgr::RefreshFolderRefs() {
       DuplicateRefLengths.push_back(D.size());
     DuplicateRefIndex.emplace(D, int(I));
   }
+  if (!EveryRefHasExt) DuplicateRefExts.clear();
+}
+
+bool TWebFilsMgr::MayReferToDuplicates(std::string_view Text) const {
+  if (DuplicateRefs.empty()) return false;
+  if (DuplicateRefExts.empty()) return true;  // nothing to anchor a search on
+  auto Skipped = [](char C) { return C == '\t' || C == '\r' || C == '\n' || C == '<'; };
+  auto Lower = [](char C) { return (C >= 'A' && C <= 'Z') ? char(C + 32) : C; };
+  const char* P = Text.data();
+  const size_t N = Text.size();
+  std::string Tail;
+  // Every reference ends with its extension after a "."; from there, look
+  // up the text before at each length a reference has.
+  for (const void* Hit = std::memchr(P, '.', N); Hit;
+       Hit = std::memchr(static_cast<const char*>(Hit) + 1, '.',
+                         N - size_t(static_cast<const char*>(Hit) + 1 - P))) {
+    const size_t Dot = size_t(static_cast<const char*>(Hit) - P);
+    for (const std::string& Ext : DuplicateRefExts) {
+      size_t At = Dot + 1, K = 0;
+      while (K < Ext.size() && At < N) {
+        if (Skipped(P[At])) {
+          ++At;
+        } else if (Lower(P[At]) == Ext[K]) {
+          ++At, ++K;
+        } else {
+          break;
+        }
+      }
+      if (K < Ext.size()) continue;
+      for (size_t Length : LowerDuplicateRefLengths) {
+        Tail.assign(Length, '\0');
+        size_t Got = 0;
+        for (size_t J = At; J > 0 && Got < Length; --J)
+          if (!Skipped(P[J - 1])) Tail[Length - ++Got] = Lower(P[J - 1]);
+        if (Got == Length && LowerDuplicateRefs.count(Tail)) return true;
+      }
+    }
+  }
+  return false;
 }
 
 bool TWebFilsMgr::LocateTag(const TclHtmlTag* Tag, size_t& Start, size_t& Length) const {
@@ -209,8 +273,12 @@ void TWebFilsMgr::ReplaceTagText(size_t Start, size_t Length, const std::string&
 void TWebFilsMgr::HtmlParserParseImage(TObject* Sender, TclHtmlImage* Image) {
   const std::string R = Image->Src();
   if (R.empty()) return;
-  const int Index = DetailList.IndexOf(RefToPath(CurPageDir, R));
+  const std::string Path = RefToPath(CurPageDir, R);
+  const int Index = DetailList.IndexOf(Path);
   if (Index < 0) return;
+  // Letter case tells files apart here: a reference that names another
+  // existing file exactly is not a reference to this duplicate.
+  if (DetailList.Names(Index) != Path && FileExists(Path)) return;
   const std::string& M = MasterRefs[size_t(Index)];
   size_t Start = 0, Length = 0;
   if (!LocateTag(Image, Start, Length)) return;  // left as written; the check keeps the picture
@@ -283,7 +351,9 @@ void TWebFilsMgr::RewritePage(const std::string& PageFile, const std::string& De
     }
     PageText.append(ParseText, Copied, std::string::npos);
   };
-  if (MasterRefsPlain) {
+  if (!MayReferToDuplicates(PageText)) {
+    // Nothing to change: the page is written with its lines as they are.
+  } else if (MasterRefsPlain) {
     // The image pass changes only the insides of image tags, and a master's
     // reference without "<", ">" or line breaks changes neither where any
     // tag begins or ends nor the lines: the link pass would meet the same

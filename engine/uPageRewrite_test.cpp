@@ -95,6 +95,8 @@ TEST(PageRewriteTest, ReferencesToADuplicateInARootPage) {
        R"(<a href="IMG/{D}">x</a>)"},
       {"link on two lines", "<a class=\"pic\"\n href=\"img/{d}\">x</a>",
        "<a class=\"pic\"\n href=\"img/{m}\">x</a>"},
+      {"line break inside a link's reference", "<a href=\"img/{d|}\">x</a>",
+       R"(<a href="img/{m}">x</a>)"},
       {"link around an image", R"(<a href="img/{d}"><img src="img/{d}"></a>)",
        R"(<a href="img/{m}"><img src="img/{m}"></a>)"},
   };
@@ -103,10 +105,13 @@ TEST(PageRewriteTest, ReferencesToADuplicateInARootPage) {
     TEqualPictures S;
     std::string Upper = S.Dups[0];
     std::transform(Upper.begin(), Upper.end(), Upper.begin(), ::toupper);
+    const std::string Split = S.Dups[0].substr(0, 1) + "\n" + S.Dups[0].substr(1);
     auto Page = [&](const char* Body, const char* Last) {
-      return ReplaceAll(S.Fill(std::string("<html><body>\n<p>") + Body +
-                               "</p>\n<p><img src=\"img/" + Last + "\"></p>\n</body></html>\n"),
-                        "{D}", Upper);
+      return ReplaceAll(
+          ReplaceAll(S.Fill(std::string("<html><body>\n<p>") + Body + "</p>\n<p><img src=\"img/" +
+                            Last + "\"></p>\n</body></html>\n"),
+                     "{D}", Upper),
+          "{d|}", Split);
     };
     S.Site.Write("index.html", Page(C.In, "{d}"));
     const TRunResult R = S.Run();
@@ -189,6 +194,17 @@ TEST(PageRewriteTest, FoldersDifferingInCaseOnlyAreDifferentFolders) {
   EXPECT_TRUE(test::BrokenReferences(Site.Path(), Out.Path()).empty());
 }
 
+// The parser reads a tag without its line breaks, so a reference split by
+// one is still a reference, also in a page that has no other.
+TEST(PageRewriteTest, ReferenceSplitByALineBreakIsFound) {
+  TEqualPictures S;
+  const std::string Split = S.Dups[0].substr(0, 1) + "\n" + S.Dups[0].substr(1);
+  S.Site.Write("index.html", "<a href=\"img/" + Split + "\">x</a>");
+  const TRunResult R = S.Run();
+  ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
+  EXPECT_EQ(S.Output("index.html"), S.Fill("<a href=\"img/{m}\">x</a>\r\n"));
+}
+
 // A master whose name holds ">" moves where the image tag ends once it is
 // written in: the link pass must read the page as the image pass left it,
 // and then finds a link tag that was inside the image tag before.
@@ -205,6 +221,34 @@ TEST(PageRewriteTest, LinkPassReadsThePageAsTheImagePassLeftIt) {
     return;
   }
   GTEST_SKIP() << "the system never listed the odd name first";
+}
+
+// An image reference is looked up ignoring letter case, also in its folder
+// part; but one that names an existing picture exactly is not taken for a
+// duplicate in a folder whose name differs only in case.
+TEST(PageRewriteTest, ImageReferenceInOtherLetterCase) {
+  for (const bool OwnPicture : {false, true}) {
+    SCOPED_TRACE(OwnPicture ? "the page's folder has its own x.gif" : "no other x.gif");
+    TTempDir Site("site"), Out("out");
+    Site.Write("a/x", "");
+    Site.Write("b/x", "");
+    const std::vector<std::string> Folders = ListedOrder(Site.Path(), {"a", "b"});
+    Site.Write(Folders[0] + "/m.gif", SamePicture);
+    Site.Write(Folders[1] + "/x.gif", SamePicture);
+    std::string Variant = Folders[1];
+    Variant[0] = char(std::toupper(Variant[0]));
+    if (OwnPicture) Site.Write(Variant + "/x.gif", "GIF89a a picture of its own");
+    Site.Write(Variant + "/index.html", "<img src=\"x.gif\">");
+    TAppConfig Config = test::BlankConfig();
+    Config.IsReducePic = true;
+    const TRunResult R = RunEngine(Config, Site.Path(), Out.Path());
+    ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
+    EXPECT_EQ(
+        ReadFileText(Out.Path() + Variant + "/index.html"),
+        OwnPicture ? "<img src=\"x.gif\">\r\n" : "<img src=\"../" + Folders[0] + "/m.gif\">\r\n");
+    if (OwnPicture)
+      EXPECT_EQ(ReadFileText(Out.Path() + Variant + "/x.gif"), "GIF89a a picture of its own");
+  }
 }
 
 // Every page is written with CR LF after every line once duplicates exist,

@@ -211,6 +211,15 @@ class TWebFilsMgr : public TThread, public TObject {
   std::vector<std::string> DuplicateRefEnds;
   std::vector<size_t> DuplicateRefLengths;
   std::unordered_map<std::string_view, int> DuplicateRefIndex;
+  // The same references in lower case, and the extensions they end with
+  // (lower case, after the last "."); empty when one has no extension.
+  std::unordered_map<std::string, int> LowerDuplicateRefs;
+  std::vector<size_t> LowerDuplicateRefLengths;
+  std::vector<std::string> DuplicateRefExts;
+  // Whether Text, read as the parser reads tags (without TAB, CR, LF and
+  // "<"), holds any duplicate's reference, letter case ignored. A page that
+  // does not cannot change, so it is not parsed.
+  bool MayReferToDuplicates(std::string_view Text) const;
   void RefreshFolderRefs();
 
   // Reference check (uRefCheck.cpp): the scanner over all duplicate names
