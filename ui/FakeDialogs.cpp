@@ -3,10 +3,10 @@
 namespace larkspan {
 
 namespace {
-template <typename T>
-std::optional<QString> Next(std::deque<T>& Queue) {
+std::optional<QString> Next(std::deque<std::optional<QString>>& Queue) {
   if (Queue.empty()) return std::nullopt;
-  auto A = Queue.front();
+  std::optional<QString> A;
+  A.swap(Queue.front());
   Queue.pop_front();
   return A;
 }
@@ -29,8 +29,7 @@ std::optional<QString> TFakeDialogs::OpenFile(const TOpenFileRequest& Request) {
   FileRequests.push_back(Request);
   for (;;) {
     if (FileAnswers.empty()) return std::nullopt;
-    const std::optional<QString> A = FileAnswers.front();
-    FileAnswers.pop_front();
+    const std::optional<QString> A = Next(FileAnswers);
     if (!A) return std::nullopt;
     if (!Request.CanClose || Request.CanClose(*A)) return A;
   }

@@ -475,7 +475,7 @@ class TfrmLarkspanTest : public QObject {
     TTestHome Home;
     TFakeDialogs Fake;
     auto F = OpenWindow();
-    for (const std::string Root : {std::string(), Home.Path() + "missing"}) {
+    for (const std::string& Root : {std::string(), Home.Path() + "missing"}) {
       Fake.Clear();
       F->edtRootPath->setText(QString::fromStdString(Root));
       F->btnCompressFilter->click();
