@@ -1,53 +1,66 @@
 #!/usr/bin/env bash
-# run.sh [BIN_DIR [PNG_DIR]]: runs our pngout and its Debian peers on the same
-# pictures in one run and prints, per program, the bytes saved over the whole
-# sample, the mean saving per picture, the median and total wall time per
-# picture, how many results grew, and whether every result kept the pixels.
+# run.sh [BIN_DIR [PNG_DIR]]: runs our pngout and its Debian peers on the same pictures in one
+# run, interleaved (every program on a picture before the next picture, so a change in the
+# machine's load hits them alike), and prints per program: bytes saved over the whole sample,
+# the mean saving per picture, median wall and CPU time per picture, how many results grew,
+# and whether every result kept the pixels (ImageMagick's compare, alpha included).
 #   BIN_DIR  folder holding the built pngout (default: build-tools/bin)
 #   PNG_DIR  pictures to use (default: a fresh sample from make-sample.sh)
-# Peers: optipng, zopflipng (package zopfli), advpng (package advancecomp).
+# Peers: optipng, zopflipng (package zopfli), advpng (package advancecomp); needs python3 and
+# imagemagick.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-bin=${1:-$here/../../build-tools/bin}
+bin=$(cd "${1:-$here/../../build-tools/bin}" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 if [ $# -ge 2 ]; then sample=$2; else sample=$work/sample; "$here/make-sample.sh" "$sample" 2>/dev/null; fi
-for p in optipng zopflipng advpng compare; do
-  command -v $p >/dev/null || { echo "missing $p: apt-get install optipng zopfli advancecomp imagemagick" >&2; exit 1; }
+for p in optipng zopflipng advpng compare python3; do
+  command -v $p >/dev/null || { echo "missing $p: apt-get install optipng zopfli advancecomp imagemagick python3" >&2; exit 1; }
 done
-ONLY=${ONLY:-}
-
-# Each runner gets SRC and DST and leaves the optimised picture at DST.
-run_pngout()    { "$bin/pngout" "$1" "$2" /y /q; }
-run_optipng()   { optipng -quiet -out "$2" "$1"; }
-run_zopflipng() { zopflipng -y "$1" "$2" >/dev/null; }
-run_advpng3()   { cp "$1" "$2" && advpng -q -z -3 "$2"; }
-run_advpng4()   { cp "$1" "$2" && advpng -q -z -4 "$2"; }
-
-now_ns() { date +%s%N; }
-printf '%-14s %9s %8s %8s %9s %9s %6s %7s\n' program orig_KB saved% mean% median_ms total_ms grew pixels
-for tool in pngout optipng zopflipng advpng3 advpng4; do
-  [ -n "$ONLY" ] && [[ " $ONLY " != *" $tool "* ]] && continue
-  orig=0; after=0; grew=0; bad=0; sumpct=0; n=0
-  : > "$work/times"
-  for f in "$sample"/*.png; do
-    dst=$work/out.png; rm -f "$dst"
-    t0=$(now_ns)
-    if ! run_$tool "$f" "$dst" 2>/dev/null; then bad=$((bad + 1)); continue; fi
-    t1=$(now_ns)
-    echo $(( (t1 - t0) / 1000 )) >> "$work/times"
-    s=$(stat -c %s "$f"); d=$(stat -c %s "$dst")
-    orig=$((orig + s)); after=$((after + d)); n=$((n + 1))
-    [ "$d" -gt "$s" ] && grew=$((grew + 1))
-    sumpct=$(awk -v s=$s -v d=$d -v a=$sumpct 'BEGIN{print a + (s-d)*100/s}')
-    # Lossless means the same pixels (alpha included): zero differing pixels.
-    diff=$(compare -metric AE "$f" "$dst" null: 2>&1 || true)
-    [ "$diff" = "0" ] || bad=$((bad + 1))
-  done
-  sort -n "$work/times" | awk -v tool=$tool -v orig=$orig -v after=$after -v grew=$grew -v bad=$bad -v sp=$sumpct -v n=$n '
-    { t[NR] = $1; tot += $1 }
-    END { med = (NR % 2) ? t[(NR+1)/2] : (t[NR/2] + t[NR/2+1]) / 2;
-          printf "%-14s %9.1f %7.1f%% %7.1f%% %9.1f %9.0f %6d %7s\n", tool, orig/1024, (orig-after)*100/orig, sp/n,
-                 med/1000, tot/1000, grew, bad ? bad " bad" : "same" }'
-done
-echo "pictures: $(ls "$sample"/*.png | wc -l)"
+python3 - "$bin/pngout" "$sample" "$work" <<'PY'
+import glob, os, resource, shutil, statistics, subprocess, sys, time
+pngout, sample, work = sys.argv[1:4]
+dst = os.path.join(work, "out.png")
+# Each program leaves the optimised picture at dst.
+tools = {
+    "pngout": lambda s: [[pngout, s, dst, "/y", "/q"]],
+    "optipng": lambda s: [["optipng", "-quiet", "-out", dst, s]],
+    "zopflipng": lambda s: [["zopflipng", "-y", s, dst]],
+    "advpng -z -3": lambda s: [["cp", s, dst], ["advpng", "-q", "-z", "-3", dst]],
+    "advpng -z -4": lambda s: [["cp", s, dst], ["advpng", "-q", "-z", "-4", dst]],
+}
+stats = {t: {"orig": 0, "after": 0, "pct": [], "wall": [], "cpu": [], "grew": 0, "bad": 0} for t in tools}
+files = sorted(glob.glob(os.path.join(sample, "*.png")))
+for f in files:
+    size = os.path.getsize(f)
+    for t, make in tools.items():
+        if os.path.exists(dst):
+            os.remove(dst)
+        r0 = resource.getrusage(resource.RUSAGE_CHILDREN)
+        t0 = time.perf_counter()
+        ok = all(subprocess.run(c, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0
+                 for c in make(f))
+        t1 = time.perf_counter()
+        r1 = resource.getrusage(resource.RUSAGE_CHILDREN)
+        st = stats[t]
+        if not ok or not os.path.exists(dst):
+            st["bad"] += 1
+            continue
+        after = os.path.getsize(dst)
+        st["orig"] += size
+        st["after"] += after
+        st["pct"].append(100 * (size - after) / size)
+        st["wall"].append((t1 - t0) * 1000)
+        st["cpu"].append((r1.ru_utime + r1.ru_stime - r0.ru_utime - r0.ru_stime) * 1000)
+        st["grew"] += after > size
+        diff = subprocess.run(["compare", "-metric", "AE", f, dst, "null:"], capture_output=True, text=True)
+        if diff.stderr.strip() != "0":
+            st["bad"] += 1
+print(f"{'program':14} {'saved':>7} {'mean':>7} {'wall ms':>8} {'CPU ms':>7} {'CPU total':>10} {'grew':>5}  pixels")
+for t, st in stats.items():
+    print(f"{t:14} {100 * (st['orig'] - st['after']) / st['orig']:6.2f}% {statistics.mean(st['pct']):6.2f}%"
+          f" {statistics.median(st['wall']):8.1f} {statistics.median(st['cpu']):7.1f} {sum(st['cpu']):10.0f}"
+          f" {st['grew']:5d}  {'same' if not st['bad'] else str(st['bad']) + ' bad'}")
+print(f"pictures: {len(files)}, {sum(os.path.getsize(f) for f in files) // 1024} KB;"
+      " saved: over the whole sample; mean: per picture; wall/CPU: medians per picture")
+PY
