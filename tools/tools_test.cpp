@@ -243,6 +243,8 @@ TEST_F(ToolsTest, StyleSheetsScriptsAndXml) {
       // GB2312 bytes in a UTF-8 run behind a UTF-8 byte order mark: both come back as they were.
       {"bom.css", "\xEF\xBB\xBFp  { font-family : \"\xCB\xCE\xCC\xE5\" ; }\n",
        "\xEF\xBB\xBFp{font-family:\"\xCB\xCE\xCC\xE5\"}"},
+      // The parser warns about the repeated name; a warning must not stop a valid script.
+      {"warning.js", "function  f(a, a) {\n  return a;\n}\n", "function f(a,a){return a};"},
       {"utf8.js", "var  t = \"\xE4\xB8\xAD\"; // \xE6\x96\x87\n", "var t=\"\xE4\xB8\xAD\";"},
       {"feed.xml",
        "<?xml version=\"1.0\"?>\n<rss>\n  <item  a=\"1  2\" >\n    <title> Hi  there </title>\n"
