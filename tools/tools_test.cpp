@@ -240,6 +240,14 @@ TEST_F(ToolsTest, StyleSheetsScriptsAndXml) {
       {"es5.js", "// c\nfunction  twice( value ) {\n  var  result = value * 2;\n  return result;\n}\n",
        "function twice(value){var result=value*2;return result};"},
       {"gbk.js", "var s = \"\xD6\xD0\xCE\xC4\";  // \xD2\xB3\n", "var s=\"\xD6\xD0\xCE\xC4\";"},
+      // Zeros that need their unit, and the blanks calc() and its kind need around "+".
+      {"units.css",
+       "@keyframes spin { 0% { opacity: 0 } 100% { opacity: 1 } }\n"
+       ".a { color: hsl(0, 0%, 50%); transition: all 0s ease; width: 0px; margin: 0em 0 0px }\n"
+       ".b { width: calc( 1em  +  2px ); height: clamp(1rem, 2vw + 1rem, 3rem) }\n",
+       "@keyframes spin{0%{opacity:0}100%{opacity:1}}"
+       ".a{color:hsl(0,0%,50%);transition:all 0s ease;width:0;margin:0}"
+       ".b{width:calc(1em + 2px);height:clamp(1rem,2vw + 1rem,3rem)}"},
       // GB2312 bytes in a UTF-8 run behind a UTF-8 byte order mark: both come back as they were.
       {"bom.css", "\xEF\xBB\xBFp  { font-family : \"\xCB\xCE\xCC\xE5\" ; }\n",
        "\xEF\xBB\xBFp{font-family:\"\xCB\xCE\xCC\xE5\"}"},

@@ -66,9 +66,10 @@ final class YuiMinifier implements InlineMinifier {
   @Override
   public String minifyCss(String css) throws MinifyException {
     try {
+      CssGuard guard = CssGuard.forText(css);
       StringWriter out = new StringWriter(css.length());
-      new CssCompressor(new StringReader(css)).compress(out, NO_LINE_BREAKS);
-      return out.toString();
+      new CssCompressor(new StringReader(guard.shield(css))).compress(out, NO_LINE_BREAKS);
+      return guard.restore(out.toString());
     } catch (IOException | RuntimeException e) {
       throw new MinifyException("style sheet error: " + e);
     }
