@@ -1,6 +1,7 @@
-// Runs the built helper programs (java -jar htmlcompressor.jar, pngout) on real files in a temporary
-// folder, the way the engine starts them: an argument vector, no shell.
+// Runs the built helper programs (java -jar htmlcompressor.jar, pngout) on real files in a
+// temporary folder, the way the engine starts them: an argument vector, no shell.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -13,8 +14,6 @@
 #include <random>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "pngout/PngFile.h"
 
@@ -81,7 +80,7 @@ class ToolsTest : public ::testing::Test {
 
   // java -jar htmlcompressor.jar with the engine's options, from the program's folder.
   Outcome Compress(const std::string& src, const std::string& dst, const std::string& charset,
-               bool css = false, bool js = false, std::vector<std::string> jvm = {}) {
+                   bool css = false, bool js = false, std::vector<std::string> jvm = {}) {
     std::vector<std::string> args = {"java"};
     args.insert(args.end(), jvm.begin(), jvm.end());
     args.insert(args.end(), {"-jar", (BinDir() / "htmlcompressor.jar").string(),
@@ -93,7 +92,8 @@ class ToolsTest : public ::testing::Test {
     return RunProgram(args, dir_);
   }
 
-  Outcome Pngout(const fs::path& src, const fs::path& dst, std::vector<std::string> flags = {"/y", "/q"}) {
+  Outcome Pngout(const fs::path& src, const fs::path& dst,
+                 std::vector<std::string> flags = {"/y", "/q"}) {
     std::vector<std::string> args = {(BinDir() / "pngout").string(), src.string(), dst.string()};
     args.insert(args.end(), flags.begin(), flags.end());
     return RunProgram(args, dir_);
@@ -111,7 +111,8 @@ TEST_F(ToolsTest, HtmlMinifiesWhiteSpaceAndKeepsWhatMustStay) {
     std::string out;
   } cases[] = {
       {"runs of white space", "<p>a  \n\t b</p>\n\n<p>c</p>", "<p>a b</p> <p>c</p>"},
-      {"tag white space", "<a   href = \"x  y\"\n class=c >t</a >", "<a href=\"x  y\" class=c>t</a>"},
+      {"tag white space", "<a   href = \"x  y\"\n class=c >t</a >",
+       "<a href=\"x  y\" class=c>t</a>"},
       {"comments kept", "<p> <!--  note   here -->  </p>", "<p> <!--  note   here --> </p>"},
       {"pre kept", "<pre>  a\n   b  </pre>  x", "<pre>  a\n   b  </pre> x"},
       {"nested pre", "<pre> <pre> a </pre>  b </pre>  c", "<pre> <pre> a </pre>  b </pre> c"},
@@ -153,7 +154,8 @@ TEST_F(ToolsTest, HtmlKeepsEveryOtherByteWhateverTheCharset) {
       {gb, "UTF-8", "<p>\xD6\xD0\xCE\xC4 \xD2\xB3\xC3\xE6</p> "},
       {gb, "GB2312", "<p>\xD6\xD0\xCE\xC4 \xD2\xB3\xC3\xE6</p> "},
       {utf8, "UTF-8", "<p>\xE4\xB8\xAD\xE6\x96\x87 \xE9\xA1\xB5</p> "},
-      {"\xEF\xBB\xBF" + utf8, "GB2312", "\xEF\xBB\xBF<p>\xE4\xB8\xAD\xE6\x96\x87 \xE9\xA1\xB5</p> "},
+      {"\xEF\xBB\xBF" + utf8, "GB2312",
+       "\xEF\xBB\xBF<p>\xE4\xB8\xAD\xE6\x96\x87 \xE9\xA1\xB5</p> "},
       // UTF-16LE with its byte order mark: "<p>a  \u2020 b</p>". A blank is two bytes there,
       // and U+2020 is the bytes 0x20 0x20, which must not be taken for blanks.
       {std::string("\xFF\xFE<\0p\0>\0a\0 \0 \0\x20\x20 \0b\0<\0/\0p\0>\0", 28), "UTF-8",
@@ -172,13 +174,42 @@ TEST_F(ToolsTest, HtmlKeepsEveryOtherByteWhateverTheCharset) {
 // white space byte taken out, input and output must be the same bytes. Checked on pages
 // pieced together at random from awkward fragments.
 TEST_F(ToolsTest, MarkupLosesNothingButWhiteSpace) {
-  const std::vector<std::string> fragments = {
-      "<p>", "</p>", "  \n\t ", "text", "\xD6\xD0\xCE\xC4", "\xE4\xB8\xAD", "\xA0\xA0",
-      "<a  href = \"x  y\"  >", "<a href='a > b'>", "<!--  c  -->", "<!-- unclosed",
-      "<?php echo \"?>\";  ?>", "<?php  // a ?>", "<% x  %>", "<!--#echo  var=\"a\" -->",
-      "<pre>  a  </pre>", "<pre>", "<script> a  <  b </script>", "<script>", "<style> p {} </style>",
-      "<textarea>  t  </textarea>", "<", ">", "< p", "</", "<!DOCTYPE  html>", "<![CDATA[ x  ]]>",
-      "\r\n", "\f", "&amp;  ", "<br  />", "<x:y  a=1>", "<?xml  v ?>", "\"", "'", "="};
+  const std::vector<std::string> fragments = {"<p>",
+                                              "</p>",
+                                              "  \n\t ",
+                                              "text",
+                                              "\xD6\xD0\xCE\xC4",
+                                              "\xE4\xB8\xAD",
+                                              "\xA0\xA0",
+                                              "<a  href = \"x  y\"  >",
+                                              "<a href='a > b'>",
+                                              "<!--  c  -->",
+                                              "<!-- unclosed",
+                                              "<?php echo \"?>\";  ?>",
+                                              "<?php  // a ?>",
+                                              "<% x  %>",
+                                              "<!--#echo  var=\"a\" -->",
+                                              "<pre>  a  </pre>",
+                                              "<pre>",
+                                              "<script> a  <  b </script>",
+                                              "<script>",
+                                              "<style> p {} </style>",
+                                              "<textarea>  t  </textarea>",
+                                              "<",
+                                              ">",
+                                              "< p",
+                                              "</",
+                                              "<!DOCTYPE  html>",
+                                              "<![CDATA[ x  ]]>",
+                                              "\r\n",
+                                              "\f",
+                                              "&amp;  ",
+                                              "<br  />",
+                                              "<x:y  a=1>",
+                                              "<?xml  v ?>",
+                                              "\"",
+                                              "'",
+                                              "="};
   std::mt19937 random(20240611);
   for (int doc = 0; doc < 12; doc++) {
     std::string page;
@@ -189,7 +220,8 @@ TEST_F(ToolsTest, MarkupLosesNothingButWhiteSpace) {
       Outcome r = Compress(name, "out", "UTF-8");
       ASSERT_EQ(r.status, 0) << r.err;
       auto squeeze = [](std::string t) {
-        std::erase_if(t, [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; });
+        std::erase_if(
+            t, [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; });
         return t;
       };
       const std::string out = ReadAll(dir_ / "out");
@@ -202,7 +234,8 @@ TEST_F(ToolsTest, MarkupLosesNothingButWhiteSpace) {
 TEST_F(ToolsTest, HtmlInlineStyleAndScriptMinifiedOnlyWhenAsked) {
   const std::string page =
       "<style>\n  p  {  color : #ff0000 ; }\n</style>\n"
-      "<script>\n  function add(first, second) {\n    return first + second;  // sum\n  }\n</script>\n"
+      "<script>\n  function add(first, second) {\n    return first + second;  // sum\n  "
+      "}\n</script>\n"
       "<script type=\"text/template\">\n  <b>  x </b>\n</script>\n"
       "<script>\n  let f = () => 1;\n</script>\n";
   WriteAll(dir_ / "page.html", page);
@@ -219,7 +252,8 @@ TEST_F(ToolsTest, HtmlInlineStyleAndScriptMinifiedOnlyWhenAsked) {
   EXPECT_NE(out.find("<style>p{color:red}</style>"), std::string::npos) << out;
   // --nomunge: the parameter names stay.
   EXPECT_NE(out.find("<script>function add(first,second){return first+second};</script>"),
-            std::string::npos) << out;
+            std::string::npos)
+      << out;
   // Not JavaScript: kept.
   EXPECT_NE(out.find("<script type=\"text/template\">\n  <b>  x </b>\n</script>"),
             std::string::npos);
@@ -237,7 +271,8 @@ TEST_F(ToolsTest, StyleSheetsScriptsAndXml) {
   } cases[] = {
       {"style.css", "/* c */\nbody  {  margin : 0px ; color: #ffffff }\n\na { }\n",
        "body{margin:0;color:#fff}"},
-      {"es5.js", "// c\nfunction  twice( value ) {\n  var  result = value * 2;\n  return result;\n}\n",
+      {"es5.js",
+       "// c\nfunction  twice( value ) {\n  var  result = value * 2;\n  return result;\n}\n",
        "function twice(value){var result=value*2;return result};"},
       {"gbk.js", "var s = \"\xD6\xD0\xCE\xC4\";  // \xD2\xB3\n", "var s=\"\xD6\xD0\xCE\xC4\";"},
       // Zeros that need their unit, and the blanks calc() and its kind need around "+".
@@ -260,7 +295,8 @@ TEST_F(ToolsTest, StyleSheetsScriptsAndXml) {
        "<?xml version=\"1.0\"?><rss><item a=\"1  2\"><title> Hi  there </title><!-- c -->"
        "<p xml:space=\"preserve\">  <b/>  </p></item></rss>"},
       {"dtd.xml",
-       "<!DOCTYPE a [\n  <!ENTITY e \"x > y\">\n]>\n<a>\n  <b  >\n <![CDATA[  <c>  ]]>  </b >\n</a>\n",
+       "<!DOCTYPE a [\n  <!ENTITY e \"x > y\">\n]>\n<a>\n  <b  >\n <![CDATA[  <c>  ]]>  </b "
+       ">\n</a>\n",
        "<!DOCTYPE a [\n  <!ENTITY e \"x > y\">\n]><a><b><![CDATA[  <c>  ]]></b></a>"},
   };
   for (const Case& c : cases) {
@@ -340,7 +376,8 @@ TEST_F(ToolsTest, PagesDoNotLoadTheScriptMinifier) {
   // Rhino classes, even when their minification is asked for.
   WriteAll(dir_ / "page.html", "<p>a  b</p>");
   const std::string log = (dir_ / "classes.txt").string();
-  Outcome r = Compress("page.html", "out.html", "UTF-8", true, true, {"-Xlog:class+load:file=" + log});
+  Outcome r =
+      Compress("page.html", "out.html", "UTF-8", true, true, {"-Xlog:class+load:file=" + log});
   ASSERT_EQ(r.status, 0) << r.err;
   const std::string classes = ReadAll(log);
   ASSERT_NE(classes.find("larkspan.htmlcompressor.HtmlMinifier"), std::string::npos);

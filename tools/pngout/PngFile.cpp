@@ -124,7 +124,7 @@ struct Layout {
   std::string plte;
   std::string trns;
   size_t row_bytes = 0;
-  int bpp = 1;  // bytes per complete pixel, at least 1, for the filters
+  int bpp = 1;                     // bytes per complete pixel, at least 1, for the filters
   std::vector<unsigned char> raw;  // rows without filter bytes
 };
 
@@ -314,11 +314,20 @@ void FilterRow(int type, const unsigned char* row, const unsigned char* prev, si
     const int c = prev && i >= static_cast<size_t>(bpp) ? prev[i - bpp] : 0;
     int v = row[i];
     switch (type) {
-      case 1: v -= a; break;
-      case 2: v -= b; break;
-      case 3: v -= (a + b) / 2; break;
-      case 4: v -= Paeth(a, b, c); break;
-      default: break;
+      case 1:
+        v -= a;
+        break;
+      case 2:
+        v -= b;
+        break;
+      case 3:
+        v -= (a + b) / 2;
+        break;
+      case 4:
+        v -= Paeth(a, b, c);
+        break;
+      default:
+        break;
     }
     out[i] = static_cast<unsigned char>(v);
   }
@@ -415,8 +424,8 @@ std::vector<Chunk> ReadChunks(std::string_view file) {
     if (length > 0x7FFFFFFFu || file.size() - pos - 12 < length) {
       throw PngError("a chunk is cut off");
     }
-    chunks.push_back({std::string(file.substr(pos + 4, 4)),
-                      std::string(file.substr(pos + 8, length))});
+    chunks.push_back(
+        {std::string(file.substr(pos + 4, 4)), std::string(file.substr(pos + 8, length))});
     pos += 12 + size_t{length};
     if (chunks.back().type == "IEND") break;
   }
@@ -450,8 +459,8 @@ void CheckDecodes(std::string_view file) {
   }
 }
 
-std::string Encode(const Pixels& pixels, const std::string& extra_chunks,
-                   bool keep_colour_class, bool source_is_grey) {
+std::string Encode(const Pixels& pixels, const std::string& extra_chunks, bool keep_colour_class,
+                   bool source_is_grey) {
   const Analysis a = Analyse(pixels);
   std::vector<Layout> layouts;
   if (a.eight_bit && !(keep_colour_class && source_is_grey)) {

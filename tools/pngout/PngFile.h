@@ -47,8 +47,8 @@ void CheckDecodes(std::string_view file);
 // level. extra_chunks (complete chunks with length and CRC) go right after IHDR.
 // keep_colour_class: a grey source stays grey and a colour one colour (an ICC profile
 // describes one of the two).
-std::string Encode(const Pixels& pixels, const std::string& extra_chunks,
-                   bool keep_colour_class, bool source_is_grey);
+std::string Encode(const Pixels& pixels, const std::string& extra_chunks, bool keep_colour_class,
+                   bool source_is_grey);
 
 // One complete chunk: length, type, data, CRC.
 std::string MakeChunk(std::string_view type, std::string_view data);

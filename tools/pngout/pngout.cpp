@@ -19,22 +19,22 @@
 // Exit status: 0 done, 1 SRC unreadable or not a valid PNG, or DST not writable, 2 bad
 // command line.
 #include <fcntl.h>
-#include <spawn.h>
 #include <signal.h>
-#include <sys/wait.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <thread>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <set>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "PngFile.h"
@@ -105,7 +105,10 @@ void ReplaceFile(const std::string& path, const std::string& data) {
   while (ok && done < data.size()) {
     ssize_t n = write(fd, data.data() + done, data.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) ok = false; else done += static_cast<size_t>(n);
+    if (n < 0)
+      ok = false;
+    else
+      done += static_cast<size_t>(n);
   }
   Failure failure{SystemReason(path)};
   if (close(fd) != 0) ok = false;
@@ -182,7 +185,9 @@ int RunProgram(const std::vector<std::string>& args, int limit) {
   }
 }
 
-bool IsCritical(const std::string& type) { return !type.empty() && type[0] >= 'A' && type[0] <= 'Z'; }
+bool IsCritical(const std::string& type) {
+  return !type.empty() && type[0] >= 'A' && type[0] <= 'Z';
+}
 
 uint32_t Be32(const std::string& s, size_t at) {
   auto b = reinterpret_cast<const unsigned char*>(s.data() + at);
@@ -255,8 +260,7 @@ Plan MakePlan(const std::vector<Chunk>& chunks) {
     if (c.type == "iCCP") plan.has_icc = true;
   }
   // With an sRGB chunk (and no profile) gAMA and cHRM are only for old decoders.
-  const bool drop_gamma =
-      !plan.has_icc && (has_srgb || RestatesSrgb(gama, chrm));
+  const bool drop_gamma = !plan.has_icc && (has_srgb || RestatesSrgb(gama, chrm));
   for (const Chunk& c : chunks) {
     bool keep = c.type == "sRGB" || c.type == "iCCP" ||
                 ((c.type == "gAMA" || c.type == "cHRM") && !drop_gamma) ||
@@ -286,9 +290,9 @@ std::string ZopfliPass(const std::string& encoded, const larkspan::png::Pixels& 
   // Iterations: 8 for small pictures, 5 for large ones measured best against zopflipng's own
   // 15/5: the same savings on the sample (our filters are already chosen) at two thirds of
   // the time; fewer lose savings.
-  std::vector<std::string> args = {"zopflipng", "-y", "--filters=p",
-                                   encoded.size() < kZopfliLargeBytes ? "--iterations=8"
-                                                                      : "--iterations=5"};
+  std::vector<std::string> args = {
+      "zopflipng", "-y", "--filters=p",
+      encoded.size() < kZopfliLargeBytes ? "--iterations=8" : "--iterations=5"};
   if (!plan.kept_types.empty()) args.push_back(keep);
   args.push_back(in.path());
   args.push_back(out.path());
@@ -367,9 +371,10 @@ int main(int argc, char** argv) {
     const std::string result = Optimise(source, dst);
     ReplaceFile(dst, result);
     if (!quiet) {
-      std::printf("%s: %zu -> %zu bytes (%.1f%% saved)\n", dst.c_str(), source.size(),
-                  result.size(),
-                  source.empty() ? 0.0 : 100.0 * double(source.size() - result.size()) / double(source.size()));
+      std::printf(
+          "%s: %zu -> %zu bytes (%.1f%% saved)\n", dst.c_str(), source.size(), result.size(),
+          source.empty() ? 0.0
+                         : 100.0 * double(source.size() - result.size()) / double(source.size()));
     }
     return 0;
   } catch (const Failure& f) {

@@ -93,7 +93,8 @@ final class YuiMinifier implements InlineMinifier {
     } catch (MissingResourceException e) {
       // Debian's archive lacks the parser's message texts, so a syntax error surfaces as a
       // missing text rather than as a report.
-      throw new MinifyException("script error: the script cannot be parsed (a syntax error, or syntax newer than ES5)");
+      throw new MinifyException(
+          "script error: the script cannot be parsed (a syntax error, or syntax newer than ES5)");
     } catch (IOException | RuntimeException e) {
       throw new MinifyException("script error: "
           + (reporter.firstError != null ? reporter.firstError : e.toString()));
