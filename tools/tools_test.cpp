@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -471,3 +472,94 @@ TEST_F(ToolsTest, PngoutInPlaceAndFailures) {
 }
 
 }  // namespace
+
+// The encoder's reductions (palette depths, grey depths, transparency keys, 16 bits) on
+// made-up pictures: whatever it picks must decode to the same pixels.
+TEST(PngFileTest, EncodingKeepsThePixelsForEveryReduction) {
+  using larkspan::png::Pixels;
+  auto make = [](uint32_t w, uint32_t h, auto colour) {
+    Pixels p;
+    p.width = w;
+    p.height = h;
+    for (uint32_t y = 0; y < h; y++) {
+      for (uint32_t x = 0; x < w; x++) {
+        std::array<uint16_t, 4> c = colour(x, y);
+        p.rgba.insert(p.rgba.end(), c.begin(), c.end());
+      }
+    }
+    return p;
+  };
+  auto eight = [](int r, int g, int b, int a) {
+    return std::array<uint16_t, 4>{uint16_t(r * 257), uint16_t(g * 257), uint16_t(b * 257),
+                                   uint16_t(a * 257)};
+  };
+  struct Case {
+    const char* name;
+    Pixels pixels;
+    int depth = 0;  // the bit depth it must get, when it matters
+  } cases[] = {
+      {"black and white, odd width",
+       make(13, 5,
+            [&](uint32_t x, uint32_t y) {
+              return eight((x + y) % 2 * 255, (x + y) % 2 * 255, (x + y) % 2 * 255, 255);
+            }),
+       1},
+      {"four greys",
+       make(7, 3,
+            [&](uint32_t x, uint32_t) {
+              int v = x % 4 * 85;
+              return eight(v, v, v, 255);
+            }),
+       2},
+      {"sixteen greys",
+       make(9, 4,
+            [&](uint32_t x, uint32_t y) {
+              int v = (x + y) % 16 * 17;
+              return eight(v, v, v, 255);
+            }),
+       4},
+      {"grey ramp", make(300, 2,
+                         [&](uint32_t x, uint32_t) {
+                           int v = x % 256;
+                           return eight(v, v, v, 255);
+                         })},
+      {"grey with a key colour", make(300, 3,
+                                      [&](uint32_t x, uint32_t) {
+                                        return x % 5 == 0 ? eight(7, 7, 7, 0)
+                                                          : eight(x % 250 + 6, x % 250 + 6,
+                                                                  x % 250 + 6, 255);
+                                      })},
+      {"grey with alpha", make(40, 3, [&](uint32_t x, uint32_t) { return eight(x, x, x, x * 6); })},
+      {"colour with a key colour", make(300, 3,
+                                        [&](uint32_t x, uint32_t y) {
+                                          return x % 3 == 0 ? eight(1, 2, 3, 0)
+                                                            : eight(x % 256, y * 60, 200, 255);
+                                        })},
+      {"transparent pixels of different colours", make(300, 3,
+                                                       [&](uint32_t x, uint32_t) {
+                                                         return x % 3 == 0
+                                                                    ? eight(x % 256, 0, 0, 0)
+                                                                    : eight(x % 256, 9, 200, 255);
+                                                       })},
+      {"two colours with alpha", make(5, 5,
+                                      [&](uint32_t x, uint32_t) {
+                                        return x % 2 ? eight(255, 0, 0, 128)
+                                                     : eight(0, 0, 255, 255);
+                                      })},
+      {"translucent gradient",
+       make(64, 64, [&](uint32_t x, uint32_t y) { return eight(x * 4, y * 4, 128, (x + y) * 2); })},
+      {"sixteen bits",
+       make(20, 20,
+            [](uint32_t x, uint32_t y) {
+              return std::array<uint16_t, 4>{uint16_t(x * 3001), uint16_t(y * 2999), 12345, 65535};
+            }),
+       16},
+      {"one pixel", make(1, 1, [&](uint32_t, uint32_t) { return eight(10, 20, 30, 40); })},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string png = larkspan::png::Encode(c.pixels, "", false, false);
+    EXPECT_EQ(larkspan::png::Decode(png), c.pixels);
+    if (c.depth) EXPECT_EQ(png[24], c.depth);  // IHDR's bit depth
+  }
+}
