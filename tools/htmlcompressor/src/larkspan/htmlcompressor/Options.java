@@ -127,11 +127,6 @@ final class Options {
       case "js":
         return FileType.JS;
       case "xml":
-      case "xsl":
-      case "xslt":
-      case "rss":
-      case "atom":
-      case "svg":
         return FileType.XML;
       default:
         return FileType.HTML;
