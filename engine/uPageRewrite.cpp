@@ -1,13 +1,27 @@
 // Reference rewriting: pages that refer to a left-out duplicate picture are
 // written referring to the picture that was kept.
 //
-// A page is parsed twice: image tags first, then link tags, each pass over
-// the text as the previous pass left it. Every change replaces the text of
-// one tag in PageText; TextOffset keeps the positions of the later tags of
-// the pass right.
+// A page is parsed for its image tags, then for its link tags, each pass
+// over the text as the previous pass left it (one parse does both when that
+// comes to the same). Every change replaces the text of one tag; TextOffset
+// keeps the positions of the later tags of a pass right.
+//
+// Pages are rewritten on two threads: a helper with a parser of its own
+// takes the pages nobody has taken yet, a few ahead of the engine's worker,
+// and the worker takes them too while its own page is not ready. The worker
+// alone writes every page, and notes its references, in the order of
+// PageFiles, so the output, the errors and the report are those of one
+// thread.
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <exception>
+#include <map>
+#include <mutex>
 #include <string_view>
+#include <thread>
+#include <unordered_map>
+#include <utility>
 
 #include "engine/uWebFilesMgr.h"
 #include "htmlparser/clHtmlParser.h"
@@ -147,18 +161,89 @@ std::string TWebFilsMgr::PathToRef(const std::string& Folder, const std::string&
   return Ref;
 }
 
-void TWebFilsMgr::RefreshFolderRefs() {
-  if (RefsDir == CurPageDir && int(DuplicateRefs.size()) == DetailList.Count()) return;
+// The rewriting of one page at a time with one parser. The engine's own
+// rewriter works on the engine's CurPageDir, PageText and TextOffset and
+// its parser; the helper's on its own. Reads the engine's DetailList and
+// MasterList, which do not change while pages are rewritten.
+class TPageRewriter {
+ public:
+  TPageRewriter(const TWebFilsMgr& AEngine, TclHtmlParser& AParser, std::string& ACurPageDir,
+                std::string& APageText, int& ATextOffset)
+      : Engine(AEngine),
+        Parser(AParser),
+        CurPageDir(ACurPageDir),
+        PageText(APageText),
+        TextOffset(ATextOffset) {}
+
+  // Reads the page and leaves its rewritten text in PageText. Throws the
+  // platform's error when the page cannot be read.
+  void Rewrite(const std::string& PageFile);
+  void OnImage(TclHtmlImage* Image);
+  void OnLink(TclHtmlLink* Link);
+
+  // What the parser calls in each pass.
+  TclOnParseImage ImageHandler;
+  TclOnParseLink LinkHandler;
+
+ private:
+  const TWebFilsMgr& Engine;
+  TclHtmlParser& Parser;
+  std::string& CurPageDir;
+  std::string& PageText;  // every line followed by CR LF
+  int& TextOffset;        // bytes PageText has become shorter in this pass
+
+  // The text the running pass parses; the parser's positions refer to it.
+  std::string ParseText;
+  // The changes of a pass, in text order, applied in one copy at its end.
+  struct TTagEdit {
+    size_t Start, Length;
+    std::string Text;
+  };
+  std::vector<TTagEdit> TagEdits;
+
+  // References of the current page's folder, by DetailList index: the
+  // duplicate's and its master's (refreshed when the folder changes).
+  std::string RefsDir;
+  std::vector<std::string> DuplicateRefs;
+  std::vector<std::string> MasterRefs;
+  bool MasterRefsPlain = true;  // none holds "<", ">", CR or LF
+  // For finding which duplicates' references a link tag holds without
+  // trying each: the distinct ends of the references (their last four bytes
+  // at most), their distinct lengths, and reference -> DetailList index.
+  std::vector<std::string> DuplicateRefEnds;
+  std::vector<size_t> DuplicateRefLengths;
+  std::unordered_map<std::string_view, int> DuplicateRefIndex;
+  // The same references in lower case (with their lengths), and the
+  // extensions they end with (lower case, after the last "."); no extension
+  // at all when one has none.
+  std::unordered_map<std::string, int> LowerDuplicateRefs;
+  std::vector<size_t> LowerDuplicateRefLengths;
+  std::vector<std::string> DuplicateRefExts;
+
+  void RefreshFolderRefs();
+  // Whether Text, read as the parser reads tags (without TAB, CR, LF and
+  // "<"), holds any duplicate's reference, letter case ignored. A page that
+  // does not cannot change, so it is not parsed.
+  bool MayReferToDuplicates(std::string_view Text) const;
+  // Finds the bytes of Tag between its "<" and ">" in ParseText (0-based
+  // start and length); false when they cannot be matched with SourceText.
+  bool LocateTag(const TclHtmlTag* Tag, size_t& Start, size_t& Length) const;
+  // Puts Text in place of Length bytes of the tag found at Start.
+  void ReplaceTagText(size_t Start, size_t Length, const std::string& Text);
+};
+
+void TPageRewriter::RefreshFolderRefs() {
+  if (RefsDir == CurPageDir && int(DuplicateRefs.size()) == Engine.DetailList.Count()) return;
   RefsDir = CurPageDir;
   DuplicateRefs.clear();
   DuplicateRefEnds.clear();
   MasterRefs.clear();
   MasterRefsPlain = true;
-  for (int I = 0; I < DetailList.Count(); ++I) {
-    const TDetailItm* Item = DetailList.Objects(I);
-    DuplicateRefs.push_back(PathToRef(CurPageDir, Item->FileName));
-    MasterRefs.push_back(
-        PathToRef(CurPageDir, MasterList[size_t(Item->MasterIndex)].second->FileName));
+  for (int I = 0; I < Engine.DetailList.Count(); ++I) {
+    const TDetailItm* Item = Engine.DetailList.Objects(I);
+    DuplicateRefs.push_back(TWebFilsMgr::PathToRef(CurPageDir, Item->FileName));
+    MasterRefs.push_back(TWebFilsMgr::PathToRef(
+        CurPageDir, Engine.MasterList[size_t(Item->MasterIndex)].second->FileName));
     if (MasterRefs.back().find_first_of("<>\r\n") != std::string::npos) MasterRefsPlain = false;
   }
   DuplicateRefLengths.clear();
@@ -179,7 +264,7 @@ void TWebFilsMgr::RefreshFolderRefs() {
     AddLower(LowerCaseAscii(D), int(I));
     // An image's reference is looked up ignoring case, also in the folder
     // part: a duplicate below a folder whose name differs only in case.
-    const std::string& Path = DetailList.Names(int(I));
+    const std::string& Path = Engine.DetailList.Names(int(I));
     if (Path.size() > CurPageDir.size() && StartsText(CurPageDir, Path))
       AddLower(LowerCaseAscii(std::string_view(Path).substr(CurPageDir.size())), int(I));
     const size_t Dot = D.rfind('.');
@@ -202,7 +287,7 @@ void TWebFilsMgr::RefreshFolderRefs() {
   if (!EveryRefHasExt) DuplicateRefExts.clear();
 }
 
-bool TWebFilsMgr::MayReferToDuplicates(std::string_view Text) const {
+bool TPageRewriter::MayReferToDuplicates(std::string_view Text) const {
   if (DuplicateRefs.empty()) return false;
   if (DuplicateRefExts.empty()) return true;  // nothing to anchor a search on
   auto Skipped = [](char C) { return C == '\t' || C == '\r' || C == '\n' || C == '<'; };
@@ -240,7 +325,7 @@ bool TWebFilsMgr::MayReferToDuplicates(std::string_view Text) const {
   return false;
 }
 
-bool TWebFilsMgr::LocateTag(const TclHtmlTag* Tag, size_t& Start, size_t& Length) const {
+bool TPageRewriter::LocateTag(const TclHtmlTag* Tag, size_t& Start, size_t& Length) const {
   const std::string& Source = Tag->SourceText;
   if (Tag->ContentPos < 2 || size_t(Tag->ContentPos) - 1 > ParseText.size()) return false;
   const size_t Close = size_t(Tag->ContentPos) - 2;  // the tag's ">"
@@ -265,20 +350,20 @@ bool TWebFilsMgr::LocateTag(const TclHtmlTag* Tag, size_t& Start, size_t& Length
   return SourceOf(std::string_view(ParseText).substr(Start, Length)) == Source;
 }
 
-void TWebFilsMgr::ReplaceTagText(size_t Start, size_t Length, const std::string& Text) {
+void TPageRewriter::ReplaceTagText(size_t Start, size_t Length, const std::string& Text) {
   TagEdits.push_back(TTagEdit{Start, Length, Text});
   TextOffset += int(Length) - int(Text.size());
 }
 
-void TWebFilsMgr::HtmlParserParseImage(TObject* Sender, TclHtmlImage* Image) {
+void TPageRewriter::OnImage(TclHtmlImage* Image) {
   const std::string R = Image->Src();
   if (R.empty()) return;
-  const std::string Path = RefToPath(CurPageDir, R);
-  const int Index = DetailList.IndexOf(Path);
+  const std::string Path = TWebFilsMgr::RefToPath(CurPageDir, R);
+  const int Index = Engine.DetailList.IndexOf(Path);
   if (Index < 0) return;
   // Letter case tells files apart here: a reference that names another
   // existing file exactly is not a reference to this duplicate.
-  if (DetailList.Names(Index) != Path && FileExists(Path)) return;
+  if (Engine.DetailList.Names(Index) != Path && FileExists(Path)) return;
   const std::string& M = MasterRefs[size_t(Index)];
   size_t Start = 0, Length = 0;
   if (!LocateTag(Image, Start, Length)) return;  // left as written; the check keeps the picture
@@ -288,7 +373,7 @@ void TWebFilsMgr::HtmlParserParseImage(TObject* Sender, TclHtmlImage* Image) {
   if (T != Raw) ReplaceTagText(Start, Length, T);
 }
 
-void TWebFilsMgr::HtmlParserParseLink(TObject* Sender, TclHtmlLink* Link) {
+void TPageRewriter::OnLink(TclHtmlLink* Link) {
   const std::string_view Source = Link->SourceText;
   // Every occurrence of a duplicate's reference ends with one of the ends:
   // at each place an end occurs, look up the text before it at each length
@@ -321,21 +406,17 @@ void TWebFilsMgr::HtmlParserParseLink(TObject* Sender, TclHtmlLink* Link) {
   if (T != Raw) ReplaceTagText(Start, Length, T);
 }
 
-void TWebFilsMgr::RewritePage(const std::string& PageFile, const std::string& DestFile) {
+void TPageRewriter::Rewrite(const std::string& PageFile) {
   CurPageDir = ExtractFilePath(PageFile);
   PageText = PageTextOf(ReadFileText(PageFile));
   RefreshFolderRefs();
 
-  THandlerGuard Guard{*HtmlParser};
-  auto OnImage = [this](TObject* Sender, TclHtmlImage* Image) {
-    HtmlParserParseImage(Sender, Image);
-  };
-  auto OnLink = [this](TObject* Sender, TclHtmlLink* Link) { HtmlParserParseLink(Sender, Link); };
+  THandlerGuard Guard{Parser};
   auto RunPass = [this] {
     TextOffset = 0;
     TagEdits.clear();
     ParseText.swap(PageText);
-    HtmlParser->Parse(ParseText);
+    Parser.Parse(ParseText);
     // Events come in document order, so the changes are in text order.
     if (TagEdits.empty()) {
       PageText.swap(ParseText);
@@ -359,23 +440,173 @@ void TWebFilsMgr::RewritePage(const std::string& PageFile, const std::string& De
     // tag begins or ends nor the lines: the link pass would meet the same
     // link tags, only moved by the image pass's changes before them, which
     // TextOffset already counts. So both are done in one parse.
-    HtmlParser->OnParseImage = OnImage;
-    HtmlParser->OnParseLink = OnLink;
+    Parser.OnParseImage = ImageHandler;
+    Parser.OnParseLink = LinkHandler;
     RunPass();
   } else {
-    HtmlParser->OnParseImage = OnImage;
-    HtmlParser->OnParseLink = nullptr;
+    Parser.OnParseImage = ImageHandler;
+    Parser.OnParseLink = nullptr;
     RunPass();
     // The next pass reads the lines of the changed text.
     PageText = PageTextOf(PageText);
-    HtmlParser->OnParseImage = nullptr;
-    HtmlParser->OnParseLink = OnLink;
+    Parser.OnParseImage = nullptr;
+    Parser.OnParseLink = LinkHandler;
     RunPass();
     PageText = PageTextOf(PageText);
   }
   ParseText.clear();
+}
 
-  NoteReferences(PageFile, PageText);
+// ---- the engine's side ----------------------------------------------------
+
+struct TWebFilsMgr::TRewriting {
+  explicit TRewriting(TWebFilsMgr& Engine)
+      : Own(Engine, *Engine.HtmlParser, Engine.CurPageDir, Engine.PageText, Engine.TextOffset),
+        Helper(Engine, HelperParser, HelperDir, HelperText, HelperOffset),
+        Owner(Engine) {
+    Own.ImageHandler = [&Engine](TObject* Sender, TclHtmlImage* Image) {
+      Engine.HtmlParserParseImage(Sender, Image);
+    };
+    Own.LinkHandler = [&Engine](TObject* Sender, TclHtmlLink* Link) {
+      Engine.HtmlParserParseLink(Sender, Link);
+    };
+    Helper.ImageHandler = [this](TObject*, TclHtmlImage* Image) { Helper.OnImage(Image); };
+    Helper.LinkHandler = [this](TObject*, TclHtmlLink* Link) { Helper.OnLink(Link); };
+  }
+  ~TRewriting() {
+    {
+      std::lock_guard<std::mutex> L(Lock);
+      Quit = true;
+    }
+    Changed.notify_all();
+    if (Thread.joinable()) Thread.join();
+  }
+
+  // The helper takes the pages nobody has taken yet, in order, staying at
+  // most Ahead pages in front of the page the worker is at.
+  void HelperLoop() {
+    const std::vector<std::string>& Pages = Owner.PageFiles;
+    for (;;) {
+      size_t Index;
+      {
+        std::unique_lock<std::mutex> L(Lock);
+        Changed.wait(L, [&] {
+          return Quit || (NextToTake < Pages.size() && NextToTake <= Current + Ahead);
+        });
+        if (Quit) return;
+        Index = NextToTake++;
+      }
+      TDone Page;
+      try {
+        Helper.Rewrite(Pages[Index]);
+        Page.Text = std::move(HelperText);
+        Page.Hits = Owner.ScanReferences(Pages[Index], Page.Text);
+      } catch (...) {
+        Page.Error = std::current_exception();
+      }
+      {
+        std::lock_guard<std::mutex> L(Lock);
+        Done.emplace(Index, std::move(Page));
+      }
+      Changed.notify_all();
+    }
+  }
+
+  TPageRewriter Own;
+  TclHtmlParser HelperParser;
+  std::string HelperDir, HelperText;
+  int HelperOffset = 0;
+  TPageRewriter Helper;
+  TWebFilsMgr& Owner;
+  size_t Expected = 0;  // the index in PageFiles of the page expected next (worker only)
+
+  static constexpr size_t Ahead = 16;
+  struct TDone {
+    std::string Text;
+    std::vector<std::pair<int, int>> Hits;
+    std::exception_ptr Error;
+  };
+  std::mutex Lock;  // guards what follows
+  std::condition_variable Changed;
+  std::thread Thread;
+  size_t NextToTake = 0;  // the first page nobody has taken
+  size_t Current = 0;     // the page the worker is at
+  bool Quit = false;
+  std::map<size_t, TDone> Done;  // pages the helper has finished, not yet written
+};
+
+TWebFilsMgr::TRewriting& TWebFilsMgr::RewritingForRun() {
+  if (!Rewriting) Rewriting = std::make_shared<TRewriting>(*this);
+  return *Rewriting;
+}
+
+void TWebFilsMgr::HtmlParserParseImage(TObject* Sender, TclHtmlImage* Image) {
+  RewritingForRun().Own.OnImage(Image);
+}
+
+void TWebFilsMgr::HtmlParserParseLink(TObject* Sender, TclHtmlLink* Link) {
+  RewritingForRun().Own.OnLink(Link);
+}
+
+void TWebFilsMgr::RewritePage(const std::string& PageFile, const std::string& DestFile) {
+  TRewriting& R = RewritingForRun();
+  RefCheckForRun();  // built before the helper uses it
+  // Pages come in the order of PageFiles; a page out of that order is
+  // simply rewritten here.
+  if (R.Expected >= PageFiles.size() || PageFiles[R.Expected] != PageFile) {
+    R.Own.Rewrite(PageFile);
+    NoteReferences(PageFile, PageText);
+    WriteFileAtomic(DestFile, PageText);
+    return;
+  }
+  const size_t Index = R.Expected++;
+  if (!R.Thread.joinable() && PageFiles.size() > 1)
+    R.Thread = std::thread([&R] { R.HelperLoop(); });
+  // Until this page is done, take pages as the helper does: this one if
+  // nobody has, else the next one nobody has.
+  TRewriting::TDone Page;
+  for (;;) {
+    std::unique_lock<std::mutex> L(R.Lock);
+    R.Current = Index;
+    const auto Found = R.Done.find(Index);
+    if (Found != R.Done.end()) {
+      Page = std::move(Found->second);
+      R.Done.erase(Found);
+      L.unlock();
+      R.Changed.notify_all();
+      break;
+    }
+    size_t Take;
+    if (Index >= R.NextToTake) {
+      Take = Index;
+      R.NextToTake = Index + 1;
+    } else if (R.NextToTake < PageFiles.size() && R.NextToTake <= Index + TRewriting::Ahead) {
+      Take = R.NextToTake++;
+    } else {
+      R.Changed.wait(L);
+      continue;
+    }
+    L.unlock();
+    R.Changed.notify_all();
+    TRewriting::TDone Taken;
+    try {
+      R.Own.Rewrite(PageFiles[Take]);
+      Taken.Text = std::move(PageText);
+      Taken.Hits = ScanReferences(PageFiles[Take], Taken.Text);
+    } catch (...) {
+      Taken.Error = std::current_exception();
+    }
+    if (Take == Index) {
+      Page = std::move(Taken);
+      break;
+    }
+    std::lock_guard<std::mutex> Relock(R.Lock);
+    R.Done.emplace(Take, std::move(Taken));
+  }
+  if (Page.Error) std::rethrow_exception(Page.Error);
+  CurPageDir = ExtractFilePath(PageFile);
+  PageText = std::move(Page.Text);
+  NoteHits(PageFile, Page.Hits);
   WriteFileAtomic(DestFile, PageText);
 }
 

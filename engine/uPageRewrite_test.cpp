@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -273,6 +274,54 @@ TEST(PageRewriteTest, PagesAreWrittenWithCrLfAfterEveryLine) {
   for (size_t I = 0; I < std::size(Cases); ++I)
     EXPECT_EQ(S.Output("p" + std::to_string(I) + ".html"), Cases[I].Out) << Cases[I].In;
   EXPECT_EQ(R.RewrittenPages.size(), std::size(Cases));
+}
+
+// Pages are rewritten on two threads; every page still comes out as if
+// rewritten alone, and a page that cannot be read ends the run there: no
+// page after it in the run's order is written.
+TEST(PageRewriteTest, ManyPagesOnTwoThreads) {
+  for (const bool WithUnreadable : {false, true}) {
+    SCOPED_TRACE(WithUnreadable ? "one page cannot be read" : "all pages readable");
+    TEqualPictures S;
+    std::vector<std::string> Names;
+    for (int I = 0; I < 60; ++I) {
+      const std::string Folder = I % 3 ? "" : "sub/";
+      const std::string Up = Folder.empty() ? "" : "../";
+      Names.push_back(Folder + "p" + std::to_string(I) + ".html");
+      std::string Text;
+      for (int J = 0; J <= I % 7; ++J)
+        Text += "<p>" + std::to_string(J) + " <img src=\"" + Up + "img/{d}\"><a href='" + Up +
+                "img/{d}'>x</a>\n";
+      S.Site.Write(Names.back(), S.Fill(Text));
+    }
+    std::string Broken;
+    if (WithUnreadable) {
+      Broken = "p31.html";
+      std::filesystem::remove(S.Site.Path() + Broken);
+      std::filesystem::create_symlink(S.Site.Path() + "missing.html", S.Site.Path() + Broken);
+    }
+    const TRunResult R = S.Run();
+    if (WithUnreadable) {
+      EXPECT_FALSE(R.IsSuccess);
+      EXPECT_NE(R.ErrorText.find(Broken), std::string::npos) << R.ErrorText;
+    } else {
+      ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
+    }
+    // The run meets the root's pages in the order the system lists them.
+    std::vector<std::string> RootPages;
+    for (const std::string& N : Names)
+      if (N.find('/') == std::string::npos) RootPages.push_back(N);
+    bool After = false;
+    for (const std::string& N : ListedOrder(S.Site.Path(), RootPages)) {
+      if (N == Broken) After = true;
+      if (After) {
+        EXPECT_FALSE(FileExists(S.Out.Path() + N)) << N;
+        continue;
+      }
+      const std::string In = ReadFileText(S.Site.Path() + N);
+      EXPECT_EQ(S.Output(N), ReplaceAll(Crlf(In), S.Dups[0], S.Master)) << N;
+    }
+  }
 }
 
 // The parser reads a page in the site's narrow code page; a double-byte

@@ -240,18 +240,32 @@ TWebFilsMgr::TRefCheck& TWebFilsMgr::RefCheckForRun() {
   return *RefCheck;
 }
 
-void TWebFilsMgr::NoteReferences(const std::string& File, std::string_view Text) {
-  TRefCheck& Check = RefCheckForRun();
+std::vector<std::pair<int, int>> TWebFilsMgr::ScanReferences(const std::string& File,
+                                                             std::string_view Text) const {
+  std::vector<std::pair<int, int>> Hits;
+  if (!RefCheck) return Hits;
   TRefBase Base = TRefBase::File;
   IsReferringTextFile(File, &Base);
+  for (const TRefHit& Hit : RefCheck->Scanner.Scan(File, Text, Base))
+    Hits.emplace_back(Hit.Target, Hit.Line);
+  return Hits;
+}
+
+void TWebFilsMgr::NoteHits(const std::string& File, const std::vector<std::pair<int, int>>& Hits) {
+  TRefCheck& Check = RefCheckForRun();
   Check.CheckedFiles.insert(File);
-  for (const TRefHit& Hit : Check.Scanner.Scan(File, Text, Base)) {
-    TKeptDuplicate& Ref = Check.Found[size_t(Hit.Target)];
+  for (const auto& [Target, Line] : Hits) {
+    TKeptDuplicate& Ref = Check.Found[size_t(Target)];
     if (Ref.RefLine > 0) continue;
-    Ref.FileName = DetailList.Objects(Hit.Target)->FileName;
+    Ref.FileName = DetailList.Objects(Target)->FileName;
     Ref.RefFile = File;
-    Ref.RefLine = Hit.Line;
+    Ref.RefLine = Line;
   }
+}
+
+void TWebFilsMgr::NoteReferences(const std::string& File, std::string_view Text) {
+  RefCheckForRun();
+  NoteHits(File, ScanReferences(File, Text));
 }
 
 void TWebFilsMgr::KeepReferencedDuplicates() {

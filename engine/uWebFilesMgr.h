@@ -185,43 +185,6 @@ class TWebFilsMgr : public TThread, public TObject {
   static std::string PathToRef(const std::string& Folder, const std::string& Path);
 
  private:
-  // The text the running pass parses; the parser's positions refer to it.
-  std::string ParseText;
-  // References of the current page's folder, by DetailList index: the
-  // duplicate's and its master's (refreshed when the folder changes).
-  std::string RefsDir;
-  std::vector<std::string> DuplicateRefs;
-  std::vector<std::string> MasterRefs;
-  bool MasterRefsPlain = true;  // none holds "<", ">", CR or LF
-  // Finds the bytes of Tag between its "<" and ">" in ParseText (0-based
-  // start and length); false when they cannot be matched with SourceText.
-  bool LocateTag(const TclHtmlTag* Tag, size_t& Start, size_t& Length) const;
-  // Puts Text in place of Length bytes of the tag found at Start. The
-  // changes of a pass are collected in order and applied to PageText when
-  // the pass ends, in one copy.
-  void ReplaceTagText(size_t Start, size_t Length, const std::string& Text);
-  struct TTagEdit {
-    size_t Start, Length;
-    std::string Text;
-  };
-  std::vector<TTagEdit> TagEdits;
-  // For finding which duplicates' references a link tag holds without
-  // trying each: the distinct ends of the references (their last four bytes
-  // at most), their distinct lengths, and reference -> DetailList index.
-  std::vector<std::string> DuplicateRefEnds;
-  std::vector<size_t> DuplicateRefLengths;
-  std::unordered_map<std::string_view, int> DuplicateRefIndex;
-  // The same references in lower case, and the extensions they end with
-  // (lower case, after the last "."); empty when one has no extension.
-  std::unordered_map<std::string, int> LowerDuplicateRefs;
-  std::vector<size_t> LowerDuplicateRefLengths;
-  std::vector<std::string> DuplicateRefExts;
-  // Whether Text, read as the parser reads tags (without TAB, CR, LF and
-  // "<"), holds any duplicate's reference, letter case ignored. A page that
-  // does not cannot change, so it is not parsed.
-  bool MayReferToDuplicates(std::string_view Text) const;
-  void RefreshFolderRefs();
-
   // Reference check (uRefCheck.cpp): the scanner over all duplicate names
   // and the first reference found to each duplicate, built on first use.
   struct TRefCheck;
@@ -230,6 +193,18 @@ class TWebFilsMgr : public TThread, public TObject {
   // Looks through Text, the content of File as published, and notes every
   // reference to a left-out duplicate.
   void NoteReferences(const std::string& File, std::string_view Text);
+  // The same in two steps: the (DetailList index, line) of each reference,
+  // from any thread once the check is built; then noting them (worker only).
+  std::vector<std::pair<int, int>> ScanReferences(const std::string& File,
+                                                  std::string_view Text) const;
+  void NoteHits(const std::string& File, const std::vector<std::pair<int, int>>& Hits);
+
+  // The page rewriting (uPageRewrite.cpp): the engine's own rewriter and a
+  // helper thread that rewrites pages ahead of the worker. Declared after
+  // the check, so that the helper has stopped before the check goes.
+  struct TRewriting;
+  std::shared_ptr<TRewriting> Rewriting;
+  TRewriting& RewritingForRun();
 };
 
 }  // namespace larkspan
