@@ -173,8 +173,9 @@ void AllocRows(Layout& l, const Pixels& p, int samples) {
   l.raw.assign(l.row_bytes * p.height, 0);
 }
 
-// A palette layout, or false when there are more than 256 colours.
-bool MakePalette(const Pixels& p, Layout& l) {
+// A palette layout, or false when there are more than 256 colours. by_luminance: order the
+// entries by luminance rather than by first appearance.
+bool MakePalette(const Pixels& p, Layout& l, bool by_luminance) {
   std::unordered_map<uint32_t, int> index;
   std::vector<uint32_t> colours;
   const size_t n = p.rgba.size();
@@ -188,9 +189,18 @@ bool MakePalette(const Pixels& p, Layout& l) {
       if (colours.size() > 256) return false;
     }
   }
-  // Translucent entries first, so that tRNS can stop after the last of them.
-  std::stable_sort(colours.begin(), colours.end(),
-                   [](uint32_t a, uint32_t b) { return (a & 0xFF) != 0xFF && (b & 0xFF) == 0xFF; });
+  // Translucent entries first, so that tRNS can stop after the last of them; then, if asked,
+  // by luminance, which puts similar colours at near indices and can help the row filters.
+  auto luma = [](uint32_t c) {
+    return 299 * (c >> 24) + 587 * ((c >> 16) & 0xFF) + 114 * ((c >> 8) & 0xFF);
+  };
+  std::stable_sort(colours.begin(), colours.end(), [&](uint32_t a, uint32_t b) {
+    const bool ta = (a & 0xFF) != 0xFF, tb = (b & 0xFF) != 0xFF;
+    if (ta != tb) return ta;
+    if (!by_luminance) return false;
+    if (ta && (a & 0xFF) != (b & 0xFF)) return (a & 0xFF) < (b & 0xFF);
+    return luma(a) < luma(b);
+  });
   size_t translucent = 0;
   for (size_t k = 0; k < colours.size(); k++) {
     index[colours[k]] = static_cast<int>(k);
@@ -464,8 +474,12 @@ std::string Encode(const Pixels& pixels, const std::string& extra_chunks, bool k
   const Analysis a = Analyse(pixels);
   std::vector<Layout> layouts;
   if (a.eight_bit && !(keep_colour_class && source_is_grey)) {
-    Layout palette;
-    if (MakePalette(pixels, palette)) layouts.push_back(std::move(palette));
+    // Which order compresses better depends on the picture: both are tried.
+    for (bool by_luminance : {false, true}) {
+      Layout palette;
+      if (!MakePalette(pixels, palette, by_luminance)) break;
+      layouts.push_back(std::move(palette));
+    }
   }
   const bool grey = a.grey && !(keep_colour_class && !source_is_grey);
   Layout direct;
