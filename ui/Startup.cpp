@@ -61,6 +61,8 @@ bool CheckSingleInstance(TInstanceLock& Lock) {
 
 int RunLarkspan(int& Argc, char** Argv) {
   TLarkspanApplication App(Argc, Argv);
+  // Readable Chinese even in the notice a second instance shows.
+  QApplication::setFont(UiFont(14));
   TInstanceLock Lock;
   if (!CheckSingleInstance(Lock)) return 0;
 
