@@ -26,17 +26,20 @@ bool PathLess(const std::pair<std::string, std::unique_ptr<TDetailItm>>& A, cons
 }  // namespace
 
 void TDetailList::Add(const std::string& Path, std::unique_ptr<TDetailItm> Item) {
-  auto It = std::lower_bound(Items.begin(), Items.end(), Path, PathLess);
-  if (It != Items.end() && CompareText(It->first, Path) == 0) {
-    It->second = std::move(Item);
-    return;
-  }
+  // After every entry equal to Path ignoring case: "img/B.gif" and
+  // "img/b.gif" are two files here, and each must stay in the list (one
+  // replacing the other would leave a picture neither written nor counted).
+  auto It = std::upper_bound(Items.begin(), Items.end(), Path,
+                             [](const std::string& P, const auto& E) { return CompareText(P, E.first) < 0; });
   Items.emplace(It, Path, std::move(Item));
 }
 
 int TDetailList::IndexOf(const std::string& Path) const {
   auto It = std::lower_bound(Items.begin(), Items.end(), Path, PathLess);
-  if (It != Items.end() && CompareText(It->first, Path) == 0) return int(It - Items.begin());
+  const auto First = It;
+  for (; It != Items.end() && CompareText(It->first, Path) == 0; ++It)
+    if (It->first == Path) return int(It - Items.begin());  // the exact name first
+  if (First != Items.end() && CompareText(First->first, Path) == 0) return int(First - Items.begin());
   return -1;
 }
 

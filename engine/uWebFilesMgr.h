@@ -37,9 +37,10 @@ struct TDetailItm {
 // Duplicates by full path, sorted ignoring ASCII case; binary search.
 class TDetailList {
  public:
-  // Inserts Item under Path (kept sorted); a path already there is replaced.
+  // Inserts Item under Path (kept sorted). Paths that differ only in letter
+  // case are different files and get an entry each.
   void Add(const std::string& Path, std::unique_ptr<TDetailItm> Item);
-  // Index of Path (ignoring case) or -1.
+  // Index of Path ignoring case (an entry of exactly that name first), or -1.
   int IndexOf(const std::string& Path) const;
   int Count() const { return int(Items.size()); }
   const std::string& Names(int I) const { return Items[size_t(I)].first; }

@@ -142,6 +142,32 @@ TEST(WebFilsMgrTest, ProgressIsHandedOverOnlyWhenThePercentageMoves) {
   EXPECT_EQ(ReadTree(Out.Path()).size(), 300u);
 }
 
+TEST(WebFilsMgrTest, DuplicatesWhoseNamesDifferOnlyInCaseAreBothCounted) {
+  TDetailList L;
+  for (const char* P : {"/s/img/b.gif", "/s/img/B.gif", "/s/a.gif"}) {
+    auto Item = std::make_unique<TDetailItm>();
+    Item->FileName = P;
+    L.Add(P, std::move(Item));
+  }
+  ASSERT_EQ(L.Count(), 3);
+  EXPECT_EQ(L.Names(0), "/s/a.gif");
+  EXPECT_EQ(L.Names(L.IndexOf("/s/img/B.gif")), "/s/img/B.gif");
+  EXPECT_EQ(L.Names(L.IndexOf("/s/img/b.gif")), "/s/img/b.gif");
+  EXPECT_NE(L.IndexOf("/S/IMG/b.GIF"), -1);
+  EXPECT_EQ(L.IndexOf("/s/img/c.gif"), -1);
+
+  TTempDir Site("site"), Out("out");
+  Site.Write("a.gif", "same");
+  Site.Write("img/b.gif", "same");
+  Site.Write("img/B.gif", "same");
+  TAppConfig Config = BlankConfig();
+  Config.IsReducePic = true;
+  const auto R = RunEngine(Config, Site.Path(), Out.Path());
+  ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
+  EXPECT_EQ(R.DuplicateCount, 2);
+  EXPECT_EQ(ReadTree(Out.Path()).size(), 1u);
+}
+
 TEST(WebFilsMgrTest, EmptySiteSucceedsWithoutProgress) {
   TTempDir Site("site"), Out("out");
   TAppConfig Config = BlankConfig();
