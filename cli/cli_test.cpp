@@ -155,6 +155,24 @@ TEST(CliTest, AllSwitchesOnTheSampleSiteInAFolderWithBlanksAndChinese) {
   EXPECT_NE(After.at("news/index.html").find("\xD0\xC2\xCE\xC5"), std::string::npos);
 }
 
+TEST(CliTest, FileTheCompressorFailsOnIsCopiedAndCounted) {
+  if (!FileExists(GetEnv("LARKSPAN_BIN_DIR") + "/htmlcompressor.jar"))
+    GTEST_SKIP() << "htmlcompressor.jar is not built";
+  TTempDir Site("site"), Out("out");
+  const std::string Modern = "const f = (a) => a * 2;\nlet x = `t ${f(1)}`;\n";
+  Site.Write("js/modern.js", Modern);  // beyond what the script minifier reads
+  Site.Write("js/old.js", "var a = 1;   // note\n");
+  const std::string Err = Out.Path() + "err.txt";
+  const TExec R = Cli("--js --verbose " + Quote(Site.Path()) + " " + Quote(Out.Path() + "o"), Err);
+  EXPECT_EQ(R.Status, 0) << R.Out;
+  EXPECT_NE(R.Out.find("\n1 files were copied without compression\n"), std::string::npos) << R.Out;
+  EXPECT_NE(ReadFileText(Err).find("copied without compression: " + Site.Path() + "js/modern.js"),
+            std::string::npos);
+  const auto Tree = ReadTree(Out.Path() + "o");
+  EXPECT_EQ(Tree.at("js/modern.js"), Modern);
+  EXPECT_EQ(Tree.at("js/old.js"), "var a=1;");
+}
+
 TEST(CliTest, OptionsTable) {
   const char* Argv[] = {"cli", "--css", "--charset=UTF-8", "--filter", "*.bak", "--except",
                         "./js/a.js", "--", "-site", "out"};
