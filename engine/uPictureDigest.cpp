@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <map>
 #include <memory>
+#include <string_view>
 
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
@@ -67,6 +67,37 @@ int64_t Feed(const std::string& Path, EVP_MD_CTX* Ctx, int64_t From, int64_t Lim
   return Total;
 }
 
+// The first Limit bytes of Path.
+std::string ReadHead(const std::string& Path, int64_t Limit) {
+  const int F = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (F < 0) ThrowSystemError("无法打开文件 " + Path, errno);
+  std::string Head(size_t(Limit), '\0');
+  size_t Got = 0;
+  while (Got < Head.size()) {
+    const ssize_t N = ::read(F, Head.data() + Got, Head.size() - Got);
+    if (N < 0 && errno == EINTR) continue;
+    if (N < 0) {
+      const int Saved = errno;
+      ::close(F);
+      ThrowSystemError("无法读取文件 " + Path, Saved);
+    }
+    if (N == 0) break;
+    Got += size_t(N);
+  }
+  ::close(F);
+  Head.resize(Got);
+  return Head;
+}
+
+// The MD5 implementation, looked up once rather than at every digest.
+const EVP_MD* MD5() {
+  static const EVP_MD* const Md = [] {
+    const EVP_MD* Fetched = EVP_MD_fetch(nullptr, "MD5", nullptr);
+    return Fetched ? Fetched : EVP_md5();
+  }();
+  return Md;
+}
+
 }  // namespace
 
 TPictureDigests::TPictureDigests(const std::vector<std::string>& APaths)
@@ -90,28 +121,26 @@ std::string TPictureDigests::KeyOf(size_t Index, int64_t& Size) {
 }
 
 void TPictureDigests::DigestGroup(const std::vector<size_t>& Members) {
-  // Heads first: digest the first HeadBytes of every member, keeping each
-  // stream open so that a member that needs its whole digest goes on from
-  // where the head ended.
-  std::vector<TCtx> Streams(Members.size());
-  std::vector<int64_t> Read(Members.size());
-  std::map<std::string, std::vector<size_t>> ByHead;  // head digest -> positions in Members
+  // Heads first: the first HeadBytes of every member, kept in memory and
+  // compared as bytes. Only members whose heads are equal are digested, the
+  // digest taking the kept head and going on from where it ended.
+  std::vector<std::string> Heads(Members.size());
+  std::unordered_map<std::string_view, std::vector<size_t>> ByHead;  // head -> positions in Members
   for (size_t M = 0; M < Members.size(); ++M) {
-    Streams[M].reset(EVP_MD_CTX_new());
-    EVP_DigestInit_ex(Streams[M].get(), EVP_md5(), nullptr);
-    Read[M] = Feed(Paths[Members[M]], Streams[M].get(), 0, HeadBytes);
-    TCtx Copy(EVP_MD_CTX_new());
-    EVP_MD_CTX_copy_ex(Copy.get(), Streams[M].get());
-    ByHead[Final(Copy.get())].push_back(M);
+    Heads[M] = ReadHead(Paths[Members[M]], HeadBytes);
+    ByHead[Heads[M]].push_back(M);
   }
   for (auto& [Head, Same] : ByHead) {
     for (size_t M : Same) {
       if (Same.size() > 1) {
-        if (Read[M] == HeadBytes) Feed(Paths[Members[M]], Streams[M].get(), Read[M], -1);
-        Keys[Members[M]] = Final(Streams[M].get());
+        TCtx Ctx(EVP_MD_CTX_new());
+        EVP_DigestInit_ex(Ctx.get(), MD5(), nullptr);
+        EVP_DigestUpdate(Ctx.get(), Heads[M].data(), Heads[M].size());
+        if (int64_t(Heads[M].size()) == HeadBytes)
+          Feed(Paths[Members[M]], Ctx.get(), HeadBytes, -1);
+        Keys[Members[M]] = Final(Ctx.get());
       }
       Done[Members[M]] = true;
-      Streams[M].reset();
     }
   }
 }

@@ -31,14 +31,20 @@ du -sh "$work/site" >&2
 command -v hyperfine >/dev/null || { apt-get install -y -qq hyperfine >/dev/null || sudo apt-get install -y -qq hyperfine; }
 find "$work/site" -type f -print0 | xargs -0 cat >/dev/null  # warm the page cache
 
-# Wall time: median of several runs, each on an empty output folder.
+# Detection alone: the engine's digest code in a small driver, same walk.
+g++ -O2 -std=c++20 -I"$top" "$here/detect.cpp" "$top/engine/uPictureDigest.cpp" \
+  "$top/platform/FileSystemPosix.cpp" "$top/platform/ErrorPosix.cpp" "$top/platform/Text.cpp" \
+  -lcrypto -o "$work/detect"
+
+# Wall time: mean of several runs, each on an empty output folder.
 runs=${RUNS:-5}
 hyperfine --style basic --runs "$runs" --export-markdown "$work/times.md" \
   --prepare "rm -rf '$out/o'" \
   -n "cp -r" "cp -r '$work/site' '$out/o'" \
   -n "larkspan-cli --dedupe" "'$cli' --quiet --dedupe '$work/site' '$out/o'" \
   -n "larkspan-cli copy only (--xml: nothing to minify)" "'$cli' --quiet --xml '$work/site' '$out/o'" \
-  -n "jdupes -r (pictures only)" "jdupes -r -q -X onlyext:jpg,jpeg,gif,png,bmp '$work/site'" >&2
+  -n "jdupes -r (pictures only)" "jdupes -r -q -X onlyext:jpg,jpeg,gif,png,bmp '$work/site'" \
+  -n "larkspan detection alone" "'$work/detect' '$work/site'" >&2
 cat "$work/times.md"
 
 # Peak memory of one run.
@@ -47,5 +53,6 @@ rm -rf "$out/o"
 echo "peak RSS of larkspan-cli --dedupe: $(cat "$work/rss.txt") KB"
 rm -rf "$out/o"
 echo "duplicates found by larkspan: $("$cli" --json --dedupe "$work/site" "$out/o" | sed 's/.*"duplicates":\([0-9]*\).*/\1/')"
+echo "larkspan detection alone:     $("$work/detect" "$work/site")"
 echo "duplicates found by jdupes:   $(jdupes -r -q -m -X onlyext:jpg,jpeg,gif,png,bmp "$work/site" | sed 's/ duplicate.*//')"
 rm -rf "$out/o"
