@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <limits>
+#include <new>
 #include <stdexcept>
 
 #include "htmlparser/clHtmlLexem.h"
@@ -14,19 +17,42 @@ namespace larkspan {
 
 TclHtmlTag* TclHtmlTagList::Items(int Index) const {
   if (Index < 0 || Index >= Count()) throw std::out_of_range("tag list index out of range");
-  return FItems[static_cast<size_t>(Index)];
+  return Data()[static_cast<size_t>(Index)];
 }
+
+TclHtmlTagList::~TclHtmlTagList() { Clear(); }
 
 void TclHtmlTagList::Clear() {
   if (OwnsItems) {
-    for (TclHtmlTag* Tag : FItems) TclHtmlTag::Destroy(Tag);
+    TclHtmlTag** Items = Data();
+    for (uint32_t I = 0; I < FCount; ++I) TclHtmlTag::Destroy(Items[I]);
   }
-  FItems.clear();
+  if (FCount >= 2) std::free(FItems);
+  FCount = 0;
+  FOne = nullptr;
+}
+
+void TclHtmlTagList::Grow() {
+  // From 1 (held inline) to 3, then 7, 15, ...: small blocks fill the
+  // smallest heap chunks exactly, and realloc moves a large list without a
+  // copy where it can.
+  const uint64_t Capacity = 2 * static_cast<uint64_t>(FCount) + 1;
+  if (Capacity > static_cast<uint64_t>(std::numeric_limits<int>::max())) throw std::bad_alloc();
+  if (FCount == 1) {
+    auto* Items = static_cast<TclHtmlTag**>(std::malloc(Capacity * sizeof(TclHtmlTag*)));
+    if (!Items) throw std::bad_alloc();
+    Items[0] = FOne;
+    FItems = Items;
+  } else {
+    void* Items = std::realloc(FItems, Capacity * sizeof(TclHtmlTag*));
+    if (!Items) throw std::bad_alloc();
+    FItems = static_cast<TclHtmlTag**>(Items);
+  }
 }
 
 int TclHtmlTagList::IndexOf(const TclHtmlTag* Tag) const {
-  for (size_t I = 0; I < FItems.size(); ++I) {
-    if (FItems[I] == Tag) return static_cast<int>(I);
+  for (size_t I = 0; I < FCount; ++I) {
+    if (Data()[I] == Tag) return static_cast<int>(I);
   }
   return -1;
 }
@@ -42,8 +68,8 @@ size_t SearchStart(const TclHtmlTagList& List, const TclHtmlTag* StartTag) {
 }  // namespace
 
 TclHtmlTag* TclHtmlTagList::FindTag(std::string_view Name, const TclHtmlTag* StartTag) const {
-  for (size_t I = SearchStart(*this, StartTag); I < FItems.size(); ++I) {
-    if (HtmlSameText(FItems[I]->TagName, Name)) return FItems[I];
+  for (size_t I = SearchStart(*this, StartTag); I < FCount; ++I) {
+    if (HtmlSameText(Data()[I]->TagName, Name)) return Data()[I];
   }
   return nullptr;
 }
@@ -51,8 +77,8 @@ TclHtmlTag* TclHtmlTagList::FindTag(std::string_view Name, const TclHtmlTag* Sta
 TclHtmlTag* TclHtmlTagList::FindTagWithAttr(std::string_view Name, std::string_view AttrName,
                                             const TclHtmlTag* StartTag,
                                             std::string_view AttrValue) const {
-  for (size_t I = SearchStart(*this, StartTag); I < FItems.size(); ++I) {
-    TclHtmlTag* Tag = FItems[I];
+  for (size_t I = SearchStart(*this, StartTag); I < FCount; ++I) {
+    TclHtmlTag* Tag = Data()[I];
     if (!HtmlSameText(Tag->TagName, Name)) continue;
     const TclHtmlAttribute* Attr = Tag->FindAttribute(AttrName);
     if (Attr && HtmlSameText(Attr->AttrValue, AttrValue)) return Tag;
@@ -79,26 +105,32 @@ void TclHtmlTag::Destroy(TclHtmlTag* Tag) {
 }
 
 void TclHtmlTag::AddAttribute(TclHtmlAttribute* Attribute) {
-  Attribute->FNext = nullptr;
-  if (FLastAttribute)
+  // FIndex has 30 bits: each attribute takes at least two bytes of a tag's
+  // text and a parsed text is under 2 GB, so a parse never gets near.
+  if (FLastAttribute) {
+    Attribute->FIndex = FLastAttribute->FIndex + 1;
+    Attribute->FNext = FLastAttribute->FNext;  // the first
     FLastAttribute->FNext = Attribute;
-  else
-    FFirstAttribute = Attribute;
+    FLastAttribute->FIsLast = false;
+  } else {
+    Attribute->FIndex = 0;
+    Attribute->FNext = Attribute;
+  }
+  Attribute->FIsLast = true;
   FLastAttribute = Attribute;
-  ++FAttributeCount;
   Attribute->OwnerTag = this;
 }
 
 TclHtmlAttribute* TclHtmlTag::AttributeAt(int Index) const {
   if (Index < 0 || Index >= AttributeCount())
     throw std::out_of_range("attribute index out of range");
-  TclHtmlAttribute* Attr = FFirstAttribute;
+  TclHtmlAttribute* Attr = FirstAttribute();
   while (Index-- > 0) Attr = Attr->FNext;
   return Attr;
 }
 
 TclHtmlAttribute* TclHtmlTag::FindAttribute(std::string_view Name) const {
-  for (TclHtmlAttribute* Attr = FFirstAttribute; Attr; Attr = Attr->FNext) {
+  for (TclHtmlAttribute* Attr = FirstAttribute(); Attr; Attr = NextAttribute(Attr)) {
     if (HtmlSameText(Attr->AttrName, Name)) return Attr;
   }
   return nullptr;
@@ -110,11 +142,10 @@ std::string TclHtmlTag::AttributeValue(std::string_view Name) const {
 }
 
 void TclHtmlTag::ClearAttributes() {
-  TclHtmlAttribute* Attr = FFirstAttribute;
-  FFirstAttribute = FLastAttribute = nullptr;
-  FAttributeCount = 0;
+  TclHtmlAttribute* Attr = FirstAttribute();
+  FLastAttribute = nullptr;
   while (Attr) {
-    TclHtmlAttribute* Next = Attr->FNext;
+    TclHtmlAttribute* Next = NextAttribute(Attr);
     if (Attr->FInArena)
       Attr->~TclHtmlAttribute();
     else

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "htmlparser/clHtmlParser.h"
 
@@ -40,6 +43,55 @@ TEST(TclHtmlTagTest, AttributeLookupTakesTheFirstMatchIgnoringCase) {
   Image.ClearAttributes();
   EXPECT_EQ(Image.AttributeCount(), 0);
   EXPECT_EQ(Image.Src(), "");
+}
+
+TEST(TclHtmlTagTest, AttributesKeepTheirOrderAndCountThroughAddAndClear) {
+  TclHtmlTag Tag("td", "", nullptr, nullptr);
+  EXPECT_EQ(Tag.FirstAttribute(), nullptr);
+  for (int Round = 0; Round < 2; ++Round) {
+    // One attribute, then several: the last one must end every walk.
+    for (int N = 1; N <= 5; ++N) {
+      Tag.AddAttribute(new TclHtmlAttribute("a" + std::to_string(N), std::to_string(N)));
+      ASSERT_EQ(Tag.AttributeCount(), N);
+      int Seen = 0;
+      for (const TclHtmlAttribute* A = Tag.FirstAttribute(); A; A = TclHtmlTag::NextAttribute(A)) {
+        ++Seen;
+        EXPECT_EQ(A->AttrName, "a" + std::to_string(Seen));
+        EXPECT_EQ(A->OwnerTag, &Tag);
+      }
+      EXPECT_EQ(Seen, N);
+      EXPECT_EQ(Tag.AttributeAt(N - 1)->AttrValue, std::to_string(N));
+      EXPECT_EQ(Tag.AttributeValue("A1"), "1");
+    }
+    Tag.ClearAttributes();
+    EXPECT_EQ(Tag.AttributeCount(), 0);
+    EXPECT_EQ(Tag.FirstAttribute(), nullptr);
+    EXPECT_EQ(Tag.FindAttribute("a1"), nullptr);
+  }
+}
+
+TEST(TclHtmlTagListTest, KeepsEveryItemInOrderAsItGrowsAndAfterClear) {
+  // Counts 1, 2, 3, 4, 8, 16 ... cross every change of storage.
+  std::vector<std::unique_ptr<TclHtmlTag>> Tags;
+  for (int I = 0; I < 70; ++I)
+    Tags.push_back(std::make_unique<TclHtmlTag>("t" + std::to_string(I), "", nullptr, nullptr));
+  TclHtmlTagList List;
+  for (int Limit : {70, 1, 2, 3, 0, 8}) {
+    List.Clear();
+    EXPECT_EQ(List.Count(), 0);
+    EXPECT_EQ(List.Last(), nullptr);
+    for (int I = 0; I < Limit; ++I) {
+      EXPECT_EQ(List.Add(Tags[static_cast<size_t>(I)].get()), I);
+      ASSERT_EQ(List.Count(), I + 1);
+      EXPECT_EQ(List.Last(), Tags[static_cast<size_t>(I)].get());
+      for (int J = 0; J <= I; ++J) ASSERT_EQ(List.Items(J), Tags[static_cast<size_t>(J)].get());
+    }
+    if (Limit > 0) {
+      EXPECT_EQ(List.IndexOf(Tags[static_cast<size_t>(Limit - 1)].get()), Limit - 1);
+      EXPECT_EQ(List.FindTag("T0"), Tags[0].get());
+    }
+    EXPECT_THROW(List.Items(Limit), std::out_of_range);
+  }
 }
 
 TEST(TclHtmlTagListTest, FindTagStartsAtTheStartTagItself) {
