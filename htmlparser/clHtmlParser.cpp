@@ -339,10 +339,19 @@ TclHtmlAttribute* TclHtmlParser::NewAttribute(TclHtmlTag* Tag, std::string_view 
                                               std::string_view Value, int Pos) {
   // An attribute lives in the arena only when its tag's life ends with this
   // parser's results; a tag made elsewhere gets one from the heap.
-  TclHtmlAttribute* Attribute =
-      Tag->FInArena && Tag->OwnerParser == this
-          ? MakeInArena<TclHtmlAttribute>(std::string(Name), std::string(Value))
-          : new TclHtmlAttribute(std::string(Name), std::string(Value));
+  // The arena also takes the attribute's texts, with no per-text overhead.
+  TclHtmlAttribute* Attribute;
+  if (Tag->FInArena && Tag->OwnerParser == this) {
+    char* Text = nullptr;
+    if (!Name.empty() || !Value.empty()) {
+      Text = static_cast<char*>(FArena.Allocate(Name.size() + Value.size(), 1));
+      Name.copy(Text, Name.size());
+      Value.copy(Text + Name.size(), Value.size());
+    }
+    Attribute = MakeInArena<TclHtmlAttribute>(Text, Name.size(), Value.size());
+  } else {
+    Attribute = new TclHtmlAttribute(std::string(Name), std::string(Value));
+  }
   Attribute->ValuePos = Value.empty() ? 0 : Pos;
   Tag->AddAttribute(Attribute);
   DoParseAttribute(Tag, Attribute);

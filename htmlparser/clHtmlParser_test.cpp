@@ -537,6 +537,51 @@ TEST(TclHtmlParserTest, RegressionInputsParseInEveryMode) {
   EXPECT_GT(Files, 0);
 }
 
+TEST(TclHtmlParserTest, AttributeTextsOutliveTheTextParsed) {
+  // The attributes keep their own copies: neither the page nor the scan's
+  // buffers may be what they point into. A value larger than the first
+  // block of the parser's memory must survive as well.
+  TclHtmlParser Parser;
+  const std::string Long(100000, 'x');
+  {
+    std::string Page = "<img src=\"a.gif\" alt=" + Long + " nowrap =''><p id=q>t</p>";
+    Parser.Parse(Page);
+    Page.assign(Page.size(), '#');
+  }
+  // Other parsers' work in between must not disturb them either.
+  TclHtmlParser Other;
+  Other.Parse("<img src=b.gif alt=zzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzz>");
+
+  ASSERT_EQ(Parser.ParsedImages.Count(), 1);
+  const TclHtmlImage* Image = Parser.ParsedImages.Items(0);
+  ASSERT_EQ(Image->AttributeCount(), 3);
+  EXPECT_EQ(Image->Src(), "a.gif");
+  EXPECT_EQ(Image->AttributeAt(1)->AttrName, "alt");
+  EXPECT_EQ(Image->AttributeValue("alt"), Long);
+  EXPECT_EQ(Image->AttributeAt(2)->AttrName, "nowrap");
+  EXPECT_TRUE(Image->AttributeAt(2)->AttrValue.empty());
+  const TclHtmlTag* Para = Parser.ParsedTags.FindTag("p");
+  ASSERT_NE(Para, nullptr);
+  EXPECT_EQ(Para->AttributeAt(0)->AttrName + "=" + Para->AttributeAt(0)->AttrValue, "id=q");
+  const std::string Copied = Para->AttributeAt(0)->AttrValue;
+  EXPECT_EQ(Copied, "q");
+}
+
+TEST(TclHtmlParserTest, AttributesMadeByHandOwnTheirTexts) {
+  TclHtmlTag Tag("p", "", nullptr, nullptr);
+  {
+    std::string Name = "class";
+    std::string Value(40, 'v');
+    Tag.AddAttribute(new TclHtmlAttribute(Name, Value));
+    Name.assign(Name.size(), '#');
+    Value.assign(Value.size(), '#');
+  }
+  Tag.AddAttribute(new TclHtmlAttribute("", ""));
+  EXPECT_EQ(Tag.AttributeValue("CLASS"), std::string(40, 'v'));
+  EXPECT_EQ(Tag.AttributeAt(1)->AttrName, "");
+  EXPECT_EQ(Tag.AttributeAt(1)->AttrValue.size(), 0u);
+}
+
 TEST(TComponentTest, OwnerDestroysWhatItStillOwns) {
   auto* Owner = new TComponent(nullptr);
   auto* Kept = new TclHtmlParser(Owner);

@@ -86,6 +86,24 @@ TclHtmlTag* TclHtmlTagList::FindTagWithAttr(std::string_view Name, std::string_v
   return nullptr;
 }
 
+// ---------------------------------------------------------------- TclHtmlAttribute
+
+TclHtmlAttribute::TclHtmlAttribute(std::string AName, std::string AValue)
+    : TclHtmlAttribute(CopyToHeap(AName, AValue), AName.size(), AValue.size(), false) {}
+
+const char* TclHtmlAttribute::CopyToHeap(const std::string& Name, const std::string& Value) {
+  if (Name.empty() && Value.empty()) return nullptr;
+  char* Text = new char[Name.size() + Value.size()];
+  Name.copy(Text, Name.size());
+  Value.copy(Text + Name.size(), Value.size());
+  return Text;
+}
+
+TclHtmlAttribute::~TclHtmlAttribute() {
+  // The heap block starts with the name, whether or not the name is empty.
+  if (!FInArena) delete[] AttrName.data();
+}
+
 // ---------------------------------------------------------------- TclHtmlTag
 
 TclHtmlTag::TclHtmlTag(std::string ATagName, std::string ASourceText, TclHtmlTag* AOwnerTag,
@@ -138,7 +156,7 @@ TclHtmlAttribute* TclHtmlTag::FindAttribute(std::string_view Name) const {
 
 std::string TclHtmlTag::AttributeValue(std::string_view Name) const {
   const TclHtmlAttribute* Attr = FindAttribute(Name);
-  return Attr ? Attr->AttrValue : std::string();
+  return Attr ? Attr->AttrValue.str() : std::string();
 }
 
 void TclHtmlTag::ClearAttributes() {

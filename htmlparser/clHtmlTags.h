@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -53,25 +54,83 @@ class TclHtmlArena {
   char* FEnd = nullptr;
 };
 
+// A read-only byte text owned by whatever holds it (an attribute keeps its
+// name and value as two of these). 16 bytes and no heap block of its own,
+// where a std::string takes 32 plus a block for anything over 15 bytes; reads
+// like a std::string_view and converts to std::string where one is wanted.
+class TclHtmlText {
+ public:
+  constexpr TclHtmlText() = default;
+  constexpr TclHtmlText(const TclHtmlText&) = default;
+
+  const char* data() const { return FData; }
+  size_t size() const { return FSize; }
+  size_t length() const { return FSize; }
+  bool empty() const { return FSize == 0; }
+  char operator[](size_t Index) const { return FData[Index]; }
+  const char* begin() const { return FData; }
+  const char* end() const { return FData + FSize; }
+
+  std::string_view View() const { return std::string_view(FData, FSize); }
+  operator std::string_view() const { return View(); }
+  operator std::string() const { return std::string(FData, FSize); }
+  std::string str() const { return std::string(FData, FSize); }
+
+  friend bool operator==(const TclHtmlText& A, std::string_view B) { return A.View() == B; }
+  friend std::string operator+(const TclHtmlText& A, std::string_view B) {
+    std::string Result(A.View());
+    Result += B;
+    return Result;
+  }
+  friend std::string operator+(std::string A, const TclHtmlText& B) {
+    A += B.View();
+    return A;
+  }
+  friend std::ostream& operator<<(std::ostream& Out, const TclHtmlText& Text) {
+    return Out << Text.View();
+  }
+
+ private:
+  friend class TclHtmlAttribute;
+  constexpr TclHtmlText(const char* AData, size_t ASize) : FData(AData), FSize(ASize) {}
+  // Not assignable from outside: an attribute frees the block its texts are in.
+  TclHtmlText& operator=(const TclHtmlText&) = default;
+
+  const char* FData = nullptr;
+  size_t FSize = 0;
+};
+
 // One attribute of one tag.
 class TclHtmlAttribute {
  public:
-  TclHtmlAttribute(std::string AName, std::string AValue)
-      : AttrValue(std::move(AValue)), AttrName(std::move(AName)) {}
+  // Keeps a copy of both texts in one heap block of its own.
+  TclHtmlAttribute(std::string AName, std::string AValue);
+  ~TclHtmlAttribute();
   TclHtmlAttribute(const TclHtmlAttribute&) = delete;
   TclHtmlAttribute& operator=(const TclHtmlAttribute&) = delete;
 
-  std::string AttrValue;  // without enclosing quotes; empty for a bare name
-  std::string AttrName;   // as written, letter case kept
+  // Both texts live as long as the attribute; neither ends with a NUL byte.
+  TclHtmlText AttrValue;  // without enclosing quotes; empty for a bare name
+  TclHtmlText AttrName;   // as written, letter case kept
   TclHtmlTag* OwnerTag = nullptr;
   int ValuePos = 0;  // 1-based byte index of the value's first byte; 0 when empty
 
  private:
   friend class TclHtmlTag;
   friend class TclHtmlParser;
+  // The parser's attributes: the name's bytes followed by the value's are at
+  // Text, in the parser's arena like the attribute itself.
+  TclHtmlAttribute(const char* Text, size_t NameSize, size_t ValueSize, bool InArena = true)
+      : AttrValue(Text + NameSize, ValueSize), AttrName(Text, NameSize), FInArena(InArena) {}
+  // A heap block with the name's bytes followed by the value's (null when
+  // both are empty).
+  static const char* CopyToHeap(const std::string& Name, const std::string& Value);
+
   // Packed into the 4 bytes after ValuePos that padding would take anyway.
   uint32_t FIndex : 30 = 0;   // place in its tag's list (the last one's gives the count)
-  uint32_t FInArena : 1 = 0;  // placed in its parser's arena, not on the heap
+  // Placed in its parser's arena with its texts; otherwise made with new and
+  // owning the heap block its texts are in.
+  uint32_t FInArena : 1 = 0;
   uint32_t FIsLast : 1 = 0;   // the tag's last attribute: FNext is then its first
   TclHtmlAttribute* FNext = nullptr;  // the tag's next attribute
 };
