@@ -175,8 +175,8 @@ class TclHtmlTagList {
  private:
   // The list is a member of every form, link, table, row and cell, so it is
   // kept to 16 bytes: a count and one word. A single item is held in that
-  // word (every link has one); more live in a heap block of 3, 7, 15, ...
-  // entries, a capacity that follows from the count alone.
+  // word (a link mostly holds just its text); more live in a heap block of
+  // 3, 7, 15, ... entries, a capacity that follows from the count alone.
   uint32_t FCount = 0;
   union {
     TclHtmlTag* FOne;
