@@ -5,10 +5,9 @@
 
 #include "config/uConfig.h"
 #include "engine/uRunReport.h"
-#include "engine/uWebFilesMgr.h"
+#include "engine/uEngineRun.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
-#include "platform/Thread.h"
 
 namespace larkspan {
 
@@ -35,18 +34,6 @@ std::string JsonString(const std::string& S) {
 }
 
 namespace {
-
-struct TOutcome {
-  bool IsSuccess = false;
-  std::string ErrorText;
-  int64_t SourceSize = 0;
-  int64_t SavedSize = 0;
-  int Duplicates = 0;
-  TScanCounts Counts;
-  std::vector<std::string> Uncompressed;
-  std::vector<std::string> Rewritten;
-  std::vector<TKeptDuplicate> Kept;
-};
 
 void DrawBar(std::ostream& Err, int Percent) {
   const int Width = 40;
@@ -78,72 +65,37 @@ int RunCli(const TCliOptions& Options, std::ostream& Out, std::ostream& Err, boo
         C.IsReducePic || C.IsCompressJpg || C.IsCompressGif || C.IsCompressPng))
     return Refuse(Err, "无可处理压缩选项！");
 
-  TMainLoop Loop;
-  SetMainThreadDispatcher(&Loop);
-  TOutcome R;
-  bool Done = false;
-  TWebFilsMgr* Engine = nullptr;
-  try {
-    Engine = new TWebFilsMgr(Config.get());
-  } catch (const std::exception& E) {
-    SetMainThreadDispatcher(nullptr);
-    R.ErrorText = E.what();
-    Done = true;
-  }
-  if (Engine) {
-    Engine->OnProgress = [&](TObject*, int Percent) {
-      if (ShowProgress) DrawBar(Err, Percent);
-    };
-    Engine->OnFinished = [&](TObject* Sender) {
-      auto* E = static_cast<TWebFilsMgr*>(Sender);
-      R.IsSuccess = E->IsSuccess;
-      R.ErrorText = E->ErrorText;
-      R.SourceSize = E->SourceSize;
-      R.SavedSize = E->GetSavedSize();
-      R.Duplicates = E->GetDuplicateCount();
-      R.Counts = E->Counts;
-      R.Uncompressed = E->UncompressedFiles;
-      R.Rewritten = E->RewrittenPages;
-      R.Kept = E->KeptDuplicates;
-      Done = true;
-    };
-    try {
-      Engine->Start(Options.Site, Options.Output);
-    } catch (const std::exception& E) {
-      delete Engine;
-      SetMainThreadDispatcher(nullptr);
-      return Refuse(Err, E.what());
-    }
-    Loop.RunUntil([&] { return Done; });
-    TThread::WaitForAllThreads();
-    SetMainThreadDispatcher(nullptr);
-    if (ShowProgress) Err << "\n";
-  }
+  const TRunOutcome R = RunEngineToEnd(*Config, Options.Site, Options.Output, [&](int Percent) {
+    if (ShowProgress) DrawBar(Err, Percent);
+  });
+  if (!R.StartError.empty()) return Refuse(Err, R.StartError);
+  if (ShowProgress && R.Started) Err << "\n";
+  const std::string ErrorText = R.CreateError.empty() ? R.ErrorText : R.CreateError;
 
   const int64_t OutputSize = DirectoryExists(Options.Output) ? TWebFilsMgr::FolderSizeOf(Options.Output) : 0;
   if (Options.Json) {
     std::ostringstream J;
     J << "{\"success\":" << (R.IsSuccess ? "true" : "false")
-      << ",\"error\":" << JsonString(R.ErrorText) << ",\"saved_bytes\":" << R.SavedSize
+      << ",\"error\":" << JsonString(ErrorText) << ",\"saved_bytes\":" << R.SavedSize
       << ",\"source_bytes\":" << R.SourceSize << ",\"output_bytes\":" << OutputSize
-      << ",\"duplicates\":" << R.Duplicates << ",\"files\":{\"pictures\":" << R.Counts.Pictures
+      << ",\"duplicates\":" << R.DuplicateCount << ",\"files\":{\"pictures\":" << R.Counts.Pictures
       << ",\"pages\":" << R.Counts.Pages << ",\"compressed\":" << R.Counts.Compressed
       << ",\"other\":" << R.Counts.Other << ",\"dropped\":" << R.Counts.Dropped
-      << "},\"uncompressed\":" << R.Uncompressed.size() << "}";
+      << "},\"uncompressed\":" << R.UncompressedFiles.size() << "}";
     Out << J.str() << "\n";
   } else if (R.IsSuccess) {
-    Out << SuccessReport(Config->IsReducePic, R.Duplicates, R.SavedSize) << "\n";
-    if (!R.Uncompressed.empty())
-      Out << R.Uncompressed.size() << " files were copied without compression\n";
+    Out << SuccessReport(Config->IsReducePic, R.DuplicateCount, R.SavedSize) << "\n";
+    if (!R.UncompressedFiles.empty())
+      Out << R.UncompressedFiles.size() << " files were copied without compression\n";
   } else {
-    Out << FailureReport(R.ErrorText) << "\n";
+    Out << FailureReport(ErrorText) << "\n";
   }
   if (Options.Verbose) {
-    for (const std::string& P : R.Rewritten) Err << "rewritten: " << P << "\n";
-    for (const TKeptDuplicate& K : R.Kept)
+    for (const std::string& P : R.RewrittenPages) Err << "rewritten: " << P << "\n";
+    for (const TKeptDuplicate& K : R.KeptDuplicates)
       Err << "kept duplicate: " << K.FileName << " (referred to by " << K.RefFile << ":"
           << K.RefLine << ")\n";
-    for (const std::string& U : R.Uncompressed) Err << "copied without compression: " << U << "\n";
+    for (const std::string& U : R.UncompressedFiles) Err << "copied without compression: " << U << "\n";
   }
   return R.IsSuccess ? 0 : 1;
 }

@@ -1,43 +1,26 @@
 #include "engine/EngineTestUtil.h"
 
-#include "engine/uWebFilesMgr.h"
+#include "engine/uEngineRun.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
-#include "platform/Thread.h"
 
 namespace larkspan::test {
 
 TRunResult RunEngine(TAppConfig& Config, const std::string& Root, const std::string& Output) {
   TRunResult R;
-  TMainLoop Loop;
-  SetMainThreadDispatcher(&Loop);
-  bool Done = false;
-  TWebFilsMgr* Engine = new TWebFilsMgr(&Config);
-  Engine->OnProgress = [&](TObject*, int Percent) { R.Progress.push_back(Percent); };
-  Engine->OnFinished = [&](TObject* Sender) {
-    auto* E = static_cast<TWebFilsMgr*>(Sender);
-    ++R.FinishedCalls;
-    R.IsSuccess = E->IsSuccess;
-    R.ErrorText = E->ErrorText;
-    R.SavedSize = E->GetSavedSize();
-    R.DuplicateCount = E->GetDuplicateCount();
-    R.UncompressedFiles = E->UncompressedFiles;
-    R.RewrittenPages = E->RewrittenPages;
-    for (const TKeptDuplicate& K : E->KeptDuplicates) R.KeptDuplicates.push_back(K.FileName);
-    Done = true;
-  };
-  try {
-    Engine->Start(Root, Output);
-    R.Started = true;
-  } catch (const Exception& E) {
-    R.StartError = E.what();
-    delete Engine;
-    SetMainThreadDispatcher(nullptr);
-    return R;
-  }
-  Loop.RunUntil([&] { return Done; });
-  TThread::WaitForAllThreads();
-  SetMainThreadDispatcher(nullptr);
+  const TRunOutcome O =
+      RunEngineToEnd(Config, Root, Output, [&](int Percent) { R.Progress.push_back(Percent); });
+  if (!O.CreateError.empty()) throw Exception(O.CreateError);
+  R.Started = O.Started;
+  R.StartError = O.StartError;
+  R.FinishedCalls = O.FinishedCalls;
+  R.IsSuccess = O.IsSuccess;
+  R.ErrorText = O.ErrorText;
+  R.SavedSize = O.SavedSize;
+  R.DuplicateCount = O.DuplicateCount;
+  R.UncompressedFiles = O.UncompressedFiles;
+  R.RewrittenPages = O.RewrittenPages;
+  for (const TKeptDuplicate& K : O.KeptDuplicates) R.KeptDuplicates.push_back(K.FileName);
   return R;
 }
 

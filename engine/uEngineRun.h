@@ -1,0 +1,45 @@
+// One whole engine run on the calling thread, for front ends without an event
+// loop of their own (the command line) and for tests.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/uWebFilesMgr.h"
+
+namespace larkspan {
+
+class TAppConfig;
+
+// What a run left behind, read inside OnFinished.
+struct TRunOutcome {
+  // The engine could not be created (no Java runtime, ...): CreateError holds
+  // why, and nothing else was done.
+  std::string CreateError;
+  // Start refused the folders: StartError holds why; nothing was written.
+  bool Started = false;
+  std::string StartError;
+  int FinishedCalls = 0;
+  bool IsSuccess = false;
+  std::string ErrorText;
+  int64_t SourceSize = 0;
+  int64_t SavedSize = 0;
+  int DuplicateCount = 0;
+  TScanCounts Counts;
+  std::vector<std::string> UncompressedFiles;
+  std::vector<std::string> RewrittenPages;
+  std::vector<TKeptDuplicate> KeptDuplicates;
+};
+
+// Creates an engine for Config, starts it on Root -> Output and runs the
+// worker's hand-offs on this thread until the engine is gone. OnProgress
+// (may be empty) gets every percentage the engine reports. Installs its own
+// main-thread dispatcher for the length of the call.
+// REQUIRES: no other dispatcher or engine is in use meanwhile; Config stays
+// unchanged during the call.
+TRunOutcome RunEngineToEnd(TAppConfig& Config, const std::string& Root, const std::string& Output,
+                           const std::function<void(int Percent)>& OnProgress = {});
+
+}  // namespace larkspan
