@@ -5,8 +5,9 @@
 // compressed with libdeflate, without the chunks a browser does not use. Colour management
 // chunks stay (gAMA and cHRM only go when they just restate sRGB, the browsers' default, or
 // an sRGB chunk overrides them), and so does an EXIF orientation other than "normal".
-// DST is never larger than SRC: without a gain it gets SRC's bytes. Animated pictures and
-// pictures with chunks this program does not know as critical are copied unchanged.
+// DST is never larger than SRC: without a gain it gets SRC's bytes. Animated pictures,
+// pictures with chunks this program does not know as critical and pictures above 16 M pixels
+// (checked that they decode) are copied unchanged.
 //
 // When Debian's zopflipng is installed, our encoding is handed to it for a stronger
 // compression with the same row filters; its result is taken when smaller and pixel-equal.
