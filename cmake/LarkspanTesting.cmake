@@ -1,0 +1,23 @@
+# Test set-up shared by the whole tree and by tools/ built on its own.
+option(LARKSPAN_BUILD_TESTS "Build the unit tests" ON)
+if(LARKSPAN_BUILD_TESTS)
+  enable_testing()
+  find_package(GTest REQUIRED)
+  include(GoogleTest)
+endif()
+
+# larkspan_add_gtest(name SOURCES... LIBS...): one GoogleTest binary per
+# library, its tests registered with CTest and told where the executables
+# and helper programs were built (LARKSPAN_BIN_DIR).
+function(larkspan_add_gtest name)
+  if(NOT LARKSPAN_BUILD_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  gtest_discover_tests(${name} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+                       PROPERTIES ENVIRONMENT "LARKSPAN_BIN_DIR=${LARKSPAN_BIN_DIR}"
+                       DISCOVERY_TIMEOUT 60)
+endfunction()
