@@ -11,8 +11,9 @@ namespace larkspan {
 // Gives every picture of a run its MD5 text (32 upper-case hex digits) when
 // another picture may have the same content, and the empty text when none
 // can: a picture whose size no other picture has, or whose first 4 KiB no
-// other picture of its size shares, is never digested to its end. Each byte
-// of a picture is read at most once. Work is done lazily, one size group at
+// other picture of its size shares, is never digested to its end; one whose
+// bytes equal an already digested picture takes that picture's MD5 text
+// after a byte comparison. Work is done lazily, one size group at
 // a time, so progress can be reported picture by picture.
 class TPictureDigests {
  public:
@@ -26,6 +27,9 @@ class TPictureDigests {
 
   // Size of the head that is digested before whole files are.
   static constexpr int64_t HeadBytes = 4096;
+  // Digested pictures a picture with an equal head is compared with before
+  // it is digested itself.
+  static constexpr size_t MaxCompares = 4;
 
  private:
   void DigestGroup(const std::vector<size_t>& Members);
