@@ -72,7 +72,8 @@ int RunCli(const TCliOptions& Options, std::ostream& Out, std::ostream& Err, boo
   if (ShowProgress && R.Started) Err << "\n";
   const std::string ErrorText = R.CreateError.empty() ? R.ErrorText : R.CreateError;
 
-  const int64_t OutputSize = DirectoryExists(Options.Output) ? TWebFilsMgr::FolderSizeOf(Options.Output) : 0;
+  // The engine measured the output tree for the saved size already.
+  const int64_t OutputSize = R.FinishedCalls ? R.SourceSize - R.SavedSize : 0;
   if (Options.Json) {
     std::ostringstream J;
     J << "{\"success\":" << (R.IsSuccess ? "true" : "false")
