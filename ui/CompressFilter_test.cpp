@@ -18,24 +18,6 @@
 
 namespace larkspan {
 
-namespace {
-
-QStringList Rows(const TListBox* L) {
-  QStringList Out;
-  for (int I = 0; I < L->count(); ++I) Out << L->item(I)->text();
-  return Out;
-}
-
-void WhenDialogOpens(std::function<void(TfrmCompressFilters*)> Fn) {
-  QTimer::singleShot(0, [Fn] {
-    auto* D = dynamic_cast<TfrmCompressFilters*>(QApplication::activeModalWidget());
-    QVERIFY(D);
-    Fn(D);
-  });
-}
-
-}  // namespace
-
 class TfrmCompressFiltersTest : public QObject {
   Q_OBJECT
 
@@ -139,7 +121,7 @@ class TfrmCompressFiltersTest : public QObject {
     F.show();
 
     Fake.FileAnswers = {QString::fromStdString(Site + "b.js")};
-    WhenDialogOpens([](TfrmCompressFilters* D) {
+    WhenDialogOpens<TfrmCompressFilters>([](TfrmCompressFilters* D) {
       D->btnAdd->click();
       D->lbxRelaFile->SelectIndex(0);
       D->btnRemoveClick();
@@ -151,7 +133,7 @@ class TfrmCompressFiltersTest : public QObject {
     QCOMPARE(F.Config()->CompressFilters, std::string("a.css|"));
 
     Fake.FileAnswers = {QString::fromStdString(Site + "js/b.js")};
-    WhenDialogOpens([](TfrmCompressFilters* D) {
+    WhenDialogOpens<TfrmCompressFilters>([](TfrmCompressFilters* D) {
       D->btnAdd->click();
       D->sBitBtn1->click();
     });

@@ -19,25 +19,6 @@
 
 namespace larkspan {
 
-namespace {
-
-QStringList Rows(const TListBox* L) {
-  QStringList Out;
-  for (int I = 0; I < L->count(); ++I) Out << L->item(I)->text();
-  return Out;
-}
-
-// Runs Fn on the dialog the main window is about to show modally.
-void WhenDialogOpens(std::function<void(TfrmFileFilters*)> Fn) {
-  QTimer::singleShot(0, [Fn] {
-    auto* D = dynamic_cast<TfrmFileFilters*>(QApplication::activeModalWidget());
-    QVERIFY(D);
-    Fn(D);
-  });
-}
-
-}  // namespace
-
 class TfrmFileFiltersTest : public QObject {
   Q_OBJECT
 
@@ -158,7 +139,7 @@ class TfrmFileFiltersTest : public QObject {
 
     // Cancel after adding and removing: nothing changes anywhere.
     Fake.InputAnswers = {QString("*.log")};
-    WhenDialogOpens([](TfrmFileFilters* D) {
+    WhenDialogOpens<TfrmFileFilters>([](TfrmFileFilters* D) {
       D->btnAdd->click();
       D->lbxExt->SelectIndex(0);
       D->btnRemoveClick();
@@ -171,7 +152,7 @@ class TfrmFileFiltersTest : public QObject {
 
     // OK: the summary box takes the list; the settings follow at close.
     Fake.InputAnswers = {QString("*.log")};
-    WhenDialogOpens([](TfrmFileFilters* D) {
+    WhenDialogOpens<TfrmFileFilters>([](TfrmFileFilters* D) {
       D->btnAdd->click();
       D->sBitBtn1->click();
     });
@@ -179,7 +160,7 @@ class TfrmFileFiltersTest : public QObject {
     QCOMPARE(F.edtFileFilters->text(), QString("*.bak|*.tmp|*.log|"));
 
     // OK with every entry removed empties the box.
-    WhenDialogOpens([](TfrmFileFilters* D) {
+    WhenDialogOpens<TfrmFileFilters>([](TfrmFileFilters* D) {
       while (D->lbxExt->count() > 0) {
         D->lbxExt->SelectIndex(0);
         D->btnRemoveClick();

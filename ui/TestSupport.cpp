@@ -1,5 +1,7 @@
 #include "ui/TestSupport.h"
 
+#include "ui/ListBox.h"
+
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -55,6 +57,12 @@ std::string PngBytes(int Seed) {
   Buffer.open(QIODevice::WriteOnly);
   Image.save(&Buffer, "PNG");
   return Bytes.toStdString();
+}
+
+QStringList Rows(const TListBox* List) {
+  QStringList Out;
+  for (int I = 0; I < List->count(); ++I) Out << List->item(I)->text();
+  return Out;
 }
 
 }  // namespace larkspan

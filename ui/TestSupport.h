@@ -2,7 +2,12 @@
 // real sites on disk.
 #pragma once
 
+#include <QApplication>
+#include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <functional>
 #include <string>
 
 namespace larkspan {
@@ -29,6 +34,22 @@ class TTestHome {
   QTemporaryDir Dir;
   QByteArray OldConfig, OldRuntime;
 };
+
+class TListBox;
+
+// The texts of a list box's rows, in order.
+QStringList Rows(const TListBox* List);
+
+// Runs Fn on the dialog of type D that is about to be shown modally (by the
+// main window, say), once the event loop has shown it.
+template <class D>
+void WhenDialogOpens(std::function<void(D*)> Fn) {
+  QTimer::singleShot(0, [Fn] {
+    auto* Dialog = dynamic_cast<D*>(QApplication::activeModalWidget());
+    QVERIFY(Dialog);
+    Fn(Dialog);
+  });
+}
 
 // Bytes of a small valid PNG picture, distinct per Seed.
 std::string PngBytes(int Seed);
