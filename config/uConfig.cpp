@@ -6,8 +6,49 @@
 namespace larkspan {
 
 namespace {
+
 const char* const Sys = "Sys";
-}
+
+// The keys of section "Sys" in the order the file holds them (which is not
+// the order of the fields), each with its field and its default.
+struct TTextKey {
+  const char* Name;
+  std::string TAppConfig::*Field;
+  const char* Default;
+};
+struct TBoolKey {
+  const char* Name;
+  bool TAppConfig::*Field;
+  bool Default;
+};
+struct TKey {
+  const TTextKey* Text;
+  const TBoolKey* Bool;
+};
+
+const TTextKey FileFilters{"FileFilters", &TAppConfig::FileFilters, ""};
+const TTextKey RootPath{"RootPath", &TAppConfig::RootPath, ""};
+const TTextKey OutputPath{"OutputPath", &TAppConfig::OutputPath, ""};
+const TTextKey CompressFilters{"CompressFilters", &TAppConfig::CompressFilters, ""};
+const TBoolKey IsCompressHtml{"IsCompressHtml", &TAppConfig::IsCompressHtml, true};
+const TBoolKey IsCompressJS{"IsCompressJS", &TAppConfig::IsCompressJS, false};
+const TBoolKey IsCompressXML{"IsCompressXML", &TAppConfig::IsCompressXML, false};
+const TBoolKey IsCompressCSS{"IsCompressCSS", &TAppConfig::IsCompressCSS, false};
+const TBoolKey IsReducePic{"IsReducePic", &TAppConfig::IsReducePic, false};
+const TTextKey CharSet{"CharSet", &TAppConfig::CharSet, "GB2312"};
+const TBoolKey IsCompressJpg{"IsCompressJpg", &TAppConfig::IsCompressJpg, false};
+const TBoolKey IsCompressGif{"IsCompressGif", &TAppConfig::IsCompressGif, false};
+const TBoolKey IsCompressPng{"IsCompressPng", &TAppConfig::IsCompressPng, false};
+
+const TKey Keys[] = {
+    {&FileFilters, nullptr},    {&RootPath, nullptr},       {&OutputPath, nullptr},
+    {&CompressFilters, nullptr}, {nullptr, &IsCompressHtml}, {nullptr, &IsCompressJS},
+    {nullptr, &IsCompressXML},  {nullptr, &IsCompressCSS},  {nullptr, &IsReducePic},
+    {&CharSet, nullptr},        {nullptr, &IsCompressJpg},  {nullptr, &IsCompressGif},
+    {nullptr, &IsCompressPng},
+};
+
+}  // namespace
 
 TAppConfig::TAppConfig(const std::string& FileName) : IniFileName(GetConfigFolder() + FileName) {
   LoadOrSave(false);
@@ -27,36 +68,13 @@ TAppConfig::~TAppConfig() {
 
 void TAppConfig::LoadOrSave(bool IsSave) {
   TIniFile Ini(IniFileName);
-  if (IsSave) {
-    Ini.WriteString(Sys, "FileFilters", FileFilters);
-    Ini.WriteString(Sys, "RootPath", RootPath);
-    Ini.WriteString(Sys, "OutputPath", OutputPath);
-    Ini.WriteString(Sys, "CompressFilters", CompressFilters);
-    Ini.WriteBool(Sys, "IsCompressHtml", IsCompressHtml);
-    Ini.WriteBool(Sys, "IsCompressJS", IsCompressJS);
-    Ini.WriteBool(Sys, "IsCompressXML", IsCompressXML);
-    Ini.WriteBool(Sys, "IsCompressCSS", IsCompressCSS);
-    Ini.WriteBool(Sys, "IsReducePic", IsReducePic);
-    Ini.WriteString(Sys, "CharSet", CharSet);
-    Ini.WriteBool(Sys, "IsCompressJpg", IsCompressJpg);
-    Ini.WriteBool(Sys, "IsCompressGif", IsCompressGif);
-    Ini.WriteBool(Sys, "IsCompressPng", IsCompressPng);
-    Ini.UpdateFile();
-    return;
+  for (const TKey& K : Keys) {
+    if (K.Text && IsSave) Ini.WriteString(Sys, K.Text->Name, this->*K.Text->Field);
+    if (K.Text && !IsSave) this->*K.Text->Field = Ini.ReadString(Sys, K.Text->Name, K.Text->Default);
+    if (K.Bool && IsSave) Ini.WriteBool(Sys, K.Bool->Name, this->*K.Bool->Field);
+    if (K.Bool && !IsSave) this->*K.Bool->Field = Ini.ReadBool(Sys, K.Bool->Name, K.Bool->Default);
   }
-  FileFilters = Ini.ReadString(Sys, "FileFilters", "");
-  RootPath = Ini.ReadString(Sys, "RootPath", "");
-  OutputPath = Ini.ReadString(Sys, "OutputPath", "");
-  CompressFilters = Ini.ReadString(Sys, "CompressFilters", "");
-  IsCompressHtml = Ini.ReadBool(Sys, "IsCompressHtml", true);
-  IsCompressJS = Ini.ReadBool(Sys, "IsCompressJS", false);
-  IsCompressXML = Ini.ReadBool(Sys, "IsCompressXML", false);
-  IsCompressCSS = Ini.ReadBool(Sys, "IsCompressCSS", false);
-  IsReducePic = Ini.ReadBool(Sys, "IsReducePic", false);
-  CharSet = Ini.ReadString(Sys, "CharSet", "GB2312");
-  IsCompressJpg = Ini.ReadBool(Sys, "IsCompressJpg", false);
-  IsCompressGif = Ini.ReadBool(Sys, "IsCompressGif", false);
-  IsCompressPng = Ini.ReadBool(Sys, "IsCompressPng", false);
+  if (IsSave) Ini.UpdateFile();
 }
 
 }  // namespace larkspan
