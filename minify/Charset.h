@@ -1,0 +1,47 @@
+// Code pages of the text files a site holds, and the byte-level rules the
+// minifiers follow in them. No I/O, no locale: bytes in, answers out.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace larkspan::minify {
+
+// The encodings a minifier can work in directly are ASCII-compatible: every
+// byte below 0x80 that does not belong to a multi-byte character is itself.
+// UTF-16 is not; it is converted to UTF-8 before and back after.
+enum class TCodePage {
+  Utf8,
+  Gbk,     // GB2312, GBK and GB18030 alike (sites labelled GB2312 hold GBK)
+  Big5,
+  Single,  // ISO-8859-1 and any other single-byte code page
+  Utf16LE,
+  Utf16BE,
+};
+
+// The code page of a character-set name as the window offers it or a user
+// types it ("GB2312", "gbk", "Big5", "ISO-8859-1", "UTF-8", "utf8",
+// "UTF-16", ...), ASCII case ignored. An empty or unknown name gives Gbk and
+// sets *Known to false (when given): our users' default.
+TCodePage CodePageByName(std::string_view Name, bool* Known = nullptr);
+
+// The code page one file is read in: a byte-order mark wins; a file that is
+// valid UTF-8 and holds a non-ASCII byte is UTF-8 whatever the setting;
+// otherwise Setting.
+TCodePage DetectCodePage(std::string_view Bytes, TCodePage Setting);
+
+// Bytes of the character that starts at Bytes[I] (I < size) in an
+// ASCII-compatible code page: 1 for an ASCII byte; in Gbk and Big5 a lead
+// byte (0x81-0xFE) always takes the next byte with it (GB18030's four-byte
+// form lead, digit, lead, digit: 4), so a trail byte 0x40-0x7E is never
+// syntax; a broken UTF-8 sequence counts its bytes one by one. Never more
+// than the bytes left.
+size_t CharLength(TCodePage Page, std::string_view Bytes, size_t I);
+
+// UTF-16 (with or without its byte-order mark) to UTF-8 and back. ToUtf8
+// returns false for an odd length or an unpaired surrogate.
+bool Utf16ToUtf8(std::string_view Bytes, bool BigEndian, std::string& Out);
+std::string Utf8ToUtf16(std::string_view Utf8, bool BigEndian, bool WithBom);
+
+}  // namespace larkspan::minify
