@@ -33,12 +33,16 @@ Options:
                       (read only: the settings file is never written)
   --quiet             no progress bar
   --verbose           list rewritten pages, duplicates kept because something
-                      still refers to them, and files copied uncompressed
-  --json              print the result as one JSON object
+                      still refers to them, files copied uncompressed, and
+                      entries skipped unread (FIFOs, devices, broken links)
+  --json              print the result as one JSON object, also when refused
+                      (always UTF-8: a byte of a name that is not UTF-8
+                      appears as the escape \udcXX, XX the byte)
   --help              this text
   --version           the program's version
 
-Exit status: 0 success, 1 the run failed, 2 refused (bad options or folders).
+Exit status: 0 success, 1 the run failed, 2 refused (bad options or folders),
+130/143 ended by SIGINT/SIGTERM (the running tool is ended too).
 )";
 }
 

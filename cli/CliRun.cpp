@@ -4,16 +4,32 @@
 #include <sstream>
 
 #include "config/uConfig.h"
+#include "config/uGlobal.h"
 #include "engine/uRunReport.h"
 #include "engine/uEngineRun.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
+#include "platform/Process.h"
+#include "platform/Text.h"
 
 namespace larkspan {
 
 std::string JsonString(const std::string& S) {
   std::string R = "\"";
-  for (unsigned char C : S) {
+  for (size_t I = 0; I < S.size(); ++I) {
+    const unsigned char C = static_cast<unsigned char>(S[I]);
+    if (C >= 0x80) {
+      const size_t N = Utf8SequenceLength(S, I);
+      if (N > 0) {
+        R.append(S, I, N);
+        I += N - 1;
+      } else {
+        char Buf[8];
+        std::snprintf(Buf, sizeof Buf, "\\udc%02x", C);
+        R += Buf;
+      }
+      continue;
+    }
     switch (C) {
       case '"': R += "\\\""; break;
       case '\\': R += "\\\\"; break;
@@ -42,33 +58,52 @@ void DrawBar(std::ostream& Err, int Percent) {
       << "] " << Percent << "%" << std::flush;
 }
 
-int Refuse(std::ostream& Err, const std::string& Message) {
-  Err << Message << "\n";
-  return 2;
+// The settings file --settings reads, never creating its folder; warns on
+// Err when it exists but cannot be read.
+std::unique_ptr<TAppConfig> SavedSettings(std::ostream& Err) {
+  const std::string Path = ConfigFolderPath() + "Config.ini";
+  if (DirectoryExists(Path)) {
+    Err << "警告：设置文件是一个目录，使用默认设置 (the settings file is a folder; defaults used): "
+        << Path << "\n";
+  } else if (FileExists(Path) || IsSymbolicLink(Path)) {
+    try {
+      ReadFileText(Path);
+    } catch (const Exception& E) {
+      Err << "警告：无法读取设置文件，使用默认设置 (settings unreadable; defaults used): "
+          << E.what() << "\n";
+    }
+  }
+  return std::make_unique<TAppConfig>(Path, true);
 }
 
 }  // namespace
 
 int RunCli(const TCliOptions& Options, std::ostream& Out, std::ostream& Err, bool ShowProgress) {
-  std::unique_ptr<TAppConfig> Config =
-      Options.UseSettings ? std::make_unique<TAppConfig>("Config.ini")
-                          : std::make_unique<TAppConfig>(std::string(), false);
+  // A refusal: the message on Err, and with --json also a result object.
+  auto Refuse = [&](const std::string& Message) {
+    Err << Message << "\n";
+    if (Options.Json)
+      Out << "{\"success\":false,\"refused\":true,\"error\":" << JsonString(Message) << "}\n";
+    return 2;
+  };
+  std::unique_ptr<TAppConfig> Config = Options.UseSettings
+                                           ? SavedSettings(Err)
+                                           : std::make_unique<TAppConfig>(std::string(), false);
   Config->SaveOnDestroy = false;  // the command line never writes the settings
   ApplyCliOptions(Options, *Config);
 
-  if (!DirectoryExists(Options.Site)) return Refuse(Err, "网站根目录不存在！");
-  if (FoldersOverlap(Options.Site, Options.Output) ||
-      (DirectoryExists(Options.Output) && OutputInsideRoot(Options.Site, Options.Output)))
-    return Refuse(Err, "网站根目录和输出目录不能相同！");
+  if (!DirectoryExists(Options.Site)) return Refuse("网站根目录不存在！");
+  if (FoldersConflict(Options.Site, Options.Output)) return Refuse("网站根目录和输出目录不能相同！");
+  if (const std::string Problem = ToolTimeoutProblem(); !Problem.empty()) return Refuse(Problem);
   const TAppConfig& C = *Config;
   if (!(C.IsCompressHtml || C.IsCompressJS || C.IsCompressCSS || C.IsCompressXML ||
         C.IsReducePic || C.IsCompressJpg || C.IsCompressGif || C.IsCompressPng))
-    return Refuse(Err, "无可处理压缩选项！");
+    return Refuse("无可处理压缩选项！");
 
   const TRunOutcome R = RunEngineToEnd(*Config, Options.Site, Options.Output, [&](int Percent) {
     if (ShowProgress) DrawBar(Err, Percent);
   });
-  if (!R.StartError.empty()) return Refuse(Err, R.StartError);
+  if (!R.StartError.empty()) return Refuse(R.StartError);
   if (ShowProgress && R.Started) Err << "\n";
   const std::string ErrorText = R.CreateError.empty() ? R.ErrorText : R.CreateError;
 
@@ -82,12 +117,18 @@ int RunCli(const TCliOptions& Options, std::ostream& Out, std::ostream& Err, boo
       << ",\"duplicates\":" << R.DuplicateCount << ",\"files\":{\"pictures\":" << R.Counts.Pictures
       << ",\"pages\":" << R.Counts.Pages << ",\"compressed\":" << R.Counts.Compressed
       << ",\"other\":" << R.Counts.Other << ",\"dropped\":" << R.Counts.Dropped
-      << "},\"uncompressed\":" << R.UncompressedFiles.size() << "}";
+      << ",\"skipped\":" << R.Counts.Skipped << "},\"uncompressed\":" << R.UncompressedFiles.size()
+      << ",\"skipped_files\":[";
+    for (size_t I = 0; I < R.SkippedFiles.size(); ++I)
+      J << (I ? "," : "") << "{\"path\":" << JsonString(R.SkippedFiles[I].FileName)
+        << ",\"reason\":" << JsonString(R.SkippedFiles[I].Reason) << "}";
+    J << "]}";
     Out << J.str() << "\n";
   } else if (R.IsSuccess) {
     Out << SuccessReport(Config->IsReducePic, R.DuplicateCount, R.SavedSize) << "\n";
     if (!R.UncompressedFiles.empty())
       Out << R.UncompressedFiles.size() << " files were copied without compression\n";
+    if (!R.SkippedFiles.empty()) Out << SkippedReport(R.SkippedFiles.size()) << "\n";
   } else {
     Out << FailureReport(ErrorText) << "\n";
   }
@@ -97,6 +138,8 @@ int RunCli(const TCliOptions& Options, std::ostream& Out, std::ostream& Err, boo
       Err << "kept duplicate: " << K.FileName << " (referred to by " << K.RefFile << ":"
           << K.RefLine << ")\n";
     for (const std::string& U : R.UncompressedFiles) Err << "copied without compression: " << U << "\n";
+    for (const TSkippedFile& S : R.SkippedFiles)
+      Err << "skipped: " << S.FileName << " (" << S.Reason << ")\n";
   }
   return R.IsSuccess ? 0 : 1;
 }

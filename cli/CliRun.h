@@ -13,7 +13,10 @@ namespace larkspan {
 // REQUIRES: main thread; no other engine running.
 int RunCli(const TCliOptions& Options, std::ostream& Out, std::ostream& Err, bool ShowProgress);
 
-// Quotes S as a JSON string (bytes >= 0x80 pass through unchanged).
+// Quotes S as a JSON string whose bytes are always valid UTF-8: well-formed
+// UTF-8 sequences pass through; every other byte XX >= 0x80 (a GBK file
+// name, say) is written as the escape \udcXX, the lone low surrogate
+// U+DC00+XX that Python's "surrogateescape" turns back into the byte.
 std::string JsonString(const std::string& S);
 
 }  // namespace larkspan

@@ -1,6 +1,8 @@
 // larkspan-cli as a user runs it: the real binary on real folders.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -10,11 +12,13 @@
 #include "engine/EngineTestUtil.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 namespace larkspan {
 namespace {
 
 using test::ReadTree;
+using test::TScopedEnv;
 using test::TTempDir;
 
 struct TExec {
@@ -107,7 +111,8 @@ TEST(CliTest, RunCreatesTheOutputAndReportsInTheWindowsWords) {
   EXPECT_EQ(R.Out,
             "{\"success\":true,\"error\":\"\",\"saved_bytes\":7,\"source_bytes\":6012,"
             "\"output_bytes\":6005,\"duplicates\":0,\"files\":{\"pictures\":0,\"pages\":0,"
-            "\"compressed\":0,\"other\":3,\"dropped\":1},\"uncompressed\":0}\n");
+            "\"compressed\":0,\"other\":3,\"dropped\":1,\"skipped\":0},\"uncompressed\":0,"
+            "\"skipped_files\":[]}\n");
 }
 
 // Copies the sample site into Dest (a folder whose name may need quoting).
@@ -190,6 +195,105 @@ TEST(CliTest, OptionsTable) {
   const char* Bad[] = {"cli", "--filter", "a|b", "s", "o"};
   EXPECT_THROW(ParseCliOptions(5, const_cast<char**>(Bad)), Exception);
   EXPECT_EQ(JsonString("a\"b\\\n\x01"), "\"a\\\"b\\\\\\n\\u0001\"");
+}
+
+TEST(CliTest, OverlapIsByComponentsAndRefusalsStillPrintJson) {
+  TTempDir Top("top");
+  Top.Write("site/a.txt", "a");
+  const std::string Err = Top.Path() + "err.txt";
+  // "site-min" beside "site" is a sibling, not inside it.
+  TExec R = Cli("--jpg " + Quote(Top.Path() + "site") + " " + Quote(Top.Path() + "site-min"), Err);
+  EXPECT_EQ(R.Status, 0) << ReadFileText(Err);
+  EXPECT_EQ(ReadFileText(Top.Path() + "site-min/a.txt"), "a");
+  R = Cli("--json --jpg " + Quote(Top.Path() + "site/.") + " " + Quote(Top.Path() + "site/x/.."),
+          Err);
+  EXPECT_EQ(R.Status, 2);
+  EXPECT_EQ(R.Out,
+            "{\"success\":false,\"refused\":true,\"error\":\"网站根目录和输出目录不能相同！\"}\n");
+  // A name that is not UTF-8 still gives UTF-8 JSON.
+  const std::string Gbk = Top.Path() + "\xC4\xE3";
+  R = Cli("--json --jpg " + Quote(Gbk) + " " + Quote(Top.Path() + "o"), Err);
+  EXPECT_EQ(R.Status, 2);
+  EXPECT_TRUE(IsValidUtf8(R.Out)) << R.Out;
+  EXPECT_EQ(JsonString("\xC4\xE3中"), "\"\\udcc4\\udce3中\"");
+}
+
+TEST(CliTest, SettingsAreOnlyReadAndAFolderInTheirPlaceIsReported) {
+  TTempDir Site("site"), Out("out"), Home("home");
+  Site.Write("a.txt", "a");
+  const TScopedEnv Xdg("XDG_CONFIG_HOME", Home.Path() + "cfg");
+  const std::string Err = Out.Path() + "err.txt";
+  TExec R = Cli("--settings " + Quote(Site.Path()) + " " + Quote(Out.Path() + "o"), Err);
+  EXPECT_EQ(R.Status, 0) << ReadFileText(Err);
+  EXPECT_FALSE(DirectoryExists(Home.Path() + "cfg"));  // never created
+  std::filesystem::create_directories(Home.Path() + "cfg/Ostrel Larkspan/Config.ini");
+  R = Cli("--settings " + Quote(Site.Path()) + " " + Quote(Out.Path() + "p"), Err);
+  EXPECT_EQ(R.Status, 0);
+  EXPECT_NE(ReadFileText(Err).find("警告"), std::string::npos) << ReadFileText(Err);
+}
+
+TEST(CliTest, SigtermEndsTheRunningToolAndLeavesNoTemporaryFile) {
+  TTempDir Site("site"), Out("out"), Bin("bin");
+  Site.Write("index.html", "<p>x</p>");
+  // A fake "java" that starts its result and hangs, standing in for a
+  // compressor that never ends.
+  test::WriteScript(Bin.Path() + "java",
+                    "[ $# -eq 0 ] && exit 0\nprev=; for a; do dst=$prev; prev=$a; done\n"
+                    ": > \"$dst\"\necho $$ > " +
+                        Quote(Bin.Path() + "pid") + "\nexec sleep 60\n");
+  const std::string Bin0 = GetEnv("LARKSPAN_BIN_DIR") + "/larkspan-cli";
+  const std::string Cmd = "PATH=" + Quote(Bin.Path()) + ":\"$PATH\" " + Quote(Bin0) + " --html " +
+                          Quote(Site.Path()) + " " + Quote(Out.Path() + "o") +
+                          " >/dev/null 2>&1 & echo $!";
+  FILE* P = ::popen(Cmd.c_str(), "r");
+  ASSERT_NE(P, nullptr);
+  char Buf[32] = {};
+  ASSERT_NE(std::fgets(Buf, sizeof Buf, P), nullptr);
+  ::pclose(P);
+  const pid_t Cli = ::atoi(Buf);
+  pid_t Tool = 0;
+  for (int I = 0; I < 1000 && Tool == 0; ++I) {
+    ::usleep(10000);
+    Tool = ::atoi(test::Slurp(Bin.Path() + "pid").c_str());
+  }
+  ASSERT_GT(Tool, 0);
+  // The temporary destination exists while the tool runs.
+  bool SawTemp = false;
+  for (const auto& [Name, Data] : ReadTree(Out.Path() + "o"))
+    if (Name.find(TempFilePrefix) != std::string::npos) SawTemp = true;
+  EXPECT_TRUE(SawTemp);
+  ::kill(Cli, SIGTERM);
+  // The front end was started by a shell that has gone: poll for its end.
+  bool CliGone = false, ToolGone = false;
+  for (int I = 0; I < 500 && !(CliGone && ToolGone); ++I) {
+    ::usleep(10000);
+    auto Gone = [](pid_t Pid) {
+      const std::string Stat = test::Slurp("/proc/" + std::to_string(Pid) + "/stat");
+      return Stat.empty() || Stat.find(") Z") != std::string::npos;
+    };
+    CliGone = Gone(Cli);
+    ToolGone = Gone(Tool);
+  }
+  EXPECT_TRUE(CliGone);
+  EXPECT_TRUE(ToolGone);
+  if (!ToolGone) ::kill(Tool, SIGKILL);
+  EXPECT_TRUE(ReadTree(Out.Path() + "o").empty());
+}
+
+TEST(CliTest, SignalsGiveTheirExitStatus) {
+  TTempDir Site("site"), Out("out"), Bin("bin");
+  Site.Write("index.html", "<p>x</p>");
+  test::WriteScript(Bin.Path() + "java", "[ $# -eq 0 ] && exit 0\nexec sleep 60\n");
+  const std::string Bin0 = GetEnv("LARKSPAN_BIN_DIR") + "/larkspan-cli";
+  for (const auto& [Sig, Status] : {std::pair{SIGTERM, 143}, std::pair{SIGINT, 130}}) {
+    // The shell waits for the front end and reports its status.
+    const std::string Cmd = "PATH=" + Quote(Bin.Path()) + ":\"$PATH\" " + Quote(Bin0) +
+                            " --html " + Quote(Site.Path()) + " " + Quote(Out.Path() + "o") +
+                            " >/dev/null 2>&1 & C=$!; sleep 1; kill -" + std::to_string(Sig) +
+                            " $C; wait $C";
+    const int W = std::system(("sh -c " + Quote(Cmd)).c_str());
+    EXPECT_EQ(WIFEXITED(W) ? WEXITSTATUS(W) : -1, Status) << Sig;
+  }
 }
 
 }  // namespace

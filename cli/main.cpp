@@ -7,9 +7,13 @@
 #include "cli/CliOptions.h"
 #include "cli/CliRun.h"
 #include "platform/Error.h"
+#include "platform/Termination.h"
 
 int main(int argc, char** argv) {
   using namespace larkspan;
+  // SIGINT/SIGTERM end the running tool and our temporary files with us
+  // (exit 130/143).
+  ExitCleanlyOnTermination();
   TCliOptions Options;
   try {
     Options = ParseCliOptions(argc, argv);

@@ -1,7 +1,5 @@
 #include "compress/uHtmlCompress.h"
 
-#include <sys/stat.h>
-
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
@@ -12,13 +10,6 @@ namespace {
 
 const char* const JavaProgram = "java";
 const char* const JarName = "htmlcompressor.jar";
-
-bool SameFile(const std::string& A, const std::string& B) {
-  if (A == B) return true;
-  struct stat X, Y;
-  return ::stat(A.c_str(), &X) == 0 && ::stat(B.c_str(), &Y) == 0 && X.st_dev == Y.st_dev &&
-         X.st_ino == Y.st_ino;
-}
 
 }  // namespace
 

@@ -4,9 +4,13 @@
 
 namespace larkspan {
 
-std::string GetConfigFolder() {
+std::string ConfigFolderPath() {
   const std::string AppData = AppDataFolder();
-  const std::string Folder = AppData.empty() ? ProgramFolder() : AppData + "Ostrel Larkspan/";
+  return AppData.empty() ? ProgramFolder() : AppData + "Ostrel Larkspan/";
+}
+
+std::string GetConfigFolder() {
+  const std::string Folder = ConfigFolderPath();
   if (!DirectoryExists(Folder)) ForceDirectories(Folder);
   return Folder;
 }

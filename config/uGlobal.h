@@ -11,6 +11,8 @@ namespace larkspan {
 // Created with its parents when missing; a failure shows later, when the
 // settings are saved.
 std::string GetConfigFolder();
+// The same folder, never created (for readers that must not write).
+std::string ConfigFolderPath();
 
 // How many bytes of Text equal Ch.
 int CountChar(const std::string& Text, char Ch);

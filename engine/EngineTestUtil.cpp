@@ -21,6 +21,7 @@ TRunResult RunEngine(TAppConfig& Config, const std::string& Root, const std::str
   R.UncompressedFiles = O.UncompressedFiles;
   R.RewrittenPages = O.RewrittenPages;
   for (const TKeptDuplicate& K : O.KeptDuplicates) R.KeptDuplicates.push_back(K.FileName);
+  for (const TSkippedFile& S : O.SkippedFiles) R.SkippedFiles.push_back(S.FileName);
   return R;
 }
 

@@ -24,6 +24,7 @@ struct TRunResult {
   std::vector<std::string> UncompressedFiles;
   std::vector<std::string> RewrittenPages;
   std::vector<std::string> KeptDuplicates;  // full paths in the site
+  std::vector<std::string> SkippedFiles;    // full paths in the site
 };
 
 // Runs a whole engine on Root -> Output with Config, the worker handing its

@@ -34,6 +34,7 @@ TRunOutcome RunEngineToEnd(TAppConfig& Config, const std::string& Root, const st
     R.UncompressedFiles = E->UncompressedFiles;
     R.RewrittenPages = E->RewrittenPages;
     R.KeptDuplicates = E->KeptDuplicates;
+    R.SkippedFiles = E->SkippedFiles;
     Done = true;
   };
   try {

@@ -31,6 +31,7 @@ struct TRunOutcome {
   std::vector<std::string> UncompressedFiles;
   std::vector<std::string> RewrittenPages;
   std::vector<TKeptDuplicate> KeptDuplicates;
+  std::vector<TSkippedFile> SkippedFiles;
 };
 
 // Creates an engine for Config, starts it on Root -> Output and runs the

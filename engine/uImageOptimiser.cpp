@@ -1,13 +1,12 @@
 #include "engine/uImageOptimiser.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
 
 #include "config/uConfig.h"
+#include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "platform/Text.h"
@@ -49,13 +48,6 @@ TPlan MakePlan(const TAppConfig& Config, const std::string& Source,
   return P;
 }
 
-bool SameFile(const std::string& A, const std::string& B) {
-  if (A == B) return true;
-  struct stat X, Y;
-  return ::stat(A.c_str(), &X) == 0 && ::stat(B.c_str(), &Y) == 0 && X.st_dev == Y.st_dev &&
-         X.st_ino == Y.st_ino;
-}
-
 uint32_t Read16(const unsigned char* P, bool Big) {
   return Big ? uint32_t(P[0]) << 8 | P[1] : uint32_t(P[1]) << 8 | P[0];
 }
@@ -94,33 +86,52 @@ int OrientationFromTiff(const unsigned char* T, size_t Size) {
 }  // namespace
 
 int JpegOrientation(const std::string& Path) {
-  constexpr size_t Limit = 256 * 1024;
-  std::vector<unsigned char> Buf(Limit);
-  FILE* F = std::fopen(Path.c_str(), "rbe");
-  if (!F) return 1;
-  const size_t N = std::fread(Buf.data(), 1, Limit, F);
-  std::fclose(F);
-  if (N < 4 || Buf[0] != 0xFF || Buf[1] != 0xD8) return 1;
-  size_t Pos = 2;
-  while (Pos + 4 <= N) {
-    if (Buf[Pos] != 0xFF) return 1;
-    while (Pos < N && Buf[Pos] == 0xFF) ++Pos;  // fill bytes before a marker
-    if (Pos + 3 > N) return 1;
-    const unsigned char Marker = Buf[Pos++];
-    if (Marker == 0xD9 || Marker == 0xDA) return 1;  // end of image, start of scan
-    if (Marker == 0x01 || (Marker >= 0xD0 && Marker <= 0xD7)) continue;  // no length
-    const size_t Len = size_t(Buf[Pos]) << 8 | Buf[Pos + 1];
-    if (Len < 2 || Pos + Len > N) return 1;
-    const unsigned char* Body = Buf.data() + Pos + 2;
-    const size_t BodyLen = Len - 2;
-    static const unsigned char ExifId[6] = {'E', 'x', 'i', 'f', 0, 0};
-    if (Marker == 0xE1 && BodyLen >= 6 && std::equal(ExifId, ExifId + 6, Body)) {
-      const int O = OrientationFromTiff(Body + 6, BodyLen - 6);
-      return O == 0 ? 1 : O;
+  // Segment by segment through the file, however far the Exif segment lies
+  // behind others (large comments or colour profiles come first in some
+  // cameras' files); only the segments' headers and the Exif body are read.
+  try {
+    TFileReader F(Path);
+    unsigned char Head[4];
+    if (F.Read(Head, 2) < 2 || Head[0] != 0xFF || Head[1] != 0xD8) return 1;
+    int64_t Pos = 2;
+    for (int Segments = 0; Segments < 65536; ++Segments) {
+      F.Seek(Pos);
+      // Fill bytes may stand before a marker.
+      unsigned char Byte;
+      if (F.Read(&Byte, 1) < 1 || Byte != 0xFF) return 1;
+      do {
+        if (F.Read(&Byte, 1) < 1) return 1;
+        ++Pos;
+      } while (Byte == 0xFF);
+      ++Pos;  // past the marker byte
+      const unsigned char Marker = Byte;
+      if (Marker == 0xD9 || Marker == 0xDA) return 1;  // end of image, start of scan
+      if (Marker == 0x01 || (Marker >= 0xD0 && Marker <= 0xD7)) continue;  // no length
+      if (F.Read(Head, 2) < 2) return 1;
+      const size_t Len = size_t(Head[0]) << 8 | Head[1];
+      if (Len < 2 || Pos + int64_t(Len) > F.Size()) return 1;
+      static const unsigned char ExifId[6] = {'E', 'x', 'i', 'f', 0, 0};
+      if (Marker == 0xE1 && Len - 2 >= 6) {
+        std::vector<unsigned char> Body(Len - 2);
+        if (F.Read(Body.data(), Body.size()) < Body.size()) return 1;
+        if (std::equal(ExifId, ExifId + 6, Body.data())) {
+          const int O = OrientationFromTiff(Body.data() + 6, Body.size() - 6);
+          return O == 0 ? 1 : O;
+        }
+      }
+      Pos += int64_t(Len);
     }
-    Pos += Len;
+  } catch (const Exception&) {
+    // unreadable: treated as having no orientation
   }
   return 1;
+}
+
+bool TImageOptimiser::HasRuleFor(const std::string& Source) const {
+  if (!Config) return false;
+  const std::string Ext = UpperCaseAscii(ExtractFileExt(Source));
+  return (Config->IsCompressJpg && (Ext == ".JPG" || Ext == ".JPEG")) ||
+         (Config->IsCompressGif && Ext == ".GIF") || (Config->IsCompressPng && Ext == ".PNG");
 }
 
 TImageOptimiser::TImageOptimiser(const TAppConfig* Config, std::string ProgramFolder)

@@ -27,6 +27,9 @@ class TImageOptimiser {
   // Source's; Destination is not Source (false, untouched, if it is).
   bool ReducePicture(const std::string& Source, const std::string& Destination);
 
+  // True when a rule applies to Source (an optimiser would be started).
+  bool HasRuleFor(const std::string& Source) const;
+
   // The parameter text ReducePicture would hand to the optimiser for this
   // pair, "" when no rule applies (for tests and logs). For a JPEG it reads
   // Source's EXIF orientation: a turned photo keeps its EXIF data.
@@ -46,8 +49,8 @@ class TImageOptimiser {
 
 // The EXIF orientation (tag 0x0112 of the first image directory) of the JPEG
 // file Path: 1..8 as stored, 1 ("normal") when the file has none or is not
-// a readable JPEG. Reads at most the file's first 256 KiB and never fails on
-// malformed data.
+// a readable JPEG. Reads segment headers up to the Exif segment wherever it
+// lies and never fails on malformed data.
 int JpegOrientation(const std::string& Path);
 
 }  // namespace larkspan

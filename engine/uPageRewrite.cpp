@@ -23,6 +23,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "config/uConfig.h"
 #include "engine/uWebFilesMgr.h"
 #include "htmlparser/clHtmlParser.h"
 #include "platform/FileSystem.h"
@@ -61,6 +62,62 @@ std::string PageTextOf(std::string_view Bytes) {
     Text += "\r\n";
   }
   return Text;
+}
+
+// Whether a page's bytes are UTF-16: a byte-order mark, or the setting's
+// character set when there is none. Big is set to the byte order.
+bool IsUtf16Page(std::string_view Bytes, const std::string& CharSet, bool& Big) {
+  if (Bytes.size() >= 2) {
+    const auto B0 = static_cast<unsigned char>(Bytes[0]), B1 = static_cast<unsigned char>(Bytes[1]);
+    if ((B0 == 0xFF && B1 == 0xFE) || (B0 == 0xFE && B1 == 0xFF)) {
+      Big = B0 == 0xFE;
+      return true;
+    }
+  }
+  const std::string Name = UpperCaseAscii(CharSet);
+  if (Name.rfind("UTF-16", 0) != 0 && Name.rfind("UTF16", 0) != 0) return false;
+  Big = Name.find("BE") != std::string::npos;
+  return true;
+}
+
+// UTF-16 bytes as UTF-8, for finding the references a page holds; a unit
+// that is not a character (an unpaired surrogate, an odd last byte) reads
+// as "?". The byte-order mark is dropped.
+std::string Utf16AsUtf8(std::string_view Bytes, bool Big) {
+  std::string Out;
+  auto Unit = [&](size_t I) {
+    const auto A = static_cast<unsigned char>(Bytes[I]), B = static_cast<unsigned char>(Bytes[I + 1]);
+    return Big ? unsigned(A) << 8 | B : unsigned(B) << 8 | A;
+  };
+  size_t I = 0;
+  if (Bytes.size() >= 2 && Unit(0) == 0xFEFF) I = 2;
+  for (; I + 1 < Bytes.size(); I += 2) {
+    unsigned C = Unit(I);
+    if (C >= 0xD800 && C <= 0xDBFF && I + 3 < Bytes.size() && Unit(I + 2) >= 0xDC00 &&
+        Unit(I + 2) <= 0xDFFF) {
+      C = 0x10000 + ((C - 0xD800) << 10) + (Unit(I + 2) - 0xDC00);
+      I += 2;
+    } else if (C >= 0xD800 && C <= 0xDFFF) {
+      C = '?';
+    }
+    if (C < 0x80) {
+      Out += char(C);
+    } else if (C < 0x800) {
+      Out += char(0xC0 | C >> 6);
+      Out += char(0x80 | (C & 0x3F));
+    } else if (C < 0x10000) {
+      Out += char(0xE0 | C >> 12);
+      Out += char(0x80 | (C >> 6 & 0x3F));
+      Out += char(0x80 | (C & 0x3F));
+    } else {
+      Out += char(0xF0 | C >> 18);
+      Out += char(0x80 | (C >> 12 & 0x3F));
+      Out += char(0x80 | (C >> 6 & 0x3F));
+      Out += char(0x80 | (C & 0x3F));
+    }
+  }
+  if (I < Bytes.size()) Out += '?';
+  return Out;
 }
 
 // Bytes the parser leaves out of a tag's SourceText: TAB, CR, LF and "<"
@@ -176,8 +233,13 @@ class TPageRewriter {
         TextOffset(ATextOffset) {}
 
   // Reads the page and leaves its rewritten text in PageText. Throws the
-  // platform's error when the page cannot be read.
+  // platform's error when the page cannot be read. A UTF-16 page is not
+  // rewritten (the byte-level rewriting would garble it): Verbatim is set,
+  // the page is to be copied as it is, and PageText holds its text in
+  // UTF-8 for the reference check, which then keeps the duplicates it
+  // names.
   void Rewrite(const std::string& PageFile);
+  bool Verbatim = false;
   void OnImage(TclHtmlImage* Image);
   void OnLink(TclHtmlLink* Link);
 
@@ -341,8 +403,8 @@ bool TPageRewriter::LocateTag(const TclHtmlTag* Tag, size_t& Start, size_t& Leng
   // ends at its first ">", and a "<" inside a tag opens nothing.
   const char* Text = ParseText.data();
   size_t From = 0;
-  if (const void* Previous = memrchr(Text, '>', Close))
-    From = size_t(static_cast<const char*>(Previous) - Text) + 1;
+  if (const long Previous = FindLastByte(Text, Close, '>'); Previous >= 0)
+    From = size_t(Previous) + 1;
   const void* Open = std::memchr(Text + From, '<', Close - From);
   if (!Open) return false;
   Start = size_t(static_cast<const char*>(Open) - Text) + 1;
@@ -408,7 +470,14 @@ void TPageRewriter::OnLink(TclHtmlLink* Link) {
 
 void TPageRewriter::Rewrite(const std::string& PageFile) {
   CurPageDir = ExtractFilePath(PageFile);
-  PageText = PageTextOf(ReadFileText(PageFile));
+  const std::string Bytes = ReadFileText(PageFile);
+  bool Big = false;
+  Verbatim = IsUtf16Page(Bytes, Engine.Config->CharSet, Big);
+  if (Verbatim) {
+    PageText = PageTextOf(Utf16AsUtf8(Bytes, Big));
+    return;
+  }
+  PageText = PageTextOf(Bytes);
   RefreshFolderRefs();
 
   THandlerGuard Guard{Parser};
@@ -499,6 +568,7 @@ struct TWebFilsMgr::TRewriting {
       TDone Page;
       try {
         Helper.Rewrite(Pages[Index]);
+        Page.Verbatim = Helper.Verbatim;
         Page.Text = std::move(HelperText);
         Page.Hits = Owner.ScanReferences(Pages[Index], Page.Text);
       } catch (...) {
@@ -523,6 +593,7 @@ struct TWebFilsMgr::TRewriting {
   static constexpr size_t Ahead = 16;
   struct TDone {
     std::string Text;
+    bool Verbatim = false;
     std::vector<std::pair<int, int>> Hits;
     std::exception_ptr Error;
   };
@@ -556,7 +627,7 @@ void TWebFilsMgr::RewritePage(const std::string& PageFile, const std::string& De
   if (R.Expected >= PageFiles.size() || PageFiles[R.Expected] != PageFile) {
     R.Own.Rewrite(PageFile);
     NoteReferences(PageFile, PageText);
-    WriteFileAtomic(DestFile, PageText);
+    WritePageText(PageFile, DestFile, R.Own.Verbatim);
     return;
   }
   const size_t Index = R.Expected++;
@@ -591,6 +662,7 @@ void TWebFilsMgr::RewritePage(const std::string& PageFile, const std::string& De
     TRewriting::TDone Taken;
     try {
       R.Own.Rewrite(PageFiles[Take]);
+      Taken.Verbatim = R.Own.Verbatim;
       Taken.Text = std::move(PageText);
       Taken.Hits = ScanReferences(PageFiles[Take], Taken.Text);
     } catch (...) {
@@ -607,7 +679,15 @@ void TWebFilsMgr::RewritePage(const std::string& PageFile, const std::string& De
   CurPageDir = ExtractFilePath(PageFile);
   PageText = std::move(Page.Text);
   NoteHits(PageFile, Page.Hits);
-  WriteFileAtomic(DestFile, PageText);
+  WritePageText(PageFile, DestFile, Page.Verbatim);
+}
+
+void TWebFilsMgr::WritePageText(const std::string& PageFile, const std::string& DestFile,
+                                bool Verbatim) {
+  if (Verbatim)
+    CopyOrFail(PageFile, DestFile);
+  else
+    WriteFileAtomic(DestFile, PageText, PageFile);
 }
 
 }  // namespace larkspan

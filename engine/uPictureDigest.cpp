@@ -1,8 +1,6 @@
 #include "engine/uPictureDigest.h"
 
-#include <fcntl.h>
 #include <openssl/evp.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -41,91 +39,47 @@ std::string Final(EVP_MD_CTX* Ctx) {
 // Feeds Path from byte From on into Ctx, at most Limit bytes (-1: to the
 // end). Returns the number of bytes read.
 int64_t Feed(const std::string& Path, EVP_MD_CTX* Ctx, int64_t From, int64_t Limit) {
-  const int F = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (F < 0) ThrowSystemError("无法打开文件 " + Path, errno);
-  if (From > 0 && ::lseek(F, From, SEEK_SET) < 0) {
-    const int Saved = errno;
-    ::close(F);
-    ThrowSystemError("无法读取文件 " + Path, Saved);
-  }
+  TFileReader F(Path);
+  if (From > 0) F.Seek(From);
   static thread_local std::vector<unsigned char> Buf(1 << 18);
   int64_t Total = 0;
   while (Limit < 0 || Total < Limit) {
     size_t Want = Buf.size();
     if (Limit >= 0 && int64_t(Want) > Limit - Total) Want = size_t(Limit - Total);
-    const ssize_t N = ::read(F, Buf.data(), Want);
-    if (N < 0) {
-      if (errno == EINTR) continue;
-      const int Saved = errno;
-      ::close(F);
-      ThrowSystemError("无法读取文件 " + Path, Saved);
-    }
-    if (N == 0) break;
-    EVP_DigestUpdate(Ctx, Buf.data(), size_t(N));
-    Total += N;
+    const size_t N = F.Read(Buf.data(), Want);
+    EVP_DigestUpdate(Ctx, Buf.data(), N);
+    Total += int64_t(N);
+    if (N < Want) break;
   }
-  ::close(F);
   return Total;
 }
 
 // The first Limit bytes of Path.
 std::string ReadHead(const std::string& Path, int64_t Limit) {
-  const int F = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (F < 0) ThrowSystemError("无法打开文件 " + Path, errno);
+  TFileReader F(Path);
   std::string Head(size_t(Limit), '\0');
-  size_t Got = 0;
-  while (Got < Head.size()) {
-    const ssize_t N = ::read(F, Head.data() + Got, Head.size() - Got);
-    if (N < 0 && errno == EINTR) continue;
-    if (N < 0) {
-      const int Saved = errno;
-      ::close(F);
-      ThrowSystemError("无法读取文件 " + Path, Saved);
-    }
-    if (N == 0) break;
-    Got += size_t(N);
-  }
-  ::close(F);
-  Head.resize(Got);
+  Head.resize(F.Read(Head.data(), Head.size()));
   return Head;
 }
 
 // Whether two files of equal size hold equal bytes. Throws like Feed.
 bool SameContent(const std::string& A, const std::string& B) {
-  const int FA = ::open(A.c_str(), O_RDONLY | O_CLOEXEC);
-  if (FA < 0) ThrowSystemError("无法打开文件 " + A, errno);
-  const int FB = ::open(B.c_str(), O_RDONLY | O_CLOEXEC);
-  if (FB < 0) {
-    const int Saved = errno;
-    ::close(FA);
-    ThrowSystemError("无法打开文件 " + B, Saved);
-  }
+  TFileReader FA(A);
+  TFileReader FB(B);
   static thread_local std::vector<char> BufA(1 << 16), BufB(1 << 16);
-  bool Same = true;
   for (;;) {
-    const ssize_t NA = ::read(FA, BufA.data(), BufA.size());
-    if (NA < 0 && errno == EINTR) continue;
-    ssize_t Got = 0;
-    while (NA > 0 && Got < NA) {
-      const ssize_t NB = ::read(FB, BufB.data() + Got, size_t(NA - Got));
-      if (NB < 0 && errno == EINTR) continue;
-      if (NB <= 0) break;
-      Got += NB;
+    size_t NA, NB;
+    try {
+      NA = FA.Read(BufA.data(), BufA.size());
+      NB = FB.Read(BufB.data(), NA == BufA.size() ? NA : NA + 1);
+    } catch (const Exception&) {
+      // A read error counts as different: the picture then gets its own
+      // digest, which reports the error.
+      return false;
     }
-    if (NA <= 0 || Got != NA || std::memcmp(BufA.data(), BufB.data(), size_t(NA)) != 0) {
-      // A read error or a length that changed under us counts as different:
-      // the picture then gets its own digest, which reports the error.
-      Same = NA == 0 && Got == 0;
-      if (NA == 0) {
-        char Extra;
-        Same = ::read(FB, &Extra, 1) == 0;
-      }
-      break;
-    }
+    if (NA != NB || std::memcmp(BufA.data(), BufB.data(), NA) != 0) return false;
+    if (NA < BufA.size()) return true;
   }
-  ::close(FA);
-  ::close(FB);
-  return Same;
 }
 
 // The MD5 implementation, looked up once rather than at every digest.

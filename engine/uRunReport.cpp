@@ -1,10 +1,9 @@
 #include "engine/uRunReport.h"
 
-#include <climits>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
+#include "platform/FileSystem.h"
 #include "platform/Text.h"
 
 namespace larkspan {
@@ -15,12 +14,6 @@ std::string TrimControl(const std::string& S) {
   while (B < E && static_cast<unsigned char>(S[B]) <= 32) ++B;
   while (E > B && static_cast<unsigned char>(S[E - 1]) <= 32) --E;
   return S.substr(B, E - B);
-}
-
-std::string RealPath(const std::string& Path) {
-  char Buf[PATH_MAX];
-  if (::realpath(Path.c_str(), Buf) == nullptr) return std::string();
-  return IncludeTrailingDelimiter(Buf);
 }
 
 std::string OneDecimal(double V, const char* Unit) {
@@ -40,11 +33,12 @@ bool FoldersOverlap(const std::string& RootPath, const std::string& OutputPath) 
   return SameText(O, R.substr(0, O.size()));
 }
 
-bool OutputInsideRoot(const std::string& RootPath, const std::string& OutputPath) {
-  const std::string R = RealPath(RootPath);
-  const std::string O = RealPath(OutputPath);
-  if (R.empty() || O.empty()) return false;
-  return O.compare(0, R.size(), R) == 0;
+bool FoldersConflict(const std::string& RootPath, const std::string& OutputPath) {
+  if (RootPath.empty() || OutputPath.empty()) return true;
+  const std::string R = ResolvePath(RootPath);
+  const std::string O = ResolvePath(OutputPath);
+  if (R.empty() || O.empty()) return true;
+  return IsPathWithin(O, R) || IsPathWithin(R, O);
 }
 
 std::string FormatSavedSize(int64_t Bytes) {
@@ -59,6 +53,11 @@ std::string SuccessReport(bool IsReducePic, int DuplicateCount, int64_t SavedByt
     return "任务已完成：共" + std::to_string(DuplicateCount) + "个文件出现重复，为您省下" + Size +
            "的空间！";
   return "任务已完成：为您省下" + Size + "的空间！";
+}
+
+std::string SkippedReport(size_t SkippedCount) {
+  if (SkippedCount == 0) return std::string();
+  return "有 " + std::to_string(SkippedCount) + " 个项目未读取（特殊文件、失效或循环的链接）";
 }
 
 std::string FailureReport(const std::string& ErrorText) { return "任务执行失败：" + ErrorText; }

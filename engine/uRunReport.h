@@ -13,9 +13,15 @@ namespace larkspan {
 // window always did, a pair such as "/web" and "/web2").
 bool FoldersOverlap(const std::string& RootPath, const std::string& OutputPath);
 
-// True when the real (link-resolved) output folder is the root folder or
-// lies inside it. Both must exist.
-bool OutputInsideRoot(const std::string& RootPath, const std::string& OutputPath);
+// The one test of whether a run could write into the site: true when the
+// two folders, each resolved with ResolvePath (links followed, relative
+// paths from the current folder, "x/." and ".." taken apart), are one
+// folder or one lies inside the other, compared by whole path components
+// ("/web" and "/web2" do not overlap). Neither folder needs to exist; an
+// empty or unresolvable text overlaps everything (refused). The engine's
+// Start, the command line and the window all use it; the window in
+// addition to FoldersOverlap.
+bool FoldersConflict(const std::string& RootPath, const std::string& OutputPath);
 
 // "%.1fMB" when Bytes is more than 1 MiB, else "%.1fKB"; rounded half away
 // from zero; a negative size shows as negative KB.
@@ -23,6 +29,11 @@ std::string FormatSavedSize(int64_t Bytes);
 
 // The report after a successful run.
 std::string SuccessReport(bool IsReducePic, int DuplicateCount, int64_t SavedBytes);
+// One line on the site's entries a run passed by unread, "" when none:
+// "有 N 个项目未读取（特殊文件、失效或循环的链接）". Front ends add it to
+// their report and may list the entries.
+std::string SkippedReport(size_t SkippedCount);
+
 // The report after a failed run.
 std::string FailureReport(const std::string& ErrorText);
 

@@ -13,6 +13,7 @@
 #include "htmlparser/clHtmlParser.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
+#include "platform/Process.h"
 #include "platform/Text.h"
 
 namespace larkspan {
@@ -58,12 +59,12 @@ TWebFilsMgr::~TWebFilsMgr() = default;
 
 void TWebFilsMgr::Start(const std::string& RootPath, const std::string& OutputPath) {
   if (!DirectoryExists(RootPath)) throw Exception("目录不存在");
+  // Whatever the caller checked, the run never writes into the site: both
+  // folders are resolved and compared before anything is created.
+  if (FoldersConflict(RootPath, OutputPath)) throw Exception("网站根目录和输出目录不能相同！");
+  if (const std::string Problem = ToolTimeoutProblem(); !Problem.empty()) throw Exception(Problem);
   if (!DirectoryExists(OutputPath) && !ForceDirectories(OutputPath))
-    throw Exception("创建目录失败");
-  // Whatever the caller checked, the run never writes into the site: an
-  // output folder that is the site or lies inside it (also through a link)
-  // is refused.
-  if (OutputInsideRoot(RootPath, OutputPath)) throw Exception("网站根目录和输出目录不能相同！");
+    ThrowSystemError("创建目录失败 " + OutputPath, errno);
 
   FileFilterList.Clear();
   for (const std::string& E : ListTextEntries(Config->FileFilters)) FileFilterList.Add(E);
@@ -76,24 +77,89 @@ void TWebFilsMgr::Start(const std::string& RootPath, const std::string& OutputPa
 
   RootDir = RootPath;
   OutputDir = OutputPath;
+  RealRoot = ResolvePath(RootDir);
+  RealOutput = ResolvePath(OutputDir);
   IsSuccess = false;
-  SourceSize = FolderSizeOf(RootDir);
   Counts = TScanCounts();
+  SkippedFiles.clear();
+  // The scan meets every file once (linked folders included), so it
+  // measures the site as it goes.
+  ScanSize = 0;
   ScanFolder(RootDir, [this](const std::string& Folder, const std::string& Name) {
     AddFile(Folder, Name);
   });
+  SourceSize = ScanSize;
+
+  // Every folder the run will write into, looked at before anything is
+  // written: a link in the output that leads into the site refuses the run.
+  std::unordered_set<std::string> Checked;
+  for (const auto* List : {&PicFiles, &PageFiles, &CompressFiles, &OtherFiles})
+    for (const std::string& File : *List) {
+      const std::string Folder = ExtractFilePath(GetOutputFileName(File));
+      if (Checked.insert(Folder).second) CheckOutputFolder(Folder);
+    }
   Resume();
 }
 
-void TWebFilsMgr::ScanFolder(const std::string& Folder, const TFileCallback& Callback) {
-  const std::string Dir = IncludeTrailingDelimiter(ExcludeTrailingDelimiter(Folder));
-  for (const TDirEntry& E : ListDirectory(Dir)) {
-    if (E.IsFolderLink) continue;  // never followed: a link to a parent would loop
-    if (E.IsDirectory)
-      ScanFolder(Dir + E.Name, Callback);
-    else
-      Callback(Dir, E.Name);
+void TWebFilsMgr::CheckOutputFolder(const std::string& Folder) const {
+  const std::string Resolved = ResolvePath(Folder);
+  if (!IsPathWithin(Resolved, RealRoot)) return;
+  // Find the link: the first component below the output folder that is one.
+  std::string Path = ExcludeTrailingDelimiter(OutputDir);
+  const std::string Rest = Folder.substr(std::min(Folder.size(), IncludeTrailingDelimiter(OutputDir).size()));
+  size_t I = 0;
+  std::string Link = Folder;
+  for (;;) {
+    if (IsSymbolicLink(Path) && IsPathWithin(ResolvePath(Path), RealRoot)) {
+      Link = Path;
+      break;
+    }
+    if (I >= Rest.size()) break;
+    const size_t J = std::min(Rest.find(PathDelim, I), Rest.size());
+    Path += "/" + Rest.substr(I, J - I);
+    I = J + 1;
   }
+  throw Exception("网站根目录和输出目录不能相同！输出目录中的链接指向网站根目录：" + Link);
+}
+
+void TWebFilsMgr::ScanFolder(const std::string& Folder, const TFileCallback& Callback) {
+  std::vector<TFileId> Ancestors;
+  ScanTree(IncludeTrailingDelimiter(ExcludeTrailingDelimiter(Folder)), Callback, Ancestors);
+}
+
+void TWebFilsMgr::ScanTree(const std::string& Dir, const TFileCallback& Callback,
+                           std::vector<TFileId>& Ancestors) {
+  TFileId Id;
+  if (GetFileId(Dir, Id)) Ancestors.push_back(Id);
+  const size_t Depth = Ancestors.size();
+  for (const TDirEntry& E : ReadDirectory(Dir)) {
+    const std::string Full = Dir + E.Name;
+    auto Skip = [&](const char* Reason) {
+      SkippedFiles.push_back({Full, Reason});
+      ++Counts.Skipped;
+    };
+    if (E.IsSpecial) {
+      Skip("不是普通文件（管道、套接字或设备），未读取 (not a regular file)");
+    } else if (E.IsDangling) {
+      Skip("链接的目标不存在 (dangling link)");
+    } else if (E.IsDirectory || E.IsFolderLink) {
+      TFileId Sub;
+      if (!GetFileId(Full, Sub)) {
+        Skip("链接的目标不存在 (dangling link)");
+      } else if (std::find(Ancestors.begin(), Ancestors.end(), Sub) != Ancestors.end()) {
+        Skip("链接指向其所在的目录，形成循环 (link loop)");
+      } else if (E.IsFolderLink && !RealOutput.empty() &&
+                 IsPathWithin(ResolvePath(Full), RealOutput)) {
+        Skip("链接指向输出目录 (link into the output folder)");
+      } else {
+        ScanTree(Full + "/", Callback, Ancestors);
+      }
+    } else {
+      ScanSize += E.Size;
+      Callback(Dir, E.Name);
+    }
+  }
+  Ancestors.resize(Depth > 0 ? Depth - 1 : 0);
 }
 
 namespace {
@@ -162,7 +228,12 @@ std::string TWebFilsMgr::GetOutputFileName(const std::string& FileName) const {
   return IncludeTrailingDelimiter(OutputDir) + Relative;
 }
 
-int64_t TWebFilsMgr::GetSavedSize() const { return SourceSize - FolderSizeOf(OutputDir); }
+int64_t TWebFilsMgr::GetSavedSize() const {
+  if (!IsSuccess) return 0;
+  int64_t Written = 0;
+  for (const std::string& F : WrittenFiles) Written += larkspan::FileSizeOf(F);
+  return SourceSize - Written;
+}
 
 int TWebFilsMgr::GetDuplicateCount() const {
   return DetailList.Count() - int(KeptDuplicates.size());
@@ -190,11 +261,18 @@ void TWebFilsMgr::ReportProgress() {
 
 void TWebFilsMgr::PrepareDestination(const std::string& Dest) {
   const std::string Folder = ExtractFilePath(Dest);
-  if (!Folder.empty() && !DirectoryExists(Folder)) ForceDirectories(Folder);
+  if (PreparedFolders.insert(Folder).second) {
+    if (!Folder.empty() && !DirectoryExists(Folder))
+      ForceDirectories(Folder);
+    else
+      RemoveStaleTempFiles(Folder);  // left by a run that was killed
+  }
+  WrittenFiles.push_back(Dest);
 }
 
 void TWebFilsMgr::CopyOrFail(const std::string& Source, const std::string& Dest) {
-  if (!CopyFileOverwrite(Source, Dest)) throw Exception("复制文件失败！" + Source + " -> " + Dest);
+  if (!CopyFileOverwrite(Source, Dest))
+    ThrowSystemError("复制文件失败！" + Source + " -> " + Dest, errno);
 }
 
 namespace {
@@ -207,18 +285,45 @@ bool UsableResult(const std::string& Source, const std::string& Dest) {
 }  // namespace
 
 void TWebFilsMgr::WritePicture(const std::string& Source, const std::string& Dest) {
-  if (Optimiser->ReducePicture(Source, Dest)) {
-    if (UsableResult(Source, Dest)) return;
-    UncompressedFiles.push_back(Source);
-  } else if (Optimiser->LastFailed) {
-    UncompressedFiles.push_back(Source);
+  if (Optimiser->HasRuleFor(Source)) {
+    // The optimiser writes into a private folder beside Dest, never through
+    // whatever stands at Dest; its result is published by a rename.
+    TTempFolder Work(ExtractFilePath(Dest));
+    const std::string Result = Work.Path() + ExtractFileName(Dest);
+    if (Optimiser->ReducePicture(Source, Result)) {
+      if (UsableResult(Source, Result)) {
+        if (!PublishFile(Result, Dest, Source))
+          ThrowSystemError("无法创建文件 " + Dest, errno);
+        return;
+      }
+      UncompressedFiles.push_back(Source);
+    } else if (Optimiser->LastFailed) {
+      UncompressedFiles.push_back(Source);
+    }
   }
   CopyOrFail(Source, Dest);
 }
 
 void TWebFilsMgr::CompressOrCopy(const std::string& Source, const std::string& Dest) {
-  if (!HtmlCompress->Compress(Source, Dest)) throw Exception(HtmlCompress->ErrorMessage);
-  if (HtmlCompress->LastExitCode == 0 && UsableResult(Source, Dest)) return;
+  // The compressor writes a fresh temporary file: a page minified in place
+  // stays whole when the compressor empties or truncates its result.
+  TTempFile Result(Dest);
+  Result.Close();
+  std::unique_ptr<TTempFolder> Ascii;
+  std::string From = Source, To = Result.Path();
+  if (!IsValidUtf8(Source) || !IsValidUtf8(Result.Path())) {
+    // The Java runtime cannot name such a path: hand it ASCII names.
+    Ascii = std::make_unique<TTempFolder>();
+    From = Ascii->Path() + "in" + ExtractFileExt(ExtractFileName(Source));
+    To = Ascii->Path() + "out" + ExtractFileExt(ExtractFileName(Source));
+    CopyOrFail(Source, From);
+  }
+  if (!HtmlCompress->Compress(From, To)) throw Exception(HtmlCompress->ErrorMessage);
+  if (HtmlCompress->LastExitCode == 0 && UsableResult(From, To)) {
+    if (Ascii) CopyOrFail(To, Result.Path());
+    Result.Publish(Source);
+    return;
+  }
   UncompressedFiles.push_back(Source);
   if (Source == Dest) return;  // a page minified in place stays as it was written
   CopyOrFail(Source, Dest);

@@ -7,11 +7,13 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "engine/uTextList.h"
 #include "htmlparser/clHtmlObject.h"
+#include "platform/FileSystem.h"
 #include "platform/Thread.h"
 
 namespace larkspan {
@@ -58,6 +60,13 @@ struct TScanCounts {
   int Compressed = 0;  // files handed to the markup compressor
   int Other = 0;       // copied (pictures possibly optimised)
   int Dropped = 0;     // left out by the file filters
+  int Skipped = 0;     // never read: see TWebFilsMgr::SkippedFiles
+};
+
+// An entry of the site the scan passed by without reading it.
+struct TSkippedFile {
+  std::string FileName;  // full path in the site
+  std::string Reason;    // why, for the user
 };
 
 // A left-out duplicate written to the output after all, because a file of
@@ -85,15 +94,22 @@ class TWebFilsMgr : public TThread, public TObject {
   explicit TWebFilsMgr(TAppConfig* AConfig);
   ~TWebFilsMgr() override;
 
-  // Checks the folders ("目录不存在", "创建目录失败"), reads the filter lists,
-  // measures and scans the site, then starts the worker. Throws Exception.
-  // REQUIRES: main thread; called once.
+  // Checks the folders ("目录不存在"; "网站根目录和输出目录不能相同！" when
+  // FoldersConflict, before anything is created; "创建目录失败" with the
+  // system's reason) and LARKSPAN_TOOL_TIMEOUT, reads the filter lists,
+  // measures and scans the site, refuses when a folder the run would write
+  // into resolves into the site (naming the link), then starts the worker.
+  // Throws Exception. REQUIRES: main thread; called once.
   void Start(const std::string& RootPath, const std::string& OutputPath);
 
   using TFileCallback = std::function<void(const std::string& FolderPath, const std::string& FileName)>;
   // Depth-first walk in the order the system lists entries; Callback gets
-  // the file's folder (ending in "/") and bare name. Links to folders are
-  // not followed.
+  // the file's folder (ending in "/") and bare name. A link to a folder is
+  // followed like a web server would, unless it leads back to a folder on
+  // the current path (a loop) or into the output folder; those, dangling
+  // links and FIFOs, sockets and devices are never opened but recorded in
+  // SkippedFiles. A folder that cannot be listed throws Exception naming it
+  // with the system's reason. Adds the size of every file met to ScanSize.
   void ScanFolder(const std::string& Folder, const TFileCallback& Callback);
   void AddFile(const std::string& FolderPath, const std::string& FileName);
   // False when FilePath, relative to BaseDir, is an exception file.
@@ -103,7 +119,9 @@ class TWebFilsMgr : public TThread, public TObject {
   // OutputDir + "/" + FileName's path relative to RootDir.
   std::string GetOutputFileName(const std::string& FileName) const;
 
-  // SourceSize minus the size of the output tree now. REQUIRES: run ended.
+  // SourceSize minus the size of what this run wrote (files left in the
+  // output by earlier runs do not count); 0 after a failed run.
+  // REQUIRES: run ended.
   int64_t GetSavedSize() const;
   // Pictures left out of the output because an equal picture was written.
   int GetDuplicateCount() const;
@@ -118,6 +136,7 @@ class TWebFilsMgr : public TThread, public TObject {
   std::string RootDir;
   std::string OutputDir;
   int64_t SourceSize = 0;
+  int64_t ScanSize = 0;  // size of the files ScanFolder has met
   TTextList FileFilterList;
   TTextList CompressFilterList;
   std::vector<std::string> PicFiles;
@@ -143,8 +162,14 @@ class TWebFilsMgr : public TThread, public TObject {
   // Pages written through the rewriting (full paths in the site).
   std::vector<std::string> RewrittenPages;
   std::vector<TKeptDuplicate> KeptDuplicates;
+  // Entries of the site passed by unread (special files, dangling links,
+  // loops), in the order found.
+  std::vector<TSkippedFile> SkippedFiles;
+  // Output paths this run has written, in order.
+  std::vector<std::string> WrittenFiles;
 
   // Reference rewriting (uPageRewrite.cpp).
+  // A UTF-16 page is copied as it is; its references are still noted.
   void RewritePage(const std::string& PageFile, const std::string& DestFile);
   // Writes every left-out duplicate that a text file of the output still
   // refers to, and records it in KeptDuplicates (uRefCheck.cpp).
@@ -155,7 +180,18 @@ class TWebFilsMgr : public TThread, public TObject {
 
  private:
   void ReportProgress();
+  // Writes PageText at DestFile with PageFile's attributes, or copies
+  // PageFile there as it is (Verbatim).
+  void WritePageText(const std::string& PageFile, const std::string& DestFile, bool Verbatim);
+  // Makes Dest's folder (removing temporary files a killed run left there)
+  // and notes Dest as written by this run.
   void PrepareDestination(const std::string& Dest);
+  // Throws when an existing part of Folder (an output folder) resolves into
+  // the site, naming the link that leads there.
+  void CheckOutputFolder(const std::string& Folder) const;
+  // ScanFolder's walk; Ancestors are the folders on the current path.
+  void ScanTree(const std::string& Dir, const TFileCallback& Callback,
+                std::vector<TFileId>& Ancestors);
   void CopyOrFail(const std::string& Source, const std::string& Dest);
   // ReducePicture, or a plain copy when it leaves no usable picture.
   void WritePicture(const std::string& Source, const std::string& Dest);
@@ -168,6 +204,8 @@ class TWebFilsMgr : public TThread, public TObject {
   std::unique_ptr<THtmlCompress> HtmlCompress;
   std::unique_ptr<TImageOptimiser> Optimiser;
   std::unordered_map<std::string, int> MasterIndexByMD5;
+  std::unordered_set<std::string> PreparedFolders;
+  std::string RealRoot, RealOutput;  // ResolvePath of both, set by Start
   int LastPercent = -1;  // the percentage last handed to OnProgress
 
  public:

@@ -13,15 +13,43 @@ struct TDirEntry {
   std::string Name;
   bool IsDirectory = false;    // a real folder; a link to a folder is not one
   bool IsFolderLink = false;   // a symbolic link to a folder: neither file nor folder
+  // Neither a regular file nor a folder (a FIFO, socket or device node,
+  // directly or through a link): opening one may block or never end.
+  bool IsSpecial = false;
+  bool IsDangling = false;     // a symbolic link whose target is missing
   int64_t Size = 0;          // size of a file (the link target's for a link)
 };
 
 // Every entry of Folder except "." and "..", hidden ones included, in the
 // order the system gives them. Empty when the folder cannot be listed.
-// A symbolic link to a folder is marked IsFolderLink so that walkers can pass
-// it by (a link to a parent would otherwise recurse forever); a link to a
-// file is that file.
+// A symbolic link to a folder is marked IsFolderLink so that walkers can
+// decide whether to follow it (a link to a parent would otherwise recurse
+// forever); a link to a file is that file.
 std::vector<TDirEntry> ListDirectory(const std::string& Folder);
+// The same, but a folder that cannot be listed (or read to its end) throws
+// Exception "无法读取目录 FOLDER: <system reason>".
+std::vector<TDirEntry> ReadDirectory(const std::string& Folder);
+
+// Identity of a file or folder (links followed): equal for two names of one
+// object.
+struct TFileId {
+  uint64_t Device = 0;
+  uint64_t Inode = 0;
+  bool operator==(const TFileId&) const = default;
+};
+// False (and Id untouched) when Path does not exist.
+bool GetFileId(const std::string& Path, TFileId& Id);
+// True when A and B name one existing file (or are equal texts).
+bool SameFile(const std::string& A, const std::string& B);
+// True when Path itself is a symbolic link (not followed).
+bool IsSymbolicLink(const std::string& Path);
+
+// Absolute form of Path with every link resolved: the longest existing
+// leading part goes through the system's resolution, the rest is added
+// component by component ("." dropped, ".." removing the component before
+// it). Relative paths are taken from the current folder. Never ends in "/"
+// (except the root itself, "/"); "" when the current folder is unknown.
+std::string ResolvePath(const std::string& Path);
 
 bool DirectoryExists(const std::string& Path);
 // True for anything that is not a folder (regular file, link to a file...).
@@ -32,19 +60,112 @@ bool ForceDirectories(const std::string& Path);
 // Size of the file named Path, 0 when there is none.
 int64_t FileSizeOf(const std::string& Path);
 
-// Copies Source to Dest, overwriting Dest, streaming (never the whole file in
-// memory). On failure returns false, leaves no partial Dest behind and sets
-// errno.
+// A temporary file beside its destination, made for publishing through a
+// rename. Created with O_CREAT|O_EXCL|O_NOFOLLOW under an unpredictable
+// name of at most 40 bytes (TempFilePrefix, random letters, then the
+// destination's extension when it is short), so a planted file or link is
+// never written through and long destination names still fit. Removed when
+// the object dies uncommitted, and also when the program is ended by
+// SIGINT/SIGTERM (see RemoveLiveTempFiles).
+class TTempFile {
+ public:
+  // Creates the file in Dest's folder. Throws Exception
+  // "无法创建文件 DEST: <reason>" on failure.
+  explicit TTempFile(const std::string& Dest);
+  ~TTempFile();
+  TTempFile(const TTempFile&) = delete;
+  TTempFile& operator=(const TTempFile&) = delete;
+  const std::string& Path() const { return TempPath; }
+  // The open descriptor (write only), -1 after Close.
+  int Descriptor() const { return Fd; }
+  // Closes the descriptor; false (errno set) when the system reports a
+  // write error on close.
+  bool Close();
+  // Gives the file Source's permission bits and modification time (when
+  // Source exists), then renames it to Dest. Throws Exception
+  // "无法创建文件 DEST: <reason>"; the temporary file is gone either way.
+  void Publish(const std::string& Source = std::string());
+
+ private:
+  std::string Dest;
+  std::string TempPath;
+  int Fd = -1;
+};
+
+// Names of temporary files begin with this; a folder's leftovers from a
+// killed run are removed by RemoveStaleTempFiles.
+extern const char* const TempFilePrefix;
+// Removes every entry of Folder whose name begins with TempFilePrefix
+// (files, links and folders with their content). Returns how many.
+int RemoveStaleTempFiles(const std::string& Folder);
+// Removes the temporary files of every live TTempFile (and temporary
+// folders of TTempFolder). Async-signal-unsafe: call from a normal thread
+// (the termination handler's) just before the program ends.
+void RemoveLiveTempFiles();
+
+// A fresh private folder (mode 0700) named like a temporary file, inside
+// Parent (or TempFolder() when Parent is ""); removed with its content when
+// the object dies. Throws Exception "无法创建目录 PARENT: <reason>".
+class TTempFolder {
+ public:
+  explicit TTempFolder(const std::string& Parent = std::string());
+  ~TTempFolder();
+  TTempFolder(const TTempFolder&) = delete;
+  TTempFolder& operator=(const TTempFolder&) = delete;
+  // Ends with "/".
+  const std::string& Path() const { return Dir; }
+
+ private:
+  std::string Dir;
+};
+
+// Copies Source to Dest through a TTempFile, streaming (never the whole
+// file in memory); Dest gets Source's permission bits and modification
+// time. A Source that is not a regular file (a FIFO, a device) is refused
+// without being read (EINVAL), never blocks. On failure returns false,
+// leaves no partial file behind and sets errno to the reason.
 bool CopyFileOverwrite(const std::string& Source, const std::string& Dest);
 bool DeleteFile(const std::string& Path);
+// Gives From AttributesFrom's permission bits and modification time (when
+// that exists), then renames From to Dest (one folder's file system). False
+// with errno set on failure.
+bool PublishFile(const std::string& From, const std::string& Dest,
+                 const std::string& AttributesFrom);
+// Removes Path with everything below it (links are removed, not followed).
+void RemoveTree(const std::string& Path);
 
 // Whole content of a file. Throws Exception naming the file and the system's
 // reason when it cannot be opened or read.
 std::string ReadFileText(const std::string& Path);
-// Writes Data to Path through a temporary file in the same folder and a
-// rename, so readers never see a half-written file and a failure leaves the
-// old file whole. Throws Exception naming the file and the reason.
-void WriteFileAtomic(const std::string& Path, const std::string& Data);
+// Writes Data to Path through a TTempFile and a rename, so readers never see
+// a half-written file and a failure leaves the old file whole. With
+// AttributesFrom given, Path gets that file's permission bits and
+// modification time. Throws Exception naming the file and the reason.
+void WriteFileAtomic(const std::string& Path, const std::string& Data,
+                     const std::string& AttributesFrom = std::string());
+
+// A file opened for reading, closed when the object dies. Opening a
+// FIFO or device never blocks and is refused. Throws Exception
+// "无法打开文件 PATH: <reason>" / "无法读取文件 PATH: <reason>".
+class TFileReader {
+ public:
+  explicit TFileReader(const std::string& Path);
+  ~TFileReader();
+  TFileReader(const TFileReader&) = delete;
+  TFileReader& operator=(const TFileReader&) = delete;
+  // Up to Len bytes from the current position; fewer only at the end.
+  size_t Read(void* Buf, size_t Len);
+  void Seek(int64_t Offset);
+  int64_t Size() const { return FileSize; }
+
+ private:
+  std::string Name;
+  int Fd = -1;
+  int64_t FileSize = 0;
+};
+
+// Position of the last byte equal to C in Data[0, Len), or -1.
+long FindLastByte(const char* Data, size_t Len, char C);
 
 // Folder of the running executable, with a trailing delimiter.
 std::string ProgramFolder();

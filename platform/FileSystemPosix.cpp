@@ -1,5 +1,7 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
+#include <sys/random.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,6 +9,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <atomic>
+#include <ctime>
+#include <mutex>
+#include <set>
 
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
@@ -27,8 +33,54 @@ struct Fd {
   Fd& operator=(const Fd&) = delete;
 };
 
-std::string TempNameFor(const std::string& Path) {
-  return Path + ".larkspan-tmp." + std::to_string(::getpid());
+// Paths of live temporary files and folders, for the termination handler.
+std::mutex GLiveLock;
+std::set<std::string>& LiveTemps() {
+  static std::set<std::string> S;
+  return S;
+}
+void AddLive(const std::string& P) {
+  std::lock_guard<std::mutex> L(GLiveLock);
+  LiveTemps().insert(P);
+}
+void DropLive(const std::string& P) {
+  std::lock_guard<std::mutex> L(GLiveLock);
+  LiveTemps().erase(P);
+}
+
+// TempFilePrefix, 16 random letters, then Ext when it is short.
+std::string RandomTempName(const std::string& Ext) {
+  static const char Letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  unsigned char Bytes[16];
+  size_t Got = 0;
+  while (Got < sizeof Bytes) {
+    const ssize_t N = ::getrandom(Bytes + Got, sizeof Bytes - Got, 0);
+    if (N < 0 && errno == EINTR) continue;
+    if (N <= 0) break;
+    Got += size_t(N);
+  }
+  if (Got < sizeof Bytes) {  // no random source: fall back to clock and counter
+    static std::atomic<unsigned> Counter{0};
+    unsigned long long V = (unsigned long long)(::getpid()) * 2654435761ULL ^
+                           (unsigned long long)(uintptr_t)&Bytes ^ (Counter++ * 40503ULL) ^
+                           (unsigned long long)time(nullptr);
+    for (unsigned char& B : Bytes) {
+      V = V * 6364136223846793005ULL + 1;
+      B = (unsigned char)(V >> 33);
+    }
+  }
+  std::string Name = TempFilePrefix;
+  for (unsigned char B : Bytes) Name += Letters[B % 36];
+  if (Ext.size() <= 8 && Ext.find('/') == std::string::npos) Name += Ext;
+  return Name;
+}
+
+void CopyAttributes(const std::string& Source, const std::string& Target) {
+  struct stat St;
+  if (Source.empty() || ::stat(Source.c_str(), &St) != 0) return;
+  ::chmod(Target.c_str(), St.st_mode & 07777);
+  const timespec Times[2] = {St.st_atim, St.st_mtim};
+  ::utimensat(AT_FDCWD, Target.c_str(), Times, AT_SYMLINK_NOFOLLOW);
 }
 
 bool WriteAll(int F, const char* Data, size_t Len) {
@@ -46,12 +98,21 @@ bool WriteAll(int F, const char* Data, size_t Len) {
 
 }  // namespace
 
-std::vector<TDirEntry> ListDirectory(const std::string& Folder) {
-  std::vector<TDirEntry> Result;
+namespace {
+// Lists Folder into Result; false with errno set when it cannot be listed.
+bool ListInto(const std::string& Folder, std::vector<TDirEntry>& Result) {
   DIR* D = ::opendir(Folder.empty() ? "." : Folder.c_str());
-  if (!D) return Result;
+  if (!D) return false;
   const std::string Base = IncludeTrailingDelimiter(Folder);
-  while (dirent* E = ::readdir(D)) {
+  for (;;) {
+    errno = 0;
+    dirent* E = ::readdir(D);
+    if (!E) {
+      const int Saved = errno;
+      ::closedir(D);
+      errno = Saved;
+      return Saved == 0;
+    }
     const char* N = E->d_name;
     if (std::strcmp(N, ".") == 0 || std::strcmp(N, "..") == 0) continue;
     TDirEntry Entry;
@@ -65,17 +126,99 @@ std::vector<TDirEntry> ListDirectory(const std::string& Folder) {
         if (::stat((Base + Entry.Name).c_str(), &Target) == 0) {
           if (S_ISDIR(Target.st_mode))
             Entry.IsFolderLink = true;
+          else if (!S_ISREG(Target.st_mode))
+            Entry.IsSpecial = true;
           else
             Entry.Size = Target.st_size;
+        } else {
+          Entry.IsDangling = true;
         }
+      } else if (!S_ISREG(St.st_mode)) {
+        Entry.IsSpecial = true;
       } else {
         Entry.Size = St.st_size;
       }
     }
     Result.push_back(std::move(Entry));
   }
-  ::closedir(D);
+}
+}  // namespace
+
+std::vector<TDirEntry> ListDirectory(const std::string& Folder) {
+  std::vector<TDirEntry> Result;
+  if (!ListInto(Folder, Result)) Result.clear();
   return Result;
+}
+
+std::vector<TDirEntry> ReadDirectory(const std::string& Folder) {
+  std::vector<TDirEntry> Result;
+  if (!ListInto(Folder, Result)) ThrowSystemError("无法读取目录 " + Folder, errno);
+  return Result;
+}
+
+bool GetFileId(const std::string& Path, TFileId& Id) {
+  struct stat St;
+  if (Path.empty() || ::stat(Path.c_str(), &St) != 0) return false;
+  Id.Device = uint64_t(St.st_dev);
+  Id.Inode = uint64_t(St.st_ino);
+  return true;
+}
+
+bool SameFile(const std::string& A, const std::string& B) {
+  if (A == B) return true;
+  TFileId X, Y;
+  return GetFileId(A, X) && GetFileId(B, Y) && X == Y;
+}
+
+bool IsSymbolicLink(const std::string& Path) {
+  struct stat St;
+  return ::lstat(ExcludeTrailingDelimiter(Path).c_str(), &St) == 0 && S_ISLNK(St.st_mode);
+}
+
+std::string ResolvePath(const std::string& Path) {
+  std::string Abs = Path;
+  if (Abs.empty() || Abs[0] != PathDelim) {
+    char Cwd[PATH_MAX];
+    if (!::getcwd(Cwd, sizeof Cwd)) return std::string();
+    Abs = IncludeTrailingDelimiter(Cwd) + Abs;
+  }
+  // Split into components, then find the longest leading part that exists.
+  std::vector<std::string> Parts;
+  size_t I = 0;
+  while (I <= Abs.size()) {
+    const size_t J = std::min(Abs.find(PathDelim, I), Abs.size());
+    if (J > I) Parts.push_back(Abs.substr(I, J - I));
+    I = J + 1;
+  }
+  size_t Existing = Parts.size();
+  std::string Base;
+  for (;; --Existing) {
+    std::string Prefix = "/";
+    for (size_t K = 0; K < Existing; ++K) Prefix += (K ? "/" : "") + Parts[K];
+    char Buf[PATH_MAX];
+    if (::realpath(Prefix.c_str(), Buf)) {
+      Base = Buf;
+      break;
+    }
+    if (Existing == 0) return std::string();
+  }
+  std::vector<std::string> Out;
+  for (size_t K = 1; K < Base.size();) {
+    const size_t J = std::min(Base.find(PathDelim, K), Base.size());
+    Out.push_back(Base.substr(K, J - K));
+    K = J + 1;
+  }
+  for (size_t K = Existing; K < Parts.size(); ++K) {
+    if (Parts[K] == ".") continue;
+    if (Parts[K] == "..") {
+      if (!Out.empty()) Out.pop_back();
+      continue;
+    }
+    Out.push_back(Parts[K]);
+  }
+  std::string R;
+  for (const std::string& P : Out) R += "/" + P;
+  return R.empty() ? std::string("/") : R;
 }
 
 bool DirectoryExists(const std::string& Path) {
@@ -103,97 +246,229 @@ int64_t FileSizeOf(const std::string& Path) {
   return St.st_size;
 }
 
-bool CopyFileOverwrite(const std::string& Source, const std::string& Dest) {
-  Fd In(::open(Source.c_str(), O_RDONLY | O_CLOEXEC));
-  if (In.Value < 0) return false;
-  struct stat St;
-  if (::fstat(In.Value, &St) != 0) return false;
-  if (S_ISDIR(St.st_mode)) {
-    errno = EISDIR;
-    return false;
+const char* const TempFilePrefix = ".larkspan-";
+
+TTempFile::TTempFile(const std::string& ADest) : Dest(ADest) {
+  const std::string Folder = ExtractFilePath(Dest);
+  for (int Try = 0; Try < 100; ++Try) {
+    TempPath = Folder + RandomTempName(ExtractFileExt(ExtractFileName(Dest)));
+    Fd = ::open(TempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (Fd >= 0) break;
+    if (errno != EEXIST) ThrowSystemError("无法创建文件 " + Dest, errno);
   }
-  const std::string Tmp = TempNameFor(Dest);
-  Fd Out(::open(Tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-  if (Out.Value < 0) return false;
-  bool Ok = true;
-  bool UseSendfile = true;
-  for (;;) {
-    if (UseSendfile) {
-      const ssize_t N = ::sendfile(Out.Value, In.Value, nullptr, size_t(1) << 30);
-      if (N > 0) continue;
-      if (N == 0) break;
-      if (errno == EINTR) continue;
-      if (errno != EINVAL && errno != ENOSYS) {
+  if (Fd < 0) ThrowSystemError("无法创建文件 " + Dest, EEXIST);
+  AddLive(TempPath);
+}
+
+TTempFile::~TTempFile() {
+  if (Fd >= 0) ::close(Fd);
+  if (!TempPath.empty()) {
+    ::unlink(TempPath.c_str());
+    DropLive(TempPath);
+  }
+}
+
+bool TTempFile::Close() {
+  if (Fd < 0) return true;
+  const int Rc = ::close(Fd);
+  Fd = -1;
+  return Rc == 0;
+}
+
+void TTempFile::Publish(const std::string& Source) {
+  const int Saved = Close() ? 0 : errno;
+  if (Saved != 0) ThrowSystemError("无法写入文件 " + Dest, Saved);
+  if (Source.empty()) {
+    // New content of our own: the usual mode for a new file.
+    const mode_t Mask = ::umask(0);
+    ::umask(Mask);
+    ::chmod(TempPath.c_str(), 0666 & ~Mask);
+  } else {
+    CopyAttributes(Source, TempPath);
+  }
+  if (::rename(TempPath.c_str(), Dest.c_str()) != 0) ThrowSystemError("无法创建文件 " + Dest, errno);
+  DropLive(TempPath);
+  TempPath.clear();
+}
+
+int RemoveStaleTempFiles(const std::string& Folder) {
+  int Removed = 0;
+  const std::string Dir = IncludeTrailingDelimiter(Folder);
+  const size_t PrefixLen = std::strlen(TempFilePrefix);
+  for (const TDirEntry& E : ListDirectory(Dir)) {
+    if (E.Name.compare(0, PrefixLen, TempFilePrefix) != 0) continue;
+    {
+      std::lock_guard<std::mutex> L(GLiveLock);
+      if (LiveTemps().count(Dir + E.Name) || LiveTemps().count(Dir + E.Name + "/")) continue;
+    }
+    RemoveTree(Dir + E.Name);
+    ++Removed;
+  }
+  return Removed;
+}
+
+void RemoveLiveTempFiles() {
+  std::lock_guard<std::mutex> L(GLiveLock);
+  for (const std::string& P : LiveTemps()) RemoveTree(P);
+  LiveTemps().clear();
+}
+
+TTempFolder::TTempFolder(const std::string& Parent) {
+  const std::string Base = Parent.empty() ? TempFolder() : IncludeTrailingDelimiter(Parent);
+  for (int Try = 0; Try < 100; ++Try) {
+    const std::string Candidate = Base + RandomTempName("");
+    if (::mkdir(Candidate.c_str(), 0700) == 0) {
+      Dir = Candidate + "/";
+      AddLive(Dir);
+      return;
+    }
+    if (errno != EEXIST) ThrowSystemError("无法创建目录 " + Base, errno);
+  }
+  ThrowSystemError("无法创建目录 " + Base, EEXIST);
+}
+
+TTempFolder::~TTempFolder() {
+  RemoveTree(Dir);
+  DropLive(Dir);
+}
+
+void RemoveTree(const std::string& Path) {
+  const std::string P = ExcludeTrailingDelimiter(Path);
+  if (P.empty()) return;
+  struct stat St;
+  if (::lstat(P.c_str(), &St) != 0) return;
+  if (S_ISDIR(St.st_mode)) {
+    for (const TDirEntry& E : ListDirectory(P)) RemoveTree(P + "/" + E.Name);
+    ::rmdir(P.c_str());
+  } else {
+    ::unlink(P.c_str());
+  }
+}
+
+namespace {
+// Opens Path for reading without blocking on a FIFO and without reading a
+// device: -1 with errno set (EINVAL for anything but a regular file).
+int OpenRegularForReading(const std::string& Path, struct stat& St) {
+  // Looked at before opening: a device is never opened at all.
+  if (::stat(Path.c_str(), &St) == 0 && !S_ISREG(St.st_mode)) {
+    errno = S_ISDIR(St.st_mode) ? EISDIR : EINVAL;
+    return -1;
+  }
+  const int F = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (F < 0) return -1;
+  if (::fstat(F, &St) != 0 || !S_ISREG(St.st_mode)) {  // changed since the look
+    ::close(F);
+    errno = EINVAL;
+    return -1;
+  }
+  ::fcntl(F, F_SETFL, ::fcntl(F, F_GETFL) & ~O_NONBLOCK);
+  return F;
+}
+}  // namespace
+
+bool CopyFileOverwrite(const std::string& Source, const std::string& Dest) {
+  struct stat St;
+  Fd In(OpenRegularForReading(Source, St));
+  if (In.Value < 0) return false;
+  try {
+    TTempFile Tmp(Dest);
+    bool Ok = true;
+    bool UseSendfile = true;
+    const int Out = Tmp.Descriptor();
+    for (;;) {
+      if (UseSendfile) {
+        const ssize_t N = ::sendfile(Out, In.Value, nullptr, size_t(1) << 30);
+        if (N > 0) continue;
+        if (N == 0) break;
+        if (errno == EINTR) continue;
+        if (errno != EINVAL && errno != ENOSYS) {
+          Ok = false;
+          break;
+        }
+        UseSendfile = false;  // this pair of files cannot be spliced: plain loop
+        continue;
+      }
+      char Buf[1 << 16];
+      const ssize_t R = ::read(In.Value, Buf, sizeof Buf);
+      if (R == 0) break;
+      if (R < 0 && errno == EINTR) continue;
+      if (R < 0 || !WriteAll(Out, Buf, size_t(R))) {
         Ok = false;
         break;
       }
-      UseSendfile = false;  // this pair of files cannot be spliced: plain loop
-      continue;
     }
-    char Buf[1 << 16];
-    const ssize_t R = ::read(In.Value, Buf, sizeof Buf);
-    if (R == 0) break;
-    if (R < 0 && errno == EINTR) continue;
-    if (R < 0 || !WriteAll(Out.Value, Buf, size_t(R))) {
-      Ok = false;
-      break;
+    if (!Ok) return false;  // errno holds the reason; Tmp removes the file
+    if (!Tmp.Close()) return false;
+    try {
+      Tmp.Publish(Source);
+    } catch (const Exception&) {
+      return false;  // errno still holds the rename's reason
     }
+    return true;
+  } catch (const Exception&) {
+    return false;  // the temporary file could not be made; errno says why
   }
-  if (Ok && ::close(Out.Value) != 0) Ok = false;
-  Out.Value = -1;
-  if (Ok && ::rename(Tmp.c_str(), Dest.c_str()) != 0) Ok = false;
-  if (!Ok) {
-    const int Saved = errno;
-    ::unlink(Tmp.c_str());
-    errno = Saved;
-  }
-  return Ok;
 }
 
 bool DeleteFile(const std::string& Path) { return ::unlink(Path.c_str()) == 0; }
 
+bool PublishFile(const std::string& From, const std::string& Dest,
+                 const std::string& AttributesFrom) {
+  CopyAttributes(AttributesFrom, From);
+  return ::rename(From.c_str(), Dest.c_str()) == 0;
+}
+
 std::string ReadFileText(const std::string& Path) {
-  Fd F(::open(Path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (F.Value < 0) ThrowSystemError("无法打开文件 " + Path, errno);
+  TFileReader F(Path);
   std::string Data;
-  struct stat St;
-  if (::fstat(F.Value, &St) == 0 && St.st_size > 0) Data.reserve(size_t(St.st_size));
+  if (F.Size() > 0) Data.reserve(size_t(F.Size()));
   char Buf[1 << 16];
   for (;;) {
-    const ssize_t N = ::read(F.Value, Buf, sizeof Buf);
-    if (N < 0) {
-      if (errno == EINTR) continue;
-      ThrowSystemError("无法读取文件 " + Path, errno);
-    }
-    if (N == 0) break;
-    Data.append(Buf, size_t(N));
+    const size_t N = F.Read(Buf, sizeof Buf);
+    Data.append(Buf, N);
+    if (N < sizeof Buf) break;
   }
   return Data;
 }
 
-void WriteFileAtomic(const std::string& Path, const std::string& Data) {
-  const std::string Tmp = TempNameFor(Path);
-  {
-    Fd F(::open(Tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    if (F.Value < 0) ThrowSystemError("无法创建文件 " + Path, errno);
-    if (!WriteAll(F.Value, Data.data(), Data.size())) {
-      const int Saved = errno;
-      ::unlink(Tmp.c_str());
-      ThrowSystemError("无法写入文件 " + Path, Saved);
-    }
-    const int Closed = ::close(F.Value);
-    F.Value = -1;
-    if (Closed != 0) {
-      const int Saved = errno;
-      ::unlink(Tmp.c_str());
-      ThrowSystemError("无法写入文件 " + Path, Saved);
-    }
+void WriteFileAtomic(const std::string& Path, const std::string& Data,
+                     const std::string& AttributesFrom) {
+  TTempFile Tmp(Path);
+  if (!WriteAll(Tmp.Descriptor(), Data.data(), Data.size()))
+    ThrowSystemError("无法写入文件 " + Path, errno);
+  Tmp.Publish(AttributesFrom);
+}
+
+TFileReader::TFileReader(const std::string& Path) : Name(Path) {
+  struct stat St;
+  Fd = OpenRegularForReading(Path, St);
+  if (Fd < 0) ThrowSystemError("无法打开文件 " + Path, errno);
+  FileSize = St.st_size;
+}
+
+TFileReader::~TFileReader() {
+  if (Fd >= 0) ::close(Fd);
+}
+
+size_t TFileReader::Read(void* Buf, size_t Len) {
+  size_t Got = 0;
+  while (Got < Len) {
+    const ssize_t N = ::read(Fd, static_cast<char*>(Buf) + Got, Len - Got);
+    if (N < 0 && errno == EINTR) continue;
+    if (N < 0) ThrowSystemError("无法读取文件 " + Name, errno);
+    if (N == 0) break;
+    Got += size_t(N);
   }
-  if (::rename(Tmp.c_str(), Path.c_str()) != 0) {
-    const int Saved = errno;
-    ::unlink(Tmp.c_str());
-    ThrowSystemError("无法创建文件 " + Path, Saved);
-  }
+  return Got;
+}
+
+void TFileReader::Seek(int64_t Offset) {
+  if (::lseek(Fd, off_t(Offset), SEEK_SET) < 0) ThrowSystemError("无法读取文件 " + Name, errno);
+}
+
+long FindLastByte(const char* Data, size_t Len, char C) {
+  const void* P = ::memrchr(Data, C, Len);
+  return P ? long(static_cast<const char*>(P) - Data) : -1;
 }
 
 std::string ProgramFolder() {

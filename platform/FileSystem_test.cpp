@@ -1,5 +1,6 @@
 #include "platform/FileSystem.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <fstream>
 
 #include "platform/Error.h"
+#include "platform/Text.h"
 
 namespace larkspan {
 namespace {
@@ -110,6 +112,91 @@ TEST_F(FileSystemTest, AppDataFolderFollowsXdgThenHome) {
   ::setenv("HOME", OldHome.c_str(), 1);
   if (!OldXdg.empty()) ::setenv("XDG_CONFIG_HOME", OldXdg.c_str(), 1);
   EXPECT_EQ(ProgramFolder().back(), '/');
+}
+
+TEST_F(FileSystemTest, ResolvePathTakesEverySpellingApart) {
+  Put("a/b/f", "x");
+  ASSERT_EQ(::symlink((Dir + "a").c_str(), (Dir + "alink").c_str()), 0);
+  const std::string Real = ResolvePath(Dir);  // the scratch folder may sit behind a link
+  struct Case {
+    std::string In, Out;
+  } Cases[] = {
+      {Dir + "a/b", Real + "/a/b"},
+      {Dir + "a/b/", Real + "/a/b"},
+      {Dir + "a/./b/.", Real + "/a/b"},
+      {Dir + "alink/b", Real + "/a/b"},
+      {Dir + "a/b/../b", Real + "/a/b"},
+      {Dir + "alink/missing/x/../y", Real + "/a/missing/y"},  // the rest by components
+      {Dir + "a/missing/../../a", Real + "/a"},
+      {"/", "/"},
+  };
+  for (const Case& C : Cases) EXPECT_EQ(ResolvePath(C.In), C.Out) << C.In;
+  const std::string Cwd = std::filesystem::current_path();
+  std::filesystem::current_path(Dir + "a");
+  EXPECT_EQ(ResolvePath("./b/."), Real + "/a/b");
+  EXPECT_EQ(ResolvePath("new/sub"), Real + "/a/new/sub");
+  std::filesystem::current_path(Cwd);
+  EXPECT_TRUE(SameFile(Dir + "alink/b/f", Dir + "a/b/f"));
+  EXPECT_FALSE(SameFile(Dir + "a/b/f", Dir + "a/b/g"));
+}
+
+TEST_F(FileSystemTest, TemporaryFilesAreFreshShortAndGoneUnlessPublished) {
+  const std::string Long = Dir + std::string(250, 'n') + ".html";
+  std::string TempName;
+  {
+    TTempFile T(Long);
+    TempName = T.Path();
+    EXPECT_EQ(ExtractFilePath(T.Path()), Dir);
+    EXPECT_LE(ExtractFileName(T.Path()).size(), 40u);
+    EXPECT_EQ(ExtractFileName(T.Path()).rfind(TempFilePrefix, 0), 0u);
+    EXPECT_TRUE(FileExists(T.Path()));
+  }
+  EXPECT_FALSE(FileExists(TempName));  // dropped uncommitted
+  WriteFileAtomic(Long, "long");
+  EXPECT_EQ(ReadFileText(Long), "long");
+  // Two temporary files for one destination never share a name.
+  TTempFile A(Dir + "x"), B(Dir + "x");
+  EXPECT_NE(A.Path(), B.Path());
+  // A link at the destination is replaced, not written through.
+  Put("target", "keep");
+  ASSERT_EQ(::symlink((Dir + "target").c_str(), (Dir + "dest").c_str()), 0);
+  WriteFileAtomic(Dir + "dest", "new");
+  EXPECT_EQ(ReadFileText(Dir + "target"), "keep");
+  EXPECT_EQ(ReadFileText(Dir + "dest"), "new");
+  // Leftovers of a killed run go; live ones and other files stay.
+  Put(std::string(TempFilePrefix) + "stale.txt", "s");
+  Put(std::string(TempFilePrefix) + "dir/x", "s");
+  EXPECT_EQ(RemoveStaleTempFiles(Dir), 2);
+  EXPECT_TRUE(FileExists(A.Path()));
+  EXPECT_TRUE(FileExists(Dir + "target"));
+}
+
+TEST_F(FileSystemTest, CopyKeepsTimeAndModeAndNeverReadsSpecialFiles) {
+  Put("secret", "s");
+  ::chmod((Dir + "secret").c_str(), 0600);
+  const timespec T[2] = {{1000000000, 0}, {1000000000, 0}};
+  ::utimensat(AT_FDCWD, (Dir + "secret").c_str(), T, 0);
+  ASSERT_TRUE(CopyFileOverwrite(Dir + "secret", Dir + "copy"));
+  struct stat St;
+  ASSERT_EQ(::stat((Dir + "copy").c_str(), &St), 0);
+  EXPECT_EQ(St.st_mode & 07777, 0600u);
+  EXPECT_EQ(St.st_mtim.tv_sec, 1000000000);
+  // A FIFO nobody writes to would block a reader forever; a device would
+  // fill the disk.
+  ASSERT_EQ(::mkfifo((Dir + "fifo").c_str(), 0644), 0);
+  for (const std::string& Special : {Dir + "fifo", std::string("/dev/zero")}) {
+    errno = 0;
+    EXPECT_FALSE(CopyFileOverwrite(Special, Dir + "out"));
+    EXPECT_EQ(errno, EINVAL);
+    EXPECT_THROW(ReadFileText(Special), Exception);
+  }
+  EXPECT_FALSE(FileExists(Dir + "out"));
+  auto Entries = ListDirectory(Dir);
+  const auto Fifo = std::find_if(Entries.begin(), Entries.end(),
+                                 [](const TDirEntry& E) { return E.Name == "fifo"; });
+  ASSERT_NE(Fifo, Entries.end());
+  EXPECT_TRUE(Fifo->IsSpecial);
+  EXPECT_THROW(ReadDirectory(Dir + "missing"), Exception);
 }
 
 }  // namespace

@@ -44,8 +44,11 @@ std::string FindProgram(const std::string& Name, const std::string& SearchFolder
 
 // Starts Name with Args (Args excludes the program name itself). The child
 // gets stdin from /dev/null, stdout and stderr on /dev/null or appended to
-// the file named by LARKSPAN_TOOL_LOG, none of our other descriptors, and a
-// process group of its own. A program that is not found is a failed start
+// the file named by LARKSPAN_TOOL_LOG, none of our other descriptors, a
+// process group of its own, LC_ALL=C.UTF-8 in its environment (unless
+// ExtraEnv names LC_ALL), and is killed by the system when the thread that
+// started it ends (so a killed front end leaves no tool running). While a
+// waited-for program runs, KillRunningPrograms can end it. A program that is not found is a failed start
 // (ENOENT). Never throws for anything the child or the system does; the
 // outcome is in the result. Thread-safe, but changing the environment of this
 // process meanwhile (setenv) is not.
@@ -55,6 +58,14 @@ TProcessResult StartProcess(const std::string& Name, const std::vector<std::stri
 // The time limit for outside programs: LARKSPAN_TOOL_TIMEOUT as a positive
 // number of seconds, otherwise 300.
 int ToolTimeoutSeconds();
+// "" when LARKSPAN_TOOL_TIMEOUT is unset or a usable number of seconds,
+// otherwise a message saying what is wrong with it (front ends refuse to
+// run with it rather than silently taking 300).
+std::string ToolTimeoutProblem();
+
+// Kills the process group of every waited-for program still running (for
+// the termination handler; the waiting threads then see them end).
+void KillRunningPrograms();
 
 // Path made absolute against our current folder (unchanged when it already
 // is, or when the current folder cannot be read). For paths handed to a

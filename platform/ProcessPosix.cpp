@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -12,6 +13,8 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <set>
 #include <system_error>
 #include <thread>
 
@@ -56,6 +59,14 @@ std::vector<std::string> ChildEnvironment(const std::vector<std::string>& Extra)
   }
   Env.insert(Env.end(), Extra.begin(), Extra.end());
   return Env;
+}
+
+// Process groups of the programs we are waiting for, for the termination
+// handler.
+std::mutex GRunningLock;
+std::set<pid_t>& Running() {
+  static std::set<pid_t> S;
+  return S;
 }
 
 int StatusToExitCode(int Status) { return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1; }
@@ -168,71 +179,138 @@ TProcessResult StartProcess(const std::string& Name, const std::vector<std::stri
     return Fail(E);
   }
 
-  posix_spawn_file_actions_t Actions;
-  posix_spawn_file_actions_init(&Actions);
-  posix_spawn_file_actions_adddup2(&Actions, NullIn, 0);
-  posix_spawn_file_actions_adddup2(&Actions, Out, 1);
-  posix_spawn_file_actions_adddup2(&Actions, Out, 2);
-  // Also descriptors that other code opened without close-on-exec.
-  posix_spawn_file_actions_addclosefrom_np(&Actions, 3);
-  if (!Options.WorkFolder.empty())
-    posix_spawn_file_actions_addchdir_np(&Actions, Options.WorkFolder.c_str());
-
-  posix_spawnattr_t Attr;
-  posix_spawnattr_init(&Attr);
-  sigset_t Empty, All;
-  sigemptyset(&Empty);
-  sigfillset(&All);
-  posix_spawnattr_setsigmask(&Attr, &Empty);
-  posix_spawnattr_setsigdefault(&Attr, &All);
-  posix_spawnattr_setpgroup(&Attr, 0);
-  posix_spawnattr_setflags(&Attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK |
-                                      POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_USEVFORK);
-
   std::vector<char*> Argv;
   Argv.push_back(Path.data());
   std::vector<std::string> ArgCopy(Args);
   for (std::string& A : ArgCopy) Argv.push_back(A.data());
   Argv.push_back(nullptr);
 
-  std::vector<std::string> EnvCopy;
+  // Outside programs get a UTF-8 locale that every Debian has (Java cannot
+  // open non-ASCII paths without one), unless the caller names its own.
+  std::vector<std::string> Extra = Options.ExtraEnv;
+  if (std::none_of(Extra.begin(), Extra.end(),
+                   [](const std::string& E) { return E.rfind("LC_ALL=", 0) == 0; }))
+    Extra.push_back("LC_ALL=C.UTF-8");
+  std::vector<std::string> EnvCopy = ChildEnvironment(Extra);
   std::vector<char*> Envp;
-  char** Env = environ;
-  if (!Options.ExtraEnv.empty()) {
-    EnvCopy = ChildEnvironment(Options.ExtraEnv);
-    for (std::string& E : EnvCopy) Envp.push_back(E.data());
-    Envp.push_back(nullptr);
-    Env = Envp.data();
-  }
+  for (std::string& E : EnvCopy) Envp.push_back(E.data());
+  Envp.push_back(nullptr);
 
-  pid_t Pid = -1;
-  const int Rc = ::posix_spawn(&Pid, Path.c_str(), &Actions, &Attr, Argv.data(), Env);
-  posix_spawnattr_destroy(&Attr);
-  posix_spawn_file_actions_destroy(&Actions);
+  // The child tells a failed chdir or exec through this pipe (closed on a
+  // successful exec).
+  int Pipe[2];
+  if (::pipe2(Pipe, O_CLOEXEC) != 0) {
+    const int E = errno;
+    ::close(NullIn);
+    ::close(Out);
+    return Fail(E);
+  }
+  const char* Work = Options.WorkFolder.empty() ? nullptr : Options.WorkFolder.c_str();
+  const pid_t Parent = ::getpid();
+  std::unique_lock<std::mutex> RunningGuard(GRunningLock);
+  const pid_t Pid = ::fork();
+  if (Pid == 0) {
+    // Child: async-signal-safe calls only. The program dies with us, so a
+    // killed front end leaves no tool writing into the output.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != Parent) ::_exit(127);
+    ::setpgid(0, 0);
+    for (int Sig = 1; Sig < NSIG; ++Sig) ::signal(Sig, SIG_DFL);
+    sigset_t Empty;
+    sigemptyset(&Empty);
+    ::sigprocmask(SIG_SETMASK, &Empty, nullptr);
+    ::dup2(NullIn, 0);
+    ::dup2(Out, 1);
+    ::dup2(Out, 2);
+    int Err = 0;
+    if (Work && ::chdir(Work) != 0) Err = errno;
+    if (Err == 0) {
+      // Also descriptors that other code opened without close-on-exec.
+      const int Max = int(::sysconf(_SC_OPEN_MAX) > 0 ? ::sysconf(_SC_OPEN_MAX) : 1024);
+      if (::syscall(SYS_close_range, 3u, ~0u, 4u /* CLOSE_RANGE_CLOEXEC */) != 0)
+        for (int F = 3; F < Max && F < 65536; ++F)
+          if (F != Pipe[1]) ::fcntl(F, F_SETFD, FD_CLOEXEC);
+      ::execve(Path.c_str(), Argv.data(), Envp.data());
+      Err = errno;
+    }
+    while (::write(Pipe[1], &Err, sizeof Err) < 0 && errno == EINTR) {
+    }
+    ::_exit(127);
+  }
+  const int ForkErr = errno;
+  if (Pid > 0) {
+    ::setpgid(Pid, Pid);  // also here, so a kill of the group never misses
+    Running().insert(Pid);
+  }
+  RunningGuard.unlock();
+  ::close(Pipe[1]);
   ::close(NullIn);
   ::close(Out);
-  if (Rc != 0) return Fail(Rc);
+  if (Pid < 0) {
+    ::close(Pipe[0]);
+    return Fail(ForkErr);
+  }
+  int ChildErr = 0;
+  ssize_t N;
+  while ((N = ::read(Pipe[0], &ChildErr, sizeof ChildErr)) < 0 && errno == EINTR) {
+  }
+  ::close(Pipe[0]);
+  if (N == ssize_t(sizeof ChildErr)) {
+    ReapBlocking(Pid);
+    std::lock_guard<std::mutex> L(GRunningLock);
+    Running().erase(Pid);
+    return Fail(ChildErr);
+  }
 
   R.Started = true;
   R.Pid = Pid;
   if (!Options.Wait) {
+    {
+      std::lock_guard<std::mutex> L(GRunningLock);
+      Running().erase(Pid);  // not ours to end: it ends by itself
+    }
     ReapInBackground(Pid);
     return R;
   }
   WaitWithLimit(Pid, Options.TimeoutSeconds > 0 ? Options.TimeoutSeconds : ToolTimeoutSeconds(), R);
+  std::lock_guard<std::mutex> L(GRunningLock);
+  Running().erase(Pid);
   return R;
 }
+
+namespace {
+constexpr long MaxTimeout = 10L * 24 * 3600;
+// The variable's value in seconds, 0 when it is not a usable number.
+long ParseTimeout(const std::string& Text) {
+  char* End = nullptr;
+  errno = 0;
+  const long V = std::strtol(Text.c_str(), &End, 10);
+  if (errno != 0 || End == Text.c_str() || *End != '\0' || V <= 0 || V > MaxTimeout) return 0;
+  return V;
+}
+}  // namespace
 
 int ToolTimeoutSeconds() {
   constexpr int Default = 300;
   const std::string Text = GetEnv("LARKSPAN_TOOL_TIMEOUT");
-  if (Text.empty()) return Default;
-  char* End = nullptr;
-  errno = 0;
-  const long V = std::strtol(Text.c_str(), &End, 10);
-  if (errno != 0 || End == Text.c_str() || *End != '\0' || V <= 0 || V > 10L * 24 * 3600)
-    return Default;
-  return int(V);
+  const long V = Text.empty() ? 0 : ParseTimeout(Text);
+  return V > 0 ? int(V) : Default;
+}
+
+std::string ToolTimeoutProblem() {
+  const std::string Text = GetEnv("LARKSPAN_TOOL_TIMEOUT");
+  if (Text.empty() || ParseTimeout(Text) > 0) return std::string();
+  return "LARKSPAN_TOOL_TIMEOUT 必须是 1 到 " + std::to_string(MaxTimeout) +
+         " 之间的整数秒数 (must be a whole number of seconds from 1 to " +
+         std::to_string(MaxTimeout) + "): " + Text;
+}
+
+void KillRunningPrograms() {
+  std::lock_guard<std::mutex> L(GRunningLock);
+  for (const pid_t Pid : Running()) {
+    ::kill(-Pid, SIGKILL);
+    ::kill(Pid, SIGKILL);
+  }
 }
 
 std::string AbsolutePathForChild(const std::string& Path) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -254,6 +255,60 @@ TEST(ProcessTest, AbsolutePathForChild) {
   EXPECT_EQ(AbsolutePathForChild(""), "");
   EXPECT_EQ(AbsolutePathForChild("site/a.html"), Here + "site/a.html");
   EXPECT_EQ(AbsolutePathForChild("./-x.html"), Here + "-x.html");
+}
+
+TEST(ProcessTest, BadTimeoutSettingIsNamed) {
+  for (const char* Bad : {"0", "-5", "abc", "10s", "99999999999999999999"}) {
+    ScopedEnv Limit("LARKSPAN_TOOL_TIMEOUT", Bad);
+    EXPECT_NE(ToolTimeoutProblem().find(Bad), std::string::npos) << Bad;
+  }
+  for (const char* Good : {"", "42"}) {
+    ScopedEnv Limit("LARKSPAN_TOOL_TIMEOUT", Good);
+    EXPECT_EQ(ToolTimeoutProblem(), "") << Good;
+  }
+}
+
+TEST(ProcessTest, ChildRunsInAUtf8LocaleUnlessToldOtherwise) {
+  TempDir D;
+  ScopedEnv NoLang("LANG", "", true);
+  ScopedEnv NoAll("LC_ALL", "", true);
+  test::WriteScript(D.Path() + "env.sh", "echo \"$LC_ALL\" > \"$1\"\n");
+  ASSERT_TRUE(StartProcess(D.Path() + "env.sh", {D.Path() + "a"}).Started);
+  EXPECT_EQ(Slurp(D.Path() + "a"), "C.UTF-8\n");
+  TProcessOptions O;
+  O.ExtraEnv = {"LC_ALL=POSIX"};
+  ASSERT_TRUE(StartProcess(D.Path() + "env.sh", {D.Path() + "b"}, O).Started);
+  EXPECT_EQ(Slurp(D.Path() + "b"), "POSIX\n");
+}
+
+// A tool must not outlive a front end that was killed: the child of a
+// process that dies by SIGKILL is ended by the system.
+TEST(ProcessTest, ProgramDiesWithTheThreadThatStartedIt) {
+  TempDir D;
+  const std::string PidFile = D.Path() + "pid";
+  test::WriteScript(D.Path() + "tool.sh", "echo $$ > \"$1\"\nexec sleep 30\n");
+  const pid_t Front = ::fork();
+  if (Front == 0) {
+    StartProcess(D.Path() + "tool.sh", {PidFile});
+    ::_exit(0);
+  }
+  pid_t Tool = 0;
+  for (int I = 0; I < 500 && Tool == 0; ++I) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    Tool = ::atoi(Slurp(PidFile).c_str());
+  }
+  ASSERT_GT(Tool, 0);
+  ::kill(Front, SIGKILL);
+  ::waitpid(Front, nullptr, 0);
+  bool Gone = false;
+  for (int I = 0; I < 500 && !Gone; ++I) {
+    // Ended and reaped by init, or a zombie waiting for it.
+    const std::string Stat = Slurp("/proc/" + std::to_string(Tool) + "/stat");
+    Gone = Stat.empty() || Stat.find(") Z") != std::string::npos;
+    if (!Gone) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_TRUE(Gone);
+  if (!Gone) ::kill(Tool, SIGKILL);
 }
 
 }  // namespace

@@ -80,4 +80,46 @@ std::string ExcludeTrailingDelimiter(std::string_view Folder) {
   return R;
 }
 
+bool IsPathWithin(std::string_view Path, std::string_view Folder) {
+  while (Folder.size() > 1 && Folder.back() == PathDelim) Folder.remove_suffix(1);
+  while (Path.size() > 1 && Path.back() == PathDelim) Path.remove_suffix(1);
+  if (Path.compare(0, Folder.size(), Folder) != 0 || Path.size() < Folder.size()) return false;
+  return Path.size() == Folder.size() || Folder == "/" || Path[Folder.size()] == PathDelim;
+}
+
+size_t Utf8SequenceLength(std::string_view Text, size_t I) {
+  const auto At = [&](size_t K) { return static_cast<unsigned char>(Text[K]); };
+  const unsigned char C = At(I);
+  if (C < 0x80) return 1;
+  size_t Len;
+  unsigned char Lo = 0x80, Hi = 0xBF;  // allowed range of the second byte
+  if (C >= 0xC2 && C <= 0xDF) {
+    Len = 2;
+  } else if (C >= 0xE0 && C <= 0xEF) {
+    Len = 3;
+    if (C == 0xE0) Lo = 0xA0;
+    if (C == 0xED) Hi = 0x9F;  // no surrogates
+  } else if (C >= 0xF0 && C <= 0xF4) {
+    Len = 4;
+    if (C == 0xF0) Lo = 0x90;
+    if (C == 0xF4) Hi = 0x8F;
+  } else {
+    return 0;
+  }
+  if (I + Len > Text.size()) return 0;
+  if (At(I + 1) < Lo || At(I + 1) > Hi) return 0;
+  for (size_t K = 2; K < Len; ++K)
+    if ((At(I + K) & 0xC0) != 0x80) return 0;
+  return Len;
+}
+
+bool IsValidUtf8(std::string_view Text) {
+  for (size_t I = 0; I < Text.size();) {
+    const size_t N = Utf8SequenceLength(Text, I);
+    if (N == 0) return false;
+    I += N;
+  }
+  return true;
+}
+
 }  // namespace larkspan

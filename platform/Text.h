@@ -29,6 +29,18 @@ std::string ExtractFileName(std::string_view Path);
 std::string ExtractFilePath(std::string_view Path);
 
 std::string IncludeTrailingDelimiter(std::string_view Folder);
+
+// True when Path is Folder or lies below it, compared by whole components
+// and exactly (both absolute and resolved, as ResolvePath gives them):
+// "/a/b" is within "/a", "/a/bc" is not.
+bool IsPathWithin(std::string_view Path, std::string_view Folder);
+
+// True when Text is well-formed UTF-8 (no overlong forms, no surrogates,
+// nothing above U+10FFFF).
+bool IsValidUtf8(std::string_view Text);
+// Length of the well-formed UTF-8 sequence at Text[I], 0 when none starts
+// there.
+size_t Utf8SequenceLength(std::string_view Text, size_t I);
 std::string ExcludeTrailingDelimiter(std::string_view Folder);
 
 }  // namespace larkspan

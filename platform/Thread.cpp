@@ -59,20 +59,30 @@ void TMainLoop::Wake() {
 }
 
 void TThread::Resume() {
+  // Counted before the thread exists so that WaitForAllThreads never misses
+  // it, and uncounted again when the system refuses to start it (the
+  // exception then passes to the caller, which still owns the object).
   {
     std::lock_guard<std::mutex> L(GThreadsLock);
     ++GLiveThreads;
   }
-  std::thread([this] {
-    const bool Free = [this] {
-      Execute();
-      return FreeOnTerminate;
-    }();
-    if (Free) delete this;
+  try {
+    std::thread([this] {
+      const bool Free = [this] {
+        Execute();
+        return FreeOnTerminate;
+      }();
+      if (Free) delete this;
+      std::lock_guard<std::mutex> L(GThreadsLock);
+      --GLiveThreads;
+      GThreadsDone.notify_all();
+    }).detach();
+  } catch (...) {
     std::lock_guard<std::mutex> L(GThreadsLock);
     --GLiveThreads;
     GThreadsDone.notify_all();
-  }).detach();
+    throw;
+  }
 }
 
 void TThread::WaitForAllThreads() {

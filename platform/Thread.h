@@ -60,7 +60,8 @@ class TThread {
   TThread(const TThread&) = delete;
   TThread& operator=(const TThread&) = delete;
 
-  // Starts the worker; call once.
+  // Starts the worker; call once. Throws std::system_error when the system
+  // cannot start a thread; the object is then not running and not counted.
   void Resume();
   bool FreeOnTerminate = false;
 

@@ -1,10 +1,17 @@
 #include "platform/Thread.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <stdexcept>
+#include <system_error>
+#include <string>
 #include <vector>
+
+#include "platform/TestUtil.h"
 
 namespace larkspan {
 namespace {
@@ -49,6 +56,41 @@ TEST(ThreadTest, WorkerHandsCallsToTheMainLoopAndFreesItself) {
   EXPECT_EQ(Seen, (std::vector<int>{1, 2, 3, 99}));
   EXPECT_EQ(MainSeen, std::this_thread::get_id());
   EXPECT_TRUE(Finished);
+}
+
+class TIdle : public TThread {
+ protected:
+  void Execute() override {}
+};
+
+// A thread the system refuses to start must not be waited for forever.
+TEST(ThreadTest, FailedStartIsNotCountedAsLive) {
+  const pid_t Child = ::fork();
+  if (Child == 0) {
+    // Too little address space left for a thread's stack.
+    rlimit Limit{};
+    ::getrlimit(RLIMIT_AS, &Limit);
+    const std::string Status = test::Slurp("/proc/self/status");
+    const size_t At = Status.find("VmSize:");
+    const long Kb = At == std::string::npos ? 0 : std::atol(Status.c_str() + At + 7);
+    Limit.rlim_cur = rlim_t(Kb) * 1024 + (1 << 20);
+    ::setrlimit(RLIMIT_AS, &Limit);
+    TIdle T;
+    bool Threw = false;
+    try {
+      T.Resume();
+    } catch (const std::system_error&) {
+      Threw = true;
+    }
+    ::alarm(5);  // a hang ends the child with SIGALRM
+    TThread::WaitForAllThreads();
+    ::_exit(Threw ? 0 : 3);
+  }
+  int Status = 0;
+  ASSERT_EQ(::waitpid(Child, &Status, 0), Child);
+  ASSERT_TRUE(WIFEXITED(Status)) << "hung in WaitForAllThreads";
+  if (WEXITSTATUS(Status) == 3) GTEST_SKIP() << "the thread started despite the limit";
+  EXPECT_EQ(WEXITSTATUS(Status), 0);
 }
 
 }  // namespace

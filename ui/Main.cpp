@@ -215,8 +215,7 @@ void TfrmLarkspan::btnStartClick() {
     if (!DirectoryExists(Output)) throw Exception("输出目录不存在！");
     // The text test, then the real folders: a link must not let the copy be
     // written into the site it is read from (or the other way round).
-    if (FoldersOverlap(Root, Output) || OutputInsideRoot(Root, Output) ||
-        OutputInsideRoot(Output, Root))
+    if (FoldersOverlap(Root, Output) || FoldersConflict(Root, Output))
       throw Exception("网站根目录和输出目录不能相同！");
 
     StoreSwitches();
@@ -266,10 +265,17 @@ void TfrmLarkspan::EngineFinished(TObject* Sender) {
 
   auto* Engine = dynamic_cast<TWebFilsMgr*>(Sender);
   if (Engine && Engine->IsSuccess) {
-    ShowMessage(
-        this,
-        SuccessReport(FConfig->IsReducePic, Engine->GetDuplicateCount(), Engine->GetSavedSize()),
-        TMsgIcon::Information);
+    std::string Report =
+        SuccessReport(FConfig->IsReducePic, Engine->GetDuplicateCount(), Engine->GetSavedSize());
+    // Entries of the site that were passed by unread are named, never lost
+    // without a word.
+    if (const std::string Skipped = SkippedReport(Engine->SkippedFiles.size()); !Skipped.empty()) {
+      Report += "\n" + Skipped + "：";
+      for (size_t I = 0; I < Engine->SkippedFiles.size() && I < 10; ++I)
+        Report += "\n" + Engine->SkippedFiles[I].FileName;
+      if (Engine->SkippedFiles.size() > 10) Report += "\n……";
+    }
+    ShowMessage(this, Report, TMsgIcon::Information);
   } else {
     ShowMessage(this, FailureReport(Engine ? Engine->ErrorText : std::string()), TMsgIcon::Error);
   }
