@@ -101,6 +101,8 @@ TEST(TImageOptimiserTest, JpegOrientationSurvivesMalformedFiles) {
   // Little-endian TIFF, IFD at 8 with one entry: orientation SHORT 1 = 8.
   const std::string Le8("II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0\x08\0\0\0\0\0\0\0", 26);
   const std::string Be3("MM\0*\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\x03\0\0\0\0\0\0", 26);
+  std::string BigComments;  // five full-size comment segments
+  for (int I = 0; I < 5; ++I) BigComments += std::string("\xFF\xFE\xFF\xFF", 4) + std::string(65533, 'c');
   const std::string LongType("II*\0\x08\0\0\0\x01\0\x12\x01\x04\0\x01\0\0\0\x06\0\0\0\0\0\0\0", 26);
   struct Case {
     const char* Label;
@@ -122,6 +124,7 @@ TEST(TImageOptimiserTest, JpegOrientationSurvivesMalformedFiles) {
       {"bad byte order", Soi + App1("XX" + Le8.substr(2)), 1},
       {"length below two", Soi + std::string("\xFF\xE1\x00\x01", 4), 1},
       {"garbage after SOI", Soi + std::string(100, '\x12'), 1},
+      {"exif behind 320 KiB of comments", Soi + BigComments + App1(Le8) + Sos, 8},
   };
   for (const Case& C : Cases) {
     const std::string Path = Dir.Path() + "t.jpg";

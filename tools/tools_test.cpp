@@ -71,6 +71,10 @@ fs::path BinDir() {
 class ToolsTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // The programs run in a UTF-8 locale, as the engine starts them, also
+    // where the machine has none set (Java cannot open non-ASCII paths
+    // otherwise).
+    setenv("LC_ALL", "C.UTF-8", 1);
     char pattern[] = "/tmp/larkspan-tools-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     // A blank and Chinese characters in the folder: every path must stay one argument.

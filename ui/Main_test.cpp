@@ -220,6 +220,7 @@ class TfrmLarkspanTest : public QObject {
         {Web, Web2, "网站根目录和输出目录不能相同！"},
         // Through a link the texts differ, the folders do not.
         {Site, Link, "网站根目录和输出目录不能相同！"},
+        {Link, Site, "网站根目录和输出目录不能相同！"},
         {Site, Out, "无可处理压缩选项！"},
     };
     auto F = OpenWindow();
