@@ -1,6 +1,7 @@
 // larkspan-cli as a user runs it: the real binary on real folders.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -216,6 +217,27 @@ TEST(CliTest, OverlapIsByComponentsAndRefusalsStillPrintJson) {
   EXPECT_EQ(R.Status, 2);
   EXPECT_TRUE(IsValidUtf8(R.Out)) << R.Out;
   EXPECT_EQ(JsonString("\xC4\xE3中"), "\"\\udcc4\\udce3中\"");
+  R = Cli("--json --bogus a b", Err);
+  EXPECT_EQ(R.Status, 2);
+  EXPECT_EQ(R.Out.rfind("{\"success\":false,\"refused\":true,\"error\":\"未知选项", 0), 0u) << R.Out;
+}
+
+TEST(CliTest, SkippedEntriesAreListedAndCounted) {
+  TTempDir Site("site"), Out("out");
+  Site.Write("a.txt", "a");
+  ASSERT_EQ(::mkfifo((Site.Path() + "pipe\xC4\xE3").c_str(), 0644), 0);
+  const std::string Err = Out.Path() + "err.txt";
+  TExec R = Cli("--json --jpg " + Quote(Site.Path()) + " " + Quote(Out.Path() + "o"), Err);
+  EXPECT_EQ(R.Status, 0);
+  EXPECT_TRUE(IsValidUtf8(R.Out));
+  EXPECT_NE(R.Out.find("\"skipped\":1}"), std::string::npos) << R.Out;
+  EXPECT_NE(R.Out.find("\"skipped_files\":[{\"path\":" + JsonString(Site.Path() + "pipe\xC4\xE3")),
+            std::string::npos)
+      << R.Out;
+  R = Cli("--verbose --jpg " + Quote(Site.Path()) + " " + Quote(Out.Path() + "p"), Err);
+  EXPECT_EQ(R.Status, 0);
+  EXPECT_NE(R.Out.find("有 1 个项目未读取"), std::string::npos) << R.Out;
+  EXPECT_NE(ReadFileText(Err).find("skipped: " + Site.Path() + "pipe"), std::string::npos);
 }
 
 TEST(CliTest, SettingsAreOnlyReadAndAFolderInTheirPlaceIsReported) {

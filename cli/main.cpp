@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <string>
 
 #include "cli/CliOptions.h"
 #include "cli/CliRun.h"
@@ -19,6 +20,12 @@ int main(int argc, char** argv) {
     Options = ParseCliOptions(argc, argv);
   } catch (const Exception& E) {
     std::cerr << "larkspan-cli: " << E.what() << "\n\n" << CliUsage();
+    for (int I = 1; I < argc; ++I)
+      if (std::string(argv[I]) == "--json") {
+        std::cout << "{\"success\":false,\"refused\":true,\"error\":" << JsonString(E.what())
+                  << "}\n";
+        break;
+      }
     return 2;
   }
   if (Options.Help) {

@@ -2,6 +2,7 @@
 // folder, real folders, the real engine on a small site.
 #include "ui/Main.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCheckBox>
@@ -299,6 +300,29 @@ class TfrmLarkspanTest : public QObject {
     QVERIFY(F->btnStart->isEnabled());
     QVERIFY(F->gbxCompress->isEnabled());
     QCOMPARE(F->pgsMain->value(), 0);
+    QVERIFY(F->close());
+  }
+
+  void ReportNamesWhatWasSkippedUnread() {
+    TTestHome Home;
+    TFakeDialogs Fake;
+    Home.WriteFile("site/index.txt", "i");
+    const std::string Site = Home.Path() + "site";
+    QVERIFY(::mkfifo((Site + "/pipe").c_str(), 0644) == 0);
+    const std::string Out = Home.MakeFolder("out");
+    auto F = OpenWindow();
+    SetAllOptions(*F, false);
+    F->chkCompressJpg->setChecked(true);
+    F->edtRootPath->setText(QString::fromStdString(Site));
+    F->edtOutputPath->setText(QString::fromStdString(Out));
+    Fake.MessageAnswers = {TMsgResult::Ok, TMsgResult::No};
+    F->btnStart->click();
+    WaitForRunEnd(*F);
+    QVERIFY(Fake.Messages.size() >= 1);
+    const QString Report = Fake.Messages[0].Text;
+    QVERIFY2(Report.startsWith("任务已完成："), qPrintable(Report));
+    QVERIFY2(Report.contains("有 1 个项目未读取"), qPrintable(Report));
+    QVERIFY2(Report.contains(QString::fromStdString(Site + "/pipe")), qPrintable(Report));
     QVERIFY(F->close());
   }
 
