@@ -38,11 +38,16 @@ struct TFile {
 
 const char* KindName(TMinifyKind K) {
   switch (K) {
-    case TMinifyKind::Page: return "page";
-    case TMinifyKind::Xml: return "xml";
-    case TMinifyKind::Css: return "css";
-    case TMinifyKind::Js: return "js";
-    case TMinifyKind::JsModule: return "mjs";
+    case TMinifyKind::Page:
+      return "page";
+    case TMinifyKind::Xml:
+      return "xml";
+    case TMinifyKind::Css:
+      return "css";
+    case TMinifyKind::Js:
+      return "js";
+    case TMinifyKind::JsModule:
+      return "mjs";
   }
   return "?";
 }

@@ -39,10 +39,18 @@ function tree(text) {
     parseRulePrelude: true,
     onParseError: () => { errors++; },
   });
-  // Comments are not part of the sheet's meaning.
+  // Comments are not part of the sheet's meaning. What css-tree keeps as
+  // raw text (custom properties, var() fallbacks, nesting it does not know)
+  // gets its white space normalised: none beside punctuation, one blank
+  // elsewhere ("and (" and "a b" stay apart), no ";" before "}".
   csstree.walk(ast, {
-    visit: 'Comment',
-    enter(node, item, list) { if (list) list.remove(item); },
+    enter(node, item, list) {
+      if (node.type === 'Comment' && list) list.remove(item);
+      if (node.type === 'Raw') {
+        node.value = node.value.replace(/\/\*[^]*?\*\//g, ' ').replace(/\s+/g, ' ')
+          .replace(/ ?([{}();:,]) ?/g, '$1').replace(/;}/g, '}').trim();
+      }
+    },
   });
   return { text: csstree.generate(ast), errors };
 }
