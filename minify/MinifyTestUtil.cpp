@@ -35,6 +35,7 @@ TByteRules CssRules(TCodePage Page) {
   R.Page = Page;
   R.Comments = {{"/*", "*/"}};
   R.Quotes = "\"'";
+  R.Escapes = true;
   R.MayDrop = [Page](std::string_view In, size_t I) {
     if (In[I] != ';') return false;
     for (size_t J = I + 1; J < In.size();) {
@@ -114,9 +115,13 @@ TByteRules ScriptRules(TCodePage Page) {
     }
     if (Comment) continue;
     size_t K;
-    const size_t Len = Rules.Quotes.find(In[I]) != std::string::npos
-                           ? StringEnd(Rules.Page, In, I) - I
-                           : CharLength(Rules.Page, In, I);
+    size_t Len;
+    if (Rules.Quotes.find(In[I]) != std::string::npos)
+      Len = StringEnd(Rules.Page, In, I) - I;
+    else if (Rules.Escapes && In[I] == '\\' && I + 1 < In.size() && !IsSpaceByte(In[I + 1]))
+      Len = 1 + CharLength(Rules.Page, In, I + 1);
+    else
+      Len = CharLength(Rules.Page, In, I);
     if (!Flush(K)) return Fault("white space grew");
     if (Out.compare(K, Len, In.substr(I, Len)) != 0) {
       if (Rules.MayDrop && Len == 1 && Rules.MayDrop(In, I)) {

@@ -26,6 +26,9 @@ struct TByteRules {
   // Quote bytes whose strings (backslash escapes) must come out whole; a
   // comment opener inside one is not a comment.
   std::string Quotes;
+  // A backslash outside strings takes the next character with it (style
+  // sheets: "\"" is an escaped quote, not a string).
+  bool Escapes = false;
   // A byte of the input that the minifier may leave out (a style sheet's
   // last ";" in a block). Empty: none.
   std::function<bool(std::string_view In, size_t I)> MayDrop;

@@ -141,3 +141,48 @@ TEST(TMinifyFileTest, ByteCheckCatchesAChangedByte) {
 
 }  // namespace
 }  // namespace larkspan::minify
+
+namespace larkspan::minify {
+namespace {
+
+// Mangled versions of the corpus (syntax bytes and lead bytes inserted,
+// bytes dropped) in every code page: each result is either refused with a
+// position inside the input, or keeps the byte promise. Deterministic.
+TEST(TMinifyFileTest, MangledInputNeverBreaksThePromise) {
+  const std::string Syntax = "{}();:,\"'/*\\ \n<>![]-@#=?\x81\x5C\xB3\xA5\xE4\xB8";
+  uint32_t Seed = 12345;
+  auto Next = [&Seed](uint32_t Below) {
+    Seed = Seed * 1103515245u + 12345u;
+    return (Seed >> 8) % Below;
+  };
+  int Runs = 0;
+  for (const auto& [Name, Bytes] : test::CorpusFiles(LARKSPAN_MINIFY_TESTDATA, {".css", ".xml"})) {
+    const bool Css = Name.size() > 4 && Name.substr(Name.size() - 4) == ".css";
+    for (int K = 0; K < 300; ++K) {
+      std::string In = Bytes.substr(0, 600);
+      for (int Edits = 1 + Next(4); Edits > 0 && !In.empty(); --Edits) {
+        const size_t At = Next(static_cast<uint32_t>(In.size()));
+        if (Next(3) == 0)
+          In.erase(At, 1 + Next(3));
+        else
+          In.insert(At, 1, Syntax[Next(static_cast<uint32_t>(Syntax.size()))]);
+      }
+      for (TCodePage Page : {TCodePage::Gbk, TCodePage::Big5, TCodePage::Utf8, TCodePage::Single}) {
+        const TMinifyResult R = Css ? MinifyCss(In, Page, {}) : MinifyXml(In, Page, {});
+        ++Runs;
+        if (!R.Ok) {
+          EXPECT_TRUE(R.Output.empty());
+          EXPECT_LE(R.Offset, In.size());
+          continue;
+        }
+        EXPECT_TRUE(
+            test::KeepsBytes(In, R.Output, Css ? test::CssRules(Page) : test::XmlRules(Page)))
+            << Name << " mangled #" << K;
+      }
+    }
+  }
+  EXPECT_GT(Runs, 5000);
+}
+
+}  // namespace
+}  // namespace larkspan::minify
