@@ -95,6 +95,7 @@ class TCssMinifier {
       Emit(K);
       ++K;
     }
+    Flush();
     return std::move(Out);
   }
 
@@ -102,6 +103,9 @@ class TCssMinifier {
   std::string_view S;
   const std::vector<TCssToken>& Tok;
   std::string Out;
+  // Input bytes still to be appended to Out: tokens that follow one another
+  // in the input are copied in one go.
+  size_t PendBegin = 0, PendEnd = 0;
   std::vector<TBlock> Blocks;
   std::vector<T> Open;  // open parentheses and brackets of the item
   TItem Item = TItem::Selector;
@@ -112,6 +116,28 @@ class TCssMinifier {
   size_t Prev = SIZE_MAX;              // last significant token emitted
   size_t LastSemicolonOut = SIZE_MAX;  // where Prev, a ";", stands in Out
   bool KeptSincePrev = false;
+
+  void Put(size_t Begin, size_t End) {
+    if (Begin != PendEnd) {
+      Flush();
+      PendBegin = Begin;
+    }
+    PendEnd = End;
+  }
+
+  void Flush() {
+    Out.append(S.substr(PendBegin, PendEnd - PendBegin));
+    PendBegin = PendEnd;
+  }
+
+  size_t OutSize() const { return Out.size() + (PendEnd - PendBegin); }
+
+  void DropLastByte() {
+    if (PendEnd > PendBegin)
+      --PendEnd;
+    else
+      Out.pop_back();
+  }
 
   std::string_view Text(size_t K) const {
     return S.substr(Tok[K].Begin, Tok[K].End - Tok[K].Begin);
@@ -178,7 +204,7 @@ class TCssMinifier {
       }
     }
     if (J > K) {
-      Out.append(S.substr(Tok[K].Begin, Tok[J - 1].End - Tok[K].Begin));
+      Put(Tok[K].Begin, Tok[J - 1].End);
       for (size_t L = J; L-- > K;)
         if (IsSignificant(Tok[L].Type)) {
           Prev = L;
@@ -225,6 +251,7 @@ class TCssMinifier {
   // White space and comments from token K on: comments go (but /*! */),
   // the white space goes or becomes one blank. Returns the next index.
   size_t Gap(size_t K) {
+    Flush();
     const size_t N = NextSignificant(K);
     const bool Drop = CanDrop(Prev, N);
     bool Spaced = false, SawSpace = false, Removed = false;
@@ -273,7 +300,7 @@ class TCssMinifier {
       case T::Semicolon:
         if (Open.empty()) {
           AtItemStart = true;
-          LastSemicolonOut = Out.size();
+          LastSemicolonOut = OutSize();
         }
         break;
       case T::LBrace:
@@ -285,8 +312,8 @@ class TCssMinifier {
         if (Blocks.size() > 1) {
           // The last ";" of a block is not needed.
           if (Prev != SIZE_MAX && Tok[Prev].Type == T::Semicolon && !KeptSincePrev &&
-              LastSemicolonOut == Out.size() - 1)
-            Out.pop_back();
+              LastSemicolonOut == OutSize() - 1)
+            DropLastByte();
           Blocks.pop_back();
         }
         AtItemStart = true;
@@ -294,7 +321,7 @@ class TCssMinifier {
       default:
         break;
     }
-    Out.append(Text(K));
+    Put(Tok[K].Begin, Tok[K].End);
     Prev = K;
     KeptSincePrev = false;
   }
