@@ -45,6 +45,9 @@ std::string ReadFileText(const std::string& Path);
 // rename, so readers never see a half-written file and a failure leaves the
 // old file whole. Throws Exception naming the file and the reason.
 void WriteFileAtomic(const std::string& Path, const std::string& Data);
+// Appends Data to Path in one write (creating it, mode 0644), the way
+// programs write to a shared log. False, with errno set, when it cannot.
+bool AppendToFile(const std::string& Path, const std::string& Data);
 
 // Folder of the running executable, with a trailing delimiter.
 std::string ProgramFolder();
