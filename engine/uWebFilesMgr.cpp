@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "compress/uHtmlCompress.h"
+#include "compress/uNativeCompress.h"
 #include "config/uConfig.h"
 #include "config/uGlobal.h"
 #include "engine/uImageOptimiser.h"
@@ -47,10 +48,18 @@ int TDetailList::IndexOf(const std::string& Path) const {
 
 TWebFilsMgr::TWebFilsMgr(TAppConfig* AConfig) : Config(AConfig) {
   HtmlParser = std::make_unique<TclHtmlParser>();
-  HtmlCompress = std::make_unique<THtmlCompress>(ProgramFolder());
-  HtmlCompress->IsCompressCSS = Config->IsCompressCSS;
-  HtmlCompress->IsCompressJS = Config->IsCompressJS;
-  HtmlCompress->CharSet = Config->CharSet;
+  // Only the archive needs (and checks for) a Java runtime.
+  if (SameText(Config->Compressor, "archive")) {
+    HtmlCompress = std::make_unique<THtmlCompress>(ProgramFolder());
+    HtmlCompress->IsCompressCSS = Config->IsCompressCSS;
+    HtmlCompress->IsCompressJS = Config->IsCompressJS;
+    HtmlCompress->CharSet = Config->CharSet;
+  } else {
+    NativeCompress = std::make_unique<TNativeCompress>();
+    NativeCompress->IsCompressCSS = Config->IsCompressCSS;
+    NativeCompress->IsCompressJS = Config->IsCompressJS;
+    NativeCompress->CharSet = Config->CharSet;
+  }
   Optimiser = std::make_unique<TImageOptimiser>(Config, ProgramFolder());
 }
 
@@ -122,7 +131,7 @@ void TWebFilsMgr::AddFile(const std::string& FolderPath, const std::string& File
     ++Counts.Pictures;
     return;
   }
-  if ((Config->IsCompressHtml && IsPage) || (Config->IsCompressJS && Ext == ".JS") ||
+  if ((Config->IsCompressHtml && IsPage) || (Config->IsCompressJS && IsOneOf(Ext, {".JS", ".MJS"})) ||
       (Config->IsCompressCSS && Ext == ".CSS") || (Config->IsCompressXML && Ext == ".XML")) {
     if (CanCompress(RootDir, Path)) {
       CompressFiles.push_back(Path);
@@ -217,8 +226,13 @@ void TWebFilsMgr::WritePicture(const std::string& Source, const std::string& Des
 }
 
 void TWebFilsMgr::CompressOrCopy(const std::string& Source, const std::string& Dest) {
-  if (!HtmlCompress->Compress(Source, Dest)) throw Exception(HtmlCompress->ErrorMessage);
-  if (HtmlCompress->LastExitCode == 0 && UsableResult(Source, Dest)) return;
+  if (NativeCompress) {
+    if (NativeCompress->Compress(Source, Dest)) return;
+    CompressErrors[Source] = NativeCompress->ErrorMessage;
+  } else {
+    if (!HtmlCompress->Compress(Source, Dest)) throw Exception(HtmlCompress->ErrorMessage);
+    if (HtmlCompress->LastExitCode == 0 && UsableResult(Source, Dest)) return;
+  }
   UncompressedFiles.push_back(Source);
   if (Source == Dest) return;  // a page minified in place stays as it was written
   CopyOrFail(Source, Dest);

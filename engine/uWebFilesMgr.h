@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -18,6 +19,7 @@ namespace larkspan {
 
 class TAppConfig;
 class THtmlCompress;
+class TNativeCompress;
 class TImageOptimiser;
 class TclHtmlParser;
 class TclHtmlImage;
@@ -140,6 +142,9 @@ class TWebFilsMgr : public TThread, public TObject {
   // on them (full paths in the site; a page rewritten in place is kept as
   // rewritten).
   std::vector<std::string> UncompressedFiles;
+  // Why the native compressor left a file of UncompressedFiles alone
+  // ("path: line L, column C: reason"), by its path in the site.
+  std::map<std::string, std::string> CompressErrors;
   // Pages written through the rewriting (full paths in the site).
   std::vector<std::string> RewrittenPages;
   std::vector<TKeptDuplicate> KeptDuplicates;
@@ -165,7 +170,9 @@ class TWebFilsMgr : public TThread, public TObject {
   void RunPhases();
 
   std::unique_ptr<TclHtmlParser> HtmlParser;
+  // One of the two, by the Compressor setting.
   std::unique_ptr<THtmlCompress> HtmlCompress;
+  std::unique_ptr<TNativeCompress> NativeCompress;
   std::unique_ptr<TImageOptimiser> Optimiser;
   std::unordered_map<std::string, int> MasterIndexByMD5;
   int LastPercent = -1;  // the percentage last handed to OnProgress
