@@ -22,6 +22,7 @@
 //   the element early or open a comment stays byte for byte.
 // The scanner never fails and never reads past the text: markup it does not
 // understand (an unclosed tag, a stray '<') is copied as it is.
+#include <initializer_list>
 #include <string>
 
 #include "minify/Minify.h"
@@ -61,13 +62,6 @@ std::string TagNameAt(std::string_view S, size_t I) {
   while (I < S.size() && (IsAlpha(S[I]) || IsDigit(S[I]) || S[I] == '-' || S[I] == ':'))
     Name += Lower(S[I++]);
   return Name;
-}
-
-bool IsVoid(std::string_view Name) {
-  for (const char* V : {"area", "base", "br", "col", "embed", "hr", "img", "input", "keygen",
-                        "link", "meta", "param", "source", "track", "wbr"})
-    if (Name == V) return true;
-  return false;
 }
 
 // Start of the first end tag of Name at or after From, or the text's end.
@@ -158,24 +152,36 @@ bool IsCssType(std::string_view Tag) {
   return T.empty() || T == "text/css";
 }
 
-// Tags whose neighbouring white space is never rendered. Script, style and
-// noscript count only before the body starts (InHead).
-bool IsFrameTag(std::string_view Name, bool InHead) {
-  for (const char* F : {"^", "$", "!doctype", "html", "/html", "head", "/head", "meta", "link",
-                        "base", "title", "/title", "/body"})
-    if (Name == F) return true;
-  if (!InHead) return false;
-  for (const char* F :
-       {"script", "/script", "style", "/style", "noscript", "/noscript", "template", "/template"})
-    if (Name == F) return true;
+// Whether the white space next to a tag may go: never (No), always (the
+// document's frame and head, the file's start and end), or only before the
+// body starts (script, style, noscript, template).
+enum class TFrame : unsigned char { No, Always, InHead };
+
+bool IsOneOf(std::string_view Name, std::initializer_list<std::string_view> List) {
+  for (std::string_view L : List)
+    if (Name == L) return true;
   return false;
 }
 
+bool IsVoid(std::string_view Name) {
+  return IsOneOf(Name, {"area", "base", "br", "col", "embed", "hr", "img", "input", "keygen",
+                        "link", "meta", "param", "source", "track", "wbr"});
+}
+
+// Name is the lower-case tag name; Lead is '/' for an end tag, '!' for a
+// declaration, 0 for a start tag.
+TFrame FrameOf(char Lead, std::string_view Name) {
+  if (Lead == '!') return Name == "doctype" ? TFrame::Always : TFrame::No;
+  if (IsOneOf(Name, {"html", "head", "title"})) return TFrame::Always;
+  if (Lead == 0 && IsOneOf(Name, {"meta", "link", "base"})) return TFrame::Always;
+  if (Lead == '/' && Name == "body") return TFrame::Always;
+  if (IsOneOf(Name, {"script", "style", "noscript", "template"})) return TFrame::InHead;
+  return TFrame::No;
+}
+
 bool BelongsToHead(std::string_view Name) {
-  for (const char* H :
-       {"html", "head", "meta", "link", "base", "title", "script", "style", "noscript", "template"})
-    if (Name == H) return true;
-  return false;
+  return IsOneOf(Name, {"html", "head", "meta", "link", "base", "title", "script", "style",
+                        "noscript", "template"});
 }
 
 class TPageMinifier {
@@ -196,26 +202,26 @@ class TPageMinifier {
         I = TextRun(I);
       } else if (IsServerStart(S, I)) {
         I = Copy(I, ServerBlockEnd(S, I));
-        Prev.clear();
+        Prev = TFrame::No;
       } else if (S.compare(I, 4, "<!--") == 0) {
         I = Comment(I);
       } else if (S.compare(I, 9, "<![CDATA[") == 0) {
         const size_t E = S.find("]]>", I + 9);
         I = Copy(I, E == std::string_view::npos ? N : E + 3);
-        Prev.clear();
+        Prev = TFrame::No;
       } else if (S[I + 1] == '!') {
-        Prev = "!" + TagNameAt(S, I + 2);
+        Prev = FrameOf('!', TagNameAt(S, I + 2));
         I = Tag(I);
       } else if (S[I + 1] == '/' && I + 2 < N && IsAlpha(S[I + 2])) {
         const std::string Name = TagNameAt(S, I + 2);
-        if (Name == "title") InTitle = false;
-        Prev = "/" + Name;
+        if (std::string_view(Name) == "title") InTitle = false;
+        Prev = FrameOf('/', Name);
         I = Tag(I);
       } else if (IsAlpha(S[I + 1])) {
         const std::string Name = TagNameAt(S, I + 1);
         if (!BelongsToHead(Name)) InHead = false;
-        if (Name == "title") InTitle = true;
-        Prev = Name;
+        if (std::string_view(Name) == "title") InTitle = true;
+        Prev = FrameOf(0, Name);
         const size_t After = Tag(I);
         I = After < N ? Element(I, After, Name) : After;
       } else {
@@ -231,8 +237,8 @@ class TPageMinifier {
   const TMinifyOptions& Options;
   std::string Out;
   TPreRules Rules;
-  std::string Prev = "^";  // the tag just before, "^" at the start, "" after text
-  bool InHead = true;      // no body content seen yet
+  TFrame Prev = TFrame::Always;  // what comes just before: the start, a tag, text
+  bool InHead = true;            // no body content seen yet
   bool InTitle = false;
   bool SpaceOut = false;  // Out ends with a collapsed run of ours
 
@@ -257,6 +263,7 @@ class TPageMinifier {
   // character never swallows a byte a browser would take as markup or white
   // space (browsers give such a byte back after a broken lead byte).
   size_t Step(size_t I) const {
+    if ((unsigned char)S[I] < 0x80) return 1;
     const size_t L = CharLength(Page, S, I);
     for (size_t K = 1; K < L; ++K) {
       const char C = S[I + K];
@@ -270,27 +277,31 @@ class TPageMinifier {
     while (J < S.size() && S[J] != '<' && !IsSpace(S[J])) J += Step(J);
     if (J > S.size()) J = S.size();
     Copy(I, J);
-    Prev.clear();
+    Prev = TFrame::No;
     if (!InTitle) InHead = false;
     return J;
   }
 
-  // Name of the tag that starts at I as IsFrameTag knows it, "$" at the end.
-  std::string NextTag(size_t I) const {
-    if (I >= S.size()) return "$";
-    if (S[I] != '<' || I + 1 >= S.size()) return "";
-    if (S[I + 1] == '/') return "/" + TagNameAt(S, I + 2);
-    if (S[I + 1] == '!') return S.compare(I, 4, "<!--") == 0 ? "" : "!" + TagNameAt(S, I + 2);
+  // What the tag that starts at I is to the white space before it.
+  TFrame NextFrame(size_t I) const {
+    if (I >= S.size()) return TFrame::Always;  // the file's end
+    if (S[I] != '<' || I + 1 >= S.size()) return TFrame::No;
+    if (S[I + 1] == '/') return FrameOf('/', TagNameAt(S, I + 2));
+    if (S[I + 1] == '!')
+      return S.compare(I, 4, "<!--") == 0 ? TFrame::No : FrameOf('!', TagNameAt(S, I + 2));
     const std::string Name = TagNameAt(S, I + 1);
-    return Name == "body" ? "head" : Name;  // white space before <body> is never rendered
+    // White space before <body> is never rendered.
+    return Name == "body" ? TFrame::Always : FrameOf(0, Name);
   }
+
+  bool Removable(TFrame F) const { return F == TFrame::Always || (F == TFrame::InHead && InHead); }
 
   size_t Space(size_t I) {
     size_t J = I;
     bool Break = false;
     while (J < S.size() && IsSpace(S[J])) Break |= S[J++] == '\n';
     if (Rules.WholePage && !InHead) return Copy(I, J);
-    if (IsFrameTag(Prev, InHead) && IsFrameTag(NextTag(J), InHead)) return J;
+    if (Removable(Prev) && Removable(NextFrame(J))) return J;
     if (SpaceOut) {
       // Two runs met where a comment was removed: one character for both.
       if (Break) Out.back() = '\n';
@@ -316,7 +327,7 @@ class TPageMinifier {
     if (Options.PreserveComments || End == S.size() || S.compare(I, 5, "<!--#") == 0 ||
         StartsNoCase(S, I, "<!--[if") || StartsNoCase(S, I, "<!--<![endif]")) {
       Copy(I, End);
-      Prev.clear();
+      Prev = TFrame::No;
     }
     return End;
   }
@@ -352,9 +363,17 @@ class TPageMinifier {
         Out.append(S.substr(J, E - J));
         J = E;
       } else {
-        const size_t L = std::min(Step(J), N - J);
-        Out.append(S.substr(J, L));
-        J += L;
+        // The bytes up to the next one that matters, at once.
+        size_t K = J + std::min(Step(J), N - J);
+        while (K < N) {
+          const char D = S[K];
+          if ((unsigned char)D >= 0x80 || IsSpace(D) || D == '>' || D == '<' || D == '=' ||
+              D == '"' || D == '\'')
+            break;
+          ++K;
+        }
+        Out.append(S.substr(J, K - J));
+        J = K;
       }
     }
     Out.resize(Start);
@@ -379,11 +398,12 @@ class TPageMinifier {
   // tag).
   size_t Element(size_t TagStart, size_t After, const std::string& Name) {
     const std::string_view StartTag = S.substr(TagStart, After - TagStart);
+    const std::string_view N = Name;
     size_t Close;
-    if (Name == "plaintext") return Copy(After, S.size());
-    if (Name == "script" || Name == "style" || Name == "textarea" || Name == "xmp") {
+    if (N == "plaintext") return Copy(After, S.size());
+    if (IsOneOf(N, {"script", "style", "textarea", "xmp"})) {
       Close = EndTag(S, After, Name);
-    } else if (Name == "pre" || Name == "listing" ||
+    } else if (N == "pre" || N == "listing" ||
                (!IsVoid(Name) && KeepsWhiteSpace(StartTag, Name, Rules))) {
       Close = NestedEnd(S, After, Name);
     } else {
@@ -391,9 +411,9 @@ class TPageMinifier {
     }
     const std::string_view Body = S.substr(After, Close - After);
     bool Module = false;
-    if (Name == "script" && Options.CompressJs && IsJavaScriptType(StartTag, Module)) {
+    if (N == "script" && Options.CompressJs && IsJavaScriptType(StartTag, Module)) {
       if (Inline(Body, false, Module)) return Close;
-    } else if (Name == "style" && Options.CompressCss && IsCssType(StartTag)) {
+    } else if (N == "style" && Options.CompressCss && IsCssType(StartTag)) {
       if (Inline(Body, true, false)) return Close;
     }
     return Copy(After, Close);
