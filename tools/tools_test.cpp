@@ -304,14 +304,10 @@ TEST_F(ToolsTest, MinifiesInPlace) {
   EXPECT_NE(st.st_mode & S_IROTH, 0u) << "the minified page must stay readable";
 }
 
-TEST_F(ToolsTest, ArchiveWithoutTheNativeProgramFailsCleanly) {
-  // A copy of the archive alone in a folder, with a PATH that has java but no
-  // larkspan-minify: status 1 and the reason, the output untouched.
-  fs::copy_file(BinDir() / "htmlcompressor.jar", dir_ / "htmlcompressor.jar");
-  WriteAll(dir_ / "a.html", "<p>a  b</p>");
-  WriteAll(dir_ / "out.html", "previous");
-  const char* saved = std::getenv("PATH");
-  const std::string old_path = saved ? saved : "";
+TEST_F(ToolsTest, ArchiveFallsBackToTheProgramAndFailsCleanlyWithoutIt) {
+  // A copy of the archive in a folder with larkspan-minify but not the library: the program
+  // does the work. Then the archive alone, with a PATH that has java but no larkspan-minify:
+  // status 1 and the reason, the output untouched.
   std::string java_dir;
   for (const char* d : {"/usr/bin", "/usr/local/bin", "/bin"}) {
     if (fs::exists(fs::path(d) / "java") && !fs::exists(fs::path(d) / "larkspan-minify")) {
@@ -320,13 +316,29 @@ TEST_F(ToolsTest, ArchiveWithoutTheNativeProgramFailsCleanly) {
     }
   }
   if (java_dir.empty()) GTEST_SKIP() << "no java outside a folder holding larkspan-minify";
+  fs::copy_file(BinDir() / "htmlcompressor.jar", dir_ / "htmlcompressor.jar");
+  fs::copy_file(BinDir() / "larkspan-minify", dir_ / "larkspan-minify");
+  WriteAll(dir_ / "a.html", "<p>a  b</p>");
+  WriteAll(dir_ / "out.html", "previous");
+  const char* saved = std::getenv("PATH");
+  const std::string old_path = saved ? saved : "";
   setenv("PATH", java_dir.c_str(), 1);
-  Outcome r = RunProgram({java_dir + "/java", "-jar", (dir_ / "htmlcompressor.jar").string(), "-o",
-                          (dir_ / "out.html").string(), (dir_ / "a.html").string()},
-                         dir_);
+  const std::vector<std::string> args = {java_dir + "/java",
+                                         "-jar",
+                                         (dir_ / "htmlcompressor.jar").string(),
+                                         "-o",
+                                         (dir_ / "out.html").string(),
+                                         (dir_ / "a.html").string()};
+  Outcome with_program = RunProgram(args, dir_);
+  const std::string minified = ReadAll(dir_ / "out.html");
+  WriteAll(dir_ / "out.html", "previous");
+  fs::remove(dir_ / "larkspan-minify");
+  Outcome alone = RunProgram(args, dir_);
   setenv("PATH", old_path.c_str(), 1);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("cannot run larkspan-minify"), std::string::npos) << r.err;
+  EXPECT_EQ(with_program.status, 0) << with_program.err;
+  EXPECT_EQ(minified, "<p>a b</p>");
+  EXPECT_EQ(alone.status, 1);
+  EXPECT_NE(alone.err.find("cannot run larkspan-minify"), std::string::npos) << alone.err;
   EXPECT_EQ(ReadAll(dir_ / "out.html"), "previous");
 }
 
