@@ -307,7 +307,11 @@ TEST_F(ToolsTest, MinifiesInPlace) {
 TEST_F(ToolsTest, ArchiveFallsBackToTheProgramAndFailsCleanlyWithoutIt) {
   // A copy of the archive in a folder with larkspan-minify but not the library: the program
   // does the work. Then the archive alone, with a PATH that has java but no larkspan-minify:
-  // status 1 and the reason, the output untouched.
+  // status 1 and the reason, the output untouched. In an ASCII folder: without a UTF-8 locale
+  // the JVM cannot hand a Chinese path on to a program it starts (the library reads its own
+  // command line instead, so the archive beside it has no such limit).
+  const fs::path dir = dir_.parent_path() / "fallback";
+  fs::create_directories(dir);
   std::string java_dir;
   for (const char* d : {"/usr/bin", "/usr/local/bin", "/bin"}) {
     if (fs::exists(fs::path(d) / "java") && !fs::exists(fs::path(d) / "larkspan-minify")) {
@@ -316,30 +320,30 @@ TEST_F(ToolsTest, ArchiveFallsBackToTheProgramAndFailsCleanlyWithoutIt) {
     }
   }
   if (java_dir.empty()) GTEST_SKIP() << "no java outside a folder holding larkspan-minify";
-  fs::copy_file(BinDir() / "htmlcompressor.jar", dir_ / "htmlcompressor.jar");
-  fs::copy_file(BinDir() / "larkspan-minify", dir_ / "larkspan-minify");
-  WriteAll(dir_ / "a.html", "<p>a  b</p>");
-  WriteAll(dir_ / "out.html", "previous");
+  fs::copy_file(BinDir() / "htmlcompressor.jar", dir / "htmlcompressor.jar");
+  fs::copy_file(BinDir() / "larkspan-minify", dir / "larkspan-minify");
+  WriteAll(dir / "a.html", "<p>a  b</p>");
+  WriteAll(dir / "out.html", "previous");
   const char* saved = std::getenv("PATH");
   const std::string old_path = saved ? saved : "";
   setenv("PATH", java_dir.c_str(), 1);
   const std::vector<std::string> args = {java_dir + "/java",
                                          "-jar",
-                                         (dir_ / "htmlcompressor.jar").string(),
+                                         (dir / "htmlcompressor.jar").string(),
                                          "-o",
-                                         (dir_ / "out.html").string(),
-                                         (dir_ / "a.html").string()};
-  Outcome with_program = RunProgram(args, dir_);
-  const std::string minified = ReadAll(dir_ / "out.html");
-  WriteAll(dir_ / "out.html", "previous");
-  fs::remove(dir_ / "larkspan-minify");
-  Outcome alone = RunProgram(args, dir_);
+                                         (dir / "out.html").string(),
+                                         (dir / "a.html").string()};
+  Outcome with_program = RunProgram(args, dir);
+  const std::string minified = ReadAll(dir / "out.html");
+  WriteAll(dir / "out.html", "previous");
+  fs::remove(dir / "larkspan-minify");
+  Outcome alone = RunProgram(args, dir);
   setenv("PATH", old_path.c_str(), 1);
   EXPECT_EQ(with_program.status, 0) << with_program.err;
   EXPECT_EQ(minified, "<p>a b</p>");
   EXPECT_EQ(alone.status, 1);
   EXPECT_NE(alone.err.find("cannot run larkspan-minify"), std::string::npos) << alone.err;
-  EXPECT_EQ(ReadAll(dir_ / "out.html"), "previous");
+  EXPECT_EQ(ReadAll(dir / "out.html"), "previous");
 }
 
 // --- pngout -------------------------------------------------------------------------------
