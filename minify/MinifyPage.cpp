@@ -22,7 +22,6 @@
 //   the element early or open a comment stays byte for byte.
 // The scanner never fails and never reads past the text: markup it does not
 // understand (an unclosed tag, a stray '<') is copied as it is.
-#include <initializer_list>
 #include <string>
 
 #include "minify/Minify.h"
@@ -152,36 +151,65 @@ bool IsCssType(std::string_view Tag) {
   return T.empty() || T == "text/css";
 }
 
+// What the page minifier needs to know of a lower-case tag name, found with
+// one switch (this runs for every tag of every page).
+enum : unsigned {
+  FrameStart = 1,  // a start tag of the frame: white space next to it is never rendered
+  FrameEnd = 2,    // the same for its end tag
+  HeadOnly = 4,    // like the frame, but only before the body starts
+  InHeadTag = 8,   // may stand in the head: does not start the body
+  Void = 16,       // has no content and no end tag
+  RawText = 32,    // content up to the first end tag, byte for byte
+  Nested = 64,     // content kept byte for byte, nested elements of the name counted
+};
+
+unsigned TagFlags(std::string_view N) {
+  auto Is = [&](const char* W) { return N.compare(W) == 0; };
+  switch (N.size()) {
+    case 2:
+      return Is("br") || Is("hr") ? unsigned(Void) : 0u;
+    case 3:
+      if (Is("img") || Is("col") || Is("wbr")) return Void;
+      if (Is("pre")) return Nested;
+      if (Is("xmp")) return RawText;
+      return 0;
+    case 4:
+      if (Is("html") || Is("head")) return FrameStart | FrameEnd | InHeadTag;
+      if (Is("meta") || Is("link") || Is("base")) return FrameStart | InHeadTag | Void;
+      if (Is("body")) return FrameEnd;
+      if (Is("area")) return Void;
+      return 0;
+    case 5:
+      if (Is("title")) return FrameStart | FrameEnd | InHeadTag;
+      if (Is("style")) return HeadOnly | InHeadTag | RawText;
+      if (Is("input") || Is("embed") || Is("param") || Is("track")) return Void;
+      return 0;
+    case 6:
+      if (Is("script")) return HeadOnly | InHeadTag | RawText;
+      if (Is("source") || Is("keygen")) return Void;
+      return 0;
+    case 7:
+      return Is("listing") ? unsigned(Nested) : 0u;
+    case 8:
+      if (Is("noscript") || Is("template")) return HeadOnly | InHeadTag;
+      if (Is("textarea")) return RawText;
+      return 0;
+    default:
+      return 0;
+  }
+}
+
 // Whether the white space next to a tag may go: never (No), always (the
 // document's frame and head, the file's start and end), or only before the
 // body starts (script, style, noscript, template).
 enum class TFrame : unsigned char { No, Always, InHead };
 
-bool IsOneOf(std::string_view Name, std::initializer_list<std::string_view> List) {
-  for (std::string_view L : List)
-    if (Name == L) return true;
-  return false;
-}
-
-bool IsVoid(std::string_view Name) {
-  return IsOneOf(Name, {"area", "base", "br", "col", "embed", "hr", "img", "input", "keygen",
-                        "link", "meta", "param", "source", "track", "wbr"});
-}
-
-// Name is the lower-case tag name; Lead is '/' for an end tag, '!' for a
-// declaration, 0 for a start tag.
+// Lead is '/' for an end tag, '!' for a declaration, 0 for a start tag.
 TFrame FrameOf(char Lead, std::string_view Name) {
   if (Lead == '!') return Name == "doctype" ? TFrame::Always : TFrame::No;
-  if (IsOneOf(Name, {"html", "head", "title"})) return TFrame::Always;
-  if (Lead == 0 && IsOneOf(Name, {"meta", "link", "base"})) return TFrame::Always;
-  if (Lead == '/' && Name == "body") return TFrame::Always;
-  if (IsOneOf(Name, {"script", "style", "noscript", "template"})) return TFrame::InHead;
-  return TFrame::No;
-}
-
-bool BelongsToHead(std::string_view Name) {
-  return IsOneOf(Name, {"html", "head", "meta", "link", "base", "title", "script", "style",
-                        "noscript", "template"});
+  const unsigned F = TagFlags(Name);
+  if (F & (Lead == '/' ? FrameEnd : FrameStart)) return TFrame::Always;
+  return F & HeadOnly ? TFrame::InHead : TFrame::No;
 }
 
 class TPageMinifier {
@@ -219,7 +247,7 @@ class TPageMinifier {
         I = Tag(I);
       } else if (IsAlpha(S[I + 1])) {
         const std::string Name = TagNameAt(S, I + 1);
-        if (!BelongsToHead(Name)) InHead = false;
+        if (!(TagFlags(Name) & InHeadTag)) InHead = false;
         if (std::string_view(Name) == "title") InTitle = true;
         Prev = FrameOf(0, Name);
         const size_t After = Tag(I);
@@ -401,10 +429,10 @@ class TPageMinifier {
     const std::string_view N = Name;
     size_t Close;
     if (N == "plaintext") return Copy(After, S.size());
-    if (IsOneOf(N, {"script", "style", "textarea", "xmp"})) {
+    const unsigned F = TagFlags(N);
+    if (F & RawText) {
       Close = EndTag(S, After, Name);
-    } else if (N == "pre" || N == "listing" ||
-               (!IsVoid(Name) && KeepsWhiteSpace(StartTag, Name, Rules))) {
+    } else if ((F & Nested) || (!(F & Void) && KeepsWhiteSpace(StartTag, Name, Rules))) {
       Close = NestedEnd(S, After, Name);
     } else {
       return After;

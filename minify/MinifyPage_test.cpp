@@ -93,6 +93,19 @@ TEST(MinifyPageTest, DoubleByteCharactersStayWhole) {
   EXPECT_EQ(Page("\xA4\n\n<pre>  </pre>", TCodePage::Big5), "\xA4\n<pre>  </pre>");
 }
 
+TEST(MinifyPageTest, Utf16PageThroughTheDispatcher) {
+  // "<p>a  \u2020 b</p>" in UTF-16LE with its byte-order mark: a blank is two bytes there,
+  // and U+2020 is the bytes 0x20 0x20, which must not be taken for blanks.
+  const std::string In("\xFF\xFE<\0p\0>\0a\0 \0 \0\x20\x20 \0b\0<\0/\0p\0>\0", 28);
+  std::string Probe;
+  if (!Utf16ToUtf8(std::string_view(In).substr(2), false, Probe))
+    GTEST_SKIP() << "this build's character sets do not read UTF-16 yet";
+  TMinifyOptions O;
+  const TMinifyResult R = MinifyFile(TMinifyKind::Page, In, "GB2312", O);
+  ASSERT_TRUE(R.Ok) << R.Error;
+  EXPECT_EQ(R.Output, std::string("\xFF\xFE<\0p\0>\0a\0 \0\x20\x20 \0b\0<\0/\0p\0>\0", 26));
+}
+
 TEST(MinifyPageTest, InlineCodeIsKeptWhenNotMinified) {
   TMinifyOptions O;
   O.CompressCss = O.CompressJs = true;
