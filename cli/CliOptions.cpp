@@ -26,6 +26,9 @@ What to reduce (without any of these the defaults apply: web pages only):
 
 Options:
   --charset NAME      character set of the site's text files (default GB2312)
+  --compressor NAME   "native" (default: in-process, no Java runtime needed)
+                      or "archive" (java -jar htmlcompressor.jar per file);
+                      the saved setting is the key Compressor in [Sys]
   --filter PATTERN    leave files out: "*.ext" or a bare file name (repeatable)
   --except RELPATH    copy this file without minifying; path relative to SITE
                       (repeatable)
@@ -93,6 +96,10 @@ TCliOptions ParseCliOptions(int argc, char** argv) {
       O.Html = O.Css = O.Js = O.Xml = O.Jpg = O.Gif = O.Png = O.Dedupe = 1;
     } else if (TakeValue(argc, argv, I, "--charset", V)) {
       O.CharSet = V;
+    } else if (TakeValue(argc, argv, I, "--compressor", V)) {
+      if (V != "native" && V != "archive")
+        throw Exception("压缩器只能是 native 或 archive (--compressor native|archive): " + V);
+      O.Compressor = V;
     } else if (TakeValue(argc, argv, I, "--filter", V)) {
       O.Filters.push_back(V);
     } else if (TakeValue(argc, argv, I, "--except", V)) {
@@ -139,6 +146,7 @@ void ApplyCliOptions(const TCliOptions& O, TAppConfig& C) {
     C.IsReducePic = O.Dedupe > 0;
   }
   if (!O.CharSet.empty()) C.CharSet = O.CharSet;
+  if (!O.Compressor.empty()) C.Compressor = O.Compressor;
   // A stored list text whose last piece lacks its "|" does not count that
   // piece; drop it so an appended entry is not glued onto it.
   for (std::string* List : {&C.FileFilters, &C.CompressFilters}) {

@@ -137,7 +137,17 @@ int RunCli(const TCliOptions& Options, std::ostream& Out, std::ostream& Err, boo
     for (const TKeptDuplicate& K : R.KeptDuplicates)
       Err << "kept duplicate: " << K.FileName << " (referred to by " << K.RefFile << ":"
           << K.RefLine << ")\n";
-    for (const std::string& U : R.UncompressedFiles) Err << "copied without compression: " << U << "\n";
+    for (const std::string& U : R.UncompressedFiles) {
+      Err << "copied without compression: " << U;
+      const auto Why = R.CompressErrors.find(U);
+      // The reason starts with the path again: show only what follows it.
+      if (Why != R.CompressErrors.end())
+        Err << " ("
+            << (Why->second.rfind(U + ": ", 0) == 0 ? Why->second.substr(U.size() + 2)
+                                                    : Why->second)
+            << ")";
+      Err << "\n";
+    }
     for (const TSkippedFile& S : R.SkippedFiles)
       Err << "skipped: " << S.FileName << " (" << S.Reason << ")\n";
   }

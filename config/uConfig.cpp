@@ -39,13 +39,15 @@ const TTextKey CharSet{"CharSet", &TAppConfig::CharSet, "GB2312"};
 const TBoolKey IsCompressJpg{"IsCompressJpg", &TAppConfig::IsCompressJpg, false};
 const TBoolKey IsCompressGif{"IsCompressGif", &TAppConfig::IsCompressGif, false};
 const TBoolKey IsCompressPng{"IsCompressPng", &TAppConfig::IsCompressPng, false};
+// Newer keys go after the thirteen of old, so files written before them read as they were.
+const TTextKey Compressor{"Compressor", &TAppConfig::Compressor, "native"};
 
 const TKey Keys[] = {
     {&FileFilters, nullptr},    {&RootPath, nullptr},       {&OutputPath, nullptr},
     {&CompressFilters, nullptr}, {nullptr, &IsCompressHtml}, {nullptr, &IsCompressJS},
     {nullptr, &IsCompressXML},  {nullptr, &IsCompressCSS},  {nullptr, &IsReducePic},
     {&CharSet, nullptr},        {nullptr, &IsCompressJpg},  {nullptr, &IsCompressGif},
-    {nullptr, &IsCompressPng},
+    {nullptr, &IsCompressPng},  {&Compressor, nullptr},
 };
 
 }  // namespace

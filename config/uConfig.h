@@ -22,9 +22,10 @@ class TAppConfig {
   // SaveToFile first to see it.
   ~TAppConfig();
 
-  // Reads (IsSave false) or writes (IsSave true) the thirteen keys of
-  // section "Sys" in the file's key order. Writing throws Exception
-  // "Unable to write to <file>"; the old file then stays whole.
+  // Reads (IsSave false) or writes (IsSave true) the keys of section
+  // "Sys" in the file's key order (the thirteen of old, then Compressor).
+  // Writing throws Exception "Unable to write to <file>"; the old file then
+  // stays whole.
   void LoadOrSave(bool IsSave);
   void SaveToFile() { LoadOrSave(true); }
 
@@ -46,6 +47,10 @@ class TAppConfig {
   bool IsCompressGif = false;
   bool IsCompressPng = false;
   std::string CharSet = "GB2312";
+  // Which markup compressor minifies the text files: "native" (in-process,
+  // no Java runtime needed) or "archive" (java -jar htmlcompressor.jar per
+  // file). Any other value counts as "native".
+  std::string Compressor = "native";
 };
 
 }  // namespace larkspan

@@ -38,7 +38,7 @@ class ConfigTest : public ::testing::Test {
   std::string Dir, OldXdg;
 };
 
-TEST_F(ConfigTest, MissingFileGivesDefaultsAndSavingWritesThirteenKeysInOrder) {
+TEST_F(ConfigTest, MissingFileGivesDefaultsAndSavingWritesEveryKeyInOrder) {
   const std::string Ini = GetConfigFolder() + "Config.ini";
   EXPECT_EQ(GetConfigFolder(), Dir + "xdg/Ostrel Larkspan/");
   {
@@ -46,6 +46,7 @@ TEST_F(ConfigTest, MissingFileGivesDefaultsAndSavingWritesThirteenKeysInOrder) {
     EXPECT_EQ(C.IniFileName, Ini);
     EXPECT_EQ(C.RootPath, "");
     EXPECT_EQ(C.CharSet, "GB2312");
+    EXPECT_EQ(C.Compressor, "native");
     EXPECT_TRUE(C.IsCompressHtml);
     EXPECT_FALSE(C.IsCompressJS || C.IsCompressCSS || C.IsCompressXML || C.IsReducePic ||
                  C.IsCompressJpg || C.IsCompressGif || C.IsCompressPng);
@@ -54,7 +55,27 @@ TEST_F(ConfigTest, MissingFileGivesDefaultsAndSavingWritesThirteenKeysInOrder) {
             "[Sys]\r\nFileFilters=\r\nRootPath=\r\nOutputPath=\r\nCompressFilters=\r\n"
             "IsCompressHtml=1\r\nIsCompressJS=0\r\nIsCompressXML=0\r\nIsCompressCSS=0\r\n"
             "IsReducePic=0\r\nCharSet=GB2312\r\nIsCompressJpg=0\r\nIsCompressGif=0\r\n"
-            "IsCompressPng=0\r\n");
+            "IsCompressPng=0\r\nCompressor=native\r\n");
+}
+
+TEST_F(ConfigTest, FileWithoutTheCompressorKeyReadsAsBeforeAndKeepsAChoice) {
+  const std::string Ini = Dir + "c.ini";
+  Put(Ini, "[Sys]\r\nCharSet=Big5\r\nIsCompressPng=1\r\n");
+  {
+    TAppConfig C(Ini, true);
+    EXPECT_EQ(C.Compressor, "native");
+    EXPECT_EQ(C.CharSet, "Big5");
+    EXPECT_TRUE(C.IsCompressPng);
+    C.Compressor = "archive";
+  }
+  EXPECT_EQ(ReadFileText(Ini), "[Sys]\r\nCharSet=Big5\r\nIsCompressPng=1\r\n"
+                               "FileFilters=\r\nRootPath=\r\nOutputPath=\r\nCompressFilters=\r\n"
+                               "IsCompressHtml=1\r\nIsCompressJS=0\r\nIsCompressXML=0\r\n"
+                               "IsCompressCSS=0\r\nIsReducePic=0\r\nIsCompressJpg=0\r\n"
+                               "IsCompressGif=0\r\nCompressor=archive\r\n");
+  TAppConfig Again(Ini, true);
+  Again.SaveOnDestroy = false;
+  EXPECT_EQ(Again.Compressor, "archive");
 }
 
 TEST_F(ConfigTest, RoundTripKeepsOtherLinesAndMatchesNamesWithoutCase) {

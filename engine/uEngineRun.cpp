@@ -32,6 +32,7 @@ TRunOutcome RunEngineToEnd(TAppConfig& Config, const std::string& Root, const st
     R.DuplicateCount = E->GetDuplicateCount();
     R.Counts = E->Counts;
     R.UncompressedFiles = E->UncompressedFiles;
+    R.CompressErrors = E->CompressErrors;
     R.RewrittenPages = E->RewrittenPages;
     R.KeptDuplicates = E->KeptDuplicates;
     R.SkippedFiles = E->SkippedFiles;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,7 @@ struct TRunOutcome {
   int DuplicateCount = 0;
   TScanCounts Counts;
   std::vector<std::string> UncompressedFiles;
+  std::map<std::string, std::string> CompressErrors;
   std::vector<std::string> RewrittenPages;
   std::vector<TKeptDuplicate> KeptDuplicates;
   std::vector<TSkippedFile> SkippedFiles;

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "compress/uHtmlCompress.h"
+#include "compress/uNativeCompress.h"
 #include "config/uConfig.h"
 #include "config/uGlobal.h"
 #include "engine/uImageOptimiser.h"
@@ -48,10 +49,18 @@ int TDetailList::IndexOf(const std::string& Path) const {
 
 TWebFilsMgr::TWebFilsMgr(TAppConfig* AConfig) : Config(AConfig) {
   HtmlParser = std::make_unique<TclHtmlParser>();
-  HtmlCompress = std::make_unique<THtmlCompress>(ProgramFolder());
-  HtmlCompress->IsCompressCSS = Config->IsCompressCSS;
-  HtmlCompress->IsCompressJS = Config->IsCompressJS;
-  HtmlCompress->CharSet = Config->CharSet;
+  // Only the archive needs (and checks for) a Java runtime.
+  if (SameText(Config->Compressor, "archive")) {
+    HtmlCompress = std::make_unique<THtmlCompress>(ProgramFolder());
+    HtmlCompress->IsCompressCSS = Config->IsCompressCSS;
+    HtmlCompress->IsCompressJS = Config->IsCompressJS;
+    HtmlCompress->CharSet = Config->CharSet;
+  } else {
+    NativeCompress = std::make_unique<TNativeCompress>();
+    NativeCompress->IsCompressCSS = Config->IsCompressCSS;
+    NativeCompress->IsCompressJS = Config->IsCompressJS;
+    NativeCompress->CharSet = Config->CharSet;
+  }
   Optimiser = std::make_unique<TImageOptimiser>(Config, ProgramFolder());
 }
 
@@ -188,7 +197,7 @@ void TWebFilsMgr::AddFile(const std::string& FolderPath, const std::string& File
     ++Counts.Pictures;
     return;
   }
-  if ((Config->IsCompressHtml && IsPage) || (Config->IsCompressJS && Ext == ".JS") ||
+  if ((Config->IsCompressHtml && IsPage) || (Config->IsCompressJS && IsOneOf(Ext, {".JS", ".MJS"})) ||
       (Config->IsCompressCSS && Ext == ".CSS") || (Config->IsCompressXML && Ext == ".XML")) {
     if (CanCompress(RootDir, Path)) {
       CompressFiles.push_back(Path);
@@ -304,7 +313,7 @@ void TWebFilsMgr::WritePicture(const std::string& Source, const std::string& Des
   CopyOrFail(Source, Dest);
 }
 
-void TWebFilsMgr::CompressOrCopy(const std::string& Source, const std::string& Dest) {
+bool TWebFilsMgr::CompressWithArchive(const std::string& Source, const std::string& Dest) {
   // The compressor writes a fresh temporary file: a page minified in place
   // stays whole when the compressor empties or truncates its result.
   TTempFile Result(Dest);
@@ -322,6 +331,16 @@ void TWebFilsMgr::CompressOrCopy(const std::string& Source, const std::string& D
   if (HtmlCompress->LastExitCode == 0 && UsableResult(From, To)) {
     if (Ascii) CopyOrFail(To, Result.Path());
     Result.Publish(Source);
+    return true;
+  }
+  return false;
+}
+
+void TWebFilsMgr::CompressOrCopy(const std::string& Source, const std::string& Dest) {
+  if (NativeCompress) {
+    if (NativeCompress->Compress(Source, Dest)) return;
+    CompressErrors[Source] = NativeCompress->ErrorMessage;
+  } else if (CompressWithArchive(Source, Dest)) {
     return;
   }
   UncompressedFiles.push_back(Source);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -20,6 +21,7 @@ namespace larkspan {
 
 class TAppConfig;
 class THtmlCompress;
+class TNativeCompress;
 class TImageOptimiser;
 class TclHtmlParser;
 class TclHtmlImage;
@@ -159,6 +161,9 @@ class TWebFilsMgr : public TThread, public TObject {
   // on them (full paths in the site; a page rewritten in place is kept as
   // rewritten).
   std::vector<std::string> UncompressedFiles;
+  // Why the native compressor left a file of UncompressedFiles alone
+  // ("path: line L, column C: reason"), by its path in the site.
+  std::map<std::string, std::string> CompressErrors;
   // Pages written through the rewriting (full paths in the site).
   std::vector<std::string> RewrittenPages;
   std::vector<TKeptDuplicate> KeptDuplicates;
@@ -198,10 +203,16 @@ class TWebFilsMgr : public TThread, public TObject {
   // Compress; false from the bridge ends the run, a failed compressor run
   // falls back to a copy (or keeps the in-place page).
   void CompressOrCopy(const std::string& Source, const std::string& Dest);
+  // The archive's run on Source into a fresh temporary file (ASCII names
+  // when Java could not name the paths), published at Dest when usable.
+  // False when the result is unusable; throws when Java cannot start.
+  bool CompressWithArchive(const std::string& Source, const std::string& Dest);
   void RunPhases();
 
   std::unique_ptr<TclHtmlParser> HtmlParser;
+  // One of the two, by the Compressor setting.
   std::unique_ptr<THtmlCompress> HtmlCompress;
+  std::unique_ptr<TNativeCompress> NativeCompress;
   std::unique_ptr<TImageOptimiser> Optimiser;
   std::unordered_map<std::string, int> MasterIndexByMD5;
   std::unordered_set<std::string> PreparedFolders;

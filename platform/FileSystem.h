@@ -166,6 +166,9 @@ class TFileReader {
 
 // Position of the last byte equal to C in Data[0, Len), or -1.
 long FindLastByte(const char* Data, size_t Len, char C);
+// Appends Data to Path in one write (creating it, mode 0644), the way
+// programs write to a shared log. False, with errno set, when it cannot.
+bool AppendToFile(const std::string& Path, const std::string& Data);
 
 // Folder of the running executable, with a trailing delimiter.
 std::string ProgramFolder();

@@ -471,6 +471,15 @@ long FindLastByte(const char* Data, size_t Len, char C) {
   return P ? long(static_cast<const char*>(P) - Data) : -1;
 }
 
+bool AppendToFile(const std::string& Path, const std::string& Data) {
+  Fd F(::open(Path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+  if (F.Value < 0) return false;
+  if (!WriteAll(F.Value, Data.data(), Data.size())) return false;
+  const int Closed = ::close(F.Value);
+  F.Value = -1;
+  return Closed == 0;
+}
+
 std::string ProgramFolder() {
   char Buf[4096];
   const ssize_t N = ::readlink("/proc/self/exe", Buf, sizeof Buf - 1);

@@ -42,6 +42,11 @@ struct TProcessResult {
 // for an executable regular file.
 std::string FindProgram(const std::string& Name, const std::string& SearchFolder = "");
 
+// The words of this process's own command line, program name first, as the
+// system handed them over (bytes, before a runtime decoded them in its
+// locale); empty when the system does not say.
+std::vector<std::string> OwnCommandLine();
+
 // Starts Name with Args (Args excludes the program name itself). The child
 // gets stdin from /dev/null, stdout and stderr on /dev/null or appended to
 // the file named by LARKSPAN_TOOL_LOG, none of our other descriptors, a

@@ -128,6 +128,24 @@ void WaitWithLimit(pid_t Pid, int Seconds, TProcessResult& R) {
 
 }  // namespace
 
+std::vector<std::string> OwnCommandLine() {
+  std::vector<std::string> Words;
+  std::string Data;
+  try {
+    Data = ReadFileText("/proc/self/cmdline");
+  } catch (const Exception&) {
+    return Words;
+  }
+  // NUL-terminated words, the last one too.
+  for (size_t I = 0; I < Data.size();) {
+    size_t E = Data.find('\0', I);
+    if (E == std::string::npos) E = Data.size();
+    Words.push_back(Data.substr(I, E - I));
+    I = E + 1;
+  }
+  return Words;
+}
+
 std::string FindProgram(const std::string& Name, const std::string& SearchFolder) {
   if (Name.empty()) return std::string();
   if (Name.find(PathDelim) != std::string::npos)

@@ -1,0 +1,65 @@
+#include "compress/uNativeCompress.h"
+
+#include <exception>
+
+#include "platform/FileSystem.h"
+
+namespace larkspan {
+
+minify::TMinifyKind MinifyKindOf(const std::string& FileName) {
+  minify::TMinifyKind Kind;
+  return minify::KindOfFile(FileName, Kind) ? Kind : minify::TMinifyKind::Page;
+}
+
+bool MinifyFileTo(const std::string& SourceFile, const std::string& DestFile,
+                  minify::TMinifyKind Kind, const std::string& CharSet,
+                  const minify::TMinifyOptions& Options, std::string& Error) {
+  try {
+    const std::string Input = ReadFileText(SourceFile);
+    minify::TMinifyResult R =
+        minify::MinifyFile(Kind, Input, CharSet.empty() ? "UTF-8" : CharSet, Options);
+    if (!R.Ok) {
+      Error = R.Line > 0 ? "line " + std::to_string(R.Line) + ", column " +
+                               std::to_string(R.Column) + ": " + R.Error
+                         : R.Error;
+      if (Error.empty()) Error = "the file could not be minified";
+      return false;
+    }
+    if (R.Output.empty() && !Input.empty()) {
+      Error = "the result would be empty";
+      return false;
+    }
+    WriteFileAtomic(DestFile, R.Output, SourceFile);  // keeps the mode and the time
+    return true;
+  } catch (const std::exception& E) {
+    Error = E.what();
+    return false;
+  }
+}
+
+minify::TMinifyOptions TNativeCompress::Options() const {
+  minify::TMinifyOptions O;
+  O.PreserveComments = true;
+  O.CompressCss = IsCompressCSS;
+  O.CompressJs = IsCompressJS;
+  O.NoMunge = true;
+  O.PreservePhp = true;
+  O.PreserveServerScript = true;
+  return O;
+}
+
+bool TNativeCompress::Compress(const std::string& SourceFile, const std::string& DestFile) {
+  std::string Error;
+  if (MinifyFileTo(SourceFile, DestFile, MinifyKindOf(SourceFile), CharSet, Options(), Error)) {
+    LastExitCode = 0;
+    return true;
+  }
+  LastExitCode = 1;
+  ErrorMessage = SourceFile + ": " + Error;
+  const std::string Log = GetEnv("LARKSPAN_TOOL_LOG");
+  // The log is a help for the reader, never a reason to fail.
+  if (!Log.empty()) AppendToFile(Log, "larkspan-minify: " + ErrorMessage + "\n");
+  return false;
+}
+
+}  // namespace larkspan

@@ -1,0 +1,52 @@
+// The in-process markup compressor: the native minifiers on one file at a
+// time, with the inputs of THtmlCompress and the same outcome on disk as the
+// archive's command line (which runs the same code), but no Java runtime.
+#pragma once
+
+#include <string>
+
+#include "minify/Minify.h"
+
+namespace larkspan {
+
+// The kind of a file by its extension, as the archive's command line takes
+// it: style sheet, script, module or XML by KindOfFile, a page otherwise.
+minify::TMinifyKind MinifyKindOf(const std::string& FileName);
+
+// Minifies SourceFile as Kind into DestFile (they may be one file), reading
+// it in CharSet ("" reads as "UTF-8", the command line's default). The
+// result is written to a temporary file beside DestFile and renamed over it.
+// True when DestFile now holds the complete result. False when DestFile was
+// left as it was (never partial, never empty for a non-empty source): Error
+// then holds why, "line L, column C: reason" for a fault the minifier found,
+// the system's reason for a file that could not be read or written. Any
+// thread; no shared state.
+bool MinifyFileTo(const std::string& SourceFile, const std::string& DestFile,
+                  minify::TMinifyKind Kind, const std::string& CharSet,
+                  const minify::TMinifyOptions& Options, std::string& Error);
+
+// Created anywhere (it checks nothing and needs nothing outside the
+// program); Compress then runs on one thread at a time.
+class TNativeCompress {
+ public:
+  // The options the archive's command line gets from the engine:
+  // --preserve-comments, --compress-css / --compress-js as the switches say,
+  // --nomunge, --preserve-php, --preserve-server-script.
+  minify::TMinifyOptions Options() const;
+
+  // Minifies SourceFile into DestFile (they may be one file) by its
+  // extension (MinifyKindOf). True when DestFile holds the result. False
+  // when it was left as it was: ErrorMessage then holds "SourceFile: reason"
+  // (kept until the next failure), the same line is appended to the tool log
+  // named by LARKSPAN_TOOL_LOG when that is set, and LastExitCode is 1 (0
+  // after a success), as the archive's exit status would be.
+  bool Compress(const std::string& SourceFile, const std::string& DestFile);
+
+  std::string CharSet = "GB2312";
+  bool IsCompressCSS = false;
+  bool IsCompressJS = false;
+  std::string ErrorMessage;
+  int LastExitCode = 0;
+};
+
+}  // namespace larkspan

@@ -1,0 +1,150 @@
+#include "compress/uNativeCompress.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <sstream>
+
+#include "compress/uMinifyCommand.h"
+#include "platform/FileSystem.h"
+#include "platform/Process.h"
+#include "platform/TestUtil.h"
+
+namespace larkspan {
+namespace {
+
+using test::Slurp;
+
+const char* const Messy = "<html>\n  <body>\n    <p>a   b</p>\n  </body>\n</html>\n";
+const char* const Tidy = "<html><body>\n<p>a b</p>\n</body></html>";
+
+// Names of the files in Dir whose name holds a temporary file's mark.
+int TemporaryFiles(const std::string& Dir) {
+  int N = 0;
+  for (const TDirEntry& E : ListDirectory(Dir)) N += E.Name.find("tmp") != std::string::npos;
+  return N;
+}
+
+TEST(TNativeCompressTest, MinifiesIntoAnotherFileAndInPlace) {
+  test::TTempDir Dir("larkspan 原生");
+  const std::string Src = Dir.Write("站点/a page.html", Messy);
+  TNativeCompress C;
+  ASSERT_TRUE(C.Compress(Src, Dir.Path() + "out.html")) << C.ErrorMessage;
+  EXPECT_EQ(C.LastExitCode, 0);
+  EXPECT_EQ(Slurp(Dir.Path() + "out.html"), Tidy);
+  EXPECT_EQ(Slurp(Src), Messy);
+  ASSERT_TRUE(C.Compress(Src, Src));
+  EXPECT_EQ(Slurp(Src), Tidy);
+  struct stat St;
+  ASSERT_EQ(::stat(Src.c_str(), &St), 0);
+  EXPECT_NE(St.st_mode & S_IROTH, 0u) << "the minified page must stay readable";
+  EXPECT_EQ(TemporaryFiles(Dir.Path() + "站点/"), 0);
+}
+
+TEST(TNativeCompressTest, FailuresLeaveTheDestinationAsItWasAndAreLogged) {
+  test::TTempDir Dir("larkspan 原生");
+  const std::string Log = Dir.Path() + "tool.log";
+  test::TScopedEnv LogEnv("LARKSPAN_TOOL_LOG", Log);
+  const std::string Old = Dir.Write("out.html", "previous");
+  const std::string Blank = Dir.Write("blank.html", "\n\n");
+  TNativeCompress C;
+  struct Case {
+    std::string Source, Dest, Reason;
+  } Cases[] = {
+      {Dir.Path() + "missing.html", Old, "missing.html"},
+      {Dir.Write("a.html", "<p>a</p>"), Dir.Path() + "no/such/folder/out.html", "out.html"},
+      {Blank, Old, "the result would be empty"},
+  };
+  for (const Case& K : Cases) {
+    EXPECT_FALSE(C.Compress(K.Source, K.Dest)) << K.Source;
+    EXPECT_EQ(C.LastExitCode, 1);
+    EXPECT_EQ(C.ErrorMessage.rfind(K.Source + ": ", 0), 0u) << C.ErrorMessage;
+    EXPECT_NE(C.ErrorMessage.find(K.Reason), std::string::npos) << C.ErrorMessage;
+    EXPECT_NE(Slurp(Log).find("larkspan-minify: " + C.ErrorMessage + "\n"), std::string::npos);
+  }
+  EXPECT_EQ(Slurp(Old), "previous");
+  EXPECT_FALSE(FileExists(Dir.Path() + "no/such/folder/out.html"));
+  EXPECT_EQ(TemporaryFiles(Dir.Path()), 0);
+  // An empty file stays empty and counts as done.
+  const std::string Empty = Dir.Write("empty.html", "");
+  EXPECT_TRUE(C.Compress(Empty, Dir.Path() + "empty-out.html"));
+  EXPECT_EQ(C.LastExitCode, 0);
+  EXPECT_TRUE(FileExists(Dir.Path() + "empty-out.html"));
+}
+
+TEST(TNativeCompressTest, EngineOptionsAreTheArchiveCommandLine) {
+  TNativeCompress C;
+  minify::TMinifyOptions O = C.Options();
+  EXPECT_TRUE(O.PreserveComments && O.NoMunge && O.PreservePhp && O.PreserveServerScript);
+  EXPECT_FALSE(O.CompressCss || O.CompressJs);
+  C.IsCompressCSS = true;
+  C.IsCompressJS = true;
+  O = C.Options();
+  EXPECT_TRUE(O.CompressCss && O.CompressJs);
+  EXPECT_EQ(MinifyKindOf("/site/a.HTML"), minify::TMinifyKind::Page);
+  EXPECT_EQ(MinifyKindOf("/site/a.php"), minify::TMinifyKind::Page);
+  EXPECT_EQ(MinifyKindOf("/site/noext"), minify::TMinifyKind::Page);
+}
+
+struct TRun {
+  int Status;
+  std::string Out, Err;
+};
+
+TRun Command(const std::vector<std::string>& Args) {
+  std::ostringstream Out, Err;
+  const int Status = RunMinifyCommand(Args, Out, Err);
+  return {Status, Out.str(), Err.str()};
+}
+
+TEST(MinifyCommandTest, CommandLineAndExitStatus) {
+  test::TTempDir Dir("larkspan 命令");
+  const std::string Src = Dir.Write("a b.html", Messy);
+  const std::string Dest = Dir.Path() + "out.html";
+  const std::vector<std::vector<std::string>> Usage = {
+      {"--bogus", Src},     {"-o"},          {Src, Src}, {}, {"--type", "svg", Src},
+      {"--nomunge=1", Src}, {"-o", "", Src}, {"-"},
+  };
+  for (const auto& Args : Usage) {
+    const TRun R = Command(Args);
+    EXPECT_EQ(R.Status, 2) << (Args.empty() ? "" : Args[0]);
+    EXPECT_NE(R.Err.find("usage:"), std::string::npos);
+  }
+  // An empty character set (empty, or none before the next option) is the default.
+  for (const std::vector<std::string>& Args :
+       {std::vector<std::string>{"-c", "", "-o", Dest, Src},
+        std::vector<std::string>{"-c", "--preserve-php", "--output=" + Dest, "--", Src}}) {
+    DeleteFile(Dest);
+    const TRun R = Command(Args);
+    EXPECT_EQ(R.Status, 0) << R.Err;
+    EXPECT_EQ(Slurp(Dest), Tidy);
+  }
+  // Standard output without -o.
+  const TRun ToOut = Command({"--preserve-comments", "-c", "GB2312", Src});
+  EXPECT_EQ(ToOut.Status, 0);
+  EXPECT_EQ(ToOut.Out, Tidy);
+  // A file that cannot be read: status 1 naming it.
+  const TRun Missing = Command({"-o", Dest, Dir.Path() + "missing.html"});
+  EXPECT_EQ(Missing.Status, 1);
+  EXPECT_NE(Missing.Err.find("missing.html"), std::string::npos);
+  EXPECT_EQ(Command({"--help"}).Status, 0);
+}
+
+TEST(MinifyCommandTest, TheProgramRunsTheSameCommandLine) {
+  const std::string Bin = GetEnv("LARKSPAN_BIN_DIR");
+  if (Bin.empty() || !FileExists(Bin + "/larkspan-minify"))
+    GTEST_SKIP() << "larkspan-minify not built";
+  test::TTempDir Dir("larkspan 命令");
+  const std::string Src = Dir.Write("a.html", Messy);
+  const TProcessResult R = StartProcess(Bin + "/larkspan-minify",
+                                        {"--preserve-comments", "-c", "GB2312", "--preserve-php",
+                                         "--preserve-server-script", "-o", Src, Src});
+  ASSERT_TRUE(R.Started);
+  EXPECT_EQ(R.ExitCode, 0);
+  EXPECT_EQ(Slurp(Src), Tidy);
+  EXPECT_EQ(StartProcess(Bin + "/larkspan-minify", {"--what"}).ExitCode, 2);
+  EXPECT_EQ(StartProcess(Bin + "/larkspan-minify", {Dir.Path() + "none.html"}).ExitCode, 1);
+}
+
+}  // namespace
+}  // namespace larkspan

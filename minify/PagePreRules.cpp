@@ -1,0 +1,277 @@
+#include "minify/PagePreRules.h"
+
+namespace larkspan::minify {
+
+namespace {
+
+bool IsSpace(char C) { return C == ' ' || C == '\t' || C == '\n' || C == '\r' || C == '\f'; }
+
+char Lower(char C) { return C >= 'A' && C <= 'Z' ? char(C - 'A' + 'a') : C; }
+
+std::string LowerCopy(std::string_view S) {
+  std::string R(S);
+  for (char& C : R) C = Lower(C);
+  return R;
+}
+
+std::string_view Trim(std::string_view S) {
+  while (!S.empty() && IsSpace(S.front())) S.remove_prefix(1);
+  while (!S.empty() && IsSpace(S.back())) S.remove_suffix(1);
+  return S;
+}
+
+bool IsNameChar(char C) {
+  return (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z') || (C >= '0' && C <= '9') || C == '-' ||
+         C == '_' || (unsigned char)C >= 0x80;
+}
+
+// The style sheet without its comments; strings are stepped over so that a
+// "/*" inside one is kept.
+std::string WithoutComments(std::string_view S) {
+  std::string R;
+  R.reserve(S.size());
+  for (size_t I = 0; I < S.size();) {
+    const char C = S[I];
+    if (C == '/' && I + 1 < S.size() && S[I + 1] == '*') {
+      const size_t E = S.find("*/", I + 2);
+      I = E == std::string_view::npos ? S.size() : E + 2;
+      R += ' ';
+    } else if (C == '"' || C == '\'') {
+      size_t J = I + 1;
+      while (J < S.size() && S[J] != C && S[J] != '\n') J += S[J] == '\\' ? 2 : 1;
+      J = std::min(J + 1, S.size());
+      R.append(S.substr(I, J - I));
+      I = J;
+    } else {
+      R += C;
+      ++I;
+    }
+  }
+  return R;
+}
+
+// Index of the first C at depth 0 (outside strings, (), [] and {}) from I,
+// or npos.
+size_t FindTop(std::string_view S, size_t I, char Want) {
+  int Depth = 0;
+  for (; I < S.size(); ++I) {
+    const char C = S[I];
+    if (Depth == 0 && C == Want) return I;
+    if (C == '"' || C == '\'') {
+      size_t J = I + 1;
+      while (J < S.size() && S[J] != C) J += S[J] == '\\' ? 2 : 1;
+      I = J;
+    } else if (C == '(' || C == '[' || C == '{') {
+      ++Depth;
+    } else if ((C == ')' || C == ']' || C == '}') && Depth > 0) {
+      --Depth;
+    }
+  }
+  return std::string_view::npos;
+}
+
+// Index just past the block whose '{' is at Open (the text's end when it is
+// not closed).
+size_t BlockEnd(std::string_view S, size_t Open) {
+  const size_t Close = FindTop(S, Open + 1, '}');
+  return Close == std::string_view::npos ? S.size() : Close + 1;
+}
+
+void AddSubject(std::string_view Selector, TPreRules& Rules) {
+  Selector = Trim(Selector);
+  if (Selector.find('\\') != std::string_view::npos) {
+    Rules.WholePage = true;
+    return;
+  }
+  // The last compound: after the last combinator outside () and [].
+  size_t Start = 0;
+  int Depth = 0;
+  for (size_t I = 0; I < Selector.size(); ++I) {
+    const char C = Selector[I];
+    if (C == '(' || C == '[') ++Depth;
+    if ((C == ')' || C == ']') && Depth > 0) --Depth;
+    if (Depth == 0 && (IsSpace(C) || C == '>' || C == '+' || C == '~')) Start = I + 1;
+  }
+  const std::string_view Compound = Selector.substr(Start);
+  bool Named = false;
+  for (size_t I = 0; I < Compound.size();) {
+    const char C = Compound[I];
+    if (C == '[' || C == '(') {
+      const size_t E = FindTop(Compound, I + 1, C == '[' ? ']' : ')');
+      I = E == std::string_view::npos ? Compound.size() : E + 1;
+      continue;
+    }
+    if (C == ':') {  // a pseudo-class or pseudo-element: its name is no subject
+      ++I;
+      while (I < Compound.size() && (Compound[I] == ':' || IsNameChar(Compound[I]))) ++I;
+      continue;
+    }
+    size_t J = (C == '.' || C == '#') ? I + 1 : I;
+    const size_t NameStart = J;
+    while (J < Compound.size() && IsNameChar(Compound[J])) ++J;
+    if (J == NameStart) {
+      I = J + 1;  // '*', '&', '|' and the like name nothing
+      continue;
+    }
+    const std::string_view Name = Compound.substr(NameStart, J - NameStart);
+    if (C == '.') {
+      Rules.Classes.emplace(Name);
+    } else if (C == '#') {
+      Rules.Ids.emplace(Name);
+    } else {
+      Rules.Tags.insert(LowerCopy(Name));
+    }
+    Named = true;
+    I = J;
+  }
+  if (!Named) Rules.WholePage = true;
+}
+
+void AddSelectors(std::string_view Prelude, TPreRules& Rules) {
+  size_t I = 0;
+  for (;;) {
+    const size_t Comma = FindTop(Prelude, I, ',');
+    AddSubject(
+        Prelude.substr(I, Comma == std::string_view::npos ? std::string_view::npos : Comma - I),
+        Rules);
+    if (Comma == std::string_view::npos) return;
+    I = Comma + 1;
+  }
+}
+
+void ParseRules(std::string_view S, TPreRules& Rules, bool Nested) {
+  size_t I = 0;
+  while (I < S.size()) {
+    const size_t Open = FindTop(S, I, '{');
+    if (Open == std::string_view::npos) return;
+    std::string_view Prelude = S.substr(I, Open - I);
+    // Statements before the rule ("@import x;", a stray ";") are not part of it.
+    const size_t Semi = Prelude.rfind(';');
+    if (Semi != std::string_view::npos) Prelude.remove_prefix(Semi + 1);
+    Prelude = Trim(Prelude);
+    const size_t End = BlockEnd(S, Open);
+    const std::string_view Body =
+        S.substr(Open + 1, (End > Open + 1 ? End - 1 : Open + 1) - (Open + 1));
+    if (!Prelude.empty() && Prelude[0] == '@') {
+      const std::string AtName = LowerCopy(Prelude.substr(0, Prelude.find_first_of(" \t\r\n\f({")));
+      if (AtName == "@media" || AtName == "@supports" || AtName == "@layer" ||
+          AtName == "@container" || AtName == "@document" || AtName == "@-moz-document" ||
+          AtName == "@scope") {
+        ParseRules(Body, Rules, Nested);
+      }
+    } else if (FindTop(Body, 0, '{') != std::string_view::npos) {
+      // CSS nesting: the nested rules' subjects depend on their parents.
+      TPreRules Inner;
+      ParseRules(Body, Inner, true);
+      if (DeclaresPre(Body) || Inner.WholePage || !Inner.Tags.empty() || !Inner.Classes.empty() ||
+          !Inner.Ids.empty())
+        Rules.WholePage = true;
+    } else if (DeclaresPre(Body)) {
+      if (Nested) {
+        Rules.WholePage = true;
+      } else {
+        AddSelectors(Prelude, Rules);
+      }
+    }
+    I = End;
+  }
+}
+
+}  // namespace
+
+bool DeclaresPre(std::string_view Declarations) {
+  size_t I = 0;
+  while (I < Declarations.size()) {
+    size_t End = FindTop(Declarations, I, ';');
+    if (End == std::string_view::npos) End = Declarations.size();
+    const std::string_view One = Declarations.substr(I, End - I);
+    I = End + 1;
+    const size_t Colon = One.find(':');
+    if (Colon == std::string_view::npos) continue;
+    const std::string Property = LowerCopy(Trim(One.substr(0, Colon)));
+    if (Property != "white-space" && Property != "white-space-collapse") continue;
+    const std::string Value = LowerCopy(One.substr(Colon + 1));
+    if (Value.find("pre") != std::string::npos || Value.find("break-spaces") != std::string::npos ||
+        Value.find("var(") != std::string::npos || Value.find('\\') != std::string::npos)
+      return true;
+  }
+  return false;
+}
+
+void CollectPreRules(std::string_view Css, TPreRules& Rules) {
+  // Cheap refusal first: most style sheets never mention white-space.
+  bool Mentions = false;
+  for (size_t I = Css.find('-'); I != std::string_view::npos; I = Css.find('-', I + 1)) {
+    if (I >= 5 && LowerCopy(Css.substr(I - 5, 6)) == "white-") {
+      Mentions = true;
+      break;
+    }
+  }
+  if (!Mentions && Css.find('\\') == std::string_view::npos) return;
+  ParseRules(WithoutComments(Css), Rules, false);
+}
+
+bool TagAttribute(std::string_view Tag, std::string_view Name, std::string& Value) {
+  const size_t N = Tag.size();
+  size_t I = 1;
+  while (I < N && !IsSpace(Tag[I]) && Tag[I] != '>') ++I;
+  while (I < N) {
+    while (I < N && (IsSpace(Tag[I]) || Tag[I] == '/')) ++I;
+    if (I >= N || Tag[I] == '>') return false;
+    const size_t NameStart = I;
+    while (I < N && !IsSpace(Tag[I]) && Tag[I] != '=' && Tag[I] != '>' && Tag[I] != '/') ++I;
+    const bool Match =
+        I - NameStart == Name.size() && LowerCopy(Tag.substr(NameStart, I - NameStart)) == Name;
+    size_t J = I;
+    while (J < N && IsSpace(Tag[J])) ++J;
+    if (J >= N || Tag[J] != '=') {
+      if (Match) {
+        Value.clear();
+        return true;
+      }
+      I = J;
+      continue;
+    }
+    ++J;
+    while (J < N && IsSpace(Tag[J])) ++J;
+    size_t ValueStart, ValueEnd;
+    if (J < N && (Tag[J] == '"' || Tag[J] == '\'')) {
+      const size_t E = Tag.find(Tag[J], J + 1);
+      ValueStart = J + 1;
+      ValueEnd = E == std::string_view::npos ? N : E;
+      I = E == std::string_view::npos ? N : E + 1;
+    } else {
+      ValueStart = J;
+      while (J < N && !IsSpace(Tag[J]) && Tag[J] != '>') ++J;
+      ValueEnd = J;
+      I = J;
+    }
+    if (Match) {
+      Value.assign(Tag.substr(ValueStart, ValueEnd - ValueStart));
+      return true;
+    }
+  }
+  return false;
+}
+
+bool KeepsWhiteSpace(std::string_view Tag, std::string_view Name, const TPreRules& Rules) {
+  std::string Value;
+  if (TagAttribute(Tag, "style", Value) && DeclaresPre(Value)) return true;
+  if (Rules.Tags.count(std::string(Name))) return true;
+  if (!Rules.Ids.empty() && TagAttribute(Tag, "id", Value) &&
+      Rules.Ids.count(std::string(Trim(Value))))
+    return true;
+  if (!Rules.Classes.empty() && TagAttribute(Tag, "class", Value)) {
+    size_t I = 0;
+    while (I < Value.size()) {
+      while (I < Value.size() && IsSpace(Value[I])) ++I;
+      size_t J = I;
+      while (J < Value.size() && !IsSpace(Value[J])) ++J;
+      if (J > I && Rules.Classes.count(Value.substr(I, J - I))) return true;
+      I = J;
+    }
+  }
+  return false;
+}
+
+}  // namespace larkspan::minify

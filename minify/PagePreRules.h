@@ -1,0 +1,49 @@
+// Which elements of a page its own style sheets set to keep their white
+// space, so that the page minifier leaves their content alone.
+//
+// The rule, chosen to err on the side of keeping bytes:
+// - a declaration `white-space` or `white-space-collapse` whose value names
+//   "pre" (pre, pre-wrap, pre-line, preserve...), "break-spaces" or a var()
+//   counts as keeping white space;
+// - an element keeps its content when its own `style` attribute holds such a
+//   declaration, or when a rule of one of the page's <style> blocks (also
+//   inside @media, @supports, @layer, @container) that holds one names the
+//   element's tag, one of its classes or its id in the last compound of a
+//   selector (`div.demo code` names `code`; `code.x` names `code` and `x`,
+//   either is enough);
+// - a rule whose last compound names none of these (`*`, `[lang]`,
+//   `:hover`, an escaped name, a nested rule) keeps the white space of the
+//   whole page.
+// Style sheets the page links to are not read: only what the page holds.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <unordered_set>
+
+namespace larkspan::minify {
+
+struct TPreRules {
+  std::unordered_set<std::string> Tags;  // lower case
+  std::unordered_set<std::string> Classes;
+  std::unordered_set<std::string> Ids;
+  bool WholePage = false;
+};
+
+// Adds the rules of one style sheet's text to Rules. Never fails: text it
+// cannot read adds nothing, or WholePage when it might matter.
+void CollectPreRules(std::string_view Css, TPreRules& Rules);
+
+// True when Declarations (the text of a block or a style attribute) set
+// white space to be kept.
+bool DeclaresPre(std::string_view Declarations);
+
+// True when the start tag Tag ("<name ...>", raw bytes) of the element named
+// Name (lower case) is kept by Rules or by its own style attribute.
+bool KeepsWhiteSpace(std::string_view Tag, std::string_view Name, const TPreRules& Rules);
+
+// The value of attribute Name (lower case) in the start tag Tag, without
+// quotes; false when the tag has no such attribute.
+bool TagAttribute(std::string_view Tag, std::string_view Name, std::string& Value);
+
+}  // namespace larkspan::minify
