@@ -4,6 +4,7 @@
 // break means is told from the tokens before it and from a stack of the
 // brackets still open (block, object literal, function or class body,
 // template substitution, statement or expression parentheses).
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -36,26 +37,144 @@ struct TFrame {
   size_t Begin = 0;        // Template: where its template literal starts
 };
 
-bool IsWordByte(unsigned char C) {
-  return (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z') || (C >= '0' && C <= '9') || C == '_' ||
-         C == '$' || C == '\\' || C >= 0x80;
-}
+struct TWordBytes {
+  bool Is[256] = {};
+  constexpr TWordBytes() {
+    for (int C = 0; C < 256; ++C)
+      Is[C] = (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z') || (C >= '0' && C <= '9') ||
+              C == '_' || C == '$' || C == '\\' || C >= 0x80;
+  }
+};
+constexpr TWordBytes kWordBytes;
+
+// Bytes that may be part of a name (any non-ASCII byte too: names may hold
+// any letter, and a non-ASCII byte is never punctuation).
+inline bool IsWordByte(unsigned char C) { return kWordBytes.Is[C]; }
 
 bool IsDigit(unsigned char C) { return C >= '0' && C <= '9'; }
 
-// Punctuators, longest first within each first character. `?.` is taken
-// greedily here (the language reads `?.5` as `?` `.5`): it is only used to
-// ask whether two neighbours could merge, where greedy is the safe answer.
+// Length of the punctuator at the start of S. `?.` is taken greedily here
+// (the language reads `?.5` as `?` `.5`): it is only used to ask whether two
+// neighbours could merge, where greedy is the safe answer.
 size_t PunctLength(std::string_view S) {
-  static const char* const kPuncts[] = {
-      ">>>=", "...", "===", "!==", "**=", "<<=", ">>=", ">>>", "&&=", "||=", "?\?=",
-      "=>",   "==",  "!=",  "<=",  ">=",  "&&",  "||",  "??",  "?.",  "++",  "--",
-      "+=",   "-=",  "*=",  "/=",  "%=",  "&=",  "|=",  "^=",  "<<",  ">>",  "**"};
-  for (const char* P : kPuncts) {
-    const size_t N = std::strlen(P);
-    if (S.size() >= N && std::memcmp(S.data(), P, N) == 0) return N;
+  if (S.empty()) return 0;
+  auto At = [&](size_t I) { return I < S.size() ? S[I] : '\0'; };
+  const char C1 = At(1), C2 = At(2);
+  switch (S[0]) {
+    case '>':
+      if (C1 == '>') {
+        if (C2 == '>') return At(3) == '=' ? 4 : 3;
+        return C2 == '=' ? 3 : 2;
+      }
+      return C1 == '=' ? 2 : 1;
+    case '<':
+      if (C1 == '<') return C2 == '=' ? 3 : 2;
+      return C1 == '=' ? 2 : 1;
+    case '=':
+      if (C1 == '=') return C2 == '=' ? 3 : 2;
+      return C1 == '>' ? 2 : 1;
+    case '!':
+      if (C1 == '=') return C2 == '=' ? 3 : 2;
+      return 1;
+    case '*':
+    case '&':
+    case '|':
+      if (C1 == S[0]) return C2 == '=' ? 3 : 2;
+      return C1 == '=' ? 2 : 1;
+    case '?':
+      if (C1 == '?') return C2 == '=' ? 3 : 2;
+      return C1 == '.' ? 2 : 1;
+    case '.':
+      return C1 == '.' && C2 == '.' ? 3 : 1;
+    case '+':
+    case '-':
+      return C1 == S[0] || C1 == '=' ? 2 : 1;
+    case '/':
+    case '%':
+    case '^':
+      return C1 == '=' ? 2 : 1;
+    default:
+      return 1;
   }
-  return S.empty() ? 0 : 1;
+}
+
+// A token's code: a punctuator's bytes packed (at most four), a keyword's
+// number above them, 0 for anything else (also for a keyword used as a
+// property name), so that the rules compare integers.
+constexpr uint64_t Pc(const char* S) {
+  uint64_t V = 0;
+  for (int I = 0; S[I]; ++I) V |= uint64_t(static_cast<unsigned char>(S[I])) << (8 * I);
+  return V;
+}
+
+enum : uint64_t {
+  kKeyword = uint64_t(1) << 40,
+  kIf,
+  kFor,
+  kWhile,
+  kWith,
+  kElse,
+  kDo,
+  kTry,
+  kFinally,
+  kReturn,
+  kYield,
+  kTypeof,
+  kNew,
+  kDelete,
+  kVoid,
+  kIn,
+  kInstanceof,
+  kCase,
+  kVar,
+  kConst,
+  kFunction,
+  kClass,
+  kExtends,
+  kSwitch,
+  kCatch,
+  kImport,
+  kExport,
+  kDefault,
+  kThrow,
+  kAwait,
+  kOf,
+  kAsync,
+};
+
+uint64_t Pc4(std::string_view S) {
+  uint64_t V = 0;
+  for (size_t I = 0; I < S.size(); ++I) V |= uint64_t(static_cast<unsigned char>(S[I])) << (8 * I);
+  return V;
+}
+
+uint64_t KeywordCode(std::string_view W) {
+  static const struct {
+    std::string_view Word;
+    uint64_t Code;
+  } kWords[] = {
+      {"if", kIf},           {"for", kFor},
+      {"while", kWhile},     {"with", kWith},
+      {"else", kElse},       {"do", kDo},
+      {"try", kTry},         {"finally", kFinally},
+      {"return", kReturn},   {"yield", kYield},
+      {"typeof", kTypeof},   {"new", kNew},
+      {"delete", kDelete},   {"void", kVoid},
+      {"in", kIn},           {"instanceof", kInstanceof},
+      {"case", kCase},       {"var", kVar},
+      {"const", kConst},     {"function", kFunction},
+      {"class", kClass},     {"extends", kExtends},
+      {"switch", kSwitch},   {"catch", kCatch},
+      {"import", kImport},   {"export", kExport},
+      {"default", kDefault}, {"throw", kThrow},
+      {"await", kAwait},     {"of", kOf},
+      {"async", kAsync},
+  };
+  // Every keyword is 2 to 10 lower-case letters.
+  if (W.size() < 2 || W.size() > 10 || W[0] < 'a' || W[0] > 'y') return 0;
+  for (const auto& K : kWords)
+    if (K.Word.size() == W.size() && K.Word[0] == W[0] && W == K.Word) return K.Code;
+  return 0;
 }
 
 class TJsMinifier {
@@ -72,6 +191,7 @@ class TJsMinifier {
   struct TToken {
     TTok Kind = TTok::Punct;
     size_t Begin = 0, End = 0;
+    uint64_t Code = 0;
   };
 
   std::string_view T;
@@ -84,15 +204,15 @@ class TJsMinifier {
   // The previous token and what follows from it.
   bool AnyToken = false;
   TTok PrevKind = TTok::Punct;
-  std::string_view Prev;        // its text
-  std::string_view PrevPrev;    // the token before it (names and punctuators only matter)
-  bool PrevIsProperty = false;  // Prev is a name right after `.` or `?.`
-  bool PrevIsTernary = false;   // Prev is the `:` of a conditional expression
-  bool ExprAllowed = true;      // a `/` here starts a regular expression
-  bool PrevCanEnd = false;      // a statement may end right after Prev
-  bool SawNewline = false;      // a line terminator since Prev (also inside comments)
-  bool ForceNewline = false;    // a line comment or hashbang was copied: a break must follow
-  bool SepWritten = false;      // a kept comment or U+FEFF already separates Prev from what follows
+  std::string_view Prev;       // its text
+  uint64_t PrevCode = 0;       // its code
+  uint64_t PrevPrevCode = 0;   // the code of the token before it
+  bool PrevIsTernary = false;  // Prev is the `:` of a conditional expression
+  bool ExprAllowed = true;     // a `/` here starts a regular expression
+  bool PrevCanEnd = false;     // a statement may end right after Prev
+  bool SawNewline = false;     // a line terminator since Prev (also inside comments)
+  bool ForceNewline = false;   // a line comment or hashbang was copied: a break must follow
+  bool SepWritten = false;     // a kept comment or U+FEFF already separates Prev from what follows
 
   // Failure.
   bool Failed = false;
@@ -187,9 +307,6 @@ class TJsMinifier {
 
   bool InGenerator() const;
   bool BraceIsBlock() const;
-  bool PrevIsKeyword(const char* W) const {
-    return PrevKind == TTok::Name && !PrevIsProperty && Prev == W;
-  }
 };
 
 bool TJsMinifier::KeepComment(std::string_view Body, bool Line) const {
@@ -212,11 +329,13 @@ void TJsMinifier::CopyKeptComment(size_t Begin, size_t End, bool Line) {
 
 // From is where the comment's text starts; the comment runs to the line end.
 void TJsMinifier::SkipLineComment(size_t Begin, size_t From) {
+  // No trail byte of a double-byte code page is CR or LF.
   size_t I = From;
   while (I < T.size()) {
-    const size_t N = TakeChar(I);
-    if (IsLineTerminator(I, N)) break;
-    I += N;
+    const unsigned char B = T[I];
+    if (B == '\n' || B == '\r') break;
+    if (B == 0xE2 && Page == TCodePage::Utf8 && IsLineTerminator(I, TakeChar(I))) break;
+    ++I;
   }
   if (T[Begin] == '/' && KeepComment(T.substr(From, I - From), true))
     CopyKeptComment(Begin, I, true);
@@ -235,16 +354,18 @@ void TJsMinifier::SkipSpaceAndComments() {
       SkipLineComment(P, P + 2);
     } else if (C == '/' && P + 1 < T.size() && T[P + 1] == '*') {
       const size_t Begin = P;
-      size_t I = P + 2;
-      bool Closed = false, Newline = false;
-      while (I < T.size()) {
-        if (T[I] == '*' && I + 1 < T.size() && T[I + 1] == '/') {
-          Closed = true;
-          break;
-        }
-        const size_t N = TakeChar(I);
-        if (IsLineTerminator(I, N)) Newline = true;
-        I += N;
+      // No trail byte of a double-byte code page is '*', '/', CR or LF.
+      const size_t Close = T.find("*/", P + 2);
+      const bool Closed = Close != std::string_view::npos;
+      const size_t I = Closed ? Close : T.size();
+      bool Newline = false;
+      for (size_t K = P + 2; K < I && !Newline; ++K) {
+        const unsigned char B = T[K];
+        if (B == '\n' || B == '\r' ||
+            (B == 0xE2 && Page == TCodePage::Utf8 && K + 2 < T.size() &&
+             static_cast<unsigned char>(T[K + 1]) == 0x80 &&
+             (static_cast<unsigned char>(T[K + 2]) & 0xFE) == 0xA8))
+          Newline = true;
       }
       if (!Closed) {
         Fail("unterminated comment", Begin);
@@ -452,6 +573,12 @@ bool TJsMinifier::ReadToken(TToken& Tok) {
     // `?.` followed by a digit is `?` and a number.
     if (N == 2 && C == '?' && T[P + 1] == '.' && P + 2 < T.size() && IsDigit(T[P + 2])) N = 1;
     Tok.End = P + N;
+    Tok.Code = N <= 4 ? Pc4(T.substr(P, N)) : 0;
+  }
+  if (Tok.Kind == TTok::Name && !Failed) {
+    const bool IsProperty =
+        PrevKind == TTok::Punct && (PrevCode == Pc(".") || PrevCode == Pc("?."));
+    Tok.Code = IsProperty ? 0 : KeywordCode(T.substr(P, Tok.End - P));
   }
   return !Failed;
 }
@@ -465,16 +592,16 @@ bool TJsMinifier::BraceIsBlock() const {
       Top.Kind == TCtx::Block || Top.Kind == TCtx::Arrow || Top.Kind == TCtx::ClassBody;
   if (!AnyToken) return true;
   if (PrevKind == TTok::Punct) {
-    if (Prev == ":") return !PrevIsTernary && StatementParent;
-    if (Prev == ";" || Prev == ")" || Prev == "=>") return true;
-    if (Prev == "{") return Top.Kind == TCtx::Block || Top.Kind == TCtx::Arrow;
-    if (Prev == "}") return true;
+    if (PrevCode == Pc(":")) return !PrevIsTernary && StatementParent;
+    if (PrevCode == Pc(";") || PrevCode == Pc(")") || PrevCode == Pc("=>")) return true;
+    if (PrevCode == Pc("{")) return Top.Kind == TCtx::Block || Top.Kind == TCtx::Arrow;
+    if (PrevCode == Pc("}")) return true;
     return !ExprAllowed;
   }
-  if (PrevKind == TTok::Name && !PrevIsProperty) {
-    if (Prev == "else" || Prev == "do" || Prev == "try" || Prev == "finally") return true;
-    if (Prev == "return" || Prev == "yield") return SawNewline;
-    if (ExprAllowed) return false;
+  if (PrevKind == TTok::Name) {
+    if (PrevCode == kElse || PrevCode == kDo || PrevCode == kTry || PrevCode == kFinally)
+      return true;
+    if (PrevCode == kReturn || PrevCode == kYield) return SawNewline;
     return false;
   }
   return !ExprAllowed;
@@ -491,37 +618,114 @@ bool TJsMinifier::InGenerator() const {
 
 // Keywords after which a statement cannot end: a line break after them never
 // matters.
-bool CannotEndAfter(std::string_view W) {
-  static const char* const kWords[] = {
-      "else",  "do",    "typeof",   "new",   "delete",  "void",   "in",      "instanceof", "case",
-      "var",   "const", "function", "class", "extends", "try",    "finally", "if",         "for",
-      "while", "with",  "switch",   "catch", "import",  "export", "default"};
-  for (const char* K : kWords)
-    if (W == K) return true;
-  return false;
+bool CannotEndAfter(uint64_t Code) {
+  switch (Code) {
+    case kElse:
+    case kDo:
+    case kTypeof:
+    case kNew:
+    case kDelete:
+    case kVoid:
+    case kIn:
+    case kInstanceof:
+    case kCase:
+    case kVar:
+    case kConst:
+    case kFunction:
+    case kClass:
+    case kExtends:
+    case kTry:
+    case kFinally:
+    case kIf:
+    case kFor:
+    case kWhile:
+    case kWith:
+    case kSwitch:
+    case kCatch:
+    case kImport:
+    case kExport:
+    case kDefault:
+      return true;
+    default:
+      return false;
+  }
 }
 
 // Keywords after which an expression may start (a `/` is a regular expression).
-bool BeforeExpression(std::string_view W) {
-  static const char* const kWords[] = {"return", "case",       "delete",  "do",     "else",
-                                       "in",     "instanceof", "new",     "typeof", "void",
-                                       "throw",  "extends",    "default", "await"};
-  for (const char* K : kWords)
-    if (W == K) return true;
-  return false;
+bool BeforeExpression(uint64_t Code) {
+  switch (Code) {
+    case kReturn:
+    case kCase:
+    case kDelete:
+    case kDo:
+    case kElse:
+    case kIn:
+    case kInstanceof:
+    case kNew:
+    case kTypeof:
+    case kVoid:
+    case kThrow:
+    case kExtends:
+    case kDefault:
+    case kAwait:
+      return true;
+    default:
+      return false;
+  }
 }
 
 // Punctuators that cannot begin a statement, so a line break before them can
 // never end one.
-bool CannotStart(std::string_view S) {
-  static const char* const kPuncts[] = {
-      ")",   "]",    "}",   ",",  ";",  ":",   ".",   "?.",   "?",  "=",   "==",
-      "===", "!=",   "!==", "<",  ">",  "<=",  ">=",  "<<",   ">>", ">>>", "&",
-      "|",   "^",    "&&",  "||", "??", "+=",  "-=",  "*=",   "%=", "**=", "<<=",
-      ">>=", ">>>=", "&=",  "|=", "^=", "&&=", "||=", "?\?=", "=>", "**",  "%"};
-  for (const char* K : kPuncts)
-    if (S == K) return true;
-  return false;
+bool CannotStart(uint64_t Code) {
+  switch (Code) {
+    case Pc(")"):
+    case Pc("]"):
+    case Pc("}"):
+    case Pc(","):
+    case Pc(";"):
+    case Pc(":"):
+    case Pc("."):
+    case Pc("?."):
+    case Pc("?"):
+    case Pc("="):
+    case Pc("=="):
+    case Pc("==="):
+    case Pc("!="):
+    case Pc("!=="):
+    case Pc("<"):
+    case Pc(">"):
+    case Pc("<="):
+    case Pc(">="):
+    case Pc("<<"):
+    case Pc(">>"):
+    case Pc(">>>"):
+    case Pc("&"):
+    case Pc("|"):
+    case Pc("^"):
+    case Pc("&&"):
+    case Pc("||"):
+    case Pc("??"):
+    case Pc("+="):
+    case Pc("-="):
+    case Pc("*="):
+    case Pc("%="):
+    case Pc("**="):
+    case Pc("<<="):
+    case Pc(">>="):
+    case Pc(">>>="):
+    case Pc("&="):
+    case Pc("|="):
+    case Pc("^="):
+    case Pc("&&="):
+    case Pc("||="):
+    case Pc("?\?="):
+    case Pc("=>"):
+    case Pc("**"):
+    case Pc("%"):
+      return true;
+    default:
+      return false;
+  }
 }
 
 void TJsMinifier::WriteSeparator(const TToken& Tok) {
@@ -532,7 +736,7 @@ void TJsMinifier::WriteSeparator(const TToken& Tok) {
     SepWritten = false;
     return;
   }
-  const bool CurCannotStart = (Tok.Kind == TTok::Punct && CannotStart(Cur)) ||
+  const bool CurCannotStart = (Tok.Kind == TTok::Punct && CannotStart(Tok.Code)) ||
                               (Tok.Kind == TTok::Template && Cur[0] == '}');
   const bool KeepBreak = SawNewline && PrevCanEnd && !CurCannotStart;
   if (ForceNewline || KeepBreak || (SawNewline && SepWritten)) {
@@ -570,15 +774,15 @@ void TJsMinifier::WriteSeparator(const TToken& Tok) {
     for (char C : Prev) Buf[N++] = C;
     for (size_t K = 0; K < Cur.size() && N < sizeof Buf; ++K) Buf[N++] = Cur[K];
     if (PunctLength(std::string_view(Buf, N)) != Prev.size()) Space = true;
-    if (Last == '.' && (First == '.' || IsDigit(First)) && Prev != "...") Space = true;
+    if (Last == '.' && (First == '.' || IsDigit(First)) && PrevCode != Pc("...")) Space = true;
   }
   if (Space) Out += ' ';
 }
 
 void TJsMinifier::Advance(const TToken& Tok) {
   const std::string_view Cur = T.substr(Tok.Begin, Tok.End - Tok.Begin);
+  const uint64_t Code = Tok.Code;
   const bool WasExprAllowed = ExprAllowed;
-  bool IsProperty = false;
   bool CanEnd = true;
   bool Ternary = false;
   switch (Tok.Kind) {
@@ -594,14 +798,13 @@ void TJsMinifier::Advance(const TToken& Tok) {
       CanEnd = !ExprAllowed;
       break;
     case TTok::Name: {
-      IsProperty = PrevKind == TTok::Punct && (Prev == "." || Prev == "?.");
       ExprAllowed = false;
-      if (IsProperty) break;
-      if (BeforeExpression(Cur)) ExprAllowed = true;
-      if (Cur == "yield" && InGenerator()) ExprAllowed = true;
-      if (Cur == "of" && !WasExprAllowed) ExprAllowed = true;
-      if (Stack.back().Kind != TCtx::ClassBody && CannotEndAfter(Cur)) CanEnd = false;
-      if (Cur == "function" || Cur == "class") {
+      if (Code == 0) break;  // a plain name, or a property name
+      if (BeforeExpression(Code)) ExprAllowed = true;
+      if (Code == kYield && InGenerator()) ExprAllowed = true;
+      if (Code == kOf && !WasExprAllowed) ExprAllowed = true;
+      if (Stack.back().Kind != TCtx::ClassBody && CannotEndAfter(Code)) CanEnd = false;
+      if (Code == kFunction || Code == kClass) {
         // A property or method named so is not a function.
         size_t I = Tok.End;
         while (I < T.size() && (T[I] == ' ' || T[I] == '\t')) ++I;
@@ -612,28 +815,26 @@ void TJsMinifier::Advance(const TToken& Tok) {
           break;
         // Expression or declaration, told from the token before (before
         // `async` for an async function).
-        std::string_view Before = Prev;
-        TTok BeforeKind = PrevKind;
+        uint64_t Before = PrevCode;
         bool BeforeExprAllowed = WasExprAllowed;
-        if (PrevKind == TTok::Name && Prev == "async" && !PrevIsProperty) {
-          Before = PrevPrev;
-          BeforeKind = TTok::Punct;
-          BeforeExprAllowed =
-              !PrevPrev.empty() && PrevPrev != ")" && PrevPrev != "]" && PrevPrev != "}";
-          if (PrevPrev.empty() || PrevPrev == ";" || PrevPrev == "{" || PrevPrev == "}")
-            BeforeExprAllowed = false;
+        bool BeforeTernary = PrevIsTernary;
+        if (PrevCode == kAsync) {
+          Before = PrevPrevCode;
+          BeforeTernary = false;
+          BeforeExprAllowed = Before != 0 && Before != Pc(")") && Before != Pc("]") &&
+                              Before != Pc("}") && Before != Pc(";") && Before != Pc("{");
         }
         bool Expr = AnyToken && BeforeExprAllowed;
-        if (BeforeKind == TTok::Name && (Before == "else" || Before == "do")) Expr = false;
-        if (BeforeKind == TTok::Name && Before == "return" && SawNewline) Expr = false;
-        if (Before == ";" && Stack.back().Kind != TCtx::ParenStat) Expr = false;
-        if ((Before == "{" || (Before == ":" && !PrevIsTernary)) &&
+        if (Before == kElse || Before == kDo) Expr = false;
+        if (Before == kReturn && SawNewline) Expr = false;
+        if (Before == Pc(";") && Stack.back().Kind != TCtx::ParenStat) Expr = false;
+        if ((Before == Pc("{") || (Before == Pc(":") && !BeforeTernary)) &&
             Stack.back().Kind != TCtx::Object && Stack.back().Kind != TCtx::ParenExpr &&
             Stack.back().Kind != TCtx::ParenStat && Stack.back().Kind != TCtx::Template)
           Expr = false;
-        if (Before == "}" && BeforeKind == TTok::Punct) Expr = false;
+        if (Before == Pc("}")) Expr = false;
         TFrame F{Expr ? TCtx::FuncExpr : TCtx::FuncStat};
-        F.IsClass = Cur == "class";
+        F.IsClass = Code == kClass;
         Stack.push_back(F);
       }
       break;
@@ -641,86 +842,102 @@ void TJsMinifier::Advance(const TToken& Tok) {
     case TTok::Punct: {
       ExprAllowed = true;
       CanEnd = false;
-      if (Cur == "(") {
-        const bool Stat = PrevKind == TTok::Name && !PrevIsProperty &&
-                          (Prev == "if" || Prev == "for" || Prev == "while" || Prev == "with" ||
-                           (Prev == "await" && PrevPrev == "for"));
-        Stack.push_back({Stat ? TCtx::ParenStat : TCtx::ParenExpr});
-      } else if (Cur == ")") {
-        TCtx K = TCtx::ParenExpr;
-        if (Stack.size() > 1 &&
-            (Stack.back().Kind == TCtx::ParenStat || Stack.back().Kind == TCtx::ParenExpr)) {
-          K = Stack.back().Kind;
-          Stack.pop_back();
+      switch (Code) {
+        case Pc("("): {
+          const bool Stat = PrevCode == kIf || PrevCode == kFor || PrevCode == kWhile ||
+                            PrevCode == kWith || (PrevCode == kAwait && PrevPrevCode == kFor);
+          Stack.push_back({Stat ? TCtx::ParenStat : TCtx::ParenExpr});
+          break;
         }
-        ExprAllowed = K == TCtx::ParenStat;
-        CanEnd = K != TCtx::ParenStat;
-      } else if (Cur == "{") {
-        TCtx K;
-        const TFrame& Top = Stack.back();
-        if ((Top.Kind == TCtx::FuncStat || Top.Kind == TCtx::FuncExpr) && Top.IsClass)
-          K = TCtx::ClassBody;
-        else if (PrevKind == TTok::Punct && Prev == "=>")
-          K = TCtx::Arrow;
-        else
-          K = BraceIsBlock() ? TCtx::Block : TCtx::Object;
-        Stack.push_back({K});
-      } else if (Cur == "}") {
-        TCtx K = TCtx::Block;
-        if (Stack.size() > 1) {
-          K = Stack.back().Kind;
-          Stack.pop_back();
-          // Parentheses or a function left open inside the braces: close them.
-          while (Stack.size() > 1 && (K == TCtx::ParenExpr || K == TCtx::ParenStat)) {
+        case Pc(")"): {
+          TCtx K = TCtx::ParenExpr;
+          if (Stack.size() > 1 &&
+              (Stack.back().Kind == TCtx::ParenStat || Stack.back().Kind == TCtx::ParenExpr)) {
             K = Stack.back().Kind;
             Stack.pop_back();
           }
+          ExprAllowed = K == TCtx::ParenStat;
+          CanEnd = K != TCtx::ParenStat;
+          break;
         }
-        if ((K == TCtx::Block || K == TCtx::ClassBody) && Stack.size() > 1 &&
-            (Stack.back().Kind == TCtx::FuncStat || Stack.back().Kind == TCtx::FuncExpr)) {
-          K = Stack.back().Kind;
-          Stack.pop_back();
+        case Pc("{"): {
+          TCtx K;
+          const TFrame& Top = Stack.back();
+          if ((Top.Kind == TCtx::FuncStat || Top.Kind == TCtx::FuncExpr) && Top.IsClass)
+            K = TCtx::ClassBody;
+          else if (PrevCode == Pc("=>"))
+            K = TCtx::Arrow;
+          else
+            K = BraceIsBlock() ? TCtx::Block : TCtx::Object;
+          Stack.push_back({K});
+          break;
         }
-        switch (K) {
-          case TCtx::Block:
-          case TCtx::FuncStat:
-          case TCtx::ClassBody:
-            ExprAllowed = true;
-            CanEnd = false;
-            break;
-          case TCtx::Arrow:
-            ExprAllowed = true;
-            CanEnd = true;
-            break;
-          default:
-            ExprAllowed = false;
-            CanEnd = true;
+        case Pc("}"): {
+          TCtx K = TCtx::Block;
+          if (Stack.size() > 1) {
+            K = Stack.back().Kind;
+            Stack.pop_back();
+            // Parentheses left open inside the braces: close them too.
+            while (Stack.size() > 1 && (K == TCtx::ParenExpr || K == TCtx::ParenStat)) {
+              K = Stack.back().Kind;
+              Stack.pop_back();
+            }
+          }
+          if ((K == TCtx::Block || K == TCtx::ClassBody) && Stack.size() > 1 &&
+              (Stack.back().Kind == TCtx::FuncStat || Stack.back().Kind == TCtx::FuncExpr)) {
+            K = Stack.back().Kind;
+            Stack.pop_back();
+          }
+          switch (K) {
+            case TCtx::Block:
+            case TCtx::FuncStat:
+            case TCtx::ClassBody:
+              ExprAllowed = true;
+              CanEnd = false;
+              break;
+            case TCtx::Arrow:
+              ExprAllowed = true;
+              CanEnd = true;
+              break;
+            default:
+              ExprAllowed = false;
+              CanEnd = true;
+          }
+          break;
         }
-      } else if (Cur == "]") {
-        ExprAllowed = false;
-        CanEnd = true;
-      } else if (Cur == "++" || Cur == "--") {
-        ExprAllowed = WasExprAllowed;
-        CanEnd = true;
-      } else if (Cur == "?") {
-        ++Stack.back().Ternary;
-      } else if (Cur == ":") {
-        if (Stack.back().Ternary > 0) {
-          --Stack.back().Ternary;
-          Ternary = true;
-        }
-      } else if (Cur == "*") {
-        if (PrevKind == TTok::Name && Prev == "function" && !PrevIsProperty &&
-            (Stack.back().Kind == TCtx::FuncStat || Stack.back().Kind == TCtx::FuncExpr))
-          Stack.back().Generator = true;
+        case Pc("]"):
+          ExprAllowed = false;
+          CanEnd = true;
+          break;
+        case Pc("++"):
+        case Pc("--"):
+          ExprAllowed = WasExprAllowed;
+          CanEnd = true;
+          break;
+        case Pc("?"):
+          ++Stack.back().Ternary;
+          break;
+        case Pc(":"):
+          if (Stack.back().Ternary > 0) {
+            --Stack.back().Ternary;
+            Ternary = true;
+          }
+          break;
+        case Pc("*"):
+          if (PrevCode == kFunction &&
+              (Stack.back().Kind == TCtx::FuncStat || Stack.back().Kind == TCtx::FuncExpr))
+            Stack.back().Generator = true;
+          break;
+        default:
+          break;
       }
       break;
     }
   }
-  PrevPrev = Prev;
+  PrevPrevCode = PrevCode;
+  PrevCode = Code;
   Prev = Cur;
   PrevKind = Tok.Kind;
-  PrevIsProperty = IsProperty;
   PrevIsTernary = Ternary;
   PrevCanEnd = CanEnd;
   AnyToken = true;
