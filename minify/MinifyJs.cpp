@@ -31,7 +31,8 @@ enum class TCtx {
 
 struct TFrame {
   TCtx Kind;
-  bool Generator = false;  // FuncStat / FuncExpr: function*
+  bool Generator = false;  // FuncStat / FuncExpr: function*; Block: a *method's body
+  bool Method = false;     // Block: the body of a method
   bool IsClass = false;    // FuncStat / FuncExpr: opened by `class`
   int Ternary = 0;         // `?` seen here whose `:` is still to come
   size_t Begin = 0;        // Template: where its template literal starts
@@ -204,15 +205,17 @@ class TJsMinifier {
   // The previous token and what follows from it.
   bool AnyToken = false;
   TTok PrevKind = TTok::Punct;
-  std::string_view Prev;       // its text
-  uint64_t PrevCode = 0;       // its code
-  uint64_t PrevPrevCode = 0;   // the code of the token before it
-  bool PrevIsTernary = false;  // Prev is the `:` of a conditional expression
-  bool ExprAllowed = true;     // a `/` here starts a regular expression
-  bool PrevCanEnd = false;     // a statement may end right after Prev
-  bool SawNewline = false;     // a line terminator since Prev (also inside comments)
-  bool ForceNewline = false;   // a line comment or hashbang was copied: a break must follow
-  bool SepWritten = false;     // a kept comment or U+FEFF already separates Prev from what follows
+  std::string_view Prev;      // its text
+  uint64_t PrevCode = 0;      // its code
+  uint64_t PrevPrevCode = 0;  // the code of the token before it
+  bool PrevIsTernary = false;
+  bool StarMethod = false;  // a `*` that starts a generator method was seen  // Prev is the `:` of
+                            // a conditional expression
+  bool ExprAllowed = true;  // a `/` here starts a regular expression
+  bool PrevCanEnd = false;  // a statement may end right after Prev
+  bool SawNewline = false;  // a line terminator since Prev (also inside comments)
+  bool ForceNewline = false;  // a line comment or hashbang was copied: a break must follow
+  bool SepWritten = false;    // a kept comment or U+FEFF already separates Prev from what follows
 
   // Failure.
   bool Failed = false;
@@ -611,6 +614,7 @@ bool TJsMinifier::InGenerator() const {
   for (size_t I = Stack.size(); I-- > 0;) {
     const TFrame& F = Stack[I];
     if (F.Kind == TCtx::ClassBody) return true;  // class code is strict: yield is a keyword
+    if (F.Kind == TCtx::Block && F.Method) return F.Generator;
     if ((F.Kind == TCtx::FuncStat || F.Kind == TCtx::FuncExpr) && !F.IsClass) return F.Generator;
   }
   return Module;
@@ -832,7 +836,7 @@ void TJsMinifier::Advance(const TToken& Tok) {
             Stack.back().Kind != TCtx::Object && Stack.back().Kind != TCtx::ParenExpr &&
             Stack.back().Kind != TCtx::ParenStat && Stack.back().Kind != TCtx::Template)
           Expr = false;
-        if (Before == Pc("}")) Expr = false;
+        if (Before == Pc("}") || Before == Pc(")")) Expr = false;
         TFrame F{Expr ? TCtx::FuncExpr : TCtx::FuncStat};
         F.IsClass = Code == kClass;
         Stack.push_back(F);
@@ -869,7 +873,13 @@ void TJsMinifier::Advance(const TToken& Tok) {
             K = TCtx::Arrow;
           else
             K = BraceIsBlock() ? TCtx::Block : TCtx::Object;
-          Stack.push_back({K});
+          TFrame F{K};
+          if (PrevCode == Pc(")") && (Top.Kind == TCtx::Object || Top.Kind == TCtx::ClassBody)) {
+            F.Method = true;
+            F.Generator = StarMethod;
+            StarMethod = false;
+          }
+          Stack.push_back(F);
           break;
         }
         case Pc("}"): {
@@ -924,6 +934,10 @@ void TJsMinifier::Advance(const TToken& Tok) {
           }
           break;
         case Pc("*"):
+          if ((Stack.back().Kind == TCtx::Object || Stack.back().Kind == TCtx::ClassBody) &&
+              (PrevCode == Pc("{") || PrevCode == Pc(",") || PrevCode == Pc(";") ||
+               PrevCode == Pc("}") || PrevCode == kAsync || Prev == "static"))
+            StarMethod = true;
           if (PrevCode == kFunction &&
               (Stack.back().Kind == TCtx::FuncStat || Stack.back().Kind == TCtx::FuncExpr))
             Stack.back().Generator = true;

@@ -64,6 +64,7 @@ TEST(TMinifyJsTest, LineBreaksGoWhereNoStatementCanEnd) {
       {"x = a +\n  b", "x=a+b"},
       {"function f() {}\nf()", "function f(){}f()"},
       {"class A {}\nnew A", "class A{}new A"},
+      {"if (a) function h(){}\n/'/.test(s)", "if(a)function h(){}/'/.test(s)"},
       {"f(a,\n  b\n)", "f(a,b)"},
       {"x = [\n1,\n2\n]", "x=[1,2]"},
       {"var\na", "var a"},
@@ -123,6 +124,9 @@ TEST(TMinifyJsTest, RegularExpressionsAreToldFromDivision) {
       {"x = typeof /'/", "x=typeof/'/"},
       {"switch(a){case /'/: break}", "switch(a){case/'/:break}"},
       {"function*g(){yield /'/}", "function*g(){yield/'/}"},
+      {"class A { *g() { yield / a/ } }", "class A{*g(){yield/ a/}}"},
+      {"o = { async *g() { yield / a/ }, h() { yield / a / 1 } }",
+       "o={async*g(){yield/ a/},h(){yield/a/1}}"},
       {"for (const m of /'/g.exec(s)) {}", "for(const m of/'/g.exec(s)){}"},
       {"x = [a] / 2; s = '/'", "x=[a]/2;s='/'"},
       {"x = `a` / 2; s = '/'", "x=`a`/2;s='/'"},
@@ -279,6 +283,31 @@ TEST(TMinifyJsTest, SampleScriptsMinifyToTheirExpectedOutput) {
     EXPECT_LT(Out.size(), In.size()) << Name;
   }
   EXPECT_GE(Files, 20);
+}
+
+// Cut anywhere, in any code page, a script is either minified or refused at
+// a position inside it; nothing crashes and a refusal carries no output.
+TEST(TMinifyJsTest, CutScriptsAreMinifiedOrRefusedInsideTheirBytes) {
+  const std::filesystem::path Dir =
+      std::filesystem::path(LARKSPAN_SOURCE_DIR) / "minify/testdata/js";
+  const TCodePage Pages[] = {TCodePage::Utf8, TCodePage::Gbk, TCodePage::Big5, TCodePage::Single};
+  int Refused = 0;
+  for (const auto& E : std::filesystem::directory_iterator(Dir)) {
+    if (!E.is_regular_file()) continue;
+    const std::string In = ReadFile(E.path());
+    for (size_t Cut = 0; Cut <= In.size(); Cut += 5) {
+      const std::string_view Part(In.data(), Cut);
+      const TMinifyResult R = MinifyJs(Part, Pages[Cut % 4], TMinifyOptions{}, Cut % 3 == 0);
+      if (R.Ok) continue;
+      ++Refused;
+      EXPECT_TRUE(R.Output.empty());
+      EXPECT_FALSE(R.Error.empty());
+      EXPECT_LT(R.Offset, Part.size()) << E.path() << " cut at " << Cut;
+      EXPECT_GE(R.Line, 1);
+      EXPECT_GE(R.Column, 1);
+    }
+  }
+  EXPECT_GT(Refused, 0);
 }
 
 }  // namespace
