@@ -59,7 +59,7 @@ best() {  # best wall time of 3 runs of "$@", in seconds
   local B=999999 S E T
   for _ in 1 2 3; do
     S=$(date +%s.%N)
-    "$@" >/dev/null 2>"$OUT/last.err" || { cat "$OUT/last.err" >&2; return 1; }
+    "$@" >/dev/null 2>"$OUT/last.err" || [ -n "${TOLERATE:-}" ] || { cat "$OUT/last.err" >&2; return 1; }
     E=$(date +%s.%N)
     T=$(echo "$E - $S" | bc -l)
     if (( $(echo "$T < $B" | bc -l) )); then B=$T; fi
@@ -84,5 +84,8 @@ T=$(best env GOMAXPROCS=1 taskset -c 0 "$ESBUILD" --minify-whitespace --legal-co
   --charset=utf8 --log-level=error --outdir="$OUT/esbuild" --outbase="$SRC" "${FILES[@]}")
 report "esbuild --minify-whitespace" "$T" "$(size "$OUT/esbuild")"
 
-T=$(best env GOMAXPROCS=1 taskset -c 0 minify --js-keep-var-names -o "$OUT/minify/" "${FILES[@]}")
+# Debian's minify refuses some valid scripts (it reports them and goes on).
+T=$(TOLERATE=1 best env GOMAXPROCS=1 taskset -c 0 minify --js-keep-var-names -o "$OUT/minify/" "${FILES[@]}")
+REFUSED=$(grep -c '^ERROR' "$OUT/last.err" || true)
 report "minify (Debian)" "$T" "$(size "$OUT/minify")"
+[ "$REFUSED" = 0 ] || echo "  (minify refused $REFUSED files; output bytes count only the others)"
