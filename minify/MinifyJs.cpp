@@ -324,7 +324,7 @@ bool TJsMinifier::KeepComment(std::string_view Body, bool Line) const {
 void TJsMinifier::CopyKeptComment(size_t Begin, size_t End, bool Line) {
   if (AnyToken && SawNewline && !Out.empty() && Out.back() != '\n') Out += '\n';
   if (!Out.empty() && Out.back() == '/') Out += ' ';
-  if (!Out.empty() && Out.back() == '<' && T[Begin] == '!') Out += ' ';
+  if (!Out.empty() && Out.back() == '<') Out += ' ';  // never </ in an inline script
   Out.append(T.substr(Begin, End - Begin));
   if (Line) ForceNewline = true;
   SepWritten = true;
