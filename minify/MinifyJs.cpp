@@ -309,7 +309,8 @@ class TJsMinifier {
   void Advance(const TToken& Tok);
 
   bool InGenerator() const;
-  bool BraceIsBlock() const;
+  // ExprAllowed: as it stood after the token before the brace.
+  bool BraceIsBlock(bool ExprAllowed) const;
 };
 
 bool TJsMinifier::KeepComment(std::string_view Body, bool Line) const {
@@ -588,7 +589,7 @@ bool TJsMinifier::ReadToken(TToken& Tok) {
 
 // Whether a `{` that follows Prev opens a statement block (or a body) rather
 // than an expression.
-bool TJsMinifier::BraceIsBlock() const {
+bool TJsMinifier::BraceIsBlock(bool ExprAllowed) const {
   const TFrame& Top = Stack.back();
   if (Top.Kind == TCtx::FuncStat || Top.Kind == TCtx::FuncExpr) return true;
   const bool StatementParent =
@@ -605,6 +606,9 @@ bool TJsMinifier::BraceIsBlock() const {
     if (PrevCode == kElse || PrevCode == kDo || PrevCode == kTry || PrevCode == kFinally)
       return true;
     if (PrevCode == kReturn || PrevCode == kYield) return SawNewline;
+    // After a plain name a brace on the next line can only start a block
+    // (automatic semicolon), except for the pattern of `let {a} = b`.
+    if (PrevCode == 0 && !ExprAllowed && Prev != "let") return SawNewline;
     return false;
   }
   return !ExprAllowed;
@@ -872,7 +876,7 @@ void TJsMinifier::Advance(const TToken& Tok) {
           else if (PrevCode == Pc("=>"))
             K = TCtx::Arrow;
           else
-            K = BraceIsBlock() ? TCtx::Block : TCtx::Object;
+            K = BraceIsBlock(WasExprAllowed) ? TCtx::Block : TCtx::Object;
           TFrame F{K};
           if (PrevCode == Pc(")") && (Top.Kind == TCtx::Object || Top.Kind == TCtx::ClassBody)) {
             F.Method = true;
