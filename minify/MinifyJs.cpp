@@ -205,17 +205,16 @@ class TJsMinifier {
   // The previous token and what follows from it.
   bool AnyToken = false;
   TTok PrevKind = TTok::Punct;
-  std::string_view Prev;      // its text
-  uint64_t PrevCode = 0;      // its code
-  uint64_t PrevPrevCode = 0;  // the code of the token before it
-  bool PrevIsTernary = false;
-  bool StarMethod = false;  // a `*` that starts a generator method was seen  // Prev is the `:` of
-                            // a conditional expression
-  bool ExprAllowed = true;  // a `/` here starts a regular expression
-  bool PrevCanEnd = false;  // a statement may end right after Prev
-  bool SawNewline = false;  // a line terminator since Prev (also inside comments)
-  bool ForceNewline = false;  // a line comment or hashbang was copied: a break must follow
-  bool SepWritten = false;    // a kept comment or U+FEFF already separates Prev from what follows
+  std::string_view Prev;       // its text
+  uint64_t PrevCode = 0;       // its code
+  uint64_t PrevPrevCode = 0;   // the code of the token before it
+  bool PrevIsTernary = false;  // Prev is the `:` of a conditional expression
+  bool StarMethod = false;     // a `*` that starts a generator method was seen
+  bool ExprAllowed = true;     // a `/` here starts a regular expression
+  bool PrevCanEnd = false;     // a statement may end right after Prev
+  bool SawNewline = false;     // a line terminator since Prev (also inside comments)
+  bool ForceNewline = false;   // a line comment or hashbang was copied: a break must follow
+  bool SepWritten = false;     // a kept comment or U+FEFF already separates Prev from what follows
 
   // Failure.
   bool Failed = false;
@@ -309,8 +308,8 @@ class TJsMinifier {
   void Advance(const TToken& Tok);
 
   bool InGenerator() const;
-  // ExprAllowed: as it stood after the token before the brace.
-  bool BraceIsBlock(bool ExprAllowed) const;
+  // Before: ExprAllowed as it stood after the token before the brace.
+  bool BraceIsBlock(bool Before) const;
 };
 
 bool TJsMinifier::KeepComment(std::string_view Body, bool Line) const {
@@ -589,7 +588,7 @@ bool TJsMinifier::ReadToken(TToken& Tok) {
 
 // Whether a `{` that follows Prev opens a statement block (or a body) rather
 // than an expression.
-bool TJsMinifier::BraceIsBlock(bool ExprAllowed) const {
+bool TJsMinifier::BraceIsBlock(bool Before) const {
   const TFrame& Top = Stack.back();
   if (Top.Kind == TCtx::FuncStat || Top.Kind == TCtx::FuncExpr) return true;
   const bool StatementParent =
@@ -600,7 +599,7 @@ bool TJsMinifier::BraceIsBlock(bool ExprAllowed) const {
     if (PrevCode == Pc(";") || PrevCode == Pc(")") || PrevCode == Pc("=>")) return true;
     if (PrevCode == Pc("{")) return Top.Kind == TCtx::Block || Top.Kind == TCtx::Arrow;
     if (PrevCode == Pc("}")) return true;
-    return !ExprAllowed;
+    return !Before;
   }
   if (PrevKind == TTok::Name) {
     if (PrevCode == kElse || PrevCode == kDo || PrevCode == kTry || PrevCode == kFinally)
@@ -608,10 +607,10 @@ bool TJsMinifier::BraceIsBlock(bool ExprAllowed) const {
     if (PrevCode == kReturn || PrevCode == kYield) return SawNewline;
     // After a plain name a brace on the next line can only start a block
     // (automatic semicolon), except for the pattern of `let {a} = b`.
-    if (PrevCode == 0 && !ExprAllowed && Prev != "let") return SawNewline;
+    if (PrevCode == 0 && !Before && Prev != "let") return SawNewline;
     return false;
   }
-  return !ExprAllowed;
+  return !Before;
 }
 
 bool TJsMinifier::InGenerator() const {
