@@ -114,6 +114,8 @@ TEST(TMinifyJsTest, RegularExpressionsAreToldFromDivision) {
       {"function f(){}\n/'/.test(s)", "function f(){}/'/.test(s)"},
       {"x = {} / a; y = '/'", "x={}/a;y='/'"},
       {"x = y\n{}\n/ '/.test(s)", "x=y\n{}/ '/.test(s)"},
+      {"x = 'y'\n{}\n/ '/.test(s)", "x='y'\n{}/ '/.test(s)"},
+      {"x = [y]\n{}\n/ '/.test(s)", "x=[y]\n{}/ '/.test(s)"},
       {"x = function(){} / a; y = '/'", "x=function(){}/a;y='/'"},
       {"x = a ? {} : {} / a; y = '/'", "x=a?{}:{}/a;y='/'"},
       {"f = x => /'/.test(x)", "f=x=>/'/.test(x)"},
