@@ -6,7 +6,7 @@
 # Every .js/.mjs file under the folders that acorn parses is minified (all in
 # one process, by the jsminify driver) and parsed again; the trees must be
 # the same once positions, raw texts and comments are ignored. Without
-# folders it checks test262's test/language and test/built-ins under
+# folders it checks test262's test/language, test/built-ins and test/annexB under
 # $TEST262 (default /work/ext/test262) and the sites under $SITES (default
 # /work/ext/sites), each that exists. Prints files parsed / same tree /
 # differing per folder; exits 1 when any tree differs. acorn comes from the
@@ -25,7 +25,7 @@ FOLDERS=("$@")
 if [ ${#FOLDERS[@]} -eq 0 ]; then
   TEST262="${TEST262:-/work/ext/test262}"
   SITES="${SITES:-/work/ext/sites}"
-  for F in "$TEST262/test/language" "$TEST262/test/built-ins" "$SITES"; do
+  for F in "$TEST262/test/language" "$TEST262/test/built-ins" "$TEST262/test/annexB" "$SITES"; do
     [ -d "$F" ] && FOLDERS+=("$F")
   done
   [ ${#FOLDERS[@]} -gt 0 ] || { echo "run.sh: no folder given and none of the defaults exists" >&2; exit 2; }
