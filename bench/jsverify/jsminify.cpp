@@ -1,0 +1,101 @@
+// Minifies many scripts in one process with the native script minifier.
+//
+//   jsminify LIST           each line of LIST: "script|module<TAB>INPUT<TAB>OUTPUT";
+//                           writes OUTPUT, or prints "fail INPUT: reason" and
+//                           writes nothing
+//   jsminify --time N LIST  minifies every INPUT N times, writes nothing and
+//                           prints "bytes seconds" (the best of the N rounds)
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "minify/Minify.h"
+
+using namespace larkspan::minify;
+
+namespace {
+
+struct TJob {
+  bool Module = false;
+  std::string In, Out, Text;
+};
+
+bool ReadAll(const std::string& Path, std::string& Text) {
+  std::ifstream F(Path, std::ios::binary);
+  if (!F) return false;
+  std::ostringstream S;
+  S << F.rdbuf();
+  Text = S.str();
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int Rounds = 0;
+  int A = 1;
+  if (argc > 3 && std::string(argv[1]) == "--time") {
+    Rounds = std::stoi(argv[2]);
+    A = 3;
+  }
+  if (A >= argc) {
+    std::fprintf(stderr, "usage: jsminify [--time N] LIST\n");
+    return 2;
+  }
+  std::ifstream List(argv[A]);
+  if (!List) {
+    std::fprintf(stderr, "jsminify: cannot read %s\n", argv[A]);
+    return 2;
+  }
+  std::vector<TJob> Jobs;
+  std::string Line;
+  while (std::getline(List, Line)) {
+    const size_t T1 = Line.find('\t'), T2 = Line.find('\t', T1 + 1);
+    if (T1 == std::string::npos || T2 == std::string::npos) continue;
+    TJob J;
+    J.Module = Line.substr(0, T1) == "module";
+    J.In = Line.substr(T1 + 1, T2 - T1 - 1);
+    J.Out = Line.substr(T2 + 1);
+    if (!ReadAll(J.In, J.Text)) {
+      std::printf("fail %s: cannot read\n", J.In.c_str());
+      continue;
+    }
+    Jobs.push_back(std::move(J));
+  }
+  TMinifyOptions Options;
+  if (Rounds > 0) {
+    size_t Bytes = 0, OutBytes = 0;
+    double Best = 1e9;
+    for (int R = 0; R < Rounds; ++R) {
+      Bytes = OutBytes = 0;
+      const auto Start = std::chrono::steady_clock::now();
+      for (const TJob& J : Jobs) {
+        const TMinifyResult M = MinifyJs(J.Text, TCodePage::Utf8, Options, J.Module);
+        Bytes += J.Text.size();
+        OutBytes += M.Ok ? M.Output.size() : J.Text.size();
+      }
+      const double S =
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
+      if (S < Best) Best = S;
+    }
+    std::printf("%zu %.6f %zu\n", Bytes, Best, OutBytes);
+    return 0;
+  }
+  int Failed = 0;
+  for (const TJob& J : Jobs) {
+    const TMinifyResult M = MinifyJs(J.Text, TCodePage::Utf8, Options, J.Module);
+    if (!M.Ok) {
+      std::printf("fail %s: %s at %d:%d\n", J.In.c_str(), M.Error.c_str(), M.Line, M.Column);
+      ++Failed;
+      continue;
+    }
+    std::ofstream O(J.Out, std::ios::binary);
+    O << M.Output;
+  }
+  std::fprintf(stderr, "jsminify: %zu files, %d not minified\n", Jobs.size(), Failed);
+  return 0;
+}

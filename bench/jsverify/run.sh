@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# The tree check of the native script minifier over real scripts.
+#
+#   bench/jsverify/run.sh [FOLDER...]
+#
+# Every .js/.mjs file under the folders that acorn parses is minified (all in
+# one process, by the jsminify driver) and parsed again; the trees must be
+# the same once positions, raw texts and comments are ignored. Without
+# folders it checks test262's test/language, test/built-ins and test/annexB under
+# $TEST262 (default /work/ext/test262) and the sites under $SITES (default
+# /work/ext/sites), each that exists. Prints files parsed / same tree /
+# differing per folder; exits 1 when any tree differs. acorn comes from the
+# lock file (npm ci); work files go to build-bench/jsverify/.
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+HERE="$ROOT/bench/jsverify"
+OUT="$ROOT/build-bench/jsverify"
+mkdir -p "$OUT"
+
+[ -d "$HERE/node_modules/acorn" ] || npm ci --prefix "$HERE" --no-audit --no-fund --prefer-offline >&2
+"$HERE/build.sh" "$OUT/jsminify"
+
+FOLDERS=("$@")
+if [ ${#FOLDERS[@]} -eq 0 ]; then
+  TEST262="${TEST262:-/work/ext/test262}"
+  SITES="${SITES:-/work/ext/sites}"
+  for F in "$TEST262/test/language" "$TEST262/test/built-ins" "$TEST262/test/annexB" "$SITES"; do
+    [ -d "$F" ] && FOLDERS+=("$F")
+  done
+  [ ${#FOLDERS[@]} -gt 0 ] || { echo "run.sh: no folder given and none of the defaults exists" >&2; exit 2; }
+fi
+
+STATUS=0
+for F in "${FOLDERS[@]}"; do
+  echo "== $F"
+  WORK="$OUT/$(echo "$F" | tr '/' '_')"
+  rm -rf "$WORK"
+  node "$HERE/verify.js" "$OUT/jsminify" "$WORK" "$F" || STATUS=1
+done
+exit $STATUS

@@ -1,0 +1,2 @@
+var shown=1;var after=shown
++1;var cmp=shown-- >0;
