@@ -292,16 +292,22 @@ void TTempFile::Publish(const std::string& Source) {
 }
 
 int RemoveStaleTempFiles(const std::string& Folder) {
-  int Removed = 0;
+  // Names only: output folders can be large, and only a few names match.
   const std::string Dir = IncludeTrailingDelimiter(Folder);
   const size_t PrefixLen = std::strlen(TempFilePrefix);
-  for (const TDirEntry& E : ListDirectory(Dir)) {
-    if (E.Name.compare(0, PrefixLen, TempFilePrefix) != 0) continue;
+  std::vector<std::string> Stale;
+  if (DIR* D = ::opendir(Dir.c_str())) {
+    while (dirent* E = ::readdir(D))
+      if (std::strncmp(E->d_name, TempFilePrefix, PrefixLen) == 0) Stale.push_back(Dir + E->d_name);
+    ::closedir(D);
+  }
+  int Removed = 0;
+  for (const std::string& P : Stale) {
     {
       std::lock_guard<std::mutex> L(GLiveLock);
-      if (LiveTemps().count(Dir + E.Name) || LiveTemps().count(Dir + E.Name + "/")) continue;
+      if (LiveTemps().count(P) || LiveTemps().count(P + "/")) continue;
     }
-    RemoveTree(Dir + E.Name);
+    RemoveTree(P);
     ++Removed;
   }
   return Removed;
