@@ -63,6 +63,9 @@ int ToolTimeoutSeconds();
 // run with it rather than silently taking 300).
 std::string ToolTimeoutProblem();
 
+// True when our standard error goes to a terminal (for progress bars).
+bool StandardErrorIsTerminal();
+
 // Kills the process group of every waited-for program still running (for
 // the termination handler; the waiting threads then see them end).
 void KillRunningPrograms();
