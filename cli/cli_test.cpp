@@ -219,7 +219,8 @@ TEST(CliTest, OverlapIsByComponentsAndRefusalsStillPrintJson) {
   EXPECT_EQ(JsonString("\xC4\xE3中"), "\"\\udcc4\\udce3中\"");
   R = Cli("--json --bogus a b", Err);
   EXPECT_EQ(R.Status, 2);
-  EXPECT_EQ(R.Out.rfind("{\"success\":false,\"refused\":true,\"error\":\"未知选项", 0), 0u) << R.Out;
+  EXPECT_EQ(R.Out.rfind("{\"success\":false,\"refused\":true,\"error\":\"未知选项", 0), 0u)
+      << R.Out;
 }
 
 TEST(CliTest, SkippedEntriesAreListedAndCounted) {
@@ -306,9 +307,8 @@ TEST(CliTest, SigtermEndsTheRunningToolAndLeavesNoTemporaryFile) {
 TEST(CliTest, SignalsGiveTheirExitStatus) {
   TTempDir Site("site"), Out("out"), Bin("bin");
   Site.Write("index.html", "<p>x</p>");
-  test::WriteScript(Bin.Path() + "java",
-                    "[ $# -eq 0 ] && exit 0\n: > " + Quote(Bin.Path() + "started") +
-                        "\nexec sleep 60\n");
+  test::WriteScript(Bin.Path() + "java", "[ $# -eq 0 ] && exit 0\n: > " +
+                                             Quote(Bin.Path() + "started") + "\nexec sleep 60\n");
   const std::string Bin0 = GetEnv("LARKSPAN_BIN_DIR") + "/larkspan-cli";
   const TScopedEnv Path("PATH", Bin.Path() + ":" + GetEnv("PATH"));
   for (const auto& [Sig, Status] : {std::pair{SIGTERM, 143}, std::pair{SIGINT, 130}}) {

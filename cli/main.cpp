@@ -35,5 +35,6 @@ int main(int argc, char** argv) {
     std::cout << "larkspan-cli " << LARKSPAN_VERSION << "\n";
     return 0;
   }
-  return RunCli(Options, std::cout, std::cerr, StandardErrorIsTerminal() && !Options.Quiet && !Options.Json);
+  return RunCli(Options, std::cout, std::cerr,
+                StandardErrorIsTerminal() && !Options.Quiet && !Options.Json);
 }

@@ -103,7 +103,8 @@ TEST(TImageOptimiserTest, JpegOrientationSurvivesMalformedFiles) {
   const std::string Le8("II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0\x08\0\0\0\0\0\0\0", 26);
   const std::string Be3("MM\0*\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\x03\0\0\0\0\0\0", 26);
   std::string BigComments;  // five full-size comment segments
-  for (int I = 0; I < 5; ++I) BigComments += std::string("\xFF\xFE\xFF\xFF", 4) + std::string(65533, 'c');
+  for (int I = 0; I < 5; ++I)
+    BigComments += std::string("\xFF\xFE\xFF\xFF", 4) + std::string(65533, 'c');
   const std::string LongType("II*\0\x08\0\0\0\x01\0\x12\x01\x04\0\x01\0\0\0\x06\0\0\0\0\0\0\0", 26);
   struct Case {
     const char* Label;
@@ -187,8 +188,10 @@ TEST(TImageOptimiserTest, TurnedPhotoKeepsOrientationCommentsStillStripped) {
 
   // A turned photo whose EXIF names its camera (or where it was taken) keeps
   // the orientation and nothing else of it.
-  const std::string Tiff("II*\0\x08\0\0\0\x02\0\x0F\x01\x02\0\x04\0\0\0Spy\0"
-                         "\x12\x01\x03\0\x01\0\0\0\x06\0\0\0\0\0\0\0", 38);
+  const std::string Tiff(
+      "II*\0\x08\0\0\0\x02\0\x0F\x01\x02\0\x04\0\0\0Spy\0"
+      "\x12\x01\x03\0\x01\0\0\0\x06\0\0\0\0\0\0\0",
+      38);
   const std::string Body = ReadFileText(TestData + "upright.jpg").substr(2);
   const test::TTempDir Other("other");
   const std::string Spy = Other.Write("spy.jpg", std::string("\xFF\xD8", 2) + App1(Tiff) + Body);

@@ -6,10 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <atomic>
 #include <ctime>
 #include <mutex>
 #include <set>
@@ -286,7 +286,8 @@ void TTempFile::Publish(const std::string& Source) {
   } else {
     CopyAttributes(Source, TempPath);
   }
-  if (::rename(TempPath.c_str(), Dest.c_str()) != 0) ThrowSystemError("无法创建文件 " + Dest, errno);
+  if (::rename(TempPath.c_str(), Dest.c_str()) != 0)
+    ThrowSystemError("无法创建文件 " + Dest, errno);
   DropLive(TempPath);
   TempPath.clear();
 }

@@ -48,10 +48,9 @@ std::string FindProgram(const std::string& Name, const std::string& SearchFolder
 // process group of its own, LC_ALL=C.UTF-8 in its environment (unless
 // ExtraEnv names LC_ALL), and is killed by the system when the thread that
 // started it ends (so a killed front end leaves no tool running). While a
-// waited-for program runs, KillRunningPrograms can end it. A program that is not found is a failed start
-// (ENOENT). Never throws for anything the child or the system does; the
-// outcome is in the result. Thread-safe, but changing the environment of this
-// process meanwhile (setenv) is not.
+// waited-for program runs, KillRunningPrograms can end it. A program that is not found is a failed
+// start (ENOENT). Never throws for anything the child or the system does; the outcome is in the
+// result. Thread-safe, but changing the environment of this process meanwhile (setenv) is not.
 TProcessResult StartProcess(const std::string& Name, const std::vector<std::string>& Args,
                             const TProcessOptions& Options = {});
 

@@ -17,8 +17,8 @@
 
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
-#include "platform/Text.h"
 #include "platform/TestUtil.h"
+#include "platform/Text.h"
 
 namespace larkspan {
 namespace {
@@ -286,7 +286,8 @@ TEST(ProcessTest, ChildRunsInAUtf8LocaleUnlessToldOtherwise) {
 TEST(ProcessTest, ProgramDiesWithTheThreadThatStartedIt) {
   TempDir D;
   const std::string PidFile = D.Path() + "pid";
-  test::WriteScript(D.Path() + "tool.sh", "echo $$ > \"$1.part\"; mv \"$1.part\" \"$1\"\nexec sleep 30\n");
+  test::WriteScript(D.Path() + "tool.sh",
+                    "echo $$ > \"$1.part\"; mv \"$1.part\" \"$1\"\nexec sleep 30\n");
   const pid_t Front = ::fork();
   if (Front == 0) {
     StartProcess(D.Path() + "tool.sh", {PidFile});
