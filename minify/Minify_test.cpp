@@ -55,6 +55,10 @@ TEST(TMinifyFileTest, ByteOrderMarksStayAndUtf16RoundTrips) {
       EXPECT_EQ(R.Output, Utf8ToUtf16(Want, Big, Bom)) << Big << Bom;
     }
   }
+  // Without a mark under the GB2312 default: its zero bytes tell.
+  R = MinifyFile(TMinifyKind::Css, Utf8ToUtf16(Css, false, false), "GB2312", {});
+  ASSERT_TRUE(R.Ok) << R.Error;
+  EXPECT_EQ(R.Output, Utf8ToUtf16(Want, false, false));
 }
 
 TEST(TMinifyFileTest, FaultsArePlacedInTheFileAndGiveNoOutput) {
