@@ -183,6 +183,15 @@ TEST(TMinifyFileTest, MangledInputNeverBreaksThePromise) {
             test::KeepsBytes(In, R.Output, Css ? test::CssRules(Page) : test::XmlRules(Page)))
             << Name << " mangled #" << K;
       }
+      // The same bytes as a whole file said to be UTF-16: converted and
+      // back, or refused, never cut.
+      const TMinifyResult F =
+          MinifyFile(Css ? TMinifyKind::Css : TMinifyKind::Xml, In, "UTF-16", {});
+      if (!F.Ok) {
+        EXPECT_TRUE(F.Output.empty());
+        EXPECT_LE(F.Offset, In.size());
+        EXPECT_GE(F.Line, 1);
+      }
     }
   }
   EXPECT_GT(Runs, 5000);
