@@ -5,8 +5,8 @@
 
 #include "config/uConfig.h"
 #include "config/uGlobal.h"
-#include "engine/uRunReport.h"
 #include "engine/uEngineRun.h"
+#include "engine/uRunReport.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
@@ -86,14 +86,14 @@ int RunCli(const TCliOptions& Options, std::ostream& Out, std::ostream& Err, boo
       Out << "{\"success\":false,\"refused\":true,\"error\":" << JsonString(Message) << "}\n";
     return 2;
   };
-  std::unique_ptr<TAppConfig> Config = Options.UseSettings
-                                           ? SavedSettings(Err)
-                                           : std::make_unique<TAppConfig>(std::string(), false);
+  std::unique_ptr<TAppConfig> Config =
+      Options.UseSettings ? SavedSettings(Err) : std::make_unique<TAppConfig>(std::string(), false);
   Config->SaveOnDestroy = false;  // the command line never writes the settings
   ApplyCliOptions(Options, *Config);
 
   if (!DirectoryExists(Options.Site)) return Refuse("网站根目录不存在！");
-  if (FoldersConflict(Options.Site, Options.Output)) return Refuse("网站根目录和输出目录不能相同！");
+  if (FoldersConflict(Options.Site, Options.Output))
+    return Refuse("网站根目录和输出目录不能相同！");
   if (const std::string Problem = ToolTimeoutProblem(); !Problem.empty()) return Refuse(Problem);
   const TAppConfig& C = *Config;
   if (!(C.IsCompressHtml || C.IsCompressJS || C.IsCompressCSS || C.IsCompressXML ||

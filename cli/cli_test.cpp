@@ -340,7 +340,8 @@ TEST(CliTest, OverlapIsByComponentsAndRefusalsStillPrintJson) {
   EXPECT_EQ(JsonString("\xC4\xE3中"), "\"\\udcc4\\udce3中\"");
   R = Cli("--json --bogus a b", Err);
   EXPECT_EQ(R.Status, 2);
-  EXPECT_EQ(R.Out.rfind("{\"success\":false,\"refused\":true,\"error\":\"未知选项", 0), 0u) << R.Out;
+  EXPECT_EQ(R.Out.rfind("{\"success\":false,\"refused\":true,\"error\":\"未知选项", 0), 0u)
+      << R.Out;
 }
 
 TEST(CliTest, SkippedEntriesAreListedAndCounted) {
@@ -383,7 +384,8 @@ TEST(CliTest, SigtermEndsTheRunningToolAndLeavesNoTemporaryFile) {
   test::WriteScript(Bin.Path() + "java",
                     "[ $# -eq 0 ] && exit 0\nprev=; for a; do dst=$prev; prev=$a; done\n"
                     ": > \"$dst\"\necho $$ > " +
-                        Quote(Bin.Path() + "pid") + "\nexec sleep 60\n");
+                        Quote(Bin.Path() + "pid.part") + "; mv " + Quote(Bin.Path() + "pid.part") +
+                        " " + Quote(Bin.Path() + "pid") + "\nexec sleep 60\n");
   const std::string Bin0 = GetEnv("LARKSPAN_BIN_DIR") + "/larkspan-cli";
   const std::string Cmd = "PATH=" + Quote(Bin.Path()) + ":\"$PATH\" " + Quote(Bin0) + " --html " +
                           Quote(Site.Path()) + " " + Quote(Out.Path() + "o") +
@@ -395,7 +397,7 @@ TEST(CliTest, SigtermEndsTheRunningToolAndLeavesNoTemporaryFile) {
   ::pclose(P);
   const pid_t Cli = ::atoi(Buf);
   pid_t Tool = 0;
-  for (int I = 0; I < 1000 && Tool == 0; ++I) {
+  for (int I = 0; I < 3000 && Tool == 0; ++I) {
     ::usleep(10000);
     Tool = ::atoi(test::Slurp(Bin.Path() + "pid").c_str());
   }
@@ -408,7 +410,7 @@ TEST(CliTest, SigtermEndsTheRunningToolAndLeavesNoTemporaryFile) {
   ::kill(Cli, SIGTERM);
   // The front end was started by a shell that has gone: poll for its end.
   bool CliGone = false, ToolGone = false;
-  for (int I = 0; I < 500 && !(CliGone && ToolGone); ++I) {
+  for (int I = 0; I < 2000 && !(CliGone && ToolGone); ++I) {
     ::usleep(10000);
     auto Gone = [](pid_t Pid) {
       const std::string Stat = test::Slurp("/proc/" + std::to_string(Pid) + "/stat");
@@ -426,16 +428,25 @@ TEST(CliTest, SigtermEndsTheRunningToolAndLeavesNoTemporaryFile) {
 TEST(CliTest, SignalsGiveTheirExitStatus) {
   TTempDir Site("site"), Out("out"), Bin("bin");
   Site.Write("index.html", "<p>x</p>");
-  test::WriteScript(Bin.Path() + "java", "[ $# -eq 0 ] && exit 0\nexec sleep 60\n");
+  test::WriteScript(Bin.Path() + "java", "[ $# -eq 0 ] && exit 0\n: > " +
+                                             Quote(Bin.Path() + "started") + "\nexec sleep 60\n");
   const std::string Bin0 = GetEnv("LARKSPAN_BIN_DIR") + "/larkspan-cli";
+  const TScopedEnv Path("PATH", Bin.Path() + ":" + GetEnv("PATH"));
   for (const auto& [Sig, Status] : {std::pair{SIGTERM, 143}, std::pair{SIGINT, 130}}) {
-    // The shell waits for the front end and reports its status.
-    const std::string Cmd = "PATH=" + Quote(Bin.Path()) + ":\"$PATH\" " + Quote(Bin0) +
-                            " --html " + Quote(Site.Path()) + " " + Quote(Out.Path() + "o") +
-                            " >/dev/null 2>&1 & C=$!; sleep 1; kill -" + std::to_string(Sig) +
-                            " $C; wait $C";
-    const int W = std::system(("sh -c " + Quote(Cmd)).c_str());
-    EXPECT_EQ(WIFEXITED(W) ? WEXITSTATUS(W) : -1, Status) << Sig;
+    std::filesystem::remove(Bin.Path() + "started");
+    const pid_t Child = ::fork();
+    if (Child == 0) {
+      ::execl(Bin0.c_str(), Bin0.c_str(), "--quiet", "--html", Site.Path().c_str(),
+              (Out.Path() + "o").c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    for (int I = 0; I < 3000 && !FileExists(Bin.Path() + "started"); ++I) ::usleep(10000);
+    ::kill(Child, Sig);
+    int W = 0;
+    ASSERT_EQ(::waitpid(Child, &W, 0), Child);
+    // An exit of its own after cleaning up, not death by the signal.
+    ASSERT_TRUE(WIFEXITED(W)) << Sig;
+    EXPECT_EQ(WEXITSTATUS(W), Status) << Sig;
   }
 }
 

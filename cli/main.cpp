@@ -1,6 +1,4 @@
 // larkspan-cli: the optimisation engine from a terminal.
-#include <unistd.h>
-
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -8,6 +6,7 @@
 #include "cli/CliOptions.h"
 #include "cli/CliRun.h"
 #include "platform/Error.h"
+#include "platform/Process.h"
 #include "platform/Termination.h"
 
 int main(int argc, char** argv) {
@@ -36,5 +35,6 @@ int main(int argc, char** argv) {
     std::cout << "larkspan-cli " << LARKSPAN_VERSION << "\n";
     return 0;
   }
-  return RunCli(Options, std::cout, std::cerr, ::isatty(2) && !Options.Quiet && !Options.Json);
+  return RunCli(Options, std::cout, std::cerr,
+                StandardErrorIsTerminal() && !Options.Quiet && !Options.Json);
 }

@@ -30,10 +30,10 @@ TPlan MakePlan(const TAppConfig& Config, const std::string& Source,
   if (Config.IsCompressJpg && (Ext == ".JPG" || Ext == ".JPEG")) {
     P.Kind = TKind::Jpeg;
     P.Program = "jpegoptim";
-    P.Args = {"--strip-com"};
-    // Stripping EXIF would drop the orientation and publish the photo turned.
-    if (JpegOrientation(Source) == 1) P.Args.push_back("--strip-exif");
-    for (const char* A : {"--strip-iptc", "-q", "-o", "-m85"}) P.Args.push_back(A);
+    // A turned photo loses its EXIF data (GPS position and all) like every
+    // other; ReducePicture then gives it back its orientation alone.
+    for (const char* A : {"--strip-com", "--strip-exif", "--strip-iptc", "-q", "-o", "-m85"})
+      P.Args.push_back(A);
     P.Args.push_back(Source);
     P.Args.push_back("-d" + ExtractFilePath(Destination));
   } else if (Config.IsCompressGif && Ext == ".GIF") {
@@ -81,6 +81,18 @@ int OrientationFromTiff(const unsigned char* T, size_t Size) {
     return int(Read16(T + E + 8, Big));
   }
   return 0;
+}
+
+// Jpeg with a minimal Exif segment right after its SOI that holds only the
+// orientation; "" when Jpeg does not begin with an SOI.
+std::string WithOrientation(const std::string& Jpeg, int Orientation) {
+  if (Jpeg.size() < 2 || Jpeg.compare(0, 2, "\xFF\xD8") != 0) return std::string();
+  // Big-endian TIFF: header, one directory of one entry (0x0112, SHORT, 1).
+  const std::string Tiff = std::string("MM\0*\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0", 19) +
+                           char(Orientation) + std::string("\0\0\0\0\0\0", 6);
+  const std::string Body = std::string("Exif\0\0", 6) + Tiff;
+  const size_t Len = Body.size() + 2;
+  return Jpeg.substr(0, 2) + "\xFF\xE1" + char(Len >> 8) + char(Len & 0xFF) + Body + Jpeg.substr(2);
 }
 
 }  // namespace
@@ -186,6 +198,16 @@ bool TImageOptimiser::ReducePicture(const std::string& Source, const std::string
   if (P.Kind != TKind::Png && ResultSize > SourceSize) {
     DeleteFile(Dst);
     return false;
+  }
+  if (P.Kind == TKind::Jpeg) {
+    if (const int Orientation = JpegOrientation(Src); Orientation != 1) {
+      const std::string Turned = WithOrientation(ReadFileText(Dst), Orientation);
+      if (Turned.empty() || int64_t(Turned.size()) > SourceSize) {
+        DeleteFile(Dst);  // a plain copy keeps the photo turned
+        return false;
+      }
+      WriteFileAtomic(Dst, Turned);
+    }
   }
   return true;
 }

@@ -31,8 +31,9 @@ class TImageOptimiser {
   bool HasRuleFor(const std::string& Source) const;
 
   // The parameter text ReducePicture would hand to the optimiser for this
-  // pair, "" when no rule applies (for tests and logs). For a JPEG it reads
-  // Source's EXIF orientation: a turned photo keeps its EXIF data.
+  // pair, "" when no rule applies (for tests and logs). Every JPEG loses its
+  // EXIF data; for a turned photo ReducePicture then writes back an EXIF
+  // segment holding the orientation alone.
   std::string BuildParams(const std::string& Source, const std::string& Destination) const;
 
   // True after a ReducePicture that returned false because an optimiser that

@@ -78,11 +78,12 @@ TEST(TImageOptimiserTest, ParameterTexts) {
         << C.Name << " " << C.Jpg << C.Gif << C.Png;
   }
 
-  // A turned photo keeps its EXIF data; an upright one with EXIF loses it.
+  // Every photo loses its EXIF data, turned or not (the orientation is
+  // written back afterwards).
   Settings S(true, false, false);
   TImageOptimiser O(&S.Config, "/bin/");
   EXPECT_EQ(O.BuildParams(TestData + "rotated.jpg", "/out/rotated.jpg"),
-            "--strip-com --strip-iptc -q -o -m85 " + TestData + "rotated.jpg -d/out/");
+            "--strip-com --strip-exif --strip-iptc -q -o -m85 " + TestData + "rotated.jpg -d/out/");
   EXPECT_EQ(O.BuildParams(TestData + "upright.jpg", "/out/upright.jpg"),
             "--strip-com --strip-exif --strip-iptc -q -o -m85 " + TestData + "upright.jpg -d/out/");
 }
@@ -102,7 +103,8 @@ TEST(TImageOptimiserTest, JpegOrientationSurvivesMalformedFiles) {
   const std::string Le8("II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0\x08\0\0\0\0\0\0\0", 26);
   const std::string Be3("MM\0*\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\x03\0\0\0\0\0\0", 26);
   std::string BigComments;  // five full-size comment segments
-  for (int I = 0; I < 5; ++I) BigComments += std::string("\xFF\xFE\xFF\xFF", 4) + std::string(65533, 'c');
+  for (int I = 0; I < 5; ++I)
+    BigComments += std::string("\xFF\xFE\xFF\xFF", 4) + std::string(65533, 'c');
   const std::string LongType("II*\0\x08\0\0\0\x01\0\x12\x01\x04\0\x01\0\0\0\x06\0\0\0\0\0\0\0", 26);
   struct Case {
     const char* Label;
@@ -183,6 +185,20 @@ TEST(TImageOptimiserTest, TurnedPhotoKeepsOrientationCommentsStillStripped) {
   const std::string Up = F.Put("upright.jpg", "u.jpg");
   ASSERT_TRUE(O.ReducePicture(Up, F.OutOf("u.jpg")));
   EXPECT_EQ(ReadFileText(F.OutOf("u.jpg")).find("Exif"), std::string::npos);
+
+  // A turned photo whose EXIF names its camera (or where it was taken) keeps
+  // the orientation and nothing else of it.
+  const std::string Tiff(
+      "II*\0\x08\0\0\0\x02\0\x0F\x01\x02\0\x04\0\0\0Spy\0"
+      "\x12\x01\x03\0\x01\0\0\0\x06\0\0\0\0\0\0\0",
+      38);
+  const std::string Body = ReadFileText(TestData + "upright.jpg").substr(2);
+  const test::TTempDir Other("other");
+  const std::string Spy = Other.Write("spy.jpg", std::string("\xFF\xD8", 2) + App1(Tiff) + Body);
+  ASSERT_EQ(JpegOrientation(Spy), 6);
+  ASSERT_TRUE(O.ReducePicture(Spy, F.OutOf("spy.jpg")));
+  EXPECT_EQ(JpegOrientation(F.OutOf("spy.jpg")), 6);
+  EXPECT_EQ(ReadFileText(F.OutOf("spy.jpg")).find("Spy"), std::string::npos);
 }
 
 TEST(TImageOptimiserTest, NoRuleOrMissingOptimiserMeansPlainCopy) {

@@ -86,7 +86,8 @@ bool IsUtf16Page(std::string_view Bytes, const std::string& CharSet, bool& Big) 
 std::string Utf16AsUtf8(std::string_view Bytes, bool Big) {
   std::string Out;
   auto Unit = [&](size_t I) {
-    const auto A = static_cast<unsigned char>(Bytes[I]), B = static_cast<unsigned char>(Bytes[I + 1]);
+    const auto A = static_cast<unsigned char>(Bytes[I]),
+               B = static_cast<unsigned char>(Bytes[I + 1]);
     return Big ? unsigned(A) << 8 | B : unsigned(B) << 8 | A;
   };
   size_t I = 0;

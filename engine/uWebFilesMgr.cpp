@@ -115,7 +115,8 @@ void TWebFilsMgr::CheckOutputFolder(const std::string& Folder) const {
   if (!IsPathWithin(Resolved, RealRoot)) return;
   // Find the link: the first component below the output folder that is one.
   std::string Path = ExcludeTrailingDelimiter(OutputDir);
-  const std::string Rest = Folder.substr(std::min(Folder.size(), IncludeTrailingDelimiter(OutputDir).size()));
+  const std::string Rest =
+      Folder.substr(std::min(Folder.size(), IncludeTrailingDelimiter(OutputDir).size()));
   size_t I = 0;
   std::string Link = Folder;
   for (;;) {
@@ -301,8 +302,7 @@ void TWebFilsMgr::WritePicture(const std::string& Source, const std::string& Des
     const std::string Result = Work.Path() + ExtractFileName(Dest);
     if (Optimiser->ReducePicture(Source, Result)) {
       if (UsableResult(Source, Result)) {
-        if (!PublishFile(Result, Dest, Source))
-          ThrowSystemError("无法创建文件 " + Dest, errno);
+        if (!PublishFile(Result, Dest, Source)) ThrowSystemError("无法创建文件 " + Dest, errno);
         return;
       }
       UncompressedFiles.push_back(Source);

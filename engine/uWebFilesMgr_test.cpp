@@ -185,8 +185,9 @@ TEST(WebFilsMgrTest, StartRefusesBadFolders) {
   TAppConfig Config = BlankConfig();
   Config.IsCompressJpg = true;
   EXPECT_EQ(RunEngine(Config, Site.Path() + "missing", Out.Path()).StartError, "目录不存在");
-  EXPECT_EQ(RunEngine(Config, Site.Path(), Out.Path() + "file/sub").StartError.rfind("创建目录失败", 0),
-            0u);
+  EXPECT_EQ(
+      RunEngine(Config, Site.Path(), Out.Path() + "file/sub").StartError.rfind("创建目录失败", 0),
+      0u);
   EXPECT_EQ(RunEngine(Config, Site.Path(), Site.Path() + "out").StartError,
             "网站根目录和输出目录不能相同！");
   // Also when the output is reached through a link into the site.

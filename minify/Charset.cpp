@@ -1,6 +1,7 @@
 #include "minify/Charset.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace larkspan::minify {
 
@@ -119,14 +120,15 @@ TCodePage DetectCodePage(std::string_view Bytes, TCodePage Setting) {
   if (Bytes.size() >= 3 && P[0] == 0xEF && P[1] == 0xBB && P[2] == 0xBF) return TCodePage::Utf8;
   if (Bytes.size() >= 2 && P[0] == 0xFF && P[1] == 0xFE) return TCodePage::Utf16LE;
   if (Bytes.size() >= 2 && P[0] == 0xFE && P[1] == 0xFF) return TCodePage::Utf16BE;
-  if (Setting == TCodePage::Utf16LE || Setting == TCodePage::Utf16BE) {
-    // Said to be UTF-16 but without a mark: believe it only when the bytes
-    // look like it; an ASCII or UTF-8 file is what it looks like.
+  // Without a mark, zero bytes on one side of every pair say UTF-16 whatever
+  // the setting: read byte by byte, the low bytes of its characters would
+  // pass for blanks and quotes.
+  if (!Bytes.empty() && std::memchr(Bytes.data(), 0, Bytes.size()) != nullptr) {
     const int Side = GuessUtf16Side(Bytes);
     if (Side == 1) return TCodePage::Utf16LE;
     if (Side == 2) return TCodePage::Utf16BE;
-    return TCodePage::Utf8;
   }
+  const bool Utf16Setting = Setting == TCodePage::Utf16LE || Setting == TCodePage::Utf16BE;
   bool NonAscii = false;
   for (size_t I = 0; I < Bytes.size();) {
     if (P[I] < 0x80) {
@@ -138,7 +140,8 @@ TCodePage DetectCodePage(std::string_view Bytes, TCodePage Setting) {
     NonAscii = true;
     I += L;
   }
-  return NonAscii ? TCodePage::Utf8 : Setting;
+  // An ASCII file said to be UTF-16 is what it looks like.
+  return (NonAscii || Utf16Setting) ? TCodePage::Utf8 : Setting;
 }
 
 size_t CharLength(TCodePage Page, std::string_view Bytes, size_t I) {

@@ -32,9 +32,11 @@ TCodePage CodePageByName(std::string_view Name, bool* Known = nullptr);
 // 887 Chinese pages and posts did; 0.2% of their lines did, short ones with
 // one or two characters most), and where it does nothing is lost: a valid
 // UTF-8 text holds no ASCII trail byte, so both readings split its bytes
-// into the same syntax. A UTF-16 setting without a mark is believed only when
-// the zero bytes of the text say so (a page of ASCII labelled UTF-16 is
-// read as UTF-8, not turned into nonsense).
+// into the same syntax. Without a mark, zero bytes on one side of every pair
+// make a file UTF-16 whatever the setting; a UTF-16 setting is believed for a
+// file that is neither of those nor valid UTF-8 (a page of ASCII labelled
+// UTF-16 is read as UTF-8, not turned into nonsense; a file that then fails
+// to convert is refused, never read byte by byte).
 TCodePage DetectCodePage(std::string_view Bytes, TCodePage Setting);
 
 // Bytes of the character that starts at Bytes[I] (I < size) in an

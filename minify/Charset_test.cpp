@@ -61,6 +61,10 @@ TEST(TCharsetTest, DetectsTheCodePageOfOneFile) {
       {std::string("a\0b\0", 4), TCodePage::Utf16LE, TCodePage::Utf16LE},
       {std::string("\0a\0b", 4), TCodePage::Utf16LE, TCodePage::Utf16BE},
       {"ascii labelled UTF-16", TCodePage::Utf16LE, TCodePage::Utf8},
+      {"\xE4\xB8\xAD labelled UTF-16", TCodePage::Utf16BE, TCodePage::Utf8},
+      {std::string("a\0b\0c\0", 6), TCodePage::Gbk, TCodePage::Utf16LE},  // no mark, GB2312 set
+      {"\x2D\x4E\x87\x65", TCodePage::Utf16LE, TCodePage::Utf16LE},       // "中文", no zero byte
+      {std::string("a\0", 2) + std::string(50, 'x'), TCodePage::Gbk, TCodePage::Gbk},  // stray zero
   };
   for (const auto& C : Cases) EXPECT_EQ(DetectCodePage(C.Bytes, C.Setting), C.Expected) << C.Bytes;
 }

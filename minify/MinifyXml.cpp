@@ -2,8 +2,9 @@
 // text of its own (element-only content) and no xml:space="preserve" is in
 // force; tags lose the blanks the grammar does not need. Text, attribute
 // values, CDATA sections, processing instructions and the document type
-// declaration stay byte for byte. A document that is not well-formed is not
-// minified at all: the caller copies it.
+// declaration stay byte for byte; an XHTML document keeps its white space
+// inside the root. A document that is not well-formed is not minified at
+// all: the caller copies it.
 #include <vector>
 
 #include "minify/ByteScan.h"
@@ -233,15 +234,19 @@ TMinifyResult MinifyXml(std::string_view Text, TCodePage Page, const TMinifyOpti
     SetPosition(R, Text);
     return R;
   }
+  // XHTML renders white space between inline elements ("<b>a</b> <i>b</i>"):
+  // in such a document only the white space outside the root goes.
+  const bool Xhtml = Text.find("http://www.w3.org/1999/xhtml") != std::string_view::npos;
   std::string& Out = R.Output;
   Out.reserve(Text.size());
   for (const TXmlNode& Node : X.Nodes) {
     const std::string_view Bytes = Text.substr(Node.Begin, Node.End - Node.Begin);
     switch (Node.Type) {
       case TNode::Text:
-        if (Node.Parent < 0 ? !IsBlank(Text, Node.Begin, Node.End)
-                            : (X.Elements[Node.Parent].Mixed || X.Elements[Node.Parent].Preserve ||
-                               !IsBlank(Text, Node.Begin, Node.End)))
+        if (Node.Parent < 0
+                ? !IsBlank(Text, Node.Begin, Node.End)
+                : (Xhtml || X.Elements[Node.Parent].Mixed || X.Elements[Node.Parent].Preserve ||
+                   !IsBlank(Text, Node.Begin, Node.End)))
           Out.append(Bytes);
         break;
       case TNode::Comment:

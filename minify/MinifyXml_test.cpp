@@ -31,6 +31,11 @@ TEST(TMinifyXmlTest, WhiteSpaceGoesOnlyBetweenTagsWithoutText) {
       {"<a\n\tx=\"1\"\n>t</a >", "<a x=\"1\">t</a>", false},
       {"<!DOCTYPE a [\n <!ENTITY e \"<x>\">\n]>\n<a>&e;</a>",
        "<!DOCTYPE a [\n <!ENTITY e \"<x>\">\n]><a>&e;</a>", false},
+      {"<?xml version=\"1.0\"?>\n<html xmlns=\"http://www.w3.org/1999/xhtml\">\n<p><b>a</b> "
+       "<i>b</i></p>\n</html>\n",
+       "<?xml version=\"1.0\"?><html xmlns=\"http://www.w3.org/1999/xhtml\">\n<p><b>a</b> "
+       "<i>b</i></p>\n</html>",
+       false},
       {"<svg:g xmlns:svg=\"u\">\n <svg:rect/>\n</svg:g>",
        "<svg:g xmlns:svg=\"u\"><svg:rect/></svg:g>", false},
   };

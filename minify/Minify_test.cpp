@@ -55,6 +55,10 @@ TEST(TMinifyFileTest, ByteOrderMarksStayAndUtf16RoundTrips) {
       EXPECT_EQ(R.Output, Utf8ToUtf16(Want, Big, Bom)) << Big << Bom;
     }
   }
+  // Without a mark under the GB2312 default: its zero bytes tell.
+  R = MinifyFile(TMinifyKind::Css, Utf8ToUtf16(Css, false, false), "GB2312", {});
+  ASSERT_TRUE(R.Ok) << R.Error;
+  EXPECT_EQ(R.Output, Utf8ToUtf16(Want, false, false));
 }
 
 TEST(TMinifyFileTest, FaultsArePlacedInTheFileAndGiveNoOutput) {
@@ -178,6 +182,15 @@ TEST(TMinifyFileTest, MangledInputNeverBreaksThePromise) {
         EXPECT_TRUE(
             test::KeepsBytes(In, R.Output, Css ? test::CssRules(Page) : test::XmlRules(Page)))
             << Name << " mangled #" << K;
+      }
+      // The same bytes as a whole file said to be UTF-16: converted and
+      // back, or refused, never cut.
+      const TMinifyResult F =
+          MinifyFile(Css ? TMinifyKind::Css : TMinifyKind::Xml, In, "UTF-16", {});
+      if (!F.Ok) {
+        EXPECT_TRUE(F.Output.empty());
+        EXPECT_LE(F.Offset, In.size());
+        EXPECT_GE(F.Line, 1);
       }
     }
   }

@@ -16,7 +16,7 @@ struct TDirEntry {
   // Neither a regular file nor a folder (a FIFO, socket or device node,
   // directly or through a link): opening one may block or never end.
   bool IsSpecial = false;
-  bool IsDangling = false;     // a symbolic link whose target is missing
+  bool IsDangling = false;   // a symbolic link whose target is missing
   int64_t Size = 0;          // size of a file (the link target's for a link)
 };
 

@@ -6,10 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <atomic>
 #include <ctime>
 #include <mutex>
 #include <set>
@@ -286,22 +286,29 @@ void TTempFile::Publish(const std::string& Source) {
   } else {
     CopyAttributes(Source, TempPath);
   }
-  if (::rename(TempPath.c_str(), Dest.c_str()) != 0) ThrowSystemError("无法创建文件 " + Dest, errno);
+  if (::rename(TempPath.c_str(), Dest.c_str()) != 0)
+    ThrowSystemError("无法创建文件 " + Dest, errno);
   DropLive(TempPath);
   TempPath.clear();
 }
 
 int RemoveStaleTempFiles(const std::string& Folder) {
-  int Removed = 0;
+  // Names only: output folders can be large, and only a few names match.
   const std::string Dir = IncludeTrailingDelimiter(Folder);
   const size_t PrefixLen = std::strlen(TempFilePrefix);
-  for (const TDirEntry& E : ListDirectory(Dir)) {
-    if (E.Name.compare(0, PrefixLen, TempFilePrefix) != 0) continue;
+  std::vector<std::string> Stale;
+  if (DIR* D = ::opendir(Dir.c_str())) {
+    while (dirent* E = ::readdir(D))
+      if (std::strncmp(E->d_name, TempFilePrefix, PrefixLen) == 0) Stale.push_back(Dir + E->d_name);
+    ::closedir(D);
+  }
+  int Removed = 0;
+  for (const std::string& P : Stale) {
     {
       std::lock_guard<std::mutex> L(GLiveLock);
-      if (LiveTemps().count(Dir + E.Name) || LiveTemps().count(Dir + E.Name + "/")) continue;
+      if (LiveTemps().count(P) || LiveTemps().count(P + "/")) continue;
     }
-    RemoveTree(Dir + E.Name);
+    RemoveTree(P);
     ++Removed;
   }
   return Removed;

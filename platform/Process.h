@@ -53,10 +53,9 @@ std::vector<std::string> OwnCommandLine();
 // process group of its own, LC_ALL=C.UTF-8 in its environment (unless
 // ExtraEnv names LC_ALL), and is killed by the system when the thread that
 // started it ends (so a killed front end leaves no tool running). While a
-// waited-for program runs, KillRunningPrograms can end it. A program that is not found is a failed start
-// (ENOENT). Never throws for anything the child or the system does; the
-// outcome is in the result. Thread-safe, but changing the environment of this
-// process meanwhile (setenv) is not.
+// waited-for program runs, KillRunningPrograms can end it. A program that is not found is a failed
+// start (ENOENT). Never throws for anything the child or the system does; the outcome is in the
+// result. Thread-safe, but changing the environment of this process meanwhile (setenv) is not.
 TProcessResult StartProcess(const std::string& Name, const std::vector<std::string>& Args,
                             const TProcessOptions& Options = {});
 
@@ -67,6 +66,9 @@ int ToolTimeoutSeconds();
 // otherwise a message saying what is wrong with it (front ends refuse to
 // run with it rather than silently taking 300).
 std::string ToolTimeoutProblem();
+
+// True when our standard error goes to a terminal (for progress bars).
+bool StandardErrorIsTerminal();
 
 // Kills the process group of every waited-for program still running (for
 // the termination handler; the waiting threads then see them end).

@@ -323,6 +323,8 @@ std::string ToolTimeoutProblem() {
          std::to_string(MaxTimeout) + "): " + Text;
 }
 
+bool StandardErrorIsTerminal() { return ::isatty(2) == 1; }
+
 void KillRunningPrograms() {
   std::lock_guard<std::mutex> L(GRunningLock);
   for (const pid_t Pid : Running()) {

@@ -17,8 +17,8 @@
 
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
-#include "platform/Text.h"
 #include "platform/TestUtil.h"
+#include "platform/Text.h"
 
 namespace larkspan {
 namespace {
@@ -286,14 +286,15 @@ TEST(ProcessTest, ChildRunsInAUtf8LocaleUnlessToldOtherwise) {
 TEST(ProcessTest, ProgramDiesWithTheThreadThatStartedIt) {
   TempDir D;
   const std::string PidFile = D.Path() + "pid";
-  test::WriteScript(D.Path() + "tool.sh", "echo $$ > \"$1\"\nexec sleep 30\n");
+  test::WriteScript(D.Path() + "tool.sh",
+                    "echo $$ > \"$1.part\"; mv \"$1.part\" \"$1\"\nexec sleep 30\n");
   const pid_t Front = ::fork();
   if (Front == 0) {
     StartProcess(D.Path() + "tool.sh", {PidFile});
     ::_exit(0);
   }
   pid_t Tool = 0;
-  for (int I = 0; I < 500 && Tool == 0; ++I) {
+  for (int I = 0; I < 3000 && Tool == 0; ++I) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
     Tool = ::atoi(Slurp(PidFile).c_str());
   }
@@ -301,7 +302,7 @@ TEST(ProcessTest, ProgramDiesWithTheThreadThatStartedIt) {
   ::kill(Front, SIGKILL);
   ::waitpid(Front, nullptr, 0);
   bool Gone = false;
-  for (int I = 0; I < 500 && !Gone; ++I) {
+  for (int I = 0; I < 2000 && !Gone; ++I) {
     // Ended and reaped by init, or a zombie waiting for it.
     const std::string Stat = Slurp("/proc/" + std::to_string(Tool) + "/stat");
     Gone = Stat.empty() || Stat.find(") Z") != std::string::npos;

@@ -45,11 +45,13 @@ TEST(TextTest, PathWithinComparesWholeComponents) {
     const char* Folder;
     bool Within;
   } Cases[] = {
-      {"/a/b", "/a", true},     {"/a", "/a", true},      {"/a/", "/a", true},
-      {"/a/bc", "/a/b", false}, {"/web2", "/web", false}, {"/a", "/a/b", false},
+      {"/a/b", "/a", true},     {"/a", "/a", true},
+      {"/a/", "/a", true},      {"/a/bc", "/a/b", false},
+      {"/web2", "/web", false}, {"/a", "/a/b", false},
       {"/x", "/", true},        {"/site-min", "/site", false},
   };
-  for (const Case& C : Cases) EXPECT_EQ(IsPathWithin(C.Path, C.Folder), C.Within) << C.Path << " " << C.Folder;
+  for (const Case& C : Cases)
+    EXPECT_EQ(IsPathWithin(C.Path, C.Folder), C.Within) << C.Path << " " << C.Folder;
 }
 
 TEST(TextTest, Utf8Validity) {
@@ -57,9 +59,14 @@ TEST(TextTest, Utf8Validity) {
     const char* Text;
     bool Valid;
   } Cases[] = {
-      {"plain", true},          {"中文", true},           {"\xC4\xE3", false},  // GBK
-      {"\xC0\xAF", false},      {"\xED\xA0\x80", false},  // overlong, surrogate
-      {"\xF4\x90\x80\x80", false}, {"\xF0\x9F\x98\x80", true}, {"\xE4\xB8", false},
+      {"plain", true},
+      {"中文", true},
+      {"\xC4\xE3", false},  // GBK
+      {"\xC0\xAF", false},
+      {"\xED\xA0\x80", false},  // overlong, surrogate
+      {"\xF4\x90\x80\x80", false},
+      {"\xF0\x9F\x98\x80", true},
+      {"\xE4\xB8", false},
   };
   for (const Case& C : Cases) EXPECT_EQ(IsValidUtf8(C.Text), C.Valid) << C.Text;
 }

@@ -7,8 +7,8 @@
 
 #include <atomic>
 #include <stdexcept>
-#include <system_error>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "platform/TestUtil.h"

@@ -4,7 +4,9 @@
 #  1. Start-up: median wall and CPU time per file of `java -jar htmlcompressor.jar` (the
 #     engine's options) on a small HTML, CSS and JS file against a trivial `java -cp . Hello`
 #     and against larkspan-minify run directly, in one interleaved run. The archive is a front
-#     end that starts larkspan-minify, so its cost is a bare JVM start plus one process start.
+#     end: it runs the native minifier in its JVM through liblarkspan-minify-jni.so beside it,
+#     or else starts larkspan-minify ("html, program": a copy of the archive without the
+#     library).
 #  2. Output quality: bytes saved per file type on a generated site and on examples/site,
 #     side by side with Debian's minify (package minify) in the same run.
 # Needs: default-jdk-headless, python3, minify.
@@ -27,6 +29,8 @@ RUNS=${RUNS:-30}
 cd "$work"
 printf 'public class Hello { public static void main(String[] a) {} }\n' > Hello.java
 javac Hello.java
+mkdir -p program
+cp "$jar" "$bin/larkspan-minify" program/
 cp site/page1.html small.html
 head -n 61 site/css/style1.css > small.css  # six whole rules
 head -n 21 site/js/app1.js > small.js   # two whole functions
@@ -44,6 +48,7 @@ commands = {
     "html+inline": ["java", "-jar", jar] + opts + ["-o", "out.html", "small.html"],
     "css": ["java", "-jar", jar] + opts + ["-o", "out.css", "small.css"],
     "js": ["java", "-jar", jar] + opts + ["-o", "out.js", "small.js"],
+    "html,program": ["java", "-jar", work + "/program/htmlcompressor.jar"] + base + ["-o", "out.html", "small.html"],
     "native html": [native] + opts + ["-o", "out.html", "small.html"],
 }
 times = {c: [] for c in commands}
@@ -63,7 +68,8 @@ for round in range(runs + 3):
             times[c].append((t1 - t0) * 1000)
             cpu[c].append((r1.ru_utime + r1.ru_stime - r0.ru_utime - r0.ru_stime) * 1000)
 print("   html: engine options without --compress-css/--compress-js; html+inline: with both;")
-print("   native html: larkspan-minify itself, without Java")
+print("   html,program: through larkspan-minify instead of the library; native html: larkspan-minify")
+print("   itself, without Java")
 print(f"== start-up, median over {runs} interleaved runs")
 print(f"{'file':12}{'wall ms':>18}{'CPU ms':>18}")
 hw, hc = statistics.median(times["hello"]), statistics.median(cpu["hello"])
