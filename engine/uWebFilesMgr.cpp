@@ -47,10 +47,12 @@ int TDetailList::IndexOf(const std::string& Path) const {
 
 TWebFilsMgr::TWebFilsMgr(TAppConfig* AConfig) : Config(AConfig) {
   HtmlParser = std::make_unique<TclHtmlParser>();
-  HtmlCompress = std::make_unique<THtmlCompress>(ProgramFolder());
+  HtmlCompress = std::make_unique<THtmlCompress>(HelperFolderOf("htmlcompressor.jar"));
   HtmlCompress->IsCompressCSS = Config->IsCompressCSS;
   HtmlCompress->IsCompressJS = Config->IsCompressJS;
   HtmlCompress->CharSet = Config->CharSet;
+  // pngout is looked for in the helper folders after this one: installed,
+  // it lives in lib/larkspan/ rather than beside the executable.
   Optimiser = std::make_unique<TImageOptimiser>(Config, ProgramFolder());
 }
 
