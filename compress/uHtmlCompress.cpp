@@ -13,6 +13,20 @@ namespace {
 const char* const JavaProgram = "java";
 const char* const JarName = "htmlcompressor.jar";
 
+// Java decodes file names by the locale's character type. With no locale
+// set (a fresh system, cron) or the C locale that is ASCII, and a path with
+// Chinese characters cannot even be opened; the C.UTF-8 locale is always
+// there. A locale the user chose (zh_CN.GBK, say) is left alone.
+std::vector<std::string> JavaLocaleEnv() {
+  for (const char* Name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+    const std::string Value = GetEnv(Name);
+    if (Value.empty()) continue;
+    if (Value != "C" && Value != "POSIX") return {};
+    break;
+  }
+  return {"LC_ALL=C.UTF-8"};
+}
+
 bool SameFile(const std::string& A, const std::string& B) {
   if (A == B) return true;
   struct stat X, Y;
@@ -72,6 +86,7 @@ bool THtmlCompress::Compress(const std::string& SourceFile, const std::string& D
   // The archive is named without a folder: the launcher runs in its folder
   // (which is also why the paths above were made absolute).
   Options.WorkFolder = WorkFolder;
+  Options.ExtraEnv = JavaLocaleEnv();
   const auto R = StartProcess(JavaProgram, BuildArgs(Source, Dest), Options);
   if (!R.Started) {
     ErrorMessage = R.ErrorText;
