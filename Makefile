@@ -1,12 +1,14 @@
 # The two everyday commands:
-#   make demo   installs what is missing, builds, and slims examples/site
-#   make test   installs what is missing, builds, and runs every test
+#   make demo     installs what is missing, builds larkspan-cli and its helper
+#                 programs only, and slims examples/site
+#   make test     installs what is missing, builds everything, runs every test
+#   make package  builds everything and the Debian package, in $(BUILD)/package/
 BUILD ?= build
 DEMO_OUT ?= $(BUILD)/demo-output
 CMAKE_FLAGS ?=
 DEMO_FLAGS ?= --all --verbose --filter "*.bak" --filter Thumbs.db
 
-.PHONY: all bootstrap configure build demo test gui screenshots install clean
+.PHONY: all bootstrap configure build demo test package gui screenshots install clean
 
 all: build
 
@@ -19,12 +21,18 @@ configure: bootstrap
 build: configure
 	cmake --build $(BUILD) -j$$(nproc)
 
-demo: build
+# The command-line program and what it starts (larkspan_helpers: see
+# cmake/LarkspanHelpers.cmake); not the window, not the tests.
+demo: configure
+	cmake --build $(BUILD) -j$$(nproc) --target larkspan-cli larkspan_helpers
 	rm -rf $(DEMO_OUT)
 	$(BUILD)/bin/larkspan-cli $(DEMO_FLAGS) examples/site $(DEMO_OUT)
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2
+
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 gui: build
 	$(BUILD)/bin/larkspan

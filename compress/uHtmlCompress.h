@@ -25,7 +25,8 @@ class THtmlCompress {
   // A DestFile other than SourceFile is deleted before the start, so a file
   // from an earlier run never passes for the result. The compressor's own
   // outcome is in LastExitCode: true with a non-zero LastExitCode means
-  // DestFile may be missing.
+  // DestFile may be missing. Without a locale, or in the C locale, the
+  // launcher gets LC_ALL=C.UTF-8 so that it can open non-ASCII paths.
   bool Compress(const std::string& SourceFile, const std::string& DestFile);
 
   // Starts the launcher without arguments and without waiting (it is reaped

@@ -152,6 +152,31 @@ TEST(THtmlCompressTest, LauncherRunsInArchiveFolderWithOnePathPerArgument) {
   EXPECT_EQ(C.ErrorMessage, "");
 }
 
+TEST(THtmlCompressTest, LauncherGetsAUtf8LocaleOnlyWhenNoneIsChosen) {
+  TempDir Bin, JarFolder;
+  MakeFakeJava(Bin.Path(), "echo \"$LC_ALL|$LC_CTYPE|$LANG\" > \"$0.locale\"");
+  ScopedEnv Path("PATH", Bin.Path() + ":" + GetEnv("PATH"));
+  THtmlCompress C(JarFolder.Path());
+  const struct {
+    const char *All, *Ctype, *Lang;  // nullptr: unset
+    const char* Seen;
+  } Cases[] = {
+      {nullptr, nullptr, nullptr, "C.UTF-8||\n"},
+      {nullptr, nullptr, "C", "C.UTF-8||C\n"},
+      {"POSIX", nullptr, "zh_CN.GBK", "C.UTF-8||zh_CN.GBK\n"},  // LC_ALL wins
+      {nullptr, nullptr, "zh_CN.GBK", "||zh_CN.GBK\n"},
+      {nullptr, "zh_CN.GB18030", "C", "|zh_CN.GB18030|C\n"},
+      {"en_US.UTF-8", nullptr, nullptr, "en_US.UTF-8||\n"},
+  };
+  for (const auto& K : Cases) {
+    ScopedEnv All("LC_ALL", K.All ? K.All : "", !K.All);
+    ScopedEnv Ctype("LC_CTYPE", K.Ctype ? K.Ctype : "", !K.Ctype);
+    ScopedEnv Lang("LANG", K.Lang ? K.Lang : "", !K.Lang);
+    ASSERT_TRUE(C.Compress("/s.html", "/d.html"));
+    EXPECT_EQ(Slurp(Bin.Path() + "java.locale"), K.Seen) << K.Seen;
+  }
+}
+
 TEST(THtmlCompressTest, ErrorMessageKeptUntilNextFailure) {
   TempDir Bin, JarFolder;
   MakeFakeJava(Bin.Path());

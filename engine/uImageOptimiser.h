@@ -12,8 +12,8 @@ class TAppConfig;
 class TImageOptimiser {
  public:
   // Config must outlive the optimiser; its switches are read at every call.
-  // ProgramFolder is where the optimisers are looked for first (then beside
-  // our executable, then on PATH) and the folder they run in.
+  // ProgramFolder is where the optimisers are looked for first (then in the
+  // helper folders, then on PATH: FindProgram) and the folder they run in.
   TImageOptimiser(const TAppConfig* Config, std::string ProgramFolder);
 
   // Leaves an optimised copy of Source at Destination and returns true, or

@@ -51,7 +51,7 @@ TWebFilsMgr::TWebFilsMgr(TAppConfig* AConfig) : Config(AConfig) {
   HtmlParser = std::make_unique<TclHtmlParser>();
   // Only the archive needs (and checks for) a Java runtime.
   if (SameText(Config->Compressor, "archive")) {
-    HtmlCompress = std::make_unique<THtmlCompress>(ProgramFolder());
+    HtmlCompress = std::make_unique<THtmlCompress>(HelperFolderOf("htmlcompressor.jar"));
     HtmlCompress->IsCompressCSS = Config->IsCompressCSS;
     HtmlCompress->IsCompressJS = Config->IsCompressJS;
     HtmlCompress->CharSet = Config->CharSet;

@@ -172,6 +172,16 @@ bool AppendToFile(const std::string& Path, const std::string& Data);
 
 // Folder of the running executable, with a trailing delimiter.
 std::string ProgramFolder();
+// Where the program's own helpers (outside programs, the markup compressor's
+// archive, the "Skins/" folder) are looked for, in this order, each with a
+// trailing delimiter: ProgramDir itself, then "lib/larkspan/" under its
+// parent, so that /usr/bin/larkspan-cli finds /usr/lib/larkspan/. ProgramDir
+// is taken as it is written (a canonical path, as ProgramFolder() gives).
+std::vector<std::string> HelperFolders(const std::string& ProgramDir = ProgramFolder());
+// The first of HelperFolders(ProgramDir) holding an entry called Name (a file
+// or a folder); ProgramDir itself when none does.
+std::string HelperFolderOf(const std::string& Name,
+                           const std::string& ProgramDir = ProgramFolder());
 // $XDG_CONFIG_HOME, or $HOME/.config, with a trailing delimiter; empty when
 // neither is set.
 std::string AppDataFolder();

@@ -494,6 +494,23 @@ std::string ProgramFolder() {
   return ExtractFilePath(std::string(Buf, size_t(N)));
 }
 
+std::vector<std::string> HelperFolders(const std::string& ProgramDir) {
+  const std::string Own = IncludeTrailingDelimiter(ProgramDir);
+  // The parent by its text: ProgramFolder() has no links or ".." in it, and
+  // the root's parent is the root.
+  const std::string Parent = ExtractFilePath(ExcludeTrailingDelimiter(Own));
+  return {Own, IncludeTrailingDelimiter(Parent.empty() ? Own : Parent) + "lib/larkspan/"};
+}
+
+std::string HelperFolderOf(const std::string& Name, const std::string& ProgramDir) {
+  const std::vector<std::string> Folders = HelperFolders(ProgramDir);
+  for (const std::string& Dir : Folders) {
+    struct stat St;
+    if (::stat((Dir + Name).c_str(), &St) == 0) return Dir;
+  }
+  return Folders.front();
+}
+
 std::string GetEnv(const std::string& Name) {
   const char* V = std::getenv(Name.c_str());
   return V ? std::string(V) : std::string();

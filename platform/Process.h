@@ -11,7 +11,7 @@ namespace larkspan {
 struct TProcessOptions {
   // Folder the program starts in; "" keeps our current folder.
   std::string WorkFolder;
-  // Looked in before the program's own folder when the name has no "/"
+  // Looked in before the helper folders when the name has no "/"
   // (callers that were handed a folder for their helpers); "" for none.
   std::string SearchFolder;
   // "NAME=VALUE" entries added to the child's copy of our environment,
@@ -37,9 +37,10 @@ struct TProcessResult {
 };
 
 // Full path of the program Name, "" when none is found. A name containing
-// "/" is taken as it is; otherwise SearchFolder (when given), the folder of
-// the running executable, then every folder of PATH are tried in that order
-// for an executable regular file.
+// "/" is taken as it is; otherwise SearchFolder (when given), the helper
+// folders (HelperFolders(): the running executable's folder, then the
+// installed lib/larkspan/), then every folder of PATH are tried in that
+// order for an executable regular file.
 std::string FindProgram(const std::string& Name, const std::string& SearchFolder = "");
 
 // The words of this process's own command line, program name first, as the

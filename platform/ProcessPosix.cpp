@@ -152,7 +152,7 @@ std::string FindProgram(const std::string& Name, const std::string& SearchFolder
     return IsExecutableFile(Name) ? Name : std::string();
   std::vector<std::string> Folders;
   if (!SearchFolder.empty()) Folders.push_back(SearchFolder);
-  Folders.push_back(ProgramFolder());
+  for (std::string& Dir : HelperFolders()) Folders.push_back(std::move(Dir));
   const char* Path = std::getenv("PATH");
   std::string_view Rest = Path ? Path : "/usr/local/bin:/usr/bin:/bin";
   while (!Rest.empty()) {

@@ -58,6 +58,19 @@ TEST(ProcessTest, FindProgramSearchesOwnFolderFirstThenPath) {
   EXPECT_EQ(FindProgram(Name, First.Path()), First.Path() + Name);
   ::unlink(Own.c_str());
 
+  // The installed helper folder (../lib/larkspan/) comes after our own
+  // folder and before PATH.
+  const std::string Lib = HelperFolders()[1];
+  ASSERT_TRUE(ForceDirectories(Lib));
+  WriteScript(Lib + Name, "exit 0");
+  EXPECT_EQ(FindProgram(Name), Lib + Name);
+  WriteScript(Own, "exit 0");
+  EXPECT_EQ(FindProgram(Name), Own);
+  ::unlink(Own.c_str());
+  ::unlink((Lib + Name).c_str());
+  ::rmdir(Lib.c_str());  // only when we made them, that is when empty
+  ::rmdir(ExtractFilePath(ExcludeTrailingDelimiter(Lib)).c_str());
+
   // Not executable, a folder, or missing: not found.
   std::ofstream(Dir.Path() + "plain") << "x";
   ::mkdir((Dir.Path() + "folder").c_str(), 0755);

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -68,6 +69,15 @@ fs::path BinDir() {
   return dir ? fs::path(dir) : fs::path("bin");
 }
 
+// A locale other than C or POSIX in LC_ALL, else LC_CTYPE, else LANG.
+bool LocaleChosen() {
+  for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) return std::strcmp(value, "C") != 0 && std::strcmp(value, "POSIX") != 0;
+  }
+  return false;
+}
+
 class ToolsTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -80,6 +90,9 @@ class ToolsTest : public ::testing::Test {
     // A blank and Chinese characters in the folder: every path must stay one argument.
     dir_ = fs::path(pattern) / "站点 folder";
     fs::create_directories(dir_);
+    // The engine starts Java with LC_ALL=C.UTF-8 when no locale is chosen (Java could not
+    // open these paths otherwise); so do the tests.
+    if (!LocaleChosen()) setenv("LC_ALL", "C.UTF-8", 1);
   }
   void TearDown() override { fs::remove_all(dir_.parent_path()); }
 

@@ -99,7 +99,8 @@ TdmUI::TdmUI() {
 }
 
 void TdmUI::DataModuleCreate() {
-  sSkinManager1.SkinDirectory = IncludeTrailingDelimiter(ProgramFolder()) + "Skins/";
+  // Beside the executable, or in lib/larkspan/ once installed.
+  sSkinManager1.SkinDirectory = IncludeTrailingDelimiter(HelperFolderOf("Skins")) + "Skins/";
   sSkinManager1.SkinName = "Mint";
   sSkinManager1.SetActive(true);
   QApplication::setFont(UiFont(14));

@@ -31,7 +31,8 @@ class TSkinManager {
 };
 
 // Created at start, before any window: points the skin manager at the
-// "Skins/" folder beside the executable, chooses "Mint" and switches it on.
+// "Skins/" folder beside the executable (or in the first helper folder that
+// holds one: HelperFolderOf), chooses "Mint" and switches it on.
 class TdmUI {
  public:
   TdmUI();
