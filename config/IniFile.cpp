@@ -46,9 +46,7 @@ bool ParseIniInteger(const std::string& Text, long long& Value) {
   bool Neg = false;
   if (I < Text.size() && (Text[I] == '+' || Text[I] == '-')) Neg = Text[I++] == '-';
   int Base = 10;
-  if (I < Text.size() && Text[I] == '$') {
-    Base = 16, ++I;
-  } else if (I < Text.size() && (Text[I] == 'x' || Text[I] == 'X')) {
+  if (I < Text.size() && (Text[I] == '$' || Text[I] == 'x' || Text[I] == 'X')) {
     Base = 16, ++I;
   } else if (I + 1 < Text.size() && Text[I] == '0' && (Text[I + 1] == 'x' || Text[I + 1] == 'X')) {
     Base = 16, I += 2;

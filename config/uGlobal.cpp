@@ -6,7 +6,7 @@ namespace larkspan {
 
 std::string GetConfigFolder() {
   const std::string AppData = AppDataFolder();
-  const std::string Folder = AppData.empty() ? ProgramFolder() : AppData + "Ostrel Larkspan/";
+  std::string Folder = AppData.empty() ? ProgramFolder() : AppData + "Ostrel Larkspan/";
   if (!DirectoryExists(Folder)) ForceDirectories(Folder);
   return Folder;
 }
@@ -33,6 +33,7 @@ std::string GetField(const std::string& Text, int Index, char Ch) {
 std::vector<std::string> ListTextEntries(const std::string& Text) {
   std::vector<std::string> R;
   const int N = CountChar(Text, '|');
+  R.reserve(N);
   for (int I = 0; I < N; ++I) R.push_back(GetField(Text, I, '|'));
   return R;
 }

@@ -104,7 +104,7 @@ class TclHtmlText {
 class TclHtmlAttribute {
  public:
   // Keeps a copy of both texts in one heap block of its own.
-  TclHtmlAttribute(std::string AName, std::string AValue);
+  TclHtmlAttribute(const std::string& AName, const std::string& AValue);
   ~TclHtmlAttribute();
   TclHtmlAttribute(const TclHtmlAttribute&) = delete;
   TclHtmlAttribute& operator=(const TclHtmlAttribute&) = delete;
@@ -359,24 +359,20 @@ inline TclHtmlTableCell* TclHtmlTableCellList::Last() const {
 }
 
 // Typed lists: each holds only tags of its class and never owns them.
-#define LARKSPAN_TYPED_TAG_LIST(ListClass, TagClass)                           \
-  class ListClass : public TclHtmlTagList {                                    \
-   public:                                                                     \
-    using TclHtmlTagList::TclHtmlTagList;                                      \
-    TagClass* Items(int Index) const {                                         \
-      return static_cast<TagClass*>(TclHtmlTagList::Items(Index));             \
-    }                                                                          \
-    TagClass* Last() const { return static_cast<TagClass*>(TclHtmlTagList::Last()); } \
-  };
+template <class TagClass>
+class TclHtmlTypedTagList : public TclHtmlTagList {
+ public:
+  using TclHtmlTagList::TclHtmlTagList;
+  TagClass* Items(int Index) const { return static_cast<TagClass*>(TclHtmlTagList::Items(Index)); }
+  TagClass* Last() const { return static_cast<TagClass*>(TclHtmlTagList::Last()); }
+};
 
-LARKSPAN_TYPED_TAG_LIST(TclHtmlFormList, TclHtmlForm)
-LARKSPAN_TYPED_TAG_LIST(TclHtmlLinkList, TclHtmlLink)
-LARKSPAN_TYPED_TAG_LIST(TclHtmlFrameList, TclHtmlFrame)
-LARKSPAN_TYPED_TAG_LIST(TclHtmlImageList, TclHtmlImage)
-LARKSPAN_TYPED_TAG_LIST(TclHtmlTableList, TclHtmlTable)
-LARKSPAN_TYPED_TAG_LIST(TclHtmlMetaTagList, TclHtmlMetaTag)
-
-#undef LARKSPAN_TYPED_TAG_LIST
+using TclHtmlFormList = TclHtmlTypedTagList<TclHtmlForm>;
+using TclHtmlLinkList = TclHtmlTypedTagList<TclHtmlLink>;
+using TclHtmlFrameList = TclHtmlTypedTagList<TclHtmlFrame>;
+using TclHtmlImageList = TclHtmlTypedTagList<TclHtmlImage>;
+using TclHtmlTableList = TclHtmlTypedTagList<TclHtmlTable>;
+using TclHtmlMetaTagList = TclHtmlTypedTagList<TclHtmlMetaTag>;
 
 }  // namespace larkspan
 
