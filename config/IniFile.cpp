@@ -54,7 +54,8 @@ bool ParseIniInteger(const std::string& Text, long long& Value) {
   if (I >= Text.size()) return false;
   unsigned long long V = 0;
   for (; I < Text.size(); ++I) {
-    const int D = Base == 16 ? HexDigit(Text[I]) : (Text[I] >= '0' && Text[I] <= '9' ? Text[I] - '0' : -1);
+    const int D =
+        Base == 16 ? HexDigit(Text[I]) : (Text[I] >= '0' && Text[I] <= '9' ? Text[I] - '0' : -1);
     if (D < 0) return false;
     // Saturate instead of wrapping: only zero or non-zero matters, and a huge
     // number must not wrap around to zero.

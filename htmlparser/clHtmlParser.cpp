@@ -120,9 +120,8 @@ void TclHtmlParser::Scan(const std::string& Text) {
       InComment = false;
       if (IncludeClosingTags) {
         TclHtmlTag* Owner = NestStack.IsEmpty() ? nullptr : NestStack.Top()->OwnerTag;
-        const int LexemLength =
-            static_cast<int>(Checker.CloseLexems[static_cast<size_t>(Checker.MatchedIndex)]
-                                 .first.size());
+        const int LexemLength = static_cast<int>(
+            Checker.CloseLexems[static_cast<size_t>(Checker.MatchedIndex)].first.size());
         CreateTag(TagText, std::string(), Owner, I - LexemLength + 1)->IsEndTag = true;
       }
     }
@@ -186,8 +185,7 @@ void TclHtmlParser::EndClosingTag(const std::string& TagText, TclHtmlTagStack& N
     Owner = NestStack.Top()->OwnerTag;
     if (HtmlSameText(NestStack.Top()->TagName, TagText)) {
       NestStack.Pop();
-      if (OpenTables && !OpenTables->IsEmpty() && HtmlSameText(TagText, "table"))
-        OpenTables->Pop();
+      if (OpenTables && !OpenTables->IsEmpty() && HtmlSameText(TagText, "table")) OpenTables->Pop();
     }
   }
   if (HtmlSameText(TagText, "a")) ActiveLink = nullptr;
@@ -238,8 +236,8 @@ TclHtmlTag* TclHtmlParser::ProcessTag(std::string_view TagText, TclHtmlTag* Owne
   return Tag;
 }
 
-TclHtmlTag* TclHtmlParser::CreateTag(std::string_view Name, std::string Source,
-                                     TclHtmlTag* Owner, int Pos) {
+TclHtmlTag* TclHtmlParser::CreateTag(std::string_view Name, std::string Source, TclHtmlTag* Owner,
+                                     int Pos) {
   // The class is chosen by the name, ignoring case; the length narrows the
   // candidates first, as this runs for every tag of the page.
   enum TKind { kPlain, kLink, kImage, kCell, kRow, kTable, kForm, kFrame, kMeta } Kind = kPlain;
@@ -311,7 +309,9 @@ TclHtmlTag* TclHtmlParser::CreateTag(std::string_view Name, std::string Source,
   return Tag;
 }
 
-void TclHtmlParser::InitLexems(TclTagLexemChecker* Checker) { Checker->AddLexemPair("<!--", "-->"); }
+void TclHtmlParser::InitLexems(TclTagLexemChecker* Checker) {
+  Checker->AddLexemPair("<!--", "-->");
+}
 
 void TclHtmlParser::InitLeafTags(std::vector<std::string>& Names) {
   Names = {"br", "input", "select", "textarea", "frame", "iframe", "img", "!doctype", "link"};

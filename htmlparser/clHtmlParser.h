@@ -95,7 +95,7 @@ class TclHtmlParser : public TComponent {
   // Scan state visible to the tag classes. OpenTables exists only while a
   // parse runs (innermost open table on top).
   std::unique_ptr<TclHtmlTagStack> OpenTables;
-  TclHtmlLink* ActiveLink = nullptr;  // the link whose content is being read
+  TclHtmlLink* ActiveLink = nullptr;      // the link whose content is being read
   std::vector<std::string> LeafTagNames;  // names never put on the nesting stack
 
   // Events.

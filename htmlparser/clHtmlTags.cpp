@@ -175,14 +175,14 @@ void TclHtmlTag::ClearAttributes() {
 }
 
 std::string TclHtmlTag::ContentText() const {
-  if (!IsTextNode && FollowingTag && FollowingTag->IsTextNode &&
-      FollowingTag->OwnerTag != OwnerTag)
+  if (!IsTextNode && FollowingTag && FollowingTag->IsTextNode && FollowingTag->OwnerTag != OwnerTag)
     return FollowingTag->ContentText();
   return SourceText;
 }
 
 void TclHtmlTag::NotifyParsed() {
-  if (HtmlSameText(TagName, "input") || HtmlSameText(TagName, "select") || HtmlSameText(TagName, "textarea"))
+  if (HtmlSameText(TagName, "input") || HtmlSameText(TagName, "select") ||
+      HtmlSameText(TagName, "textarea"))
     OwnerParser->AttachFormControl(this, OwnerTag);
 }
 
@@ -227,8 +227,8 @@ void* TclHtmlArena::AllocateInNewChunk(size_t Size) {
     FNext = Chunk.first.get();
     FEnd = FNext + Chunk.second;
   } else {
-    size_t ChunkSize = FChunks.empty() ? kFirstChunk
-                                       : std::min(FChunks.back().second * 2, kLargestChunk);
+    size_t ChunkSize =
+        FChunks.empty() ? kFirstChunk : std::min(FChunks.back().second * 2, kLargestChunk);
     ChunkSize = std::max(ChunkSize, Size);
     // A chunk too small for Size stays unused until the next Reset.
     FChunks.emplace_back(std::unique_ptr<char[]>(new char[ChunkSize]), ChunkSize);

@@ -127,11 +127,11 @@ class TclHtmlAttribute {
   static const char* CopyToHeap(const std::string& Name, const std::string& Value);
 
   // Packed into the 4 bytes after ValuePos that padding would take anyway.
-  uint32_t FIndex : 30 = 0;   // place in its tag's list (the last one's gives the count)
+  uint32_t FIndex : 30 = 0;  // place in its tag's list (the last one's gives the count)
   // Placed in its parser's arena with its texts; otherwise made with new and
   // owning the heap block its texts are in.
   uint32_t FInArena : 1 = 0;
-  uint32_t FIsLast : 1 = 0;   // the tag's last attribute: FNext is then its first
+  uint32_t FIsLast : 1 = 0;           // the tag's last attribute: FNext is then its first
   TclHtmlAttribute* FNext = nullptr;  // the tag's next attribute
 };
 
