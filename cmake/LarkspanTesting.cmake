@@ -8,7 +8,8 @@ endif()
 
 # larkspan_add_gtest(name SOURCES... LIBS...): one GoogleTest binary per
 # library, its tests registered with CTest and told where the executables
-# and helper programs were built (LARKSPAN_BIN_DIR).
+# and helper programs were built (LARKSPAN_BIN_DIR). Each test carries the
+# binary's name as its label (ctest -L engine_test).
 function(larkspan_add_gtest name)
   if(NOT LARKSPAN_BUILD_TESTS)
     return()
@@ -18,6 +19,6 @@ function(larkspan_add_gtest name)
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   gtest_discover_tests(${name} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-                       PROPERTIES ENVIRONMENT "LARKSPAN_BIN_DIR=${LARKSPAN_BIN_DIR}"
+                       PROPERTIES ENVIRONMENT "LARKSPAN_BIN_DIR=${LARKSPAN_BIN_DIR}" LABELS ${name}
                        DISCOVERY_TIMEOUT 60)
 endfunction()

@@ -46,9 +46,7 @@ bool ParseIniInteger(const std::string& Text, long long& Value) {
   bool Neg = false;
   if (I < Text.size() && (Text[I] == '+' || Text[I] == '-')) Neg = Text[I++] == '-';
   int Base = 10;
-  if (I < Text.size() && Text[I] == '$') {
-    Base = 16, ++I;
-  } else if (I < Text.size() && (Text[I] == 'x' || Text[I] == 'X')) {
+  if (I < Text.size() && (Text[I] == '$' || Text[I] == 'x' || Text[I] == 'X')) {
     Base = 16, ++I;
   } else if (I + 1 < Text.size() && Text[I] == '0' && (Text[I + 1] == 'x' || Text[I + 1] == 'X')) {
     Base = 16, I += 2;
@@ -56,7 +54,8 @@ bool ParseIniInteger(const std::string& Text, long long& Value) {
   if (I >= Text.size()) return false;
   unsigned long long V = 0;
   for (; I < Text.size(); ++I) {
-    const int D = Base == 16 ? HexDigit(Text[I]) : (Text[I] >= '0' && Text[I] <= '9' ? Text[I] - '0' : -1);
+    const int D =
+        Base == 16 ? HexDigit(Text[I]) : (Text[I] >= '0' && Text[I] <= '9' ? Text[I] - '0' : -1);
     if (D < 0) return false;
     // Saturate instead of wrapping: only zero or non-zero matters, and a huge
     // number must not wrap around to zero.

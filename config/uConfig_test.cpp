@@ -179,8 +179,12 @@ TEST(GlobalTest, IniIntegers) {
   for (const Case& C : Cases) {
     long long V = 0;
     EXPECT_EQ(ParseIniInteger(C.Text, V), C.Ok) << C.Text;
-    if (C.Ok && C.Value != 1) EXPECT_EQ(V, C.Value) << C.Text;
-    if (C.Ok && C.Value == 1) EXPECT_NE(V, 0) << C.Text;
+    if (C.Ok && C.Value != 1) {
+      EXPECT_EQ(V, C.Value) << C.Text;
+    }
+    if (C.Ok && C.Value == 1) {
+      EXPECT_NE(V, 0) << C.Text;
+    }
   }
 }
 

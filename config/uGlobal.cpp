@@ -37,6 +37,7 @@ std::string GetField(const std::string& Text, int Index, char Ch) {
 std::vector<std::string> ListTextEntries(const std::string& Text) {
   std::vector<std::string> R;
   const int N = CountChar(Text, '|');
+  R.reserve(N);
   for (int I = 0; I < N; ++I) R.push_back(GetField(Text, I, '|'));
   return R;
 }

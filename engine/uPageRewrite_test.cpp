@@ -247,8 +247,9 @@ TEST(PageRewriteTest, ImageReferenceInOtherLetterCase) {
     EXPECT_EQ(
         ReadFileText(Out.Path() + Variant + "/index.html"),
         OwnPicture ? "<img src=\"x.gif\">\r\n" : "<img src=\"../" + Folders[0] + "/m.gif\">\r\n");
-    if (OwnPicture)
+    if (OwnPicture) {
       EXPECT_EQ(ReadFileText(Out.Path() + Variant + "/x.gif"), "GIF89a a picture of its own");
+    }
   }
 }
 

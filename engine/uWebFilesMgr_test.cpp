@@ -113,8 +113,11 @@ TEST(WebFilsMgrTest, EqualPicturesAreWrittenOnceWithEightSteps) {
   const auto Tree = ReadTree(Out.Path() + "new/deeper");
   EXPECT_EQ(Tree.size(), 2u);  // the first of the equal pictures and d.bmp
   EXPECT_EQ(Tree.count("d.bmp"), 1u);
-  for (const auto& [Name, Data] : Tree)
-    if (Name != "d.bmp") EXPECT_EQ(Data, "GIF89a same") << Name;
+  for (const auto& [Name, Data] : Tree) {
+    if (Name != "d.bmp") {
+      EXPECT_EQ(Data, "GIF89a same") << Name;
+    }
+  }
   // No folder for files that were not written (duplicates, dropped files).
   EXPECT_FALSE(DirectoryExists(Out.Path() + "new/deeper/empty"));
   // The run order follows the listing; whatever came first is the master, and

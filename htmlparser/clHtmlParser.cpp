@@ -11,6 +11,22 @@ namespace {
 // Bytes the scanner itself acts on outside comments.
 constexpr bool IsScannerByte(unsigned char C) { return C == '<' || C == '>' || C == '/'; }
 
+// Byte classes for the scanner's fast path: a byte that is neither a lexeme
+// byte (after folding) nor one the scanner acts on only extends the tag text
+// or the pending text, and resets every lexeme match.
+struct TByteClasses {
+  std::array<bool, 256> Plain{};
+  std::array<bool, 256> InertInComment{};
+
+  explicit TByteClasses(const TclTagLexemChecker& Checker) {
+    for (int C = 0; C < 256; ++C) {
+      const bool Lexem = Checker.IsLexemByte(LowerAscii(static_cast<unsigned char>(C)));
+      InertInComment[C] = !Lexem;
+      Plain[C] = !Lexem && !IsScannerByte(static_cast<unsigned char>(C));
+    }
+  }
+};
+
 // Releases the per-parse table stack however the scan ends.
 struct TOpenTablesGuard {
   std::unique_ptr<TclHtmlTagStack>& Tables;
@@ -67,16 +83,7 @@ void TclHtmlParser::Scan(const std::string& Text) {
   ActiveLink = nullptr;
   InitLexems(&Checker);
 
-  // Byte classes for the fast path: a byte that is neither a lexeme byte
-  // (after folding) nor one the scanner acts on only extends the tag text or
-  // the pending text, and resets every lexeme match.
-  std::array<bool, 256> Plain{};
-  std::array<bool, 256> InertInComment{};
-  for (int C = 0; C < 256; ++C) {
-    const bool Lexem = Checker.IsLexemByte(LowerAscii(static_cast<unsigned char>(C)));
-    InertInComment[C] = !Lexem;
-    Plain[C] = !Lexem && !IsScannerByte(static_cast<unsigned char>(C));
-  }
+  const TByteClasses Classes(Checker);
 
   const auto* Bytes = reinterpret_cast<const unsigned char*>(Text.data());
   const size_t N = Text.size();
@@ -84,7 +91,7 @@ void TclHtmlParser::Scan(const std::string& Text) {
   TclCharBoundary Boundary;
   size_t K = 0;
   while (K < N) {
-    const auto& Skippable = InComment ? InertInComment : Plain;
+    const auto& Skippable = InComment ? Classes.InertInComment : Classes.Plain;
     if (Skippable[Bytes[K]]) {
       size_t J = K + 1;
       while (J < N && Skippable[Bytes[J]]) ++J;
@@ -113,9 +120,8 @@ void TclHtmlParser::Scan(const std::string& Text) {
       InComment = false;
       if (IncludeClosingTags) {
         TclHtmlTag* Owner = NestStack.IsEmpty() ? nullptr : NestStack.Top()->OwnerTag;
-        const int LexemLength =
-            static_cast<int>(Checker.CloseLexems[static_cast<size_t>(Checker.MatchedIndex)]
-                                 .first.size());
+        const int LexemLength = static_cast<int>(
+            Checker.CloseLexems[static_cast<size_t>(Checker.MatchedIndex)].first.size());
         CreateTag(TagText, std::string(), Owner, I - LexemLength + 1)->IsEndTag = true;
       }
     }
@@ -148,29 +154,9 @@ void TclHtmlParser::Scan(const std::string& Text) {
         case '>':
           if (InTag) {
             if (IsClosing) {
-              TclHtmlTag* Owner = nullptr;
-              if (!NestStack.IsEmpty()) {
-                Owner = NestStack.Top()->OwnerTag;
-                if (HtmlSameText(NestStack.Top()->TagName, TagText)) {
-                  NestStack.Pop();
-                  if (OpenTables && !OpenTables->IsEmpty() && HtmlSameText(TagText, "table"))
-                    OpenTables->Pop();
-                }
-              }
-              if (HtmlSameText(TagText, "a")) ActiveLink = nullptr;
-              if (IncludeClosingTags) {
-                CreateTag(TagText, std::string(), Owner,
-                          I - static_cast<int>(TagText.size()) - 2)
-                    ->IsEndTag = true;
-              }
+              EndClosingTag(TagText, NestStack, I);
             } else if (TagsWanted()) {
-              const bool Leaf = (PrevIsByte && Bytes[K - 1] == '/') || IsLeafTag(TagText);
-              TclHtmlTag* Tag = ProcessTag(TagText, NestStack.Top(), I, TagStart + 1);
-              if (Leaf) {
-                if (Tag && HtmlSameText(Tag->TagName, "a")) ActiveLink = nullptr;
-              } else if (Tag) {
-                NestStack.Push(Tag);
-              }
+              EndOpeningTag(TagText, NestStack, I, TagStart, PrevIsByte && Bytes[K - 1] == '/');
             }
             InTag = false;
             IsClosing = false;
@@ -191,6 +177,33 @@ void TclHtmlParser::Scan(const std::string& Text) {
   }
   // Whatever is still pending (an unfinished tag, unflushed text, an open
   // comment) is dropped; the guard releases OpenTables.
+}
+
+void TclHtmlParser::EndClosingTag(const std::string& TagText, TclHtmlTagStack& NestStack, int I) {
+  TclHtmlTag* Owner = nullptr;
+  if (!NestStack.IsEmpty()) {
+    Owner = NestStack.Top()->OwnerTag;
+    if (HtmlSameText(NestStack.Top()->TagName, TagText)) {
+      NestStack.Pop();
+      if (OpenTables && !OpenTables->IsEmpty() && HtmlSameText(TagText, "table")) OpenTables->Pop();
+    }
+  }
+  if (HtmlSameText(TagText, "a")) ActiveLink = nullptr;
+  if (IncludeClosingTags) {
+    CreateTag(TagText, std::string(), Owner, I - static_cast<int>(TagText.size()) - 2)->IsEndTag =
+        true;
+  }
+}
+
+void TclHtmlParser::EndOpeningTag(const std::string& TagText, TclHtmlTagStack& NestStack, int I,
+                                  int TagStart, bool SlashBefore) {
+  const bool Leaf = SlashBefore || IsLeafTag(TagText);
+  TclHtmlTag* Tag = ProcessTag(TagText, NestStack.Top(), I, TagStart + 1);
+  if (Leaf) {
+    if (Tag && HtmlSameText(Tag->TagName, "a")) ActiveLink = nullptr;
+  } else if (Tag) {
+    NestStack.Push(Tag);
+  }
 }
 
 TclHtmlTag* TclHtmlParser::ProcessText(std::string_view Text, TclHtmlTag* Owner, int Pos) {
@@ -223,8 +236,8 @@ TclHtmlTag* TclHtmlParser::ProcessTag(std::string_view TagText, TclHtmlTag* Owne
   return Tag;
 }
 
-TclHtmlTag* TclHtmlParser::CreateTag(std::string_view Name, std::string Source,
-                                     TclHtmlTag* Owner, int Pos) {
+TclHtmlTag* TclHtmlParser::CreateTag(std::string_view Name, std::string Source, TclHtmlTag* Owner,
+                                     int Pos) {
   // The class is chosen by the name, ignoring case; the length narrows the
   // candidates first, as this runs for every tag of the page.
   enum TKind { kPlain, kLink, kImage, kCell, kRow, kTable, kForm, kFrame, kMeta } Kind = kPlain;
@@ -296,7 +309,9 @@ TclHtmlTag* TclHtmlParser::CreateTag(std::string_view Name, std::string Source,
   return Tag;
 }
 
-void TclHtmlParser::InitLexems(TclTagLexemChecker* Checker) { Checker->AddLexemPair("<!--", "-->"); }
+void TclHtmlParser::InitLexems(TclTagLexemChecker* Checker) {
+  Checker->AddLexemPair("<!--", "-->");
+}
 
 void TclHtmlParser::InitLeafTags(std::vector<std::string>& Names) {
   Names = {"br", "input", "select", "textarea", "frame", "iframe", "img", "!doctype", "link"};

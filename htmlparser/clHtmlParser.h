@@ -95,7 +95,7 @@ class TclHtmlParser : public TComponent {
   // Scan state visible to the tag classes. OpenTables exists only while a
   // parse runs (innermost open table on top).
   std::unique_ptr<TclHtmlTagStack> OpenTables;
-  TclHtmlLink* ActiveLink = nullptr;  // the link whose content is being read
+  TclHtmlLink* ActiveLink = nullptr;      // the link whose content is being read
   std::vector<std::string> LeafTagNames;  // names never put on the nesting stack
 
   // Events.
@@ -177,6 +177,12 @@ class TclHtmlParser : public TComponent {
  private:
   bool FScanning = false;  // a scan is running (events may be raised)
   void Scan(const std::string& Text);
+  // The scan's steps at the ">" (1-based index I) of a closing tag named
+  // TagText, and of an opening tag whose "<" stands at TagStart; SlashBefore:
+  // the ">" follows a "/" that is a whole character.
+  void EndClosingTag(const std::string& TagText, TclHtmlTagStack& NestStack, int I);
+  void EndOpeningTag(const std::string& TagText, TclHtmlTagStack& NestStack, int I, int TagStart,
+                     bool SlashBefore);
   // Constructs a T in the arena, marked so that it is destroyed, not deleted.
   template <class T, class... TArgs>
   T* MakeInArena(TArgs&&... Args) {

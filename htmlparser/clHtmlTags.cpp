@@ -38,13 +38,15 @@ void TclHtmlTagList::Grow() {
   // copy where it can.
   const uint64_t Capacity = 2 * static_cast<uint64_t>(FCount) + 1;
   if (Capacity > static_cast<uint64_t>(std::numeric_limits<int>::max())) throw std::bad_alloc();
+  // The list holds pointers, so this is the size wanted.
+  constexpr size_t kItemSize = sizeof(TclHtmlTag*);  // NOLINT(bugprone-sizeof-expression)
   if (FCount == 1) {
-    auto* Items = static_cast<TclHtmlTag**>(std::malloc(Capacity * sizeof(TclHtmlTag*)));
+    auto* Items = static_cast<TclHtmlTag**>(std::malloc(Capacity * kItemSize));
     if (!Items) throw std::bad_alloc();
     Items[0] = FOne;
     FItems = Items;
   } else {
-    void* Items = std::realloc(FItems, Capacity * sizeof(TclHtmlTag*));
+    void* Items = std::realloc(FItems, Capacity * kItemSize);
     if (!Items) throw std::bad_alloc();
     FItems = static_cast<TclHtmlTag**>(Items);
   }
@@ -88,7 +90,7 @@ TclHtmlTag* TclHtmlTagList::FindTagWithAttr(std::string_view Name, std::string_v
 
 // ---------------------------------------------------------------- TclHtmlAttribute
 
-TclHtmlAttribute::TclHtmlAttribute(std::string AName, std::string AValue)
+TclHtmlAttribute::TclHtmlAttribute(const std::string& AName, const std::string& AValue)
     : TclHtmlAttribute(CopyToHeap(AName, AValue), AName.size(), AValue.size(), false) {}
 
 const char* TclHtmlAttribute::CopyToHeap(const std::string& Name, const std::string& Value) {
@@ -173,14 +175,14 @@ void TclHtmlTag::ClearAttributes() {
 }
 
 std::string TclHtmlTag::ContentText() const {
-  if (!IsTextNode && FollowingTag && FollowingTag->IsTextNode &&
-      FollowingTag->OwnerTag != OwnerTag)
+  if (!IsTextNode && FollowingTag && FollowingTag->IsTextNode && FollowingTag->OwnerTag != OwnerTag)
     return FollowingTag->ContentText();
   return SourceText;
 }
 
 void TclHtmlTag::NotifyParsed() {
-  if (HtmlSameText(TagName, "input") || HtmlSameText(TagName, "select") || HtmlSameText(TagName, "textarea"))
+  if (HtmlSameText(TagName, "input") || HtmlSameText(TagName, "select") ||
+      HtmlSameText(TagName, "textarea"))
     OwnerParser->AttachFormControl(this, OwnerTag);
 }
 
@@ -211,9 +213,9 @@ void TclHtmlTag::FinishParse(std::string_view Rest, int BasePos) {
 // ---------------------------------------------------------------- TclHtmlArena
 
 namespace {
-constexpr size_t kFirstChunk = 64 * 1024;
-constexpr size_t kLargestChunk = 4 * 1024 * 1024;
-constexpr size_t kKeptChunks = 16 * 1024 * 1024;
+constexpr size_t kFirstChunk = size_t{64} * 1024;
+constexpr size_t kLargestChunk = size_t{4} * 1024 * 1024;
+constexpr size_t kKeptChunks = size_t{16} * 1024 * 1024;
 }  // namespace
 
 void* TclHtmlArena::AllocateInNewChunk(size_t Size) {
@@ -225,8 +227,8 @@ void* TclHtmlArena::AllocateInNewChunk(size_t Size) {
     FNext = Chunk.first.get();
     FEnd = FNext + Chunk.second;
   } else {
-    size_t ChunkSize = FChunks.empty() ? kFirstChunk
-                                       : std::min(FChunks.back().second * 2, kLargestChunk);
+    size_t ChunkSize =
+        FChunks.empty() ? kFirstChunk : std::min(FChunks.back().second * 2, kLargestChunk);
     ChunkSize = std::max(ChunkSize, Size);
     // A chunk too small for Size stays unused until the next Reset.
     FChunks.emplace_back(std::unique_ptr<char[]>(new char[ChunkSize]), ChunkSize);

@@ -104,7 +104,7 @@ class TclHtmlText {
 class TclHtmlAttribute {
  public:
   // Keeps a copy of both texts in one heap block of its own.
-  TclHtmlAttribute(std::string AName, std::string AValue);
+  TclHtmlAttribute(const std::string& AName, const std::string& AValue);
   ~TclHtmlAttribute();
   TclHtmlAttribute(const TclHtmlAttribute&) = delete;
   TclHtmlAttribute& operator=(const TclHtmlAttribute&) = delete;
@@ -127,11 +127,11 @@ class TclHtmlAttribute {
   static const char* CopyToHeap(const std::string& Name, const std::string& Value);
 
   // Packed into the 4 bytes after ValuePos that padding would take anyway.
-  uint32_t FIndex : 30 = 0;   // place in its tag's list (the last one's gives the count)
+  uint32_t FIndex : 30 = 0;  // place in its tag's list (the last one's gives the count)
   // Placed in its parser's arena with its texts; otherwise made with new and
   // owning the heap block its texts are in.
   uint32_t FInArena : 1 = 0;
-  uint32_t FIsLast : 1 = 0;   // the tag's last attribute: FNext is then its first
+  uint32_t FIsLast : 1 = 0;           // the tag's last attribute: FNext is then its first
   TclHtmlAttribute* FNext = nullptr;  // the tag's next attribute
 };
 
@@ -359,24 +359,20 @@ inline TclHtmlTableCell* TclHtmlTableCellList::Last() const {
 }
 
 // Typed lists: each holds only tags of its class and never owns them.
-#define LARKSPAN_TYPED_TAG_LIST(ListClass, TagClass)                           \
-  class ListClass : public TclHtmlTagList {                                    \
-   public:                                                                     \
-    using TclHtmlTagList::TclHtmlTagList;                                      \
-    TagClass* Items(int Index) const {                                         \
-      return static_cast<TagClass*>(TclHtmlTagList::Items(Index));             \
-    }                                                                          \
-    TagClass* Last() const { return static_cast<TagClass*>(TclHtmlTagList::Last()); } \
-  };
+template <class TagClass>
+class TclHtmlTypedTagList : public TclHtmlTagList {
+ public:
+  using TclHtmlTagList::TclHtmlTagList;
+  TagClass* Items(int Index) const { return static_cast<TagClass*>(TclHtmlTagList::Items(Index)); }
+  TagClass* Last() const { return static_cast<TagClass*>(TclHtmlTagList::Last()); }
+};
 
-LARKSPAN_TYPED_TAG_LIST(TclHtmlFormList, TclHtmlForm)
-LARKSPAN_TYPED_TAG_LIST(TclHtmlLinkList, TclHtmlLink)
-LARKSPAN_TYPED_TAG_LIST(TclHtmlFrameList, TclHtmlFrame)
-LARKSPAN_TYPED_TAG_LIST(TclHtmlImageList, TclHtmlImage)
-LARKSPAN_TYPED_TAG_LIST(TclHtmlTableList, TclHtmlTable)
-LARKSPAN_TYPED_TAG_LIST(TclHtmlMetaTagList, TclHtmlMetaTag)
-
-#undef LARKSPAN_TYPED_TAG_LIST
+using TclHtmlFormList = TclHtmlTypedTagList<TclHtmlForm>;
+using TclHtmlLinkList = TclHtmlTypedTagList<TclHtmlLink>;
+using TclHtmlFrameList = TclHtmlTypedTagList<TclHtmlFrame>;
+using TclHtmlImageList = TclHtmlTypedTagList<TclHtmlImage>;
+using TclHtmlTableList = TclHtmlTypedTagList<TclHtmlTable>;
+using TclHtmlMetaTagList = TclHtmlTypedTagList<TclHtmlMetaTag>;
 
 }  // namespace larkspan
 

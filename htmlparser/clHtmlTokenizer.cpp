@@ -5,29 +5,30 @@
 
 namespace larkspan {
 
-void TclHtmlParser::ParseAttributes(TclHtmlTag* Tag, std::string_view Rest, int BasePos) {
-  if (Rest.empty() || HtmlSameText(Tag->TagName, "!DOCTYPE")) return;
+namespace {
 
+// The attribute being read from Rest: its name and value, each "on" from its
+// first byte until it is consumed. Appending to a text that is not on replaces
+// what it held.
+struct TAttributeText {
+  explicit TAttributeText(std::string_view ARest) : Rest(ARest) {}
+
+  std::string_view Rest;
   std::string Name;
   std::string Value;
-  bool NameOn = false;          // a name has been started and not yet consumed
-  bool ValueOn = false;         // a value has been started and not yet emitted
-  size_t ValueStart = 0;        // offset in Rest of the value's first byte
-  bool AfterEquals = false;     // the bytes that follow belong to the value
-  bool SpaceAfterName = false;  // the name is complete unless "=" comes next
-  bool InQuotes = false;
-  char QuoteChar = 0;
+  bool NameOn = false;    // a name has been started and not yet consumed
+  bool ValueOn = false;   // a value has been started and not yet emitted
+  size_t ValueStart = 0;  // offset in Rest of the value's first byte
 
-  // Appending to a text that is not "on" replaces what it held.
-  auto AppendName = [&](char C) {
+  void AppendName(char C) {
     if (!NameOn) {
       NameOn = true;
       Name.assign(1, C);
     } else {
       Name.push_back(C);
     }
-  };
-  auto AppendValue = [&](char C, size_t Offset) {
+  }
+  void AppendValue(char C, size_t Offset) {
     if (!ValueOn) {
       ValueOn = true;
       ValueStart = Offset;
@@ -35,15 +36,9 @@ void TclHtmlParser::ParseAttributes(TclHtmlTag* Tag, std::string_view Rest, int 
     } else {
       Value.push_back(C);
     }
-  };
-  auto EmitWithValue = [&] {
-    NewAttribute(Tag, Name, Value, BasePos + static_cast<int>(ValueStart));
-  };
-  auto EmitWithoutValue = [&] { NewAttribute(Tag, Name, std::string_view(), 0); };
-  auto Reset = [&] { NameOn = AfterEquals = ValueOn = InQuotes = false; };
-
+  }
   // Appends Rest[From, To) to the value, as the byte-by-byte rules would.
-  auto AppendValueRun = [&](size_t From, size_t To) {
+  void AppendValueRun(size_t From, size_t To) {
     if (From == To) return;
     if (!ValueOn) {
       ValueOn = true;
@@ -52,7 +47,25 @@ void TclHtmlParser::ParseAttributes(TclHtmlTag* Tag, std::string_view Rest, int 
     } else {
       Value.append(Rest.data() + From, To - From);
     }
+  }
+};
+
+}  // namespace
+
+void TclHtmlParser::ParseAttributes(TclHtmlTag* Tag, std::string_view Rest, int BasePos) {
+  if (Rest.empty() || HtmlSameText(Tag->TagName, "!DOCTYPE")) return;
+
+  TAttributeText A(Rest);
+  bool AfterEquals = false;     // the bytes that follow belong to the value
+  bool SpaceAfterName = false;  // the name is complete unless "=" comes next
+  bool InQuotes = false;
+  char QuoteChar = 0;
+
+  auto EmitWithValue = [&] {
+    NewAttribute(Tag, A.Name, A.Value, BasePos + static_cast<int>(A.ValueStart));
   };
+  auto EmitWithoutValue = [&] { NewAttribute(Tag, A.Name, std::string_view(), 0); };
+  auto Reset = [&] { A.NameOn = AfterEquals = A.ValueOn = InQuotes = false; };
 
   const size_t Size = Rest.size();
   size_t Offset = 0;
@@ -62,12 +75,12 @@ void TclHtmlParser::ParseAttributes(TclHtmlTag* Tag, std::string_view Rest, int 
       // Inside quotes every byte but the closing quote joins the value.
       size_t End = Offset;
       while (End < Size && Rest[End] != QuoteChar) ++End;
-      AppendValueRun(Offset, End);
+      A.AppendValueRun(Offset, End);
       Offset = End;
       if (Offset == Size) break;
       // The closing quote. An empty value is emitted at once; a non-empty
       // one by whatever byte ends it next, or at the end.
-      if (!ValueOn) EmitWithoutValue();
+      if (!A.ValueOn) EmitWithoutValue();
       InQuotes = false;
       AfterEquals = false;
       SpaceAfterName = false;
@@ -83,21 +96,21 @@ void TclHtmlParser::ParseAttributes(TclHtmlTag* Tag, std::string_view Rest, int 
         if (SpaceAfterName) {
           EmitWithoutValue();
           Reset();
-          AppendName(C);
+          A.AppendName(C);
         } else if (AfterEquals) {
-          AppendValue(C, Offset);
-        } else if (ValueOn) {  // a closed quoted value ends here
+          A.AppendValue(C, Offset);
+        } else if (A.ValueOn) {  // a closed quoted value ends here
           EmitWithValue();
           Reset();
-          AppendName(C);
+          A.AppendName(C);
         } else {
-          AppendName(C);
+          A.AppendName(C);
         }
         SpaceAfterName = false;
         if (AfterEquals)
-          AppendValueRun(Offset + 1, End);
+          A.AppendValueRun(Offset + 1, End);
         else
-          Name.append(Rest.data() + Offset + 1, End - Offset - 1);
+          A.Name.append(Rest.data() + Offset + 1, End - Offset - 1);
         Offset = End;
         continue;
       }
@@ -108,34 +121,34 @@ void TclHtmlParser::ParseAttributes(TclHtmlTag* Tag, std::string_view Rest, int 
         } else {
           // A quote where no value is awaited drops the pending name and any
           // closed value not yet emitted.
-          NameOn = AfterEquals = ValueOn = InQuotes = false;
+          A.NameOn = AfterEquals = A.ValueOn = InQuotes = false;
         }
         SpaceAfterName = false;
         break;
       case 2:
-        if (ValueOn) {
-          AppendValue(C, Offset);
+        if (A.ValueOn) {
+          A.AppendValue(C, Offset);
         } else {
-          AfterEquals = NameOn;
-          NameOn = false;
-          ValueOn = false;
+          AfterEquals = A.NameOn;
+          A.NameOn = false;
+          A.ValueOn = false;
         }
         SpaceAfterName = false;
         break;
       default:  // white space
-        if (ValueOn) {
+        if (A.ValueOn) {
           EmitWithValue();
           Reset();
-        } else if (NameOn) {
+        } else if (A.NameOn) {
           SpaceAfterName = true;
         }
         break;
     }
     ++Offset;
   }
-  if (ValueOn)
+  if (A.ValueOn)
     EmitWithValue();
-  else if (NameOn)
+  else if (A.NameOn)
     EmitWithoutValue();
 }
 

@@ -21,7 +21,7 @@ void TMainLoop::RunOnMainThread(const std::function<void()>& Fn) {
     Fn();
     return;
   }
-  Task T{&Fn};
+  Task T{&Fn, false, nullptr};
   std::unique_lock<std::mutex> L(Lock);
   Queue.push_back(&T);
   Changed.notify_all();

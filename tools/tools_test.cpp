@@ -537,6 +537,8 @@ TEST(PngFileTest, EncodingKeepsThePixelsForEveryReduction) {
     SCOPED_TRACE(c.name);
     const std::string png = larkspan::png::Encode(c.pixels, "", false, false);
     EXPECT_EQ(larkspan::png::Decode(png), c.pixels);
-    if (c.depth) EXPECT_EQ(png[24], c.depth);  // IHDR's bit depth
+    if (c.depth) {
+      EXPECT_EQ(png[24], c.depth);  // IHDR's bit depth
+    }
   }
 }
