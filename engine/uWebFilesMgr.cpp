@@ -13,6 +13,7 @@
 #include "htmlparser/clHtmlParser.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
+#include "platform/Process.h"
 #include "platform/Text.h"
 
 namespace larkspan {
@@ -29,8 +30,9 @@ void TDetailList::Add(const std::string& Path, std::unique_ptr<TDetailItm> Item)
   // After every entry equal to Path ignoring case: "img/B.gif" and
   // "img/b.gif" are two files here, and each must stay in the list (one
   // replacing the other would leave a picture neither written nor counted).
-  auto It = std::upper_bound(Items.begin(), Items.end(), Path,
-                             [](const std::string& P, const auto& E) { return CompareText(P, E.first) < 0; });
+  auto It = std::upper_bound(
+      Items.begin(), Items.end(), Path,
+      [](const std::string& P, const auto& E) { return CompareText(P, E.first) < 0; });
   Items.emplace(It, Path, std::move(Item));
 }
 
@@ -39,7 +41,8 @@ int TDetailList::IndexOf(const std::string& Path) const {
   const auto First = It;
   for (; It != Items.end() && CompareText(It->first, Path) == 0; ++It)
     if (It->first == Path) return int(It - Items.begin());  // the exact name first
-  if (First != Items.end() && CompareText(First->first, Path) == 0) return int(First - Items.begin());
+  if (First != Items.end() && CompareText(First->first, Path) == 0)
+    return int(First - Items.begin());
   return -1;
 }
 
@@ -58,12 +61,16 @@ TWebFilsMgr::~TWebFilsMgr() = default;
 
 void TWebFilsMgr::Start(const std::string& RootPath, const std::string& OutputPath) {
   if (!DirectoryExists(RootPath)) throw Exception("目录不存在");
-  if (!DirectoryExists(OutputPath) && !ForceDirectories(OutputPath))
+  if (!DryRun && !DirectoryExists(OutputPath) && !ForceDirectories(OutputPath))
     throw Exception("创建目录失败");
   // Whatever the caller checked, the run never writes into the site: an
   // output folder that is the site or lies inside it (also through a link)
   // is refused.
   if (OutputInsideRoot(RootPath, OutputPath)) throw Exception("网站根目录和输出目录不能相同！");
+  // A stop of an earlier run (or of programs before this one) is over.
+  AllowPrograms();
+  Stopping = false;
+  MissingTools = FindMissingTools();
 
   FileFilterList.Clear();
   for (const std::string& E : ListTextEntries(Config->FileFilters)) FileFilterList.Add(E);
@@ -79,18 +86,46 @@ void TWebFilsMgr::Start(const std::string& RootPath, const std::string& OutputPa
   IsSuccess = false;
   SourceSize = FolderSizeOf(RootDir);
   Counts = TScanCounts();
-  ScanFolder(RootDir, [this](const std::string& Folder, const std::string& Name) {
-    AddFile(Folder, Name);
-  });
+  Results.Clear();
+  ScanOrder.clear();
+  ScanFolder(
+      RootDir,
+      [this](const std::string& Folder, const std::string& Name) { AddFile(Folder, Name); },
+      [this](const std::string& Folder, const std::string& Name) {
+        const std::string Path = Folder + Name;
+        ScanOrder.emplace(Path, int64_t(ScanOrder.size()));
+        Results.Add(NewRecord(Path, TFileAction::Skipped, TFileReason::FolderLink));
+      });
   Resume();
 }
 
-void TWebFilsMgr::ScanFolder(const std::string& Folder, const TFileCallback& Callback) {
+void TWebFilsMgr::RequestStop() {
+  Stopping = true;
+  StopAllPrograms();
+}
+
+bool TWebFilsMgr::StopRequested() const { return Stopping.load() || ProgramsStopped(); }
+
+std::vector<std::string> TWebFilsMgr::FindMissingTools() const {
+  std::vector<std::string> Missing;
+  const std::pair<bool, const char*> Tools[] = {{Config->IsCompressJpg, "jpegoptim"},
+                                                {Config->IsCompressGif, "gifsicle"},
+                                                {Config->IsCompressPng, "pngout"}};
+  for (const auto& [On, Name] : Tools)
+    if (On && FindProgram(Name, ProgramFolder()).empty()) Missing.push_back(Name);
+  return Missing;
+}
+
+void TWebFilsMgr::ScanFolder(const std::string& Folder, const TFileCallback& Callback,
+                             const TFileCallback& OnSkipped) {
   const std::string Dir = IncludeTrailingDelimiter(ExcludeTrailingDelimiter(Folder));
   for (const TDirEntry& E : ListDirectory(Dir)) {
-    if (E.IsFolderLink) continue;  // never followed: a link to a parent would loop
+    if (E.IsFolderLink) {  // never followed: a link to a parent would loop
+      if (OnSkipped) OnSkipped(Dir, E.Name);
+      continue;
+    }
     if (E.IsDirectory)
-      ScanFolder(Dir + E.Name, Callback);
+      ScanFolder(Dir + E.Name, Callback, OnSkipped);
     else
       Callback(Dir, E.Name);
   }
@@ -107,8 +142,12 @@ bool IsOneOf(const std::string& Ext, std::initializer_list<const char*> List) {
 void TWebFilsMgr::AddFile(const std::string& FolderPath, const std::string& FileName) {
   const std::string Ext = UpperCaseAscii(ExtractFileExt(FileName));
   const std::string Path = FolderPath + FileName;
-  if (FileFilterList.Contains("*" + Ext) || FileFilterList.Contains(FileName)) {
+  ScanOrder.emplace(Path, int64_t(ScanOrder.size()));
+  const bool ByExt = FileFilterList.Contains("*" + Ext);
+  if (ByExt || FileFilterList.Contains(FileName)) {
     ++Counts.Dropped;
+    Results.Add(NewRecord(Path, TFileAction::Filtered, TFileReason::FilterPattern,
+                          ByExt ? "*" + ExtractFileExt(FileName) : FileName));
     return;
   }
   const bool IsPage = IsOneOf(Ext, {".HTM", ".HTML"});
@@ -129,6 +168,7 @@ void TWebFilsMgr::AddFile(const std::string& FolderPath, const std::string& File
       ++Counts.Compressed;
       return;
     }
+    ExceptedFiles.emplace(Path, std::string());
   }
   OtherFiles.push_back(Path);
   ++Counts.Other;
@@ -179,13 +219,86 @@ int TWebFilsMgr::ProgressPercent(int Done, int Total) {
 
 // ---- the run ---------------------------------------------------------------
 
+namespace {
+// Thrown between files when a stop was asked for; ends the run as stopped.
+struct TRunStopped {};
+
+// An outside program's result that is missing, or empty while the source
+// was not, is no result at all.
+bool UsableResult(const std::string& Source, const std::string& Dest) {
+  if (!FileExists(Dest)) return false;
+  return larkspan::FileSizeOf(Dest) > 0 || larkspan::FileSizeOf(Source) == 0;
+}
+
+// Temporary files the outside programs make beside their result: the
+// compressor and pngout ".NAME.*", jpegoptim "jpegoptim-UID-PID.*.tmp".
+bool IsProgramTemporary(const std::string& Entry, const std::string& DestName) {
+  if (Entry.rfind("." + DestName + ".", 0) == 0) return true;
+  return Entry.rfind("jpegoptim-", 0) == 0 && Entry.size() > 4 &&
+         Entry.compare(Entry.size() - 4, 4, ".tmp") == 0;
+}
+}  // namespace
+
+std::string TWebFilsMgr::RelativePath(const std::string& FullPath) const {
+  const std::string Root = IncludeTrailingDelimiter(RootDir);
+  if (StartsText(Root, FullPath)) return FullPath.substr(Root.size());
+  return FullPath;
+}
+
+TFileResult TWebFilsMgr::NewRecord(const std::string& FullPath, TFileAction Action,
+                                   TFileReason Reason, std::string Detail) const {
+  TFileResult R;
+  R.Path = RelativePath(FullPath);
+  R.Action = Action;
+  R.Reason = Reason;
+  R.Detail = std::move(Detail);
+  R.BytesIn = larkspan::FileSizeOf(FullPath);
+  const auto Found = ScanOrder.find(FullPath);
+  R.Order = Found == ScanOrder.end() ? int64_t(ScanOrder.size()) : Found->second;
+  return R;
+}
+
+void TWebFilsMgr::AddWritten(TFileResult R, const std::string& Dest) {
+  R.BytesOut = larkspan::FileSizeOf(Dest);
+  Results.Add(std::move(R));
+}
+
+void TWebFilsMgr::HandStatus() {
+  if (!OnStatus) return;
+  LastStatus = std::chrono::steady_clock::now();
+  TRunStatus Status;
+  Status.DoneFiles = DoneFiles;
+  Status.TotalFiles = TotalFiles;
+  Status.Percent = ProgressPercent(DoneSteps, TotalSteps);
+  Status.CurrentFile = CurrentFile;
+  Synchronize([&] { OnStatus(this, Status); });
+}
+
+void TWebFilsMgr::BeginFile(const std::string& FullPath) {
+  if (StopRequested()) throw TRunStopped();
+  CurrentFile = RelativePath(FullPath);
+  // Each hand-off stops the worker until the window has drawn it: a few a
+  // second are enough for the eye.
+  if (std::chrono::steady_clock::now() - LastStatus >= std::chrono::milliseconds(150)) HandStatus();
+}
+
+void TWebFilsMgr::StopAfterProgram(const std::string& Dest, bool Remove) {
+  if (Remove) DeleteFile(Dest);
+  const std::string Folder = ExtractFilePath(Dest);
+  const std::string Name = ExtractFileName(Dest);
+  for (const TDirEntry& E : ListDirectory(Folder))
+    if (!E.IsDirectory && IsProgramTemporary(E.Name, Name)) DeleteFile(Folder + E.Name);
+  throw TRunStopped();
+}
+
 void TWebFilsMgr::ReportProgress() {
   const int Percent = ProgressPercent(DoneSteps, TotalSteps);
   // Every hand-off stops the worker until the window has run the handler; on
   // a large site most steps repeat the last percentage, so those are skipped.
-  if (!OnProgress || Percent == LastPercent) return;
+  if (Percent == LastPercent) return;
   LastPercent = Percent;
-  Synchronize([&] { OnProgress(this, Percent); });
+  if (OnProgress) Synchronize([&] { OnProgress(this, Percent); });
+  HandStatus();
 }
 
 void TWebFilsMgr::PrepareDestination(const std::string& Dest) {
@@ -197,37 +310,115 @@ void TWebFilsMgr::CopyOrFail(const std::string& Source, const std::string& Dest)
   if (!CopyFileOverwrite(Source, Dest)) throw Exception("复制文件失败！" + Source + " -> " + Dest);
 }
 
-namespace {
-// An outside program's result that is missing, or empty while the source
-// was not, is no result at all.
-bool UsableResult(const std::string& Source, const std::string& Dest) {
-  if (!FileExists(Dest)) return false;
-  return larkspan::FileSizeOf(Dest) > 0 || larkspan::FileSizeOf(Source) == 0;
-}
-}  // namespace
-
-void TWebFilsMgr::WritePicture(const std::string& Source, const std::string& Dest) {
-  if (Optimiser->ReducePicture(Source, Dest)) {
-    if (UsableResult(Source, Dest)) return;
+TFileResult TWebFilsMgr::WritePicture(const std::string& Source, const std::string& Dest) {
+  using TOutcome = TImageOptimiser::TOutcome;
+  TFileResult R = NewRecord(Source, TFileAction::Copied);
+  const bool Done = Optimiser->ReducePicture(Source, Dest);
+  if (Optimiser->LastOutcome == TOutcome::Stopped ||
+      (StopRequested() && !(Done && UsableResult(Source, Dest))))
+    StopAfterProgram(Dest, true);
+  if (Done && UsableResult(Source, Dest)) {
+    R.Action = TFileAction::Optimised;
+    R.Detail = Optimiser->LastProgram;
+    return R;
+  }
+  if (Done || Optimiser->LastFailed) {
     UncompressedFiles.push_back(Source);
-  } else if (Optimiser->LastFailed) {
-    UncompressedFiles.push_back(Source);
+    R.Action = TFileAction::FailedCopied;
+    R.Reason = TFileReason::ToolFailed;
+    R.Detail =
+        Optimiser->LastProgram + ": " +
+        (Optimiser->LastFailure.empty() ? std::string("empty result") : Optimiser->LastFailure);
+  } else if (Optimiser->LastOutcome == TOutcome::Missing) {
+    R.Reason = TFileReason::ToolMissing;
+    R.Detail = Optimiser->LastProgram;
+  } else if (Optimiser->LastOutcome == TOutcome::NotSmaller) {
+    R.Reason = TFileReason::NotSmaller;
+    R.Detail = Optimiser->LastProgram;
+  } else if (ExceptedFiles.count(Source)) {
+    R.Reason = TFileReason::ExceptionFile;
   }
   CopyOrFail(Source, Dest);
+  return R;
 }
 
-void TWebFilsMgr::CompressOrCopy(const std::string& Source, const std::string& Dest) {
-  if (!HtmlCompress->Compress(Source, Dest)) throw Exception(HtmlCompress->ErrorMessage);
-  if (HtmlCompress->LastExitCode == 0 && UsableResult(Source, Dest)) return;
-  UncompressedFiles.push_back(Source);
-  if (Source == Dest) return;  // a page minified in place stays as it was written
+TFileResult TWebFilsMgr::CompressOrCopy(const std::string& Source, const std::string& Dest,
+                                        const std::string& SiteFile) {
+  TFileResult R = NewRecord(SiteFile, TFileAction::Minified);
+  const bool Started = HtmlCompress->Compress(Source, Dest);
+  // A page minified in place was whole before; the compressor replaces it
+  // through a temporary file, so only the temporary file can be left.
+  if (StopRequested()) StopAfterProgram(Dest, Source != Dest);
+  if (!Started) throw Exception(HtmlCompress->ErrorMessage);
+  if (HtmlCompress->LastExitCode == 0 && UsableResult(Source, Dest)) return R;
+  UncompressedFiles.push_back(SiteFile);
+  R.Action = TFileAction::FailedCopied;
+  R.Reason = TFileReason::ToolFailed;
+  R.Detail = HtmlCompress->LastExitCode < 0
+                 ? std::string("compressor: killed")
+                 : "compressor: exit status " + std::to_string(HtmlCompress->LastExitCode);
+  if (Source == Dest) return R;  // a page minified in place stays as it was written
   CopyOrFail(Source, Dest);
+  return R;
+}
+
+void TWebFilsMgr::RecordLeftOutDuplicates() {
+  for (int I = 0; I < DetailList.Count(); ++I) {
+    const TDetailItm* D = DetailList.Objects(I);
+    const bool Kept =
+        std::any_of(KeptDuplicates.begin(), KeptDuplicates.end(),
+                    [&](const TKeptDuplicate& K) { return K.FileName == D->FileName; });
+    if (Kept) continue;
+    const size_t Master = size_t(D->MasterIndex);
+    Results.Add(NewRecord(D->FileName, TFileAction::DuplicateLeftOut, TFileReason::SameContentAs,
+                          Master < MasterList.size()
+                              ? RelativePath(MasterList[Master].second->FileName)
+                              : std::string()));
+  }
+}
+
+void TWebFilsMgr::RecordPlan() {
+  const bool Dupes = DetailList.Count() > 0;
+  auto Picture = [&](const std::string& Path) {
+    const std::string Program = Optimiser->ProgramFor(Path);
+    TFileResult R = NewRecord(Path, TFileAction::Copied, TFileReason::NoOptimiser);
+    if (!Program.empty()) {
+      const bool Missing =
+          std::find(MissingTools.begin(), MissingTools.end(), Program) != MissingTools.end();
+      R.Action = Missing ? TFileAction::Copied : TFileAction::Optimised;
+      R.Reason = Missing ? TFileReason::ToolMissing : TFileReason::None;
+      R.Detail = Program;
+    } else if (ExceptedFiles.count(Path)) {
+      R.Reason = TFileReason::ExceptionFile;
+    } else if (!IsOneOf(UpperCaseAscii(ExtractFileExt(Path)),
+                        {".GIF", ".JPG", ".JPEG", ".BMP", ".PNG"})) {
+      R.Reason = TFileReason::None;
+    }
+    Results.Add(std::move(R));
+  };
+  for (const auto& Entry : MasterList) Picture(Entry.second->FileName);
+  for (const std::string& Page : PageFiles) {
+    if (Dupes)
+      Results.Add(NewRecord(Page, TFileAction::Rewritten));
+    else if (Config->IsCompressHtml && CanCompress(RootDir, Page))
+      Results.Add(NewRecord(Page, TFileAction::Minified));
+    else
+      Results.Add(
+          NewRecord(Page, TFileAction::Copied,
+                    Config->IsCompressHtml ? TFileReason::ExceptionFile : TFileReason::None));
+  }
+  for (const std::string& Path : CompressFiles) Results.Add(NewRecord(Path, TFileAction::Minified));
+  for (const std::string& Path : OtherFiles) Picture(Path);
+  RecordLeftOutDuplicates();
+  DoneFiles = TotalFiles;
 }
 
 void TWebFilsMgr::RunPhases() {
   TotalSteps = 2 * int(PicFiles.size()) + int(OtherFiles.size()) + int(PageFiles.size()) +
                int(CompressFiles.size());
+  TotalFiles = int(PicFiles.size() + OtherFiles.size() + PageFiles.size() + CompressFiles.size());
   DoneSteps = 0;
+  DoneFiles = 0;
 
   // Phase 1: duplicate detection by content digest. A picture that no other
   // picture can equal (by size, then by its first bytes) gets an empty key
@@ -235,6 +426,7 @@ void TWebFilsMgr::RunPhases() {
   TPictureDigests Digests(PicFiles);
   for (size_t I = 0; I < PicFiles.size(); ++I) {
     const std::string& Path = PicFiles[I];
+    BeginFile(Path);
     int64_t Size = 0;
     const std::string MD5 = Digests.KeyOf(I, Size);
     if (MD5.empty()) {
@@ -253,6 +445,7 @@ void TWebFilsMgr::RunPhases() {
       Item->FileSize = Size;
       DetailList.Add(Path, std::move(Item));
       ++DoneSteps;  // the writing step this picture will not have
+      ++DoneFiles;
     } else {
       MasterIndexByMD5.emplace(MD5, int(MasterList.size()));
       auto Item = std::make_unique<TMasterItm>();
@@ -263,52 +456,80 @@ void TWebFilsMgr::RunPhases() {
     ReportProgress();
   }
   PicFiles.clear();
+  if (DryRun) {
+    RecordPlan();
+    IsSuccess = true;
+    return;
+  }
 
   // Phase 2: every distinct picture once.
   for (const auto& Entry : MasterList) {
     const std::string Dest = GetOutputFileName(Entry.second->FileName);
+    BeginFile(Entry.second->FileName);
     PrepareDestination(Dest);
-    WritePicture(Entry.second->FileName, Dest);
+    AddWritten(WritePicture(Entry.second->FileName, Dest), Dest);
     ++DoneSteps;
+    ++DoneFiles;
     ReportProgress();
   }
 
   // Phase 3: pages, rewritten when duplicates were found.
   for (const std::string& Page : PageFiles) {
     const std::string Dest = GetOutputFileName(Page);
+    BeginFile(Page);
     PrepareDestination(Dest);
     if (DetailList.Count() == 0) {
-      if (Config->IsCompressHtml && CanCompress(RootDir, Page))
-        CompressOrCopy(Page, Dest);
-      else
+      if (Config->IsCompressHtml && CanCompress(RootDir, Page)) {
+        AddWritten(CompressOrCopy(Page, Dest, Page), Dest);
+      } else {
         CopyOrFail(Page, Dest);
+        AddWritten(
+            NewRecord(Page, TFileAction::Copied,
+                      Config->IsCompressHtml ? TFileReason::ExceptionFile : TFileReason::None),
+            Dest);
+      }
     } else {
       RewritePage(Page, Dest);
       RewrittenPages.push_back(Page);
-      if (Config->IsCompressHtml && CanCompress(OutputDir, Dest)) CompressOrCopy(Dest, Dest);
+      TFileResult R = NewRecord(Page, TFileAction::Rewritten);
+      if (Config->IsCompressHtml && CanCompress(OutputDir, Dest)) {
+        const TFileResult C = CompressOrCopy(Dest, Dest, Page);
+        R.Reason = C.Reason;
+        R.Detail = C.Detail;
+      }
+      AddWritten(std::move(R), Dest);
     }
     ++DoneSteps;
+    ++DoneFiles;
     ReportProgress();
   }
-  if (DetailList.Count() > 0) KeepReferencedDuplicates();
+  if (DetailList.Count() > 0) {
+    if (StopRequested()) throw TRunStopped();
+    KeepReferencedDuplicates();
+  }
 
   // Phase 4: style sheets, scripts, XML (and pages when pictures are not reduced).
   for (const std::string& Path : CompressFiles) {
     const std::string Dest = GetOutputFileName(Path);
+    BeginFile(Path);
     PrepareDestination(Dest);
-    CompressOrCopy(Path, Dest);
+    AddWritten(CompressOrCopy(Path, Dest, Path), Dest);
     ++DoneSteps;
+    ++DoneFiles;
     ReportProgress();
   }
 
   // Phase 5: everything else.
   for (const std::string& Path : OtherFiles) {
     const std::string Dest = GetOutputFileName(Path);
+    BeginFile(Path);
     PrepareDestination(Dest);
-    WritePicture(Path, Dest);
+    AddWritten(WritePicture(Path, Dest), Dest);
     ++DoneSteps;
+    ++DoneFiles;
     ReportProgress();
   }
+  CurrentFile.clear();
   IsSuccess = true;
 }
 
@@ -316,12 +537,22 @@ void TWebFilsMgr::Execute() {
   FreeOnTerminate = true;
   try {
     RunPhases();
+  } catch (const TRunStopped&) {
+    IsSuccess = false;
+    IsStopped = true;
   } catch (const std::exception& E) {
     IsSuccess = false;
     ErrorText = E.what();
   } catch (...) {
     IsSuccess = false;
     ErrorText = "未知错误";
+  }
+  if (!DryRun) {
+    try {
+      RecordLeftOutDuplicates();
+    } catch (...) {
+      // Records only; the run's outcome stands.
+    }
   }
   if (OnFinished) {
     try {

@@ -34,6 +34,8 @@ struct TProcessResult {
   // or for running past its time limit, or was not waited for.
   int ExitCode = -1;
   bool TimedOut = false;
+  // Killed because StopAllPrograms was called while it ran.
+  bool Stopped = false;
 };
 
 // Full path of the program Name, "" when none is found. A name containing
@@ -51,6 +53,17 @@ std::string FindProgram(const std::string& Name, const std::string& SearchFolder
 // process meanwhile (setenv) is not.
 TProcessResult StartProcess(const std::string& Name, const std::vector<std::string>& Args,
                             const TProcessOptions& Options = {});
+
+// Stopping every outside program at once (a run the user stops). After
+// StopAllPrograms, every waited-for program still running has its whole
+// process group killed, and StartProcess refuses to start new ones (a failed
+// start with ECANCELED) until AllowPrograms is called. StopAllPrograms only
+// stores and sends signals, so it may be called from a signal handler; a
+// program whose wait has ended is no longer signalled, so a reused process
+// id is never hit.
+void StopAllPrograms() noexcept;
+void AllowPrograms() noexcept;
+bool ProgramsStopped() noexcept;
 
 // The time limit for outside programs: LARKSPAN_TOOL_TIMEOUT as a positive
 // number of seconds, otherwise 300.

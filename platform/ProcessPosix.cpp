@@ -7,9 +7,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <system_error>
@@ -79,6 +81,39 @@ void ReapInBackground(pid_t Pid) {
   }
 }
 
+// The waited-for programs that StopAllPrograms kills. A slot holds a process
+// id from just after the start until the program has ended but before it is
+// reaped, so the id cannot have been given to another process meanwhile.
+constexpr int MaxRunning = 64;
+std::atomic<pid_t> RunningPids[MaxRunning];
+std::atomic<bool> StopAll{false};
+static_assert(std::atomic<pid_t>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
+              "used from a signal handler");
+
+// The slot Pid went into, or -1 when all are taken (the program then runs to
+// its end even through a stop).
+int Register(pid_t Pid) {
+  for (int I = 0; I < MaxRunning; ++I) {
+    pid_t Free = 0;
+    if (RunningPids[I].compare_exchange_strong(Free, Pid)) return I;
+  }
+  return -1;
+}
+
+void Unregister(int Slot) {
+  if (Slot >= 0) RunningPids[Slot].store(0);
+}
+
+// True once Pid has ended; the zombie is left for the caller to reap.
+bool HasEnded(pid_t Pid) {
+  siginfo_t Info{};
+  for (;;) {
+    if (::waitid(P_PID, id_t(Pid), &Info, WEXITED | WNOHANG | WNOWAIT) == 0)
+      return Info.si_pid == Pid;
+    if (errno != EINTR) return true;  // nothing left to wait for
+  }
+}
+
 // Waits for Pid up to Seconds; on expiry kills its whole process group.
 void WaitWithLimit(pid_t Pid, int Seconds, TProcessResult& R) {
   using Clock = std::chrono::steady_clock;
@@ -87,16 +122,24 @@ void WaitWithLimit(pid_t Pid, int Seconds, TProcessResult& R) {
   // we poll with a short growing pause.
   const int PidFd = int(::syscall(SYS_pidfd_open, Pid, 0));
   int PauseMs = 1;
+  const int Slot = Register(Pid);
+  if (StopAll.load()) ::kill(-Pid, SIGKILL);  // stopped while it was being started
   for (;;) {
-    int Status = 0;
-    const pid_t W = ::waitpid(Pid, &Status, WNOHANG);
-    if (W == Pid || (W < 0 && errno != EINTR)) {
-      R.ExitCode = W == Pid ? StatusToExitCode(Status) : -1;
+    if (HasEnded(Pid)) {
+      Unregister(Slot);
+      if (StopAll.load()) {
+        // What the program started in its group goes with it.
+        ::kill(-Pid, SIGKILL);
+        R.Stopped = true;
+      }
+      R.ExitCode = ReapBlocking(Pid);
+      if (R.Stopped) R.ExitCode = -1;
       break;
     }
     const auto Left =
         std::chrono::duration_cast<std::chrono::milliseconds>(Deadline - Clock::now());
     if (Left.count() <= 0) {
+      Unregister(Slot);
       ::kill(-Pid, SIGKILL);
       ::kill(Pid, SIGKILL);
       ReapBlocking(Pid);
@@ -155,6 +198,7 @@ TProcessResult StartProcess(const std::string& Name, const std::vector<std::stri
   std::string Path =
       Name.find(PathDelim) != std::string::npos ? Name : FindProgram(Name, Options.SearchFolder);
   if (Path.empty()) return Fail(ENOENT);
+  if (Options.Wait && StopAll.load()) return Fail(ECANCELED);
 
   const int NullIn = OpenHigh("/dev/null", O_RDONLY);
   if (NullIn < 0) return Fail(errno);
@@ -222,6 +266,18 @@ TProcessResult StartProcess(const std::string& Name, const std::vector<std::stri
   WaitWithLimit(Pid, Options.TimeoutSeconds > 0 ? Options.TimeoutSeconds : ToolTimeoutSeconds(), R);
   return R;
 }
+
+void StopAllPrograms() noexcept {
+  StopAll.store(true);
+  for (std::atomic<pid_t>& Slot : RunningPids) {
+    const pid_t Pid = Slot.load();
+    if (Pid > 0) ::kill(-Pid, SIGKILL);
+  }
+}
+
+void AllowPrograms() noexcept { StopAll.store(false); }
+
+bool ProgramsStopped() noexcept { return StopAll.load(); }
 
 int ToolTimeoutSeconds() {
   constexpr int Default = 300;
