@@ -31,14 +31,23 @@ Options:
                       (repeatable)
   --settings          start from the desktop program's saved settings
                       (read only: the settings file is never written)
-  --quiet             no progress bar
-  --verbose           list rewritten pages, duplicates kept because something
-                      still refers to them, and files copied uncompressed
-  --json              print the result as one JSON object
-  --help              this text
-  --version           the program's version
+  --dry-run           scan, find duplicates and print what would be done to
+                      each file (and which pages would be rewritten); write
+                      nothing, not even the OUTPUT folder
+  --lang zh|en        language of the report (default: Chinese when the
+                      locale is zh_*, English otherwise)
+  -q, --quiet         print nothing but errors
+  -v, --verbose       one line per file: action, bytes in -> out, percent,
+                      path; then the count of files per action
+  --json              print the result as one JSON object, with every file
+  -h, --help          this text
+  -V, --version       the program's version
 
-Exit status: 0 success, 1 the run failed, 2 refused (bad options or folders).
+Ctrl-C stops a run: the running optimiser is ended, the files written so far
+stay whole, and the report says what was done (exit status 130).
+
+Exit status: 0 success, 1 the run failed, 2 refused (bad options or folders),
+130 stopped by Ctrl-C (143 by SIGTERM).
 )";
 }
 
@@ -93,6 +102,12 @@ TCliOptions ParseCliOptions(int argc, char** argv) {
       O.Filters.push_back(V);
     } else if (TakeValue(argc, argv, I, "--except", V)) {
       O.Excepts.push_back(V);
+    } else if (TakeValue(argc, argv, I, "--lang", V)) {
+      if (V != "zh" && V != "en")
+        throw Exception("--lang 只接受 zh 或 en (expects zh or en): " + V);
+      O.Lang = V;
+    } else if (A == "--dry-run") {
+      O.DryRun = true;
     } else if (A == "--settings") {
       O.UseSettings = true;
     } else if (A == "--quiet" || A == "-q") {

@@ -1,12 +1,11 @@
 // larkspan-cli: the optimisation engine from a terminal.
-#include <unistd.h>
-
 #include <cstdio>
 #include <iostream>
 
 #include "cli/CliOptions.h"
 #include "cli/CliRun.h"
 #include "platform/Error.h"
+#include "platform/Terminal.h"
 
 int main(int argc, char** argv) {
   using namespace larkspan;
@@ -14,7 +13,7 @@ int main(int argc, char** argv) {
   try {
     Options = ParseCliOptions(argc, argv);
   } catch (const Exception& E) {
-    std::cerr << "larkspan-cli: " << E.what() << "\n\n" << CliUsage();
+    std::cerr << "larkspan-cli: " << E.what() << "\nTry 'larkspan-cli --help'.\n";
     return 2;
   }
   if (Options.Help) {
@@ -25,5 +24,8 @@ int main(int argc, char** argv) {
     std::cout << "larkspan-cli " << LARKSPAN_VERSION << "\n";
     return 0;
   }
-  return RunCli(Options, std::cout, std::cerr, ::isatty(2) && !Options.Quiet && !Options.Json);
+  // Ctrl-C (and SIGTERM) stop the run through the engine: the report still
+  // comes, and the exit status says which signal it was.
+  InstallStopSignals();
+  return RunCli(Options, std::cout, std::cerr, IsTerminal(2) && !Options.Quiet && !Options.Json);
 }

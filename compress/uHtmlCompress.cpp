@@ -63,6 +63,17 @@ std::vector<std::string> THtmlCompress::BuildArgs(const std::string& SourceFile,
   return A;
 }
 
+namespace {
+// True when the environment names a locale other than the plain C one.
+bool HasLocale() {
+  for (const char* Name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+    const std::string V = GetEnv(Name);
+    if (!V.empty()) return V != "C" && V != "POSIX";
+  }
+  return false;
+}
+}  // namespace
+
 bool THtmlCompress::Compress(const std::string& SourceFile, const std::string& DestFile) {
   const std::string Source = AbsolutePathForChild(SourceFile);
   const std::string Dest = AbsolutePathForChild(DestFile);
@@ -72,6 +83,10 @@ bool THtmlCompress::Compress(const std::string& SourceFile, const std::string& D
   // The archive is named without a folder: the launcher runs in its folder
   // (which is also why the paths above were made absolute).
   Options.WorkFolder = WorkFolder;
+  // Without a locale the Java runtime takes file names for ASCII and cannot
+  // open a path with any other character; the C.UTF-8 locale every system
+  // has lets it read them as the UTF-8 bytes they are.
+  if (!HasLocale()) Options.ExtraEnv = {"LC_ALL=C.UTF-8"};
   const auto R = StartProcess(JavaProgram, BuildArgs(Source, Dest), Options);
   if (!R.Started) {
     ErrorMessage = R.ErrorText;

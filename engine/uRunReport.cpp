@@ -133,6 +133,14 @@ std::string ActionText(TFileAction Action, TReportLang Lang) {
   return Lang == TReportLang::Zh ? Zh[I] : En[I];
 }
 
+std::string ActionId(TFileAction Action) {
+  static const char* const Ids[FileActionCount] = {
+      "minified", "optimised", "copied",  "rewritten",    "duplicate_left_out",
+      "kept_duplicate", "filtered", "skipped", "failed_copied"};
+  const size_t I = size_t(Action);
+  return I < size_t(FileActionCount) ? Ids[I] : "";
+}
+
 std::string ReasonText(const TFileResult& R, TReportLang Lang) {
   const bool Zh = Lang == TReportLang::Zh;
   switch (R.Reason) {

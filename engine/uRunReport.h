@@ -49,6 +49,8 @@ std::string OutputFolderReport(const std::string& Output, TReportLang Lang);
 
 // One word or two for an action ("minified", "已压缩").
 std::string ActionText(TFileAction Action, TReportLang Lang);
+// A stable name for an action, for machine-read output ("duplicate_left_out").
+std::string ActionId(TFileAction Action);
 // Why, for a record ("" when there is nothing to say).
 std::string ReasonText(const TFileResult& Result, TReportLang Lang);
 // The share saved by writing Out bytes for In: "12.5%" ("-3.0%" when it

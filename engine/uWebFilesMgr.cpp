@@ -146,8 +146,12 @@ void TWebFilsMgr::AddFile(const std::string& FolderPath, const std::string& File
   const bool ByExt = FileFilterList.Contains("*" + Ext);
   if (ByExt || FileFilterList.Contains(FileName)) {
     ++Counts.Dropped;
-    Results.Add(NewRecord(Path, TFileAction::Filtered, TFileReason::FilterPattern,
-                          ByExt ? "*" + ExtractFileExt(FileName) : FileName));
+    // The entry as the user wrote it.
+    const std::string Key = ByExt ? "*" + ExtractFileExt(FileName) : FileName;
+    std::string Entry = Key;
+    for (int I = 0; I < FileFilterList.Count(); ++I)
+      if (SameText(FileFilterList[I], Key)) Entry = FileFilterList[I];
+    Results.Add(NewRecord(Path, TFileAction::Filtered, TFileReason::FilterPattern, Entry));
     return;
   }
   const bool IsPage = IsOneOf(Ext, {".HTM", ".HTML"});
@@ -228,6 +232,11 @@ struct TRunStopped {};
 bool UsableResult(const std::string& Source, const std::string& Dest) {
   if (!FileExists(Dest)) return false;
   return larkspan::FileSizeOf(Dest) > 0 || larkspan::FileSizeOf(Source) == 0;
+}
+
+// A kind of picture one of the optimisers handles (when switched on).
+bool HasOptimiser(const std::string& Path) {
+  return IsOneOf(UpperCaseAscii(ExtractFileExt(Path)), {".GIF", ".JPG", ".JPEG", ".PNG"});
 }
 
 // Temporary files the outside programs make beside their result: the
@@ -337,6 +346,8 @@ TFileResult TWebFilsMgr::WritePicture(const std::string& Source, const std::stri
     R.Detail = Optimiser->LastProgram;
   } else if (ExceptedFiles.count(Source)) {
     R.Reason = TFileReason::ExceptionFile;
+  } else if (HasOptimiser(Source)) {
+    R.Reason = TFileReason::NoOptimiser;
   }
   CopyOrFail(Source, Dest);
   return R;
@@ -390,8 +401,7 @@ void TWebFilsMgr::RecordPlan() {
       R.Detail = Program;
     } else if (ExceptedFiles.count(Path)) {
       R.Reason = TFileReason::ExceptionFile;
-    } else if (!IsOneOf(UpperCaseAscii(ExtractFileExt(Path)),
-                        {".GIF", ".JPG", ".JPEG", ".BMP", ".PNG"})) {
+    } else if (!HasOptimiser(Path)) {
       R.Reason = TFileReason::None;
     }
     Results.Add(std::move(R));
