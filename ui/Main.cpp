@@ -285,7 +285,7 @@ void TfrmLarkspan::EngineProgress(TObject* Sender, int Percent) {
 }
 
 void TfrmLarkspan::EngineStatus(TObject* Sender, const TRunStatus& Status) {
-  if (!FRunning || !btnStart->isEnabled()) return;  // stopping: keep saying so
+  if (FRunning && !btnStart->isEnabled()) return;  // stopping: keep saying so
   const QString Text =
       QString("[%1/%2] ").arg(Status.DoneFiles).arg(Status.TotalFiles) + Q(Status.CurrentFile);
   lblCurrentFile->setText(
