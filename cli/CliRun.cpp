@@ -10,6 +10,7 @@
 #include "engine/uRunReport.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
+#include "platform/Process.h"
 #include "platform/Terminal.h"
 #include "platform/Text.h"
 
@@ -132,6 +133,9 @@ int RunCli(const TCliOptions& Options, std::ostream& Out, std::ostream& Err, boo
   TRunHooks Hooks;
   Hooks.DryRun = Options.DryRun;
   Hooks.OnStarted = [&](const std::vector<std::string>& Missing) {
+    // A Ctrl-C while the site was scanned came before the engine armed its
+    // stop for this run: pass it on, so the run stops at its first file.
+    if (StopSignalReceived()) StopAllPrograms();
     if (!Talk) return;
     for (const std::string& Tool : Missing) Err << Prefixed(MissingToolReport(Tool, Lang)) << "\n";
   };
