@@ -135,8 +135,8 @@ std::string ActionText(TFileAction Action, TReportLang Lang) {
 
 std::string ActionId(TFileAction Action) {
   static const char* const Ids[FileActionCount] = {
-      "minified", "optimised", "copied",  "rewritten",    "duplicate_left_out",
-      "kept_duplicate", "filtered", "skipped", "failed_copied"};
+      "minified",       "optimised", "copied",  "rewritten",    "duplicate_left_out",
+      "kept_duplicate", "filtered",  "skipped", "failed_copied"};
   const size_t I = size_t(Action);
   return I < size_t(FileActionCount) ? Ids[I] : "";
 }
