@@ -34,18 +34,30 @@ Options:
                       (repeatable)
   --settings          start from the desktop program's saved settings
                       (read only: the settings file is never written)
-  --quiet             no progress bar
-  --verbose           list rewritten pages, duplicates kept because something
-                      still refers to them, files copied uncompressed, and
-                      entries skipped unread (FIFOs, devices, broken links)
-  --json              print the result as one JSON object, also when refused
-                      (always UTF-8: a byte of a name that is not UTF-8
-                      appears as the escape \udcXX, XX the byte)
-  --help              this text
-  --version           the program's version
+  --dry-run           scan, find duplicates and print what would be done to
+                      each file (and which pages would be rewritten); write
+                      nothing, not even the OUTPUT folder
+  --lang zh|en        language of the report (default: Chinese when the
+                      locale is zh_*, English otherwise)
+  -q, --quiet         print nothing but errors
+  -v, --verbose       one line per file: action, bytes in -> out, percent,
+                      path; then the count of files per action; also the
+                      rewritten pages, duplicates kept because something
+                      still refers to them, files copied uncompressed (with
+                      the compressor's reason), and entries skipped unread
+                      (FIFOs, devices, broken links, link loops)
+  --json              print the result as one JSON object, with every file,
+                      also when refused (always UTF-8: a byte of a name that
+                      is not UTF-8 appears as the escape \udcXX, XX the byte)
+  -h, --help          this text
+  -V, --version       the program's version
+
+Ctrl-C stops a run: the running optimiser is ended with its process group,
+the files written so far stay whole, no temporary file is left, and the
+report says what was done (exit status 130).
 
 Exit status: 0 success, 1 the run failed, 2 refused (bad options or folders),
-130/143 ended by SIGINT/SIGTERM (the running tool is ended too).
+130 stopped by Ctrl-C (143 by SIGTERM).
 )";
 }
 
@@ -104,6 +116,12 @@ TCliOptions ParseCliOptions(int argc, char** argv) {
       O.Filters.push_back(V);
     } else if (TakeValue(argc, argv, I, "--except", V)) {
       O.Excepts.push_back(V);
+    } else if (TakeValue(argc, argv, I, "--lang", V)) {
+      if (V != "zh" && V != "en")
+        throw Exception("--lang 只接受 zh 或 en (expects zh or en): " + V);
+      O.Lang = V;
+    } else if (A == "--dry-run") {
+      O.DryRun = true;
     } else if (A == "--settings") {
       O.UseSettings = true;
     } else if (A == "--quiet" || A == "-q") {

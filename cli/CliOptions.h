@@ -21,12 +21,14 @@ struct TCliOptions {
   bool Quiet = false;
   bool Json = false;
   bool Verbose = false;
+  bool DryRun = false;
+  std::string Lang;  // "zh", "en", or "" to follow the locale
   bool Help = false;
   bool Version = false;
 };
 
-// Parses argv. Throws Exception with a usage message on a bad option or a
-// wrong number of folders (unless --help or --version is given).
+// Parses argv. Throws Exception with a one-line message on a bad option or
+// a wrong number of folders (unless --help or --version is given).
 TCliOptions ParseCliOptions(int argc, char** argv);
 
 // Puts the options into Config: any switch given replaces all eight switches

@@ -1,8 +1,10 @@
 #include "cli/CliRun.h"
 
+#include <chrono>
 #include <cstdio>
 #include <sstream>
 
+#include "cli/CliProgress.h"
 #include "config/uConfig.h"
 #include "config/uGlobal.h"
 #include "engine/uEngineRun.h"
@@ -10,6 +12,8 @@
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
+#include "platform/Terminal.h"
+#include "platform/Termination.h"
 #include "platform/Text.h"
 
 namespace larkspan {
@@ -31,11 +35,21 @@ std::string JsonString(const std::string& S) {
       continue;
     }
     switch (C) {
-      case '"': R += "\\\""; break;
-      case '\\': R += "\\\\"; break;
-      case '\n': R += "\\n"; break;
-      case '\r': R += "\\r"; break;
-      case '\t': R += "\\t"; break;
+      case '"':
+        R += "\\\"";
+        break;
+      case '\\':
+        R += "\\\\";
+        break;
+      case '\n':
+        R += "\\n";
+        break;
+      case '\r':
+        R += "\\r";
+        break;
+      case '\t':
+        R += "\\t";
+        break;
       default:
         if (C < 0x20) {
           char Buf[8];
@@ -51,12 +65,7 @@ std::string JsonString(const std::string& S) {
 
 namespace {
 
-void DrawBar(std::ostream& Err, int Percent) {
-  const int Width = 40;
-  const int Filled = Percent * Width / 100;
-  Err << "\r[" << std::string(size_t(Filled), '#') << std::string(size_t(Width - Filled), '.')
-      << "] " << Percent << "%" << std::flush;
-}
+std::string Prefixed(const std::string& Text) { return "larkspan-cli: " + Text; }
 
 // The settings file --settings reads, never creating its folder; warns on
 // Err when it exists but cannot be read.
@@ -76,39 +85,123 @@ std::unique_ptr<TAppConfig> SavedSettings(std::ostream& Err) {
   return std::make_unique<TAppConfig>(Path, true);
 }
 
+// A refusal before anything was written: Message on Err, and with --json
+// also a result object holding JsonMessage (the system's own text).
+int Refuse(const TCliOptions& Options, std::ostream& Out, std::ostream& Err,
+           const std::string& Message, const std::string& JsonMessage) {
+  Err << Prefixed(Message) << "\n";
+  if (Options.Json)
+    Out << "{\"success\":false,\"refused\":true,\"error\":" << JsonString(JsonMessage) << "}\n";
+  return 2;
+}
+
+// The refusals before a run, in the report's language, naming the folder.
+std::string RefusalText(int Which, const std::string& Path, TReportLang Lang) {
+  static const char* const Zh[] = {"网站根目录不存在！", "网站根目录和输出目录不能相同！",
+                                   "无可处理压缩选项！"};
+  static const char* const En[] = {"the site folder does not exist",
+                                   "the site folder and the output folder overlap",
+                                   "no optimisation option is switched on"};
+  const std::string Text = Lang == TReportLang::Zh ? Zh[Which] : En[Which];
+  return Path.empty() ? Text : Path + ": " + Text;
+}
+
+std::string JsonList(const std::vector<TFileResult>& Results, TFileAction Action) {
+  std::string J = "[";
+  for (const TFileResult& R : Results) {
+    if (R.Action != Action) continue;
+    if (J.size() > 1) J += ",";
+    J += JsonString(R.Path);
+  }
+  return J + "]";
+}
+
+std::string JsonStrings(const std::vector<std::string>& List) {
+  std::string J = "[";
+  for (const std::string& S : List) J += (J.size() > 1 ? "," : "") + JsonString(S);
+  return J + "]";
+}
+
+// "minified      1234 -> 567    54.1%  css/site.css"
+std::string FileLine(const TFileResult& R, TReportLang Lang, bool DryRun) {
+  std::string Action = ActionText(R.Action, Lang);
+  const int Pad = 18 - DisplayColumns(Action);
+  if (Pad > 0) Action += std::string(size_t(Pad), ' ');
+  char Sizes[96];
+  if (DryRun)
+    std::snprintf(Sizes, sizeof Sizes, "%10lld", static_cast<long long>(R.BytesIn));
+  else
+    std::snprintf(Sizes, sizeof Sizes, "%10lld -> %-10lld %7s", static_cast<long long>(R.BytesIn),
+                  static_cast<long long>(R.BytesOut), SavedPercent(R.BytesIn, R.BytesOut).c_str());
+  std::string Line = Action + Sizes + "  " + R.Path;
+  const std::string Why = ReasonText(R, Lang);
+  if (!Why.empty()) Line += " (" + Why + ")";
+  return Line;
+}
+
+std::string JoinOutput(const std::string& Output, const std::string& Relative) {
+  return IncludeTrailingDelimiter(Output) + Relative;
+}
+
 }  // namespace
 
 int RunCli(const TCliOptions& Options, std::ostream& Out, std::ostream& Err, bool ShowProgress) {
-  // A refusal: the message on Err, and with --json also a result object.
-  auto Refuse = [&](const std::string& Message) {
-    Err << Message << "\n";
-    if (Options.Json)
-      Out << "{\"success\":false,\"refused\":true,\"error\":" << JsonString(Message) << "}\n";
-    return 2;
-  };
+  const TReportLang Lang = Options.Lang == "zh"   ? TReportLang::Zh
+                           : Options.Lang == "en" ? TReportLang::En
+                                                  : LangFromEnvironment();
+  const bool Zh = Lang == TReportLang::Zh;
   std::unique_ptr<TAppConfig> Config =
       Options.UseSettings ? SavedSettings(Err) : std::make_unique<TAppConfig>(std::string(), false);
   Config->SaveOnDestroy = false;  // the command line never writes the settings
   ApplyCliOptions(Options, *Config);
 
-  if (!DirectoryExists(Options.Site)) return Refuse("网站根目录不存在！");
+  // Refusal Which: in the report's language on Err, the system's text in JSON.
+  auto RefuseWith = [&](int Which, const std::string& Path) {
+    return Refuse(Options, Out, Err, RefusalText(Which, Path, Lang),
+                  RefusalText(Which, "", TReportLang::Zh));
+  };
+  if (!DirectoryExists(Options.Site)) return RefuseWith(0, Options.Site);
   if (FoldersConflict(Options.Site, Options.Output))
-    return Refuse("网站根目录和输出目录不能相同！");
-  if (const std::string Problem = ToolTimeoutProblem(); !Problem.empty()) return Refuse(Problem);
+    return RefuseWith(1, Options.Site + " -> " + Options.Output);
+  if (const std::string Problem = ToolTimeoutProblem(); !Problem.empty())
+    return Refuse(Options, Out, Err, Problem, Problem);
   const TAppConfig& C = *Config;
-  if (!(C.IsCompressHtml || C.IsCompressJS || C.IsCompressCSS || C.IsCompressXML ||
-        C.IsReducePic || C.IsCompressJpg || C.IsCompressGif || C.IsCompressPng))
-    return Refuse("无可处理压缩选项！");
+  if (!(C.IsCompressHtml || C.IsCompressJS || C.IsCompressCSS || C.IsCompressXML || C.IsReducePic ||
+        C.IsCompressJpg || C.IsCompressGif || C.IsCompressPng))
+    return RefuseWith(2, "");
 
-  const TRunOutcome R = RunEngineToEnd(*Config, Options.Site, Options.Output, [&](int Percent) {
-    if (ShowProgress) DrawBar(Err, Percent);
-  });
-  if (!R.StartError.empty()) return Refuse(R.StartError);
-  if (ShowProgress && R.Started) Err << "\n";
+  const bool Talk = !Options.Quiet && !Options.Json;
+  const auto Began = std::chrono::steady_clock::now();
+  bool LineShown = false;
+  TRunHooks Hooks;
+  Hooks.DryRun = Options.DryRun;
+  Hooks.OnStarted = [&](const std::vector<std::string>& Missing) {
+    // A Ctrl-C while the site was scanned came before the engine armed its
+    // stop for this run: pass it on, so the run stops at its first file.
+    if (StopSignalReceived()) StopAllPrograms();
+    if (!Talk) return;
+    for (const std::string& Tool : Missing) Err << Prefixed(MissingToolReport(Tool, Lang)) << "\n";
+  };
+  if (ShowProgress)
+    Hooks.OnStatus = [&](const TRunStatus& Status, TWebFilsMgr&) {
+      const double Elapsed =
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - Began).count();
+      // The last column stays free: writing into it wraps some terminals.
+      const int Columns = TerminalColumns(2);
+      Err << "\r" << ProgressLine(Status, Elapsed, EstimateLeft(Status, Elapsed), Columns - 1)
+          << "\x1b[K" << std::flush;
+      LineShown = true;
+    };
+  const TRunOutcome R = RunEngineToEnd(*Config, Options.Site, Options.Output, Hooks);
+  if (LineShown) Err << "\r\x1b[K" << std::flush;
+  if (!R.StartError.empty())
+    return Refuse(Options, Out, Err, Options.Site + ": " + R.StartError, R.StartError);
   const std::string ErrorText = R.CreateError.empty() ? R.ErrorText : R.CreateError;
+  const int Signal = StopSignalReceived();
+  const int Status = R.IsSuccess ? 0 : R.IsStopped && Signal ? 128 + Signal : 1;
 
   // The engine measured the output tree for the saved size already.
-  const int64_t OutputSize = R.FinishedCalls ? R.SourceSize - R.SavedSize : 0;
+  const int64_t OutputSize = R.FinishedCalls && !R.DryRun ? R.SourceSize - R.SavedSize : 0;
   if (Options.Json) {
     std::ostringstream J;
     J << "{\"success\":" << (R.IsSuccess ? "true" : "false")
@@ -122,36 +215,79 @@ int RunCli(const TCliOptions& Options, std::ostream& Out, std::ostream& Err, boo
     for (size_t I = 0; I < R.SkippedFiles.size(); ++I)
       J << (I ? "," : "") << "{\"path\":" << JsonString(R.SkippedFiles[I].FileName)
         << ",\"reason\":" << JsonString(R.SkippedFiles[I].Reason) << "}";
+    J << "]"
+      << ",\"stopped\":" << (R.IsStopped ? "true" : "false")
+      << ",\"dry_run\":" << (R.DryRun ? "true" : "false")
+      << ",\"output\":" << JsonString(Options.Output)
+      << ",\"missing_tools\":" << JsonStrings(R.MissingTools)
+      << ",\"skipped\":" << JsonList(R.Results, TFileAction::Skipped)
+      << ",\"filtered\":" << JsonList(R.Results, TFileAction::Filtered)
+      << ",\"duplicates_left_out\":" << JsonList(R.Results, TFileAction::DuplicateLeftOut)
+      << ",\"files_detail\":[";
+    for (size_t I = 0; I < R.Results.size(); ++I) {
+      const TFileResult& F = R.Results[I];
+      J << (I ? "," : "") << "{\"path\":" << JsonString(F.Path)
+        << ",\"action\":" << JsonString(ActionId(F.Action))
+        << ",\"reason\":" << JsonString(ReasonText(F, TReportLang::En))
+        << ",\"bytes_in\":" << F.BytesIn << ",\"bytes_out\":" << F.BytesOut << "}";
+    }
     J << "]}";
     Out << J.str() << "\n";
-  } else if (R.IsSuccess) {
-    Out << SuccessReport(Config->IsReducePic, R.DuplicateCount, R.SavedSize) << "\n";
-    if (!R.UncompressedFiles.empty())
-      Out << R.UncompressedFiles.size() << " files were copied without compression\n";
-    if (!R.SkippedFiles.empty()) Out << SkippedReport(R.SkippedFiles.size()) << "\n";
-  } else {
-    Out << FailureReport(ErrorText) << "\n";
+    if (!ErrorText.empty()) Err << Prefixed(FailureReport(ErrorText, Lang)) << "\n";
+    return Status;
   }
-  if (Options.Verbose) {
-    for (const std::string& P : R.RewrittenPages) Err << "rewritten: " << P << "\n";
+  if (!ErrorText.empty()) Err << Prefixed(FailureReport(ErrorText, Lang)) << "\n";
+  if (Options.Quiet) return Status;
+
+  if (Options.Verbose || Options.DryRun) {
+    for (const TFileResult& F : R.Results) Out << FileLine(F, Lang, R.DryRun) << "\n";
+  } else {
+    // Whatever is missing from the copy is named, never only counted.
+    for (const TFileResult& F : R.Results)
+      if (F.Action == TFileAction::Filtered || F.Action == TFileAction::DuplicateLeftOut ||
+          F.Action == TFileAction::Skipped)
+        Out << FileLine(F, Lang, true) << "\n";
+  }
+  if (R.DryRun) {
+    for (const TFileResult& F : R.Results)
+      if (F.Action == TFileAction::Rewritten)
+        Out << (Zh ? "将改写：" : "would rewrite: ") << JoinOutput(Options.Output, F.Path) << "\n";
+  } else if (Options.Verbose) {
+    for (const TFileResult& F : R.Results)
+      if (F.Action == TFileAction::Rewritten)
+        Out << "rewritten: " << JoinOutput(Options.Output, F.Path) << "\n";
     for (const TKeptDuplicate& K : R.KeptDuplicates)
-      Err << "kept duplicate: " << K.FileName << " (referred to by " << K.RefFile << ":"
+      Out << "kept duplicate: " << K.FileName << " (referred to by " << K.RefFile << ":"
           << K.RefLine << ")\n";
     for (const std::string& U : R.UncompressedFiles) {
-      Err << "copied without compression: " << U;
+      Out << "copied without compression: " << U;
       const auto Why = R.CompressErrors.find(U);
       // The reason starts with the path again: show only what follows it.
       if (Why != R.CompressErrors.end())
-        Err << " ("
+        Out << " ("
             << (Why->second.rfind(U + ": ", 0) == 0 ? Why->second.substr(U.size() + 2)
                                                     : Why->second)
             << ")";
-      Err << "\n";
+      Out << "\n";
     }
     for (const TSkippedFile& S : R.SkippedFiles)
-      Err << "skipped: " << S.FileName << " (" << S.Reason << ")\n";
+      Out << "skipped: " << S.FileName << " (" << S.Reason << ")\n";
   }
-  return R.IsSuccess ? 0 : 1;
+  if (Options.Verbose || R.DryRun) Out << ActionSummary(R.Results, Lang) << "\n";
+
+  if (R.IsSuccess && !R.DryRun)
+    Out << SuccessReport(Config->IsReducePic, R.DuplicateCount, R.SavedSize, Lang) << "\n";
+  else if (R.IsStopped)
+    Out << StoppedReport(R.DoneFiles, R.TotalFiles, Lang) << "\n";
+  if (!R.UncompressedFiles.empty())
+    Out << UncompressedReport(int(R.UncompressedFiles.size()), Lang) << "\n";
+  if (!R.SkippedFiles.empty()) Out << SkippedReport(R.SkippedFiles.size()) << "\n";
+  for (const std::string& Tool : R.MissingTools) Out << MissingToolReport(Tool, Lang) << "\n";
+  if (R.DryRun)
+    Out << (Zh ? "试运行：没有写出任何文件。" : "Dry run: nothing was written.") << "\n";
+  else if (R.Started)
+    Out << OutputFolderReport(Options.Output, Lang) << "\n";
+  return Status;
 }
 
 }  // namespace larkspan

@@ -1,27 +1,33 @@
 // larkspan-cli as a user runs it: the real binary on real folders.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <thread>
 #include <tuple>
 
 #include "cli/CliOptions.h"
+#include "cli/CliProgress.h"
 #include "cli/CliRun.h"
 #include "engine/EngineTestUtil.h"
 #include "minify/Minify.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
+#include "platform/Process.h"
 #include "platform/Text.h"
 
 namespace larkspan {
 namespace {
 
 using test::ReadTree;
+using test::Slurp;
 using test::TScopedEnv;
 using test::TTempDir;
 
@@ -36,11 +42,17 @@ std::string Quote(const std::string& S) {
   return R + "'";
 }
 
-// Runs larkspan-cli with Args (stdout captured, stderr to a file).
-TExec Cli(const std::string& Args, const std::string& ErrFile = "/dev/null") {
+// Runs larkspan-cli with Args (stdout captured, stderr to a file); Env
+// ("NAME=VALUE ...", "-u NAME") is handed to env(1) first. The locale is
+// unset unless Env sets it.
+TExec Cli(const std::string& Args, const std::string& ErrFile = "/dev/null",
+          const std::string& Env = "") {
   const std::string Bin = GetEnv("LARKSPAN_BIN_DIR") + "/larkspan-cli";
   TExec R;
-  FILE* P = ::popen((Quote(Bin) + " " + Args + " 2>" + Quote(ErrFile)).c_str(), "r");
+  FILE* P = ::popen(("env -u LANG -u LC_ALL -u LC_MESSAGES " + Env + " " + Quote(Bin) + " " + Args +
+                     " 2>" + Quote(ErrFile))
+                        .c_str(),
+                    "r");
   if (!P) return R;
   char Buf[4096];
   size_t N;
@@ -58,20 +70,35 @@ TEST(CliTest, RefusesWhatTheWindowRefusesWithExitCode2) {
     std::string Args;
     std::string Message;
   } Cases[] = {
-      {"--jpg " + Quote(Site.Path() + "missing") + " " + Quote(Out.Path() + "o"), "网站根目录不存在！"},
-      {"--jpg " + Quote(Site.Path()) + " " + Quote(Site.Path() + "out"), "网站根目录和输出目录不能相同！"},
-      {"--jpg " + Quote(Site.Path()) + " " + Quote(Site.Path()), "网站根目录和输出目录不能相同！"},
-      {"--bogus " + Quote(Site.Path()) + " " + Quote(Out.Path() + "o"), "未知选项"},
+      {"--lang zh --jpg " + Quote(Site.Path() + "missing") + " " + Quote(Out.Path() + "o"),
+       "larkspan-cli: " + Site.Path() + "missing: 网站根目录不存在！\n"},
+      {"--lang zh --jpg " + Quote(Site.Path()) + " " + Quote(Site.Path() + "out"),
+       "网站根目录和输出目录不能相同！\n"},
+      {"--jpg " + Quote(Site.Path()) + " " + Quote(Site.Path()),
+       "the site folder and the output folder overlap\n"},
+      {"--jpg " + Quote(Site.Path() + "missing") + " " + Quote(Out.Path() + "o"),
+       "larkspan-cli: " + Site.Path() + "missing: the site folder does not exist\n"},
+      // A bad option is one line and a pointer to the help, not the whole usage.
+      {"--bogus " + Quote(Site.Path()) + " " + Quote(Out.Path() + "o"),
+       "larkspan-cli: 未知选项 (unknown option): --bogus\nTry 'larkspan-cli --help'.\n"},
+      {"--lang=fr " + Quote(Site.Path()) + " " + Quote(Out.Path() + "o"), "zh or en"},
       {"--jpg " + Quote(Site.Path()), "SITE and OUTPUT"},
   };
   for (const Case& C : Cases) {
     const TExec R = Cli(C.Args, Err);
     EXPECT_EQ(R.Status, 2) << C.Args;
-    EXPECT_NE(ReadFileText(Err).find(C.Message), std::string::npos) << ReadFileText(Err);
+    const std::string Text = ReadFileText(Err);
+    EXPECT_NE(Text.find(C.Message), std::string::npos) << Text;
+    EXPECT_EQ(Text.rfind("larkspan-cli: ", 0), 0u) << Text;
+    EXPECT_EQ(R.Out, "");
   }
+  EXPECT_FALSE(DirectoryExists(Out.Path() + "o"));
   EXPECT_EQ(ReadTree(Site.Path()).size(), 1u);
   EXPECT_EQ(Cli("--help").Status, 0);
-  EXPECT_NE(Cli("--help").Out.find("--dedupe"), std::string::npos);
+  const std::string Help = Cli("--help").Out;
+  for (const char* Option : {"--dedupe", "-h,", "-V,", "-q,", "-v,", "--dry-run", "--lang",
+                             "--json", "--settings", "--except", "--charset"})
+    EXPECT_NE(Help.find(Option), std::string::npos) << Option;
   EXPECT_EQ(Cli("--version").Out, "larkspan-cli 1.0.2.35\n");
 }
 
@@ -85,9 +112,10 @@ TEST(CliTest, NoSwitchOnIsRefused) {
   const std::string Err = Out.Path() + "err.txt";
   const TExec R = Cli("--settings " + Quote(Site.Path()) + " " + Quote(Out.Path() + "o"), Err);
   EXPECT_EQ(R.Status, 2);
-  EXPECT_NE(ReadFileText(Err).find("无可处理压缩选项！"), std::string::npos);
+  EXPECT_NE(ReadFileText(Err).find("no optimisation option is switched on"), std::string::npos);
   // The command line never writes the settings file.
-  EXPECT_EQ(ReadFileText(Home.Path() + "Ostrel Larkspan/Config.ini"), "[Sys]\r\nIsCompressHtml=0\r\n");
+  EXPECT_EQ(ReadFileText(Home.Path() + "Ostrel Larkspan/Config.ini"),
+            "[Sys]\r\nIsCompressHtml=0\r\n");
   if (OldXdg.empty())
     ::unsetenv("XDG_CONFIG_HOME");
   else
@@ -102,9 +130,17 @@ TEST(CliTest, RunCreatesTheOutputAndReportsInTheWindowsWords) {
   Site.Write("doc/readme.txt", "hello");
   const auto Before = ReadTree(Site.Path());
   const std::string Output = Out.Path() + "new folder/out";
-  TExec R = Cli("--dedupe --filter '*.bak' " + Quote(Site.Path()) + " " + Quote(Output));
+  TExec R = Cli("--lang zh --dedupe --filter '*.bak' " + Quote(Site.Path()) + " " + Quote(Output));
   EXPECT_EQ(R.Status, 0) << R.Out;
-  EXPECT_EQ(R.Out, "任务已完成：共1个文件出现重复，为您省下2.9KB的空间！\n");
+  // What is left out is named (in scan order); then the window's words and
+  // where the copy went.
+  for (const char* Line : {"重复略去                3000  img/b.bmp (与此文件相同：img/a.bmp)\n",
+                           "已过滤                     7  old.BAK (过滤条件 *.bak)\n"})
+    EXPECT_NE(R.Out.find(Line), std::string::npos) << R.Out;
+  const std::string End =
+      "任务已完成：共1个文件出现重复，为您省下2.9KB的空间！\n输出目录：" + Output + "\n";
+  ASSERT_GE(R.Out.size(), End.size());
+  EXPECT_EQ(R.Out.substr(R.Out.size() - End.size()), End);
   const auto Tree = ReadTree(Output);
   EXPECT_EQ(Tree.size(), 2u);
   EXPECT_EQ(Tree.at("doc/readme.txt"), "hello");
@@ -112,11 +148,27 @@ TEST(CliTest, RunCreatesTheOutputAndReportsInTheWindowsWords) {
 
   R = Cli("--json --jpg --filter '*.bak' " + Quote(Site.Path()) + " " + Quote(Out.Path() + "j"));
   EXPECT_EQ(R.Status, 0);
-  EXPECT_EQ(R.Out,
-            "{\"success\":true,\"error\":\"\",\"saved_bytes\":7,\"source_bytes\":6012,"
-            "\"output_bytes\":6005,\"duplicates\":0,\"files\":{\"pictures\":0,\"pages\":0,"
-            "\"compressed\":0,\"other\":3,\"dropped\":1,\"skipped\":0},\"uncompressed\":0,"
-            "\"skipped_files\":[]}\n");
+  EXPECT_EQ(
+      std::string("{\"success\":true,\"error\":\"\",\"saved_bytes\":7,\"source_bytes\":6012,"
+                  "\"output_bytes\":6005,\"duplicates\":0,\"files\":{\"pictures\":0,\"pages\":0,"
+                  "\"compressed\":0,\"other\":3,\"dropped\":1,\"skipped\":0},\"uncompressed\":0,"
+                  "\"skipped_files\":[],\"stopped\":false,\"dry_run\":false,\"output\":" +
+                  JsonString(Out.Path() + "j") +
+                  ",\"missing_tools\":[],\"skipped\":[],\"filtered\":[\"old.BAK\"],"
+                  "\"duplicates_left_out\":[],\"files_detail\":["),
+      R.Out.substr(0, R.Out.find("\"files_detail\":[") + 16));
+  // Every file has its record.
+  for (const std::string Record :
+       {"{\"path\":\"img/"
+        "a.bmp\",\"action\":\"copied\",\"reason\":\"\",\"bytes_in\":3000,\"bytes_out\":3000}",
+        "{\"path\":\"img/"
+        "b.bmp\",\"action\":\"copied\",\"reason\":\"\",\"bytes_in\":3000,\"bytes_out\":3000}",
+        "{\"path\":\"old.BAK\",\"action\":\"filtered\",\"reason\":\"filter "
+        "*.bak\",\"bytes_in\":7,\"bytes_out\":0}",
+        "{\"path\":\"doc/"
+        "readme.txt\",\"action\":\"copied\",\"reason\":\"\",\"bytes_in\":5,\"bytes_out\":5}"})
+    EXPECT_NE(R.Out.find(Record), std::string::npos) << Record << "\n" << R.Out;
+  EXPECT_EQ(R.Out.substr(R.Out.size() - 4), "}]}\n");
 }
 
 // Copies the sample site into Dest (a folder whose name may need quoting).
@@ -135,18 +187,18 @@ TEST(CliTest, AllSwitchesOnTheSampleSiteInAFolderWithBlanksAndChinese) {
   const auto Before = ReadTree(Site);
   const std::string Output = Work.Path() + "输出 目录/out";
   const std::string Err = Work.Path() + "err.txt";
-  const TExec R = Cli("--all --verbose --filter '*.bak' --filter thumbs.DB " + Quote(Site) + " " +
-                          Quote(Output),
-                      Err);
+  const TExec R = Cli(
+      "--all --verbose --filter '*.bak' --filter thumbs.DB " + Quote(Site) + " " + Quote(Output),
+      Err);
   ASSERT_EQ(R.Status, 0) << R.Out << ReadFileText(Err);
-  EXPECT_EQ(R.Out.rfind("任务已完成：共", 0), 0u) << R.Out;
-  EXPECT_EQ(R.Out.find("copied without compression"), std::string::npos) << ReadFileText(Err);
+  EXPECT_NE(R.Out.find("\nDone: "), std::string::npos) << R.Out;
+  EXPECT_EQ(R.Out.find("copied without compression"), std::string::npos) << R.Out;
   EXPECT_EQ(ReadTree(Site), Before);
   const auto After = ReadTree(Output);
   EXPECT_EQ(After.count("index.html.bak") + After.count("img/Thumbs.db"), 0u);
   // Every minified text file is there and smaller.
-  for (const char* F : {"index.html", "news/index.html", "css/site.css", "js/app.js",
-                        "data/plants.xml"}) {
+  for (const char* F :
+       {"index.html", "news/index.html", "css/site.css", "js/app.js", "data/plants.xml"}) {
     ASSERT_EQ(After.count(F), 1u) << F;
     EXPECT_LT(After.at(F).size(), Before.at(F).size()) << F;
   }
@@ -191,7 +243,7 @@ TEST(CliTest, FileTheCompressorFailsOnIsCopiedCountedAndExplained) {
     const auto Tree = ReadTree(Dest);
     EXPECT_EQ(Tree.at("blank.html"), "\n \n");
     EXPECT_EQ(Tree.at("js/bad.js"), "var x = ;\n");
-    const std::string Messages = ReadFileText(Err);
+    const std::string Messages = R.Out;
     EXPECT_NE(Messages.find("copied without compression: " + Site.Path() + "blank.html"),
               std::string::npos)
         << Messages;
@@ -204,8 +256,9 @@ TEST(CliTest, FileTheCompressorFailsOnIsCopiedCountedAndExplained) {
       // The reason, and where the minifier found the fault.
       EXPECT_NE(Messages.find("blank.html (the result would be empty)\n"), std::string::npos)
           << Messages;
-      if (ScriptsMinified())
+      if (ScriptsMinified()) {
         EXPECT_NE(Messages.find("js/bad.js (line 1, column "), std::string::npos) << Messages;
+      }
     }
   }
 }
@@ -295,8 +348,8 @@ TEST(CliTest, NativeCompressorNeedsNoJava) {
 }
 
 TEST(CliTest, OptionsTable) {
-  const char* Argv[] = {"cli", "--css", "--charset=UTF-8", "--filter", "*.bak", "--except",
-                        "./js/a.js", "--", "-site", "out"};
+  const char* Argv[] = {"cli",       "--css", "--charset=UTF-8", "--filter", "*.bak", "--except",
+                        "./js/a.js", "--",    "-site",           "out"};
   TCliOptions O = ParseCliOptions(10, const_cast<char**>(Argv));
   EXPECT_EQ(O.Site, "-site");
   TAppConfig C("", false);
@@ -359,7 +412,7 @@ TEST(CliTest, SkippedEntriesAreListedAndCounted) {
   R = Cli("--verbose --jpg " + Quote(Site.Path()) + " " + Quote(Out.Path() + "p"), Err);
   EXPECT_EQ(R.Status, 0);
   EXPECT_NE(R.Out.find("有 1 个项目未读取"), std::string::npos) << R.Out;
-  EXPECT_NE(ReadFileText(Err).find("skipped: " + Site.Path() + "pipe"), std::string::npos);
+  EXPECT_NE(R.Out.find("skipped: " + Site.Path() + "pipe"), std::string::npos) << R.Out;
 }
 
 TEST(CliTest, SettingsAreOnlyReadAndAFolderInTheirPlaceIsReported) {
@@ -448,6 +501,348 @@ TEST(CliTest, SignalsGiveTheirExitStatus) {
     ASSERT_TRUE(WIFEXITED(W)) << Sig;
     EXPECT_EQ(WEXITSTATUS(W), Status) << Sig;
   }
+}
+
+bool HaveJar() { return FileExists(GetEnv("LARKSPAN_BIN_DIR") + "/htmlcompressor.jar"); }
+
+std::string SampleFile(const std::string& Relative) {
+  return ReadFileText(std::string(LARKSPAN_SOURCE_DIR) + "/examples/site/" + Relative);
+}
+
+TEST(CliTest, RecordsOfARealRunNameEveryAction) {
+  if (!HaveJar()) GTEST_SKIP() << "htmlcompressor.jar is not built";
+  if (FindProgram("gifsicle").empty()) GTEST_SKIP() << "gifsicle is not installed";
+  TTempDir Site("site"), Out("out");
+  // Which of two equal pictures is written depends on the order the system
+  // lists them; either way the other one is a duplicate. The style sheet
+  // names both GIFs, so its duplicate is kept; the page names both copies
+  // of the photo, so it is pointed at the one written.
+  const std::string Gif = SampleFile("img/logo.gif");
+  Site.Write("img/a1.gif", Gif);
+  Site.Write("img/a2.gif", Gif);
+  Site.Write("img/b1.bmp", std::string(300, 'b'));
+  Site.Write("img/b2.bmp", std::string(300, 'b'));
+  Site.Write("index.html",
+             "<html><body><img src=\"img/b1.bmp\"><img src=\"img/b2.bmp\"></body></html>\n");
+  Site.Write("css/site.css",
+             "a {\n  background: url(../img/a1.gif);\n}\n"
+             "b {\n  background: url(../img/a2.gif);\n}\n");
+  Site.Write("js/modern.js", "const f = (a) => a * 2;\nlet x = `t ${f(1)}`;\n");
+  Site.Write("readme.txt", "hello");
+  Site.Write("old.bak", "dropped");
+  // A link back to the site itself is a loop: passed by, and recorded.
+  std::filesystem::create_directory_symlink(Site.Path(), Site.Path() + "loop");
+  const std::string Output = Out.Path() + "o";
+  // The archive fails on the modern script, with its exit status.
+  const TExec R =
+      Cli("--json --compressor archive --html --css --js --gif --dedupe --filter '*.bak' " +
+          Quote(Site.Path()) + " " + Quote(Output));
+  ASSERT_EQ(R.Status, 0) << R.Out;
+  for (const char* Action : {"minified", "optimised", "copied", "rewritten", "duplicate_left_out",
+                             "kept_duplicate", "filtered", "skipped", "failed_copied"})
+    EXPECT_NE(R.Out.find(std::string("\"action\":\"") + Action + "\""), std::string::npos)
+        << Action << "\n"
+        << R.Out;
+  const auto Tree = ReadTree(Output);
+  const std::string GifMaster =
+      Tree.count("img/a1.gif") && Tree.count("img/a2.gif")
+          ? (R.Out.find("\"path\":\"img/a1.gif\",\"action\":\"kept") != std::string::npos
+                 ? "img/a2.gif"
+                 : "img/a1.gif")
+          : "";
+  ASSERT_FALSE(GifMaster.empty()) << "both GIFs are referred to and must be written";
+  const std::string BmpMaster = Tree.count("img/b1.bmp") ? "img/b1.bmp" : "img/b2.bmp";
+  const std::string BmpCopy = BmpMaster == "img/b1.bmp" ? "img/b2.bmp" : "img/b1.bmp";
+  const std::string GifKept = GifMaster == "img/a1.gif" ? "img/a2.gif" : "img/a1.gif";
+  const int64_t GifOut = FileSizeOf(Output + "/" + GifMaster);
+  for (const std::string& Record : std::vector<std::string>{
+           "{\"path\":\"" + BmpCopy +
+               "\",\"action\":\"duplicate_left_out\",\"reason\":\"same content as " + BmpMaster +
+               "\",\"bytes_in\":300,\"bytes_out\":0}",
+           "{\"path\":\"" + GifKept +
+               "\",\"action\":\"kept_duplicate\",\"reason\":\"still referred to "
+               "by css/site.css:",
+           "{\"path\":\"" + GifMaster +
+               "\",\"action\":\"optimised\",\"reason\":\"gifsicle\",\"bytes_in\":" +
+               std::to_string(Gif.size()) + ",\"bytes_out\":" + std::to_string(GifOut) + "}",
+           "{\"path\":\"" + BmpMaster +
+               "\",\"action\":\"copied\",\"reason\":\"\",\"bytes_in\":300,"
+               "\"bytes_out\":300}",
+           "{\"path\":\"js/modern.js\",\"action\":\"failed_copied\",\"reason\":\"compressor: exit "
+           "status",
+           "{\"path\":\"readme.txt\",\"action\":\"copied\",\"reason\":\"\",\"bytes_in\":5,"
+           "\"bytes_out\":5}",
+           "{\"path\":\"loop\",\"action\":\"skipped\",\"reason\":\"link loop\"",
+           "\"skipped\":[\"loop\"],\"filtered\":[\"old.bak\"],\"duplicates_left_out\":[\"" +
+               BmpCopy + "\"]",
+           "{\"path\":\"index.html\",\"action\":\"rewritten\"",
+           "{\"path\":\"css/site.css\",\"action\":\"minified\""})
+    EXPECT_NE(R.Out.find(Record), std::string::npos) << Record << "\n" << R.Out;
+  EXPECT_EQ(Tree.count(BmpCopy) + Tree.count("old.bak"), 0u);
+  EXPECT_NE(Tree.at("index.html").find(BmpMaster), std::string::npos);
+  EXPECT_EQ(Tree.at("index.html").find(BmpCopy), std::string::npos);
+  EXPECT_LT(GifOut, int64_t(Gif.size()));
+}
+
+TEST(CliTest, DryRunWritesNothingAndSaysWhatItWouldDo) {
+  TTempDir Work("work");
+  const std::string Site = Work.Path() + "site";
+  CopySample(Site);
+  const auto Before = ReadTree(Site);
+  const std::string Output = Work.Path() + "new/out";
+  TExec R = Cli("--dry-run --all --filter '*.bak' " + Quote(Site) + " " + Quote(Output));
+  EXPECT_EQ(R.Status, 0) << R.Out;
+  EXPECT_FALSE(DirectoryExists(Work.Path() + "new"));  // not even the folder
+  EXPECT_EQ(ReadTree(Site), Before);
+  for (const std::string& Line : std::vector<std::string>{
+           "would rewrite: " + Output + "/index.html\n",
+           "would rewrite: " + Output + "/news/index.html\n",
+           std::string("img/old/banner2.jpg (same content as img/banner.jpg)\n"),
+           std::string("index.html.bak (filter *.bak)\n"),
+           std::string("Dry run: nothing was written.\n")})
+    EXPECT_NE(R.Out.find(Line), std::string::npos) << Line << R.Out;
+  EXPECT_EQ(R.Out.find("Output: "), std::string::npos);
+
+  R = Cli("--dry-run --json --all " + Quote(Site) + " " + Quote(Output));
+  EXPECT_EQ(R.Status, 0);
+  EXPECT_NE(R.Out.find("\"dry_run\":true"), std::string::npos) << R.Out;
+  EXPECT_NE(R.Out.find("\"duplicates_left_out\":["), std::string::npos);
+  EXPECT_FALSE(DirectoryExists(Work.Path() + "new"));
+}
+
+TEST(CliTest, ReportFollowsTheLocaleUnlessLangIsGiven) {
+  TTempDir Site("site"), Out("out");
+  Site.Write("a.txt", std::string(2048, 'a'));
+  struct Case {
+    std::string Env, Args, Starts;
+  } Cases[] = {
+      {"", "", "Done: 0 duplicate files left out, "},
+      {"LANG=zh_CN.UTF-8", "", "任务已完成：共0个文件出现重复"},
+      {"LC_ALL=zh_TW.UTF-8 LANG=en_GB.UTF-8", "", "任务已完成"},
+      {"LC_ALL=C LANG=zh_CN.UTF-8", "", "Done: "},
+      {"LANG=zh_CN.UTF-8", "--lang en", "Done: "},
+      {"", "--lang zh", "任务已完成"},
+  };
+  for (const Case& C : Cases) {
+    const TExec R = Cli(C.Args + " --dedupe " + Quote(Site.Path()) + " " + Quote(Out.Path() + "o"),
+                        "/dev/null", C.Env);
+    EXPECT_EQ(R.Status, 0);
+    EXPECT_EQ(R.Out.rfind(C.Starts, 0), 0u) << C.Env << " " << C.Args << ": " << R.Out;
+  }
+}
+
+TEST(CliTest, QuietPrintsNothingButErrors) {
+  TTempDir Site("site"), Out("out");
+  Site.Write("a.txt", "a");
+  const std::string Err = Out.Path() + "err.txt";
+  TExec R = Cli("-q --dedupe " + Quote(Site.Path()) + " " + Quote(Out.Path() + "o"), Err);
+  EXPECT_EQ(R.Status, 0);
+  EXPECT_EQ(R.Out, "");
+  EXPECT_EQ(ReadFileText(Err), "");
+  R = Cli("--quiet --dedupe " + Quote(Site.Path() + "nope") + " " + Quote(Out.Path() + "o"), Err);
+  EXPECT_EQ(R.Status, 2);
+  EXPECT_EQ(ReadFileText(Err),
+            "larkspan-cli: " + Site.Path() + "nope: the site folder does not exist\n");
+}
+
+TEST(CliTest, MissingOptimiserIsSaidAtTheStartAndInTheReport) {
+  const std::string Java = FindProgram("java");
+  if (Java.empty()) GTEST_SKIP() << "no Java runtime";
+  TTempDir Site("site"), Out("out"), Bin("bin");
+  Site.Write("p.jpg", SampleFile("img/banner.jpg"));
+  // A PATH with the Java launcher and nothing else.
+  std::filesystem::create_symlink(Java, Bin.Path() + "java");
+  const std::string Err = Out.Path() + "err.txt";
+  const TExec R = Cli("--jpg --verbose " + Quote(Site.Path()) + " " + Quote(Out.Path() + "o"), Err,
+                      "PATH=" + Quote(Bin.Path()));
+  EXPECT_EQ(R.Status, 0) << R.Out;
+  EXPECT_EQ(ReadFileText(Err),
+            "larkspan-cli: jpegoptim not found: JPEG pictures are copied unchanged.\n");
+  // One line per file (action, bytes in -> out, saved share, path, why),
+  // then the count per action.
+  const std::string Size = std::to_string(SampleFile("img/banner.jpg").size());
+  EXPECT_NE(R.Out.find("copied                   " + Size + " -> " + Size +
+                       "           0.0%  p.jpg (not found: jpegoptim)\ncopied 1\n"),
+            std::string::npos)
+      << R.Out;
+  EXPECT_NE(R.Out.find("\njpegoptim not found: JPEG pictures are copied unchanged.\n"),
+            std::string::npos);
+  EXPECT_EQ(ReadTree(Out.Path() + "o").at("p.jpg"), SampleFile("img/banner.jpg"));
+}
+
+// Starts larkspan-cli with Args, stdout and stderr into files, PathFirst in
+// front of PATH. Returns its process id.
+pid_t SpawnCli(const std::vector<std::string>& Args, const std::string& OutFile,
+               const std::string& PathFirst, const std::string& PidsFile) {
+  const std::string Bin = GetEnv("LARKSPAN_BIN_DIR") + "/larkspan-cli";
+  std::vector<std::string> Env = {"PATH=" + PathFirst + ":" + GetEnv("PATH"),
+                                  "FAKE_PIDS=" + PidsFile, "HOME=" + GetEnv("HOME")};
+  const pid_t Pid = ::fork();
+  if (Pid == 0) {
+    const int Fd = ::open(OutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(Fd, 1);
+    ::dup2(Fd, 2);
+    std::vector<char*> Argv{const_cast<char*>(Bin.c_str())};
+    for (const std::string& A : Args) Argv.push_back(const_cast<char*>(A.c_str()));
+    Argv.push_back(nullptr);
+    std::vector<char*> Envp;
+    for (std::string& E : Env) Envp.push_back(E.data());
+    Envp.push_back(nullptr);
+    ::execve(Bin.c_str(), Argv.data(), Envp.data());
+    ::_exit(127);
+  }
+  return Pid;
+}
+
+TEST(CliTest, CtrlCStopsASlowToolLeavingWholeFilesOnly) {
+  TTempDir Site("site"), Out("out"), Fake("fake-tools");
+  // A fake gifsicle: it notes its process group, writes half a result and a
+  // temporary file beside it the way the real optimisers name theirs, then
+  // hangs with a child of its own.
+  test::WriteScript(Fake.Path() + "gifsicle",
+                    "echo $$ >> \"$FAKE_PIDS\"\n"
+                    "printf 'GIF89a-half' > \"$3\"\n"
+                    "printf 'x' > \"$(dirname \"$3\")/.$(basename \"$3\").4f2a.tmp\"\n"
+                    "sleep 60\n");
+  Site.Write("a.txt", "first");
+  Site.Write("pics/a.gif", "GIF89a-one");
+  Site.Write("pics/b.gif", "GIF89a-two");
+  const std::string Output = Out.Path() + "o";
+  const std::string Pids = Out.Path() + "pids";
+  const std::string Report = Out.Path() + "report.txt";
+  const pid_t Pid =
+      SpawnCli({"--gif", "--lang", "en", Site.Path(), Output}, Report, Fake.Path(), Pids);
+  ASSERT_GT(Pid, 0);
+  const auto Began = std::chrono::steady_clock::now();
+  while (Slurp(Pids).empty() && std::chrono::steady_clock::now() - Began < std::chrono::seconds(20))
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ASSERT_FALSE(Slurp(Pids).empty()) << Slurp(Report);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the fake is in its sleep
+  ::kill(Pid, SIGINT);
+  int Status = 0;
+  ASSERT_EQ(::waitpid(Pid, &Status, 0), Pid);
+  EXPECT_LT(std::chrono::steady_clock::now() - Began, std::chrono::seconds(30));
+  ASSERT_TRUE(WIFEXITED(Status));
+  EXPECT_EQ(WEXITSTATUS(Status), 130) << Slurp(Report);
+  EXPECT_NE(Slurp(Report).find("Stopped after "), std::string::npos) << Slurp(Report);
+  // No process of the fake's group is left (a killed one may take a moment
+  // to be reaped by whoever inherited it).
+  const pid_t Group = pid_t(std::stol(Slurp(Pids)));
+  const auto Killed = std::chrono::steady_clock::now();
+  while (::kill(-Group, 0) == 0 &&
+         std::chrono::steady_clock::now() - Killed < std::chrono::seconds(5))
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  errno = 0;
+  EXPECT_EQ(::kill(-Group, 0), -1);
+  EXPECT_EQ(errno, ESRCH);
+  // Whatever is in the output is a whole copy of its site file; the half
+  // result and the temporary file are gone, and nothing came after the stop.
+  const auto Tree = ReadTree(Output);
+  const auto SiteTree = ReadTree(Site.Path());
+  for (const auto& [Name, Data] : Tree) {
+    ASSERT_EQ(SiteTree.count(Name), 1u) << Name;
+    EXPECT_EQ(Data, SiteTree.at(Name)) << Name;
+  }
+  EXPECT_LE(Tree.size(), 1u);
+  EXPECT_EQ(Slurp(Pids).find('\n'), Slurp(Pids).size() - 1) << "a second optimiser was started";
+}
+
+TEST(CliTest, ProgressFitsANarrowTerminalOnOneLine) {
+  if (FindProgram("python3").empty()) GTEST_SKIP() << "python3 is not installed";
+  TTempDir Site("site"), Out("out");
+  for (int I = 0; I < 30; ++I)
+    Site.Write("a very long folder name/几个中文字的目录/file number " + std::to_string(I) + ".txt",
+               std::string(size_t(100 + I), 'x'));
+  const std::string Bin = GetEnv("LARKSPAN_BIN_DIR") + "/larkspan-cli";
+  // A pseudo-terminal 32 columns wide; everything the program writes to it
+  // is captured.
+  const std::string Script = Out.Path() + "narrow_tty.py";
+  WriteFileAtomic(Script,
+                  "import fcntl, os, pty, struct, sys, termios\n"
+                  "pid, fd = pty.fork()\n"
+                  "if pid == 0:\n"
+                  "    os.execv(sys.argv[1], sys.argv[1:])\n"
+                  "fcntl.ioctl(fd, termios.TIOCSWINSZ, struct.pack('HHHH', 24, 32, 0, 0))\n"
+                  "data = b''\n"
+                  "while True:\n"
+                  "    try:\n"
+                  "        chunk = os.read(fd, 4096)\n"
+                  "    except OSError:\n"
+                  "        break\n"
+                  "    if not chunk:\n"
+                  "        break\n"
+                  "    data += chunk\n"
+                  "os.waitpid(pid, 0)\n"
+                  "sys.stdout.buffer.write(data)\n");
+  // The child must see the size before it draws: it is set before the
+  // program starts writing, as the run has to start Java first.
+  const TExec R = [&] {
+    TExec E;
+    FILE* P = ::popen(("env -u LANG -u LC_ALL python3 " + Quote(Script) + " " + Quote(Bin) +
+                       " --dedupe " + Quote(Site.Path()) + " " + Quote(Out.Path() + "o"))
+                          .c_str(),
+                      "r");
+    char Buf[4096];
+    size_t N;
+    while ((N = fread(Buf, 1, sizeof Buf, P)) > 0) E.Out.append(Buf, N);
+    E.Status = ::pclose(P);
+    return E;
+  }();
+  ASSERT_EQ(R.Status, 0) << R.Out;
+  // The progress is drawn in place ("\r" ... erase to the end of the line)
+  // and never wraps: no drawn line is wider than the terminal.
+  const size_t ReportAt = R.Out.find("Done: ");
+  ASSERT_NE(ReportAt, std::string::npos) << R.Out;
+  const std::string Progress = R.Out.substr(0, ReportAt);
+  EXPECT_NE(Progress.find("\r["), std::string::npos) << Progress;
+  EXPECT_EQ(Progress.find('\n'), std::string::npos) << Progress;
+  size_t Pos = 0;
+  while ((Pos = Progress.find('\r', Pos)) != std::string::npos) {
+    const size_t End = std::min(Progress.find("\x1b[K", Pos), Progress.find('\r', Pos + 1));
+    const std::string Line = Progress.substr(Pos + 1, End - Pos - 1);
+    EXPECT_LE(DisplayColumns(Line), 31) << Line;
+    Pos = End;
+  }
+}
+
+TEST(CliTest, ProgressLineTable) {
+  TRunStatus S;
+  S.DoneFiles = 412;
+  S.TotalFiles = 993;
+  S.Percent = 41;
+  S.CurrentFile = "css/site.css";
+  struct Case {
+    double Elapsed, Left;
+    int Columns;
+    std::string CurrentFile, Line;
+  } Cases[] = {
+      {12, 17, 0, "css/site.css", "[412/993]  41%  0:12 ~0:17  css/site.css"},
+      {12, -1, 80, "css/site.css", "[412/993]  41%  0:12  css/site.css"},
+      {3725, 60, 80, "", "[412/993]  41%  1:02:05 ~1:00"},
+      // The path loses its beginning first, whole characters only ...
+      {12, 17, 36, "img/网站/photo.jpg", "[412/993]  41%  0:12 ~0:17  …oto.jpg"},
+      {12, 17, 38, "img/网站/photo.jpg", "[412/993]  41%  0:12 ~0:17  …photo.jpg"},
+      {12, 17, 41, "img/网站/photo.jpg", "[412/993]  41%  0:12 ~0:17  …站/photo.jpg"},
+      {12, 17, 42, "img/网站/photo.jpg", "[412/993]  41%  0:12 ~0:17  …站/photo.jpg"},
+      // ... then the times; the counter alone is cut to the width.
+      {12, 17, 20, "css/site.css", "[412/993]  41%"},
+      {12, 17, 8, "css/site.css", "93]  41%"},
+  };
+  for (const Case& C : Cases) {
+    S.CurrentFile = C.CurrentFile;
+    const std::string Line = ProgressLine(S, C.Elapsed, C.Left, C.Columns);
+    EXPECT_EQ(Line, C.Line) << C.Columns;
+    if (C.Columns > 0) {
+      EXPECT_LE(DisplayColumns(Line), C.Columns) << Line;
+    }
+  }
+  S.TotalFiles = 1000;
+  S.DoneFiles = 7;
+  EXPECT_EQ(ProgressLine(S, 0, -1, 0).substr(0, 12), "[   7/1000] ");
+  S.Percent = 50;
+  EXPECT_DOUBLE_EQ(EstimateLeft(S, 10), 10);
+  S.Percent = 1;
+  EXPECT_LT(EstimateLeft(S, 10), 0);  // too early to tell
 }
 
 }  // namespace

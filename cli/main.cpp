@@ -6,19 +6,20 @@
 #include "cli/CliOptions.h"
 #include "cli/CliRun.h"
 #include "platform/Error.h"
-#include "platform/Process.h"
+#include "platform/Terminal.h"
 #include "platform/Termination.h"
 
 int main(int argc, char** argv) {
   using namespace larkspan;
-  // SIGINT/SIGTERM end the running tool and our temporary files with us
-  // (exit 130/143).
-  ExitCleanlyOnTermination();
+  // Ctrl-C (and SIGTERM) stop the run through the engine: the running tool
+  // dies with its process group, the report still comes, and the exit status
+  // says which signal it was (130/143). A second one ends us at once.
+  InstallStopSignals();
   TCliOptions Options;
   try {
     Options = ParseCliOptions(argc, argv);
   } catch (const Exception& E) {
-    std::cerr << "larkspan-cli: " << E.what() << "\n\n" << CliUsage();
+    std::cerr << "larkspan-cli: " << E.what() << "\nTry 'larkspan-cli --help'.\n";
     for (int I = 1; I < argc; ++I)
       if (std::string(argv[I]) == "--json") {
         std::cout << "{\"success\":false,\"refused\":true,\"error\":" << JsonString(E.what())
@@ -35,6 +36,5 @@ int main(int argc, char** argv) {
     std::cout << "larkspan-cli " << LARKSPAN_VERSION << "\n";
     return 0;
   }
-  return RunCli(Options, std::cout, std::cerr,
-                StandardErrorIsTerminal() && !Options.Quiet && !Options.Json);
+  return RunCli(Options, std::cout, std::cerr, IsTerminal(2) && !Options.Quiet && !Options.Json);
 }

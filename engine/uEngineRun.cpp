@@ -8,7 +8,15 @@ namespace larkspan {
 
 TRunOutcome RunEngineToEnd(TAppConfig& Config, const std::string& Root, const std::string& Output,
                            const std::function<void(int Percent)>& OnProgress) {
+  TRunHooks Hooks;
+  Hooks.OnProgress = OnProgress;
+  return RunEngineToEnd(Config, Root, Output, Hooks);
+}
+
+TRunOutcome RunEngineToEnd(TAppConfig& Config, const std::string& Root, const std::string& Output,
+                           const TRunHooks& Hooks) {
   TRunOutcome R;
+  R.DryRun = Hooks.DryRun;
   TWebFilsMgr* Engine = nullptr;
   try {
     Engine = new TWebFilsMgr(&Config);
@@ -19,16 +27,21 @@ TRunOutcome RunEngineToEnd(TAppConfig& Config, const std::string& Root, const st
   TMainLoop Loop;
   SetMainThreadDispatcher(&Loop);
   bool Done = false;
+  Engine->DryRun = Hooks.DryRun;
   Engine->OnProgress = [&](TObject*, int Percent) {
-    if (OnProgress) OnProgress(Percent);
+    if (Hooks.OnProgress) Hooks.OnProgress(Percent);
   };
+  if (Hooks.OnStatus)
+    Engine->OnStatus = [&](TObject* Sender, const TRunStatus& Status) {
+      Hooks.OnStatus(Status, *static_cast<TWebFilsMgr*>(Sender));
+    };
   Engine->OnFinished = [&](TObject* Sender) {
     auto* E = static_cast<TWebFilsMgr*>(Sender);
     ++R.FinishedCalls;
     R.IsSuccess = E->IsSuccess;
     R.ErrorText = E->ErrorText;
     R.SourceSize = E->SourceSize;
-    R.SavedSize = E->GetSavedSize();
+    R.SavedSize = E->DryRun ? 0 : E->GetSavedSize();
     R.DuplicateCount = E->GetDuplicateCount();
     R.Counts = E->Counts;
     R.UncompressedFiles = E->UncompressedFiles;
@@ -36,6 +49,11 @@ TRunOutcome RunEngineToEnd(TAppConfig& Config, const std::string& Root, const st
     R.RewrittenPages = E->RewrittenPages;
     R.KeptDuplicates = E->KeptDuplicates;
     R.SkippedFiles = E->SkippedFiles;
+    R.IsStopped = E->IsStopped;
+    R.Results = E->Results.Sorted();
+    R.MissingTools = E->MissingTools;
+    R.DoneFiles = E->DoneFiles;
+    R.TotalFiles = E->TotalFiles;
     Done = true;
   };
   try {
@@ -47,6 +65,9 @@ TRunOutcome RunEngineToEnd(TAppConfig& Config, const std::string& Root, const st
     SetMainThreadDispatcher(nullptr);
     return R;
   }
+  // Written by Start before the worker began; the engine cannot be gone
+  // before its OnFinished has run on this thread.
+  if (Hooks.OnStarted) Hooks.OnStarted(Engine->MissingTools);
   Loop.RunUntil([&] { return Done; });
   TThread::WaitForAllThreads();  // the engine frees itself after OnFinished
   SetMainThreadDispatcher(nullptr);

@@ -34,6 +34,24 @@ struct TRunOutcome {
   std::vector<std::string> RewrittenPages;
   std::vector<TKeptDuplicate> KeptDuplicates;
   std::vector<TSkippedFile> SkippedFiles;
+  // The run was stopped (IsSuccess false, ErrorText empty).
+  bool IsStopped = false;
+  bool DryRun = false;
+  std::vector<TFileResult> Results;  // in scan order
+  std::vector<std::string> MissingTools;
+  int DoneFiles = 0;
+  int TotalFiles = 0;
+};
+
+struct TRunHooks {
+  // Every percentage the engine reports.
+  std::function<void(int Percent)> OnProgress;
+  // Where the run is; Engine may be asked to stop here.
+  std::function<void(const TRunStatus& Status, TWebFilsMgr& Engine)> OnStatus;
+  // Once Start has scanned the site, before the first file: the optimisers
+  // that are missing.
+  std::function<void(const std::vector<std::string>& MissingTools)> OnStarted;
+  bool DryRun = false;
 };
 
 // Creates an engine for Config, starts it on Root -> Output and runs the
@@ -44,5 +62,7 @@ struct TRunOutcome {
 // unchanged during the call.
 TRunOutcome RunEngineToEnd(TAppConfig& Config, const std::string& Root, const std::string& Output,
                            const std::function<void(int Percent)>& OnProgress = {});
+TRunOutcome RunEngineToEnd(TAppConfig& Config, const std::string& Root, const std::string& Output,
+                           const TRunHooks& Hooks);
 
 }  // namespace larkspan

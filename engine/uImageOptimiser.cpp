@@ -1,6 +1,7 @@
 #include "engine/uImageOptimiser.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
@@ -160,8 +161,17 @@ std::string TImageOptimiser::BuildParams(const std::string& Source,
   return Text;
 }
 
+std::string TImageOptimiser::ProgramFor(const std::string& Source) const {
+  if (!Config) return std::string();
+  return MakePlan(*Config, Source, Source).Program;
+}
+
 bool TImageOptimiser::ReducePicture(const std::string& Source, const std::string& Destination) {
   LastFailed = false;
+  LastOutcome = TOutcome::NoRule;
+  LastProgram.clear();
+  LastFailure.clear();
+  LastPid = -1;
   if (!Config) return false;
   // The optimisers run in the program's folder: relative paths would point
   // elsewhere there.
@@ -169,6 +179,7 @@ bool TImageOptimiser::ReducePicture(const std::string& Source, const std::string
   const std::string Dst = AbsolutePathForChild(Destination);
   const TPlan P = MakePlan(*Config, Src, Dst);
   if (P.Kind == TKind::None) return false;
+  LastProgram = P.Program;
   if (SameFile(Src, Dst)) return false;
   // jpegoptim can only write under the source's own name.
   if (P.Kind == TKind::Jpeg && ExtractFileName(Src) != ExtractFileName(Dst)) return false;
@@ -180,23 +191,40 @@ bool TImageOptimiser::ReducePicture(const std::string& Source, const std::string
   Options.WorkFolder = ProgramFolder;
   Options.SearchFolder = ProgramFolder;
   const TProcessResult R = StartProcess(P.Program, P.Args, Options);
-  if (!R.Started) return false;
+  if (!R.Started) {
+    LastOutcome = R.ErrorCode == ECANCELED ? TOutcome::Stopped : TOutcome::Missing;
+    return false;
+  }
+  LastPid = R.Pid;
 
-  auto Failed = [&] {
+  auto Failed = [&](std::string Why) {
     DeleteFile(Dst);  // a partial or unusable result must not be published
     LastFailed = true;
+    LastOutcome = TOutcome::Failed;
+    LastFailure = std::move(Why);
     return false;
   };
-  if (R.ExitCode != 0) return Failed();
+  if (R.Stopped) {
+    DeleteFile(Dst);
+    LastOutcome = TOutcome::Stopped;
+    return false;
+  }
+  if (R.TimedOut) return Failed("timed out");
+  if (R.ExitCode != 0)
+    return Failed(R.ExitCode < 0 ? "killed" : "exit status " + std::to_string(R.ExitCode));
   if (!FileExists(Dst)) {
     // jpegoptim leaves nothing when it cannot make the picture smaller.
-    if (P.Kind == TKind::Jpeg) return false;
-    return Failed();
+    if (P.Kind == TKind::Jpeg) {
+      LastOutcome = TOutcome::NotSmaller;
+      return false;
+    }
+    return Failed("no result");
   }
   const int64_t ResultSize = FileSizeOf(Dst);
-  if (ResultSize == 0 && SourceSize > 0) return Failed();
+  if (ResultSize == 0 && SourceSize > 0) return Failed("empty result");
   if (P.Kind != TKind::Png && ResultSize > SourceSize) {
     DeleteFile(Dst);
+    LastOutcome = TOutcome::NotSmaller;
     return false;
   }
   if (P.Kind == TKind::Jpeg) {
@@ -204,11 +232,13 @@ bool TImageOptimiser::ReducePicture(const std::string& Source, const std::string
       const std::string Turned = WithOrientation(ReadFileText(Dst), Orientation);
       if (Turned.empty() || int64_t(Turned.size()) > SourceSize) {
         DeleteFile(Dst);  // a plain copy keeps the photo turned
+        LastOutcome = TOutcome::NotSmaller;
         return false;
       }
       WriteFileAtomic(Dst, Turned);
     }
   }
+  LastOutcome = TOutcome::Optimised;
   return true;
 }
 

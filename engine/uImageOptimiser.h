@@ -43,6 +43,17 @@ class TImageOptimiser {
   // which counts as larger).
   bool LastFailed = false;
 
+  // How the last ReducePicture went, for the per-file report.
+  enum class TOutcome { NoRule, Missing, NotSmaller, Failed, Stopped, Optimised };
+  TOutcome LastOutcome = TOutcome::NoRule;
+  std::string LastProgram;  // the optimiser it chose, "" for no rule
+  std::string LastFailure;  // what went wrong when it failed ("exit status 1", ...)
+  int LastPid = -1;         // the optimiser's process id, -1 when none was started
+
+  // The optimiser that would run for Source ("jpegoptim", ...), "" when no
+  // rule applies.
+  std::string ProgramFor(const std::string& Source) const;
+
  private:
   const TAppConfig* Config;
   std::string ProgramFolder;

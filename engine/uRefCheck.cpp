@@ -288,7 +288,11 @@ void TWebFilsMgr::KeepReferencedDuplicates() {
     if (Ref.RefLine == 0) continue;
     const std::string Dest = GetOutputFileName(Ref.FileName);
     PrepareDestination(Dest);
-    WritePicture(Ref.FileName, Dest);
+    TFileResult R = WritePicture(Ref.FileName, Dest);
+    R.Action = TFileAction::KeptDuplicate;
+    R.Reason = TFileReason::ReferredBy;
+    R.Detail = RelativePath(Ref.RefFile) + ":" + std::to_string(Ref.RefLine);
+    AddWritten(std::move(R), Dest);
     KeptDuplicates.push_back(Ref);
   }
 }

@@ -31,8 +31,9 @@ void TDetailList::Add(const std::string& Path, std::unique_ptr<TDetailItm> Item)
   // After every entry equal to Path ignoring case: "img/B.gif" and
   // "img/b.gif" are two files here, and each must stay in the list (one
   // replacing the other would leave a picture neither written nor counted).
-  auto It = std::upper_bound(Items.begin(), Items.end(), Path,
-                             [](const std::string& P, const auto& E) { return CompareText(P, E.first) < 0; });
+  auto It = std::upper_bound(
+      Items.begin(), Items.end(), Path,
+      [](const std::string& P, const auto& E) { return CompareText(P, E.first) < 0; });
   Items.emplace(It, Path, std::move(Item));
 }
 
@@ -41,7 +42,8 @@ int TDetailList::IndexOf(const std::string& Path) const {
   const auto First = It;
   for (; It != Items.end() && CompareText(It->first, Path) == 0; ++It)
     if (It->first == Path) return int(It - Items.begin());  // the exact name first
-  if (First != Items.end() && CompareText(First->first, Path) == 0) return int(First - Items.begin());
+  if (First != Items.end() && CompareText(First->first, Path) == 0)
+    return int(First - Items.begin());
   return -1;
 }
 
@@ -72,8 +74,13 @@ void TWebFilsMgr::Start(const std::string& RootPath, const std::string& OutputPa
   // folders are resolved and compared before anything is created.
   if (FoldersConflict(RootPath, OutputPath)) throw Exception("网站根目录和输出目录不能相同！");
   if (const std::string Problem = ToolTimeoutProblem(); !Problem.empty()) throw Exception(Problem);
-  if (!DirectoryExists(OutputPath) && !ForceDirectories(OutputPath))
+  // A dry run creates nothing, not even the output folder.
+  if (!DryRun && !DirectoryExists(OutputPath) && !ForceDirectories(OutputPath))
     ThrowSystemError("创建目录失败 " + OutputPath, errno);
+  // A stop of an earlier run (or of programs before this one) is over.
+  AllowPrograms();
+  Stopping = false;
+  MissingTools = FindMissingTools();
 
   FileFilterList.Clear();
   for (const std::string& E : ListTextEntries(Config->FileFilters)) FileFilterList.Add(E);
@@ -91,12 +98,13 @@ void TWebFilsMgr::Start(const std::string& RootPath, const std::string& OutputPa
   IsSuccess = false;
   Counts = TScanCounts();
   SkippedFiles.clear();
+  Results.Clear();
+  ScanOrder.clear();
   // The scan meets every file once (linked folders included), so it
   // measures the site as it goes.
   ScanSize = 0;
-  ScanFolder(RootDir, [this](const std::string& Folder, const std::string& Name) {
-    AddFile(Folder, Name);
-  });
+  ScanFolder(RootDir,
+             [this](const std::string& Folder, const std::string& Name) { AddFile(Folder, Name); });
   SourceSize = ScanSize;
 
   // Every folder the run will write into, looked at before anything is
@@ -108,6 +116,28 @@ void TWebFilsMgr::Start(const std::string& RootPath, const std::string& OutputPa
       if (Checked.insert(Folder).second) CheckOutputFolder(Folder);
     }
   Resume();
+}
+
+void TWebFilsMgr::RequestStop() {
+  Stopping = true;
+  StopAllPrograms();
+}
+
+bool TWebFilsMgr::StopRequested() const { return Stopping.load() || ProgramsStopped(); }
+
+std::vector<std::string> TWebFilsMgr::FindMissingTools() const {
+  std::vector<std::string> Missing;
+  const std::pair<bool, const char*> Tools[] = {{Config->IsCompressJpg, "jpegoptim"},
+                                                {Config->IsCompressGif, "gifsicle"},
+                                                {Config->IsCompressPng, "pngout"}};
+  for (const auto& [On, Name] : Tools)
+    if (On && FindProgram(Name, ProgramFolder()).empty()) Missing.push_back(Name);
+  // The native compressor needs no outside program; the archive needs Java.
+  const bool Minifies = Config->IsCompressHtml || Config->IsCompressCSS || Config->IsCompressJS ||
+                        Config->IsCompressXML;
+  if (HtmlCompress && Minifies && FindProgram("java", std::string()).empty())
+    Missing.push_back("java");
+  return Missing;
 }
 
 void TWebFilsMgr::CheckOutputFolder(const std::string& Folder) const {
@@ -147,6 +177,8 @@ void TWebFilsMgr::ScanTree(const std::string& Dir, const TFileCallback& Callback
     auto Skip = [&](const char* Reason) {
       SkippedFiles.push_back({Full, Reason});
       ++Counts.Skipped;
+      ScanOrder.emplace(Full, int64_t(ScanOrder.size()));
+      Results.Add(NewRecord(Full, TFileAction::Skipped, TFileReason::NotAFile, Reason));
     };
     if (E.IsSpecial) {
       Skip("不是普通文件（管道、套接字或设备），未读取 (not a regular file)");
@@ -183,8 +215,16 @@ bool IsOneOf(const std::string& Ext, std::initializer_list<const char*> List) {
 void TWebFilsMgr::AddFile(const std::string& FolderPath, const std::string& FileName) {
   const std::string Ext = UpperCaseAscii(ExtractFileExt(FileName));
   const std::string Path = FolderPath + FileName;
-  if (FileFilterList.Contains("*" + Ext) || FileFilterList.Contains(FileName)) {
+  ScanOrder.emplace(Path, int64_t(ScanOrder.size()));
+  const bool ByExt = FileFilterList.Contains("*" + Ext);
+  if (ByExt || FileFilterList.Contains(FileName)) {
     ++Counts.Dropped;
+    // The entry as the user wrote it.
+    const std::string Key = ByExt ? "*" + ExtractFileExt(FileName) : FileName;
+    std::string Entry = Key;
+    for (int I = 0; I < FileFilterList.Count(); ++I)
+      if (SameText(FileFilterList[I], Key)) Entry = FileFilterList[I];
+    Results.Add(NewRecord(Path, TFileAction::Filtered, TFileReason::FilterPattern, Entry));
     return;
   }
   const bool IsPage = IsOneOf(Ext, {".HTM", ".HTML"});
@@ -198,13 +238,15 @@ void TWebFilsMgr::AddFile(const std::string& FolderPath, const std::string& File
     ++Counts.Pictures;
     return;
   }
-  if ((Config->IsCompressHtml && IsPage) || (Config->IsCompressJS && IsOneOf(Ext, {".JS", ".MJS"})) ||
+  if ((Config->IsCompressHtml && IsPage) ||
+      (Config->IsCompressJS && IsOneOf(Ext, {".JS", ".MJS"})) ||
       (Config->IsCompressCSS && Ext == ".CSS") || (Config->IsCompressXML && Ext == ".XML")) {
     if (CanCompress(RootDir, Path)) {
       CompressFiles.push_back(Path);
       ++Counts.Compressed;
       return;
     }
+    ExceptedFiles.emplace(Path, std::string());
   }
   OtherFiles.push_back(Path);
   ++Counts.Other;
@@ -260,13 +302,75 @@ int TWebFilsMgr::ProgressPercent(int Done, int Total) {
 
 // ---- the run ---------------------------------------------------------------
 
+namespace {
+// Thrown between files when a stop was asked for; ends the run as stopped.
+struct TRunStopped {};
+
+// An outside program's result that is missing, or empty while the source
+// was not, is no result at all.
+bool UsableResult(const std::string& Source, const std::string& Dest) {
+  if (!FileExists(Dest)) return false;
+  return larkspan::FileSizeOf(Dest) > 0 || larkspan::FileSizeOf(Source) == 0;
+}
+
+// A kind of picture one of the optimisers handles (when switched on).
+bool HasOptimiser(const std::string& Path) {
+  return IsOneOf(UpperCaseAscii(ExtractFileExt(Path)), {".GIF", ".JPG", ".JPEG", ".PNG"});
+}
+
+}  // namespace
+
+std::string TWebFilsMgr::RelativePath(const std::string& FullPath) const {
+  const std::string Root = IncludeTrailingDelimiter(RootDir);
+  if (StartsText(Root, FullPath)) return FullPath.substr(Root.size());
+  return FullPath;
+}
+
+TFileResult TWebFilsMgr::NewRecord(const std::string& FullPath, TFileAction Action,
+                                   TFileReason Reason, std::string Detail) const {
+  TFileResult R;
+  R.Path = RelativePath(FullPath);
+  R.Action = Action;
+  R.Reason = Reason;
+  R.Detail = std::move(Detail);
+  R.BytesIn = larkspan::FileSizeOf(FullPath);
+  const auto Found = ScanOrder.find(FullPath);
+  R.Order = Found == ScanOrder.end() ? int64_t(ScanOrder.size()) : Found->second;
+  return R;
+}
+
+void TWebFilsMgr::AddWritten(TFileResult R, const std::string& Dest) {
+  R.BytesOut = larkspan::FileSizeOf(Dest);
+  Results.Add(std::move(R));
+}
+
+void TWebFilsMgr::HandStatus() {
+  if (!OnStatus) return;
+  LastStatus = std::chrono::steady_clock::now();
+  TRunStatus Status;
+  Status.DoneFiles = DoneFiles;
+  Status.TotalFiles = TotalFiles;
+  Status.Percent = ProgressPercent(DoneSteps, TotalSteps);
+  Status.CurrentFile = CurrentFile;
+  Synchronize([&] { OnStatus(this, Status); });
+}
+
+void TWebFilsMgr::BeginFile(const std::string& FullPath) {
+  if (StopRequested()) throw TRunStopped();
+  CurrentFile = RelativePath(FullPath);
+  // Each hand-off stops the worker until the window has drawn it: a few a
+  // second are enough for the eye.
+  if (std::chrono::steady_clock::now() - LastStatus >= std::chrono::milliseconds(150)) HandStatus();
+}
+
 void TWebFilsMgr::ReportProgress() {
   const int Percent = ProgressPercent(DoneSteps, TotalSteps);
   // Every hand-off stops the worker until the window has run the handler; on
   // a large site most steps repeat the last percentage, so those are skipped.
-  if (!OnProgress || Percent == LastPercent) return;
+  if (Percent == LastPercent) return;
   LastPercent = Percent;
-  Synchronize([&] { OnProgress(this, Percent); });
+  if (OnProgress) Synchronize([&] { OnProgress(this, Percent); });
+  HandStatus();
 }
 
 void TWebFilsMgr::PrepareDestination(const std::string& Dest) {
@@ -285,32 +389,49 @@ void TWebFilsMgr::CopyOrFail(const std::string& Source, const std::string& Dest)
     ThrowSystemError("复制文件失败！" + Source + " -> " + Dest, errno);
 }
 
-namespace {
-// An outside program's result that is missing, or empty while the source
-// was not, is no result at all.
-bool UsableResult(const std::string& Source, const std::string& Dest) {
-  if (!FileExists(Dest)) return false;
-  return larkspan::FileSizeOf(Dest) > 0 || larkspan::FileSizeOf(Source) == 0;
-}
-}  // namespace
-
-void TWebFilsMgr::WritePicture(const std::string& Source, const std::string& Dest) {
+TFileResult TWebFilsMgr::WritePicture(const std::string& Source, const std::string& Dest) {
+  using TOutcome = TImageOptimiser::TOutcome;
+  TFileResult R = NewRecord(Source, TFileAction::Copied);
+  TOutcome Outcome = TOutcome::NoRule;
+  bool Failed = false;
   if (Optimiser->HasRuleFor(Source)) {
     // The optimiser writes into a private folder beside Dest, never through
-    // whatever stands at Dest; its result is published by a rename.
+    // whatever stands at Dest; its result is published by a rename. A stop
+    // leaves Dest untouched, and the folder goes with what the program left.
     TTempFolder Work(ExtractFilePath(Dest));
     const std::string Result = Work.Path() + ExtractFileName(Dest);
-    if (Optimiser->ReducePicture(Source, Result)) {
-      if (UsableResult(Source, Result)) {
-        if (!PublishFile(Result, Dest, Source)) ThrowSystemError("无法创建文件 " + Dest, errno);
-        return;
-      }
-      UncompressedFiles.push_back(Source);
-    } else if (Optimiser->LastFailed) {
-      UncompressedFiles.push_back(Source);
+    const bool Done = Optimiser->ReducePicture(Source, Result);
+    const bool Usable = Done && UsableResult(Source, Result);
+    Outcome = Optimiser->LastOutcome;
+    Failed = Done || Optimiser->LastFailed;  // done yet unusable counts as failed
+    if (Outcome == TOutcome::Stopped || (StopRequested() && !Usable)) throw TRunStopped();
+    if (Usable) {
+      if (!PublishFile(Result, Dest, Source)) ThrowSystemError("无法创建文件 " + Dest, errno);
+      R.Action = TFileAction::Optimised;
+      R.Detail = Optimiser->LastProgram;
+      return R;
     }
   }
+  if (Failed) {
+    UncompressedFiles.push_back(Source);
+    R.Action = TFileAction::FailedCopied;
+    R.Reason = TFileReason::ToolFailed;
+    R.Detail =
+        Optimiser->LastProgram + ": " +
+        (Optimiser->LastFailure.empty() ? std::string("empty result") : Optimiser->LastFailure);
+  } else if (Outcome == TOutcome::Missing) {
+    R.Reason = TFileReason::ToolMissing;
+    R.Detail = Optimiser->LastProgram;
+  } else if (Outcome == TOutcome::NotSmaller) {
+    R.Reason = TFileReason::NotSmaller;
+    R.Detail = Optimiser->LastProgram;
+  } else if (ExceptedFiles.count(Source)) {
+    R.Reason = TFileReason::ExceptionFile;
+  } else if (HasOptimiser(Source)) {
+    R.Reason = TFileReason::NoOptimiser;
+  }
   CopyOrFail(Source, Dest);
+  return R;
 }
 
 bool TWebFilsMgr::CompressWithArchive(const std::string& Source, const std::string& Dest) {
@@ -327,7 +448,11 @@ bool TWebFilsMgr::CompressWithArchive(const std::string& Source, const std::stri
     To = Ascii->Path() + "out" + ExtractFileExt(ExtractFileName(Source));
     CopyOrFail(Source, From);
   }
-  if (!HtmlCompress->Compress(From, To)) throw Exception(HtmlCompress->ErrorMessage);
+  const bool Started = HtmlCompress->Compress(From, To);
+  // Only the temporary files can be left by a stopped compressor; they go
+  // with Result and Ascii.
+  if (StopRequested()) throw TRunStopped();
+  if (!Started) throw Exception(HtmlCompress->ErrorMessage);
   if (HtmlCompress->LastExitCode == 0 && UsableResult(From, To)) {
     if (Ascii) CopyOrFail(To, Result.Path());
     Result.Publish(Source);
@@ -336,22 +461,86 @@ bool TWebFilsMgr::CompressWithArchive(const std::string& Source, const std::stri
   return false;
 }
 
-void TWebFilsMgr::CompressOrCopy(const std::string& Source, const std::string& Dest) {
+TFileResult TWebFilsMgr::CompressOrCopy(const std::string& Source, const std::string& Dest,
+                                        const std::string& SiteFile) {
+  TFileResult R = NewRecord(SiteFile, TFileAction::Minified);
   if (NativeCompress) {
-    if (NativeCompress->Compress(Source, Dest)) return;
-    CompressErrors[Source] = NativeCompress->ErrorMessage;
-  } else if (CompressWithArchive(Source, Dest)) {
-    return;
+    if (NativeCompress->Compress(Source, Dest)) return R;
+    CompressErrors[SiteFile] = NativeCompress->ErrorMessage;
+    // "SourceFile: reason at line:column"; the record names the file already.
+    std::string Why = NativeCompress->ErrorMessage;
+    if (Why.rfind(Source + ": ", 0) == 0) Why.erase(0, Source.size() + 2);
+    R.Detail = "compressor: " + Why;
+  } else {
+    if (CompressWithArchive(Source, Dest)) return R;
+    R.Detail = HtmlCompress->LastExitCode < 0
+                   ? std::string("compressor: killed")
+                   : "compressor: exit status " + std::to_string(HtmlCompress->LastExitCode);
   }
-  UncompressedFiles.push_back(Source);
-  if (Source == Dest) return;  // a page minified in place stays as it was written
+  UncompressedFiles.push_back(SiteFile);
+  R.Action = TFileAction::FailedCopied;
+  R.Reason = TFileReason::ToolFailed;
+  if (Source == Dest) return R;  // a page minified in place stays as it was written
   CopyOrFail(Source, Dest);
+  return R;
+}
+
+void TWebFilsMgr::RecordLeftOutDuplicates() {
+  for (int I = 0; I < DetailList.Count(); ++I) {
+    const TDetailItm* D = DetailList.Objects(I);
+    const bool Kept =
+        std::any_of(KeptDuplicates.begin(), KeptDuplicates.end(),
+                    [&](const TKeptDuplicate& K) { return K.FileName == D->FileName; });
+    if (Kept) continue;
+    const size_t Master = size_t(D->MasterIndex);
+    Results.Add(NewRecord(D->FileName, TFileAction::DuplicateLeftOut, TFileReason::SameContentAs,
+                          Master < MasterList.size()
+                              ? RelativePath(MasterList[Master].second->FileName)
+                              : std::string()));
+  }
+}
+
+void TWebFilsMgr::RecordPlan() {
+  const bool Dupes = DetailList.Count() > 0;
+  auto Picture = [&](const std::string& Path) {
+    const std::string Program = Optimiser->ProgramFor(Path);
+    TFileResult R = NewRecord(Path, TFileAction::Copied, TFileReason::NoOptimiser);
+    if (!Program.empty()) {
+      const bool Missing =
+          std::find(MissingTools.begin(), MissingTools.end(), Program) != MissingTools.end();
+      R.Action = Missing ? TFileAction::Copied : TFileAction::Optimised;
+      R.Reason = Missing ? TFileReason::ToolMissing : TFileReason::None;
+      R.Detail = Program;
+    } else if (ExceptedFiles.count(Path)) {
+      R.Reason = TFileReason::ExceptionFile;
+    } else if (!HasOptimiser(Path)) {
+      R.Reason = TFileReason::None;
+    }
+    Results.Add(std::move(R));
+  };
+  for (const auto& Entry : MasterList) Picture(Entry.second->FileName);
+  for (const std::string& Page : PageFiles) {
+    if (Dupes)
+      Results.Add(NewRecord(Page, TFileAction::Rewritten));
+    else if (Config->IsCompressHtml && CanCompress(RootDir, Page))
+      Results.Add(NewRecord(Page, TFileAction::Minified));
+    else
+      Results.Add(
+          NewRecord(Page, TFileAction::Copied,
+                    Config->IsCompressHtml ? TFileReason::ExceptionFile : TFileReason::None));
+  }
+  for (const std::string& Path : CompressFiles) Results.Add(NewRecord(Path, TFileAction::Minified));
+  for (const std::string& Path : OtherFiles) Picture(Path);
+  RecordLeftOutDuplicates();
+  DoneFiles = TotalFiles;
 }
 
 void TWebFilsMgr::RunPhases() {
   TotalSteps = 2 * int(PicFiles.size()) + int(OtherFiles.size()) + int(PageFiles.size()) +
                int(CompressFiles.size());
+  TotalFiles = int(PicFiles.size() + OtherFiles.size() + PageFiles.size() + CompressFiles.size());
   DoneSteps = 0;
+  DoneFiles = 0;
 
   // Phase 1: duplicate detection by content digest. A picture that no other
   // picture can equal (by size, then by its first bytes) gets an empty key
@@ -359,6 +548,7 @@ void TWebFilsMgr::RunPhases() {
   TPictureDigests Digests(PicFiles);
   for (size_t I = 0; I < PicFiles.size(); ++I) {
     const std::string& Path = PicFiles[I];
+    BeginFile(Path);
     int64_t Size = 0;
     const std::string MD5 = Digests.KeyOf(I, Size);
     if (MD5.empty()) {
@@ -377,6 +567,7 @@ void TWebFilsMgr::RunPhases() {
       Item->FileSize = Size;
       DetailList.Add(Path, std::move(Item));
       ++DoneSteps;  // the writing step this picture will not have
+      ++DoneFiles;
     } else {
       MasterIndexByMD5.emplace(MD5, int(MasterList.size()));
       auto Item = std::make_unique<TMasterItm>();
@@ -387,52 +578,80 @@ void TWebFilsMgr::RunPhases() {
     ReportProgress();
   }
   PicFiles.clear();
+  if (DryRun) {
+    RecordPlan();
+    IsSuccess = true;
+    return;
+  }
 
   // Phase 2: every distinct picture once.
   for (const auto& Entry : MasterList) {
     const std::string Dest = GetOutputFileName(Entry.second->FileName);
+    BeginFile(Entry.second->FileName);
     PrepareDestination(Dest);
-    WritePicture(Entry.second->FileName, Dest);
+    AddWritten(WritePicture(Entry.second->FileName, Dest), Dest);
     ++DoneSteps;
+    ++DoneFiles;
     ReportProgress();
   }
 
   // Phase 3: pages, rewritten when duplicates were found.
   for (const std::string& Page : PageFiles) {
     const std::string Dest = GetOutputFileName(Page);
+    BeginFile(Page);
     PrepareDestination(Dest);
     if (DetailList.Count() == 0) {
-      if (Config->IsCompressHtml && CanCompress(RootDir, Page))
-        CompressOrCopy(Page, Dest);
-      else
+      if (Config->IsCompressHtml && CanCompress(RootDir, Page)) {
+        AddWritten(CompressOrCopy(Page, Dest, Page), Dest);
+      } else {
         CopyOrFail(Page, Dest);
+        AddWritten(
+            NewRecord(Page, TFileAction::Copied,
+                      Config->IsCompressHtml ? TFileReason::ExceptionFile : TFileReason::None),
+            Dest);
+      }
     } else {
       RewritePage(Page, Dest);
       RewrittenPages.push_back(Page);
-      if (Config->IsCompressHtml && CanCompress(OutputDir, Dest)) CompressOrCopy(Dest, Dest);
+      TFileResult R = NewRecord(Page, TFileAction::Rewritten);
+      if (Config->IsCompressHtml && CanCompress(OutputDir, Dest)) {
+        const TFileResult C = CompressOrCopy(Dest, Dest, Page);
+        R.Reason = C.Reason;
+        R.Detail = C.Detail;
+      }
+      AddWritten(std::move(R), Dest);
     }
     ++DoneSteps;
+    ++DoneFiles;
     ReportProgress();
   }
-  if (DetailList.Count() > 0) KeepReferencedDuplicates();
+  if (DetailList.Count() > 0) {
+    if (StopRequested()) throw TRunStopped();
+    KeepReferencedDuplicates();
+  }
 
   // Phase 4: style sheets, scripts, XML (and pages when pictures are not reduced).
   for (const std::string& Path : CompressFiles) {
     const std::string Dest = GetOutputFileName(Path);
+    BeginFile(Path);
     PrepareDestination(Dest);
-    CompressOrCopy(Path, Dest);
+    AddWritten(CompressOrCopy(Path, Dest, Path), Dest);
     ++DoneSteps;
+    ++DoneFiles;
     ReportProgress();
   }
 
   // Phase 5: everything else.
   for (const std::string& Path : OtherFiles) {
     const std::string Dest = GetOutputFileName(Path);
+    BeginFile(Path);
     PrepareDestination(Dest);
-    WritePicture(Path, Dest);
+    AddWritten(WritePicture(Path, Dest), Dest);
     ++DoneSteps;
+    ++DoneFiles;
     ReportProgress();
   }
+  CurrentFile.clear();
   IsSuccess = true;
 }
 
@@ -440,12 +659,22 @@ void TWebFilsMgr::Execute() {
   FreeOnTerminate = true;
   try {
     RunPhases();
+  } catch (const TRunStopped&) {
+    IsSuccess = false;
+    IsStopped = true;
   } catch (const std::exception& E) {
     IsSuccess = false;
     ErrorText = E.what();
   } catch (...) {
     IsSuccess = false;
     ErrorText = "未知错误";
+  }
+  if (!DryRun) {
+    try {
+      RecordLeftOutDuplicates();
+    } catch (...) {
+      // Records only; the run's outcome stands.
+    }
   }
   if (OnFinished) {
     try {

@@ -2,6 +2,8 @@
 // worker thread, reporting progress and the result to the main thread.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -12,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/uFileResult.h"
 #include "engine/uTextList.h"
 #include "htmlparser/clHtmlObject.h"
 #include "platform/FileSystem.h"
@@ -79,6 +82,14 @@ struct TKeptDuplicate {
   int RefLine = 0;       // 1-based line of the reference in that file
 };
 
+// Where a run is, for a progress display.
+struct TRunStatus {
+  int DoneFiles = 0;
+  int TotalFiles = 0;
+  int Percent = 0;
+  std::string CurrentFile;  // the file being written, relative to the site root
+};
+
 // One run of the engine. Created on the main thread with the settings (which
 // must outlive the run), given its callbacks, then Start()ed once. The worker
 // hands OnProgress and OnFinished to the main thread and waits for them;
@@ -89,6 +100,7 @@ class TWebFilsMgr : public TThread, public TObject {
  public:
   using TProgressEvent = std::function<void(TObject* Sender, int Percent)>;
   using TNotifyEvent = std::function<void(TObject* Sender)>;
+  using TStatusEvent = std::function<void(TObject* Sender, const TRunStatus& Status)>;
 
   // Creates the parser and the compressor bridge with the program's folder;
   // an error of the bridge (no Java runtime, no archive folder) passes to the
@@ -102,16 +114,35 @@ class TWebFilsMgr : public TThread, public TObject {
   // measures and scans the site, refuses when a folder the run would write
   // into resolves into the site (naming the link), then starts the worker.
   // Throws Exception. REQUIRES: main thread; called once.
+  // With DryRun set before Start, the output folder is neither created nor
+  // written: the run digests the pictures, decides, and records what it
+  // would do to every file (TFileResult with the action it would take).
   void Start(const std::string& RootPath, const std::string& OutputPath);
 
-  using TFileCallback = std::function<void(const std::string& FolderPath, const std::string& FileName)>;
+  // Asks the run to stop: the outside program running now is killed (with
+  // every program of the process, StopAllPrograms), no further file is
+  // started, the file being written is removed unless it is whole, and the
+  // run ends with IsStopped set. Any thread; a run that has ended ignores it.
+  void RequestStop();
+  // True once RequestStop or StopAllPrograms was called during this run.
+  bool StopRequested() const;
+
+  // The optimisers the settings ask for that cannot be found ("jpegoptim",
+  // "gifsicle", "pngout"), in that order. Their pictures are copied as they
+  // are. With Compressor "archive" a missing Java runtime ends the list
+  // ("java"; the native compressor needs none). Start fills MissingTools
+  // with the same list.
+  std::vector<std::string> FindMissingTools() const;
+
+  using TFileCallback =
+      std::function<void(const std::string& FolderPath, const std::string& FileName)>;
   // Depth-first walk in the order the system lists entries; Callback gets
   // the file's folder (ending in "/") and bare name. A link to a folder is
   // followed like a web server would, unless it leads back to a folder on
   // the current path (a loop) or into the output folder; those, dangling
   // links and FIFOs, sockets and devices are never opened but recorded in
-  // SkippedFiles. A folder that cannot be listed throws Exception naming it
-  // with the system's reason. Adds the size of every file met to ScanSize.
+  // SkippedFiles (and Results, as skipped). A folder that cannot be listed throws Exception naming
+  // it with the system's reason. Adds the size of every file met to ScanSize.
   void ScanFolder(const std::string& Folder, const TFileCallback& Callback);
   void AddFile(const std::string& FolderPath, const std::string& FileName);
   // False when FilePath, relative to BaseDir, is an exception file.
@@ -133,6 +164,10 @@ class TWebFilsMgr : public TThread, public TObject {
 
   TProgressEvent OnProgress;
   TNotifyEvent OnFinished;
+  // Optional: before a file is written (at most a few times a second) and
+  // whenever the percentage changes; on the main thread like OnProgress.
+  TStatusEvent OnStatus;
+  bool DryRun = false;
 
   TAppConfig* Config;  // not owned
   std::string RootDir;
@@ -147,7 +182,13 @@ class TWebFilsMgr : public TThread, public TObject {
   std::vector<std::string> OtherFiles;
 
   bool IsSuccess = false;
+  bool IsStopped = false;  // the run ended because a stop was asked for
   std::string ErrorText;
+  // What was done to each file (written by the worker, read in OnFinished).
+  TFileResults Results;
+  std::vector<std::string> MissingTools;
+  int TotalFiles = 0;
+  int DoneFiles = 0;
   int TotalSteps = 0;
   int DoneSteps = 0;
   // (MD5 text, master) in order of first appearance. The key is empty for a
@@ -198,16 +239,38 @@ class TWebFilsMgr : public TThread, public TObject {
   void ScanTree(const std::string& Dir, const TFileCallback& Callback,
                 std::vector<TFileId>& Ancestors);
   void CopyOrFail(const std::string& Source, const std::string& Dest);
-  // ReducePicture, or a plain copy when it leaves no usable picture.
-  void WritePicture(const std::string& Source, const std::string& Dest);
+  // ReducePicture, or a plain copy when it leaves no usable picture. The
+  // record says which, for the site file Source.
+  TFileResult WritePicture(const std::string& Source, const std::string& Dest);
   // Compress; false from the bridge ends the run, a failed compressor run
   // falls back to a copy (or keeps the in-place page).
-  void CompressOrCopy(const std::string& Source, const std::string& Dest);
+  // The record is for the site file SiteFile.
+  TFileResult CompressOrCopy(const std::string& Source, const std::string& Dest,
+                             const std::string& SiteFile);
   // The archive's run on Source into a fresh temporary file (ASCII names
   // when Java could not name the paths), published at Dest when usable.
-  // False when the result is unusable; throws when Java cannot start.
+  // False when the result is unusable; throws when Java cannot start, or
+  // TRunStopped when the run was asked to stop meanwhile.
   bool CompressWithArchive(const std::string& Source, const std::string& Dest);
   void RunPhases();
+  // The dry run's decisions after the digests (nothing is written).
+  void RecordPlan();
+  // A record for the site file FullPath with its size and scan position.
+  TFileResult NewRecord(const std::string& FullPath, TFileAction Action,
+                        TFileReason Reason = TFileReason::None, std::string Detail = {}) const;
+  // Adds R with the size of what was written at Dest.
+  void AddWritten(TFileResult R, const std::string& Dest);
+  std::string RelativePath(const std::string& FullPath) const;
+  // Before each file: stops when asked to, tells OnStatus now and then.
+  void BeginFile(const std::string& FullPath);
+  void HandStatus();
+  void RecordLeftOutDuplicates();
+
+  std::atomic<bool> Stopping{false};
+  std::unordered_map<std::string, int64_t> ScanOrder;
+  std::unordered_map<std::string, std::string> ExceptedFiles;  // full path -> "" (exception files)
+  std::string CurrentFile;
+  std::chrono::steady_clock::time_point LastStatus{};
 
   std::unique_ptr<TclHtmlParser> HtmlParser;
   // One of the two, by the Compressor setting.
@@ -217,7 +280,7 @@ class TWebFilsMgr : public TThread, public TObject {
   std::unordered_map<std::string, int> MasterIndexByMD5;
   std::unordered_set<std::string> PreparedFolders;
   std::string RealRoot, RealOutput;  // ResolvePath of both, set by Start
-  int LastPercent = -1;  // the percentage last handed to OnProgress
+  int LastPercent = -1;              // the percentage last handed to OnProgress
 
  public:
   // State of the page being rewritten (uPageRewrite.cpp).

@@ -10,6 +10,7 @@
 #include "config/uConfig.h"
 #include "config/uGlobal.h"
 #include "engine/EngineTestUtil.h"
+#include "engine/uEngineRun.h"
 #include "platform/FileSystem.h"
 
 namespace larkspan {
@@ -30,9 +31,9 @@ std::vector<std::string> Rel(const std::vector<std::string>& Paths, const std::s
 
 TEST(WebFilsMgrTest, ClassificationFollowsTheRulesInOrder) {
   TTempDir Site("site");
-  for (const char* F : {"index.html", "a/PAGE.HTM", "old.BAK", "a/x.bak", "a/THUMBS.DB",
-                        "noext", "logo.bmp", "p.Png", "app.js", "js/jquery.min.js", "s.css",
-                        "d.xml", "readme.txt", ".hidden.html"})
+  for (const char* F :
+       {"index.html", "a/PAGE.HTM", "old.BAK", "a/x.bak", "a/THUMBS.DB", "noext", "logo.bmp",
+        "p.Png", "app.js", "js/jquery.min.js", "s.css", "d.xml", "readme.txt", ".hidden.html"})
     Site.Write(F, "x");
   struct Case {
     const char* Name;
@@ -40,19 +41,30 @@ TEST(WebFilsMgrTest, ClassificationFollowsTheRulesInOrder) {
     bool Reduce, Html, Js;
     std::vector<std::string> Pages, Pics, Compress, Other;
   } Cases[] = {
-      {"filters and reduce", "*.bak|Thumbs.db|", true, false, true,
+      {"filters and reduce",
+       "*.bak|Thumbs.db|",
+       true,
+       false,
+       true,
        {".hidden.html", "a/PAGE.HTM", "index.html"},
        {"logo.bmp", "p.Png"},
        {"app.js"},
        {"d.xml", "js/jquery.min.js", "noext", "readme.txt", "s.css"}},
-      {"html without reduce; '*' drops files without extension; no final bar", "*|*.bak|*.txt",
-       false, true, false,
+      {"html without reduce; '*' drops files without extension; no final bar",
+       "*|*.bak|*.txt",
+       false,
+       true,
+       false,
        {},
        {},
        {".hidden.html", "a/PAGE.HTM", "index.html"},
        {"a/THUMBS.DB", "app.js", "d.xml", "js/jquery.min.js", "logo.bmp", "p.Png", "readme.txt",
         "s.css"}},
-      {"nothing on", "", false, false, false,
+      {"nothing on",
+       "",
+       false,
+       false,
+       false,
        {},
        {},
        {},
@@ -230,6 +242,77 @@ TEST(WebFilsMgrTest, OverwritesAndDoesNotLoopThroughFolderLinks) {
   const auto Tree = ReadTree(Out.Path());
   EXPECT_EQ(Tree.at("sub/page.txt"), "new");
   EXPECT_EQ(Tree.size(), 1u);  // the link is neither copied nor followed
+}
+
+}  // namespace
+}  // namespace larkspan
+
+namespace larkspan {
+namespace {
+
+TEST(WebFilsMgrTest, StopBetweenFilesEndsTheRunWithWhatWasDone) {
+  test::TTempDir Site("site"), Out("out");
+  for (int I = 0; I < 20; ++I)
+    Site.Write("f" + std::to_string(I) + ".txt", std::string(size_t(I + 1), 'x'));
+  TAppConfig Config = test::BlankConfig();
+  Config.IsReducePic = true;
+  TRunHooks Hooks;
+  std::vector<TRunStatus> Seen;
+  Hooks.OnStatus = [&](const TRunStatus& S, TWebFilsMgr& Engine) {
+    Seen.push_back(S);
+    if (S.DoneFiles >= 3) Engine.RequestStop();
+  };
+  const TRunOutcome R = RunEngineToEnd(Config, Site.Path(), Out.Path(), Hooks);
+  EXPECT_TRUE(R.IsStopped);
+  EXPECT_FALSE(R.IsSuccess);
+  EXPECT_EQ(R.ErrorText, "");
+  EXPECT_EQ(R.TotalFiles, 20);
+  ASSERT_FALSE(Seen.empty());
+  EXPECT_EQ(Seen.front().TotalFiles, 20);
+  EXPECT_FALSE(Seen.front().CurrentFile.empty());
+  // The records are exactly the files written, each whole.
+  const auto Tree = test::ReadTree(Out.Path());
+  EXPECT_EQ(R.Results.size(), Tree.size());
+  EXPECT_EQ(int(Tree.size()), R.DoneFiles);
+  EXPECT_GE(Tree.size(), 3u);
+  EXPECT_LT(Tree.size(), 20u);
+  for (const TFileResult& F : R.Results) {
+    EXPECT_EQ(F.Action, TFileAction::Copied);
+    ASSERT_EQ(Tree.count(F.Path), 1u) << F.Path;
+    EXPECT_EQ(Tree.at(F.Path), test::Slurp(Site.Path() + F.Path));
+    EXPECT_EQ(F.BytesOut, F.BytesIn);
+  }
+  // A stop belongs to its run: the next one runs to the end.
+  test::TTempDir Out2("out2");
+  const TRunOutcome Next = RunEngineToEnd(Config, Site.Path(), Out2.Path());
+  EXPECT_TRUE(Next.IsSuccess);
+  EXPECT_EQ(Next.Results.size(), 20u);
+}
+
+TEST(WebFilsMgrTest, DryRunDecidesEveryFileAndWritesNothing) {
+  test::TTempDir Site("site"), Out("out");
+  Site.Write("a.gif", "GIF89a same");
+  Site.Write("sub/b.gif", "GIF89a same");
+  Site.Write("page.html", "<img src=\"sub/b.gif\">");
+  Site.Write("x.bak", "x");
+  TAppConfig Config = test::BlankConfig();
+  Config.IsReducePic = true;
+  Config.FileFilters = "*.bak|";
+  TRunHooks Hooks;
+  Hooks.DryRun = true;
+  const std::string Output = Out.Path() + "never";
+  const TRunOutcome R = RunEngineToEnd(Config, Site.Path(), Output, Hooks);
+  EXPECT_TRUE(R.IsSuccess) << R.ErrorText;
+  EXPECT_FALSE(DirectoryExists(Output));
+  std::map<std::string, TFileAction> Actions;
+  for (const TFileResult& F : R.Results) Actions[F.Path] = F.Action;
+  EXPECT_EQ(Actions.size(), 4u);
+  EXPECT_EQ(Actions["page.html"], TFileAction::Rewritten);
+  EXPECT_EQ(Actions["x.bak"], TFileAction::Filtered);
+  // One of the two pictures is written, the other left out.
+  EXPECT_EQ(int(Actions["a.gif"] == TFileAction::DuplicateLeftOut) +
+                int(Actions["sub/b.gif"] == TFileAction::DuplicateLeftOut),
+            1);
 }
 
 }  // namespace

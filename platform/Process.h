@@ -34,6 +34,8 @@ struct TProcessResult {
   // or for running past its time limit, or was not waited for.
   int ExitCode = -1;
   bool TimedOut = false;
+  // Killed because StopAllPrograms was called while it ran.
+  bool Stopped = false;
 };
 
 // Full path of the program Name, "" when none is found. A name containing
@@ -54,11 +56,23 @@ std::vector<std::string> OwnCommandLine();
 // process group of its own, LC_ALL=C.UTF-8 in its environment (unless
 // ExtraEnv names LC_ALL), and is killed by the system when the thread that
 // started it ends (so a killed front end leaves no tool running). While a
-// waited-for program runs, KillRunningPrograms can end it. A program that is not found is a failed
-// start (ENOENT). Never throws for anything the child or the system does; the outcome is in the
-// result. Thread-safe, but changing the environment of this process meanwhile (setenv) is not.
+// waited-for program runs, KillRunningPrograms and StopAllPrograms can end
+// it. A program that is not found is a failed start (ENOENT). Never throws for anything the child
+// or the system does; the outcome is in the result. Thread-safe, but changing the environment of
+// this process meanwhile (setenv) is not.
 TProcessResult StartProcess(const std::string& Name, const std::vector<std::string>& Args,
                             const TProcessOptions& Options = {});
+
+// Stopping every outside program at once (a run the user stops). After
+// StopAllPrograms, every waited-for program still running has its whole
+// process group killed, and StartProcess refuses to start new ones (a failed
+// start with ECANCELED) until AllowPrograms is called. StopAllPrograms only
+// stores and sends signals, so it may be called from a signal handler; a
+// program whose wait has ended is no longer signalled, so a reused process
+// id is never hit.
+void StopAllPrograms() noexcept;
+void AllowPrograms() noexcept;
+bool ProgramsStopped() noexcept;
 
 // The time limit for outside programs: LARKSPAN_TOOL_TIMEOUT as a positive
 // number of seconds, otherwise 300.
@@ -71,9 +85,11 @@ std::string ToolTimeoutProblem();
 // True when our standard error goes to a terminal (for progress bars).
 bool StandardErrorIsTerminal();
 
-// Kills the process group of every waited-for program still running (for
-// the termination handler; the waiting threads then see them end).
-void KillRunningPrograms();
+// Kills the process group of every waited-for program still running, and
+// nothing else: unlike StopAllPrograms, new programs may still start. Only
+// sends signals (safe in a signal handler); the waiting threads then see
+// the programs end.
+void KillRunningPrograms() noexcept;
 
 // Path made absolute against our current folder (unchanged when it already
 // is, or when the current folder cannot be read). For paths handed to a

@@ -8,13 +8,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
-#include <set>
 #include <system_error>
 #include <thread>
 
@@ -61,14 +61,6 @@ std::vector<std::string> ChildEnvironment(const std::vector<std::string>& Extra)
   return Env;
 }
 
-// Process groups of the programs we are waiting for, for the termination
-// handler.
-std::mutex GRunningLock;
-std::set<pid_t>& Running() {
-  static std::set<pid_t> S;
-  return S;
-}
-
 int StatusToExitCode(int Status) { return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1; }
 
 // Blocks until Pid has ended and returns its exit code.
@@ -90,8 +82,43 @@ void ReapInBackground(pid_t Pid) {
   }
 }
 
-// Waits for Pid up to Seconds; on expiry kills its whole process group.
-void WaitWithLimit(pid_t Pid, int Seconds, TProcessResult& R) {
+// The waited-for programs that StopAllPrograms and KillRunningPrograms kill.
+// A slot holds a process id from just after the fork until the program has
+// ended but before it is reaped, so the id cannot have been given to another
+// process meanwhile.
+constexpr int MaxRunning = 64;
+std::atomic<pid_t> RunningPids[MaxRunning];
+std::atomic<bool> StopAll{false};
+static_assert(std::atomic<pid_t>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
+              "used from a signal handler");
+
+// The slot Pid went into, or -1 when all are taken (the program then runs to
+// its end even through a stop).
+int Register(pid_t Pid) {
+  for (int I = 0; I < MaxRunning; ++I) {
+    pid_t Free = 0;
+    if (RunningPids[I].compare_exchange_strong(Free, Pid)) return I;
+  }
+  return -1;
+}
+
+void Unregister(int Slot) {
+  if (Slot >= 0) RunningPids[Slot].store(0);
+}
+
+// True once Pid has ended; the zombie is left for the caller to reap.
+bool HasEnded(pid_t Pid) {
+  siginfo_t Info{};
+  for (;;) {
+    if (::waitid(P_PID, id_t(Pid), &Info, WEXITED | WNOHANG | WNOWAIT) == 0)
+      return Info.si_pid == Pid;
+    if (errno != EINTR) return true;  // nothing left to wait for
+  }
+}
+
+// Waits for Pid (registered in Slot) up to Seconds; on expiry kills its
+// whole process group. Frees Slot before the program is reaped.
+void WaitWithLimit(pid_t Pid, int Slot, int Seconds, TProcessResult& R) {
   using Clock = std::chrono::steady_clock;
   const auto Deadline = Clock::now() + std::chrono::seconds(Seconds);
   // A pidfd becomes readable when the child ends; without one (old kernel)
@@ -99,15 +126,21 @@ void WaitWithLimit(pid_t Pid, int Seconds, TProcessResult& R) {
   const int PidFd = int(::syscall(SYS_pidfd_open, Pid, 0));
   int PauseMs = 1;
   for (;;) {
-    int Status = 0;
-    const pid_t W = ::waitpid(Pid, &Status, WNOHANG);
-    if (W == Pid || (W < 0 && errno != EINTR)) {
-      R.ExitCode = W == Pid ? StatusToExitCode(Status) : -1;
+    if (HasEnded(Pid)) {
+      Unregister(Slot);
+      if (StopAll.load()) {
+        // What the program started in its group goes with it.
+        ::kill(-Pid, SIGKILL);
+        R.Stopped = true;
+      }
+      R.ExitCode = ReapBlocking(Pid);
+      if (R.Stopped) R.ExitCode = -1;
       break;
     }
     const auto Left =
         std::chrono::duration_cast<std::chrono::milliseconds>(Deadline - Clock::now());
     if (Left.count() <= 0) {
+      Unregister(Slot);
       ::kill(-Pid, SIGKILL);
       ::kill(Pid, SIGKILL);
       ReapBlocking(Pid);
@@ -184,6 +217,7 @@ TProcessResult StartProcess(const std::string& Name, const std::vector<std::stri
   std::string Path =
       Name.find(PathDelim) != std::string::npos ? Name : FindProgram(Name, Options.SearchFolder);
   if (Path.empty()) return Fail(ENOENT);
+  if (Options.Wait && StopAll.load()) return Fail(ECANCELED);
 
   const int NullIn = OpenHigh("/dev/null", O_RDONLY);
   if (NullIn < 0) return Fail(errno);
@@ -225,7 +259,6 @@ TProcessResult StartProcess(const std::string& Name, const std::vector<std::stri
   }
   const char* Work = Options.WorkFolder.empty() ? nullptr : Options.WorkFolder.c_str();
   const pid_t Parent = ::getpid();
-  std::unique_lock<std::mutex> RunningGuard(GRunningLock);
   const pid_t Pid = ::fork();
   if (Pid == 0) {
     // Child: async-signal-safe calls only. The program dies with us, so a
@@ -256,11 +289,14 @@ TProcessResult StartProcess(const std::string& Name, const std::vector<std::stri
     ::_exit(127);
   }
   const int ForkErr = errno;
+  int Slot = -1;
   if (Pid > 0) {
     ::setpgid(Pid, Pid);  // also here, so a kill of the group never misses
-    Running().insert(Pid);
+    Slot = Register(Pid);
+    // Stopped while it was being started: StopAllPrograms may have looked
+    // at the slots before this one was taken.
+    if (Options.Wait && StopAll.load()) ::kill(-Pid, SIGKILL);
   }
-  RunningGuard.unlock();
   ::close(Pipe[1]);
   ::close(NullIn);
   ::close(Out);
@@ -274,27 +310,31 @@ TProcessResult StartProcess(const std::string& Name, const std::vector<std::stri
   }
   ::close(Pipe[0]);
   if (N == ssize_t(sizeof ChildErr)) {
+    Unregister(Slot);
     ReapBlocking(Pid);
-    std::lock_guard<std::mutex> L(GRunningLock);
-    Running().erase(Pid);
     return Fail(ChildErr);
   }
 
   R.Started = true;
   R.Pid = Pid;
   if (!Options.Wait) {
-    {
-      std::lock_guard<std::mutex> L(GRunningLock);
-      Running().erase(Pid);  // not ours to end: it ends by itself
-    }
+    Unregister(Slot);  // not ours to end: it ends by itself
     ReapInBackground(Pid);
     return R;
   }
-  WaitWithLimit(Pid, Options.TimeoutSeconds > 0 ? Options.TimeoutSeconds : ToolTimeoutSeconds(), R);
-  std::lock_guard<std::mutex> L(GRunningLock);
-  Running().erase(Pid);
+  WaitWithLimit(Pid, Slot,
+                Options.TimeoutSeconds > 0 ? Options.TimeoutSeconds : ToolTimeoutSeconds(), R);
   return R;
 }
+
+void StopAllPrograms() noexcept {
+  StopAll.store(true);
+  KillRunningPrograms();
+}
+
+void AllowPrograms() noexcept { StopAll.store(false); }
+
+bool ProgramsStopped() noexcept { return StopAll.load(); }
 
 namespace {
 constexpr long MaxTimeout = 10L * 24 * 3600;
@@ -325,11 +365,13 @@ std::string ToolTimeoutProblem() {
 
 bool StandardErrorIsTerminal() { return ::isatty(2) == 1; }
 
-void KillRunningPrograms() {
-  std::lock_guard<std::mutex> L(GRunningLock);
-  for (const pid_t Pid : Running()) {
-    ::kill(-Pid, SIGKILL);
-    ::kill(Pid, SIGKILL);
+void KillRunningPrograms() noexcept {
+  for (std::atomic<pid_t>& Slot : RunningPids) {
+    const pid_t Pid = Slot.load();
+    if (Pid > 0) {
+      ::kill(-Pid, SIGKILL);
+      ::kill(Pid, SIGKILL);
+    }
   }
 }
 

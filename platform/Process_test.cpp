@@ -174,6 +174,39 @@ TEST(ProcessTest, TimeLimitKillsTheWholeGroup) {
   EXPECT_FALSE(StartProcess("sleep", {"2"}, Options).TimedOut);
 }
 
+TEST(ProcessTest, StopAllProgramsKillsTheRunningGroupAndRefusesNewStarts) {
+  TempDir Dir;
+  const std::string PidFile = Dir.Path() + "grandchild.pid";
+  const auto Begin = std::chrono::steady_clock::now();
+  std::thread Stopper([&] {
+    while (Slurp(PidFile).empty()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    StopAllPrograms();
+  });
+  const auto R = StartProcess("sh", {"-c", "sleep 30 & echo $! > \"$0\"; wait", PidFile});
+  Stopper.join();
+  EXPECT_TRUE(R.Started);
+  EXPECT_TRUE(R.Stopped);
+  EXPECT_FALSE(R.TimedOut);
+  EXPECT_EQ(R.ExitCode, -1);
+  EXPECT_LT(std::chrono::steady_clock::now() - Begin, std::chrono::seconds(10));
+  EXPECT_TRUE(GoneWithin(std::atoi(Slurp(PidFile).c_str()), std::chrono::seconds(10)));
+
+  // Until programs are allowed again, none starts; one not waited for is no
+  // part of a run and still may.
+  EXPECT_TRUE(ProgramsStopped());
+  const auto Refused = StartProcess("true", {});
+  EXPECT_FALSE(Refused.Started);
+  EXPECT_EQ(Refused.ErrorCode, ECANCELED);
+  TProcessOptions NoWait;
+  NoWait.Wait = false;
+  EXPECT_TRUE(StartProcess("true", {}, NoWait).Started);
+  AllowPrograms();
+  const auto Again = StartProcess("true", {});
+  EXPECT_TRUE(Again.Started);
+  EXPECT_FALSE(Again.Stopped);
+  EXPECT_EQ(Again.ExitCode, 0);
+}
+
 TEST(ProcessTest, TimeoutSettingFallsBackOnBadValues) {
   for (const char* Bad : {"", "0", "-5", "abc", "10s", "99999999999999999999"}) {
     ScopedEnv Limit("LARKSPAN_TOOL_TIMEOUT", Bad);

@@ -8,6 +8,7 @@
 #include <QIcon>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QUrl>
 
 namespace larkspan {
@@ -47,6 +48,9 @@ class TQtDialogs : public IDialogs {
     const int R = Box->exec();
     if (Request.Buttons == TMsgButtons::YesNo)
       return R == QMessageBox::Yes ? TMsgResult::Yes : TMsgResult::No;
+    if (Request.Buttons == TMsgButtons::OkDetails && Box->clickedButton() &&
+        Box->clickedButton()->objectName() == "btnDetails")
+      return TMsgResult::Details;
     return TMsgResult::Ok;
   }
 
@@ -105,18 +109,23 @@ std::unique_ptr<QMessageBox> MakeMessageBox(const TMessageRequest& Request) {
   Box->setObjectName("MessageBox");
   if (Request.Buttons == TMsgButtons::YesNo) {
     Box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-    Box->button(QMessageBox::Yes)->setText("是");
+    // Alt with the letter presses a button, as on every other button.
+    Box->button(QMessageBox::Yes)->setText("是(&Y)");
     Box->button(QMessageBox::Yes)->setIcon(QIcon(":/icons/tick.svg"));
     Box->button(QMessageBox::Yes)->setObjectName("btnYes");
-    Box->button(QMessageBox::No)->setText("否");
+    Box->button(QMessageBox::No)->setText("否(&N)");
     Box->button(QMessageBox::No)->setIcon(QIcon());
     Box->button(QMessageBox::No)->setObjectName("btnNo");
     Box->setEscapeButton(QMessageBox::No);
   } else {
     Box->setStandardButtons(QMessageBox::Ok);
-    Box->button(QMessageBox::Ok)->setText("确定");
+    Box->button(QMessageBox::Ok)->setText("确定(&O)");
     Box->button(QMessageBox::Ok)->setIcon(QIcon(":/icons/tick.svg"));
     Box->button(QMessageBox::Ok)->setObjectName("btnOk");
+    if (Request.Buttons == TMsgButtons::OkDetails) {
+      QPushButton* Details = Box->addButton("详细信息(&D)", QMessageBox::ActionRole);
+      Details->setObjectName("btnDetails");
+    }
   }
   return Box;
 }

@@ -17,8 +17,9 @@ class QWidget;
 namespace larkspan {
 
 enum class TMsgIcon { Information, Warning, Error, Question };
-enum class TMsgButtons { Ok, YesNo };
-enum class TMsgResult { Ok, Yes, No };
+// OkDetails: OK and a 详细信息 (details) button, which answers Details.
+enum class TMsgButtons { Ok, YesNo, OkDetails };
+enum class TMsgResult { Ok, Yes, No, Details };
 
 struct TMessageRequest {
   QWidget* Owner = nullptr;

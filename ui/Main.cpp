@@ -4,14 +4,18 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -27,6 +31,7 @@
 #include "ui/Dialogs.h"
 #include "ui/FileFilter.h"
 #include "ui/ListBox.h"
+#include "ui/Results.h"
 #include "ui/Widgets.h"
 #include "ui/dmControlUI.h"
 
@@ -89,6 +94,13 @@ void TfrmLarkspan::BuildControls() {
   pgsMain->setValue(0);
   pgsMain->setFormat("%p%");
   pgsMain->setAlignment(Qt::AlignCenter);
+  lblCurrentFile = MakeLabel(this, "lblCurrentFile", "");
+  lblCurrentFile->setMinimumWidth(1);  // long paths are cut, never widen the window
+
+  for (QLineEdit* Box : {edtRootPath, edtOutputPath}) {
+    Box->setAcceptDrops(true);
+    Box->installEventFilter(this);
+  }
 
   btnAbout = MakeButton(this, "btnAbout", "关于", ":/icons/house.svg");
   btnStart = MakeButton(this, "btnStart", "生成", ":/icons/tick.svg");
@@ -145,6 +157,7 @@ void TfrmLarkspan::BuildControls() {
   Page->addLayout(RootRow);
   Page->addWidget(GroupBox1);
   Page->addWidget(pgsMain);
+  Page->addWidget(lblCurrentFile);
   Page->addStretch(1);
   Page->addLayout(Buttons);
 
@@ -207,7 +220,14 @@ void TfrmLarkspan::StoreSwitches() {
 }
 
 void TfrmLarkspan::btnStartClick() {
-  if (FRunning || !FConfig) return;
+  if (FRunning) {
+    // The button reads 停止 while a run goes.
+    if (FEngine) FEngine->RequestStop();
+    btnStart->setEnabled(false);
+    lblCurrentFile->setText("正在停止……");
+    return;
+  }
+  if (!FConfig) return;
   try {
     const std::string Root = S(edtRootPath->text());
     if (!DirectoryExists(Root)) throw Exception("网站根目录不存在！");
@@ -230,10 +250,21 @@ void TfrmLarkspan::btnStartClick() {
     auto Engine = std::make_unique<TWebFilsMgr>(FConfig.get());
     Engine->OnProgress = [this](TObject* Sender, int Percent) { EngineProgress(Sender, Percent); };
     Engine->OnFinished = [this](TObject* Sender) { EngineFinished(Sender); };
+    Engine->OnStatus = [this](TObject* Sender, const TRunStatus& Status) {
+      EngineStatus(Sender, Status);
+    };
+    // Said once, before the run: those pictures will be copied unchanged.
+    std::string Missing;
+    for (const std::string& Tool : Engine->FindMissingTools())
+      Missing += (Missing.empty() ? "" : "\n") + MissingToolReport(Tool, TReportLang::Zh);
+    if (!Missing.empty()) ShowMessage(this, Missing, TMsgIcon::Warning);
     Engine->Start(Root, Output);
-    Engine.release();  // the engine frees itself after its report
+    FEngine = Engine.release();  // the engine frees itself after its report
     FRunning = true;
+    FLastOutput = Output;
     EnableControls(false);
+    btnStart->setText("停止");
+    btnStart->setEnabled(true);
   } catch (const std::exception& E) {
     ShowMessage(this, E.what(), TMsgIcon::Warning);
   }
@@ -252,33 +283,75 @@ void TfrmLarkspan::EngineProgress(TObject* Sender, int Percent) {
   pgsMain->setValue(std::clamp(Percent, 0, 100));
 }
 
+void TfrmLarkspan::EngineStatus(TObject* Sender, const TRunStatus& Status) {
+  if (FRunning && !btnStart->isEnabled()) return;  // stopping: keep saying so
+  const QString Text =
+      QString("[%1/%2] ").arg(Status.DoneFiles).arg(Status.TotalFiles) + Q(Status.CurrentFile);
+  lblCurrentFile->setText(
+      lblCurrentFile->fontMetrics().elidedText(Text, Qt::ElideMiddle, lblCurrentFile->width()));
+  lblCurrentFile->setToolTip(Q(Status.CurrentFile));
+}
+
+void TfrmLarkspan::ShowResults() {
+  TfrmResults Results(FLastResults, FLastOutput, this);
+  Results.exec();
+}
+
 void TfrmLarkspan::EngineFinished(TObject* Sender) {
   // Back to idle whatever the boxes below do.
   struct TBackToIdle {
     TfrmLarkspan* Form;
     ~TBackToIdle() {
+      Form->FEngine = nullptr;
       Form->EnableControls(true);
+      Form->btnStart->setText("生成");
       Form->pgsMain->setValue(0);
+      Form->lblCurrentFile->clear();
+      Form->lblCurrentFile->setToolTip(QString());
       Form->FRunning = false;
+      // The close that waited for the run, once the engine has let go.
+      TfrmLarkspan* const Window = Form;
+      if (Window->FCloseAfterRun) QTimer::singleShot(0, Window, [Window] { Window->close(); });
     }
   } BackToIdle{this};
 
   auto* Engine = dynamic_cast<TWebFilsMgr*>(Sender);
-  if (Engine && Engine->IsSuccess) {
-    std::string Report =
-        SuccessReport(FConfig->IsReducePic, Engine->GetDuplicateCount(), Engine->GetSavedSize());
-    // Entries of the site that were passed by unread are named, never lost
-    // without a word.
+  FLastResults = Engine ? Engine->Results.Sorted() : std::vector<TFileResult>();
+  if (FCloseAfterRun) return;  // the user stopped the run to close the window
+
+  // Besides the outcome: files copied as they were, optimisers missing.
+  std::string Notes;
+  if (Engine && !Engine->UncompressedFiles.empty())
+    Notes += "\n" + UncompressedReport(int(Engine->UncompressedFiles.size()), TReportLang::Zh);
+  if (Engine)
+    for (const std::string& Tool : Engine->MissingTools)
+      Notes += "\n" + MissingToolReport(Tool, TReportLang::Zh);
+  // Entries of the site that were passed by unread are named, never lost
+  // without a word.
+  if (Engine)
     if (const std::string Skipped = SkippedReport(Engine->SkippedFiles.size()); !Skipped.empty()) {
-      Report += "\n" + Skipped + "：";
+      Notes += "\n" + Skipped + "：";
       for (size_t I = 0; I < Engine->SkippedFiles.size() && I < 10; ++I)
-        Report += "\n" + Engine->SkippedFiles[I].FileName;
-      if (Engine->SkippedFiles.size() > 10) Report += "\n……";
+        Notes += "\n" + Engine->SkippedFiles[I].FileName;
+      if (Engine->SkippedFiles.size() > 10) Notes += "\n……";
     }
-    ShowMessage(this, Report, TMsgIcon::Information);
+  const TMsgButtons Buttons = FLastResults.empty() ? TMsgButtons::Ok : TMsgButtons::OkDetails;
+  TMsgResult Answer;
+  if (Engine && Engine->IsSuccess) {
+    Answer = ShowMessage(
+        this,
+        SuccessReport(FConfig->IsReducePic, Engine->GetDuplicateCount(), Engine->GetSavedSize()) +
+            Notes,
+        TMsgIcon::Information, Buttons);
+  } else if (Engine && Engine->IsStopped) {
+    Answer = ShowMessage(
+        this, StoppedReport(Engine->DoneFiles, Engine->TotalFiles, TReportLang::Zh) + Notes,
+        TMsgIcon::Information, Buttons);
   } else {
-    ShowMessage(this, FailureReport(Engine ? Engine->ErrorText : std::string()), TMsgIcon::Error);
+    Answer = ShowMessage(this, FailureReport(Engine ? Engine->ErrorText : std::string()) + Notes,
+                         TMsgIcon::Error, Buttons);
   }
+  if (Answer == TMsgResult::Details) ShowResults();
   if (ShowMessage(this, "是否要立即打开输出目录查看文件？", TMsgIcon::Question,
                   TMsgButtons::YesNo) == TMsgResult::Yes)
     Dialogs().OpenFolder(edtOutputPath->text());
@@ -287,7 +360,14 @@ void TfrmLarkspan::EngineFinished(TObject* Sender) {
 bool TfrmLarkspan::FormClose() {
   if (!FConfig) return true;
   if (FRunning) {
-    ShowMessage(this, "任务正在执行，请等待任务完成后再关闭。", TMsgIcon::Information);
+    // The engine reads the settings until it ends: the window goes after it.
+    if (!FCloseAfterRun && ShowMessage(this, "任务正在执行，是否停止任务并关闭窗口？",
+                                       TMsgIcon::Question, TMsgButtons::YesNo) == TMsgResult::Yes) {
+      FCloseAfterRun = true;
+      if (FEngine) FEngine->RequestStop();
+      btnStart->setEnabled(false);
+      lblCurrentFile->setText("正在停止……");
+    }
     return false;
   }
   FConfig->RootPath = S(edtRootPath->text());
@@ -321,6 +401,42 @@ void TfrmLarkspan::showEvent(QShowEvent* Event) {
   if (QScreen* Screen = screen()) {
     const QRect Area = Screen->availableGeometry();
     move(Area.center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
+  }
+}
+
+bool TfrmLarkspan::eventFilter(QObject* Watched, QEvent* Event) {
+  auto* Box = qobject_cast<QLineEdit*>(Watched);
+  if (!Box || (Box != edtRootPath && Box != edtOutputPath))
+    return QWidget::eventFilter(Watched, Event);
+  switch (Event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+      auto* Drag = static_cast<QDragMoveEvent*>(Event);
+      const QMimeData* Data = Drag->mimeData();
+      const bool FromFiles = Data->hasUrls() || Data->text().startsWith("file:");
+      if (!FromFiles) return false;  // plain text is typed in as usual
+      if (DroppedFolder(Data).isEmpty())
+        Drag->ignore();
+      else
+        Drag->acceptProposedAction();
+      return true;
+    }
+    case QEvent::Drop: {
+      auto* Drop = static_cast<QDropEvent*>(Event);
+      const QMimeData* Data = Drop->mimeData();
+      if (!Data->hasUrls() && !Data->text().startsWith("file:")) return false;
+      const QString Folder = DroppedFolder(Data);
+      if (Folder.isEmpty()) {
+        Drop->ignore();
+      } else {
+        Box->setText(Folder);
+        Box->setFocus();
+        Drop->acceptProposedAction();
+      }
+      return true;
+    }
+    default:
+      return QWidget::eventFilter(Watched, Event);
   }
 }
 

@@ -6,6 +6,9 @@
 #include <QWidget>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "engine/uFileResult.h"
 
 class QCheckBox;
 class QComboBox;
@@ -19,12 +22,15 @@ class QToolButton;
 namespace larkspan {
 
 struct TObject;
+struct TRunStatus;
 class TAppConfig;
+class TWebFilsMgr;
 
 // Owns the settings object from creation to close. A run's engine refers to
-// that object, so the window refuses to close while a run is under way.
-// Main thread only; the engine's callbacks reach it through the main-thread
-// hand-off.
+// that object, so while a run is under way the window closes only after the
+// run has been stopped and has ended. During a run the start button stops
+// it. Main thread only; the engine's callbacks reach it through the
+// main-thread hand-off.
 class TfrmLarkspan : public QWidget {
  public:
   // Builds the controls, then runs FormCreate (loads "Config.ini").
@@ -32,13 +38,20 @@ class TfrmLarkspan : public QWidget {
   ~TfrmLarkspan() override;
 
   void FormCreate();
-  // Stores the controls and writes the settings file. False (and nothing
-  // stored) while a run is under way.
+  // Stores the controls and writes the settings file. While a run is under
+  // way it asks whether to stop it: on Yes the run is stopped and the window
+  // closes when it has ended; either way false now (nothing stored).
   bool FormClose();
   void btnStartClick();
   void EnableControls(bool Value);
   void EngineProgress(TObject* Sender, int Percent);
   void EngineFinished(TObject* Sender);
+  // The file being written, under the gauge.
+  void EngineStatus(TObject* Sender, const TRunStatus& Status);
+  // The results window for the last run's records.
+  void ShowResults();
+  // What the last run did to each file (empty before the first run).
+  const std::vector<TFileResult>& LastResults() const { return FLastResults; }
   void btnAboutClick();
   void btnSelectRootClick();
   void btnSelectOutputClick();
@@ -75,18 +88,27 @@ class TfrmLarkspan : public QWidget {
   QLineEdit* edtOutputPath;
   QToolButton* btnSelectOutput;
   QProgressBar* pgsMain;
+  QLabel* lblCurrentFile;
   QPushButton* btnAbout;
   QPushButton* btnStart;
 
  protected:
   void closeEvent(QCloseEvent* Event) override;
   void showEvent(QShowEvent* Event) override;
+  // A folder dropped on a path box from a file manager becomes its text.
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
 
  private:
   void BuildControls();
   void StoreSwitches();
   std::unique_ptr<TAppConfig> FConfig;
   bool FRunning = false;
+  // The running engine, from its start until its OnFinished returns; only
+  // asked to stop.
+  TWebFilsMgr* FEngine = nullptr;
+  bool FCloseAfterRun = false;
+  std::vector<TFileResult> FLastResults;
+  std::string FLastOutput;
   bool FCentred = false;
 };
 

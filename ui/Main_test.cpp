@@ -2,23 +2,33 @@
 // folder, real folders, the real engine on a small site.
 #include "ui/Main.h"
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QTest>
 #include <QThread>
 #include <QToolButton>
+#include <QUrl>
 #include <atomic>
+#include <cerrno>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -28,6 +38,7 @@
 #include "platform/Thread.h"
 #include "ui/FakeDialogs.h"
 #include "ui/QtDispatcher.h"
+#include "ui/Results.h"
 #include "ui/TestSupport.h"
 
 namespace larkspan {
@@ -53,6 +64,62 @@ std::unique_ptr<TfrmLarkspan> OpenWindow() {
   auto F = std::make_unique<TfrmLarkspan>();
   F->show();
   return F;
+}
+
+// A fake gifsicle first on PATH for the object's life: it notes its
+// process id, writes half a result and hangs, so a run is under way long
+// enough to be stopped.
+class TFakeGifsicle {
+ public:
+  explicit TFakeGifsicle(const TTestHome& Home)
+      : Pids(Home.Path() + "fake.pids"), OldPath(qgetenv("PATH")) {
+    const std::string Bin = Home.MakeFolder("fake-tools");
+    Home.WriteFile("fake-tools/gifsicle", "#!/bin/sh\necho $$ >> '" + Pids +
+                                              "'\nprintf 'GIF89a-half' > \"$3\"\nsleep 60\n");
+    QFile::setPermissions(QString::fromStdString(Bin + "gifsicle"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    qputenv("PATH", QByteArray::fromStdString(Bin) + ":" + OldPath);
+  }
+  ~TFakeGifsicle() { qputenv("PATH", OldPath); }
+  bool Started() const { return Group() > 0; }
+  // No process of the fake's group is left.
+  bool Gone() const { return Group() > 0 && ::kill(-Group(), 0) != 0 && errno == ESRCH; }
+
+ private:
+  pid_t Group() const {
+    QFile F(QString::fromStdString(Pids));
+    if (!F.open(QIODevice::ReadOnly)) return 0;
+    return pid_t(F.readLine().trimmed().toLong());
+  }
+  std::string Pids;
+  QByteArray OldPath;
+};
+
+QByteArray FindOnPath(const char* Name) {
+  for (const QByteArray& Dir : qgetenv("PATH").split(':')) {
+    const QByteArray Path = Dir + "/" + Name;
+    if (!Dir.isEmpty() && QFileInfo(QString::fromUtf8(Path)).isExecutable()) return Path;
+  }
+  return QByteArray();
+}
+
+// Runs Fn on the modal window of type D once one is shown (checked every
+// 20 ms for up to a minute).
+template <class D>
+void WhenModal(std::function<void(D*)> Fn) {
+  auto* Timer = new QTimer(qApp);
+  auto Tries = std::make_shared<int>(0);
+  QObject::connect(Timer, &QTimer::timeout, [Timer, Tries, Fn] {
+    if (auto* Dialog = dynamic_cast<D*>(QApplication::activeModalWidget())) {
+      Timer->stop();
+      Timer->deleteLater();
+      Fn(Dialog);
+    } else if (++*Tries > 3000) {
+      Timer->stop();
+      Timer->deleteLater();
+    }
+  });
+  Timer->start(20);
 }
 
 void WaitForRunEnd(TfrmLarkspan& F) {
@@ -359,17 +426,19 @@ class TfrmLarkspanTest : public QObject {
     QVERIFY(!F->btnSelectRoot->isEnabled());
     QVERIFY(!F->edtOutputPath->isEnabled());
     QVERIFY(!F->btnSelectOutput->isEnabled());
-    QVERIFY(!F->btnStart->isEnabled());
+    // The start button stops the run meanwhile.
+    QVERIFY(F->btnStart->isEnabled());
+    QCOMPARE(F->btnStart->text(), QString("停止"));
     QVERIFY(!F->chkReducePic->isEnabled());
     QVERIFY(!F->cbxCharSet->isEnabled());
     QVERIFY(!F->btnCompressFilter->isEnabled());
     QVERIFY(F->btnFileFilters->isEnabled());
     QVERIFY(F->edtFileFilters->isEnabled());
     QVERIFY(F->btnAbout->isEnabled());
-    // Closing now would free the settings under the engine: refused.
+    // Closing now asks whether to stop; No keeps the run and the window.
     QVERIFY(!F->close());
-    QCOMPARE(Fake.Texts(), QStringList{"任务正在执行，请等待任务完成后再关闭。"});
-    QCOMPARE(Fake.Messages[0].Icon, TMsgIcon::Information);
+    QCOMPARE(Fake.Texts(), QStringList{"任务正在执行，是否停止任务并关闭窗口？"});
+    QCOMPARE(Fake.Messages[0].Icon, TMsgIcon::Question);
     QVERIFY(F->Config() != nullptr);
     QVERIFY(F->isVisible());
     Fake.Clear();
@@ -391,12 +460,17 @@ class TfrmLarkspanTest : public QObject {
     QCOMPARE(Fake.Messages[0].Text, QString::fromStdString(SuccessReport(true, 0, Saved)));
     QVERIFY(Fake.Messages[0].Text.startsWith("任务已完成：共0个文件出现重复，为您省下"));
     QCOMPARE(Fake.Messages[0].Icon, TMsgIcon::Information);
+    QCOMPARE(Fake.Messages[0].Buttons, TMsgButtons::OkDetails);
     QCOMPARE(Fake.Messages[1].Text, QString("是否要立即打开输出目录查看文件？"));
     QCOMPARE(Fake.Messages[1].Icon, TMsgIcon::Question);
     QCOMPARE(Fake.Messages[1].Buttons, TMsgButtons::YesNo);
     QCOMPARE(Fake.OpenedFolders, QStringList{QString::fromStdString(Out)});
+    // Every file of the site has its record, the filtered one too.
+    QCOMPARE(F->LastResults().size(), size_t(5));
 
     QVERIFY(F->btnStart->isEnabled());
+    QCOMPARE(F->btnStart->text(), QString("生成"));
+    QCOMPARE(F->lblCurrentFile->text(), QString());
     QVERIFY(F->edtRootPath->isEnabled());
     QVERIFY(F->chkReducePic->isEnabled());
     QCOMPARE(F->pgsMain->value(), 0);
@@ -522,6 +596,178 @@ class TfrmLarkspanTest : public QObject {
     QVERIFY2(Fake.Messages[0].Text.contains("Unable to write to"),
              qPrintable(Fake.Messages[0].Text));
     QCOMPARE(Fake.Messages[0].Icon, TMsgIcon::Error);
+  }
+
+  void StopButtonEndsASlowRunAndTheReportOpensTheResults() {
+    TTestHome Home;
+    TFakeDialogs Fake;
+    const TFakeGifsicle Slow(Home);
+    Home.WriteFile("site/a.gif", "GIF89a-one");
+    Home.WriteFile("site/b.gif", "GIF89a-two");
+    Home.WriteFile("site/c.txt", "text");
+    const std::string Out = Home.MakeFolder("out");
+    auto F = OpenWindow();
+    SetAllOptions(*F, false);
+    F->chkCompressGif->setChecked(true);
+    F->edtRootPath->setText(QString::fromStdString(Home.Path() + "site"));
+    F->edtOutputPath->setText(QString::fromStdString(Out));
+    F->btnStart->click();
+    QVERIFY2(Fake.Messages.empty(), qPrintable(Fake.Texts().join(" / ")));
+    QTRY_VERIFY_WITH_TIMEOUT(Slow.Started(), 20000);
+    // The file being written is named under the gauge.
+    QTRY_VERIFY(F->lblCurrentFile->text().contains(".gif"));
+    QVERIFY(F->lblCurrentFile->text().startsWith("["));
+
+    Fake.MessageAnswers = {TMsgResult::Details, TMsgResult::No};
+    QStringList Shown;
+    int Rows = -1;
+    WhenModal<TfrmResults>([&](TfrmResults* R) {
+      Rows = R->tblResults->rowCount();
+      for (int I = 0; I < Rows; ++I) Shown << R->tblResults->item(I, 0)->text();
+      R->btnClose->click();
+    });
+    F->btnStart->click();  // 停止
+    WaitForRunEnd(*F);
+    QCOMPARE(Fake.Messages.size(), size_t(2));
+    QVERIFY2(Fake.Messages[0].Text.startsWith("任务已停止：已处理"),
+             qPrintable(Fake.Messages[0].Text));
+    QCOMPARE(Fake.Messages[0].Icon, TMsgIcon::Information);
+    // The results window listed what was done before the stop.
+    QCOMPARE(Rows, int(F->LastResults().size()));
+    QVERIFY(Rows < 3);
+    // The program was ended with its group; no half picture is left.
+    QTRY_VERIFY_WITH_TIMEOUT(Slow.Gone(), 10000);
+    for (const QString& Name :
+         QDir(QString::fromStdString(Out)).entryList(QDir::Files | QDir::Hidden))
+      QVERIFY2(Name == "c.txt", qPrintable(Name));
+    QCOMPARE(F->btnStart->text(), QString("生成"));
+    QVERIFY(F->close());
+  }
+
+  void ClosingDuringARunStopsItOnYesAndClosesWhenItEnds() {
+    TTestHome Home;
+    TFakeDialogs Fake;
+    const TFakeGifsicle Slow(Home);
+    Home.WriteFile("site/a.gif", "GIF89a-one");
+    const std::string Out = Home.MakeFolder("out");
+    auto F = OpenWindow();
+    SetAllOptions(*F, false);
+    F->chkCompressGif->setChecked(true);
+    F->edtRootPath->setText(QString::fromStdString(Home.Path() + "site"));
+    F->edtOutputPath->setText(QString::fromStdString(Out));
+    F->btnStart->click();
+    QTRY_VERIFY_WITH_TIMEOUT(Slow.Started(), 20000);
+    Fake.MessageAnswers = {TMsgResult::Yes};
+    QVERIFY(!F->close());  // not yet: the engine still reads the settings
+    QCOMPARE(Fake.Texts(), QStringList{"任务正在执行，是否停止任务并关闭窗口？"});
+    QTRY_VERIFY_WITH_TIMEOUT(!F->isVisible(), 20000);
+    TThread::WaitForAllThreads();
+    QVERIFY(F->Config() == nullptr);            // closed and saved
+    QCOMPARE(Fake.Messages.size(), size_t(1));  // no report for a run stopped to close
+    QVERIFY(QFile::exists(QString::fromStdString(Home.ConfigFile())));
+    QTRY_VERIFY_WITH_TIMEOUT(Slow.Gone(), 10000);
+  }
+
+  void MissingOptimiserIsSaidBeforeTheRunAndInTheReport() {
+    const QByteArray Java = FindOnPath("java");
+    if (Java.isEmpty()) QSKIP("no Java runtime");
+    TTestHome Home;
+    TFakeDialogs Fake;
+    // A PATH with the Java launcher and no optimiser.
+    const std::string Bin = Home.MakeFolder("bin");
+    QVERIFY(QFile::link(QString::fromUtf8(Java), QString::fromStdString(Bin + "java")));
+    const QByteArray OldPath = qgetenv("PATH");
+    qputenv("PATH", QByteArray::fromStdString(Bin));
+    Home.WriteFile("site/a.gif", "GIF89a-one");
+    auto F = OpenWindow();
+    SetAllOptions(*F, false);
+    F->chkCompressGif->setChecked(true);
+    F->edtRootPath->setText(QString::fromStdString(Home.Path() + "site"));
+    F->edtOutputPath->setText(QString::fromStdString(Home.MakeFolder("out")));
+    F->btnStart->click();
+    WaitForRunEnd(*F);
+    qputenv("PATH", OldPath);
+    QCOMPARE(Fake.Messages.size(), size_t(3));
+    QCOMPARE(Fake.Messages[0].Text, QString("未找到gifsicle：GIF图片将原样复制。"));
+    QCOMPARE(Fake.Messages[0].Icon, TMsgIcon::Warning);
+    QVERIFY(Fake.Messages[1].Text.startsWith("任务已完成：为您省下"));
+    QVERIFY(Fake.Messages[1].Text.endsWith("\n未找到gifsicle：GIF图片将原样复制。"));
+    QCOMPARE(F->LastResults().at(0).Reason, TFileReason::ToolMissing);
+    QVERIFY(F->close());
+  }
+
+  void FolderDroppedOnAPathBoxBecomesItsText() {
+    TTestHome Home;
+    TFakeDialogs Fake;
+    const std::string Folder = Home.MakeFolder("我的 网站");
+    const std::string File = Home.WriteFile("note.txt", "x");
+    auto F = OpenWindow();
+    struct Case {
+      QList<QUrl> Urls;
+      QString Text;
+      QString Want;  // the box's text afterwards
+    } Cases[] = {
+        {{QUrl::fromLocalFile(QString::fromStdString(Folder))}, "", QString::fromStdString(Folder)},
+        {{},
+         QUrl::fromLocalFile(QString::fromStdString(Folder)).toString(),
+         QString::fromStdString(Folder)},
+        {{QUrl::fromLocalFile(QString::fromStdString(File))}, "", "before"},
+        {{QUrl::fromLocalFile(QString::fromStdString(Folder)), QUrl::fromLocalFile("/tmp")},
+         "",
+         "before"},
+        {{QUrl("https://example.org/site/")}, "", "before"},
+    };
+    for (QLineEdit* Box : {F->edtRootPath, F->edtOutputPath}) {
+      for (const Case& C : Cases) {
+        Box->setText("before");
+        QMimeData Data;
+        if (!C.Urls.isEmpty()) Data.setUrls(C.Urls);
+        if (!C.Text.isEmpty()) Data.setText(C.Text);
+        const QPoint At = Box->rect().center();
+        QDragEnterEvent Enter(At, Qt::CopyAction, &Data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(Box, &Enter);
+        QCOMPARE(Enter.isAccepted(), C.Want != "before");
+        QDropEvent Drop(At, Qt::CopyAction, &Data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(Box, &Drop);
+        QCOMPARE(Box->text(), C.Want);
+      }
+    }
+    F->close();
+  }
+
+  void KeyboardReachesTheToolButtonsAndTheBoxButtonsHaveMnemonics() {
+    TTestHome Home;
+    TFakeDialogs Fake;
+    auto F = OpenWindow();
+    F->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(F.get()));
+    for (QToolButton* B :
+         {F->btnSelectRoot, F->btnCompressFilter, F->btnFileFilters, F->btnSelectOutput}) {
+      QCOMPARE(B->focusPolicy(), Qt::StrongFocus);
+      B->setFocus(Qt::TabFocusReason);
+      QVERIFY(B->hasFocus());
+    }
+    struct Case {
+      TMsgButtons Buttons;
+      QStringList Texts;
+    } Cases[] = {
+        {TMsgButtons::Ok, {"确定(&O)"}},
+        {TMsgButtons::YesNo, {"是(&Y)", "否(&N)"}},
+        {TMsgButtons::OkDetails, {"确定(&O)", "详细信息(&D)"}},
+    };
+    for (const Case& C : Cases) {
+      TMessageRequest R;
+      R.Text = "x";
+      R.Buttons = C.Buttons;
+      const auto Box = MakeMessageBox(R);
+      QStringList Texts;
+      for (QAbstractButton* B : Box->buttons()) Texts << B->text();
+      Texts.sort();
+      QStringList Want = C.Texts;
+      Want.sort();
+      QCOMPARE(Texts, Want);
+    }
+    F->close();
   }
 
  private:

@@ -9,9 +9,11 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -21,6 +23,7 @@
 #include "config/uConfig.h"
 #include "config/uFileVersionNote.h"
 #include "config/uGlobal.h"
+#include "engine/uWebFilesMgr.h"
 #include "platform/Thread.h"
 #include "ui/About.h"
 #include "ui/CompressFilter.h"
@@ -29,6 +32,7 @@
 #include "ui/ListBox.h"
 #include "ui/Main.h"
 #include "ui/QtDispatcher.h"
+#include "ui/Results.h"
 #include "ui/dmControlUI.h"
 
 LARKSPAN_FILE_VERSION_NOTE(LARKSPAN_FILE_VERSION);
@@ -194,10 +198,20 @@ int Run(int Argc, char** Argv) {
   Save(OnBackdrop(&Main), "main-idle.png");
 
   Main.EnableControls(false);
+  Main.btnStart->setText("停止");
+  Main.btnStart->setEnabled(true);
   Main.EngineProgress(nullptr, 42);
+  TRunStatus Status;
+  Status.DoneFiles = 3;
+  Status.TotalFiles = 7;
+  Status.Percent = 42;
+  Status.CurrentFile = "img/photo.png";
+  Main.EngineStatus(nullptr, Status);
   Settle();
   Save(OnBackdrop(&Main), "main-running.png");
   Main.EnableControls(true);
+  Main.btnStart->setText("生成");
+  Main.lblCurrentFile->clear();
   Main.EngineProgress(nullptr, 0);
 
   {
@@ -231,7 +245,24 @@ int Run(int Argc, char** Argv) {
   Main.btnStartClick();
   for (int I = 0; I < 600 && Main.IsRunning(); ++I) QTest::qWait(50);
   TThread::WaitForAllThreads();
-  const bool Ran = Shots.NextShot == nullptr;
+  bool Ran = Shots.NextShot == nullptr;
+
+  // What the run did to each file, as the report's 详细信息 button shows it.
+  {
+    TfrmResults Results(Main.LastResults(), Output.toStdString(), &Main);
+    Results.show();
+    Settle();
+    Save(OnBackdrop(&Results), "results.png");
+  }
+
+  // A run stopped at once with the start button (停止 while it runs).
+  Main.chkCompressPng->setChecked(true);
+  Shots.NextShot = "main-stopped.png";
+  Main.btnStartClick();
+  Main.btnStartClick();
+  for (int I = 0; I < 600 && Main.IsRunning(); ++I) QTest::qWait(50);
+  TThread::WaitForAllThreads();
+  Ran = Ran && Shots.NextShot == nullptr;
   Main.close();
   SetDialogs(nullptr);
   return Ran ? 0 : 1;

@@ -1,11 +1,14 @@
 #include "ui/Widgets.h"
 
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QToolButton>
+#include <QUrl>
 
 namespace larkspan {
 
@@ -35,6 +38,8 @@ QToolButton* MakeToolButton(QWidget* Parent, const char* Name, const char* Icon,
   B->setIconSize(QSize(16, 16));
   B->setToolTip(QString::fromUtf8(Hint));
   B->setAutoRaise(false);
+  // Reached with Tab like every other control (the skin draws its focus).
+  B->setFocusPolicy(Qt::StrongFocus);
   B->setFixedSize(26, 24);
   return B;
 }
@@ -48,6 +53,17 @@ QPushButton* MakeButton(QWidget* Parent, const char* Name, const char* Text, con
   }
   B->setMinimumSize(96, 34);
   return B;
+}
+
+QString DroppedFolder(const QMimeData* Data) {
+  if (!Data) return QString();
+  QList<QUrl> Urls = Data->urls();
+  // Some file managers hand a plain text "file://..." instead of a URI list.
+  if (Urls.isEmpty() && Data->hasText()) Urls << QUrl(Data->text().trimmed());
+  if (Urls.size() != 1 || !Urls.first().isLocalFile()) return QString();
+  const QString Path = Urls.first().toLocalFile();
+  if (!QFileInfo(Path).isDir()) return QString();
+  return Path.endsWith('/') ? Path : Path + '/';
 }
 
 }  // namespace larkspan

@@ -12,6 +12,7 @@ class QDialog;
 class QFrame;
 class QLabel;
 class QLineEdit;
+class QMimeData;
 class QPushButton;
 class QToolButton;
 class QWidget;
@@ -26,6 +27,11 @@ QCheckBox* MakeCheck(QWidget* Parent, const char* Name, const char* Text);
 QToolButton* MakeToolButton(QWidget* Parent, const char* Name, const char* Icon, const char* Hint);
 // A push button with a 24-pixel icon ("" for none).
 QPushButton* MakeButton(QWidget* Parent, const char* Name, const char* Text, const char* Icon);
+
+// The local folder a drag from a file manager carries (a file:// URI, as a
+// URI list or as text), ending with "/"; "" for anything else (a file,
+// several items, a remote URI).
+QString DroppedFolder(const QMimeData* Data);
 
 class TListBox;
 

@@ -1,0 +1,103 @@
+#include "cli/CliProgress.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace larkspan {
+
+namespace {
+
+// Length of the UTF-8 sequence starting at Text[I] and its code point; a
+// byte that starts no valid sequence is one character of one column.
+size_t NextChar(const std::string& Text, size_t I, unsigned& Code) {
+  const auto B = static_cast<unsigned char>(Text[I]);
+  size_t Len = B < 0x80 ? 1 : (B >> 5) == 6 ? 2 : (B >> 4) == 14 ? 3 : (B >> 3) == 30 ? 4 : 0;
+  if (Len == 0 || I + Len > Text.size()) {
+    Code = B;
+    return 1;
+  }
+  Code = Len == 1 ? B : Len == 2 ? B & 0x1F : Len == 3 ? B & 0x0F : B & 0x07;
+  for (size_t K = 1; K < Len; ++K) {
+    const auto C = static_cast<unsigned char>(Text[I + K]);
+    if ((C >> 6) != 2) {
+      Code = B;
+      return 1;
+    }
+    Code = Code << 6 | (C & 0x3F);
+  }
+  return Len;
+}
+
+int CharColumns(unsigned Code) {
+  const bool Wide = (Code >= 0x1100 && Code <= 0x115F) || (Code >= 0x2E80 && Code <= 0xA4CF) ||
+                    (Code >= 0xAC00 && Code <= 0xD7A3) || (Code >= 0xF900 && Code <= 0xFAFF) ||
+                    (Code >= 0xFE30 && Code <= 0xFE4F) || (Code >= 0xFF00 && Code <= 0xFF60) ||
+                    (Code >= 0xFFE0 && Code <= 0xFFE6) || (Code >= 0x20000 && Code <= 0x3FFFD);
+  return Wide ? 2 : 1;
+}
+
+// The end of Text that fits in Columns, whole characters only.
+std::string TailFitting(const std::string& Text, int Columns) {
+  std::vector<std::pair<size_t, int>> Chars;  // start, columns
+  for (size_t I = 0; I < Text.size();) {
+    unsigned Code = 0;
+    const size_t Len = NextChar(Text, I, Code);
+    Chars.emplace_back(I, CharColumns(Code));
+    I += Len;
+  }
+  int Used = 0;
+  size_t Start = Text.size();
+  for (size_t K = Chars.size(); K-- > 0;) {
+    if (Used + Chars[K].second > Columns) break;
+    Used += Chars[K].second;
+    Start = Chars[K].first;
+  }
+  return Text.substr(Start);
+}
+
+std::string Clock(double Seconds) {
+  const long S = long(Seconds + 0.5);
+  char Buf[32];
+  if (S >= 3600)
+    std::snprintf(Buf, sizeof Buf, "%ld:%02ld:%02ld", S / 3600, S / 60 % 60, S % 60);
+  else
+    std::snprintf(Buf, sizeof Buf, "%ld:%02ld", S / 60, S % 60);
+  return Buf;
+}
+
+}  // namespace
+
+int DisplayColumns(const std::string& Text) {
+  int Columns = 0;
+  for (size_t I = 0; I < Text.size();) {
+    unsigned Code = 0;
+    I += NextChar(Text, I, Code);
+    Columns += CharColumns(Code);
+  }
+  return Columns;
+}
+
+double EstimateLeft(const TRunStatus& Status, double Elapsed) {
+  if (Status.Percent < 3 || Elapsed < 1.0 || Status.Percent >= 100) return -1;
+  return Elapsed * (100 - Status.Percent) / Status.Percent;
+}
+
+std::string ProgressLine(const TRunStatus& Status, double Elapsed, double Left, int Columns) {
+  const std::string Total = std::to_string(Status.TotalFiles);
+  char Head[64];
+  std::snprintf(Head, sizeof Head, "[%*d/%s] %3d%%", int(Total.size()), Status.DoneFiles,
+                Total.c_str(), Status.Percent);
+  std::string Times = "  " + Clock(Elapsed);
+  if (Left >= 0) Times += " ~" + Clock(Left);
+  const std::string Path = Status.CurrentFile.empty() ? "" : "  " + Status.CurrentFile;
+  if (Columns <= 0) return Head + Times + Path;
+  std::string Line = Head;
+  if (int(Line.size()) > Columns) return TailFitting(Line, Columns);
+  if (int(Line.size() + Times.size()) <= Columns) Line += Times;
+  const int Room = Columns - int(Line.size());
+  if (Path.empty() || Room < 8) return Line;  // "  …" and a few characters at least
+  if (DisplayColumns(Path) <= Room) return Line + Path;
+  return Line + "  …" + TailFitting(Status.CurrentFile, Room - 3);
+}
+
+}  // namespace larkspan

@@ -1,0 +1,145 @@
+#include "ui/Results.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "engine/uRunReport.h"
+#include "ui/Dialogs.h"
+#include "ui/Widgets.h"
+#include "ui/dmControlUI.h"
+
+namespace larkspan {
+
+namespace {
+
+// A cell that sorts by a number rather than by its text.
+class TNumberItem : public QTableWidgetItem {
+ public:
+  TNumberItem(const QString& Text, double Value) : QTableWidgetItem(Text), Value(Value) {
+    setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  }
+  bool operator<(const QTableWidgetItem& Other) const override {
+    if (const auto* N = dynamic_cast<const TNumberItem*>(&Other)) return Value < N->Value;
+    return QTableWidgetItem::operator<(Other);
+  }
+
+ private:
+  double Value;
+};
+
+std::string Bytes(int64_t N) {
+  if (N < 1024) return std::to_string(N) + "B";
+  return FormatSavedSize(N);
+}
+
+enum TColumn { ColPath, ColAction, ColBefore, ColAfter, ColSaved, ColumnCount };
+
+}  // namespace
+
+std::string ResultTotals(const std::vector<const TFileResult*>& Shown) {
+  int64_t In = 0, Out = 0;
+  for (const TFileResult* R : Shown) {
+    In += R->BytesIn;
+    Out += R->BytesOut;
+  }
+  return "共" + std::to_string(Shown.size()) + "个文件：处理前" + Bytes(In) + "，处理后" +
+         Bytes(Out) + "，节省" + SavedPercent(In, Out);
+}
+
+TfrmResults::TfrmResults(std::vector<TFileResult> Results, std::string OutputFolder,
+                         QWidget* Parent)
+    : QDialog(Parent), FResults(std::move(Results)), FOutputFolder(std::move(OutputFolder)) {
+  setObjectName("frmResults");
+  setWindowTitle("详细信息");
+  setFont(UiFont(14));
+  resize(720, 460);
+
+  auto* FilterLabel = MakeLabel(this, "lblAction", "显示：");
+  cbxAction = new QComboBox(this);
+  cbxAction->setObjectName("cbxAction");
+  cbxAction->addItem("全部", -1);
+  const std::vector<int> Counts = CountByAction(FResults);
+  for (int A = 0; A < FileActionCount; ++A)
+    if (Counts[size_t(A)] > 0)
+      cbxAction->addItem(Q(ActionText(TFileAction(A), TReportLang::Zh) + " (" +
+                           std::to_string(Counts[size_t(A)]) + ")"),
+                         A);
+
+  tblResults = new QTableWidget(this);
+  tblResults->setObjectName("tblResults");
+  tblResults->setColumnCount(ColumnCount);
+  tblResults->setHorizontalHeaderLabels({"路径", "处理", "处理前", "处理后", "节省"});
+  tblResults->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  tblResults->setSelectionBehavior(QAbstractItemView::SelectRows);
+  tblResults->verticalHeader()->hide();
+  tblResults->horizontalHeader()->setSectionResizeMode(ColPath, QHeaderView::Stretch);
+  tblResults->setRowCount(int(FResults.size()));
+  for (int Row = 0; Row < int(FResults.size()); ++Row) {
+    const TFileResult& R = FResults[size_t(Row)];
+    auto* Path = new QTableWidgetItem(Q(R.Path));
+    Path->setData(Qt::UserRole, int(R.Action));
+    const std::string Why = ReasonText(R, TReportLang::Zh);
+    if (!Why.empty()) Path->setToolTip(Q(Why));
+    tblResults->setItem(Row, ColPath, Path);
+    auto* Action = new QTableWidgetItem(Q(ActionText(R.Action, TReportLang::Zh)));
+    if (!Why.empty()) Action->setToolTip(Q(Why));
+    tblResults->setItem(Row, ColAction, Action);
+    tblResults->setItem(Row, ColBefore, new TNumberItem(Q(Bytes(R.BytesIn)), double(R.BytesIn)));
+    tblResults->setItem(Row, ColAfter, new TNumberItem(Q(Bytes(R.BytesOut)), double(R.BytesOut)));
+    const double Saved =
+        R.BytesIn > 0 ? double(R.BytesIn - R.BytesOut) * 100.0 / double(R.BytesIn) : 0;
+    tblResults->setItem(Row, ColSaved,
+                        new TNumberItem(Q(SavedPercent(R.BytesIn, R.BytesOut)), Saved));
+  }
+  tblResults->setSortingEnabled(true);
+  tblResults->sortByColumn(ColPath, Qt::AscendingOrder);
+  tblResults->resizeColumnsToContents();
+  tblResults->horizontalHeader()->setSectionResizeMode(ColPath, QHeaderView::Stretch);
+
+  lblTotals = MakeLabel(this, "lblTotals", "");
+  btnOpenOutput = MakeButton(this, "btnOpenOutput", "打开输出目录(&O)", ":/icons/folder.svg");
+  btnClose = MakeButton(this, "btnClose", "关闭(&C)", "");
+  btnOpenOutput->setEnabled(!FOutputFolder.empty());
+
+  auto* Top = new QHBoxLayout;
+  Top->addWidget(FilterLabel);
+  Top->addWidget(cbxAction);
+  Top->addStretch(1);
+  auto* Bottom = new QHBoxLayout;
+  Bottom->addWidget(lblTotals, 1);
+  Bottom->addWidget(btnOpenOutput);
+  Bottom->addWidget(btnClose);
+  auto* Page = new QVBoxLayout(this);
+  Page->addLayout(Top);
+  Page->addWidget(tblResults, 1);
+  Page->addLayout(Bottom);
+
+  connect(cbxAction, &QComboBox::currentIndexChanged, this,
+          [this](int) { ShowAction(cbxAction->currentData().toInt()); });
+  connect(btnOpenOutput, &QPushButton::clicked, this,
+          [this] { Guarded([&] { btnOpenOutputClick(); }); });
+  connect(btnClose, &QPushButton::clicked, this, &QDialog::accept);
+  ShowAction(-1);
+}
+
+void TfrmResults::ShowAction(int Action) {
+  std::vector<const TFileResult*> Shown;
+  for (int Row = 0; Row < tblResults->rowCount(); ++Row) {
+    const QTableWidgetItem* Path = tblResults->item(Row, ColPath);
+    const int RowAction = Path->data(Qt::UserRole).toInt();
+    const bool Show = Action < 0 || RowAction == Action;
+    tblResults->setRowHidden(Row, !Show);
+  }
+  for (const TFileResult& R : FResults)
+    if (Action < 0 || int(R.Action) == Action) Shown.push_back(&R);
+  lblTotals->setText(Q(ResultTotals(Shown)));
+}
+
+void TfrmResults::btnOpenOutputClick() { Dialogs().OpenFolder(Q(FOutputFolder)); }
+
+}  // namespace larkspan

@@ -1,0 +1,98 @@
+// The results window on the records of a run: sorting, filtering, totals.
+#include "ui/Results.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+
+#include "ui/FakeDialogs.h"
+
+namespace larkspan {
+
+namespace {
+
+TFileResult Record(const char* Path, TFileAction Action, int64_t In, int64_t Out) {
+  TFileResult R;
+  R.Path = Path;
+  R.Action = Action;
+  R.BytesIn = In;
+  R.BytesOut = Out;
+  return R;
+}
+
+// The texts of one column for the rows shown, top to bottom.
+QStringList Column(const TfrmResults& W, int Col) {
+  QStringList Texts;
+  for (int Row = 0; Row < W.tblResults->rowCount(); ++Row)
+    if (!W.tblResults->isRowHidden(Row)) Texts << W.tblResults->item(Row, Col)->text();
+  return Texts;
+}
+
+}  // namespace
+
+class TfrmResultsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void SortsByNumbersFiltersByActionAndTotalsWhatIsShown() {
+    TFakeDialogs Fake;
+    std::vector<TFileResult> Rs = {
+        Record("b/page.html", TFileAction::Minified, 2000, 500),
+        Record("a/big.png", TFileAction::Optimised, 10000, 9000),
+        Record("old.bak", TFileAction::Filtered, 300, 0),
+        Record("c.txt", TFileAction::Copied, 900, 900),
+    };
+    Rs[2].Reason = TFileReason::FilterPattern;
+    Rs[2].Detail = "*.bak";
+    TfrmResults W(Rs, "/srv/out/");
+    W.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&W));
+    QCOMPARE(W.windowTitle(), QString("详细信息"));
+    QCOMPARE(W.tblResults->rowCount(), 4);
+    // Paths in order at first; the sizes sort as numbers, not as texts.
+    QCOMPARE(Column(W, 0), QStringList({"a/big.png", "b/page.html", "c.txt", "old.bak"}));
+    W.tblResults->sortByColumn(2, Qt::AscendingOrder);
+    QCOMPARE(Column(W, 0), QStringList({"old.bak", "c.txt", "b/page.html", "a/big.png"}));
+    W.tblResults->sortByColumn(4, Qt::DescendingOrder);
+    QCOMPARE(Column(W, 4), QStringList({"100.0%", "75.0%", "10.0%", "0.0%"}));
+    QCOMPARE(W.lblTotals->text(), QString("共4个文件：处理前12.9KB，处理后10.2KB，节省21.2%"));
+
+    // One action at a time; the totals follow.
+    QStringList Filters;
+    for (int I = 0; I < W.cbxAction->count(); ++I) Filters << W.cbxAction->itemText(I);
+    QCOMPARE(Filters,
+             QStringList({"全部", "已压缩 (1)", "已优化 (1)", "已复制 (1)", "已过滤 (1)"}));
+    W.cbxAction->setCurrentIndex(4);
+    QCOMPARE(Column(W, 0), QStringList{"old.bak"});
+    QCOMPARE(Column(W, 1), QStringList{"已过滤"});
+    QCOMPARE(
+        W.tblResults
+            ->item(W.tblResults->row(W.tblResults->findItems("old.bak", Qt::MatchExactly)[0]), 0)
+            ->toolTip(),
+        QString("过滤条件 *.bak"));
+    QCOMPARE(W.lblTotals->text(), QString("共1个文件：处理前300B，处理后0B，节省100.0%"));
+    W.cbxAction->setCurrentIndex(0);
+    QCOMPARE(Column(W, 0).size(), 4);
+
+    W.btnOpenOutput->click();
+    QCOMPARE(Fake.OpenedFolders, QStringList{"/srv/out/"});
+    W.btnClose->click();
+    QVERIFY(!W.isVisible());
+  }
+
+  void EmptyRunShowsAnEmptyTable() {
+    TFakeDialogs Fake;
+    TfrmResults W({}, "");
+    QCOMPARE(W.tblResults->rowCount(), 0);
+    QCOMPARE(W.cbxAction->count(), 1);
+    QCOMPARE(W.lblTotals->text(), QString("共0个文件：处理前0B，处理后0B，节省0.0%"));
+    QVERIFY(!W.btnOpenOutput->isEnabled());
+  }
+};
+
+}  // namespace larkspan
+
+QTEST_MAIN(larkspan::TfrmResultsTest)
+#include "Results_test.moc"
