@@ -300,7 +300,10 @@ TEST(CliTest, ArchiveAndNativeCompressorsWriteTheSameTree) {
       const TExec R = Cli(std::string(Switches) + " --compressor " + (I ? "archive" : "native") +
                           " " + Quote(Site.Path()) + " " + Quote(Dest));
       ASSERT_EQ(R.Status, 0) << R.Out;
+      // The reports differ only in the output folder they name.
       Reports[I] = R.Out;
+      for (size_t At; (At = Reports[I].find(Dest)) != std::string::npos;)
+        Reports[I].replace(At, Dest.size(), "OUT");
       Trees[I] = ReadTree(Dest);
     }
     EXPECT_EQ(Reports[0], Reports[1]);
@@ -440,9 +443,9 @@ TEST(CliTest, SigtermEndsTheRunningToolAndLeavesNoTemporaryFile) {
                         Quote(Bin.Path() + "pid.part") + "; mv " + Quote(Bin.Path() + "pid.part") +
                         " " + Quote(Bin.Path() + "pid") + "\nexec sleep 60\n");
   const std::string Bin0 = GetEnv("LARKSPAN_BIN_DIR") + "/larkspan-cli";
-  const std::string Cmd = "PATH=" + Quote(Bin.Path()) + ":\"$PATH\" " + Quote(Bin0) + " --html " +
-                          Quote(Site.Path()) + " " + Quote(Out.Path() + "o") +
-                          " >/dev/null 2>&1 & echo $!";
+  const std::string Cmd = "PATH=" + Quote(Bin.Path()) + ":\"$PATH\" " + Quote(Bin0) +
+                          " --compressor archive --html " + Quote(Site.Path()) + " " +
+                          Quote(Out.Path() + "o") + " >/dev/null 2>&1 & echo $!";
   FILE* P = ::popen(Cmd.c_str(), "r");
   ASSERT_NE(P, nullptr);
   char Buf[32] = {};
@@ -489,8 +492,8 @@ TEST(CliTest, SignalsGiveTheirExitStatus) {
     std::filesystem::remove(Bin.Path() + "started");
     const pid_t Child = ::fork();
     if (Child == 0) {
-      ::execl(Bin0.c_str(), Bin0.c_str(), "--quiet", "--html", Site.Path().c_str(),
-              (Out.Path() + "o").c_str(), static_cast<char*>(nullptr));
+      ::execl(Bin0.c_str(), Bin0.c_str(), "--quiet", "--compressor", "archive", "--html",
+              Site.Path().c_str(), (Out.Path() + "o").c_str(), static_cast<char*>(nullptr));
       ::_exit(127);
     }
     for (int I = 0; I < 3000 && !FileExists(Bin.Path() + "started"); ++I) ::usleep(10000);
@@ -528,12 +531,13 @@ TEST(CliTest, RecordsOfARealRunNameEveryAction) {
              "a {\n  background: url(../img/a1.gif);\n}\n"
              "b {\n  background: url(../img/a2.gif);\n}\n");
   Site.Write("js/modern.js", "const f = (a) => a * 2;\nlet x = `t ${f(1)}`;\n");
+  // Nothing but a comment: no compressor gives a usable result for it.
+  Site.Write("js/empty.js", "// nothing here\n");
   Site.Write("readme.txt", "hello");
   Site.Write("old.bak", "dropped");
   // A link back to the site itself is a loop: passed by, and recorded.
   std::filesystem::create_directory_symlink(Site.Path(), Site.Path() + "loop");
   const std::string Output = Out.Path() + "o";
-  // The archive fails on the modern script, with its exit status.
   const TExec R =
       Cli("--json --compressor archive --html --css --js --gif --dedupe --filter '*.bak' " +
           Quote(Site.Path()) + " " + Quote(Output));
@@ -568,8 +572,7 @@ TEST(CliTest, RecordsOfARealRunNameEveryAction) {
            "{\"path\":\"" + BmpMaster +
                "\",\"action\":\"copied\",\"reason\":\"\",\"bytes_in\":300,"
                "\"bytes_out\":300}",
-           "{\"path\":\"js/modern.js\",\"action\":\"failed_copied\",\"reason\":\"compressor: exit "
-           "status",
+           "{\"path\":\"js/empty.js\",\"action\":\"failed_copied\",\"reason\":\"compressor: ",
            "{\"path\":\"readme.txt\",\"action\":\"copied\",\"reason\":\"\",\"bytes_in\":5,"
            "\"bytes_out\":5}",
            "{\"path\":\"loop\",\"action\":\"skipped\",\"reason\":\"link loop\"",
