@@ -613,6 +613,13 @@ bool TJsMinifier::BraceIsBlock(bool Before) const {
   return !Before;
 }
 
+// Whether a member name of an object or class may follow the token of Code
+// and Kind (get, set, static and the like are plain names).
+bool StartsMember(uint64_t Code, TTok Kind) {
+  return Code == Pc("{") || Code == Pc(",") || Code == Pc(";") || Code == Pc("}") ||
+         Code == Pc("*") || (Kind == TTok::Name && Code == 0);
+}
+
 bool TJsMinifier::InGenerator() const {
   for (size_t I = Stack.size(); I-- > 0;) {
     const TFrame& F = Stack[I];
@@ -818,7 +825,9 @@ void TJsMinifier::Advance(const TToken& Tok) {
         const char Next = I < T.size() ? T[I] : ';';
         if (Next == ':' || Next == ',' || Next == '}' || Next == '=' || Next == ';' ||
             (Next == '(' &&
-             (Stack.back().Kind == TCtx::Object || Stack.back().Kind == TCtx::ClassBody)))
+             (Stack.back().Kind == TCtx::Object || Stack.back().Kind == TCtx::ClassBody) &&
+             (StartsMember(PrevCode, PrevKind) ||
+              (PrevCode == kAsync && StartsMember(PrevPrevCode, TTok::Name)))))
           break;
         // Expression or declaration, told from the token before (before
         // `async` for an async function).
