@@ -204,8 +204,9 @@ TEST(CliTest, FileTheCompressorFailsOnIsCopiedCountedAndExplained) {
       // The reason, and where the minifier found the fault.
       EXPECT_NE(Messages.find("blank.html (the result would be empty)\n"), std::string::npos)
           << Messages;
-      if (ScriptsMinified())
+      if (ScriptsMinified()) {
         EXPECT_NE(Messages.find("js/bad.js (line 1, column "), std::string::npos) << Messages;
+      }
     }
   }
 }
