@@ -267,6 +267,7 @@ TEST(EngineSafetyTest, ACompressorThatEmptiesARewrittenPageLeavesItRewritten) {
   Site.Write("img/b.gif", "GIF89a same");
   Site.Write("index.html", "<img src=\"img/a.gif\"><img src=\"img/b.gif\">");
   TAppConfig Config = BlankConfig();
+  Config.Compressor = "archive";  // the fake stands in for Java
   Config.IsReducePic = true;
   Config.IsCompressHtml = true;
   const auto R = RunEngine(Config, Site.Path(), Out.Path());
@@ -293,6 +294,7 @@ TEST(EngineSafetyTest, CompressorGetsAUtf8LocaleAndAsciiNamesForOtherBytes) {
   Site.Write(Gbk, "<p>gbk</p>");
   Site.Write("中文.html", "<p>utf8</p>");
   TAppConfig Config = BlankConfig();
+  Config.Compressor = "archive";  // the fake stands in for Java
   Config.IsCompressHtml = true;
   const auto R = RunEngine(Config, Site.Path(), Out.Path());
   ASSERT_TRUE(R.IsSuccess) << R.ErrorText;

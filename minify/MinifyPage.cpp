@@ -18,8 +18,8 @@
 // - Inline <style> (type absent or text/css) goes through MinifyCss with
 //   CompressCss, inline <script> of a JavaScript type (type="module" as a
 //   module) through MinifyJs with CompressJs. Content that is blank, holds a
-//   server block, is refused by the minifier, or whose result would close
-//   the element early or open a comment stays byte for byte.
+//   server block (or, in a script, "<!--" or "-->"), is refused by the minifier, whose result would be
+//   larger, close the element early or open a comment stays byte for byte.
 // The scanner never fails and never reads past the text: markup it does not
 // understand (an unclosed tag, a stray '<') is copied as it is.
 #include <string>
@@ -452,12 +452,19 @@ class TPageMinifier {
   bool Inline(std::string_view Body, bool IsCss, bool Module) {
     bool Blank = true;
     for (char C : Body) Blank &= IsSpace(C);
+    // "<!--" in a script changes where the page's parser finds its end tag;
+    // it and "-->" are comments to the script: old-style blocks that hide
+    // themselves this way stay as written.
     if (Blank || Body.find("<?") != std::string_view::npos ||
-        Body.find("<%") != std::string_view::npos)
+        Body.find("<%") != std::string_view::npos ||
+        (!IsCss && (Body.find("<!--") != std::string_view::npos ||
+                    Body.find("-->") != std::string_view::npos)))
       return false;
     const TMinifyResult R =
         IsCss ? MinifyCss(Body, Page, Options) : MinifyJs(Body, Page, Options, Module);
-    if (!R.Ok) return false;
+    // A result no smaller than the content (the script minifier may part
+    // "<" and "!" that touch) is no gain.
+    if (!R.Ok || R.Output.size() > Body.size()) return false;
     if (HasNoCase(R.Output, IsCss ? "</style" : "</script") ||
         (R.Output.find("<!--") != std::string::npos && Body.find("<!--") == std::string_view::npos))
       return false;

@@ -254,13 +254,8 @@ TEST_F(ToolsTest, MarkupLosesNothingButWhiteSpace) {
 }
 
 TEST_F(ToolsTest, FailuresLeaveTheOutputUntouched) {
-  WriteAll(dir_ / "bad.js", "var x = ;\n");
+  WriteAll(dir_ / "bad.js", "var x = \"open;\n");  // an unterminated string
   WriteAll(dir_ / "out.js", "previous");
-  if (RunProgram({(BinDir() / "larkspan-minify").string(), "-o", (dir_ / "probe.js").string(),
-                  (dir_ / "bad.js").string()},
-                 dir_)
-          .status == 0)
-    GTEST_SKIP() << "this build's larkspan-minify has no script minifier yet";
   for (const char* src : {"bad.js", "missing.js"}) {
     SCOPED_TRACE(src);
     Outcome r = Compress(src, "out.js", "UTF-8", false, true);

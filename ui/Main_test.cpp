@@ -286,6 +286,8 @@ class TfrmLarkspanTest : public QObject {
     TFakeDialogs Fake;
     const std::string Site = Home.MakeFolder("site");
     const std::string Out = Home.MakeFolder("out");
+    // Only the archive compressor needs Java.
+    Home.WriteConfig("Compressor=archive\n");
     auto F = OpenWindow();
     F->edtRootPath->setText(QString::fromStdString(Site));
     F->edtOutputPath->setText(QString::fromStdString(Out));
