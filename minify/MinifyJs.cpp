@@ -793,6 +793,9 @@ void TJsMinifier::WriteSeparator(const TToken& Tok) {
   if (Space) Out += ' ';
 }
 
+// One state machine over every token kind: the cases share the bracket stack
+// and the expression flags, and split up they would only pass them around.
+// NOLINTNEXTLINE(readability-function-size)
 void TJsMinifier::Advance(const TToken& Tok) {
   const std::string_view Cur = T.substr(Tok.Begin, Tok.End - Tok.Begin);
   const uint64_t Code = Tok.Code;

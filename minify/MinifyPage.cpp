@@ -226,7 +226,7 @@ class TPageMinifier {
       const char C = S[I];
       if (IsSpace(C)) {
         I = Space(I);
-      } else if (C != '<' || I + 1 >= N) {
+      } else if (C != '<' || I + 1 >= N || !StartsMarkup(I)) {
         I = TextRun(I);
       } else if (IsServerStart(S, I)) {
         I = Copy(I, ServerBlockEnd(S, I));
@@ -252,14 +252,20 @@ class TPageMinifier {
         Prev = FrameOf(0, Name);
         const size_t After = Tag(I);
         I = After < N ? Element(I, After, Name) : After;
-      } else {
-        I = TextRun(I);
       }
     }
     return std::move(Out);
   }
 
  private:
+  // True when the "<" at I opens something the loop above handles (a
+  // server block, comment, CDATA, declaration or tag); otherwise it is text.
+  bool StartsMarkup(size_t I) const {
+    const char D = S[I + 1];
+    return IsServerStart(S, I) || D == '!' || IsAlpha(D) ||
+           (D == '/' && I + 2 < S.size() && IsAlpha(S[I + 2]));
+  }
+
   std::string_view S;
   TCodePage Page;
   const TMinifyOptions& Options;
