@@ -522,16 +522,11 @@ Encoded Encode(const Pixels& pixels, const std::string& extra_chunks, bool keep_
   Encoded result;
   auto late = [&] { return std::chrono::steady_clock::now() >= effort.deadline; };
   std::vector<Trial> trials;
-  for (size_t k = 0; k < layouts.size() && !result.cut_short; k++) {
+  for (size_t k = 0; k < layouts.size(); k++) {
     // Filters rarely help below 8 bits per pixel; try them anyway on small pictures.
     const bool low_depth = layouts[k].bit_depth < 8;
     for (int s = 0; s < 7; s++) {
       if (low_depth && s != 0 && s != 5 && layouts[k].raw.size() > 65536) continue;
-      // The first trial always runs: something must be encoded.
-      if (!trials.empty() && late()) {
-        result.cut_short = true;
-        break;
-      }
       trials.push_back({k, s, Deflate(Filter(layouts[k], pixels.height, s, rows), 5).size()});
     }
   }
@@ -546,17 +541,14 @@ Encoded Encode(const Pixels& pixels, const std::string& extra_chunks, bool keep_
     }
     const Layout& l = layouts[trials[t].layout];
     const std::vector<unsigned char> filtered = Filter(l, pixels.height, trials[t].strategy);
-    // Past the deadline the one encoding still owed gets a fast level.
-    const bool hurry = first && late();
-    result.cut_short = result.cut_short || hurry;
-    std::string png =
-        Assemble(pixels, l, extra_chunks, Deflate(filtered, hurry ? 5 : effort.final_level));
+    std::string png = Assemble(pixels, l, extra_chunks, Deflate(filtered, effort.final_level));
     result.finalists++;
     if (first || png.size() < result.png.size()) {
       result.png = std::move(png);
       result.filtered_bytes = filtered.size();
     }
   }
+  result.cut_short = result.cut_short || late();
   return result;
 }
 
