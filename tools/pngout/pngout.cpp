@@ -413,8 +413,8 @@ std::string Optimise(const std::string& source, const std::string& dst, Clock::t
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
   };
   trace.note = std::to_string(encoded.ranked) + " ranked, " + std::to_string(encoded.finalists) +
-               " finalists, " + std::to_string(result.size()) + " bytes at " +
-               std::to_string(ms()) + " ms";
+               " finalists at level " + std::to_string(budget.effort.final_level) + ", " +
+               std::to_string(result.size()) + " bytes at " + std::to_string(ms()) + " ms";
   const int iterations =
       encoded.cut_short ? 0 : ZopfliIterations(budget.seconds, encoded.filtered_bytes);
   if (iterations > 0) {
