@@ -54,17 +54,6 @@ std::vector<std::string> THtmlCompress::BuildArgs(const std::string& SourceFile,
   return A;
 }
 
-namespace {
-// True when the environment names a locale other than the plain C one.
-bool HasLocale() {
-  for (const char* Name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
-    const std::string V = GetEnv(Name);
-    if (!V.empty()) return V != "C" && V != "POSIX";
-  }
-  return false;
-}
-}  // namespace
-
 bool THtmlCompress::Compress(const std::string& SourceFile, const std::string& DestFile) {
   const std::string Source = AbsolutePathForChild(SourceFile);
   const std::string Dest = AbsolutePathForChild(DestFile);
@@ -74,9 +63,6 @@ bool THtmlCompress::Compress(const std::string& SourceFile, const std::string& D
   // The archive is named without a folder: the launcher runs in its folder
   // (which is also why the paths above were made absolute).
   Options.WorkFolder = WorkFolder;
-  // StartProcess hands every tool LC_ALL=C.UTF-8; the Java runtime keeps a
-  // locale the user chose (it names the files in that locale's charset).
-  if (HasLocale()) Options.ExtraEnv = {"LC_ALL=" + GetEnv("LC_ALL")};
   const auto R = StartProcess(JavaProgram, BuildArgs(Source, Dest), Options);
   if (!R.Started) {
     ErrorMessage = R.ErrorText;

@@ -152,7 +152,7 @@ TEST(THtmlCompressTest, LauncherRunsInArchiveFolderWithOnePathPerArgument) {
   EXPECT_EQ(C.ErrorMessage, "");
 }
 
-TEST(THtmlCompressTest, LauncherGetsAUtf8LocaleOnlyWhenNoneIsChosen) {
+TEST(THtmlCompressTest, LauncherAlwaysGetsTheUtf8Locale) {
   TempDir Bin, JarFolder;
   MakeFakeJava(Bin.Path(), "echo \"$LC_ALL|$LC_CTYPE|$LANG\" > \"$0.locale\"");
   ScopedEnv Path("PATH", Bin.Path() + ":" + GetEnv("PATH"));
@@ -161,12 +161,14 @@ TEST(THtmlCompressTest, LauncherGetsAUtf8LocaleOnlyWhenNoneIsChosen) {
     const char *All, *Ctype, *Lang;  // nullptr: unset
     const char* Seen;
   } Cases[] = {
+      // The paths it gets are UTF-8 (other bytes get ASCII names), so
+      // whatever locale the user runs in, Java must read them as UTF-8.
       {nullptr, nullptr, nullptr, "C.UTF-8||\n"},
       {nullptr, nullptr, "C", "C.UTF-8||C\n"},
-      {"POSIX", nullptr, "zh_CN.GBK", "C.UTF-8||zh_CN.GBK\n"},  // LC_ALL wins
-      {nullptr, nullptr, "zh_CN.GBK", "||zh_CN.GBK\n"},
-      {nullptr, "zh_CN.GB18030", "C", "|zh_CN.GB18030|C\n"},
-      {"en_US.UTF-8", nullptr, nullptr, "en_US.UTF-8||\n"},
+      {"POSIX", nullptr, "zh_CN.GBK", "C.UTF-8||zh_CN.GBK\n"},
+      {nullptr, nullptr, "zh_CN.GBK", "C.UTF-8||zh_CN.GBK\n"},
+      {nullptr, "zh_CN.GB18030", "C", "C.UTF-8|zh_CN.GB18030|C\n"},
+      {"en_US.UTF-8", nullptr, nullptr, "C.UTF-8||\n"},
   };
   for (const auto& K : Cases) {
     ScopedEnv All("LC_ALL", K.All ? K.All : "", !K.All);

@@ -10,7 +10,7 @@ std::string ConfigFolderPath() {
 }
 
 std::string GetConfigFolder() {
-  const std::string Folder = ConfigFolderPath();
+  std::string Folder = ConfigFolderPath();
   if (!DirectoryExists(Folder)) ForceDirectories(Folder);
   return Folder;
 }

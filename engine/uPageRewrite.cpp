@@ -463,8 +463,12 @@ void TPageRewriter::OnLink(TclHtmlLink* Link) {
   for (int I : Held) {
     const std::string& D = DuplicateRefs[size_t(I)];
     const std::string& M = MasterRefs[size_t(I)];
-    T = ReplaceInTag(T, "\"" + D + "\"", "\"" + M + "\"");
-    T = ReplaceInTag(T, "'" + D + "'", "'" + M + "'");
+    for (const char Q : {'"', '\''}) {
+      std::string From(1, Q), To(1, Q);
+      From.append(D).push_back(Q);
+      To.append(M).push_back(Q);
+      T = ReplaceInTag(T, From, To);
+    }
   }
   if (T != Raw) ReplaceTagText(Start, Length, T);
 }

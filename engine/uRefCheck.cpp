@@ -233,6 +233,7 @@ struct TWebFilsMgr::TRefCheck {
 TWebFilsMgr::TRefCheck& TWebFilsMgr::RefCheckForRun() {
   if (!RefCheck || int(RefCheck->Found.size()) != DetailList.Count()) {
     std::vector<std::string> Targets;
+    Targets.reserve(size_t(DetailList.Count()));
     for (int I = 0; I < DetailList.Count(); ++I) Targets.push_back(DetailList.Objects(I)->FileName);
     RefCheck = std::make_shared<TRefCheck>(
         TRefCheck{TRefScanner(RootDir, Targets), std::vector<TKeptDuplicate>(Targets.size()), {}});

@@ -267,7 +267,7 @@ TEST(EngineSafetyTest, ACompressorThatEmptiesARewrittenPageLeavesItRewritten) {
   Site.Write("img/b.gif", "GIF89a same");
   Site.Write("index.html", "<img src=\"img/a.gif\"><img src=\"img/b.gif\">");
   TAppConfig Config = BlankConfig();
-  Config.Compressor = "archive";
+  Config.Compressor = "archive";  // the fake stands in for Java
   Config.IsReducePic = true;
   Config.IsCompressHtml = true;
   const auto R = RunEngine(Config, Site.Path(), Out.Path());
@@ -298,7 +298,7 @@ TEST(EngineSafetyTest, CompressorGetsAUtf8LocaleAndAsciiNamesForOtherBytes) {
   const TScopedEnv NoAll("LC_ALL", "", true), NoCtype("LC_CTYPE", "", true),
       NoLang("LANG", "", true);
   TAppConfig Config = BlankConfig();
-  Config.Compressor = "archive";
+  Config.Compressor = "archive";  // the fake stands in for Java
   Config.IsCompressHtml = true;
   const auto R = RunEngine(Config, Site.Path(), Out.Path());
   ASSERT_TRUE(R.IsSuccess) << R.ErrorText;

@@ -613,6 +613,13 @@ bool TJsMinifier::BraceIsBlock(bool Before) const {
   return !Before;
 }
 
+// Whether a member name of an object or class may follow the token of Code
+// and Kind (get, set, static and the like are plain names).
+bool StartsMember(uint64_t Code, TTok Kind) {
+  return Code == Pc("{") || Code == Pc(",") || Code == Pc(";") || Code == Pc("}") ||
+         Code == Pc("*") || (Kind == TTok::Name && Code == 0);
+}
+
 bool TJsMinifier::InGenerator() const {
   for (size_t I = Stack.size(); I-- > 0;) {
     const TFrame& F = Stack[I];
@@ -786,6 +793,9 @@ void TJsMinifier::WriteSeparator(const TToken& Tok) {
   if (Space) Out += ' ';
 }
 
+// One state machine over every token kind: the cases share the bracket stack
+// and the expression flags, and split up they would only pass them around.
+// NOLINTNEXTLINE(readability-function-size)
 void TJsMinifier::Advance(const TToken& Tok) {
   const std::string_view Cur = T.substr(Tok.Begin, Tok.End - Tok.Begin);
   const uint64_t Code = Tok.Code;
@@ -818,7 +828,9 @@ void TJsMinifier::Advance(const TToken& Tok) {
         const char Next = I < T.size() ? T[I] : ';';
         if (Next == ':' || Next == ',' || Next == '}' || Next == '=' || Next == ';' ||
             (Next == '(' &&
-             (Stack.back().Kind == TCtx::Object || Stack.back().Kind == TCtx::ClassBody)))
+             (Stack.back().Kind == TCtx::Object || Stack.back().Kind == TCtx::ClassBody) &&
+             (StartsMember(PrevCode, PrevKind) ||
+              (PrevCode == kAsync && StartsMember(PrevPrevCode, TTok::Name)))))
           break;
         // Expression or declaration, told from the token before (before
         // `async` for an async function).

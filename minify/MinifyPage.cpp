@@ -18,8 +18,8 @@
 // - Inline <style> (type absent or text/css) goes through MinifyCss with
 //   CompressCss, inline <script> of a JavaScript type (type="module" as a
 //   module) through MinifyJs with CompressJs. Content that is blank, holds a
-//   server block, is refused by the minifier, or whose result would close
-//   the element early or open a comment stays byte for byte.
+//   server block (or, in a script, "<!--" or "-->"), is refused by the minifier, whose result would be
+//   larger, close the element early or open a comment stays byte for byte.
 // The scanner never fails and never reads past the text: markup it does not
 // understand (an unclosed tag, a stray '<') is copied as it is.
 #include <string>
@@ -226,7 +226,7 @@ class TPageMinifier {
       const char C = S[I];
       if (IsSpace(C)) {
         I = Space(I);
-      } else if (C != '<' || I + 1 >= N) {
+      } else if (C != '<' || I + 1 >= N || !StartsMarkup(I)) {
         I = TextRun(I);
       } else if (IsServerStart(S, I)) {
         I = Copy(I, ServerBlockEnd(S, I));
@@ -252,14 +252,20 @@ class TPageMinifier {
         Prev = FrameOf(0, Name);
         const size_t After = Tag(I);
         I = After < N ? Element(I, After, Name) : After;
-      } else {
-        I = TextRun(I);
       }
     }
     return std::move(Out);
   }
 
  private:
+  // True when the "<" at I opens something the loop above handles (a
+  // server block, comment, CDATA, declaration or tag); otherwise it is text.
+  bool StartsMarkup(size_t I) const {
+    const char D = S[I + 1];
+    return IsServerStart(S, I) || D == '!' || IsAlpha(D) ||
+           (D == '/' && I + 2 < S.size() && IsAlpha(S[I + 2]));
+  }
+
   std::string_view S;
   TCodePage Page;
   const TMinifyOptions& Options;
@@ -452,12 +458,19 @@ class TPageMinifier {
   bool Inline(std::string_view Body, bool IsCss, bool Module) {
     bool Blank = true;
     for (char C : Body) Blank &= IsSpace(C);
+    // "<!--" in a script changes where the page's parser finds its end tag;
+    // it and "-->" are comments to the script: old-style blocks that hide
+    // themselves this way stay as written.
     if (Blank || Body.find("<?") != std::string_view::npos ||
-        Body.find("<%") != std::string_view::npos)
+        Body.find("<%") != std::string_view::npos ||
+        (!IsCss && (Body.find("<!--") != std::string_view::npos ||
+                    Body.find("-->") != std::string_view::npos)))
       return false;
     const TMinifyResult R =
         IsCss ? MinifyCss(Body, Page, Options) : MinifyJs(Body, Page, Options, Module);
-    if (!R.Ok) return false;
+    // A result no smaller than the content (the script minifier may part
+    // "<" and "!" that touch) is no gain.
+    if (!R.Ok || R.Output.size() > Body.size()) return false;
     if (HasNoCase(R.Output, IsCss ? "</style" : "</script") ||
         (R.Output.find("<!--") != std::string::npos && Body.find("<!--") == std::string_view::npos))
       return false;

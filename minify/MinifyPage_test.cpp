@@ -236,3 +236,23 @@ TEST(MinifyPageTest, RandomBytesNeverCrashAndKeepEveryOtherByte) {
 
 }  // namespace
 }  // namespace larkspan::minify
+
+namespace larkspan::minify {
+namespace {
+
+TEST(MinifyPageTest, ScriptsThatHideThemselvesInCommentsStayAsWritten) {
+  TMinifyOptions O;
+  O.CompressJs = true;
+  for (const char* Block : {"<script><!--\nvar a = 1;\n//--></script>",
+                            "<script>\n-->\nvar a = 1;\n</script>",
+                            "<script>if (a <!--b) f();</script>"}) {
+    const TMinifyResult R = MinifyPage(Block, TCodePage::Gbk, O);
+    ASSERT_TRUE(R.Ok);
+    EXPECT_EQ(R.Output, Block);
+  }
+  const TMinifyResult R = MinifyPage("<script>\nvar  a = 1;\n</script>", TCodePage::Gbk, O);
+  EXPECT_EQ(R.Output, "<script>var a=1;</script>");
+}
+
+}  // namespace
+}  // namespace larkspan::minify

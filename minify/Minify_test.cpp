@@ -100,6 +100,9 @@ TEST(TMinifyFileTest, CorpusKeepsEveryByteButWhiteSpaceAndComments) {
          test::CorpusFiles(Folder, {".css", ".xml", ".html", ".htm", ".js", ".mjs"})) {
       TMinifyKind Kind;
       ASSERT_TRUE(KindOfFile(Name, Kind));
+      // Scripts have their own check, which knows regular expressions and
+      // templates (MinifyJs_test's samples and the syntax-tree check).
+      if (Kind == TMinifyKind::Js || Kind == TMinifyKind::JsModule) continue;
       const TMinifyResult R = MinifyFile(Kind, Bytes, "GB2312", {});
       if (!R.Ok) {
         EXPECT_TRUE(R.Output.empty()) << Name;

@@ -353,12 +353,12 @@ class TfrmLarkspanTest : public QObject {
     TFakeDialogs Fake;
     const std::string Site = Home.MakeFolder("site");
     const std::string Out = Home.MakeFolder("out");
+    // Only the archive compressor needs Java.
+    Home.WriteConfig("Compressor=archive\n");
     auto F = OpenWindow();
     F->edtRootPath->setText(QString::fromStdString(Site));
     F->edtOutputPath->setText(QString::fromStdString(Out));
-    // No Java runtime to be found: the engine cannot be made for the
-    // archive (the native compressor needs none).
-    F->Config()->Compressor = "archive";
+    // No Java runtime to be found: the engine cannot be made.
     const QByteArray OldPath = qgetenv("PATH");
     qputenv("PATH", QByteArray::fromStdString(Home.MakeFolder("empty-bin")));
     F->btnStart->click();

@@ -10,8 +10,9 @@
 # $TEST262 (default /work/ext/test262) and the sites under $SITES (default
 # /work/ext/sites), each that exists. Prints files parsed / same tree /
 # differing per folder; exits 1 when any tree differs. Without folders it
-# also checks the sites' scripts with every line-final semicolon removed, so
-# that the line breaks automatic semicolons depend on are tried in bulk. acorn comes from the
+# also checks test262's test/language and the sites with every line-final
+# semicolon removed, so that the line breaks automatic semicolons depend on
+# are tried in bulk. acorn comes from the
 # lock file (npm ci); work files go to build-bench/jsverify/.
 set -euo pipefail
 
@@ -33,18 +34,6 @@ if [ ${#FOLDERS[@]} -eq 0 ]; then
   [ ${#FOLDERS[@]} -gt 0 ] || { echo "run.sh: no folder given and none of the defaults exists" >&2; exit 2; }
 fi
 
-if [ $# -eq 0 ] && [ -d "$SITES" ]; then
-  ASI="$OUT/sites-without-semicolons"
-  rm -rf "$ASI"
-  mkdir -p "$ASI"
-  N=0
-  while IFS= read -r -d '' P; do
-    N=$((N + 1))
-    sed -E 's/;[ \t]*$//' "$P" > "$ASI/$N.${P##*.}"
-  done < <(find "$SITES" -type f \( -name '*.js' -o -name '*.mjs' \) ! -name '*.min.js' -print0)
-  FOLDERS+=("$ASI")
-fi
-
 STATUS=0
 for F in "${FOLDERS[@]}"; do
   echo "== $F"
@@ -52,4 +41,13 @@ for F in "${FOLDERS[@]}"; do
   rm -rf "$WORK"
   node "$HERE/verify.js" "$OUT/jsminify" "$WORK" "$F" || STATUS=1
 done
+if [ $# -eq 0 ]; then
+  for F in "$TEST262/test/language" "$SITES"; do
+    [ -d "$F" ] || continue
+    echo "== $F, line-final semicolons removed"
+    WORK="$OUT/$(echo "$F" | tr '/' '_')-without-semicolons"
+    rm -rf "$WORK"
+    node "$HERE/verify.js" --without-semicolons "$OUT/jsminify" "$WORK" "$F" || STATUS=1
+  done
+fi
 exit $STATUS

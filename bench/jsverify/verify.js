@@ -2,7 +2,11 @@
 // parse to the same tree after minification (positions, raw texts and
 // comments ignored).
 //
-//   node verify.js DRIVER WORKDIR FOLDER...
+//   node verify.js [--without-semicolons] DRIVER WORKDIR FOLDER...
+//
+// --without-semicolons checks copies of the files with every line-final
+// semicolon removed, so that the line breaks automatic semicolons depend on
+// are tried in bulk (a copy acorn rejects is skipped like any other file).
 //
 // A test262 file (one with a /*--- ... ---*/ header) is a module when its
 // flags say so and is skipped when it must fail to parse; any other file is
@@ -14,7 +18,10 @@ const path = require('path');
 const { spawnSync } = require('child_process');
 const acorn = require('acorn');
 
-const [driver, work, ...folders] = process.argv.slice(2);
+const args = process.argv.slice(2);
+const strip = args[0] === '--without-semicolons';
+if (strip) args.shift();
+const [driver, work, ...folders] = args;
 if (!driver || !work || folders.length === 0) {
   console.error('usage: node verify.js DRIVER WORKDIR FOLDER...');
   process.exit(2);
@@ -68,7 +75,12 @@ for (const folder of folders) {
       if (flags && /\bmodule\b/.test(flags[1])) module = true;
       if (file.includes('_FIXTURE')) module = true;
     }
-    const utf8 = fs.readFileSync(file, 'utf8');
+    let utf8 = fs.readFileSync(file, 'utf8');
+    let input = file;
+    if (strip) {
+      utf8 = utf8.replace(/;[ \t]*$/gm, '');
+      input = path.join(work, 'in', String(jobs.length) + (module ? '.mjs' : '.js'));
+    }
     let ok = false;
     try { parse(utf8, module); ok = true; } catch (e) {
       if (!meta && !module) {
@@ -78,7 +90,11 @@ for (const folder of folders) {
     if (!ok) { ++notParsed; continue; }
     const out = path.join(work, 'out', String(jobs.length) + (module ? '.mjs' : '.js'));
     try { fs.unlinkSync(out); } catch (e) { /* none yet */ }
-    jobs.push({ file, module, out });
+    if (strip) {
+      fs.mkdirSync(path.join(work, 'in'), { recursive: true });
+      fs.writeFileSync(input, utf8);
+    }
+    jobs.push({ file: input, module, out });
   }
 }
 const list = path.join(work, 'list.txt');

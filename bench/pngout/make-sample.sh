@@ -7,7 +7,9 @@ set -euo pipefail
 out=${1:?usage: make-sample.sh DIR}
 mkdir -p "$out"
 convert=${CONVERT:-/usr/bin/convert}
-c() { "$convert" "$@"; }
+# ImageMagick's default font may be missing; text is drawn with whatever fontconfig offers.
+font=$(fc-match -f '%{file}' sans 2>/dev/null || echo DejaVu-Sans)
+c() { "$convert" -font "$font" "$@"; }
 
 # Photo-like, full colour.
 c rose: -resize 400% "$out/photo-rose.png"

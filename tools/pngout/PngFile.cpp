@@ -344,15 +344,19 @@ void FilterRow(int type, const unsigned char* row, const unsigned char* prev, si
 }
 
 // Row filter strategies: 0-4 one filter for every row; 5 per row the smallest sum of
-// absolute values; 6 per row the lowest byte entropy.
-std::vector<unsigned char> Filter(const Layout& l, uint32_t height, int strategy) {
+// absolute values; 6 per row the lowest byte entropy. rows: the rows to filter, in order (each
+// still filtered against the picture's row above it); empty for every row.
+std::vector<unsigned char> Filter(const Layout& l, uint32_t height, int strategy,
+                                  const std::vector<uint32_t>& rows = {}) {
   const size_t n = l.row_bytes;
-  std::vector<unsigned char> out((n + 1) * height);
+  const size_t count = rows.empty() ? height : rows.size();
+  std::vector<unsigned char> out((n + 1) * count);
   std::vector<unsigned char> trial(n);
-  for (uint32_t y = 0; y < height; y++) {
+  for (size_t k = 0; k < count; k++) {
+    const uint32_t y = rows.empty() ? static_cast<uint32_t>(k) : rows[k];
     const unsigned char* row = l.raw.data() + y * n;
     const unsigned char* prev = y > 0 ? row - n : nullptr;
-    unsigned char* dst = out.data() + y * (n + 1);
+    unsigned char* dst = out.data() + k * (n + 1);
     int chosen = strategy;
     if (strategy >= 5) {
       double best = 0;
@@ -378,6 +382,25 @@ std::vector<unsigned char> Filter(const Layout& l, uint32_t height, int strategy
     FilterRow(chosen, row, prev, n, l.bpp, dst + 1);
   }
   return out;
+}
+
+// Rows for ranking trials: bands spread evenly over the picture, about sample bytes of the
+// largest layout in all; empty (every row) when the picture is no larger than that.
+std::vector<uint32_t> SampleRows(uint32_t height, size_t largest_row_bytes, size_t sample) {
+  constexpr uint32_t kBand = 16;  // rows in a band: enough for the filters' context
+  const size_t picture = largest_row_bytes * height;
+  if (sample == 0 || picture <= sample || height <= 2 * kBand) return {};
+  const uint32_t bands =
+      std::max<uint32_t>(1, static_cast<uint32_t>(sample / (largest_row_bytes * kBand)));
+  std::vector<uint32_t> rows;
+  for (uint32_t b = 0; b < bands; b++) {
+    const uint32_t first =
+        static_cast<uint32_t>((uint64_t{height - kBand} * (2 * b + 1)) / (2 * uint64_t{bands}));
+    for (uint32_t y = first; y < first + kBand; y++) {
+      if (rows.empty() || y > rows.back()) rows.push_back(y);
+    }
+  }
+  return rows;
 }
 
 std::string Deflate(const std::vector<unsigned char>& data, int level) {
@@ -469,8 +492,8 @@ void CheckDecodes(std::string_view file) {
   }
 }
 
-std::string Encode(const Pixels& pixels, const std::string& extra_chunks, bool keep_colour_class,
-                   bool source_is_grey) {
+Encoded Encode(const Pixels& pixels, const std::string& extra_chunks, bool keep_colour_class,
+               bool source_is_grey, const Effort& effort) {
   const Analysis a = Analyse(pixels);
   std::vector<Layout> layouts;
   if (a.eight_bit && !(keep_colour_class && source_is_grey)) {
@@ -486,37 +509,47 @@ std::string Encode(const Pixels& pixels, const std::string& extra_chunks, bool k
   MakeDirect(pixels, a, grey, direct);
   layouts.push_back(std::move(direct));
 
-  // Rank every layout and filter strategy with a fast level, then give the best two the
-  // strongest level: the ranking rarely changes between levels, the time does.
+  // Rank every layout and filter strategy with a fast level on the sampled rows, then give
+  // the best the strongest level: the ranking rarely changes between levels, the time does.
+  size_t largest_row = 0;
+  for (const Layout& l : layouts) largest_row = std::max(largest_row, l.row_bytes);
+  const std::vector<uint32_t> rows = SampleRows(pixels.height, largest_row, effort.rank_sample);
   struct Trial {
     size_t layout;
     int strategy;
     size_t size;
   };
+  Encoded result;
+  auto late = [&] { return std::chrono::steady_clock::now() >= effort.deadline; };
   std::vector<Trial> trials;
   for (size_t k = 0; k < layouts.size(); k++) {
     // Filters rarely help below 8 bits per pixel; try them anyway on small pictures.
     const bool low_depth = layouts[k].bit_depth < 8;
     for (int s = 0; s < 7; s++) {
       if (low_depth && s != 0 && s != 5 && layouts[k].raw.size() > 65536) continue;
-      trials.push_back({k, s, Deflate(Filter(layouts[k], pixels.height, s), 5).size()});
+      trials.push_back({k, s, Deflate(Filter(layouts[k], pixels.height, s, rows), 5).size()});
     }
   }
-  std::sort(trials.begin(), trials.end(),
-            [](const Trial& x, const Trial& y) { return x.size < y.size; });
-  // Small pictures are cheap: there every trial gets the strongest level.
-  size_t raw_total = 0;
-  for (const Layout& l : layouts) raw_total += l.raw.size();
-  // Large ones get one: the strongest level costs about a second per 5 MB.
-  const size_t finalists = raw_total <= 16384 ? trials.size() : raw_total <= (4u << 20) ? 2 : 1;
-  std::string best;
-  for (size_t t = 0; t < trials.size() && t < finalists; t++) {
+  result.ranked = trials.size();
+  std::stable_sort(trials.begin(), trials.end(),
+                   [](const Trial& x, const Trial& y) { return x.size < y.size; });
+  for (size_t t = 0; t < trials.size() && t < std::max<size_t>(1, effort.finalists); t++) {
+    const bool first = result.png.empty();
+    if (!first && late()) {
+      result.cut_short = true;
+      break;
+    }
     const Layout& l = layouts[trials[t].layout];
-    std::string png = Assemble(pixels, l, extra_chunks,
-                               Deflate(Filter(l, pixels.height, trials[t].strategy), 12));
-    if (best.empty() || png.size() < best.size()) best = std::move(png);
+    const std::vector<unsigned char> filtered = Filter(l, pixels.height, trials[t].strategy);
+    std::string png = Assemble(pixels, l, extra_chunks, Deflate(filtered, effort.final_level));
+    result.finalists++;
+    if (first || png.size() < result.png.size()) {
+      result.png = std::move(png);
+      result.filtered_bytes = filtered.size();
+    }
   }
-  return best;
+  result.cut_short = result.cut_short || late();
+  return result;
 }
 
 }  // namespace larkspan::png

@@ -1,6 +1,7 @@
 // PNG reading, lossless re-encoding and pixel comparison for pngout.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -41,14 +42,41 @@ Pixels Decode(std::string_view file);
 // hold. Throws PngError for a damaged or unreadable file.
 void CheckDecodes(std::string_view file);
 
-// Encodes pixels as small as this encoder can: the smallest lossless colour type and bit
-// depth (palette, grey, 8 bits where 16 are not needed, no alpha channel where every pixel is
-// opaque), several row filter strategies tried, compressed with libdeflate at its strongest
-// level. extra_chunks (complete chunks with length and CRC) go right after IHDR.
+// How much work Encode may do. Everything but the deadline depends only on the picture, so
+// a picture gets the same bytes on every run unless the deadline cuts the work short.
+struct Effort {
+  // Raw bytes of the largest layout that a ranking trial compresses: rows are sampled in
+  // bands, the same rows for every layout. 0 ranks on whole pictures.
+  size_t rank_sample = 0;
+  // How many of the best-ranked trials are compressed again at libdeflate's strongest level.
+  size_t finalists = 1;
+  // libdeflate's level for them: 12 compresses best, 10 in about half the time, 6 in a
+  // tenth.
+  int final_level = 12;
+  // Wall-clock cap: past it no further finalist starts. The ranking (bounded by rank_sample)
+  // and the first finalist always run, so that every picture gets the encoding its plan
+  // stands for.
+  std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
+};
+
+// What Encode made and what it did for it.
+struct Encoded {
+  std::string png;
+  size_t ranked = 0;          // trials ranked (layout and filter strategy)
+  size_t finalists = 0;       // trials compressed at the strongest level
+  bool cut_short = false;     // the deadline came first
+  size_t filtered_bytes = 0;  // what the chosen IDAT compresses: rows with filter bytes
+};
+
+// Encodes pixels as small as this encoder can within effort: the smallest lossless colour
+// type and bit depth (palette in two orders, grey, 8 bits where 16 are not needed, no alpha
+// channel where every pixel is opaque), several row filter strategies ranked with a fast
+// compression level, the best compressed with libdeflate at its strongest level.
+// extra_chunks (complete chunks with length and CRC) go right after IHDR.
 // keep_colour_class: a grey source stays grey and a colour one colour (an ICC profile
-// describes one of the two).
-std::string Encode(const Pixels& pixels, const std::string& extra_chunks, bool keep_colour_class,
-                   bool source_is_grey);
+// describes one of the two). Always returns a valid encoding, even past the deadline.
+Encoded Encode(const Pixels& pixels, const std::string& extra_chunks, bool keep_colour_class,
+               bool source_is_grey, const Effort& effort = {});
 
 // One complete chunk: length, type, data, CRC.
 std::string MakeChunk(std::string_view type, std::string_view data);

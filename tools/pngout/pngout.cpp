@@ -1,4 +1,4 @@
-// pngout SRC DST [/y] [/q]
+// pngout SRC DST [/y] [/q] [/v]
 //
 // Writes a losslessly optimised copy of the PNG picture SRC to DST: the same pixels (alpha
 // included) in the smallest colour type, bit depth and row filtering this program finds,
@@ -9,14 +9,23 @@
 // pictures with chunks this program does not know as critical and pictures above 16 M pixels
 // (checked that they decode) are copied unchanged.
 //
-// When Debian's zopflipng is installed, our encoding is handed to it for a stronger
-// compression with the same row filters; its result is taken when smaller and pixel-equal.
+// When Debian's zopflipng is installed and the picture's time budget pays for it, our
+// encoding is handed to it for a stronger compression with the same row filters; its result
+// is taken when smaller and pixel-equal.
+//
+// Time: each picture gets a budget of work planned from its size alone (so the same picture
+// gives the same bytes on every run), about 6 s a million pixels and at most 2 s on the
+// machine it was measured on. A wall-clock cap of 2.7 s from the start drops what the plan
+// holds beyond the one encoding every picture needs (ranked filters, one strongest-level
+// compression): further candidates are not started and zopflipng is stopped; the best result
+// found by then is written. Only a busy machine reaches the cap.
 //
 // DST is replaced through a temporary file in its folder and a rename, so on any failure it
 // is left as it was, with no partial file. SRC may be DST.
 //
 //   /y  replace DST if it exists (without /y an existing DST is an error)
 //   /q  print nothing on success
+//   /v  say on stderr what was tried and when it was done
 // Exit status: 0 done, 1 SRC unreadable or not a valid PNG, or DST not writable, 2 bad
 // command line.
 #include <fcntl.h>
@@ -46,11 +55,29 @@ using larkspan::png::Chunk;
 
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
-// zopflipng's time grows with the picture; past these it is not asked, or given up on.
-constexpr size_t kZopfliMaxSamples = size_t{16} << 20;  // 4 M pixels
-constexpr int kZopfliTimeLimitSeconds = 30;
-constexpr size_t kZopfliLargeSamples = size_t{800} << 10;  // 200 K pixels
-constexpr uint64_t kMaxPixels = uint64_t{16} << 20;        // 4096 x 4096
+constexpr uint64_t kMaxPixels = uint64_t{16} << 20;  // 4096 x 4096
+
+// The work a picture gets is planned from its size alone, within a time budget that grows
+// with its pixels, so a picture gets the same bytes on every run. The cost figures are
+// seconds of one core of this project's build machine, measured with bench/pngout/run.sh
+// while it was shared; the wall-clock cap only stops work that overruns the plan on a
+// slower or busier machine, and then the best result so far is written.
+constexpr double kBudgetBase = 0.05;                    // seconds for any picture
+constexpr double kBudgetPerMpx = 6.0;                   // and per million pixels
+constexpr double kBudgetMax = 2.0;                      // a plan never asks for more
+constexpr auto kCap = std::chrono::milliseconds(2700);  // from start to the written file
+// Seconds per million bytes of raw rows:
+constexpr double kRankCost = 0.012;       // one ranking trial: filter and fast compression
+constexpr double kFinalCost = 0.12;       // one finalist at libdeflate's strongest level
+constexpr double kQuickFinalCost = 0.06;  // the same at level 10
+constexpr double kFastFinalCost = 0.015;  // and at level 6
+// zopfli, per million filtered bytes: the first iteration (it also splits the blocks) and
+// each one after it; both vary threefold with the picture.
+constexpr double kZopfliFirstCost = 6.0;
+constexpr double kZopfliMoreCost = 0.6;
+constexpr size_t kRankSample = 1 << 20;  // ranking trials compress about 1 MB of rows
+// Past 4 iterations zopfli gained under 0.2% on our pictures; small ones get up to 15.
+constexpr int kZopfliMaxIterations = 15;
 
 struct Failure {
   std::string message;
@@ -153,10 +180,12 @@ class TempFile {
   int fd_ = -1;
 };
 
+using Clock = std::chrono::steady_clock;
+
 // Starts a program found on PATH with an argument vector (no shell), its standard streams on
-// /dev/null, and waits for it at most limit seconds (then kills it). Returns its exit status,
-// or -1 when it could not be started, was killed or died.
-int RunProgram(const std::vector<std::string>& args, int limit) {
+// /dev/null, and waits for it until deadline (then kills it). Returns its exit status, or -1
+// when it could not be started, was killed or died.
+int RunProgram(const std::vector<std::string>& args, Clock::time_point deadline) {
   std::vector<char*> argv;
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
@@ -169,20 +198,19 @@ int RunProgram(const std::vector<std::string>& args, int limit) {
   const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) return -1;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(limit);
   auto pause = std::chrono::microseconds(200);
   for (;;) {
     int status = 0;
     const pid_t done = waitpid(pid, &status, WNOHANG);
     if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     if (done < 0 && errno != EINTR) return -1;
-    if (std::chrono::steady_clock::now() >= deadline) {
+    if (Clock::now() >= deadline) {
       kill(pid, SIGKILL);
       waitpid(pid, &status, 0);
       return -1;
     }
     std::this_thread::sleep_for(pause);
-    pause = std::min(pause * 2, std::chrono::microseconds(20000));
+    pause = std::min(pause * 2, std::chrono::microseconds(5000));
   }
 }
 
@@ -276,10 +304,51 @@ Plan MakePlan(const std::vector<Chunk>& chunks) {
   return plan;
 }
 
+// The work planned for a picture of pixel_count pixels whose largest layout takes raw_bytes.
+struct Budget {
+  double seconds = 0;
+  larkspan::png::Effort effort;
+};
+
+Budget PlanBudget(uint64_t pixel_count, size_t raw_bytes, Clock::time_point deadline) {
+  Budget b;
+  b.seconds = std::min(kBudgetMax, kBudgetBase + kBudgetPerMpx * double(pixel_count) / 1e6);
+  const double mb = double(raw_bytes) / 1e6;
+  // Ranking: up to 3 layouts of 7 strategies each, on at most kRankSample bytes.
+  const double rank = 21 * kRankCost * std::min(mb, double(kRankSample) / 1e6);
+  b.effort.rank_sample = kRankSample;
+  b.effort.deadline = deadline;
+  double final_one = kFinalCost * mb;
+  if (rank + final_one > b.seconds) {
+    b.effort.final_level = 10;
+    final_one = kQuickFinalCost * mb;
+  }
+  if (rank + final_one > b.seconds) {
+    b.effort.final_level = 6;
+    final_one = kFastFinalCost * mb;
+  }
+  // Finalists: as many as a third of what is left pays for, at least one, at most four.
+  const double share = (b.seconds - rank) / 3;
+  b.effort.finalists = std::clamp<size_t>(size_t(share > 0 ? share / final_one : 0), 1, 4);
+  b.seconds -= rank + final_one * double(b.effort.finalists);
+  return b;
+}
+
+// zopfli iterations the rest of the budget pays for on filtered_bytes, 0 for none.
+int ZopfliIterations(double seconds_left, size_t filtered_bytes) {
+  const double mb = double(filtered_bytes) / 1e6;
+  const double first = kZopfliFirstCost * mb;
+  if (mb <= 0 || seconds_left < first) return 0;
+  return int(
+      std::min<double>(kZopfliMaxIterations, 1 + (seconds_left - first) / (kZopfliMoreCost * mb)));
+}
+
 // Runs zopflipng on our own encoding: it keeps our row filters (--filters=p) and compresses
-// harder than libdeflate. Returns its result when it decodes to the same pixels, else "".
+// harder than libdeflate. Returns its result when it decodes to the same pixels, else "" (also
+// when deadline comes first).
 std::string ZopfliPass(const std::string& encoded, const larkspan::png::Pixels& pixels,
-                       const Plan& plan, const std::string& dst) {
+                       const Plan& plan, const std::string& dst, int iterations,
+                       Clock::time_point deadline) {
   const size_t slash = dst.rfind('/');
   const std::string base = (slash == std::string::npos ? std::string() : dst.substr(0, slash + 1)) +
                            "." + (slash == std::string::npos ? dst : dst.substr(slash + 1));
@@ -288,16 +357,12 @@ std::string ZopfliPass(const std::string& encoded, const larkspan::png::Pixels& 
   if (!in.Write(encoded)) return {};
   std::string keep = "--keepchunks=";
   for (size_t k = 0; k < plan.kept_types.size(); k++) keep += (k ? "," : "") + plan.kept_types[k];
-  // Iterations: 8 up to 200 K pixels, 5 above, measured best against zopflipng's own
-  // choice: slightly more savings (our filters and palette order are already chosen) at
-  // 60-85% of its median time, on generated pictures and on screenshots; fewer lose savings.
-  std::vector<std::string> args = {
-      "zopflipng", "-y", "--filters=p",
-      pixels.rgba.size() < kZopfliLargeSamples ? "--iterations=8" : "--iterations=5"};
+  std::vector<std::string> args = {"zopflipng", "-y", "--filters=p",
+                                   "--iterations=" + std::to_string(iterations)};
   if (!plan.kept_types.empty()) args.push_back(keep);
   args.push_back(in.path());
   args.push_back(out.path());
-  if (RunProgram(args, kZopfliTimeLimitSeconds) != 0) return {};
+  if (RunProgram(args, deadline) != 0) return {};
   std::string result;
   try {
     result = ReadFile(out.path());
@@ -308,33 +373,63 @@ std::string ZopfliPass(const std::string& encoded, const larkspan::png::Pixels& 
   return result;
 }
 
+// What Optimise did, for /v.
+struct Trace {
+  std::string note;
+};
+
 // The optimised file, or source itself when there is nothing to gain or it must stay as it is.
-std::string Optimise(const std::string& source, const std::string& dst) {
+std::string Optimise(const std::string& source, const std::string& dst, Clock::time_point start,
+                     Trace& trace) {
   const std::vector<Chunk> chunks = larkspan::png::ReadChunks(source);
   const Plan plan = MakePlan(chunks);
   // Too large to hold in memory comfortably (8 bytes a pixel, twice): checked, then copied.
   const std::string& ihdr = chunks.front().data;
   if (ihdr.size() == 13 && uint64_t{Be32(ihdr, 0)} * Be32(ihdr, 4) > kMaxPixels) {
     larkspan::png::CheckDecodes(source);
+    trace.note = "too large: copied";
     return source;
   }
   const larkspan::png::Pixels pixels = larkspan::png::Decode(source);
-  if (plan.keep_as_is) return source;
-  std::string result = larkspan::png::Encode(pixels, plan.extra_chunks, plan.has_icc, plan.grey);
+  if (plan.keep_as_is) {
+    trace.note = "kept as it is";
+    return source;
+  }
+  const uint64_t pixel_count = uint64_t{pixels.width} * pixels.height;
+  const Clock::time_point deadline = start + kCap;
+  // The largest layout has at most 4 bytes a pixel at 8 bits, 8 at 16.
+  const bool deep = std::any_of(pixels.rgba.begin(), pixels.rgba.end(),
+                                [](uint16_t v) { return (v >> 8) != (v & 0xFF); });
+  Budget budget = PlanBudget(pixel_count, size_t(pixel_count) * (deep ? 8 : 4), deadline);
+  larkspan::png::Encoded encoded =
+      larkspan::png::Encode(pixels, plan.extra_chunks, plan.has_icc, plan.grey, budget.effort);
+  std::string result = std::move(encoded.png);
   // The encoder is ours; a result that does not decode to the same pixels is never written.
   if (!(larkspan::png::Decode(result) == pixels)) {
     std::fprintf(stderr, "pngout: internal check failed; the picture is copied unchanged\n");
     return source;
   }
-  if (pixels.rgba.size() <= kZopfliMaxSamples) {
-    std::string z = ZopfliPass(result, pixels, plan, dst);
+  const auto ms = [&] {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+  };
+  trace.note = std::to_string(encoded.ranked) + " ranked, " + std::to_string(encoded.finalists) +
+               " finalists at level " + std::to_string(budget.effort.final_level) + ", " +
+               std::to_string(result.size()) + " bytes at " + std::to_string(ms()) + " ms";
+  const int iterations =
+      encoded.cut_short ? 0 : ZopfliIterations(budget.seconds, encoded.filtered_bytes);
+  if (iterations > 0) {
+    std::string z = ZopfliPass(result, pixels, plan, dst, iterations, deadline);
+    trace.note += "; zopfli " + std::to_string(iterations) + " iterations: " +
+                  (z.empty() ? std::string("none") : std::to_string(z.size()) + " bytes") + " at " +
+                  std::to_string(ms()) + " ms";
     if (!z.empty() && z.size() < result.size()) result = std::move(z);
   }
+  if (encoded.cut_short) trace.note += "; cut short by the time cap";
   return result.size() < source.size() ? result : source;
 }
 
 int Usage(const std::string& message) {
-  std::fprintf(stderr, "pngout: %s\nusage: pngout SRC DST [/y] [/q]\n", message.c_str());
+  std::fprintf(stderr, "pngout: %s\nusage: pngout SRC DST [/y] [/q] [/v]\n", message.c_str());
   return kExitUsage;
 }
 
@@ -344,6 +439,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> paths;
   bool overwrite = false;
   bool quiet = false;
+  bool verbose = false;
   for (int i = 1; i < argc; i++) {
     const std::string a = argv[i];
     // Options are two characters ("/y", "-q"); longer words starting with '/' are paths.
@@ -351,6 +447,8 @@ int main(int argc, char** argv) {
       overwrite = true;
     } else if (a == "/q" || a == "-q" || a == "/Q") {
       quiet = true;
+    } else if (a == "/v" || a == "-v" || a == "/V") {
+      verbose = true;
     } else if (a == "/?" || a == "-h" || a == "--help") {
       Usage("help");
       return 0;
@@ -368,8 +466,11 @@ int main(int argc, char** argv) {
     if (!overwrite && src != dst && stat(dst.c_str(), &st) == 0) {
       return Usage(dst + " exists; /y replaces it");
     }
+    const Clock::time_point start = Clock::now();
     const std::string source = ReadFile(src);
-    const std::string result = Optimise(source, dst);
+    Trace trace;
+    const std::string result = Optimise(source, dst, start, trace);
+    if (verbose) std::fprintf(stderr, "pngout: %s: %s\n", src.c_str(), trace.note.c_str());
     ReplaceFile(dst, result);
     if (!quiet) {
       std::printf(
