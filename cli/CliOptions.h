@@ -13,7 +13,7 @@ struct TCliOptions {
   std::string Output;
   // Switches given on the command line; -1 when not given.
   int Html = -1, Css = -1, Js = -1, Xml = -1, Jpg = -1, Gif = -1, Png = -1, Dedupe = -1;
-  std::string CharSet;  // "" when not given
+  std::string CharSet;     // "" when not given
   std::string Compressor;  // "native" or "archive"; "" when not given
   std::vector<std::string> Filters;
   std::vector<std::string> Excepts;

@@ -43,11 +43,11 @@ const TBoolKey IsCompressPng{"IsCompressPng", &TAppConfig::IsCompressPng, false}
 const TTextKey Compressor{"Compressor", &TAppConfig::Compressor, "native"};
 
 const TKey Keys[] = {
-    {&FileFilters, nullptr},    {&RootPath, nullptr},       {&OutputPath, nullptr},
+    {&FileFilters, nullptr},     {&RootPath, nullptr},       {&OutputPath, nullptr},
     {&CompressFilters, nullptr}, {nullptr, &IsCompressHtml}, {nullptr, &IsCompressJS},
-    {nullptr, &IsCompressXML},  {nullptr, &IsCompressCSS},  {nullptr, &IsReducePic},
-    {&CharSet, nullptr},        {nullptr, &IsCompressJpg},  {nullptr, &IsCompressGif},
-    {nullptr, &IsCompressPng},  {&Compressor, nullptr},
+    {nullptr, &IsCompressXML},   {nullptr, &IsCompressCSS},  {nullptr, &IsReducePic},
+    {&CharSet, nullptr},         {nullptr, &IsCompressJpg},  {nullptr, &IsCompressGif},
+    {nullptr, &IsCompressPng},   {&Compressor, nullptr},
 };
 
 }  // namespace
@@ -72,7 +72,8 @@ void TAppConfig::LoadOrSave(bool IsSave) {
   TIniFile Ini(IniFileName);
   for (const TKey& K : Keys) {
     if (K.Text && IsSave) Ini.WriteString(Sys, K.Text->Name, this->*K.Text->Field);
-    if (K.Text && !IsSave) this->*K.Text->Field = Ini.ReadString(Sys, K.Text->Name, K.Text->Default);
+    if (K.Text && !IsSave)
+      this->*K.Text->Field = Ini.ReadString(Sys, K.Text->Name, K.Text->Default);
     if (K.Bool && IsSave) Ini.WriteBool(Sys, K.Bool->Name, this->*K.Bool->Field);
     if (K.Bool && !IsSave) this->*K.Bool->Field = Ini.ReadBool(Sys, K.Bool->Name, K.Bool->Default);
   }

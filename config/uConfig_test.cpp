@@ -68,11 +68,12 @@ TEST_F(ConfigTest, FileWithoutTheCompressorKeyReadsAsBeforeAndKeepsAChoice) {
     EXPECT_TRUE(C.IsCompressPng);
     C.Compressor = "archive";
   }
-  EXPECT_EQ(ReadFileText(Ini), "[Sys]\r\nCharSet=Big5\r\nIsCompressPng=1\r\n"
-                               "FileFilters=\r\nRootPath=\r\nOutputPath=\r\nCompressFilters=\r\n"
-                               "IsCompressHtml=1\r\nIsCompressJS=0\r\nIsCompressXML=0\r\n"
-                               "IsCompressCSS=0\r\nIsReducePic=0\r\nIsCompressJpg=0\r\n"
-                               "IsCompressGif=0\r\nCompressor=archive\r\n");
+  EXPECT_EQ(ReadFileText(Ini),
+            "[Sys]\r\nCharSet=Big5\r\nIsCompressPng=1\r\n"
+            "FileFilters=\r\nRootPath=\r\nOutputPath=\r\nCompressFilters=\r\n"
+            "IsCompressHtml=1\r\nIsCompressJS=0\r\nIsCompressXML=0\r\n"
+            "IsCompressCSS=0\r\nIsReducePic=0\r\nIsCompressJpg=0\r\n"
+            "IsCompressGif=0\r\nCompressor=archive\r\n");
   TAppConfig Again(Ini, true);
   Again.SaveOnDestroy = false;
   EXPECT_EQ(Again.Compressor, "archive");
@@ -80,9 +81,10 @@ TEST_F(ConfigTest, FileWithoutTheCompressorKeyReadsAsBeforeAndKeepsAChoice) {
 
 TEST_F(ConfigTest, RoundTripKeepsOtherLinesAndMatchesNamesWithoutCase) {
   const std::string Ini = Dir + "c.ini";
-  Put(Ini, "; comment\n[Other]\nRootPath=keep me\n[sys]\nrootpath = \"/web/site/\" \nFoo=bar\n"
-           "ISREDUCEPIC=2\nIsCompressHtml=0x0\nIsCompressJS=yes\nIsCompressCSS=$1F\n"
-           "IsCompressXML= -3\nIsCompressJpg=\nCharSet='UTF-8'\n\n[Tail]\nx=1\n");
+  Put(Ini,
+      "; comment\n[Other]\nRootPath=keep me\n[sys]\nrootpath = \"/web/site/\" \nFoo=bar\n"
+      "ISREDUCEPIC=2\nIsCompressHtml=0x0\nIsCompressJS=yes\nIsCompressCSS=$1F\n"
+      "IsCompressXML= -3\nIsCompressJpg=\nCharSet='UTF-8'\n\n[Tail]\nx=1\n");
   {
     TAppConfig C(Ini, true);
     EXPECT_EQ(C.RootPath, "/web/site/");
@@ -173,9 +175,17 @@ TEST(GlobalTest, IniIntegers) {
     const char* Text;
     bool Ok;
     long long Value;
-  } Cases[] = {{"2", true, 2},     {"0x0", true, 0},  {"$ff", true, 255}, {"x10", true, 16},
-               {" -3", true, -3},  {"+1", true, 1},   {"", false, 0},     {"yes", false, 0},
-               {"1a", false, 0},   {"0x", false, 0},  {"99999999999999999999999", true, 1}};
+  } Cases[] = {{"2", true, 2},
+               {"0x0", true, 0},
+               {"$ff", true, 255},
+               {"x10", true, 16},
+               {" -3", true, -3},
+               {"+1", true, 1},
+               {"", false, 0},
+               {"yes", false, 0},
+               {"1a", false, 0},
+               {"0x", false, 0},
+               {"99999999999999999999999", true, 1}};
   for (const Case& C : Cases) {
     long long V = 0;
     EXPECT_EQ(ParseIniInteger(C.Text, V), C.Ok) << C.Text;

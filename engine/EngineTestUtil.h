@@ -13,8 +13,8 @@
 namespace larkspan::test {
 
 struct TRunResult {
-  bool Started = false;      // Start did not throw
-  std::string StartError;    // its message otherwise
+  bool Started = false;    // Start did not throw
+  std::string StartError;  // its message otherwise
   bool IsSuccess = false;
   std::string ErrorText;
   int64_t SavedSize = 0;

@@ -49,7 +49,8 @@ inline unsigned char LowerAscii(unsigned char C) {
 inline bool HtmlSameText(std::string_view A, std::string_view B) {
   if (A.size() != B.size()) return false;
   for (size_t I = 0; I < A.size(); ++I) {
-    if (LowerAscii(static_cast<unsigned char>(A[I])) != LowerAscii(static_cast<unsigned char>(B[I])))
+    if (LowerAscii(static_cast<unsigned char>(A[I])) !=
+        LowerAscii(static_cast<unsigned char>(B[I])))
       return false;
   }
   return true;

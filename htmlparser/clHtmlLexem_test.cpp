@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <random>
-#include <vector>
 #include <string>
+#include <vector>
 
 namespace larkspan {
 namespace {
@@ -25,7 +25,7 @@ TEST(TclTagLexemCheckerTest, CommentMarkersDoNotRetryAMismatchingByte) {
   } Cases[] = {
       {"<!--", "0001"},
       {"<!-- -->", "00010002"},
-      {"<!-->", "00012"},     // the closing lexeme already holds the two dashes
+      {"<!-->", "00012"},      // the closing lexeme already holds the two dashes
       {"<!---->", "0001000"},  // the third dash breaks the match for good
       {"<!--->", "000100"},
       {"--->", "0000"},

@@ -195,10 +195,10 @@ TEST(TclHtmlParserTest, CommentsAndTheirLexemes) {
   } Cases[] = {
       {"<!-- <img src=x.gif> --><br>", {"!--@5", "/!--@22", "br@29"}},
       {"<!---->x<br>-->y<hr>", {"!--@5", "/!--@13", "hr@21"}},  // not closed at the first ">"
-      {"<!-->x<br>", {"!--@5", "/!--@3", "br@11"}},  // ends where it begins
-      {"<!--->x<br>", {"!--@5"}},                   // runs to the end
-      {"<p>a--->b<br>", {"p@4", "br@14"}},          // three dashes complete nothing
-      {"a-->b<br>", {"/@2", "br@10"}},              // an end outside any comment
+      {"<!-->x<br>", {"!--@5", "/!--@3", "br@11"}},             // ends where it begins
+      {"<!--->x<br>", {"!--@5"}},                               // runs to the end
+      {"<p>a--->b<br>", {"p@4", "br@14"}},                      // three dashes complete nothing
+      {"a-->b<br>", {"/@2", "br@10"}},                          // an end outside any comment
       {"<!DOCTYPE html><!--x-->", {"!DOCTYPE@16", "!--@20", "/!--@21"}},
   };
   for (const auto& C : Cases) {
@@ -281,8 +281,8 @@ TEST(TclHtmlParserTest, LinksAndClosingTagObjects) {
   // A self-closed link encloses nothing.
   TRecorder Recorder(Parser);
   Parser.Parse("<a href=x/>t<b>");
-  EXPECT_EQ(Recorder.Log, List({"Attribute a href=x@9", "Tag a [a href=x]@12", "Link 12",
-                                "Tag b [b]@16"}));
+  EXPECT_EQ(Recorder.Log,
+            List({"Attribute a href=x@9", "Tag a [a href=x]@12", "Link 12", "Tag b [b]@16"}));
   // A link opened inside another is listed by the outer one, never by itself.
   Parser.Parse("<a href=1><a href=2>t</a>");
   auto* Outer = Parser.ParsedLinks.Items(0);
@@ -308,9 +308,9 @@ TEST(TclHtmlParserTest, TablesStayOpenThroughTheOpenTableStack) {
   // Rows and cells without a table or a row belong to nothing.
   Recorder.Log.clear();
   Parser.Parse("<tr><table><td><img src=y>");
-  EXPECT_EQ(Recorder.Log, List({"Tag tr [tr]@5", "Tag table [table]@12", "Table 12",
-                                "Tag td [td]@16", "Attribute img src=y@25", "Tag img [img src=y]@27",
-                                "Image 27"}));
+  EXPECT_EQ(Recorder.Log,
+            List({"Tag tr [tr]@5", "Tag table [table]@12", "Table 12", "Tag td [td]@16",
+                  "Attribute img src=y@25", "Tag img [img src=y]@27", "Image 27"}));
   EXPECT_EQ(Parser.ParsedTables.Items(0)->TableRows.Count(), 0);
 
   // Nested tables: cells go to the innermost open table; closing it returns

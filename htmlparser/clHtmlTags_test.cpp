@@ -105,7 +105,7 @@ TEST(TclHtmlTagListTest, FindTagStartsAtTheStartTagItself) {
   TclHtmlTag Stranger("title", "", nullptr, nullptr);
 
   EXPECT_EQ(List.FindTag("title"), Title);
-  EXPECT_EQ(List.FindTag("TITLE", Title), Title);    // the start tag is examined
+  EXPECT_EQ(List.FindTag("TITLE", Title), Title);  // the start tag is examined
   EXPECT_EQ(List.FindTag("title", Other), Upper);
   EXPECT_EQ(List.FindTag("title", &Stranger), Title);  // not listed: from the start
   EXPECT_EQ(List.FindTag("h1"), nullptr);
@@ -158,10 +158,10 @@ TEST(TclHtmlTagTest, ContentTextPrefersTheTextRightInsideAnElement) {
   Parser.Parse("<title>Home</title><img src=x>after<p>");
   const TclHtmlTagList& Tags = Parser.ParsedTags;
   ASSERT_EQ(Tags.Count(), 5);
-  EXPECT_EQ(Tags.Items(0)->ContentText(), "Home");  // title: its inner text
-  EXPECT_EQ(Tags.Items(1)->ContentText(), "Home");  // the run itself
+  EXPECT_EQ(Tags.Items(0)->ContentText(), "Home");       // title: its inner text
+  EXPECT_EQ(Tags.Items(1)->ContentText(), "Home");       // the run itself
   EXPECT_EQ(Tags.Items(2)->ContentText(), "img src=x");  // leaf followed by text at its level
-  EXPECT_EQ(Tags.Items(4)->ContentText(), "p");  // nothing follows
+  EXPECT_EQ(Tags.Items(4)->ContentText(), "p");          // nothing follows
 }
 
 TEST(TclHtmlParserTest, ClearingResultsDestroysTagsButNotTheTagsTheyReferTo) {

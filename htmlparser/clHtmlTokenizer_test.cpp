@@ -102,34 +102,48 @@ List ReferenceTokenize(const std::string& Rest) {
     const char C = Rest[I];
     switch (CharClass(static_cast<unsigned char>(C))) {
       case 0:
-        if (SpaceAfterName) Emit(false), Reset(), AppendName(C);
-        else if (AfterEquals) AppendValue(C, I);
-        else if (ValueOn) Emit(true), Reset(), AppendName(C);
-        else AppendName(C);
+        if (SpaceAfterName)
+          Emit(false), Reset(), AppendName(C);
+        else if (AfterEquals)
+          AppendValue(C, I);
+        else if (ValueOn)
+          Emit(true), Reset(), AppendName(C);
+        else
+          AppendName(C);
         SpaceAfterName = false;
         break;
       case 1:
-        if (AfterEquals && InQuotes && C != QuoteChar) AppendValue(C, I);
+        if (AfterEquals && InQuotes && C != QuoteChar)
+          AppendValue(C, I);
         else if (AfterEquals && InQuotes) {
           if (!ValueOn) Emit(false);
           InQuotes = AfterEquals = false;
-        } else if (AfterEquals) QuoteChar = C, InQuotes = true;
-        else NameOn = AfterEquals = ValueOn = InQuotes = false;
+        } else if (AfterEquals)
+          QuoteChar = C, InQuotes = true;
+        else
+          NameOn = AfterEquals = ValueOn = InQuotes = false;
         SpaceAfterName = false;
         break;
       case 2:
-        if (InQuotes || ValueOn) AppendValue(C, I);
-        else AfterEquals = NameOn, NameOn = ValueOn = false;
+        if (InQuotes || ValueOn)
+          AppendValue(C, I);
+        else
+          AfterEquals = NameOn, NameOn = ValueOn = false;
         SpaceAfterName = false;
         break;
       default:
-        if (InQuotes) AppendValue(C, I);
-        else if (ValueOn) Emit(true), Reset();
-        else if (NameOn) SpaceAfterName = true;
+        if (InQuotes)
+          AppendValue(C, I);
+        else if (ValueOn)
+          Emit(true), Reset();
+        else if (NameOn)
+          SpaceAfterName = true;
     }
   }
-  if (ValueOn) Emit(true);
-  else if (NameOn) Emit(false);
+  if (ValueOn)
+    Emit(true);
+  else if (NameOn)
+    Emit(false);
   return Out;
 }
 

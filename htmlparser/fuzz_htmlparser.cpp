@@ -47,12 +47,18 @@ void AssignAll(TclHtmlParser& Parser, long& Events, long ThrowAt) {
   auto Count = [&Events, ThrowAt] {
     if (++Events == ThrowAt) throw TStop();
   };
-  Parser.OnParseTag = [=](TObject*, TclHtmlTag* T) { Count(); (void)T->SourceText.size(); };
+  Parser.OnParseTag = [=](TObject*, TclHtmlTag* T) {
+    Count();
+    (void)T->SourceText.size();
+  };
   Parser.OnParseAttribute = [=](TObject*, TclHtmlTag*, TclHtmlAttribute*) { Count(); };
   Parser.OnParseForm = [=](TObject*, TclHtmlForm*) { Count(); };
   Parser.OnParseLink = [=](TObject*, TclHtmlLink*) { Count(); };
   Parser.OnParseFrame = [=](TObject*, TclHtmlFrame*) { Count(); };
-  Parser.OnParseImage = [=](TObject*, TclHtmlImage* I) { Count(); (void)I->Src(); };
+  Parser.OnParseImage = [=](TObject*, TclHtmlImage* I) {
+    Count();
+    (void)I->Src();
+  };
   Parser.OnParseFormControl = [=](TObject*, TclHtmlForm*, TclHtmlTag*) { Count(); };
   Parser.OnParseTable = [=](TObject*, TclHtmlTable*) { Count(); };
   Parser.OnParseTableRow = [=](TObject*, TclHtmlTable*, TclHtmlTableRow*) { Count(); };
@@ -60,8 +66,8 @@ void AssignAll(TclHtmlParser& Parser, long& Events, long ThrowAt) {
     Count();
     Check(C != nullptr);
   };
-  Parser.OnParseTableCellTag = [=](TObject*, TclHtmlTable*, TclHtmlTableRow* R,
-                                   TclHtmlTableCell* C, TclHtmlTag*) {
+  Parser.OnParseTableCellTag = [=](TObject*, TclHtmlTable*, TclHtmlTableRow* R, TclHtmlTableCell* C,
+                                   TclHtmlTag*) {
     Count();
     Check(R != nullptr && C != nullptr);
   };

@@ -23,10 +23,18 @@ std::string Escape(const std::string& Text) {
   Out.reserve(Text.size());
   for (unsigned char C : Text) {
     switch (C) {
-      case '\t': Out += "\\t"; break;
-      case '\r': Out += "\\r"; break;
-      case '\n': Out += "\\n"; break;
-      case '\\': Out += "\\\\"; break;
+      case '\t':
+        Out += "\\t";
+        break;
+      case '\r':
+        Out += "\\r";
+        break;
+      case '\n':
+        Out += "\\n";
+        break;
+      case '\\':
+        Out += "\\\\";
+        break;
       default:
         if (C < 0x20) {
           char Buf[5];
@@ -85,10 +93,14 @@ int main(int argc, char** argv) {
   for (int A = 1; A < argc; ++A) {
     if (!std::strcmp(argv[A], "--method") && A + 1 < argc) {
       const std::string M = argv[++A];
-      if (M == "all") Method = pmAll;
-      else if (M == "tags") Method = pmTagsOnly;
-      else if (M == "text") Method = pmTextOnly;
-      else return Usage();
+      if (M == "all")
+        Method = pmAll;
+      else if (M == "tags")
+        Method = pmTagsOnly;
+      else if (M == "text")
+        Method = pmTextOnly;
+      else
+        return Usage();
     } else if (!std::strcmp(argv[A], "--closing")) {
       Closing = true;
     } else if (!std::strcmp(argv[A], "--lines")) {
@@ -169,8 +181,7 @@ int main(int argc, char** argv) {
     Parser.Parse(Text);
 
   if (Quiet) {
-    std::cerr << "htmldump: " << Events << " events, " << Parser.ParsedTags.Count()
-              << " objects\n";
+    std::cerr << "htmldump: " << Events << " events, " << Parser.ParsedTags.Count() << " objects\n";
     return 0;
   }
   std::unordered_map<const TclHtmlTag*, int> Index;
@@ -178,9 +189,9 @@ int main(int argc, char** argv) {
   for (int I = 0; I < Parser.ParsedTags.Count(); ++I) {
     const TclHtmlTag* T = Parser.ParsedTags.Items(I);
     const auto Owner = Index.find(T->OwnerTag);
-    Line({"ParsedTags", std::to_string(I), ClassName(T), Name(T), Pos(T),
-          T->IsEndTag ? "1" : "0", T->IsTextNode ? "1" : "0",
-          std::to_string(Owner == Index.end() ? -1 : Owner->second), Escape(T->SourceText)});
+    Line({"ParsedTags", std::to_string(I), ClassName(T), Name(T), Pos(T), T->IsEndTag ? "1" : "0",
+          T->IsTextNode ? "1" : "0", std::to_string(Owner == Index.end() ? -1 : Owner->second),
+          Escape(T->SourceText)});
   }
   Line({"PageTitle", Escape(Parser.PageTitle)});
   Line({"PageAuthor", Escape(Parser.PageAuthor)});

@@ -18,8 +18,8 @@
 // - Inline <style> (type absent or text/css) goes through MinifyCss with
 //   CompressCss, inline <script> of a JavaScript type (type="module" as a
 //   module) through MinifyJs with CompressJs. Content that is blank, holds a
-//   server block (or, in a script, "<!--" or "-->"), is refused by the minifier, whose result would be
-//   larger, close the element early or open a comment stays byte for byte.
+//   server block (or, in a script, "<!--" or "-->"), is refused by the minifier, whose result would
+//   be larger, close the element early or open a comment stays byte for byte.
 // The scanner never fails and never reads past the text: markup it does not
 // understand (an unclosed tag, a stray '<') is copied as it is.
 #include <string>

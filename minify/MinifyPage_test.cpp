@@ -243,9 +243,9 @@ namespace {
 TEST(MinifyPageTest, ScriptsThatHideThemselvesInCommentsStayAsWritten) {
   TMinifyOptions O;
   O.CompressJs = true;
-  for (const char* Block : {"<script><!--\nvar a = 1;\n//--></script>",
-                            "<script>\n-->\nvar a = 1;\n</script>",
-                            "<script>if (a <!--b) f();</script>"}) {
+  for (const char* Block :
+       {"<script><!--\nvar a = 1;\n//--></script>", "<script>\n-->\nvar a = 1;\n</script>",
+        "<script>if (a <!--b) f();</script>"}) {
     const TMinifyResult R = MinifyPage(Block, TCodePage::Gbk, O);
     ASSERT_TRUE(R.Ok);
     EXPECT_EQ(R.Output, Block);

@@ -11,13 +11,13 @@ namespace larkspan {
 
 struct TDirEntry {
   std::string Name;
-  bool IsDirectory = false;    // a real folder; a link to a folder is not one
-  bool IsFolderLink = false;   // a symbolic link to a folder: neither file nor folder
+  bool IsDirectory = false;   // a real folder; a link to a folder is not one
+  bool IsFolderLink = false;  // a symbolic link to a folder: neither file nor folder
   // Neither a regular file nor a folder (a FIFO, socket or device node,
   // directly or through a link): opening one may block or never end.
   bool IsSpecial = false;
-  bool IsDangling = false;   // a symbolic link whose target is missing
-  int64_t Size = 0;          // size of a file (the link target's for a link)
+  bool IsDangling = false;  // a symbolic link whose target is missing
+  int64_t Size = 0;         // size of a file (the link target's for a link)
 };
 
 // Every entry of Folder except "." and "..", hidden ones included, in the

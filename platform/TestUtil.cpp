@@ -25,7 +25,8 @@ TTempDir::TTempDir(const std::string& Hint) {
 TTempDir::~TTempDir() {
   std::error_code Ec;
   // Make read-only folders writable again so the tree can go.
-  for (auto It = fs::recursive_directory_iterator(Dir, fs::directory_options::skip_permission_denied, Ec);
+  for (auto It =
+           fs::recursive_directory_iterator(Dir, fs::directory_options::skip_permission_denied, Ec);
        !Ec && It != fs::recursive_directory_iterator(); It.increment(Ec)) {
     if (It->is_directory(Ec) && !It->is_symlink(Ec))
       fs::permissions(It->path(), fs::perms::owner_all, fs::perm_options::add, Ec);

@@ -25,7 +25,8 @@ class TCounter : public TThread {
  protected:
   void Execute() override {
     FreeOnTerminate = true;
-    for (int I = 1; I <= 3; ++I) Synchronize([&, I] {
+    for (int I = 1; I <= 3; ++I)
+      Synchronize([&, I] {
         Seen.push_back(I);
         MainSeen = std::this_thread::get_id();
       });

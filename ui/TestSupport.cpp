@@ -1,12 +1,12 @@
 #include "ui/TestSupport.h"
 
-#include "ui/ListBox.h"
-
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+
+#include "ui/ListBox.h"
 
 namespace larkspan {
 

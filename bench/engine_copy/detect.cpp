@@ -20,7 +20,8 @@ int main(int argc, char** argv) {
   const std::set<std::string> Pictures = {".GIF", ".JPG", ".JPEG", ".BMP", ".PNG"};
   std::vector<std::string> Paths;
   for (const auto& E : std::filesystem::recursive_directory_iterator(argv[1]))
-    if (E.is_regular_file() && Pictures.count(larkspan::UpperCaseAscii(E.path().extension().string())))
+    if (E.is_regular_file() &&
+        Pictures.count(larkspan::UpperCaseAscii(E.path().extension().string())))
       Paths.push_back(E.path().string());
   const auto T1 = std::chrono::steady_clock::now();
   larkspan::TPictureDigests Digests(Paths);

@@ -26,9 +26,8 @@ namespace {
 long CountGumbo(const GumboNode* Node) {
   long N = 1;
   if (Node->type == GUMBO_NODE_ELEMENT || Node->type == GUMBO_NODE_DOCUMENT) {
-    const GumboVector& Children = Node->type == GUMBO_NODE_ELEMENT
-                                      ? Node->v.element.children
-                                      : Node->v.document.children;
+    const GumboVector& Children =
+        Node->type == GUMBO_NODE_ELEMENT ? Node->v.element.children : Node->v.document.children;
     for (unsigned I = 0; I < Children.length; ++I)
       N += CountGumbo(static_cast<const GumboNode*>(Children.data[I]));
   }
@@ -77,10 +76,11 @@ int main(int argc, char** argv) {
     Parser.OnParseFormControl = [&](TObject*, TclHtmlForm*, TclHtmlTag* T) { E(T); };
     Parser.OnParseTable = [&](TObject*, TclHtmlTable* T) { E(T); };
     Parser.OnParseTableRow = [&](TObject*, TclHtmlTable*, TclHtmlTableRow* T) { E(T); };
-    Parser.OnParseTableCell = [&](TObject*, TclHtmlTable*, TclHtmlTableRow*,
-                                  TclHtmlTableCell* T) { E(T); };
-    Parser.OnParseTableCellTag = [&](TObject*, TclHtmlTable*, TclHtmlTableRow*,
-                                     TclHtmlTableCell*, TclHtmlTag* T) { E(T); };
+    Parser.OnParseTableCell = [&](TObject*, TclHtmlTable*, TclHtmlTableRow*, TclHtmlTableCell* T) {
+      E(T);
+    };
+    Parser.OnParseTableCellTag = [&](TObject*, TclHtmlTable*, TclHtmlTableRow*, TclHtmlTableCell*,
+                                     TclHtmlTag* T) { E(T); };
     Parser.OnParseMetaTag = [&](TObject*, TclHtmlMetaTag* T) { E(T); };
   } else if (Mode != "gumbo") {
     std::fprintf(stderr, "bench_htmlparser: unknown mode %s\n", Mode.c_str());
@@ -94,7 +94,8 @@ int main(int argc, char** argv) {
     const auto Start = std::chrono::steady_clock::now();
     for (const auto& Page : Pages) {
       if (Mode == "gumbo") {
-        GumboOutput* Out = gumbo_parse_with_options(&kGumboDefaultOptions, Page.data(), Page.size());
+        GumboOutput* Out =
+            gumbo_parse_with_options(&kGumboDefaultOptions, Page.data(), Page.size());
         Objects += CountGumbo(Out->document);
         gumbo_destroy_output(&kGumboDefaultOptions, Out);
       } else {
