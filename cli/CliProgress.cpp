@@ -1,5 +1,6 @@
 #include "cli/CliProgress.h"
 
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -56,7 +57,7 @@ std::string TailFitting(const std::string& Text, int Columns) {
 }
 
 std::string Clock(double Seconds) {
-  const long S = long(Seconds + 0.5);
+  const long S = std::lround(Seconds);
   char Buf[32];
   if (S >= 3600)
     std::snprintf(Buf, sizeof Buf, "%ld:%02ld:%02ld", S / 3600, S / 60 % 60, S % 60);

@@ -145,6 +145,44 @@ std::string JoinOutput(const std::string& Output, const std::string& Relative) {
 
 }  // namespace
 
+namespace {
+
+// The run's result as one JSON object (always UTF-8).
+std::string JsonReport(const TCliOptions& Options, const TRunOutcome& R,
+                       const std::string& ErrorText, int64_t OutputSize) {
+  std::ostringstream J;
+  J << "{\"success\":" << (R.IsSuccess ? "true" : "false") << ",\"error\":" << JsonString(ErrorText)
+    << ",\"saved_bytes\":" << R.SavedSize << ",\"source_bytes\":" << R.SourceSize
+    << ",\"output_bytes\":" << OutputSize << ",\"duplicates\":" << R.DuplicateCount
+    << ",\"files\":{\"pictures\":" << R.Counts.Pictures << ",\"pages\":" << R.Counts.Pages
+    << ",\"compressed\":" << R.Counts.Compressed << ",\"other\":" << R.Counts.Other
+    << ",\"dropped\":" << R.Counts.Dropped << ",\"skipped\":" << R.Counts.Skipped
+    << "},\"uncompressed\":" << R.UncompressedFiles.size() << ",\"skipped_files\":[";
+  for (size_t I = 0; I < R.SkippedFiles.size(); ++I)
+    J << (I ? "," : "") << "{\"path\":" << JsonString(R.SkippedFiles[I].FileName)
+      << ",\"reason\":" << JsonString(R.SkippedFiles[I].Reason) << "}";
+  J << "]"
+    << ",\"stopped\":" << (R.IsStopped ? "true" : "false")
+    << ",\"dry_run\":" << (R.DryRun ? "true" : "false")
+    << ",\"output\":" << JsonString(Options.Output)
+    << ",\"missing_tools\":" << JsonStrings(R.MissingTools)
+    << ",\"skipped\":" << JsonList(R.Results, TFileAction::Skipped)
+    << ",\"filtered\":" << JsonList(R.Results, TFileAction::Filtered)
+    << ",\"duplicates_left_out\":" << JsonList(R.Results, TFileAction::DuplicateLeftOut)
+    << ",\"files_detail\":[";
+  for (size_t I = 0; I < R.Results.size(); ++I) {
+    const TFileResult& F = R.Results[I];
+    J << (I ? "," : "") << "{\"path\":" << JsonString(F.Path)
+      << ",\"action\":" << JsonString(ActionId(F.Action))
+      << ",\"reason\":" << JsonString(ReasonText(F, TReportLang::En))
+      << ",\"bytes_in\":" << F.BytesIn << ",\"bytes_out\":" << F.BytesOut << "}";
+  }
+  J << "]}";
+  return J.str();
+}
+
+}  // namespace
+
 int RunCli(const TCliOptions& Options, std::ostream& Out, std::ostream& Err, bool ShowProgress) {
   const TReportLang Lang = Options.Lang == "zh"   ? TReportLang::Zh
                            : Options.Lang == "en" ? TReportLang::En
@@ -203,36 +241,7 @@ int RunCli(const TCliOptions& Options, std::ostream& Out, std::ostream& Err, boo
   // The engine measured the output tree for the saved size already.
   const int64_t OutputSize = R.FinishedCalls && !R.DryRun ? R.SourceSize - R.SavedSize : 0;
   if (Options.Json) {
-    std::ostringstream J;
-    J << "{\"success\":" << (R.IsSuccess ? "true" : "false")
-      << ",\"error\":" << JsonString(ErrorText) << ",\"saved_bytes\":" << R.SavedSize
-      << ",\"source_bytes\":" << R.SourceSize << ",\"output_bytes\":" << OutputSize
-      << ",\"duplicates\":" << R.DuplicateCount << ",\"files\":{\"pictures\":" << R.Counts.Pictures
-      << ",\"pages\":" << R.Counts.Pages << ",\"compressed\":" << R.Counts.Compressed
-      << ",\"other\":" << R.Counts.Other << ",\"dropped\":" << R.Counts.Dropped
-      << ",\"skipped\":" << R.Counts.Skipped << "},\"uncompressed\":" << R.UncompressedFiles.size()
-      << ",\"skipped_files\":[";
-    for (size_t I = 0; I < R.SkippedFiles.size(); ++I)
-      J << (I ? "," : "") << "{\"path\":" << JsonString(R.SkippedFiles[I].FileName)
-        << ",\"reason\":" << JsonString(R.SkippedFiles[I].Reason) << "}";
-    J << "]"
-      << ",\"stopped\":" << (R.IsStopped ? "true" : "false")
-      << ",\"dry_run\":" << (R.DryRun ? "true" : "false")
-      << ",\"output\":" << JsonString(Options.Output)
-      << ",\"missing_tools\":" << JsonStrings(R.MissingTools)
-      << ",\"skipped\":" << JsonList(R.Results, TFileAction::Skipped)
-      << ",\"filtered\":" << JsonList(R.Results, TFileAction::Filtered)
-      << ",\"duplicates_left_out\":" << JsonList(R.Results, TFileAction::DuplicateLeftOut)
-      << ",\"files_detail\":[";
-    for (size_t I = 0; I < R.Results.size(); ++I) {
-      const TFileResult& F = R.Results[I];
-      J << (I ? "," : "") << "{\"path\":" << JsonString(F.Path)
-        << ",\"action\":" << JsonString(ActionId(F.Action))
-        << ",\"reason\":" << JsonString(ReasonText(F, TReportLang::En))
-        << ",\"bytes_in\":" << F.BytesIn << ",\"bytes_out\":" << F.BytesOut << "}";
-    }
-    J << "]}";
-    Out << J.str() << "\n";
+    Out << JsonReport(Options, R, ErrorText, OutputSize) << "\n";
     if (!ErrorText.empty()) Err << Prefixed(FailureReport(ErrorText, Lang)) << "\n";
     return Status;
   }

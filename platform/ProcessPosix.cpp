@@ -198,11 +198,24 @@ std::string FindProgram(const std::string& Name, const std::string& SearchFolder
     Rest.remove_prefix(Colon + 1);
   }
   for (const std::string& Dir : Folders) {
-    const std::string Candidate = IncludeTrailingDelimiter(Dir) + Name;
+    std::string Candidate = IncludeTrailingDelimiter(Dir) + Name;
     if (IsExecutableFile(Candidate)) return Candidate;
   }
   return std::string();
 }
+
+namespace {
+
+// Outside programs get a UTF-8 locale that every Debian has (Java cannot
+// open non-ASCII paths without one), unless the caller names its own.
+std::vector<std::string> ToolEnvironment(std::vector<std::string> Extra) {
+  if (std::none_of(Extra.begin(), Extra.end(),
+                   [](const std::string& E) { return E.rfind("LC_ALL=", 0) == 0; }))
+    Extra.push_back("LC_ALL=C.UTF-8");
+  return ChildEnvironment(Extra);
+}
+
+}  // namespace
 
 TProcessResult StartProcess(const std::string& Name, const std::vector<std::string>& Args,
                             const TProcessOptions& Options) {
@@ -237,14 +250,9 @@ TProcessResult StartProcess(const std::string& Name, const std::vector<std::stri
   for (std::string& A : ArgCopy) Argv.push_back(A.data());
   Argv.push_back(nullptr);
 
-  // Outside programs get a UTF-8 locale that every Debian has (Java cannot
-  // open non-ASCII paths without one), unless the caller names its own.
-  std::vector<std::string> Extra = Options.ExtraEnv;
-  if (std::none_of(Extra.begin(), Extra.end(),
-                   [](const std::string& E) { return E.rfind("LC_ALL=", 0) == 0; }))
-    Extra.push_back("LC_ALL=C.UTF-8");
-  std::vector<std::string> EnvCopy = ChildEnvironment(Extra);
+  std::vector<std::string> EnvCopy = ToolEnvironment(Options.ExtraEnv);
   std::vector<char*> Envp;
+  Envp.reserve(EnvCopy.size() + 1);
   for (std::string& E : EnvCopy) Envp.push_back(E.data());
   Envp.push_back(nullptr);
 

@@ -12,6 +12,7 @@ TListBox::TListBox(QWidget* Parent) : QListWidget(Parent) {
 
 std::vector<std::string> TListBox::Entries() const {
   std::vector<std::string> Out;
+  Out.reserve(size_t(count()));
   for (int I = 0; I < count(); ++I) Out.push_back(S(item(I)->text()));
   return Out;
 }

@@ -161,6 +161,10 @@ void TfrmLarkspan::BuildControls() {
   Page->addStretch(1);
   Page->addLayout(Buttons);
 
+  WireControls();
+}
+
+void TfrmLarkspan::WireControls() {
   // The tool buttons follow the box they fill.
   QWidget* const Order[] = {edtRootPath,       btnSelectRoot,  chkCompressHtml, chkCompressCSS,
                             chkCompressJS,     chkReducePic,   cbxCharSet,      edtCompressFilter,

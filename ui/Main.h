@@ -100,6 +100,8 @@ class TfrmLarkspan : public QWidget {
 
  private:
   void BuildControls();
+  // The tab order and the buttons' handlers (from BuildControls).
+  void WireControls();
   void StoreSwitches();
   std::unique_ptr<TAppConfig> FConfig;
   bool FRunning = false;

@@ -187,6 +187,7 @@ using Clock = std::chrono::steady_clock;
 // when it could not be started, was killed or died.
 int RunProgram(const std::vector<std::string>& args, Clock::time_point deadline) {
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
@@ -232,7 +233,7 @@ bool RestatesSrgb(const Chunk* gama, const Chunk* chrm) {
   if (chrm->data.size() != 32) return false;
   static const uint32_t kSrgb[8] = {31270, 32900, 64000, 33000, 30000, 60000, 15000, 6000};
   for (int k = 0; k < 8; k++) {
-    const int64_t d = int64_t{Be32(chrm->data, 4 * k)} - kSrgb[k];
+    const int64_t d = int64_t{Be32(chrm->data, 4 * static_cast<size_t>(k))} - kSrgb[k];
     if (d < -1000 || d > 1000) return false;
   }
   return true;
