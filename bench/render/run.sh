@@ -35,12 +35,12 @@ free_port() {
 
 # serve DIR: starts a static server on 127.0.0.1 and sets $port once it answers.
 serve() {
-  local dir=$1 i
+  local dir=$1
   port=$(free_port)
   python3 -m http.server "$port" --bind 127.0.0.1 --directory "$dir" \
     >"$work/server.$port.log" 2>&1 &
   pids+=($!)
-  for i in $(seq 50); do
+  for _ in $(seq 50); do
     if python3 -c "import urllib.request as u; u.urlopen('http://127.0.0.1:$port/', timeout=1)" \
       2>/dev/null; then
       return 0
