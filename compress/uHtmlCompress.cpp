@@ -25,17 +25,6 @@ bool THtmlCompress::IsJavaInstalled() {
   return StartProcess(JavaProgram, {}, Options).Started;
 }
 
-std::string THtmlCompress::BuildParams(const std::string& SourceFile,
-                                       const std::string& DestFile) const {
-  std::string P = std::string("-jar ") + JarName + "  --preserve-comments";
-  P += " -c " + CharSet;
-  if (IsCompressCSS) P += " --compress-css";
-  if (IsCompressJS) P += " --compress-js --nomunge";
-  P += " --preserve-php --preserve-server-script";
-  P += " -o " + DestFile + " " + SourceFile;
-  return P;
-}
-
 std::vector<std::string> THtmlCompress::BuildArgs(const std::string& SourceFile,
                                                   const std::string& DestFile) const {
   std::vector<std::string> A = {"-jar", JarName, "--preserve-comments"};

@@ -33,14 +33,12 @@ class THtmlCompress {
   // in the background). True when it could be started.
   bool IsJavaInstalled();
 
-  // The parameter text for one request, as the compressor's command line
-  // documents it:
-  //   -jar htmlcompressor.jar  --preserve-comments -c CHARSET [--compress-css]
+  // The arguments of the launcher for one request, in the compressor's
+  // documented order:
+  //   -jar htmlcompressor.jar --preserve-comments -c CHARSET [--compress-css]
   //   [--compress-js --nomunge] --preserve-php --preserve-server-script -o DEST SRC
-  // Compress hands the same words over as an argument vector (BuildArgs) in
-  // which each path is one argument, whatever blanks it holds; an empty
-  // CharSet leaves "-c" out of the vector (the compressor's default applies).
-  std::string BuildParams(const std::string& SourceFile, const std::string& DestFile) const;
+  // Each path is one argument, whatever blanks it holds; an empty CharSet
+  // leaves "-c" out (the compressor's default applies).
   std::vector<std::string> BuildArgs(const std::string& SourceFile,
                                      const std::string& DestFile) const;
 

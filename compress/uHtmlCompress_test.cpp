@@ -38,7 +38,7 @@ std::string MakeFakeJava(const std::string& Dir, const std::string& Extra = "") 
   return Path + ".log";
 }
 
-TEST(THtmlCompressTest, ParameterTextForEveryCombination) {
+TEST(THtmlCompressTest, ArgumentsForEveryCombination) {
   TempDir Jar;
   THtmlCompress C(Jar.Path());
   EXPECT_EQ(C.CharSet, "GB2312");
@@ -46,34 +46,29 @@ TEST(THtmlCompressTest, ParameterTextForEveryCombination) {
   EXPECT_FALSE(C.IsCompressCSS);
   EXPECT_FALSE(C.IsCompressJS);
 
-  const std::string Base = "-jar htmlcompressor.jar  --preserve-comments -c ";
-  const std::string Tail =
-      " --preserve-php --preserve-server-script -o /out/a b.html /site/a b.html";
+  using TArgs = std::vector<std::string>;
+  const TArgs Head = {"-jar", "htmlcompressor.jar", "--preserve-comments", "-c"};
+  const TArgs Tail = {"--preserve-php", "--preserve-server-script", "-o", "/o/p.html", "/o/p.html"};
   struct Case {
     const char* CharSet;
     bool Css, Js;
-    std::string Expected;
+    TArgs Middle;
   } Cases[] = {
-      {"GB2312", false, false, Base + "GB2312" + Tail},
-      {"GB2312", true, false, Base + "GB2312 --compress-css" + Tail},
-      {"UTF-8", false, true, Base + "UTF-8 --compress-js --nomunge" + Tail},
-      {"GB2312", true, true, Base + "GB2312 --compress-css --compress-js --nomunge" + Tail},
-      // An empty character set: " -c " runs straight into the next blank.
-      {"", false, false, Base + Tail},
+      {"GB2312", false, false, {"GB2312"}},
+      {"GB2312", true, false, {"GB2312", "--compress-css"}},
+      {"UTF-8", false, true, {"UTF-8", "--compress-js", "--nomunge"}},
+      {"GB2312", true, true, {"GB2312", "--compress-css", "--compress-js", "--nomunge"}},
   };
   for (const Case& K : Cases) {
     C.CharSet = K.CharSet;
     C.IsCompressCSS = K.Css;
     C.IsCompressJS = K.Js;
-    EXPECT_EQ(C.BuildParams("/site/a b.html", "/out/a b.html"), K.Expected) << K.CharSet;
+    TArgs Expected = Head;
+    Expected.insert(Expected.end(), K.Middle.begin(), K.Middle.end());
+    Expected.insert(Expected.end(), Tail.begin(), Tail.end());
+    // One file as both input and output: the same path twice.
+    EXPECT_EQ(C.BuildArgs("/o/p.html", "/o/p.html"), Expected) << K.CharSet;
   }
-  // One file as both input and output: the same path twice.
-  C.CharSet = "GB2312";
-  C.IsCompressCSS = C.IsCompressJS = false;
-  EXPECT_EQ(C.BuildParams("/o/p.html", "/o/p.html"), Base +
-                                                         "GB2312 --preserve-php "
-                                                         "--preserve-server-script -o "
-                                                         "/o/p.html /o/p.html");
 }
 
 TEST(THtmlCompressTest, ArgumentVectorKeepsEachPathWhole) {

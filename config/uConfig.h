@@ -17,7 +17,8 @@ class TAppConfig {
   // For the engine and tests: the settings file is FullPath exactly, and
   // nothing is read when Load is false (every field keeps its default).
   TAppConfig(const std::string& FullPath, bool Load);
-  // Saves, like the original store: the only moment the file is written.
+  // Saves (unless SaveOnDestroy is false): the window's settings are
+  // written when it closes.
   // A save failure is swallowed here (destructors must not throw); call
   // SaveToFile first to see it.
   ~TAppConfig();
