@@ -354,7 +354,6 @@ bool TPageRewriter::MayReferToDuplicates(std::string_view Text) const {
   if (DuplicateRefs.empty()) return false;
   if (DuplicateRefExts.empty()) return true;  // nothing to anchor a search on
   auto Skipped = [](char C) { return C == '\t' || C == '\r' || C == '\n' || C == '<'; };
-  auto Lower = [](char C) { return (C >= 'A' && C <= 'Z') ? char(C + 32) : C; };
   const char* P = Text.data();
   const size_t N = Text.size();
   std::string Tail;
@@ -369,7 +368,7 @@ bool TPageRewriter::MayReferToDuplicates(std::string_view Text) const {
       while (K < Ext.size() && At < N) {
         if (Skipped(P[At])) {
           ++At;
-        } else if (Lower(P[At]) == Ext[K]) {
+        } else if (LoCaseAscii(P[At]) == Ext[K]) {
           ++At, ++K;
         } else {
           break;
@@ -380,7 +379,7 @@ bool TPageRewriter::MayReferToDuplicates(std::string_view Text) const {
         Tail.assign(Length, '\0');
         size_t Got = 0;
         for (size_t J = At; J > 0 && Got < Length; --J)
-          if (!Skipped(P[J - 1])) Tail[Length - ++Got] = Lower(P[J - 1]);
+          if (!Skipped(P[J - 1])) Tail[Length - ++Got] = LoCaseAscii(P[J - 1]);
         if (Got == Length && LowerDuplicateRefs.count(Tail)) return true;
       }
     }

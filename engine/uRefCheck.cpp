@@ -20,8 +20,6 @@ const char* const LoaderRelativeExts[] = {"js",     "mjs",   "cjs", "jsx", "ts",
                                           "jsonld", "jsonp", "xml", "xsl", "xslt", "rss", "atom",
                                           "txt",    "md",    "csv", "htc", "tpl",  "inc"};
 
-inline char LowerAscii(char C) { return (C >= 'A' && C <= 'Z') ? char(C + 32) : C; }
-
 inline bool IsAlnum(unsigned char C) {
   return (C >= '0' && C <= '9') || (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z');
 }
@@ -183,7 +181,7 @@ std::vector<TRefHit> TRefScanner::Scan(const std::string& File, std::string_view
       const size_t After = Dot + 1 + Ext.size();
       if (After > N) continue;
       size_t K = 0;
-      while (K < Ext.size() && LowerAscii(Data[Dot + 1 + K]) == Ext[K]) ++K;
+      while (K < Ext.size() && LoCaseAscii(Data[Dot + 1 + K]) == Ext[K]) ++K;
       if (K < Ext.size()) continue;
       if (After < N && IsAlnum(static_cast<unsigned char>(Data[After]))) continue;
       End = After;

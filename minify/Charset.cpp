@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/Text.h"
+
 namespace larkspan::minify {
 
 namespace {
@@ -14,7 +16,7 @@ std::string Fold(std::string_view Name) {
   S.reserve(Name.size());
   for (char C : Name) {
     if (C == '-' || C == '_' || C == ' ' || C == '.' || C == '\t') continue;
-    S += (C >= 'A' && C <= 'Z') ? static_cast<char>(C - 'A' + 'a') : C;
+    S += LoCaseAscii(C);
   }
   return S;
 }

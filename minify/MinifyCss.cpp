@@ -6,6 +6,7 @@
 
 #include "minify/CssTokens.h"
 #include "minify/Minify.h"
+#include "platform/Text.h"
 
 namespace larkspan::minify {
 
@@ -27,9 +28,7 @@ enum class TBlock { Rules, Declarations };
 bool SameAscii(std::string_view A, std::string_view B) {
   if (A.size() != B.size()) return false;
   for (size_t I = 0; I < A.size(); ++I) {
-    char C = A[I];
-    if (C >= 'A' && C <= 'Z') C = static_cast<char>(C - 'A' + 'a');
-    if (C != B[I]) return false;
+    if (LoCaseAscii(A[I]) != B[I]) return false;
   }
   return true;
 }

@@ -26,6 +26,7 @@
 
 #include "minify/Minify.h"
 #include "minify/PagePreRules.h"
+#include "platform/Text.h"
 
 namespace larkspan::minify {
 
@@ -34,12 +35,11 @@ namespace {
 bool IsSpace(char C) { return C == ' ' || C == '\t' || C == '\n' || C == '\r' || C == '\f'; }
 bool IsAlpha(char C) { return (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z'); }
 bool IsDigit(char C) { return C >= '0' && C <= '9'; }
-char Lower(char C) { return C >= 'A' && C <= 'Z' ? char(C - 'A' + 'a') : C; }
 
 bool StartsNoCase(std::string_view S, size_t I, std::string_view P) {
   if (I > S.size() || S.size() - I < P.size()) return false;
   for (size_t K = 0; K < P.size(); ++K)
-    if (Lower(S[I + K]) != P[K]) return false;
+    if (LoCaseAscii(S[I + K]) != P[K]) return false;
   return true;
 }
 
@@ -59,7 +59,7 @@ bool EndsName(std::string_view S, size_t I) {
 std::string TagNameAt(std::string_view S, size_t I) {
   std::string Name;
   while (I < S.size() && (IsAlpha(S[I]) || IsDigit(S[I]) || S[I] == '-' || S[I] == ':'))
-    Name += Lower(S[I++]);
+    Name += LoCaseAscii(S[I++]);
   return Name;
 }
 
@@ -131,7 +131,7 @@ bool IsJavaScriptType(std::string_view Tag, bool& Module) {
   while (B < E && IsSpace(Type[B])) ++B;
   while (E > B && IsSpace(Type[E - 1])) --E;
   std::string T;
-  for (size_t I = B; I < E; ++I) T += Lower(Type[I]);
+  for (size_t I = B; I < E; ++I) T += LoCaseAscii(Type[I]);
   if (T == "module") {
     Module = true;
     return true;
@@ -147,7 +147,7 @@ bool IsCssType(std::string_view Tag) {
   if (!TagAttribute(Tag, "type", Type)) return true;
   std::string T;
   for (char C : Type)
-    if (!IsSpace(C)) T += Lower(C);
+    if (!IsSpace(C)) T += LoCaseAscii(C);
   return T.empty() || T == "text/css";
 }
 

@@ -1,16 +1,16 @@
 #include "minify/PagePreRules.h"
 
+#include "platform/Text.h"
+
 namespace larkspan::minify {
 
 namespace {
 
 bool IsSpace(char C) { return C == ' ' || C == '\t' || C == '\n' || C == '\r' || C == '\f'; }
 
-char Lower(char C) { return C >= 'A' && C <= 'Z' ? char(C - 'A' + 'a') : C; }
-
 std::string LowerCopy(std::string_view S) {
   std::string R(S);
-  for (char& C : R) C = Lower(C);
+  for (char& C : R) C = LoCaseAscii(C);
   return R;
 }
 

@@ -4,8 +4,6 @@ namespace larkspan {
 
 char UpCaseAscii(char C) { return (C >= 'a' && C <= 'z') ? char(C - 'a' + 'A') : C; }
 
-static char LoCaseAscii(char C) { return (C >= 'A' && C <= 'Z') ? char(C - 'A' + 'a') : C; }
-
 std::string UpperCaseAscii(std::string_view S) {
   std::string R(S);
   for (char& C : R) C = UpCaseAscii(C);

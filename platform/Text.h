@@ -10,6 +10,8 @@ namespace larkspan {
 constexpr char PathDelim = '/';
 
 char UpCaseAscii(char C);
+// The one lower-case fold of an ASCII letter; every other byte as it is.
+inline char LoCaseAscii(char C) { return (C >= 'A' && C <= 'Z') ? char(C - 'A' + 'a') : C; }
 std::string UpperCaseAscii(std::string_view S);
 std::string LowerCaseAscii(std::string_view S);
 
