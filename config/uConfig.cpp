@@ -21,9 +21,15 @@ struct TBoolKey {
   bool TAppConfig::*Field;
   bool Default;
 };
+struct TIntKey {
+  const char* Name;
+  int TAppConfig::*Field;
+  int Default;
+};
 struct TKey {
   const TTextKey* Text;
   const TBoolKey* Bool;
+  const TIntKey* Int = nullptr;
 };
 
 const TTextKey FileFilters{"FileFilters", &TAppConfig::FileFilters, ""};
@@ -41,14 +47,27 @@ const TBoolKey IsCompressGif{"IsCompressGif", &TAppConfig::IsCompressGif, false}
 const TBoolKey IsCompressPng{"IsCompressPng", &TAppConfig::IsCompressPng, false};
 // Newer keys go after the thirteen of old, so files written before them read as they were.
 const TTextKey Compressor{"Compressor", &TAppConfig::Compressor, "native"};
+const TIntKey Jobs{"Jobs", &TAppConfig::Jobs, 0};
 
 const TKey Keys[] = {
     {&FileFilters, nullptr},     {&RootPath, nullptr},       {&OutputPath, nullptr},
     {&CompressFilters, nullptr}, {nullptr, &IsCompressHtml}, {nullptr, &IsCompressJS},
     {nullptr, &IsCompressXML},   {nullptr, &IsCompressCSS},  {nullptr, &IsReducePic},
     {&CharSet, nullptr},         {nullptr, &IsCompressJpg},  {nullptr, &IsCompressGif},
-    {nullptr, &IsCompressPng},   {&Compressor, nullptr},
+    {nullptr, &IsCompressPng},   {&Compressor, nullptr},     {nullptr, nullptr, &Jobs},
 };
+
+// A whole number of 0 or more as the file holds it; anything else is the
+// default (a hand-edited "two" or "-1" must not stop the program).
+int ParseCount(const std::string& Text, int Default) {
+  if (Text.empty() || Text.size() > 6) return Default;
+  int Value = 0;
+  for (const char C : Text) {
+    if (C < '0' || C > '9') return Default;
+    Value = Value * 10 + (C - '0');
+  }
+  return Value;
+}
 
 }  // namespace
 
@@ -76,6 +95,9 @@ void TAppConfig::LoadOrSave(bool IsSave) {
       this->*K.Text->Field = Ini.ReadString(Sys, K.Text->Name, K.Text->Default);
     if (K.Bool && IsSave) Ini.WriteBool(Sys, K.Bool->Name, this->*K.Bool->Field);
     if (K.Bool && !IsSave) this->*K.Bool->Field = Ini.ReadBool(Sys, K.Bool->Name, K.Bool->Default);
+    if (K.Int && IsSave) Ini.WriteString(Sys, K.Int->Name, std::to_string(this->*K.Int->Field));
+    if (K.Int && !IsSave)
+      this->*K.Int->Field = ParseCount(Ini.ReadString(Sys, K.Int->Name, ""), K.Int->Default);
   }
   if (IsSave) Ini.UpdateFile();
 }

@@ -24,7 +24,7 @@ class TAppConfig {
   ~TAppConfig();
 
   // Reads (IsSave false) or writes (IsSave true) the keys of section
-  // "Sys" in the file's key order (the thirteen of old, then Compressor).
+  // "Sys" in the file's key order (the thirteen of old, then Compressor and Jobs).
   // Writing throws Exception "Unable to write to <file>"; the old file then
   // stays whole.
   void LoadOrSave(bool IsSave);
@@ -52,6 +52,9 @@ class TAppConfig {
   // no Java runtime needed) or "archive" (java -jar htmlcompressor.jar per
   // file). Any other value counts as "native".
   std::string Compressor = "native";
+  // How many files a run works on at once: 0 (the default) for one per
+  // processor core, 1 for one file at a time.
+  int Jobs = 0;
 };
 
 }  // namespace larkspan

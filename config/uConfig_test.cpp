@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <utility>
+#include <vector>
 
 #include "config/IniFile.h"
 #include "config/uGlobal.h"
@@ -55,7 +57,7 @@ TEST_F(ConfigTest, MissingFileGivesDefaultsAndSavingWritesEveryKeyInOrder) {
             "[Sys]\r\nFileFilters=\r\nRootPath=\r\nOutputPath=\r\nCompressFilters=\r\n"
             "IsCompressHtml=1\r\nIsCompressJS=0\r\nIsCompressXML=0\r\nIsCompressCSS=0\r\n"
             "IsReducePic=0\r\nCharSet=GB2312\r\nIsCompressJpg=0\r\nIsCompressGif=0\r\n"
-            "IsCompressPng=0\r\nCompressor=native\r\n");
+            "IsCompressPng=0\r\nCompressor=native\r\nJobs=0\r\n");
 }
 
 TEST_F(ConfigTest, FileWithoutTheCompressorKeyReadsAsBeforeAndKeepsAChoice) {
@@ -73,10 +75,28 @@ TEST_F(ConfigTest, FileWithoutTheCompressorKeyReadsAsBeforeAndKeepsAChoice) {
             "FileFilters=\r\nRootPath=\r\nOutputPath=\r\nCompressFilters=\r\n"
             "IsCompressHtml=1\r\nIsCompressJS=0\r\nIsCompressXML=0\r\n"
             "IsCompressCSS=0\r\nIsReducePic=0\r\nIsCompressJpg=0\r\n"
-            "IsCompressGif=0\r\nCompressor=archive\r\n");
+            "IsCompressGif=0\r\nCompressor=archive\r\nJobs=0\r\n");
   TAppConfig Again(Ini, true);
   Again.SaveOnDestroy = false;
   EXPECT_EQ(Again.Compressor, "archive");
+}
+
+TEST_F(ConfigTest, JobsKeyKeepsACountAndReadsAnythingElseAsTheDefault) {
+  const std::string Ini = Dir + "c.ini";
+  for (const auto& [Written, Read] : std::vector<std::pair<std::string, int>>{
+           {"3", 3}, {"1", 1}, {"0", 0}, {"", 0}, {"-2", 0}, {"two", 0}, {"4x", 0}, {"99999999", 0}}) {
+    Put(Ini, "[Sys]\r\nJobs=" + Written + "\r\n");
+    TAppConfig C(Ini, true);
+    C.SaveOnDestroy = false;
+    EXPECT_EQ(C.Jobs, Read) << Written;
+  }
+  {
+    TAppConfig C(Ini, true);
+    C.Jobs = 6;
+  }
+  TAppConfig Again(Ini, true);
+  Again.SaveOnDestroy = false;
+  EXPECT_EQ(Again.Jobs, 6);
 }
 
 TEST_F(ConfigTest, RoundTripKeepsOtherLinesAndMatchesNamesWithoutCase) {
