@@ -58,10 +58,11 @@ struct TEqualPictures {
     if (Dups.size() > 1) Text = ReplaceAll(Text, "{d2}", Dups[1]);
     return Text;
   }
-  TRunResult Run(bool Html = false) {
+  TRunResult Run(bool Html = false, int Jobs = 0) {
     TAppConfig Config = test::BlankConfig();
     Config.IsReducePic = true;
     Config.IsCompressHtml = Html;
+    Config.Jobs = Jobs;
     return RunEngine(Config, Site.Path(), Out.Path());
   }
   std::string Output(const std::string& Rel) const { return ReadFileText(Out.Path() + Rel); }
@@ -277,51 +278,62 @@ TEST(PageRewriteTest, PagesAreWrittenWithCrLfAfterEveryLine) {
   EXPECT_EQ(R.RewrittenPages.size(), std::size(Cases));
 }
 
-// Pages are rewritten on two threads; every page still comes out as if
+// Pages are rewritten on several workers; every page still comes out as if
 // rewritten alone, and a page that cannot be read ends the run there: no
-// page after it in the run's order is written.
-TEST(PageRewriteTest, ManyPagesOnTwoThreads) {
-  for (const bool WithUnreadable : {false, true}) {
-    SCOPED_TRACE(WithUnreadable ? "one page cannot be read" : "all pages readable");
-    TEqualPictures S;
-    std::vector<std::string> Names;
-    for (int I = 0; I < 60; ++I) {
-      const std::string Folder = I % 3 ? "" : "sub/";
-      const std::string Up = Folder.empty() ? "" : "../";
-      Names.push_back(Folder + "p" + std::to_string(I) + ".html");
-      std::string Text;
-      for (int J = 0; J <= I % 7; ++J)
-        Text += "<p>" + std::to_string(J) + " <img src=\"" + Up + "img/{d}\"><a href='" + Up +
-                "img/{d}'>x</a>\n";
-      S.Site.Write(Names.back(), S.Fill(Text));
-    }
-    std::string Broken;
-    if (WithUnreadable) {
-      Broken = "p31.html";
-      std::filesystem::remove(S.Site.Path() + Broken);
-      // Opens, but every read fails (EIO), also for root.
-      std::filesystem::create_symlink("/proc/self/mem", S.Site.Path() + Broken);
-    }
-    const TRunResult R = S.Run();
-    if (WithUnreadable) {
-      EXPECT_FALSE(R.IsSuccess);
-      EXPECT_NE(R.ErrorText.find(Broken), std::string::npos) << R.ErrorText;
-    } else {
-      ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
-    }
-    // The run meets the root's pages in the order the system lists them.
-    std::vector<std::string> RootPages;
-    for (const std::string& N : Names)
-      if (N.find('/') == std::string::npos) RootPages.push_back(N);
-    bool After = false;
-    for (const std::string& N : ListedOrder(S.Site.Path(), RootPages)) {
-      if (N == Broken) After = true;
-      if (After) {
-        EXPECT_FALSE(FileExists(S.Out.Path() + N)) << N;
-        continue;
+// page after it in the run's order is begun (on one worker none is
+// written; on more, only those already begun when it failed).
+TEST(PageRewriteTest, ManyPagesOnSeveralWorkers) {
+  for (const int Jobs : {1, 2, 4}) {
+    for (const bool WithUnreadable : {false, true}) {
+      SCOPED_TRACE(WithUnreadable ? "one page cannot be read" : "all pages readable");
+      SCOPED_TRACE(Jobs);
+      TEqualPictures S;
+      std::vector<std::string> Names;
+      for (int I = 0; I < 60; ++I) {
+        const std::string Folder = I % 3 ? "" : "sub/";
+        const std::string Up = Folder.empty() ? "" : "../";
+        Names.push_back(Folder + "p" + std::to_string(I) + ".html");
+        std::string Text;
+        for (int J = 0; J <= I % 7; ++J)
+          Text += "<p>" + std::to_string(J) + " <img src=\"" + Up + "img/{d}\"><a href='" + Up +
+                  "img/{d}'>x</a>\n";
+        S.Site.Write(Names.back(), S.Fill(Text));
       }
-      const std::string In = ReadFileText(S.Site.Path() + N);
-      EXPECT_EQ(S.Output(N), ReplaceAll(Crlf(In), S.Dups[0], S.Master)) << N;
+      std::string Broken;
+      if (WithUnreadable) {
+        Broken = "p31.html";
+        std::filesystem::remove(S.Site.Path() + Broken);
+        // Opens, but every read fails (EIO), also for root.
+        std::filesystem::create_symlink("/proc/self/mem", S.Site.Path() + Broken);
+      }
+      const TRunResult R = S.Run(false, Jobs);
+      if (WithUnreadable) {
+        EXPECT_FALSE(R.IsSuccess);
+        EXPECT_NE(R.ErrorText.find(Broken), std::string::npos) << R.ErrorText;
+      } else {
+        ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
+      }
+      // The run meets the root's pages in the order the system lists them.
+      std::vector<std::string> RootPages;
+      for (const std::string& N : Names)
+        if (N.find('/') == std::string::npos) RootPages.push_back(N);
+      int WrittenAfter = 0;
+      bool After = false;
+      for (const std::string& N : ListedOrder(S.Site.Path(), RootPages)) {
+        if (N == Broken) {
+          After = true;
+          EXPECT_FALSE(FileExists(S.Out.Path() + N));
+          continue;
+        }
+        if (!FileExists(S.Out.Path() + N)) {
+          EXPECT_TRUE(After) << N;
+          continue;
+        }
+        if (After) ++WrittenAfter;
+        const std::string In = ReadFileText(S.Site.Path() + N);
+        EXPECT_EQ(S.Output(N), ReplaceAll(Crlf(In), S.Dups[0], S.Master)) << N;
+      }
+      EXPECT_LT(WrittenAfter, Jobs);
     }
   }
 }

@@ -1,10 +1,10 @@
 #include "engine/uRefCheck.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <unordered_set>
 
-#include "engine/uWebFilesMgr.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 
@@ -220,80 +220,32 @@ std::vector<TRefHit> TRefScanner::Scan(const std::string& File, std::string_view
   return Hits;
 }
 
-// ---- the engine's check ------------------------------------------------------
+// ---- the run's check -------------------------------------------------------
 
-struct TWebFilsMgr::TRefCheck {
-  TRefScanner Scanner;
-  std::vector<TKeptDuplicate> Found;  // by DetailList index; RefLine 0: none yet
-  std::unordered_set<std::string> CheckedFiles;
-};
+TRefCheck::TRefCheck(const std::string& Root, const std::vector<std::string>& Duplicates)
+    : Scanner(Root, Duplicates),
+      Names(Duplicates),
+      First(Duplicates.size()),
+      FirstRank(Duplicates.size(), INT64_MAX) {}
 
-TWebFilsMgr::TRefCheck& TWebFilsMgr::RefCheckForRun() {
-  if (!RefCheck || int(RefCheck->Found.size()) != DetailList.Count()) {
-    std::vector<std::string> Targets;
-    Targets.reserve(size_t(DetailList.Count()));
-    for (int I = 0; I < DetailList.Count(); ++I) Targets.push_back(DetailList.Objects(I)->FileName);
-    RefCheck = std::make_shared<TRefCheck>(
-        TRefCheck{TRefScanner(RootDir, Targets), std::vector<TKeptDuplicate>(Targets.size()), {}});
-  }
-  return *RefCheck;
-}
-
-std::vector<std::pair<int, int>> TWebFilsMgr::ScanReferences(const std::string& File,
-                                                             std::string_view Text) const {
-  std::vector<std::pair<int, int>> Hits;
-  if (!RefCheck) return Hits;
+void TRefCheck::Note(const std::string& File, int64_t Rank, std::string_view Text) {
   TRefBase Base = TRefBase::File;
   IsReferringTextFile(File, &Base);
-  for (const TRefHit& Hit : RefCheck->Scanner.Scan(File, Text, Base))
-    Hits.emplace_back(Hit.Target, Hit.Line);
-  return Hits;
-}
-
-void TWebFilsMgr::NoteHits(const std::string& File, const std::vector<std::pair<int, int>>& Hits) {
-  TRefCheck& Check = RefCheckForRun();
-  Check.CheckedFiles.insert(File);
-  for (const auto& [Target, Line] : Hits) {
-    TKeptDuplicate& Ref = Check.Found[size_t(Target)];
-    if (Ref.RefLine > 0) continue;
-    Ref.FileName = DetailList.Objects(Target)->FileName;
-    Ref.RefFile = File;
-    Ref.RefLine = Line;
+  const std::vector<TRefHit> Hits = Scanner.Scan(File, Text, Base);
+  std::lock_guard<std::mutex> L(Lock);
+  CheckedFiles.insert(File);
+  // Hits come in text order: the first one of a target is its first line.
+  for (const TRefHit& Hit : Hits) {
+    const size_t Target = size_t(Hit.Target);
+    if (FirstRank[Target] <= Rank) continue;
+    FirstRank[Target] = Rank;
+    First[Target] = TKeptDuplicate{Names[Target], File, Hit.Line};
   }
 }
 
-void TWebFilsMgr::NoteReferences(const std::string& File, std::string_view Text) {
-  RefCheckForRun();
-  NoteHits(File, ScanReferences(File, Text));
-}
-
-void TWebFilsMgr::KeepReferencedDuplicates() {
-  if (DetailList.Count() == 0) return;
-  TRefCheck& Check = RefCheckForRun();
-  // Pages are looked through as they are rewritten; one that was not is
-  // read back from the output.
-  for (const std::string& Page : PageFiles) {
-    if (Check.CheckedFiles.count(Page)) continue;
-    const std::string Dest = GetOutputFileName(Page);
-    if (FileExists(Dest)) NoteReferences(Page, ReadFileText(Dest));
-  }
-  // Minifying keeps every reference, so the site's own text files tell.
-  for (const auto* List : {&CompressFiles, &OtherFiles})
-    for (const std::string& File : *List)
-      if (IsReferringTextFile(File, nullptr)) NoteReferences(File, ReadFileText(File));
-
-  for (int I = 0; I < DetailList.Count(); ++I) {
-    const TKeptDuplicate& Ref = Check.Found[size_t(I)];
-    if (Ref.RefLine == 0) continue;
-    const std::string Dest = GetOutputFileName(Ref.FileName);
-    PrepareDestination(Dest);
-    TFileResult R = WritePicture(Ref.FileName, Dest);
-    R.Action = TFileAction::KeptDuplicate;
-    R.Reason = TFileReason::ReferredBy;
-    R.Detail = RelativePath(Ref.RefFile) + ":" + std::to_string(Ref.RefLine);
-    AddWritten(std::move(R), Dest);
-    KeptDuplicates.push_back(Ref);
-  }
+bool TRefCheck::Checked(const std::string& File) const {
+  std::lock_guard<std::mutex> L(Lock);
+  return CheckedFiles.count(File) > 0;
 }
 
 }  // namespace larkspan

@@ -7,9 +7,12 @@
 // in one pass over a text, whatever the number of files it looks for.
 #pragma once
 
+#include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace larkspan {
@@ -65,6 +68,42 @@ class TRefScanner {
 
   void Resolve(std::string_view Ref, const std::vector<std::string_view>& Folder, TRefBase Base,
                std::vector<int>& Found) const;
+};
+
+// A left-out duplicate written to the output after all, because a file of
+// the site still refers to it in a form the page rewriting does not change.
+struct TKeptDuplicate {
+  std::string FileName;  // the duplicate's full path in the site
+  std::string RefFile;   // full path of the file that refers to it
+  int RefLine = 0;       // 1-based line of the reference in that file
+};
+
+// The reference check of one run: which of the left-out duplicates the
+// published text files still refer to, and for each the first reference in
+// the order the run looks through its files. Files may be looked through on
+// several threads at once and in any order: each comes with its Rank, its
+// place in that order, and the reference of the lowest rank is kept.
+class TRefCheck {
+ public:
+  // Root: the site folder; Duplicates: full paths, by DetailList index.
+  TRefCheck(const std::string& Root, const std::vector<std::string>& Duplicates);
+
+  // Looks through Text, the content of File as published, and notes every
+  // reference it holds to a duplicate. Any thread.
+  void Note(const std::string& File, int64_t Rank, std::string_view Text);
+  // Whether File has been looked through. Any thread.
+  bool Checked(const std::string& File) const;
+  // The first reference to each duplicate, by DetailList index; RefLine 0
+  // for a duplicate nothing refers to. REQUIRES: no Note running.
+  const std::vector<TKeptDuplicate>& Found() const { return First; }
+
+ private:
+  TRefScanner Scanner;
+  std::vector<std::string> Names;
+  mutable std::mutex Lock;  // guards what follows
+  std::vector<TKeptDuplicate> First;
+  std::vector<int64_t> FirstRank;
+  std::unordered_set<std::string> CheckedFiles;
 };
 
 }  // namespace larkspan

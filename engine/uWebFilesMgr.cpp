@@ -3,15 +3,17 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <optional>
+#include <thread>
 
 #include "compress/uHtmlCompress.h"
 #include "compress/uNativeCompress.h"
 #include "config/uConfig.h"
 #include "config/uGlobal.h"
 #include "engine/uImageOptimiser.h"
+#include "engine/uPageRewriter.h"
 #include "engine/uPictureDigest.h"
 #include "engine/uRunReport.h"
-#include "htmlparser/clHtmlParser.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
@@ -49,21 +51,25 @@ int TDetailList::IndexOf(const std::string& Path) const {
 
 // ---- construction and scan -------------------------------------------------
 
+TWebFilsMgr::TWorker::TWorker() = default;
+TWebFilsMgr::TWorker::~TWorker() = default;
+
 TWebFilsMgr::TWebFilsMgr(TAppConfig* AConfig) : Config(AConfig) {
-  HtmlParser = std::make_unique<TclHtmlParser>();
+  auto W = std::make_unique<TWorker>();
   // Only the archive needs (and checks for) a Java runtime.
   if (SameText(Config->Compressor, "archive")) {
-    HtmlCompress = std::make_unique<THtmlCompress>(HelperFolderOf("htmlcompressor.jar"));
-    HtmlCompress->IsCompressCSS = Config->IsCompressCSS;
-    HtmlCompress->IsCompressJS = Config->IsCompressJS;
-    HtmlCompress->CharSet = Config->CharSet;
+    W->HtmlCompress = std::make_unique<THtmlCompress>(HelperFolderOf("htmlcompressor.jar"));
+    W->HtmlCompress->IsCompressCSS = Config->IsCompressCSS;
+    W->HtmlCompress->IsCompressJS = Config->IsCompressJS;
+    W->HtmlCompress->CharSet = Config->CharSet;
   } else {
-    NativeCompress = std::make_unique<TNativeCompress>();
-    NativeCompress->IsCompressCSS = Config->IsCompressCSS;
-    NativeCompress->IsCompressJS = Config->IsCompressJS;
-    NativeCompress->CharSet = Config->CharSet;
+    W->NativeCompress = std::make_unique<TNativeCompress>();
+    W->NativeCompress->IsCompressCSS = Config->IsCompressCSS;
+    W->NativeCompress->IsCompressJS = Config->IsCompressJS;
+    W->NativeCompress->CharSet = Config->CharSet;
   }
-  Optimiser = std::make_unique<TImageOptimiser>(Config, ProgramFolder());
+  W->Optimiser = std::make_unique<TImageOptimiser>(Config, ProgramFolder());
+  Workers.push_back(std::move(W));
 }
 
 TWebFilsMgr::~TWebFilsMgr() = default;
@@ -81,6 +87,20 @@ void TWebFilsMgr::Start(const std::string& RootPath, const std::string& OutputPa
   AllowPrograms();
   Stopping = false;
   MissingTools = FindMissingTools();
+
+  // More workers than programs the platform can stop at once would let a
+  // stop miss some; far more than processors only costs memory.
+  constexpr int MaxJobs = 32;
+  Jobs = std::clamp(Config->Jobs > 0 ? Config->Jobs : ProcessorCount(), 1, MaxJobs);
+  const TWorker& First = *Workers.front();
+  while (int(Workers.size()) < Jobs) {
+    auto W = std::make_unique<TWorker>();
+    if (First.HtmlCompress) W->HtmlCompress = std::make_unique<THtmlCompress>(*First.HtmlCompress);
+    if (First.NativeCompress)
+      W->NativeCompress = std::make_unique<TNativeCompress>(*First.NativeCompress);
+    W->Optimiser = std::make_unique<TImageOptimiser>(Config, ProgramFolder());
+    Workers.push_back(std::move(W));
+  }
 
   FileFilterList.Clear();
   for (const std::string& E : ListTextEntries(Config->FileFilters)) FileFilterList.Add(E);
@@ -100,6 +120,7 @@ void TWebFilsMgr::Start(const std::string& RootPath, const std::string& OutputPa
   SkippedFiles.clear();
   Results.Clear();
   ScanOrder.clear();
+  ScanSizes.clear();
   // The scan meets every file once (linked folders included), so it
   // measures the site as it goes.
   ScanSize = 0;
@@ -135,7 +156,7 @@ std::vector<std::string> TWebFilsMgr::FindMissingTools() const {
   // The native compressor needs no outside program; the archive needs Java.
   const bool Minifies = Config->IsCompressHtml || Config->IsCompressCSS || Config->IsCompressJS ||
                         Config->IsCompressXML;
-  if (HtmlCompress && Minifies && FindProgram("java", std::string()).empty())
+  if (Workers.front()->HtmlCompress && Minifies && FindProgram("java", std::string()).empty())
     Missing.push_back("java");
   return Missing;
 }
@@ -198,6 +219,7 @@ void TWebFilsMgr::ScanTree(const std::string& Dir, const TFileCallback& Callback
       }
     } else {
       ScanSize += E.Size;
+      ScanSizes.emplace(Full, E.Size);
       Callback(Dir, E.Name);
     }
   }
@@ -291,13 +313,42 @@ int TWebFilsMgr::GetDuplicateCount() const {
   return DetailList.Count() - int(KeptDuplicates.size());
 }
 
-int TWebFilsMgr::ProgressPercent(int Done, int Total) {
+int TWebFilsMgr::ProgressPercent(int64_t Done, int64_t Total) {
   if (Total <= 0) return 0;
-  const int64_t N = int64_t(Done) * 100;
+  // Done * 100 stays far inside 64 bits: a cost is at most a few seconds
+  // of microseconds per file.
+  const int64_t N = Done * 100;
   int64_t Q = N / Total;
   const int64_t R2 = (N % Total) * 2;
   if (R2 > Total || (R2 == Total && (Q & 1))) ++Q;
   return int(Q);
+}
+
+int64_t TWebFilsMgr::ProgressCost(TStepKind Kind, int64_t Bytes) {
+  // Measured on this project's benchmark sites, one core: what a file costs
+  // to open and publish, plus its bytes at the speed of its tool. Only the
+  // ratios matter; the figures are microseconds.
+  const int64_t B = std::max<int64_t>(Bytes, 0);
+  switch (Kind) {
+    case TStepKind::Digest:
+      return 20 + B / 400;
+    case TStepKind::Copy:
+      return 150 + B / 800;
+    case TStepKind::Minify:
+      return 250 + B / 60;
+    case TStepKind::Rewrite:
+      return 300 + B / 40;
+    case TStepKind::Jpeg:
+      return 8000 + B / 8;
+    case TStepKind::Gif:
+      return 5000 + B / 10;
+    case TStepKind::Png:
+      // The optimiser's own budget grows with the picture and is capped.
+      return std::min<int64_t>(50000 + B * 10, 2000000);
+    case TStepKind::ArchiveMinify:
+      return 300000 + B / 50;
+  }
+  return 150;
 }
 
 // ---- the run ---------------------------------------------------------------
@@ -320,6 +371,21 @@ bool HasOptimiser(const std::string& Path) {
 
 }  // namespace
 
+struct TWebFilsMgr::TFileOutcome {
+  bool Handled = false;  // the file's work ended without an exception
+  bool HasRecord = false;
+  TFileResult Record;        // with BytesOut set
+  std::string Dest;          // the output path written ("" for none)
+  std::string Uncompressed;  // the site file, when its compressor or optimiser failed
+  std::string CompressError;  // the native compressor's reason, for CompressErrors
+  std::string Rewritten;      // the page, when it went through the rewriting
+  std::optional<TKeptDuplicate> Kept;
+  // What the file adds to the progress once handled.
+  int Steps = 1;
+  int Files = 1;
+  int64_t Cost = 0;
+};
+
 std::string TWebFilsMgr::RelativePath(const std::string& FullPath) const {
   const std::string Root = IncludeTrailingDelimiter(RootDir);
   if (StartsText(Root, FullPath)) return FullPath.substr(Root.size());
@@ -339,9 +405,17 @@ TFileResult TWebFilsMgr::NewRecord(const std::string& FullPath, TFileAction Acti
   return R;
 }
 
-void TWebFilsMgr::AddWritten(TFileResult R, const std::string& Dest) {
-  R.BytesOut = larkspan::FileSizeOf(Dest);
-  Results.Add(std::move(R));
+TWebFilsMgr::TStepKind TWebFilsMgr::PictureStepKind(const std::string& FullPath) const {
+  const std::string Program = Workers.front()->Optimiser->ProgramFor(FullPath);
+  if (Program == "jpegoptim") return TStepKind::Jpeg;
+  if (Program == "gifsicle") return TStepKind::Gif;
+  if (Program == "pngout") return TStepKind::Png;
+  return TStepKind::Copy;
+}
+
+int64_t TWebFilsMgr::CostOf(TStepKind Kind, const std::string& FullPath) const {
+  const auto Found = ScanSizes.find(FullPath);
+  return ProgressCost(Kind, Found == ScanSizes.end() ? 0 : Found->second);
 }
 
 void TWebFilsMgr::HandStatus() {
@@ -350,81 +424,115 @@ void TWebFilsMgr::HandStatus() {
   TRunStatus Status;
   Status.DoneFiles = DoneFiles;
   Status.TotalFiles = TotalFiles;
-  Status.Percent = ProgressPercent(DoneSteps, TotalSteps);
-  Status.CurrentFile = CurrentFile;
+  Status.Percent = ProgressPercent(DoneCost, TotalCost);
+  {
+    std::lock_guard<std::mutex> L(StateLock);
+    Status.CurrentFile = CurrentFile;
+  }
   Synchronize([&] { OnStatus(this, Status); });
 }
 
 void TWebFilsMgr::BeginFile(const std::string& FullPath) {
   if (StopRequested()) throw TRunStopped();
-  CurrentFile = RelativePath(FullPath);
-  // Each hand-off stops the worker until the window has drawn it: a few a
-  // second are enough for the eye.
-  if (std::chrono::steady_clock::now() - LastStatus >= std::chrono::milliseconds(150)) HandStatus();
+  {
+    std::lock_guard<std::mutex> L(StateLock);
+    CurrentFile = RelativePath(FullPath);
+  }
+  // Only the engine's thread hands anything to the main thread; with
+  // several workers it looks at the status as files end and a few times a
+  // second between (RunPhase).
+  if (std::this_thread::get_id() == EngineThread &&
+      std::chrono::steady_clock::now() - LastStatus >= std::chrono::milliseconds(150))
+    HandStatus();
 }
 
 void TWebFilsMgr::ReportProgress() {
-  const int Percent = ProgressPercent(DoneSteps, TotalSteps);
-  // Every hand-off stops the worker until the window has run the handler; on
-  // a large site most steps repeat the last percentage, so those are skipped.
-  if (Percent == LastPercent) return;
-  LastPercent = Percent;
-  if (OnProgress) Synchronize([&] { OnProgress(this, Percent); });
-  HandStatus();
-}
-
-void TWebFilsMgr::PrepareDestination(const std::string& Dest) {
-  const std::string Folder = ExtractFilePath(Dest);
-  if (PreparedFolders.insert(Folder).second) {
-    if (!Folder.empty() && !DirectoryExists(Folder))
-      ForceDirectories(Folder);
-    else
-      RemoveStaleTempFiles(Folder);  // left by a run that was killed
+  // The workers count into WorkSteps and the rest; DoneSteps and its kin,
+  // which the main thread reads in the callbacks, change only here, on the
+  // engine's thread.
+  bool Moved = false;
+  {
+    std::lock_guard<std::mutex> L(StateLock);
+    Moved = WorkSteps != DoneSteps || WorkCost != DoneCost;
+    DoneSteps = WorkSteps;
+    DoneFiles = WorkFiles;
+    DoneCost = WorkCost;
   }
-  WrittenFiles.push_back(Dest);
+  const int Percent = ProgressPercent(DoneCost, TotalCost);
+  // Every hand-off stops the engine's thread until the window has run the
+  // handler; on a large site most files leave the percentage as it was, so
+  // those are skipped, and the status is handed a few times a second.
+  if (Moved && Percent != LastPercent) {
+    LastPercent = Percent;
+    if (OnProgress) Synchronize([&] { OnProgress(this, Percent); });
+    HandStatus();
+  } else if (std::chrono::steady_clock::now() - LastStatus >= std::chrono::milliseconds(150)) {
+    HandStatus();
+  }
 }
 
-void TWebFilsMgr::CopyOrFail(const std::string& Source, const std::string& Dest) {
+void TWebFilsMgr::PrepareDestination(const std::string& Dest, TFileOutcome& O) {
+  const std::string Folder = ExtractFilePath(Dest);
+  O.Dest = Dest;
+  // Held while the folder is made, so that no worker writes into a folder
+  // that is not there yet, or whose leftovers are being removed.
+  std::lock_guard<std::mutex> L(StateLock);
+  if (PreparedFolders.insert(Folder).second) {
+    try {
+      if (!Folder.empty() && !DirectoryExists(Folder))
+        ForceDirectories(Folder);
+      else
+        RemoveStaleTempFiles(Folder);  // left by a run that was killed
+    } catch (...) {
+      PreparedFolders.erase(Folder);
+      throw;
+    }
+  }
+}
+
+void TWebFilsMgr::CopyOrFail(const std::string& Source, const std::string& Dest) const {
   if (!CopyFileOverwrite(Source, Dest))
     ThrowSystemError("复制文件失败！" + Source + " -> " + Dest, errno);
 }
 
-TFileResult TWebFilsMgr::WritePicture(const std::string& Source, const std::string& Dest) {
+TFileResult TWebFilsMgr::WriteOtherFile(TWorker& W, const std::string& Source,
+                                        const std::string& Dest, TFileOutcome& O) {
   using TOutcome = TImageOptimiser::TOutcome;
+  TImageOptimiser& Optimiser = *W.Optimiser;
   TFileResult R = NewRecord(Source, TFileAction::Copied);
   TOutcome Outcome = TOutcome::NoRule;
   bool Failed = false;
-  if (Optimiser->HasRuleFor(Source)) {
+  if (Optimiser.HasRuleFor(Source)) {
     // The optimiser writes into a private folder beside Dest, never through
     // whatever stands at Dest; its result is published by a rename. A stop
     // leaves Dest untouched, and the folder goes with what the program left.
     TTempFolder Work(ExtractFilePath(Dest));
     const std::string Result = Work.Path() + ExtractFileName(Dest);
-    const bool Done = Optimiser->ReducePicture(Source, Result);
+    const bool Done = Optimiser.ReducePicture(Source, Result);
     const bool Usable = Done && UsableResult(Source, Result);
-    Outcome = Optimiser->LastOutcome;
-    Failed = Done || Optimiser->LastFailed;  // done yet unusable counts as failed
+    Outcome = Optimiser.LastOutcome;
+    Failed = Done || Optimiser.LastFailed;  // done yet unusable counts as failed
     if (Outcome == TOutcome::Stopped || (StopRequested() && !Usable)) throw TRunStopped();
     if (Usable) {
       if (!PublishFile(Result, Dest, Source)) ThrowSystemError("无法创建文件 " + Dest, errno);
       R.Action = TFileAction::Optimised;
-      R.Detail = Optimiser->LastProgram;
+      R.Detail = Optimiser.LastProgram;
       return R;
     }
   }
   if (Failed) {
-    UncompressedFiles.push_back(Source);
+    O.Uncompressed = Source;
     R.Action = TFileAction::FailedCopied;
     R.Reason = TFileReason::ToolFailed;
     R.Detail =
-        Optimiser->LastProgram + ": " +
-        (Optimiser->LastFailure.empty() ? std::string("empty result") : Optimiser->LastFailure);
+        Optimiser.LastProgram + ": " +
+        (Optimiser.LastFailure.empty() ? std::string("empty result") : Optimiser.LastFailure);
   } else if (Outcome == TOutcome::Missing) {
     R.Reason = TFileReason::ToolMissing;
-    R.Detail = Optimiser->LastProgram;
+    R.Detail = Optimiser.LastProgram;
   } else if (Outcome == TOutcome::NotSmaller) {
     R.Reason = TFileReason::NotSmaller;
-    R.Detail = Optimiser->LastProgram;
+    R.Detail = Optimiser.LastProgram;
   } else if (ExceptedFiles.count(Source)) {
     R.Reason = TFileReason::ExceptionFile;
   } else if (HasOptimiser(Source)) {
@@ -434,7 +542,9 @@ TFileResult TWebFilsMgr::WritePicture(const std::string& Source, const std::stri
   return R;
 }
 
-bool TWebFilsMgr::CompressWithArchive(const std::string& Source, const std::string& Dest) {
+bool TWebFilsMgr::CompressWithArchive(TWorker& W, const std::string& Source,
+                                      const std::string& Dest) {
+  THtmlCompress& Compress = *W.HtmlCompress;
   // The compressor writes a fresh temporary file: a page minified in place
   // stays whole when the compressor empties or truncates its result.
   TTempFile Result(Dest);
@@ -448,12 +558,12 @@ bool TWebFilsMgr::CompressWithArchive(const std::string& Source, const std::stri
     To = Ascii->Path() + "out" + ExtractFileExt(ExtractFileName(Source));
     CopyOrFail(Source, From);
   }
-  const bool Started = HtmlCompress->Compress(From, To);
+  const bool Started = Compress.Compress(From, To);
   // Only the temporary files can be left by a stopped compressor; they go
   // with Result and Ascii.
   if (StopRequested()) throw TRunStopped();
-  if (!Started) throw Exception(HtmlCompress->ErrorMessage);
-  if (HtmlCompress->LastExitCode == 0 && UsableResult(From, To)) {
+  if (!Started) throw Exception(Compress.ErrorMessage);
+  if (Compress.LastExitCode == 0 && UsableResult(From, To)) {
     if (Ascii) CopyOrFail(To, Result.Path());
     Result.Publish(Source);
     return true;
@@ -461,23 +571,25 @@ bool TWebFilsMgr::CompressWithArchive(const std::string& Source, const std::stri
   return false;
 }
 
-TFileResult TWebFilsMgr::CompressOrCopy(const std::string& Source, const std::string& Dest,
-                                        const std::string& SiteFile) {
+TFileResult TWebFilsMgr::CompressOrCopy(TWorker& W, const std::string& Source,
+                                        const std::string& Dest, const std::string& SiteFile,
+                                        TFileOutcome& O) {
   TFileResult R = NewRecord(SiteFile, TFileAction::Minified);
-  if (NativeCompress) {
-    if (NativeCompress->Compress(Source, Dest)) return R;
-    CompressErrors[SiteFile] = NativeCompress->ErrorMessage;
+  if (W.NativeCompress) {
+    TNativeCompress& Compress = *W.NativeCompress;
+    if (Compress.Compress(Source, Dest)) return R;
+    O.CompressError = Compress.ErrorMessage;
     // "SourceFile: reason at line:column"; the record names the file already.
-    std::string Why = NativeCompress->ErrorMessage;
+    std::string Why = Compress.ErrorMessage;
     if (Why.rfind(Source + ": ", 0) == 0) Why.erase(0, Source.size() + 2);
     R.Detail = "compressor: " + Why;
   } else {
-    if (CompressWithArchive(Source, Dest)) return R;
-    R.Detail = HtmlCompress->LastExitCode < 0
-                   ? std::string("compressor: killed")
-                   : "compressor: exit status " + std::to_string(HtmlCompress->LastExitCode);
+    if (CompressWithArchive(W, Source, Dest)) return R;
+    const int Code = W.HtmlCompress->LastExitCode;
+    R.Detail = Code < 0 ? std::string("compressor: killed")
+                        : "compressor: exit status " + std::to_string(Code);
   }
-  UncompressedFiles.push_back(SiteFile);
+  O.Uncompressed = SiteFile;
   R.Action = TFileAction::FailedCopied;
   R.Reason = TFileReason::ToolFailed;
   if (Source == Dest) return R;  // a page minified in place stays as it was written
@@ -502,8 +614,9 @@ void TWebFilsMgr::RecordLeftOutDuplicates() {
 
 void TWebFilsMgr::RecordPlan() {
   const bool Dupes = DetailList.Count() > 0;
+  const TImageOptimiser& Optimiser = *Workers.front()->Optimiser;
   auto Picture = [&](const std::string& Path) {
-    const std::string Program = Optimiser->ProgramFor(Path);
+    const std::string Program = Optimiser.ProgramFor(Path);
     TFileResult R = NewRecord(Path, TFileAction::Copied, TFileReason::NoOptimiser);
     if (!Program.empty()) {
       const bool Missing =
@@ -535,46 +648,188 @@ void TWebFilsMgr::RecordPlan() {
   DoneFiles = TotalFiles;
 }
 
+void TWebFilsMgr::Record(TFileOutcome& O) {
+  if (!O.Dest.empty()) WrittenFiles.push_back(O.Dest);
+  if (!O.Uncompressed.empty()) UncompressedFiles.push_back(O.Uncompressed);
+  if (!O.CompressError.empty()) CompressErrors[O.Uncompressed] = O.CompressError;
+  if (!O.Rewritten.empty()) RewrittenPages.push_back(O.Rewritten);
+  if (O.Kept) KeptDuplicates.push_back(*O.Kept);
+  if (O.HasRecord) Results.Add(std::move(O.Record));
+}
+
+void TWebFilsMgr::RunPhase(
+    size_t Count, const std::function<void(TWorker& W, size_t Index, TFileOutcome& O)>& Handle) {
+  std::vector<TFileOutcome> Outcomes(Count);
+  auto RecordHandled = [&] {
+    for (TFileOutcome& O : Outcomes)
+      if (O.Handled) Record(O);
+  };
+  try {
+    ParallelFor(
+        Count, Jobs,
+        [&](int Slot, size_t Index) {
+          TFileOutcome& O = Outcomes[Index];
+          Handle(*Workers[size_t(Slot)], Index, O);
+          O.Handled = true;
+          std::lock_guard<std::mutex> L(StateLock);
+          WorkSteps += O.Steps;
+          WorkFiles += O.Files;
+          WorkCost += O.Cost;
+        },
+        [this] { ReportProgress(); });
+  } catch (...) {
+    RecordHandled();
+    throw;
+  }
+  RecordHandled();
+}
+
+void TWebFilsMgr::WritePage(TWorker& W, size_t Index, TFileOutcome& O) {
+  const std::string& Page = PageFiles[Index];
+  const std::string Dest = GetOutputFileName(Page);
+  BeginFile(Page);
+  PrepareDestination(Dest, O);
+  if (DetailList.Count() == 0) {
+    if (Config->IsCompressHtml && CanCompress(RootDir, Page)) {
+      O.Record = CompressOrCopy(W, Page, Dest, Page, O);
+    } else {
+      CopyOrFail(Page, Dest);
+      O.Record = NewRecord(Page, TFileAction::Copied,
+                           Config->IsCompressHtml ? TFileReason::ExceptionFile : TFileReason::None);
+    }
+  } else {
+    RewritePage(W, Page, Dest, int64_t(Index));
+    O.Rewritten = Page;
+    O.Record = NewRecord(Page, TFileAction::Rewritten);
+    if (Config->IsCompressHtml && CanCompress(OutputDir, Dest)) {
+      const TFileResult C = CompressOrCopy(W, Dest, Dest, Page, O);
+      O.Record.Reason = C.Reason;
+      O.Record.Detail = C.Detail;
+    }
+  }
+  O.Record.BytesOut = larkspan::FileSizeOf(Dest);
+  O.HasRecord = true;
+}
+
+void TWebFilsMgr::KeepReferencedDuplicates() {
+  if (!RefCheck) return;
+  // Pages were looked through as they were rewritten; one that was not is
+  // read back from the output. Minifying keeps every reference, so the
+  // site's own text files tell for the rest. Each file's rank is its place
+  // in this order, which decides which reference is reported first.
+  struct TLook {
+    const std::string* File;
+    std::string ReadFrom;
+    int64_t Rank;
+  };
+  std::vector<TLook> Looks;
+  int64_t Rank = 0;
+  for (const std::string& Page : PageFiles) {
+    if (!RefCheck->Checked(Page)) {
+      std::string Dest = GetOutputFileName(Page);
+      if (FileExists(Dest)) Looks.push_back({&Page, std::move(Dest), Rank});
+    }
+    ++Rank;
+  }
+  for (const auto* List : {&CompressFiles, &OtherFiles})
+    for (const std::string& File : *List) {
+      if (IsReferringTextFile(File, nullptr)) Looks.push_back({&File, File, Rank});
+      ++Rank;
+    }
+  ParallelFor(
+      Looks.size(), Jobs,
+      [&](int, size_t I) {
+        if (StopRequested()) throw TRunStopped();
+        RefCheck->Note(*Looks[I].File, Looks[I].Rank, ReadFileText(Looks[I].ReadFrom));
+      },
+      {});
+
+  std::vector<const TKeptDuplicate*> Keep;
+  for (const TKeptDuplicate& Ref : RefCheck->Found())
+    if (Ref.RefLine > 0) Keep.push_back(&Ref);
+  RunPhase(Keep.size(), [&](TWorker& W, size_t I, TFileOutcome& O) {
+    const TKeptDuplicate& Ref = *Keep[I];
+    if (StopRequested()) throw TRunStopped();
+    const std::string Dest = GetOutputFileName(Ref.FileName);
+    PrepareDestination(Dest, O);
+    O.Record = WriteOtherFile(W, Ref.FileName, Dest, O);
+    O.Record.Action = TFileAction::KeptDuplicate;
+    O.Record.Reason = TFileReason::ReferredBy;
+    O.Record.Detail = RelativePath(Ref.RefFile) + ":" + std::to_string(Ref.RefLine);
+    O.Record.BytesOut = larkspan::FileSizeOf(Dest);
+    O.HasRecord = true;
+    O.Kept = Ref;
+    O.Steps = 0;  // not a step of the plan: the progress is already whole
+    O.Files = 0;
+  });
+}
+
 void TWebFilsMgr::RunPhases() {
   TotalSteps = 2 * int(PicFiles.size()) + int(OtherFiles.size()) + int(PageFiles.size()) +
                int(CompressFiles.size());
   TotalFiles = int(PicFiles.size() + OtherFiles.size() + PageFiles.size() + CompressFiles.size());
   DoneSteps = 0;
   DoneFiles = 0;
+  WorkSteps = WorkFiles = 0;
+  WorkCost = DoneCost = 0;
 
-  // Phase 1: duplicate detection by content digest. A picture that no other
-  // picture can equal (by size, then by its first bytes) gets an empty key
-  // and becomes a master without being digested to its end.
+  // The cost of every step, known before the first one (the pages' kind of
+  // step depends on whether duplicates are found: assumed to be rewritten,
+  // and settled once phase 1 has ended).
+  const TStepKind MinifyKind = Workers.front()->HtmlCompress ? TStepKind::ArchiveMinify
+                                                              : TStepKind::Minify;
+  auto PageCost = [&](const std::string& Page, bool Rewrite) {
+    const bool Minify = Config->IsCompressHtml && CanCompress(RootDir, Page);
+    return (Rewrite ? CostOf(TStepKind::Rewrite, Page) : 0) +
+           (Minify ? CostOf(MinifyKind, Page) : Rewrite ? 0 : CostOf(TStepKind::Copy, Page));
+  };
+  TotalCost = 0;
+  for (const std::string& Path : PicFiles)
+    TotalCost += CostOf(TStepKind::Digest, Path) + CostOf(PictureStepKind(Path), Path);
+  int64_t PagesCost = 0;
+  for (const std::string& Page : PageFiles) PagesCost += PageCost(Page, true);
+  TotalCost += PagesCost;
+  for (const std::string& Path : CompressFiles) TotalCost += CostOf(MinifyKind, Path);
+  for (const std::string& Path : OtherFiles) TotalCost += CostOf(PictureStepKind(Path), Path);
+
+  // Phase 1: duplicate detection by content digest, in the order of the
+  // scan. A picture that no other picture can equal (by size, then by its
+  // first bytes) gets an empty key and becomes a master without being
+  // digested to its end.
   TPictureDigests Digests(PicFiles);
   for (size_t I = 0; I < PicFiles.size(); ++I) {
     const std::string& Path = PicFiles[I];
     BeginFile(Path);
     int64_t Size = 0;
     const std::string MD5 = Digests.KeyOf(I, Size);
+    int Steps = 1, Files = 0;
+    int64_t Cost = CostOf(TStepKind::Digest, Path);
     if (MD5.empty()) {
       auto Item = std::make_unique<TMasterItm>();
       Item->FileName = Path;
       MasterList.emplace_back(std::string(), std::move(Item));
-      ++DoneSteps;
-      ReportProgress();
-      continue;
-    }
-    auto Found = MasterIndexByMD5.find(MD5);
-    if (Found != MasterIndexByMD5.end()) {
+    } else if (auto Found = MasterIndexByMD5.find(MD5); Found != MasterIndexByMD5.end()) {
       auto Item = std::make_unique<TDetailItm>();
       Item->MasterIndex = Found->second;
       Item->FileName = Path;
       Item->FileSize = Size;
       DetailList.Add(Path, std::move(Item));
-      ++DoneSteps;  // the writing step this picture will not have
-      ++DoneFiles;
+      // The writing step this picture will not have.
+      ++Steps;
+      ++Files;
+      Cost += CostOf(PictureStepKind(Path), Path);
     } else {
       MasterIndexByMD5.emplace(MD5, int(MasterList.size()));
       auto Item = std::make_unique<TMasterItm>();
       Item->FileName = Path;
       MasterList.emplace_back(MD5, std::move(Item));
     }
-    ++DoneSteps;
+    {
+      std::lock_guard<std::mutex> L(StateLock);
+      WorkSteps += Steps;
+      WorkFiles += Files;
+      WorkCost += Cost;
+    }
     ReportProgress();
   }
   PicFiles.clear();
@@ -583,80 +838,74 @@ void TWebFilsMgr::RunPhases() {
     IsSuccess = true;
     return;
   }
+  if (DetailList.Count() == 0) {
+    // No page is rewritten after all.
+    TotalCost -= PagesCost;
+    for (const std::string& Page : PageFiles) TotalCost += PageCost(Page, false);
+  } else {
+    std::vector<std::string> Duplicates;
+    Duplicates.reserve(size_t(DetailList.Count()));
+    for (int I = 0; I < DetailList.Count(); ++I)
+      Duplicates.push_back(DetailList.Objects(I)->FileName);
+    RefCheck = std::make_unique<TRefCheck>(RootDir, Duplicates);
+  }
 
   // Phase 2: every distinct picture once.
-  for (const auto& Entry : MasterList) {
-    const std::string Dest = GetOutputFileName(Entry.second->FileName);
-    BeginFile(Entry.second->FileName);
-    PrepareDestination(Dest);
-    AddWritten(WritePicture(Entry.second->FileName, Dest), Dest);
-    ++DoneSteps;
-    ++DoneFiles;
-    ReportProgress();
-  }
+  RunPhase(MasterList.size(), [&](TWorker& W, size_t I, TFileOutcome& O) {
+    const std::string& Path = MasterList[I].second->FileName;
+    const std::string Dest = GetOutputFileName(Path);
+    BeginFile(Path);
+    PrepareDestination(Dest, O);
+    O.Record = WriteOtherFile(W, Path, Dest, O);
+    O.Record.BytesOut = larkspan::FileSizeOf(Dest);
+    O.HasRecord = true;
+    O.Cost = CostOf(PictureStepKind(Path), Path);
+  });
 
   // Phase 3: pages, rewritten when duplicates were found.
-  for (const std::string& Page : PageFiles) {
-    const std::string Dest = GetOutputFileName(Page);
-    BeginFile(Page);
-    PrepareDestination(Dest);
-    if (DetailList.Count() == 0) {
-      if (Config->IsCompressHtml && CanCompress(RootDir, Page)) {
-        AddWritten(CompressOrCopy(Page, Dest, Page), Dest);
-      } else {
-        CopyOrFail(Page, Dest);
-        AddWritten(
-            NewRecord(Page, TFileAction::Copied,
-                      Config->IsCompressHtml ? TFileReason::ExceptionFile : TFileReason::None),
-            Dest);
-      }
-    } else {
-      RewritePage(Page, Dest);
-      RewrittenPages.push_back(Page);
-      TFileResult R = NewRecord(Page, TFileAction::Rewritten);
-      if (Config->IsCompressHtml && CanCompress(OutputDir, Dest)) {
-        const TFileResult C = CompressOrCopy(Dest, Dest, Page);
-        R.Reason = C.Reason;
-        R.Detail = C.Detail;
-      }
-      AddWritten(std::move(R), Dest);
-    }
-    ++DoneSteps;
-    ++DoneFiles;
-    ReportProgress();
-  }
-  if (DetailList.Count() > 0) {
+  const bool Rewrite = DetailList.Count() > 0;
+  RunPhase(PageFiles.size(), [&](TWorker& W, size_t I, TFileOutcome& O) {
+    WritePage(W, I, O);
+    O.Cost = PageCost(PageFiles[I], Rewrite);
+  });
+  if (Rewrite) {
     if (StopRequested()) throw TRunStopped();
     KeepReferencedDuplicates();
   }
 
   // Phase 4: style sheets, scripts, XML (and pages when pictures are not reduced).
-  for (const std::string& Path : CompressFiles) {
+  RunPhase(CompressFiles.size(), [&](TWorker& W, size_t I, TFileOutcome& O) {
+    const std::string& Path = CompressFiles[I];
     const std::string Dest = GetOutputFileName(Path);
     BeginFile(Path);
-    PrepareDestination(Dest);
-    AddWritten(CompressOrCopy(Path, Dest, Path), Dest);
-    ++DoneSteps;
-    ++DoneFiles;
-    ReportProgress();
-  }
+    PrepareDestination(Dest, O);
+    O.Record = CompressOrCopy(W, Path, Dest, Path, O);
+    O.Record.BytesOut = larkspan::FileSizeOf(Dest);
+    O.HasRecord = true;
+    O.Cost = CostOf(MinifyKind, Path);
+  });
 
   // Phase 5: everything else.
-  for (const std::string& Path : OtherFiles) {
+  RunPhase(OtherFiles.size(), [&](TWorker& W, size_t I, TFileOutcome& O) {
+    const std::string& Path = OtherFiles[I];
     const std::string Dest = GetOutputFileName(Path);
     BeginFile(Path);
-    PrepareDestination(Dest);
-    AddWritten(WritePicture(Path, Dest), Dest);
-    ++DoneSteps;
-    ++DoneFiles;
-    ReportProgress();
+    PrepareDestination(Dest, O);
+    O.Record = WriteOtherFile(W, Path, Dest, O);
+    O.Record.BytesOut = larkspan::FileSizeOf(Dest);
+    O.HasRecord = true;
+    O.Cost = CostOf(PictureStepKind(Path), Path);
+  });
+  {
+    std::lock_guard<std::mutex> L(StateLock);
+    CurrentFile.clear();
   }
-  CurrentFile.clear();
   IsSuccess = true;
 }
 
 void TWebFilsMgr::Execute() {
   FreeOnTerminate = true;
+  EngineThread = std::this_thread::get_id();
   try {
     RunPhases();
   } catch (const TRunStopped&) {
@@ -674,6 +923,15 @@ void TWebFilsMgr::Execute() {
       RecordLeftOutDuplicates();
     } catch (...) {
       // Records only; the run's outcome stands.
+    }
+  }
+  // The counts as the workers left them, for the report.
+  {
+    std::lock_guard<std::mutex> L(StateLock);
+    if (!DryRun) {
+      DoneSteps = WorkSteps;
+      DoneFiles = WorkFiles;
+      DoneCost = WorkCost;
     }
   }
   if (OnFinished) {

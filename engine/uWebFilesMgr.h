@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <mutex>
+#include <thread>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "engine/uFileResult.h"
+#include "engine/uRefCheck.h"
 #include "engine/uTextList.h"
 #include "htmlparser/clHtmlObject.h"
 #include "platform/FileSystem.h"
@@ -26,10 +29,7 @@ class TAppConfig;
 class THtmlCompress;
 class TNativeCompress;
 class TImageOptimiser;
-class TclHtmlParser;
-class TclHtmlImage;
-class TclHtmlLink;
-class TclHtmlTag;
+class TPageRewriter;
 
 struct TMasterItm {
   std::string FileName;  // full path of the first picture found with this content
@@ -74,41 +74,44 @@ struct TSkippedFile {
   std::string Reason;    // why, for the user
 };
 
-// A left-out duplicate written to the output after all, because a file of
-// the site still refers to it in a form the page rewriting does not change.
-struct TKeptDuplicate {
-  std::string FileName;  // the duplicate's full path in the site
-  std::string RefFile;   // full path of the file that refers to it
-  int RefLine = 0;       // 1-based line of the reference in that file
-};
-
 // Where a run is, for a progress display.
 struct TRunStatus {
   int DoneFiles = 0;
   int TotalFiles = 0;
-  int Percent = 0;
-  std::string CurrentFile;  // the file being written, relative to the site root
+  int Percent = 0;          // as OnProgress reports it (see ProgressCost)
+  std::string CurrentFile;  // the file begun last, relative to the site root
 };
 
 // One run of the engine. Created on the main thread with the settings (which
-// must outlive the run), given its callbacks, then Start()ed once. The worker
-// hands OnProgress and OnFinished to the main thread and waits for them;
-// after OnFinished has returned the engine deletes itself, so nobody may use
-// it from then on. If Start throws, no worker runs and the creator still
-// owns (and must delete) the engine.
+// must outlive the run), given its callbacks, then Start()ed once. The run
+// goes through its phases in order on the engine's thread; within a phase
+// the files are handled by Jobs workers at once (with one job, by the
+// engine's thread itself, in order). Only the engine's thread hands
+// OnProgress, OnStatus and OnFinished to the main thread, and waits for
+// them; after OnFinished has returned the engine deletes itself, so nobody
+// may use it from then on. If Start throws, no worker runs and the creator
+// still owns (and must delete) the engine.
+//
+// What the run records (Results, UncompressedFiles, RewrittenPages, ...)
+// is put together by the engine's thread in the order of the files within
+// each phase, so the output tree and the report are the same whatever the
+// number of jobs. The first failure (the one of the earliest file, when
+// several fail at once) ends the run: no further file is begun, the files
+// being written are finished, and ErrorText names that failure.
 class TWebFilsMgr : public TThread, public TObject {
  public:
   using TProgressEvent = std::function<void(TObject* Sender, int Percent)>;
   using TNotifyEvent = std::function<void(TObject* Sender)>;
   using TStatusEvent = std::function<void(TObject* Sender, const TRunStatus& Status)>;
 
-  // Creates the parser and the compressor bridge with the program's folder;
+  // Creates the first worker's compressor bridge with the program's folder;
   // an error of the bridge (no Java runtime, no archive folder) passes to the
   // caller and no engine exists.
   explicit TWebFilsMgr(TAppConfig* AConfig);
   ~TWebFilsMgr() override;
 
-  // Checks the folders ("目录不存在"; "网站根目录和输出目录不能相同！" when
+  // Settles Jobs from the settings (Config->Jobs, 0 for one per processor)
+  // and makes a worker's tools for each. Checks the folders ("目录不存在"; "网站根目录和输出目录不能相同！" when
   // FoldersConflict, before anything is created; "创建目录失败" with the
   // system's reason) and LARKSPAN_TOOL_TIMEOUT, reads the filter lists,
   // measures and scans the site, refuses when a folder the run would write
@@ -160,7 +163,16 @@ class TWebFilsMgr : public TThread, public TObject {
   int GetDuplicateCount() const;
 
   // Percentage of Done of Total, rounded half to even, in integers.
-  static int ProgressPercent(int Done, int Total);
+  static int ProgressPercent(int64_t Done, int64_t Total);
+
+  // The percentage OnProgress reports is ProgressPercent of the run's done
+  // cost over its total cost, each step of the run weighing what it is
+  // expected to take, so that the bar moves evenly through a run of slow
+  // pictures and fast pages: ProgressCost of the step's kind and the file's
+  // size, in estimated microseconds of one core. DoneSteps and TotalSteps
+  // count the steps themselves, as before.
+  enum class TStepKind { Digest, Copy, Minify, Rewrite, Jpeg, Gif, Png, ArchiveMinify };
+  static int64_t ProgressCost(TStepKind Kind, int64_t Bytes);
 
   TProgressEvent OnProgress;
   TNotifyEvent OnFinished;
@@ -170,6 +182,7 @@ class TWebFilsMgr : public TThread, public TObject {
   bool DryRun = false;
 
   TAppConfig* Config;  // not owned
+  int Jobs = 1;        // workers per phase, settled by Start
   std::string RootDir;
   std::string OutputDir;
   int64_t SourceSize = 0;
@@ -191,6 +204,8 @@ class TWebFilsMgr : public TThread, public TObject {
   int DoneFiles = 0;
   int TotalSteps = 0;
   int DoneSteps = 0;
+  int64_t TotalCost = 0;  // ProgressCost of every step of the run
+  int64_t DoneCost = 0;   // of the steps done
   // (MD5 text, master) in order of first appearance. The key is empty for a
   // picture whose size no other picture of the run shares: it cannot have a
   // duplicate, so it is never read for a digest.
@@ -214,81 +229,6 @@ class TWebFilsMgr : public TThread, public TObject {
   // Output paths this run has written, in order.
   std::vector<std::string> WrittenFiles;
 
-  // Reference rewriting (uPageRewrite.cpp).
-  // A UTF-16 page is copied as it is; its references are still noted.
-  void RewritePage(const std::string& PageFile, const std::string& DestFile);
-  // Writes every left-out duplicate that a text file of the output still
-  // refers to, and records it in KeptDuplicates (uRefCheck.cpp).
-  void KeepReferencedDuplicates();
-
- protected:
-  void Execute() override;
-
- private:
-  void ReportProgress();
-  // Writes PageText at DestFile with PageFile's attributes, or copies
-  // PageFile there as it is (Verbatim).
-  void WritePageText(const std::string& PageFile, const std::string& DestFile, bool Verbatim);
-  // Makes Dest's folder (removing temporary files a killed run left there)
-  // and notes Dest as written by this run.
-  void PrepareDestination(const std::string& Dest);
-  // Throws when an existing part of Folder (an output folder) resolves into
-  // the site, naming the link that leads there.
-  void CheckOutputFolder(const std::string& Folder) const;
-  // ScanFolder's walk; Ancestors are the folders on the current path.
-  void ScanTree(const std::string& Dir, const TFileCallback& Callback,
-                std::vector<TFileId>& Ancestors);
-  void CopyOrFail(const std::string& Source, const std::string& Dest);
-  // ReducePicture, or a plain copy when it leaves no usable picture. The
-  // record says which, for the site file Source.
-  TFileResult WritePicture(const std::string& Source, const std::string& Dest);
-  // Compress; false from the bridge ends the run, a failed compressor run
-  // falls back to a copy (or keeps the in-place page).
-  // The record is for the site file SiteFile.
-  TFileResult CompressOrCopy(const std::string& Source, const std::string& Dest,
-                             const std::string& SiteFile);
-  // The archive's run on Source into a fresh temporary file (ASCII names
-  // when Java could not name the paths), published at Dest when usable.
-  // False when the result is unusable; throws when Java cannot start, or
-  // TRunStopped when the run was asked to stop meanwhile.
-  bool CompressWithArchive(const std::string& Source, const std::string& Dest);
-  void RunPhases();
-  // The dry run's decisions after the digests (nothing is written).
-  void RecordPlan();
-  // A record for the site file FullPath with its size and scan position.
-  TFileResult NewRecord(const std::string& FullPath, TFileAction Action,
-                        TFileReason Reason = TFileReason::None, std::string Detail = {}) const;
-  // Adds R with the size of what was written at Dest.
-  void AddWritten(TFileResult R, const std::string& Dest);
-  std::string RelativePath(const std::string& FullPath) const;
-  // Before each file: stops when asked to, tells OnStatus now and then.
-  void BeginFile(const std::string& FullPath);
-  void HandStatus();
-  void RecordLeftOutDuplicates();
-
-  std::atomic<bool> Stopping{false};
-  std::unordered_map<std::string, int64_t> ScanOrder;
-  std::unordered_map<std::string, std::string> ExceptedFiles;  // full path -> "" (exception files)
-  std::string CurrentFile;
-  std::chrono::steady_clock::time_point LastStatus{};
-
-  std::unique_ptr<TclHtmlParser> HtmlParser;
-  // One of the two, by the Compressor setting.
-  std::unique_ptr<THtmlCompress> HtmlCompress;
-  std::unique_ptr<TNativeCompress> NativeCompress;
-  std::unique_ptr<TImageOptimiser> Optimiser;
-  std::unordered_map<std::string, int> MasterIndexByMD5;
-  std::unordered_set<std::string> PreparedFolders;
-  std::string RealRoot, RealOutput;  // ResolvePath of both, set by Start
-  int LastPercent = -1;              // the percentage last handed to OnProgress
-
- public:
-  // State of the page being rewritten (uPageRewrite.cpp).
-  std::string CurPageDir;  // the page's folder in the site, ending in "/"
-  std::string PageText;    // working copy: every line followed by CR LF
-  int TextOffset = 0;      // bytes PageText has become shorter in this pass
-  void HtmlParserParseImage(TObject* Sender, TclHtmlImage* Image);
-  void HtmlParserParseLink(TObject* Sender, TclHtmlLink* Link);
   // Folder (ending in "/") followed by the reference as written; nothing is
   // resolved, so "..", a leading "/" or a query never match a site path.
   static std::string RefToPath(const std::string& Folder, const std::string& Ref);
@@ -297,27 +237,109 @@ class TWebFilsMgr : public TThread, public TObject {
   // folders whose names differ only in case are different folders here.
   static std::string PathToRef(const std::string& Folder, const std::string& Path);
 
- private:
-  // Reference check (uRefCheck.cpp): the scanner over all duplicate names
-  // and the first reference found to each duplicate, built on first use.
-  struct TRefCheck;
-  std::shared_ptr<TRefCheck> RefCheck;
-  TRefCheck& RefCheckForRun();
-  // Looks through Text, the content of File as published, and notes every
-  // reference to a left-out duplicate.
-  void NoteReferences(const std::string& File, std::string_view Text);
-  // The same in two steps: the (DetailList index, line) of each reference,
-  // from any thread once the check is built; then noting them (worker only).
-  std::vector<std::pair<int, int>> ScanReferences(const std::string& File,
-                                                  std::string_view Text) const;
-  void NoteHits(const std::string& File, const std::vector<std::pair<int, int>>& Hits);
+ protected:
+  void Execute() override;
 
-  // The page rewriting (uPageRewrite.cpp): the engine's own rewriter and a
-  // helper thread that rewrites pages ahead of the worker. Declared after
-  // the check, so that the helper has stopped before the check goes.
-  struct TRewriting;
-  std::shared_ptr<TRewriting> Rewriting;
-  TRewriting& RewritingForRun();
+ private:
+  // What one worker uses that keeps state from call to call: its
+  // compressor (one of the two, by the Compressor setting), its optimiser
+  // and, from the page phase on, its page rewriter. Workers[K] is used by
+  // worker K alone; Workers[0] is made by the constructor (its bridge checks
+  // for Java), the others by Start.
+  struct TWorker {
+    std::unique_ptr<THtmlCompress> HtmlCompress;
+    std::unique_ptr<TNativeCompress> NativeCompress;
+    std::unique_ptr<TImageOptimiser> Optimiser;
+    std::unique_ptr<TPageRewriter> Rewriter;
+    TWorker();
+    ~TWorker();
+  };
+  // What handling one file came to, put into the engine's records by the
+  // engine's thread in file order (TFileOutcome is in uWebFilesMgr.cpp).
+  struct TFileOutcome;
+
+  void ReportProgress();
+  // Runs Handle(Worker, Index, Outcome) for every Index below Count on the
+  // run's workers (see ParallelFor), reporting progress as files end, then
+  // records the outcomes of the files that were handled, in Index order,
+  // also when a failure or a stop ends the phase (which it then passes on).
+  void RunPhase(size_t Count,
+                const std::function<void(TWorker& W, size_t Index, TFileOutcome& O)>& Handle);
+  void Record(TFileOutcome& O);
+  // Makes Dest's folder (removing temporary files a killed run left there)
+  // and notes Dest as written by this run. Any worker.
+  void PrepareDestination(const std::string& Dest, TFileOutcome& O);
+  // Throws when an existing part of Folder (an output folder) resolves into
+  // the site, naming the link that leads there.
+  void CheckOutputFolder(const std::string& Folder) const;
+  // ScanFolder's walk; Ancestors are the folders on the current path.
+  void ScanTree(const std::string& Dir, const TFileCallback& Callback,
+                std::vector<TFileId>& Ancestors);
+  void CopyOrFail(const std::string& Source, const std::string& Dest) const;
+  // Writes a file that no compressor takes: through its optimiser when one
+  // applies (a picture), or as a plain copy when none does or it leaves no
+  // usable result. The record says which, for the site file Source.
+  TFileResult WriteOtherFile(TWorker& W, const std::string& Source, const std::string& Dest,
+                             TFileOutcome& O);
+  // Compress; false from the bridge ends the run, a failed compressor run
+  // falls back to a copy (or keeps the in-place page).
+  // The record is for the site file SiteFile.
+  TFileResult CompressOrCopy(TWorker& W, const std::string& Source, const std::string& Dest,
+                             const std::string& SiteFile, TFileOutcome& O);
+  // The archive's run on Source into a fresh temporary file (ASCII names
+  // when Java could not name the paths), published at Dest when usable.
+  // False when the result is unusable; throws when Java cannot start, or
+  // TRunStopped when the run was asked to stop meanwhile.
+  bool CompressWithArchive(TWorker& W, const std::string& Source, const std::string& Dest);
+  // The page phase's work on one page.
+  void WritePage(TWorker& W, size_t Index, TFileOutcome& O);
+  // Rewrites PageFile's references (uPageRewrite.cpp) and saves the page at
+  // DestFile; a UTF-16 page is copied as it is, its references still
+  // noted for the reference check with Rank.
+  void RewritePage(TWorker& W, const std::string& PageFile, const std::string& DestFile,
+                   int64_t Rank);
+  // Writes every left-out duplicate that a text file of the output still
+  // refers to, and records it in KeptDuplicates.
+  void KeepReferencedDuplicates();
+  void RunPhases();
+  // The dry run's decisions after the digests (nothing is written).
+  void RecordPlan();
+  // A record for the site file FullPath with its size and scan position.
+  TFileResult NewRecord(const std::string& FullPath, TFileAction Action,
+                        TFileReason Reason = TFileReason::None, std::string Detail = {}) const;
+  std::string RelativePath(const std::string& FullPath) const;
+  // Before each file (any worker): stops when asked to, notes the file for
+  // OnStatus.
+  void BeginFile(const std::string& FullPath);
+  void HandStatus();
+  void RecordLeftOutDuplicates();
+  // ProgressCost of writing the file FullPath in the phase of Kind.
+  int64_t CostOf(TStepKind Kind, const std::string& FullPath) const;
+  TStepKind PictureStepKind(const std::string& FullPath) const;
+
+  std::atomic<bool> Stopping{false};
+  std::unordered_map<std::string, int64_t> ScanOrder;
+  std::unordered_map<std::string, int64_t> ScanSizes;          // full path -> size
+  std::unordered_map<std::string, std::string> ExceptedFiles;  // full path -> "" (exception files)
+  std::chrono::steady_clock::time_point LastStatus{};
+  std::thread::id EngineThread;  // the thread that runs Execute
+  int LastPercent = -1;  // the percentage last handed to OnProgress
+
+  std::vector<std::unique_ptr<TWorker>> Workers;  // Jobs of them once started
+  std::unordered_map<std::string, int> MasterIndexByMD5;
+  std::string RealRoot, RealOutput;  // ResolvePath of both, set by Start
+  // The reference check of the run, made when duplicates are known.
+  std::unique_ptr<TRefCheck> RefCheck;
+
+  // Guards what the workers share while a phase runs: the folders made, the
+  // file begun last, and the steps and cost done (which the engine's thread
+  // reads for its reports).
+  mutable std::mutex StateLock;
+  std::unordered_set<std::string> PreparedFolders;
+  std::string CurrentFile;
+  int WorkSteps = 0;
+  int WorkFiles = 0;
+  int64_t WorkCost = 0;
 };
 
 }  // namespace larkspan

@@ -114,6 +114,7 @@ TEST(WebFilsMgrTest, EqualPicturesAreWrittenOnceWithEightSteps) {
   TAppConfig Config = BlankConfig();
   Config.IsReducePic = true;
   Config.FileFilters = "*.bak|";
+  Config.Jobs = 1;  // one report per step
   // dups/x.gif makes five pictures; drop it to get the eight-step run.
   std::filesystem::remove_all(Site.Path() + "dups");
   const auto Before = ReadTree(Site.Path());
@@ -256,6 +257,7 @@ TEST(WebFilsMgrTest, StopBetweenFilesEndsTheRunWithWhatWasDone) {
     Site.Write("f" + std::to_string(I) + ".txt", std::string(size_t(I + 1), 'x'));
   TAppConfig Config = test::BlankConfig();
   Config.IsReducePic = true;
+  Config.Jobs = 1;  // copies this small outrun any stop on two workers
   TRunHooks Hooks;
   std::vector<TRunStatus> Seen;
   Hooks.OnStatus = [&](const TRunStatus& S, TWebFilsMgr& Engine) {

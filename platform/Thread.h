@@ -76,4 +76,24 @@ class TThread {
   void Synchronize(const std::function<void()>& Fn);
 };
 
+// The number of processors this process may run on (at least 1).
+int ProcessorCount();
+
+// Runs Work(Slot, Index) once for every Index below Count.
+// With Jobs <= 1 (or Count <= 1) the calling thread does it, in order of
+// Index, with Slot 0, and calls AfterEach after every item. Otherwise
+// min(Jobs, Count) new threads, Slot 0 to their number - 1, take the indexes
+// in order, each at most one at a time per slot, while the calling thread
+// calls AfterEach whenever items have finished since its last call, and
+// at least every TickMs milliseconds while they run (never concurrently
+// with itself; Work runs on the other threads meanwhile).
+// An exception from Work stops the taking of further indexes; the items
+// already taken finish. Once every thread has ended, the exception of the
+// lowest Index that threw is passed on (so the same one as in the
+// one-thread run when only one item fails). An exception from AfterEach
+// is passed on the same way, after the threads have ended.
+// Throws std::system_error when no thread can be started at all.
+void ParallelFor(size_t Count, int Jobs, const std::function<void(int Slot, size_t Index)>& Work,
+                 const std::function<void()>& AfterEach, int TickMs = 100);
+
 }  // namespace larkspan

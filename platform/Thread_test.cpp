@@ -5,7 +5,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <mutex>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -92,6 +96,76 @@ TEST(ThreadTest, FailedStartIsNotCountedAsLive) {
   ASSERT_TRUE(WIFEXITED(Status)) << "hung in WaitForAllThreads";
   if (WEXITSTATUS(Status) == 3) GTEST_SKIP() << "the thread started despite the limit";
   EXPECT_EQ(WEXITSTATUS(Status), 0);
+}
+
+TEST(ParallelForTest, EveryIndexOnceOnEachSlotOneAtATime) {
+  for (const int Jobs : {1, 2, 4, 64}) {
+    SCOPED_TRACE(Jobs);
+    const size_t Count = 200;
+    std::vector<std::atomic<int>> Seen(Count);
+    std::vector<std::atomic<int>> Busy(64);
+    std::atomic<bool> Overlap{false};
+    std::vector<size_t> Order;
+    std::mutex OrderLock;
+    const std::thread::id Caller = std::this_thread::get_id();
+    std::atomic<bool> AfterOnOtherThread{false};
+    std::atomic<int> Afters{0};
+    ParallelFor(
+        Count, Jobs,
+        [&](int Slot, size_t I) {
+          if (Busy[size_t(Slot)]++ != 0) Overlap = true;
+          ++Seen[I];
+          {
+            std::lock_guard<std::mutex> L(OrderLock);
+            Order.push_back(I);
+          }
+          if (I % 17 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+          --Busy[size_t(Slot)];
+        },
+        [&] {
+          if (std::this_thread::get_id() != Caller) AfterOnOtherThread = true;
+          ++Afters;
+        });
+    for (size_t I = 0; I < Count; ++I) EXPECT_EQ(Seen[I], 1) << I;
+    EXPECT_FALSE(Overlap);
+    EXPECT_FALSE(AfterOnOtherThread);
+    EXPECT_GE(Afters, 1);
+    if (Jobs == 1) {
+      EXPECT_EQ(Afters, int(Count));
+      EXPECT_TRUE(std::is_sorted(Order.begin(), Order.end()));
+    }
+  }
+}
+
+// A failure stops the taking of new items; the lowest failing index is the
+// one passed on, whichever thread failed first.
+TEST(ParallelForTest, LowestFailureIsPassedOnAndNoNewItemStarts) {
+  for (const int Jobs : {1, 3}) {
+    SCOPED_TRACE(Jobs);
+    std::atomic<int> Started{0};
+    std::string Message;
+    try {
+      ParallelFor(
+          1000, Jobs,
+          [&](int, size_t I) {
+            ++Started;
+            if (I == 7) {
+              // Index 5 fails later than 6 and 7, yet is the one reported.
+              throw std::runtime_error("seven");
+            }
+            if (I == 6) throw std::runtime_error("six");
+            if (I == 5) {
+              std::this_thread::sleep_for(std::chrono::milliseconds(50));
+              throw std::runtime_error("five");
+            }
+          },
+          {});
+    } catch (const std::runtime_error& E) {
+      Message = E.what();
+    }
+    EXPECT_EQ(Message, "five");
+    EXPECT_LT(Started, 20);  // not the thousand
+  }
 }
 
 }  // namespace

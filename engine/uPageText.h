@@ -1,0 +1,23 @@
+// A page's text as the reference rewriting reads and writes it.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace larkspan {
+
+// The page text: Bytes split into lines at CR LF, lone CR and lone LF, every
+// line followed by CR LF (the last one too). Empty for empty bytes.
+std::string PageTextOf(std::string_view Bytes);
+
+// Whether a page's bytes are UTF-16: a byte-order mark, or, when there is
+// none, the character set CharSet names. Big is set to the byte order.
+bool IsUtf16Page(std::string_view Bytes, const std::string& CharSet, bool& Big);
+
+// UTF-16 bytes as UTF-8 (the byte-order mark dropped), for finding the
+// references a page holds. Text that is not UTF-16 throughout (an unpaired
+// surrogate, an odd last byte) keeps its ASCII characters and reads every
+// other unit as "?".
+std::string Utf16AsUtf8(std::string_view Bytes, bool Big);
+
+}  // namespace larkspan
