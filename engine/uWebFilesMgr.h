@@ -176,7 +176,7 @@ class TWebFilsMgr : public TThread, public TObject {
 
   TProgressEvent OnProgress;
   TNotifyEvent OnFinished;
-  // Optional: before a file is written (at most a few times a second) and
+  // Optional: as files begin and end (at most a few times a second) and
   // whenever the percentage changes; on the main thread like OnProgress.
   TStatusEvent OnStatus;
   bool DryRun = false;
