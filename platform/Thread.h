@@ -65,8 +65,10 @@ class TThread {
   void Resume();
   bool FreeOnTerminate = false;
 
-  // Blocks until every thread started by Resume has finished, its object
-  // freed when FreeOnTerminate was set. For clean program exit.
+  // Blocks until every thread started by Resume has ended: Execute has
+  // returned, the object is freed when FreeOnTerminate was set, and the
+  // thread's thread-local objects are destroyed (it is joined). For clean
+  // program exit. REQUIRES: not called on a thread TThread started.
   static void WaitForAllThreads();
 
  protected:
