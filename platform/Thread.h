@@ -61,7 +61,8 @@ class TThread {
   TThread& operator=(const TThread&) = delete;
 
   // Starts the worker; call once. Throws std::system_error when the system
-  // cannot start a thread; the object is then not running and not counted.
+  // cannot start a thread; the object is then not running and not waited for.
+  // Joins the workers that have finished meanwhile (a short wait at most).
   void Resume();
   bool FreeOnTerminate = false;
 
