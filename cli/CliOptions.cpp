@@ -1,5 +1,7 @@
 #include "cli/CliOptions.h"
 
+#include <charconv>
+
 #include "config/uGlobal.h"
 #include "platform/Error.h"
 
@@ -29,6 +31,8 @@ Options:
   --compressor NAME   "native" (default: in-process, no Java runtime needed)
                       or "archive" (java -jar htmlcompressor.jar per file);
                       the saved setting is the key Compressor in [Sys]
+  --jobs N            work on N files at once, N >= 1 (default: one per
+                      processor core; with --settings the saved key Jobs)
   --filter PATTERN    leave files out: "*.ext" or a bare file name (repeatable)
   --except RELPATH    copy this file without minifying; path relative to SITE
                       (repeatable)
@@ -75,6 +79,16 @@ bool TakeValue(int argc, char** argv, int& I, const std::string& Name, std::stri
   }
   return false;
 }
+
+// N of "--jobs N": a whole number >= 1 in decimal digits that fits an int.
+int JobsValue(const std::string& V) {
+  int N = 0;
+  const char* End = V.data() + V.size();
+  const auto [Stop, Error] = std::from_chars(V.data(), End, N);
+  if (Error != std::errc() || Stop != End || N < 1)
+    throw Exception("--jobs 需要不小于 1 的整数 (expects a whole number of 1 or more): " + V);
+  return N;
+}
 }  // namespace
 
 TCliOptions ParseCliOptions(int argc, char** argv) {
@@ -89,29 +103,31 @@ TCliOptions ParseCliOptions(int argc, char** argv) {
     } else if (A == "--") {
       OnlyFolders = true;
     } else if (A == "--html") {
-      O.Html = 1;
+      O.Html = true;
     } else if (A == "--css") {
-      O.Css = 1;
+      O.Css = true;
     } else if (A == "--js") {
-      O.Js = 1;
+      O.Js = true;
     } else if (A == "--xml") {
-      O.Xml = 1;
+      O.Xml = true;
     } else if (A == "--jpg") {
-      O.Jpg = 1;
+      O.Jpg = true;
     } else if (A == "--gif") {
-      O.Gif = 1;
+      O.Gif = true;
     } else if (A == "--png") {
-      O.Png = 1;
+      O.Png = true;
     } else if (A == "--dedupe") {
-      O.Dedupe = 1;
+      O.Dedupe = true;
     } else if (A == "--all") {
-      O.Html = O.Css = O.Js = O.Xml = O.Jpg = O.Gif = O.Png = O.Dedupe = 1;
+      O.Html = O.Css = O.Js = O.Xml = O.Jpg = O.Gif = O.Png = O.Dedupe = true;
     } else if (TakeValue(argc, argv, I, "--charset", V)) {
       O.CharSet = V;
     } else if (TakeValue(argc, argv, I, "--compressor", V)) {
       if (V != "native" && V != "archive")
         throw Exception("压缩器只能是 native 或 archive (--compressor native|archive): " + V);
       O.Compressor = V;
+    } else if (TakeValue(argc, argv, I, "--jobs", V)) {
+      O.Jobs = JobsValue(V);
     } else if (TakeValue(argc, argv, I, "--filter", V)) {
       O.Filters.push_back(V);
     } else if (TakeValue(argc, argv, I, "--except", V)) {
@@ -151,32 +167,28 @@ TCliOptions ParseCliOptions(int argc, char** argv) {
 }
 
 void ApplyCliOptions(const TCliOptions& O, TAppConfig& C) {
-  const bool Any = O.Html > 0 || O.Css > 0 || O.Js > 0 || O.Xml > 0 || O.Jpg > 0 || O.Gif > 0 ||
-                   O.Png > 0 || O.Dedupe > 0;
-  if (Any) {
-    C.IsCompressHtml = O.Html > 0;
-    C.IsCompressCSS = O.Css > 0;
-    C.IsCompressJS = O.Js > 0;
-    C.IsCompressXML = O.Xml > 0;
-    C.IsCompressJpg = O.Jpg > 0;
-    C.IsCompressGif = O.Gif > 0;
-    C.IsCompressPng = O.Png > 0;
-    C.IsReducePic = O.Dedupe > 0;
+  if (O.AnySwitch()) {
+    C.IsCompressHtml = O.Html;
+    C.IsCompressCSS = O.Css;
+    C.IsCompressJS = O.Js;
+    C.IsCompressXML = O.Xml;
+    C.IsCompressJpg = O.Jpg;
+    C.IsCompressGif = O.Gif;
+    C.IsCompressPng = O.Png;
+    C.IsReducePic = O.Dedupe;
   }
   if (!O.CharSet.empty()) C.CharSet = O.CharSet;
   if (!O.Compressor.empty()) C.Compressor = O.Compressor;
-  // A stored list text whose last piece lacks its "|" does not count that
-  // piece; drop it so an appended entry is not glued onto it.
-  for (std::string* List : {&C.FileFilters, &C.CompressFilters}) {
-    const size_t Last = List->rfind('|');
-    List->erase(Last == std::string::npos ? 0 : Last + 1);
-  }
-  for (const std::string& F : O.Filters) C.FileFilters += F + "|";
-  for (const std::string& E : O.Excepts) {
-    std::string Rel = E;
+  if (O.Jobs > 0) C.Jobs = O.Jobs;
+  std::vector<std::string> Filters = ListTextEntries(C.FileFilters);
+  Filters.insert(Filters.end(), O.Filters.begin(), O.Filters.end());
+  C.FileFilters = MakeListText(Filters);
+  std::vector<std::string> Excepts = ListTextEntries(C.CompressFilters);
+  for (std::string Rel : O.Excepts) {
     while (Rel.rfind("./", 0) == 0) Rel.erase(0, 2);
-    C.CompressFilters += Rel + "|";
+    Excepts.push_back(Rel);
   }
+  C.CompressFilters = MakeListText(Excepts);
   C.RootPath = O.Site;
   C.OutputPath = O.Output;
 }

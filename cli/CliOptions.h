@@ -11,10 +11,14 @@ namespace larkspan {
 struct TCliOptions {
   std::string Site;
   std::string Output;
-  // Switches given on the command line; -1 when not given.
-  int Html = -1, Css = -1, Js = -1, Xml = -1, Jpg = -1, Gif = -1, Png = -1, Dedupe = -1;
+  // What to reduce: true for each switch given (--all gives all eight).
+  bool Html = false, Css = false, Js = false, Xml = false;
+  bool Jpg = false, Gif = false, Png = false, Dedupe = false;
+  // True when any of the eight switches was given.
+  bool AnySwitch() const { return Html || Css || Js || Xml || Jpg || Gif || Png || Dedupe; }
   std::string CharSet;     // "" when not given
   std::string Compressor;  // "native" or "archive"; "" when not given
+  int Jobs = 0;            // --jobs N, N >= 1; 0 when not given
   std::vector<std::string> Filters;
   std::vector<std::string> Excepts;
   bool UseSettings = false;
@@ -28,12 +32,15 @@ struct TCliOptions {
 };
 
 // Parses argv. Throws Exception with a one-line message on a bad option or
-// a wrong number of folders (unless --help or --version is given).
+// value (--jobs takes a whole number >= 1) or a wrong number of folders
+// (unless --help or --version is given).
 TCliOptions ParseCliOptions(int argc, char** argv);
 
 // Puts the options into Config: any switch given replaces all eight switches
-// (the ones not given are off); without switches Config keeps its own.
-// --filter and --except entries are appended to the list texts.
+// (the ones not given are off); without switches Config keeps its own; so do
+// the character set, the compressor and Jobs when not given. --filter and
+// --except entries are appended to the list texts (an unterminated last
+// piece of a stored list text, which is no entry, is dropped).
 void ApplyCliOptions(const TCliOptions& Options, TAppConfig& Config);
 
 std::string CliUsage();

@@ -8,6 +8,7 @@
 #include "config/uConfig.h"
 #include "config/uGlobal.h"
 #include "engine/uEngineRun.h"
+#include "engine/uFolderCheck.h"
 #include "engine/uRunReport.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"

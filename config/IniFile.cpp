@@ -31,13 +31,6 @@ bool HeaderName(const std::string& Line, std::string& Name) {
   return true;
 }
 
-int HexDigit(char C) {
-  if (C >= '0' && C <= '9') return C - '0';
-  if (C >= 'a' && C <= 'f') return C - 'a' + 10;
-  if (C >= 'A' && C <= 'F') return C - 'A' + 10;
-  return -1;
-}
-
 }  // namespace
 
 bool ParseIniInteger(const std::string& Text, long long& Value) {
@@ -54,9 +47,8 @@ bool ParseIniInteger(const std::string& Text, long long& Value) {
   if (I >= Text.size()) return false;
   unsigned long long V = 0;
   for (; I < Text.size(); ++I) {
-    const int D =
-        Base == 16 ? HexDigit(Text[I]) : (Text[I] >= '0' && Text[I] <= '9' ? Text[I] - '0' : -1);
-    if (D < 0) return false;
+    const int D = HexDigitValue(Text[I]);
+    if (D < 0 || D >= Base) return false;
     // Saturate instead of wrapping: only zero or non-zero matters, and a huge
     // number must not wrap around to zero.
     V = V < (1ull << 58) ? V * unsigned(Base) + unsigned(D) : (1ull << 58);

@@ -83,8 +83,9 @@ TEST_F(ConfigTest, FileWithoutTheCompressorKeyReadsAsBeforeAndKeepsAChoice) {
 
 TEST_F(ConfigTest, JobsKeyKeepsACountAndReadsAnythingElseAsTheDefault) {
   const std::string Ini = Dir + "c.ini";
-  for (const auto& [Written, Read] : std::vector<std::pair<std::string, int>>{
-           {"3", 3}, {"1", 1}, {"0", 0}, {"", 0}, {"-2", 0}, {"two", 0}, {"4x", 0}, {"99999999", 0}}) {
+  const std::pair<std::string, int> Cases[] = {{"3", 3},  {"1", 1},   {"0", 0},  {"", 0},
+                                               {"-2", 0}, {"two", 0}, {"4x", 0}, {"99999999", 0}};
+  for (const auto& [Written, Read] : Cases) {
     Put(Ini, "[Sys]\r\nJobs=" + Written + "\r\n");
     TAppConfig C(Ini, true);
     C.SaveOnDestroy = false;

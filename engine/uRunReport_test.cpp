@@ -8,20 +8,6 @@
 
 namespace larkspan {
 
-TEST(RunReportTest, OverlapIsAPrefixTestOnTrimmedTextsIgnoringLetterCase) {
-  struct Case {
-    const char* Root;
-    const char* Output;
-    bool Overlap;
-  } Cases[] = {
-      {"/Site", "/site/out", true}, {"/web", "/web2", true}, {"/a/b", "/a/b", true},
-      {" /a/b\t", "/A/B", true},    {"/a/out", "/a", true},  {"/site", "/out", false},
-      {"/site/", "/sit", true},     {"/a/b", "/a/c", false},
-  };
-  for (const Case& C : Cases)
-    EXPECT_EQ(FoldersOverlap(C.Root, C.Output), C.Overlap) << C.Root << " " << C.Output;
-}
-
 TEST(RunReportTest, SizeTextRoundsHalfAwayFromZero) {
   struct Case {
     long long Bytes;

@@ -13,7 +13,7 @@
 #include "engine/uImageOptimiser.h"
 #include "engine/uPageRewriter.h"
 #include "engine/uPictureDigest.h"
-#include "engine/uRunReport.h"
+#include "engine/uFolderCheck.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"

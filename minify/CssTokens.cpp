@@ -1,13 +1,13 @@
 #include "minify/CssTokens.h"
 
 #include "minify/ByteScan.h"
+#include "platform/Text.h"
 
 namespace larkspan::minify {
 
 namespace {
 
 bool IsDigit(char C) { return C >= '0' && C <= '9'; }
-bool IsHex(char C) { return IsDigit(C) || (C >= 'a' && C <= 'f') || (C >= 'A' && C <= 'F'); }
 bool IsNewline(char C) { return C == '\n' || C == '\r' || C == '\f'; }
 bool IsNameStart(char C) {
   return (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z') || C == '_' ||
@@ -70,9 +70,9 @@ class TTokenizer {
   // digits and the one blank that ends them, or one whole character.
   size_t SkipEscape(size_t I) const {
     ++I;
-    if (IsHex(S[I])) {
+    if (HexDigitValue(S[I]) >= 0) {
       const size_t Stop = I + 6;
-      while (I < N && I < Stop && IsHex(S[I])) ++I;
+      while (I < N && I < Stop && HexDigitValue(S[I]) >= 0) ++I;
       if (I < N && S[I] == '\r' && At(I + 1) == '\n') return I + 2;
       if (I < N && IsSpaceByte(S[I])) ++I;
       return I;

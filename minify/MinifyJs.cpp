@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "minify/Minify.h"
+#include "platform/Text.h"
 
 namespace larkspan::minify {
 namespace {
@@ -431,7 +432,7 @@ void TJsMinifier::ReadNumber(TToken& Tok) {
   auto Digits = [&](bool Hex) {
     while (I < T.size()) {
       const unsigned char C = T[I];
-      if (IsDigit(C) || C == '_' || (Hex && ((C >= 'a' && C <= 'f') || (C >= 'A' && C <= 'F'))))
+      if (IsDigit(C) || C == '_' || (Hex && HexDigitValue(char(C)) >= 0))
         ++I;
       else
         break;

@@ -12,6 +12,14 @@ constexpr char PathDelim = '/';
 char UpCaseAscii(char C);
 // The one lower-case fold of an ASCII letter; every other byte as it is.
 inline char LoCaseAscii(char C) { return (C >= 'A' && C <= 'Z') ? char(C - 'A' + 'a') : C; }
+// The value of an ASCII hexadecimal digit (0-9, a-f, A-F: 0 to 15); -1 for
+// every other byte.
+inline int HexDigitValue(char C) {
+  if (C >= '0' && C <= '9') return C - '0';
+  if (C >= 'a' && C <= 'f') return C - 'a' + 10;
+  if (C >= 'A' && C <= 'F') return C - 'A' + 10;
+  return -1;
+}
 std::string UpperCaseAscii(std::string_view S);
 std::string LowerCaseAscii(std::string_view S);
 

@@ -17,6 +17,17 @@ TEST(TextTest, CaseFoldingTouchesAsciiLettersOnly) {
   EXPECT_EQ(FindText("abc", "d"), std::string::npos);
 }
 
+TEST(TextTest, HexDigitValueTakesAsciiHexDigitsOnly) {
+  const std::string Lower = "0123456789abcdef", Upper = "0123456789ABCDEF";
+  for (int V = 0; V < 16; ++V) {
+    EXPECT_EQ(HexDigitValue(Lower[size_t(V)]), V);
+    EXPECT_EQ(HexDigitValue(Upper[size_t(V)]), V);
+  }
+  // The bytes either side of each range, and bytes of a GBK character.
+  for (const char C : std::string("/:`g@G xX\xC4\xE6") + '\0')
+    EXPECT_EQ(HexDigitValue(C), -1) << int(C);
+}
+
 TEST(TextTest, FileNameParts) {
   struct Case {
     const char* Path;

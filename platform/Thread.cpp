@@ -5,15 +5,32 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <list>
 #include <vector>
 
 namespace larkspan {
 
 namespace {
 std::atomic<IMainThreadDispatcher*> GDispatcher{nullptr};
-std::mutex GThreadsLock;
-std::condition_variable GThreadsDone;
-int GLiveThreads = 0;
+
+// Every thread Resume started and nobody has joined yet. A worker is joined,
+// not only counted down, so that WaitForAllThreads returns after the thread
+// is gone, its thread-local destructors included (OpenSSL frees its
+// per-thread state in one); a process that exits earlier would end them
+// half-way. The list is never destroyed: a thread still running at exit
+// would otherwise make the destruction of its std::thread end the process.
+struct TWorker {
+  std::thread Thread;
+  bool Finished = false;  // Execute has returned, the object is freed
+};
+struct TWorkers {
+  std::mutex Lock;
+  std::list<TWorker> Live;
+};
+TWorkers& Workers() {
+  static TWorkers* const All = new TWorkers;
+  return *All;
+}
 }  // namespace
 
 void SetMainThreadDispatcher(IMainThreadDispatcher* Dispatcher) { GDispatcher = Dispatcher; }
@@ -64,35 +81,53 @@ void TMainLoop::Wake() {
 }
 
 void TThread::Resume() {
-  // Counted before the thread exists so that WaitForAllThreads never misses
-  // it, and uncounted again when the system refuses to start it (the
-  // exception then passes to the caller, which still owns the object).
+  TWorkers& W = Workers();
+  // Threads that have finished are joined first, so that a long-running
+  // program that starts many runs keeps none of them.
+  std::list<TWorker> Done;
   {
-    std::lock_guard<std::mutex> L(GThreadsLock);
-    ++GLiveThreads;
+    std::lock_guard<std::mutex> L(W.Lock);
+    for (auto I = W.Live.begin(); I != W.Live.end();) {
+      if (I->Finished)
+        Done.splice(Done.end(), W.Live, I++);
+      else
+        ++I;
+    }
   }
+  for (TWorker& T : Done) T.Thread.join();
+  std::lock_guard<std::mutex> L(W.Lock);
+  // The worker marks its own entry (entries stay put when spliced or
+  // swapped into another list); it waits for the lock until Thread is set.
+  const auto Self = W.Live.emplace(W.Live.end());
   try {
-    std::thread([this] {
+    Self->Thread = std::thread([this, Self, &W] {
       const bool Free = [this] {
         Execute();
         return FreeOnTerminate;
       }();
       if (Free) delete this;
-      std::lock_guard<std::mutex> L(GThreadsLock);
-      --GLiveThreads;
-      GThreadsDone.notify_all();
-    }).detach();
+      std::lock_guard<std::mutex> Mark(W.Lock);
+      Self->Finished = true;
+    });
   } catch (...) {
-    std::lock_guard<std::mutex> L(GThreadsLock);
-    --GLiveThreads;
-    GThreadsDone.notify_all();
+    // The system refused the thread: nothing to wait for, and the caller
+    // still owns the object.
+    W.Live.erase(Self);
     throw;
   }
 }
 
 void TThread::WaitForAllThreads() {
-  std::unique_lock<std::mutex> L(GThreadsLock);
-  GThreadsDone.wait(L, [] { return GLiveThreads == 0; });
+  TWorkers& W = Workers();
+  for (;;) {
+    std::list<TWorker> Joining;
+    {
+      std::lock_guard<std::mutex> L(W.Lock);
+      if (W.Live.empty()) return;
+      Joining.swap(W.Live);
+    }
+    for (TWorker& T : Joining) T.Thread.join();
+  }
 }
 
 void TThread::Synchronize(const std::function<void()>& Fn) {

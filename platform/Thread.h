@@ -61,12 +61,15 @@ class TThread {
   TThread& operator=(const TThread&) = delete;
 
   // Starts the worker; call once. Throws std::system_error when the system
-  // cannot start a thread; the object is then not running and not counted.
+  // cannot start a thread; the object is then not running and not waited for.
+  // Joins the workers that have finished meanwhile (a short wait at most).
   void Resume();
   bool FreeOnTerminate = false;
 
-  // Blocks until every thread started by Resume has finished, its object
-  // freed when FreeOnTerminate was set. For clean program exit.
+  // Blocks until every thread started by Resume has ended: Execute has
+  // returned, the object is freed when FreeOnTerminate was set, and the
+  // thread's thread-local objects are destroyed (it is joined). For clean
+  // program exit. REQUIRES: not called on a thread TThread started.
   static void WaitForAllThreads();
 
  protected:

@@ -9,7 +9,6 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
-#include <set>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -61,6 +60,35 @@ TEST(ThreadTest, WorkerHandsCallsToTheMainLoopAndFreesItself) {
   EXPECT_EQ(Seen, (std::vector<int>{1, 2, 3, 99}));
   EXPECT_EQ(MainSeen, std::this_thread::get_id());
   EXPECT_TRUE(Finished);
+}
+
+// A thread-local object with a slow destructor, the shape of a library's
+// per-thread state (OpenSSL's error queue): it must be gone when
+// WaitForAllThreads returns, or a process that exits then ends it half-way.
+std::atomic<bool> GTlsDestroyed{false};
+struct TSlowTls {
+  ~TSlowTls() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    GTlsDestroyed = true;
+  }
+};
+
+class TTlsUser : public TThread {
+ protected:
+  void Execute() override {
+    FreeOnTerminate = true;
+    thread_local TSlowTls Tls;
+    (void)&Tls;
+  }
+};
+
+TEST(ThreadTest, WaitingEndsAfterTheThreadsLocalObjectsAreDestroyed) {
+  for (int Round = 0; Round < 2; ++Round) {
+    GTlsDestroyed = false;
+    (new TTlsUser)->Resume();
+    TThread::WaitForAllThreads();
+    EXPECT_TRUE(GTlsDestroyed) << "round " << Round;
+  }
 }
 
 class TIdle : public TThread {

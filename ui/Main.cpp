@@ -22,6 +22,7 @@
 
 #include "config/uConfig.h"
 #include "config/uGlobal.h"
+#include "engine/uFolderCheck.h"
 #include "engine/uRunReport.h"
 #include "engine/uWebFilesMgr.h"
 #include "platform/Error.h"

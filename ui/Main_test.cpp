@@ -66,6 +66,18 @@ std::unique_ptr<TfrmLarkspan> OpenWindow() {
   return F;
 }
 
+// The window set up for a run of Site -> Out with every option off but the
+// check box Only, ready for btnStart.
+std::unique_ptr<TfrmLarkspan> OpenForRun(const std::string& Site, const std::string& Out,
+                                         QCheckBox* TfrmLarkspan::*Only) {
+  auto F = OpenWindow();
+  SetAllOptions(*F, false);
+  ((*F).*Only)->setChecked(true);
+  F->edtRootPath->setText(QString::fromStdString(Site));
+  F->edtOutputPath->setText(QString::fromStdString(Out));
+  return F;
+}
+
 // A fake gifsicle first on PATH for the object's life: it notes its
 // process id, writes half a result and hangs, so a run is under way long
 // enough to be stopped.
@@ -136,43 +148,13 @@ class TfrmLarkspanTest : public QObject {
   void initTestCase() { Dispatcher = std::make_unique<TScopedQtDispatcher>(); }
   void cleanupTestCase() { Dispatcher.reset(); }
 
-  void ControlsAreNamedAndLabelled() {
+  void TabOrderFollowsTheLayoutAndEveryTextFits() {
     TTestHome Home;
     TFakeDialogs Fake;
     auto F = OpenWindow();
-    QCOMPARE(F->windowTitle(), QString("Vellimor"));
-    QCOMPARE(QCoreApplication::applicationName(), QString("Vellimor"));
-    QCOMPARE(F->size(), QSize(500, 375));
-    const char* const Names[] = {"sLabel1",           "edtRootPath",
-                                 "btnSelectRoot",     "GroupBox1",
-                                 "gbxCompress",       "chkCompressHtml",
-                                 "chkCompressXML",    "chkCompressCSS",
-                                 "chkCompressJS",     "chkCompressJpg",
-                                 "chkCompressPng",    "chkCompressGif",
-                                 "chkReducePic",      "lbl1",
-                                 "cbxCharSet",        "sLabel4",
-                                 "edtCompressFilter", "btnCompressFilter",
-                                 "sLabel3",           "edtFileFilters",
-                                 "btnFileFilters",    "sLabel2",
-                                 "edtOutputPath",     "btnSelectOutput",
-                                 "pgsMain",           "btnAbout",
-                                 "btnStart"};
-    for (const char* N : Names) QVERIFY2(F->findChild<QWidget*>(N), N);
-    QCOMPARE(F->btnSelectRoot->toolTip(), QString("选择网站根目录"));
-    QCOMPARE(F->btnCompressFilter->toolTip(), QString("设置例外文件"));
-    QCOMPARE(F->btnFileFilters->toolTip(), QString("设置文件过滤"));
-    QCOMPARE(F->btnSelectOutput->toolTip(), QString("选择导出路径"));
-    QCOMPARE(F->btnStart->text(), QString("生成"));
-    QCOMPARE(F->btnAbout->text(), QString("关于"));
-    QCOMPARE(F->GroupBox1->title(), QString("输出设置"));
-    QCOMPARE(F->gbxCompress->title(), QString("优化选项"));
-    QStringList Items;
-    for (int I = 0; I < F->cbxCharSet->count(); ++I) Items << F->cbxCharSet->itemText(I);
-    QCOMPARE(Items, QStringList({"GB2312", "GBK", "Big5", "ISO-8859-1", "UTF-8", "UTF-16"}));
     QVERIFY(F->edtFileFilters->isReadOnly());
     QVERIFY(F->edtCompressFilter->isReadOnly());
     QVERIFY(!F->edtRootPath->isReadOnly());
-    QCOMPARE(F->pgsMain->text(), QString("0%"));
     // Tab order: root, the options group row by row as laid out in the
     // form, the two boxes below it, then the two buttons.
     QList<QWidget*> Expected = {F->edtRootPath,       F->chkCompressHtml, F->chkCompressCSS,
@@ -379,11 +361,7 @@ class TfrmLarkspanTest : public QObject {
     const std::string Site = Home.Path() + "site";
     QVERIFY(::mkfifo((Site + "/pipe").c_str(), 0644) == 0);
     const std::string Out = Home.MakeFolder("out");
-    auto F = OpenWindow();
-    SetAllOptions(*F, false);
-    F->chkCompressJpg->setChecked(true);
-    F->edtRootPath->setText(QString::fromStdString(Site));
-    F->edtOutputPath->setText(QString::fromStdString(Out));
+    auto F = OpenForRun(Site, Out, &TfrmLarkspan::chkCompressJpg);
     Fake.MessageAnswers = {TMsgResult::Ok, TMsgResult::No};
     F->btnStart->click();
     WaitForRunEnd(*F);
@@ -407,11 +385,7 @@ class TfrmLarkspanTest : public QObject {
     const std::string Site = Home.Path() + "site";
     const std::string Out = Home.MakeFolder("out");
 
-    auto F = OpenWindow();
-    SetAllOptions(*F, false);
-    F->chkReducePic->setChecked(true);
-    F->edtRootPath->setText(QString::fromStdString(Site));
-    F->edtOutputPath->setText(QString::fromStdString(Out));
+    auto F = OpenForRun(Site, Out, &TfrmLarkspan::chkReducePic);
     F->edtFileFilters->setText("*.bak|");
     QSignalSpy Progress(F->pgsMain, &QProgressBar::valueChanged);
     // The engine's callbacks must reach the gauge on the window's thread.
@@ -485,11 +459,7 @@ class TfrmLarkspanTest : public QObject {
     Home.WriteFile("site/sub/page.txt", "text");
     // A file where the copy needs a folder: the run cannot write sub/page.txt.
     Home.WriteFile("out/sub", "in the way");
-    auto F = OpenWindow();
-    SetAllOptions(*F, false);
-    F->chkReducePic->setChecked(true);
-    F->edtRootPath->setText(QString::fromStdString(Home.Path() + "site/"));
-    F->edtOutputPath->setText(QString::fromStdString(Home.Path() + "out/"));
+    auto F = OpenForRun(Home.Path() + "site/", Home.Path() + "out/", &TfrmLarkspan::chkReducePic);
     F->btnStart->click();
     QVERIFY(F->IsRunning());
     WaitForRunEnd(*F);
@@ -608,11 +578,7 @@ class TfrmLarkspanTest : public QObject {
     Home.WriteFile("site/b.gif", "GIF89a-two");
     Home.WriteFile("site/c.txt", "text");
     const std::string Out = Home.MakeFolder("out");
-    auto F = OpenWindow();
-    SetAllOptions(*F, false);
-    F->chkCompressGif->setChecked(true);
-    F->edtRootPath->setText(QString::fromStdString(Home.Path() + "site"));
-    F->edtOutputPath->setText(QString::fromStdString(Out));
+    auto F = OpenForRun(Home.Path() + "site", Out, &TfrmLarkspan::chkCompressGif);
     F->btnStart->click();
     QVERIFY2(Fake.Messages.empty(), qPrintable(Fake.Texts().join(" / ")));
     QTRY_VERIFY_WITH_TIMEOUT(Slow.Started(), 20000);
@@ -652,11 +618,7 @@ class TfrmLarkspanTest : public QObject {
     const TFakeGifsicle Slow(Home);
     Home.WriteFile("site/a.gif", "GIF89a-one");
     const std::string Out = Home.MakeFolder("out");
-    auto F = OpenWindow();
-    SetAllOptions(*F, false);
-    F->chkCompressGif->setChecked(true);
-    F->edtRootPath->setText(QString::fromStdString(Home.Path() + "site"));
-    F->edtOutputPath->setText(QString::fromStdString(Out));
+    auto F = OpenForRun(Home.Path() + "site", Out, &TfrmLarkspan::chkCompressGif);
     F->btnStart->click();
     QTRY_VERIFY_WITH_TIMEOUT(Slow.Started(), 20000);
     Fake.MessageAnswers = {TMsgResult::Yes};
@@ -681,11 +643,8 @@ class TfrmLarkspanTest : public QObject {
     const QByteArray OldPath = qgetenv("PATH");
     qputenv("PATH", QByteArray::fromStdString(Bin));
     Home.WriteFile("site/a.gif", "GIF89a-one");
-    auto F = OpenWindow();
-    SetAllOptions(*F, false);
-    F->chkCompressGif->setChecked(true);
-    F->edtRootPath->setText(QString::fromStdString(Home.Path() + "site"));
-    F->edtOutputPath->setText(QString::fromStdString(Home.MakeFolder("out")));
+    auto F =
+        OpenForRun(Home.Path() + "site", Home.MakeFolder("out"), &TfrmLarkspan::chkCompressGif);
     F->btnStart->click();
     WaitForRunEnd(*F);
     qputenv("PATH", OldPath);
