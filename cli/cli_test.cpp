@@ -721,9 +721,9 @@ TEST(CliTest, CtrlCStopsASlowToolLeavingWholeFilesOnly) {
     const std::string Output = Out.Path() + "o";
     const std::string Pids = Out.Path() + "pids";
     const std::string Report = Out.Path() + "report.txt";
-    const pid_t Pid = SpawnCli({"--gif", "--jobs", std::to_string(Jobs), "--lang", "en",
-                                Site.Path(), Output},
-                               Report, Fake.Path(), Pids);
+    const pid_t Pid =
+        SpawnCli({"--gif", "--jobs", std::to_string(Jobs), "--lang", "en", Site.Path(), Output},
+                 Report, Fake.Path(), Pids);
     ASSERT_GT(Pid, 0);
     const auto Began = std::chrono::steady_clock::now();
     ASSERT_GT(FirstPid(Pids), 0) << Slurp(Report);

@@ -60,8 +60,8 @@ std::string TWebFilsMgr::PathToRef(const std::string& Folder, const std::string&
   return Ref;
 }
 
-void TWebFilsMgr::RewritePage(TWorker& W, const std::string& PageFile,
-                              const std::string& DestFile, int64_t Rank) {
+void TWebFilsMgr::RewritePage(TWorker& W, const std::string& PageFile, const std::string& DestFile,
+                              int64_t Rank) {
   if (!W.Rewriter) W.Rewriter = std::make_unique<TPageRewriter>(*this, Config->CharSet);
   TPageRewriter& R = *W.Rewriter;
   R.Rewrite(PageFile);

@@ -66,7 +66,6 @@ struct THandlerGuard {
   }
 };
 
-
 }  // namespace
 
 TPageRewriter::TPageRewriter(const TWebFilsMgr& AEngine, std::string ACharSet)

@@ -10,10 +10,10 @@
 #include "compress/uNativeCompress.h"
 #include "config/uConfig.h"
 #include "config/uGlobal.h"
+#include "engine/uFolderCheck.h"
 #include "engine/uImageOptimiser.h"
 #include "engine/uPageRewriter.h"
 #include "engine/uPictureDigest.h"
-#include "engine/uFolderCheck.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
@@ -374,9 +374,9 @@ bool HasOptimiser(const std::string& Path) {
 struct TWebFilsMgr::TFileOutcome {
   bool Handled = false;  // the file's work ended without an exception
   bool HasRecord = false;
-  TFileResult Record;        // with BytesOut set
-  std::string Dest;          // the output path written ("" for none)
-  std::string Uncompressed;  // the site file, when its compressor or optimiser failed
+  TFileResult Record;         // with BytesOut set
+  std::string Dest;           // the output path written ("" for none)
+  std::string Uncompressed;   // the site file, when its compressor or optimiser failed
   std::string CompressError;  // the native compressor's reason, for CompressErrors
   std::string Rewritten;      // the page, when it went through the rewriting
   std::optional<TKeptDuplicate> Kept;
@@ -736,13 +736,12 @@ void TWebFilsMgr::KeepReferencedDuplicates() {
       if (IsReferringTextFile(File, nullptr)) Looks.push_back({&File, File, Rank});
       ++Rank;
     }
-  ParallelFor(
-      Looks.size(), Jobs,
-      [&](int, size_t I) {
-        if (StopRequested()) throw TRunStopped();
-        RefCheck->Note(*Looks[I].File, Looks[I].Rank, ReadFileText(Looks[I].ReadFrom));
-      },
-      {});
+  ParallelFor(Looks.size(), Jobs,
+              [&](int, size_t I) {
+                if (StopRequested()) throw TRunStopped();
+                RefCheck->Note(*Looks[I].File, Looks[I].Rank, ReadFileText(Looks[I].ReadFrom));
+              },
+              {});
 
   std::vector<const TKeptDuplicate*> Keep;
   for (const TKeptDuplicate& Ref : RefCheck->Found())
@@ -776,12 +775,14 @@ void TWebFilsMgr::RunPhases() {
   // The cost of every step, known before the first one (the pages' kind of
   // step depends on whether duplicates are found: assumed to be rewritten,
   // and settled once phase 1 has ended).
-  const TStepKind MinifyKind = Workers.front()->HtmlCompress ? TStepKind::ArchiveMinify
-                                                              : TStepKind::Minify;
+  const TStepKind MinifyKind =
+      Workers.front()->HtmlCompress ? TStepKind::ArchiveMinify : TStepKind::Minify;
   auto PageCost = [&](const std::string& Page, bool Rewrite) {
     const bool Minify = Config->IsCompressHtml && CanCompress(RootDir, Page);
-    return (Rewrite ? CostOf(TStepKind::Rewrite, Page) : 0) +
-           (Minify ? CostOf(MinifyKind, Page) : Rewrite ? 0 : CostOf(TStepKind::Copy, Page));
+    return (Rewrite ? CostOf(TStepKind::Rewrite, Page) : 0) + (Minify ? CostOf(MinifyKind, Page)
+                                                               : Rewrite
+                                                                   ? 0
+                                                                   : CostOf(TStepKind::Copy, Page));
   };
   TotalCost = 0;
   for (const std::string& Path : PicFiles)

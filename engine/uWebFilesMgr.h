@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <mutex>
-#include <thread>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -111,9 +111,9 @@ class TWebFilsMgr : public TThread, public TObject {
   ~TWebFilsMgr() override;
 
   // Settles Jobs from the settings (Config->Jobs, 0 for one per processor)
-  // and makes a worker's tools for each. Checks the folders ("目录不存在"; "网站根目录和输出目录不能相同！" when
-  // FoldersConflict, before anything is created; "创建目录失败" with the
-  // system's reason) and LARKSPAN_TOOL_TIMEOUT, reads the filter lists,
+  // and makes a worker's tools for each. Checks the folders ("目录不存在";
+  // "网站根目录和输出目录不能相同！" when FoldersConflict, before anything is created;
+  // "创建目录失败" with the system's reason) and LARKSPAN_TOOL_TIMEOUT, reads the filter lists,
   // measures and scans the site, refuses when a folder the run would write
   // into resolves into the site (naming the link), then starts the worker.
   // Throws Exception. REQUIRES: main thread; called once.
@@ -323,7 +323,7 @@ class TWebFilsMgr : public TThread, public TObject {
   std::unordered_map<std::string, std::string> ExceptedFiles;  // full path -> "" (exception files)
   std::chrono::steady_clock::time_point LastStatus{};
   std::thread::id EngineThread;  // the thread that runs Execute
-  int LastPercent = -1;  // the percentage last handed to OnProgress
+  int LastPercent = -1;          // the percentage last handed to OnProgress
 
   std::vector<std::unique_ptr<TWorker>> Workers;  // Jobs of them once started
   std::unordered_map<std::string, int> MasterIndexByMD5;

@@ -173,21 +173,20 @@ TEST(ParallelForTest, LowestFailureIsPassedOnAndNoNewItemStarts) {
     std::atomic<int> Started{0};
     std::string Message;
     try {
-      ParallelFor(
-          1000, Jobs,
-          [&](int, size_t I) {
-            ++Started;
-            if (I == 7) {
-              // Index 5 fails later than 6 and 7, yet is the one reported.
-              throw std::runtime_error("seven");
-            }
-            if (I == 6) throw std::runtime_error("six");
-            if (I == 5) {
-              std::this_thread::sleep_for(std::chrono::milliseconds(50));
-              throw std::runtime_error("five");
-            }
-          },
-          {});
+      ParallelFor(1000, Jobs,
+                  [&](int, size_t I) {
+                    ++Started;
+                    if (I == 7) {
+                      // Index 5 fails later than 6 and 7, yet is the one reported.
+                      throw std::runtime_error("seven");
+                    }
+                    if (I == 6) throw std::runtime_error("six");
+                    if (I == 5) {
+                      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                      throw std::runtime_error("five");
+                    }
+                  },
+                  {});
     } catch (const std::runtime_error& E) {
       Message = E.what();
     }
