@@ -763,37 +763,8 @@ void TWebFilsMgr::KeepReferencedDuplicates() {
   });
 }
 
-void TWebFilsMgr::RunPhases() {
-  TotalSteps = 2 * int(PicFiles.size()) + int(OtherFiles.size()) + int(PageFiles.size()) +
-               int(CompressFiles.size());
-  TotalFiles = int(PicFiles.size() + OtherFiles.size() + PageFiles.size() + CompressFiles.size());
-  DoneSteps = 0;
-  DoneFiles = 0;
-  WorkSteps = WorkFiles = 0;
-  WorkCost = DoneCost = 0;
-
-  // The cost of every step, known before the first one (the pages' kind of
-  // step depends on whether duplicates are found: assumed to be rewritten,
-  // and settled once phase 1 has ended).
-  const TStepKind MinifyKind =
-      Workers.front()->HtmlCompress ? TStepKind::ArchiveMinify : TStepKind::Minify;
-  auto PageCost = [&](const std::string& Page, bool Rewrite) {
-    const bool Minify = Config->IsCompressHtml && CanCompress(RootDir, Page);
-    return (Rewrite ? CostOf(TStepKind::Rewrite, Page) : 0) + (Minify ? CostOf(MinifyKind, Page)
-                                                               : Rewrite
-                                                                   ? 0
-                                                                   : CostOf(TStepKind::Copy, Page));
-  };
-  TotalCost = 0;
-  for (const std::string& Path : PicFiles)
-    TotalCost += CostOf(TStepKind::Digest, Path) + CostOf(PictureStepKind(Path), Path);
-  int64_t PagesCost = 0;
-  for (const std::string& Page : PageFiles) PagesCost += PageCost(Page, true);
-  TotalCost += PagesCost;
-  for (const std::string& Path : CompressFiles) TotalCost += CostOf(MinifyKind, Path);
-  for (const std::string& Path : OtherFiles) TotalCost += CostOf(PictureStepKind(Path), Path);
-
-  // Phase 1: duplicate detection by content digest, in the order of the
+void TWebFilsMgr::FindDuplicates() {
+  // Duplicate detection by content digest, in the order of the
   // scan. A picture that no other picture can equal (by size, then by its
   // first bytes) gets an empty key and becomes a master without being
   // digested to its end.
@@ -833,6 +804,40 @@ void TWebFilsMgr::RunPhases() {
     }
     ReportProgress();
   }
+}
+
+void TWebFilsMgr::RunPhases() {
+  TotalSteps = 2 * int(PicFiles.size()) + int(OtherFiles.size()) + int(PageFiles.size()) +
+               int(CompressFiles.size());
+  TotalFiles = int(PicFiles.size() + OtherFiles.size() + PageFiles.size() + CompressFiles.size());
+  DoneSteps = 0;
+  DoneFiles = 0;
+  WorkSteps = WorkFiles = 0;
+  WorkCost = DoneCost = 0;
+
+  // The cost of every step, known before the first one (the pages' kind of
+  // step depends on whether duplicates are found: assumed to be rewritten,
+  // and settled once phase 1 has ended).
+  const TStepKind MinifyKind =
+      Workers.front()->HtmlCompress ? TStepKind::ArchiveMinify : TStepKind::Minify;
+  auto PageCost = [&](const std::string& Page, bool Rewrite) {
+    const bool Minify = Config->IsCompressHtml && CanCompress(RootDir, Page);
+    return (Rewrite ? CostOf(TStepKind::Rewrite, Page) : 0) + (Minify ? CostOf(MinifyKind, Page)
+                                                               : Rewrite
+                                                                   ? 0
+                                                                   : CostOf(TStepKind::Copy, Page));
+  };
+  TotalCost = 0;
+  for (const std::string& Path : PicFiles)
+    TotalCost += CostOf(TStepKind::Digest, Path) + CostOf(PictureStepKind(Path), Path);
+  int64_t PagesCost = 0;
+  for (const std::string& Page : PageFiles) PagesCost += PageCost(Page, true);
+  TotalCost += PagesCost;
+  for (const std::string& Path : CompressFiles) TotalCost += CostOf(MinifyKind, Path);
+  for (const std::string& Path : OtherFiles) TotalCost += CostOf(PictureStepKind(Path), Path);
+
+  // Phase 1.
+  FindDuplicates();
   PicFiles.clear();
   if (DryRun) {
     RecordPlan();

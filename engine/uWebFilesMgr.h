@@ -302,6 +302,9 @@ class TWebFilsMgr : public TThread, public TObject {
   // refers to, and records it in KeptDuplicates.
   void KeepReferencedDuplicates();
   void RunPhases();
+  // Phase 1: MasterList and DetailList from the pictures' contents, in the
+  // order of the scan, on the engine's thread.
+  void FindDuplicates();
   // The dry run's decisions after the digests (nothing is written).
   void RecordPlan();
   // A record for the site file FullPath with its size and scan position.

@@ -144,7 +144,7 @@ int ProcessorCount() {
     const int N = CPU_COUNT(&Set);
     if (N > 0) return N;
   }
-  return std::max(1u, std::thread::hardware_concurrency());
+  return int(std::max(1u, std::thread::hardware_concurrency()));
 }
 
 void ParallelFor(size_t Count, int Jobs, const std::function<void(int Slot, size_t Index)>& Work,
