@@ -343,8 +343,8 @@ int64_t TWebFilsMgr::ProgressCost(TStepKind Kind, int64_t Bytes) {
     case TStepKind::Gif:
       return 5000 + B / 10;
     case TStepKind::Png:
-      // The optimiser's own budget grows with the picture and is capped.
-      return std::min<int64_t>(50000 + B * 10, 2000000);
+      // The optimiser's effort grows with the picture up to its time cap.
+      return std::min<int64_t>(30000 + B * 25, 2600000);
     case TStepKind::ArchiveMinify:
       return 300000 + B / 50;
   }
