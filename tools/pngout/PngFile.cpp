@@ -541,15 +541,38 @@ Encoded Encode(const Pixels& pixels, const std::string& extra_chunks, bool keep_
     }
     const Layout& l = layouts[trials[t].layout];
     const std::vector<unsigned char> filtered = Filter(l, pixels.height, trials[t].strategy);
-    std::string png = Assemble(pixels, l, extra_chunks, Deflate(filtered, effort.final_level));
+    const std::string idat = Deflate(filtered, effort.final_level);
+    std::string png = Assemble(pixels, l, extra_chunks, idat);
     result.finalists++;
     if (first || png.size() < result.png.size()) {
       result.png = std::move(png);
+      // The IDAT chunk (12 bytes of framing) and IEND (12 bytes) end the file.
+      result.idat_at = result.png.size() - 12 - (12 + idat.size());
       result.filtered_bytes = filtered.size();
+      result.filtered = std::move(filtered);
     }
   }
   result.cut_short = result.cut_short || late();
   return result;
+}
+
+std::string WithIdat(const Encoded& encoded, std::string_view zlib_stream) {
+  std::string out = encoded.png.substr(0, encoded.idat_at);
+  out += MakeChunk("IDAT", zlib_stream);
+  out += MakeChunk("IEND", "");
+  return out;
+}
+
+bool InflatesTo(std::string_view zlib_stream, const std::vector<unsigned char>& expected) {
+  std::unique_ptr<libdeflate_decompressor, decltype(&libdeflate_free_decompressor)> d(
+      libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
+  if (!d) throw std::bad_alloc();
+  std::vector<unsigned char> out(expected.size());
+  size_t in_used = 0;
+  size_t out_used = 0;
+  const libdeflate_result r = libdeflate_zlib_decompress_ex(
+      d.get(), zlib_stream.data(), zlib_stream.size(), out.data(), out.size(), &in_used, &out_used);
+  return r == LIBDEFLATE_SUCCESS && in_used == zlib_stream.size() && out == expected;
 }
 
 }  // namespace larkspan::png

@@ -66,7 +66,18 @@ struct Encoded {
   size_t finalists = 0;       // trials compressed at the strongest level
   bool cut_short = false;     // the deadline came first
   size_t filtered_bytes = 0;  // what the chosen IDAT compresses: rows with filter bytes
+  // The chosen rows with their filter bytes, the IDAT's content before compression, so that a
+  // stronger compressor can take over (WithIdat).
+  std::vector<unsigned char> filtered;
+  size_t idat_at = 0;  // where the IDAT chunk starts in png
 };
+
+// png with its IDAT chunk's data replaced by zlib_stream (another compression of
+// encoded.filtered). Does not check the stream.
+std::string WithIdat(const Encoded& encoded, std::string_view zlib_stream);
+
+// True when zlib_stream is one complete zlib stream that inflates to exactly expected.
+bool InflatesTo(std::string_view zlib_stream, const std::vector<unsigned char>& expected);
 
 // Encodes pixels as small as this encoder can within effort: the smallest lossless colour
 // type and bit depth (palette in two orders, grey, 8 bits where 16 are not needed, no alpha

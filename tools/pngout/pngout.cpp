@@ -31,6 +31,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -48,6 +49,7 @@
 #include <vector>
 
 #include "PngFile.h"
+#include "Progress.h"
 
 namespace {
 
@@ -66,15 +68,25 @@ constexpr double kBudgetBase = 0.05;                    // seconds for any pictu
 constexpr double kBudgetPerMpx = 6.0;                   // and per million pixels
 constexpr double kBudgetMax = 2.0;                      // a plan never asks for more
 constexpr auto kCap = std::chrono::milliseconds(2700);  // from start to the written file
+// The worker stops its own extras at kCap and then offers what it has; the main thread takes
+// the best so far this much later, whatever the worker is doing then.
+constexpr auto kCapGrace = std::chrono::milliseconds(50);
 // Seconds per million bytes of raw rows:
 constexpr double kRankCost = 0.012;       // one ranking trial: filter and fast compression
 constexpr double kFinalCost = 0.12;       // one finalist at libdeflate's strongest level
 constexpr double kQuickFinalCost = 0.06;  // the same at level 10
 constexpr double kFastFinalCost = 0.015;  // and at level 6
-// zopfli, per million filtered bytes: the first iteration (it also splits the blocks) and
-// each one after it; both vary threefold with the picture.
-constexpr double kZopfliFirstCost = 6.0;
-constexpr double kZopfliMoreCost = 0.6;
+// zopfli: starting it, and per million filtered bytes its first iteration (which also finds
+// every match and splits the blocks) and each one after it. The first varies threefold
+// with the picture (0.6 to 2.5 s on screenshots), the others less.
+constexpr double kZopfliStartCost = 0.03;
+constexpr double kZopfliFirstCost = 1.5;
+constexpr double kZopfliMoreCost = 0.4;
+// Rows that libdeflate compresses to more than this share are photo-like: there zopfli's
+// first iterations gained nothing on our pictures, and only kZopfliPhotoIterations or more
+// pay.
+constexpr double kZopfliPhotoRatio = 0.3;
+constexpr int kZopfliPhotoIterations = 5;
 constexpr size_t kRankSample = 1 << 20;  // ranking trials compress about 1 MB of rows
 // Past 4 iterations zopfli gained under 0.2% on our pictures; small ones get up to 15.
 constexpr int kZopfliMaxIterations = 15;
@@ -150,70 +162,7 @@ void ReplaceFile(const std::string& path, const std::string& data) {
   }
 }
 
-// A temporary file that is removed when it goes out of scope.
-class TempFile {
- public:
-  explicit TempFile(std::string pattern) : path_(std::move(pattern)) {
-    fd_ = mkostemp(path_.data(), O_CLOEXEC);
-    if (fd_ < 0) throw Failure{SystemReason(path_)};
-  }
-  ~TempFile() {
-    if (fd_ >= 0) close(fd_);
-    unlink(path_.c_str());
-  }
-  TempFile(const TempFile&) = delete;
-  TempFile& operator=(const TempFile&) = delete;
-  const std::string& path() const { return path_; }
-  bool Write(const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-      ssize_t n = write(fd_, data.data() + done, data.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) return false;
-      done += static_cast<size_t>(n);
-    }
-    return true;
-  }
-
- private:
-  std::string path_;
-  int fd_ = -1;
-};
-
 using Clock = std::chrono::steady_clock;
-
-// Starts a program found on PATH with an argument vector (no shell), its standard streams on
-// /dev/null, and waits for it until deadline (then kills it). Returns its exit status, or -1
-// when it could not be started, was killed or died.
-int RunProgram(const std::vector<std::string>& args, Clock::time_point deadline) {
-  std::vector<char*> argv;
-  argv.reserve(args.size() + 1);
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  for (int fd = 0; fd <= 2; fd++) {
-    posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
-  }
-  pid_t pid;
-  const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) return -1;
-  auto pause = std::chrono::microseconds(200);
-  for (;;) {
-    int status = 0;
-    const pid_t done = waitpid(pid, &status, WNOHANG);
-    if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    if (done < 0 && errno != EINTR) return -1;
-    if (Clock::now() >= deadline) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
-      return -1;
-    }
-    std::this_thread::sleep_for(pause);
-    pause = std::min(pause * 2, std::chrono::microseconds(5000));
-  }
-}
 
 bool IsCritical(const std::string& type) {
   return !type.empty() && type[0] >= 'A' && type[0] <= 'Z';
@@ -265,7 +214,6 @@ int ExifOrientation(const std::string& exif) {
 struct Plan {
   bool keep_as_is = false;  // animated, or a critical chunk we do not know
   std::string extra_chunks;
-  std::vector<std::string> kept_types;
   bool has_icc = false;
   bool grey = false;
 };
@@ -297,7 +245,6 @@ Plan MakePlan(const std::vector<Chunk>& chunks) {
                 (c.type == "eXIf" && ExifOrientation(c.data) != 1);
     if (!keep) continue;
     plan.extra_chunks += larkspan::png::MakeChunk(c.type, c.data);
-    plan.kept_types.push_back(c.type);
   }
   const std::string& ihdr = chunks.front().data;
   const unsigned char colour_type = ihdr.size() > 9 ? static_cast<unsigned char>(ihdr[9]) : 6;
@@ -335,98 +282,123 @@ Budget PlanBudget(uint64_t pixel_count, size_t raw_bytes, Clock::time_point dead
   return b;
 }
 
-// zopfli iterations the rest of the budget pays for on filtered_bytes, 0 for none.
-int ZopfliIterations(double seconds_left, size_t filtered_bytes) {
+// zopfli iterations the rest of the budget pays for on filtered_bytes that libdeflate made
+// into compressed_bytes, 0 for none.
+int ZopfliIterations(double seconds_left, size_t filtered_bytes, size_t compressed_bytes) {
   const double mb = double(filtered_bytes) / 1e6;
-  const double first = kZopfliFirstCost * mb;
+  const double first = kZopfliStartCost + kZopfliFirstCost * mb;
   if (mb <= 0 || seconds_left < first) return 0;
-  return int(
+  const int affordable = int(
       std::min<double>(kZopfliMaxIterations, 1 + (seconds_left - first) / (kZopfliMoreCost * mb)));
+  // On photo-like rows zopfli's first iterations do no better than libdeflate.
+  const bool photo_like = double(compressed_bytes) > kZopfliPhotoRatio * double(filtered_bytes);
+  return photo_like && affordable < kZopfliPhotoIterations ? 0 : affordable;
 }
 
-// Runs zopflipng on our own encoding: it keeps our row filters (--filters=p) and compresses
-// harder than libdeflate. Returns its result when it decodes to the same pixels, else "" (also
-// when deadline comes first).
-std::string ZopfliPass(const std::string& encoded, const larkspan::png::Pixels& pixels,
-                       const Plan& plan, const std::string& dst, int iterations,
-                       Clock::time_point deadline) {
-  const size_t slash = dst.rfind('/');
-  const std::string base = (slash == std::string::npos ? std::string() : dst.substr(0, slash + 1)) +
-                           "." + (slash == std::string::npos ? dst : dst.substr(slash + 1));
-  TempFile in(base + ".in.XXXXXX");
-  TempFile out(base + ".out.XXXXXX");
-  if (!in.Write(encoded)) return {};
-  std::string keep = "--keepchunks=";
-  for (size_t k = 0; k < plan.kept_types.size(); k++) keep += (k ? "," : "") + plan.kept_types[k];
-  std::vector<std::string> args = {"zopflipng", "-y", "--filters=p",
-                                   "--iterations=" + std::to_string(iterations)};
-  if (!plan.kept_types.empty()) args.push_back(keep);
-  args.push_back(in.path());
-  args.push_back(out.path());
-  if (RunProgram(args, deadline) != 0) return {};
-  std::string result;
-  try {
-    result = ReadFile(out.path());
-    if (!(larkspan::png::Decode(result) == pixels)) return {};
-  } catch (...) {
+// An anonymous file holding data, or -1.
+int MemoryFile(const char* name, const std::vector<unsigned char>& data) {
+  const int fd = memfd_create(name, MFD_CLOEXEC);
+  if (fd < 0) return -1;
+  size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t n = write(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      close(fd);
+      return -1;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return fd;
+}
+
+// Compresses our chosen rows again with zopfli (the program of Debian's zopfli package) and
+// returns the picture with that IDAT when zopfli's stream is smaller and inflates to the
+// same rows, else "" (also when it is stopped). Its input and output are anonymous files,
+// so nothing is left behind however it ends.
+std::string ZopfliPass(const larkspan::png::Encoded& encoded, int iterations,
+                       larkspan::png::Progress& progress, Clock::time_point deadline) {
+  const int in = MemoryFile("pngout-rows", encoded.filtered);
+  const int out = memfd_create("pngout-zlib", MFD_CLOEXEC);
+  std::string stream;
+  if (in >= 0 && out >= 0 &&
+      progress.Run({"zopfli", "--zlib", "--i" + std::to_string(iterations), "-c", "/dev/fd/3"},
+                   in, out, deadline) == 0) {
+    struct stat st;
+    if (fstat(out, &st) == 0) {
+      stream.resize(static_cast<size_t>(st.st_size));
+      size_t done = 0;
+      while (done < stream.size()) {
+        const ssize_t n = pread(out, stream.data() + done, stream.size() - done, off_t(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+      }
+      if (done != stream.size()) stream.clear();
+    }
+  }
+  if (in >= 0) close(in);
+  if (out >= 0) close(out);
+  const size_t old_idat = encoded.png.size() - encoded.idat_at - 24;
+  if (stream.empty() || stream.size() >= old_idat ||
+      !larkspan::png::InflatesTo(stream, encoded.filtered)) {
     return {};
   }
-  return result;
+  return larkspan::png::WithIdat(encoded, stream);
 }
 
-// What Optimise did, for /v.
-struct Trace {
-  std::string note;
-};
-
-// The optimised file, or source itself when there is nothing to gain or it must stay as it is.
-std::string Optimise(const std::string& source, const std::string& dst, Clock::time_point start,
-                     Trace& trace) {
+// Offers progress the optimised file, or nothing when there is nothing to gain or the
+// picture must stay as it is, and notes what was done. Throws PngError for a damaged picture.
+// REQUIRES: runs on the worker thread.
+void Optimise(const std::string& source, Clock::time_point start,
+              larkspan::png::Progress& progress) {
   const std::vector<Chunk> chunks = larkspan::png::ReadChunks(source);
   const Plan plan = MakePlan(chunks);
   // Too large to hold in memory comfortably (8 bytes a pixel, twice): checked, then copied.
   const std::string& ihdr = chunks.front().data;
   if (ihdr.size() == 13 && uint64_t{Be32(ihdr, 0)} * Be32(ihdr, 4) > kMaxPixels) {
     larkspan::png::CheckDecodes(source);
-    trace.note = "too large: copied";
-    return source;
+    progress.Note("too large: copied");
+    return;
   }
   const larkspan::png::Pixels pixels = larkspan::png::Decode(source);
   if (plan.keep_as_is) {
-    trace.note = "kept as it is";
-    return source;
+    progress.Note("kept as it is");
+    return;
   }
   const uint64_t pixel_count = uint64_t{pixels.width} * pixels.height;
   const Clock::time_point deadline = start + kCap;
   // The largest layout has at most 4 bytes a pixel at 8 bits, 8 at 16.
   const bool deep = std::any_of(pixels.rgba.begin(), pixels.rgba.end(),
                                 [](uint16_t v) { return (v >> 8) != (v & 0xFF); });
-  Budget budget = PlanBudget(pixel_count, size_t(pixel_count) * (deep ? 8 : 4), deadline);
-  larkspan::png::Encoded encoded =
+  const Budget budget = PlanBudget(pixel_count, size_t(pixel_count) * (deep ? 8 : 4), deadline);
+  const larkspan::png::Encoded encoded =
       larkspan::png::Encode(pixels, plan.extra_chunks, plan.has_icc, plan.grey, budget.effort);
-  std::string result = std::move(encoded.png);
   // The encoder is ours; a result that does not decode to the same pixels is never written.
-  if (!(larkspan::png::Decode(result) == pixels)) {
+  if (!(larkspan::png::Decode(encoded.png) == pixels)) {
     std::fprintf(stderr, "pngout: internal check failed; the picture is copied unchanged\n");
-    return source;
+    return;
   }
+  progress.Offer(encoded.png);
   const auto ms = [&] {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
   };
-  trace.note = std::to_string(encoded.ranked) + " ranked, " + std::to_string(encoded.finalists) +
-               " finalists at level " + std::to_string(budget.effort.final_level) + ", " +
-               std::to_string(result.size()) + " bytes at " + std::to_string(ms()) + " ms";
-  const int iterations =
-      encoded.cut_short ? 0 : ZopfliIterations(budget.seconds, encoded.filtered_bytes);
+  progress.Note(std::to_string(encoded.ranked) + " ranked, " +
+                std::to_string(encoded.finalists) + " finalists at level " +
+                std::to_string(budget.effort.final_level) + ", " +
+                std::to_string(encoded.png.size()) + " bytes at " + std::to_string(ms()) + " ms");
+  const size_t idat_bytes = encoded.png.size() - encoded.idat_at - 24;
+  const int iterations = encoded.cut_short ? 0
+                                           : ZopfliIterations(budget.seconds,
+                                                              encoded.filtered_bytes, idat_bytes);
   if (iterations > 0) {
-    std::string z = ZopfliPass(result, pixels, plan, dst, iterations, deadline);
-    trace.note += "; zopfli " + std::to_string(iterations) + " iterations: " +
-                  (z.empty() ? std::string("none") : std::to_string(z.size()) + " bytes") + " at " +
-                  std::to_string(ms()) + " ms";
-    if (!z.empty() && z.size() < result.size()) result = std::move(z);
+    std::string z = ZopfliPass(encoded, iterations, progress, deadline);
+    progress.Note("; zopfli " + std::to_string(iterations) + " iterations: " +
+                  (z.empty() ? std::string("none") : std::to_string(z.size()) + " bytes") +
+                  " at " + std::to_string(ms()) + " ms");
+    if (!z.empty()) progress.Offer(std::move(z));
   }
-  if (encoded.cut_short) trace.note += "; cut short by the time cap";
-  return result.size() < source.size() ? result : source;
+  if (encoded.cut_short) progress.Note("; cut short by the time cap");
 }
 
 int Usage(const std::string& message) {
@@ -469,15 +441,40 @@ int main(int argc, char** argv) {
     }
     const Clock::time_point start = Clock::now();
     const std::string source = ReadFile(src);
-    Trace trace;
-    const std::string result = Optimise(source, dst, start, trace);
-    if (verbose) std::fprintf(stderr, "pngout: %s: %s\n", src.c_str(), trace.note.c_str());
+    // The work runs on a worker thread so that the cap holds whatever it is doing: at the cap
+    // the best result so far is written and the process ends without waiting for it.
+    larkspan::png::Progress progress(source);
+    std::thread worker([&] {
+      try {
+        Optimise(source, start, progress);
+        progress.Finish(nullptr);
+      } catch (...) {
+        progress.Finish(std::current_exception());
+      }
+    });
+    bool finished = false;
+    std::exception_ptr error;
+    const std::string result = progress.Take(start + kCap + kCapGrace, finished, error);
+    if (finished) {
+      worker.join();
+    } else {
+      worker.detach();
+      progress.Note("; stopped by the time cap");
+    }
+    if (error) std::rethrow_exception(error);
+    if (verbose) std::fprintf(stderr, "pngout: %s: %s\n", src.c_str(), progress.note().c_str());
     ReplaceFile(dst, result);
     if (!quiet) {
       std::printf(
           "%s: %zu -> %zu bytes (%.1f%% saved)\n", dst.c_str(), source.size(), result.size(),
           source.empty() ? 0.0
                          : 100.0 * double(source.size() - result.size()) / double(source.size()));
+    }
+    if (!finished) {
+      // The worker may be inside a long compression: end here rather than wait for it.
+      std::fflush(stdout);
+      std::fflush(stderr);
+      std::_Exit(0);
     }
     return 0;
   } catch (const Failure& f) {
