@@ -366,8 +366,8 @@ TEST_F(ToolsTest, ArchiveFallsBackToTheProgramAndFailsCleanlyWithoutIt) {
 
 const fs::path kTestData = LARKSPAN_TOOLS_TESTDATA;
 
-// A 16-bit colour picture with a smooth pattern and a little noise, its rows unfiltered and
-// quickly compressed: what a camera or a renderer might write.
+// A 16-bit colour picture with a smooth pattern and a little noise here and there (or flat
+// colours), its rows filtered with Sub and quickly compressed: a small file of much work.
 std::string MakeDeepPicture(uint32_t width, uint32_t height, bool flat) {
   std::string rows;
   rows.reserve(size_t{height} * (1 + size_t{width} * 6));
@@ -377,10 +377,15 @@ std::string MakeDeepPicture(uint32_t width, uint32_t height, bool flat) {
     for (uint32_t x = 0; x < width; x++) {
       for (uint32_t c = 0; c < 3; c++) {
         const uint32_t v = flat ? ((x / 40 + y / 30 + c) % 3) * 0x5151
-                                : (x * 7 + y * 3 + c * 5000) * 4 + random() % 4;
+                                : (x * 7 + y * 3 + c * 5000) * 4 + (x % 61 ? 0 : random() % 4);
         rows.push_back(static_cast<char>(v >> 8));
         rows.push_back(static_cast<char>(v));
       }
+    }
+    // Sub: each byte less the one a pixel (6 bytes) before it, from the end of the row back.
+    rows[rows.size() - size_t{width} * 6 - 1] = '\1';
+    for (size_t i = rows.size() - 1; i >= rows.size() - size_t{width} * 6 + 6; i--) {
+      rows[i] = static_cast<char>(rows[i] - rows[i - 6]);
     }
   }
   uLongf size = compressBound(rows.size());
@@ -717,4 +722,35 @@ TEST(PngFileTest, AnotherStreamMustInflateToTheSameRows) {
     EXPECT_EQ(larkspan::png::InflatesTo(c.stream, c.rows), c.taken);
   }
   EXPECT_EQ(larkspan::png::Decode(larkspan::png::WithIdat(e, stream)), p);
+}
+
+// Pieces compressed apart join into one stream of the whole, wherever in its last byte each
+// piece ends (the sizes and levels below end them at many bit offsets), empty pieces too; a
+// piece that is not a complete stream is refused.
+TEST(PngFileTest, PiecesJoinIntoOneStream) {
+  std::mt19937 random(3);
+  std::vector<unsigned char> data(300000);
+  for (size_t k = 0; k < data.size(); k++) {
+    data[k] = static_cast<unsigned char>(k % 1000 < 600 ? (k / 7) % 13 : random() % 256);
+  }
+  for (const int level : {1, 6, 12}) {
+    for (const size_t cut : {size_t{0}, size_t{1}, size_t{77}, size_t{4099}, size_t{65536},
+                             size_t{123457}, size_t{299999}}) {
+      for (size_t second = cut; second <= data.size(); second += 70001) {
+        SCOPED_TRACE("level " + std::to_string(level) + ", cuts " + std::to_string(cut) + " " +
+                     std::to_string(second));
+        std::vector<std::string> pieces = {
+            larkspan::png::RawDeflate(data.data(), cut, level),
+            larkspan::png::RawDeflate(data.data() + cut, second - cut, level),
+            larkspan::png::RawDeflate(data.data() + second, data.size() - second, level)};
+        const uint32_t adler =
+            static_cast<uint32_t>(adler32(adler32(0, nullptr, 0), data.data(), data.size()));
+        EXPECT_TRUE(larkspan::png::InflatesTo(larkspan::png::JoinDeflate(pieces, adler), data));
+      }
+    }
+  }
+  EXPECT_THROW(larkspan::png::JoinDeflate({"\x01\x02\x03", "x"}, 1), larkspan::png::PngError);
+  std::string cut = larkspan::png::RawDeflate(data.data(), 5000, 6);
+  cut.pop_back();
+  EXPECT_THROW(larkspan::png::JoinDeflate({cut, cut}, 1), larkspan::png::PngError);
 }

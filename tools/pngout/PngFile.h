@@ -76,6 +76,15 @@ struct Encoded {
 // encoded.filtered). Does not check the stream.
 std::string WithIdat(const Encoded& encoded, std::string_view zlib_stream);
 
+// data[0, size) compressed by libdeflate at level as one raw deflate stream.
+std::string RawDeflate(const unsigned char* data, size_t size, int level);
+
+// One zlib stream made of raw deflate streams that were compressed separately (pieces, in
+// order, each complete, the last block of each marked final), for data whose Adler-32 is
+// adler: every piece but the last loses its final mark and ends with an empty stored block
+// to reach a byte boundary. Throws PngError when a piece is not a complete deflate stream.
+std::string JoinDeflate(const std::vector<std::string>& pieces, uint32_t adler);
+
 // True when zlib_stream is one complete zlib stream that inflates to exactly expected.
 bool InflatesTo(std::string_view zlib_stream, const std::vector<unsigned char>& expected);
 

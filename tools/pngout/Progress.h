@@ -38,13 +38,20 @@ class Progress {
   // finished says whether the worker was done, error what it threw.
   std::string Take(Clock::time_point deadline, bool& finished, std::exception_ptr& error);
 
-  // Runs args[0] (found on PATH, no shell) and waits for it: standard input on /dev/null,
-  // file descriptor 3 on input_fd (the program reads it as /dev/fd/3), standard output on
-  // output_fd, standard error on /dev/null. Returns its exit status, or -1 when it could not
-  // be started, was killed (by Take or at deadline) or died. Never starts one after Take.
+  // One outside program: args[0] is found on PATH (no shell); its standard input is
+  // /dev/null, file descriptor 3 is input_fd (the program reads it as /dev/fd/3), standard
+  // output goes to output_fd, standard error to /dev/null.
+  struct Command {
+    std::vector<std::string> args;
+    int input_fd;
+    int output_fd;
+  };
+
+  // Runs the commands side by side and waits for them all. True when every one exited with
+  // status 0; false when one could not be started, failed, died or was killed (all are
+  // killed at deadline and by Take). Never starts any after Take.
   // REQUIRES: called from the worker thread.
-  int Run(const std::vector<std::string>& args, int input_fd, int output_fd,
-          Clock::time_point deadline);
+  bool RunAll(const std::vector<Command>& commands, Clock::time_point deadline);
 
  private:
   std::mutex mutex_;
@@ -54,7 +61,7 @@ class Progress {
   bool done_ = false;
   bool taken_ = false;
   std::exception_ptr error_;
-  pid_t child_ = 0;  // running and not yet reaped
+  std::vector<pid_t> children_;  // running and not yet reaped
 };
 
 }  // namespace larkspan::png

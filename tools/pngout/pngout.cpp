@@ -49,6 +49,8 @@
 #include <thread>
 #include <vector>
 
+#include <zlib.h>
+
 #include "PngFile.h"
 #include "Progress.h"
 
@@ -82,15 +84,19 @@ constexpr double kQuickFinalCost = 0.06;  // the same at level 10
 constexpr double kFastFinalCost = 0.015;  // and at level 6
 // zopfli: starting it, and per million filtered bytes its first iteration (which also finds
 // every match and splits the blocks) and each one after it. The first varies threefold
-// with the picture (0.6 to 2.5 s on screenshots), the others less.
+// with the picture (0.6 to 2.5 s on screenshots, 0.6 to 0.9 s on those above 3 MB), the
+// others less.
 constexpr double kZopfliStartCost = 0.03;
-constexpr double kZopfliFirstCost = 1.5;
+constexpr double kZopfliFirstCost = 1.2;
 constexpr double kZopfliMoreCost = 0.4;
 // Rows that libdeflate compresses to more than this share are photo-like: there zopfli's
 // first iterations gained nothing on our pictures, and only kZopfliPhotoIterations or more
 // pay.
 constexpr double kZopfliPhotoRatio = 0.3;
 constexpr int kZopfliPhotoIterations = 5;
+// Splitting the rows costs a little compression at each seam; below this a piece is not worth
+// it.
+constexpr size_t kZopfliMinPiece = 256 << 10;
 constexpr size_t kRankSample = 1 << 20;  // ranking trials compress about 1 MB of rows
 // Past 4 iterations zopfli gained under 0.2% on our pictures; small ones get up to 15.
 constexpr int kZopfliMaxIterations = 15;
@@ -262,7 +268,8 @@ Plan MakePlan(const std::vector<Chunk>& chunks) {
 
 // The work planned for a picture of pixel_count pixels whose largest layout takes raw_bytes.
 struct Budget {
-  double seconds = 0;
+  double seconds = 0;       // what is left after ranking and finalists
+  double final_cost = 0;    // seconds a million raw bytes at effort.final_level
   larkspan::png::Effort effort;
 };
 
@@ -287,29 +294,55 @@ Budget PlanBudget(uint64_t pixel_count, size_t raw_bytes, Clock::time_point dead
   const double share = (b.seconds - rank) / 3;
   b.effort.finalists = std::clamp<size_t>(size_t(share > 0 ? share / final_one : 0), 1, 4);
   b.seconds -= rank + final_one * double(b.effort.finalists);
+  b.final_cost = mb > 0 ? final_one / mb : kFinalCost;
   return b;
 }
 
-// zopfli iterations the rest of the budget pays for on filtered_bytes that libdeflate made
-// into compressed_bytes, 0 for none.
-int ZopfliIterations(double seconds_left, size_t filtered_bytes, size_t compressed_bytes) {
+// How zopfli takes part in a picture, planned from its size alone.
+struct ZopfliPlan {
+  int iterations = 0;  // 0: not at all
+  // The rows' first `bytes` go to zopfli: all of them as one stream, or for a picture too
+  // large for that in two pieces compressed side by side, the rest to libdeflate meanwhile.
+  size_t bytes = 0;
+  bool split = false;
+};
+
+// What the rest of the budget pays for on filtered_bytes of rows that libdeflate made into
+// compressed_bytes at final_cost seconds a million bytes.
+ZopfliPlan PlanZopfli(double seconds_left, size_t filtered_bytes, size_t compressed_bytes,
+                      double final_cost) {
+  ZopfliPlan z;
   const double mb = double(filtered_bytes) / 1e6;
-  const double first = kZopfliStartCost + kZopfliFirstCost * mb;
-  if (mb <= 0 || seconds_left < first) return 0;
-  const int affordable = int(
-      std::min<double>(kZopfliMaxIterations, 1 + (seconds_left - first) / (kZopfliMoreCost * mb)));
+  if (mb <= 0) return z;
   // On photo-like rows zopfli's first iterations do no better than libdeflate.
   const bool photo_like = double(compressed_bytes) > kZopfliPhotoRatio * double(filtered_bytes);
-  return photo_like && affordable < kZopfliPhotoIterations ? 0 : affordable;
+  const double whole = kZopfliStartCost + kZopfliFirstCost * mb;
+  if (seconds_left >= whole) {
+    z.iterations = int(std::min<double>(kZopfliMaxIterations,
+                                        1 + (seconds_left - whole) / (kZopfliMoreCost * mb)));
+    if (photo_like && z.iterations < kZopfliPhotoIterations) z.iterations = 0;
+    z.bytes = filtered_bytes;
+    return z;
+  }
+  if (photo_like) return z;
+  // Two pieces of p MB, one iteration each, on the two cores, while libdeflate compresses
+  // the rest, which shares them: start + first * p + final_cost * (mb - 2p) / 2 <= left.
+  const double p = (seconds_left - kZopfliStartCost - final_cost * mb / 2) /
+                   (kZopfliFirstCost - final_cost);
+  if (p * 1e6 < double(kZopfliMinPiece)) return z;
+  z.iterations = 1;
+  z.split = true;
+  z.bytes = std::min(filtered_bytes, size_t(2 * p * 1e6));
+  return z;
 }
 
-// An anonymous file holding data, or -1.
-int MemoryFile(const char* name, const std::vector<unsigned char>& data) {
+// An anonymous file holding data[0, size), or -1.
+int MemoryFile(const char* name, const unsigned char* data, size_t size) {
   const int fd = memfd_create(name, MFD_CLOEXEC);
   if (fd < 0) return -1;
   size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = write(fd, data.data() + done, data.size() - done);
+  while (done < size) {
+    const ssize_t n = write(fd, data + done, size - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       close(fd);
@@ -320,33 +353,78 @@ int MemoryFile(const char* name, const std::vector<unsigned char>& data) {
   return fd;
 }
 
-// Compresses our chosen rows again with zopfli (the program of Debian's zopfli package) and
-// returns the picture with that IDAT when zopfli's stream is smaller and inflates to the
-// same rows, else "" (also when it is stopped). Its input and output are anonymous files,
-// so nothing is left behind however it ends.
-std::string ZopfliPass(const larkspan::png::Encoded& encoded, int iterations,
-                       larkspan::png::Progress& progress, Clock::time_point deadline) {
-  const int in = MemoryFile("pngout-rows", encoded.filtered);
-  const int out = memfd_create("pngout-zlib", MFD_CLOEXEC);
+// The whole content of the file open as fd, "" when it cannot be read.
+std::string ReadAll(int fd) {
+  struct stat st;
+  if (fstat(fd, &st) != 0) return {};
+  std::string data(static_cast<size_t>(st.st_size), '\0');
+  size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t n = pread(fd, data.data() + done, data.size() - done, off_t(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return {};
+    done += static_cast<size_t>(n);
+  }
+  return data;
+}
+
+// Compresses our chosen rows again as plan says with zopfli (the program of Debian's zopfli
+// package), and returns the picture with that IDAT when the stream is smaller and inflates
+// to the same rows, else "" (also when zopfli is stopped). zopfli's input and output are
+// anonymous files, so nothing is left behind however it ends.
+std::string ZopfliPass(const larkspan::png::Encoded& encoded, const ZopfliPlan& plan,
+                       int final_level, larkspan::png::Progress& progress,
+                       Clock::time_point deadline) {
+  const std::vector<unsigned char>& rows = encoded.filtered;
+  // The pieces zopfli compresses: [0, bytes) whole, or its two halves.
+  std::vector<std::pair<size_t, size_t>> pieces;
+  if (plan.split) {
+    pieces = {{0, plan.bytes / 2}, {plan.bytes / 2, plan.bytes}};
+  } else {
+    pieces = {{0, rows.size()}};
+  }
+  const std::string level = "--i" + std::to_string(plan.iterations);
+  std::vector<int> fds;
+  std::vector<larkspan::png::Progress::Command> commands;
+  for (const auto& [from, to] : pieces) {
+    const int in = MemoryFile("pngout-rows", rows.data() + from, to - from);
+    const int out = memfd_create("pngout-zopfli", MFD_CLOEXEC);
+    fds.push_back(in);
+    fds.push_back(out);
+    commands.push_back({{"zopfli", plan.split ? "--deflate" : "--zlib", level, "-c", "/dev/fd/3"},
+                        in,
+                        out});
+  }
   std::string stream;
-  if (in >= 0 && out >= 0 &&
-      progress.Run({"zopfli", "--zlib", "--i" + std::to_string(iterations), "-c", "/dev/fd/3"},
-                   in, out, deadline) == 0) {
-    struct stat st;
-    if (fstat(out, &st) == 0) {
-      stream.resize(static_cast<size_t>(st.st_size));
-      size_t done = 0;
-      while (done < stream.size()) {
-        const ssize_t n = pread(out, stream.data() + done, stream.size() - done, off_t(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<size_t>(n);
+  if (std::find(fds.begin(), fds.end(), -1) == fds.end()) {
+    // The rows past zopfli's share are compressed here while it runs.
+    std::string rest;
+    std::thread rest_worker;
+    if (plan.split && plan.bytes < rows.size()) {
+      rest_worker = std::thread([&] {
+        rest = larkspan::png::RawDeflate(rows.data() + plan.bytes, rows.size() - plan.bytes,
+                                         final_level);
+      });
+    }
+    const bool ok = progress.RunAll(commands, deadline);
+    if (rest_worker.joinable()) rest_worker.join();
+    if (ok && !plan.split) {
+      stream = ReadAll(fds[1]);
+    } else if (ok) {
+      std::vector<std::string> parts = {ReadAll(fds[1]), ReadAll(fds[3])};
+      if (!rest.empty()) parts.push_back(std::move(rest));
+      try {
+        stream = larkspan::png::JoinDeflate(
+            parts, static_cast<uint32_t>(adler32(adler32(0, nullptr, 0), rows.data(),
+                                                 static_cast<uInt>(rows.size()))));
+      } catch (const larkspan::png::PngError&) {
+        stream.clear();
       }
-      if (done != stream.size()) stream.clear();
     }
   }
-  if (in >= 0) close(in);
-  if (out >= 0) close(out);
+  for (int fd : fds) {
+    if (fd >= 0) close(fd);
+  }
   const size_t old_idat = encoded.png.size() - encoded.idat_at - 24;
   if (stream.empty() || stream.size() >= old_idat ||
       !larkspan::png::InflatesTo(stream, encoded.filtered)) {
@@ -396,12 +474,16 @@ void Optimise(const std::string& source, Clock::time_point start,
                 std::to_string(budget.effort.final_level) + ", " +
                 std::to_string(encoded.png.size()) + " bytes at " + std::to_string(ms()) + " ms");
   const size_t idat_bytes = encoded.png.size() - encoded.idat_at - 24;
-  const int iterations = encoded.cut_short ? 0
-                                           : ZopfliIterations(budget.seconds,
-                                                              encoded.filtered_bytes, idat_bytes);
-  if (iterations > 0) {
-    std::string z = ZopfliPass(encoded, iterations, progress, deadline);
-    progress.Note("; zopfli " + std::to_string(iterations) + " iterations: " +
+  ZopfliPlan zopfli;
+  if (!encoded.cut_short) {
+    zopfli = PlanZopfli(budget.seconds, encoded.filtered_bytes, idat_bytes, budget.final_cost);
+  }
+  if (zopfli.iterations > 0) {
+    std::string z = ZopfliPass(encoded, zopfli, budget.effort.final_level, progress, deadline);
+    progress.Note("; zopfli " + std::to_string(zopfli.iterations) + " iterations on " +
+                  (zopfli.split ? std::to_string(zopfli.bytes) + " of " : std::string()) +
+                  std::to_string(encoded.filtered_bytes) + " bytes" +
+                  (zopfli.split ? " in two pieces" : "") + ": " +
                   (z.empty() ? std::string("none") : std::to_string(z.size()) + " bytes") +
                   " at " + std::to_string(ms()) + " ms");
     if (!z.empty()) progress.Offer(std::move(z));
