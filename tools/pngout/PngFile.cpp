@@ -560,9 +560,13 @@ Encoded Encode(const Pixels& pixels, const std::string& extra_chunks, bool keep_
     }
   }
   OnTwoCores(trials.size(), [&](size_t t) {
-    trials[t].size =
-        Deflate(Filter(layouts[trials[t].layout], pixels.height, trials[t].strategy, rows), 5)
-            .size();
+    const Layout& l = layouts[trials[t].layout];
+    // A palette's chunks count too (a 16-pixel icon may be smaller without one), in the
+    // share of the rows ranked.
+    const size_t chunks = (l.plte.empty() ? 0 : 12 + l.plte.size()) +
+                          (l.trns.empty() ? 0 : 12 + l.trns.size());
+    trials[t].size = Deflate(Filter(l, pixels.height, trials[t].strategy, rows), 5).size() +
+                     (rows.empty() ? chunks : chunks * rows.size() / pixels.height);
   });
   result.ranked = trials.size();
   std::stable_sort(trials.begin(), trials.end(),
