@@ -57,6 +57,8 @@ struct Effort {
   // and the first finalist always run, so that every picture gets the encoding its plan
   // stands for.
   std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
+  // When ranking on sampled rows: how many of the best are ranked again on every row.
+  size_t rerank = 3;
 };
 
 // What Encode made and what it did for it.

@@ -277,8 +277,11 @@ Budget PlanBudget(uint64_t pixel_count, size_t raw_bytes, Clock::time_point dead
   Budget b;
   b.seconds = std::min(kBudgetMax, kBudgetBase + kBudgetPerMpx * double(pixel_count) / 1e6);
   const double mb = double(raw_bytes) / 1e6;
-  // Ranking: up to 3 layouts of 7 strategies each, on at most kRankSample bytes.
-  const double rank = 21 * kRankCost * std::min(mb, double(kRankSample) / 1e6);
+  // Ranking: up to 3 layouts of 7 strategies each, on at most kRankSample bytes; on a
+  // larger flat picture up to 3 close ones again on every row (fast there, as libdeflate is
+  // on flat rows: counted as one).
+  const double rank = 21 * kRankCost * std::min(mb, double(kRankSample) / 1e6) +
+                      (double(raw_bytes) > double(kRankSample) ? kRankCost * mb : 0);
   b.effort.rank_sample = kRankSample;
   b.effort.deadline = deadline;
   double final_one = kFinalCost * mb;
@@ -454,10 +457,20 @@ void Optimise(const std::string& source, Clock::time_point start,
   }
   const uint64_t pixel_count = uint64_t{pixels.width} * pixels.height;
   const Clock::time_point deadline = start + kCap;
-  // The largest layout has at most 4 bytes a pixel at 8 bits, 8 at 16.
-  const bool deep = std::any_of(pixels.rgba.begin(), pixels.rgba.end(),
-                                [](uint16_t v) { return (v >> 8) != (v & 0xFF); });
-  const Budget budget = PlanBudget(pixel_count, size_t(pixel_count) * (deep ? 8 : 4), deadline);
+  // The largest layout has a byte a sample at 8 bits, two at 16; an opaque picture has no
+  // alpha channel, a grey one a single colour channel.
+  bool deep = false;
+  bool opaque = true;
+  bool grey = true;
+  for (size_t i = 0; i < pixels.rgba.size(); i += 4) {
+    const uint16_t* p = &pixels.rgba[i];
+    for (int c = 0; c < 4; c++) deep = deep || (p[c] >> 8) != (p[c] & 0xFF);
+    opaque = opaque && p[3] == 0xFFFF;
+    grey = grey && p[0] == p[1] && p[1] == p[2];
+  }
+  const size_t samples = (grey ? 1 : 3) + (opaque ? 0 : 1);
+  const Budget budget =
+      PlanBudget(pixel_count, size_t(pixel_count) * samples * (deep ? 2 : 1), deadline);
   const larkspan::png::Encoded encoded =
       larkspan::png::Encode(pixels, plan.extra_chunks, plan.has_icc, plan.grey, budget.effort);
   // The encoder is ours; a result that does not decode to the same pixels is never written.
