@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <array>
@@ -18,8 +19,6 @@
 #include <random>
 #include <string>
 #include <vector>
-
-#include <zlib.h>
 
 #include "pngout/PngFile.h"
 
@@ -460,7 +459,8 @@ TEST_F(ToolsTest, PngoutGivesTheSameBytesOnEveryRun) {
     EXPECT_NE(r.err.find("ranked"), std::string::npos) << r.err;
     EXPECT_EQ(ReadAll(dir_ / "a.png"), ReadAll(dir_ / "b.png"));
   }
-  // Flat colours (a palette of three) that zopfli compresses again, when it is installed: its stream is ours too.
+  // Flat colours (a palette of three) that zopfli compresses again, when it is installed: its
+  // stream is ours too.
   WriteAll(dir_ / "flat.png", MakeDeepPicture(160, 120, true));
   Outcome first = Pngout(dir_ / "flat.png", dir_ / "a.png", {"/y", "/q", "/v"});
   Outcome second = Pngout(dir_ / "flat.png", dir_ / "b.png", {"/y", "/q", "/v"});

@@ -78,8 +78,7 @@ def run(tool, make, f):
     key = None
     if cache and tool != "pngout":
         digest = hashlib.sha1(open(f, "rb").read()).hexdigest()
-        key = os.path.join(cache, f"{tool.split()[0]}{'' if tool != 'old pngout' else '-old'}-"
-                                  f"{digest}")
+        key = os.path.join(cache, f"{tool.replace(' ', '_')}-{digest}")
         if os.path.exists(key):
             after, wall, cpu, ok = open(key).read().split()
             return int(after), float(wall), float(cpu), ok == "1"

@@ -563,8 +563,8 @@ Encoded Encode(const Pixels& pixels, const std::string& extra_chunks, bool keep_
     const Layout& l = layouts[trials[t].layout];
     // A palette's chunks count too (a 16-pixel icon may be smaller without one), in the
     // share of the rows ranked.
-    const size_t chunks = (l.plte.empty() ? 0 : 12 + l.plte.size()) +
-                          (l.trns.empty() ? 0 : 12 + l.trns.size());
+    const size_t chunks =
+        (l.plte.empty() ? 0 : 12 + l.plte.size()) + (l.trns.empty() ? 0 : 12 + l.trns.size());
     trials[t].size = Deflate(Filter(l, pixels.height, trials[t].strategy, rows), 5).size() +
                      (rows.empty() ? chunks : chunks * rows.size() / pixels.height);
   });
@@ -575,8 +575,7 @@ Encoded Encode(const Pixels& pixels, const std::string& extra_chunks, bool keep_
   // unfiltered were 0.8% behind the best on the sample, 7% ahead on the whole picture): on
   // flat pictures (compressed to less than a fifth) those within 3% of the best are ranked
   // again on every row. Photos rank alike on the sample and compress slowly.
-  const size_t sample_bytes =
-      rows.size() * (layouts[trials.front().layout].row_bytes + 1);
+  const size_t sample_bytes = rows.size() * (layouts[trials.front().layout].row_bytes + 1);
   size_t again = 0;
   if (!rows.empty() && trials.front().size * 5 < sample_bytes) {
     while (again < std::min(trials.size(), effort.rerank) &&
@@ -608,9 +607,8 @@ Encoded Encode(const Pixels& pixels, const std::string& extra_chunks, bool keep_
     // On large photos libdeflate's level 12 took 45% longer than 10 for 0.35% (three times
     // its cost a byte on flat rows), which the plan does not know yet: 10 there.
     const int level = halves && trials[t].size * 4 > sampled ? std::min(effort.final_level, 10)
-                                                              : effort.final_level;
-    const std::string idat =
-        halves ? DeflateInHalves(filtered, level) : Deflate(filtered, level);
+                                                             : effort.final_level;
+    const std::string idat = halves ? DeflateInHalves(filtered, level) : Deflate(filtered, level);
     std::string png = Assemble(pixels, l, extra_chunks, idat);
     result.finalists++;
     if (first || png.size() < result.png.size()) {
@@ -674,7 +672,8 @@ std::string JoinDeflate(const std::vector<std::string>& pieces, uint32_t adler) 
           end <= piece.size() * 8 - 8) {
         throw PngError("a compressed piece is not one complete deflate stream");
       }
-      piece[last_header / 8] = static_cast<char>(piece[last_header / 8] & ~(1 << (last_header % 8)));
+      piece[last_header / 8] =
+          static_cast<char>(piece[last_header / 8] & ~(1 << (last_header % 8)));
       const int unused = static_cast<int>(piece.size() * 8 - end);
       piece.back() = static_cast<char>(piece.back() & ((1 << (8 - unused)) - 1));
       // An empty stored block: three zero bits of header, zero bits to the byte boundary,

@@ -39,8 +39,7 @@ void Progress::Finish(std::exception_ptr error) {
   done_changed_.notify_all();
 }
 
-std::string Progress::Take(Clock::time_point deadline, bool& finished,
-                           std::exception_ptr& error) {
+std::string Progress::Take(Clock::time_point deadline, bool& finished, std::exception_ptr& error) {
   std::unique_lock lock(mutex_);
   done_changed_.wait_until(lock, deadline, [this] { return done_; });
   taken_ = true;

@@ -36,6 +36,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -48,8 +49,6 @@
 #include <string_view>
 #include <thread>
 #include <vector>
-
-#include <zlib.h>
 
 #include "PngFile.h"
 #include "Progress.h"
@@ -67,9 +66,9 @@ constexpr uint64_t kMaxPixels = uint64_t{16} << 20;  // 4096 x 4096
 // seconds of one core of this project's build machine, measured with bench/pngout/run.sh
 // while it was shared; the wall-clock cap only stops work that overruns the plan on a
 // slower or busier machine, and then the best result so far is written.
-constexpr double kBudgetBase = 0.05;                    // seconds for any picture
-constexpr double kBudgetPerMpx = 6.0;                   // and per million pixels
-constexpr double kBudgetMax = 2.0;                      // a plan never asks for more
+constexpr double kBudgetBase = 0.05;   // seconds for any picture
+constexpr double kBudgetPerMpx = 6.0;  // and per million pixels
+constexpr double kBudgetMax = 2.0;     // a plan never asks for more
 // The wall-clock cap: the worker starts no extra after kCap from the start and stops zopfli
 // then; the main thread takes the best result so far kCapGrace later, whatever the worker
 // is doing, or earlier by the time writing the source's size takes (kWriteRate). With the
@@ -268,8 +267,8 @@ Plan MakePlan(const std::vector<Chunk>& chunks) {
 
 // The work planned for a picture of pixel_count pixels whose largest layout takes raw_bytes.
 struct Budget {
-  double seconds = 0;       // what is left after ranking and finalists
-  double final_cost = 0;    // seconds a million raw bytes at effort.final_level
+  double seconds = 0;     // what is left after ranking and finalists
+  double final_cost = 0;  // seconds a million raw bytes at effort.final_level
   larkspan::png::Effort effort;
 };
 
@@ -330,8 +329,8 @@ ZopfliPlan PlanZopfli(double seconds_left, size_t filtered_bytes, size_t compres
   if (photo_like) return z;
   // Two pieces of p MB, one iteration each, on the two cores, while libdeflate compresses
   // the rest, which shares them: start + first * p + final_cost * (mb - 2p) / 2 <= left.
-  const double p = (seconds_left - kZopfliStartCost - final_cost * mb / 2) /
-                   (kZopfliFirstCost - final_cost);
+  const double p =
+      (seconds_left - kZopfliStartCost - final_cost * mb / 2) / (kZopfliFirstCost - final_cost);
   if (p * 1e6 < double(kZopfliMinPiece)) return z;
   z.iterations = 1;
   z.split = true;
@@ -394,9 +393,8 @@ std::string ZopfliPass(const larkspan::png::Encoded& encoded, const ZopfliPlan& 
     const int out = memfd_create("pngout-zopfli", MFD_CLOEXEC);
     fds.push_back(in);
     fds.push_back(out);
-    commands.push_back({{"zopfli", plan.split ? "--deflate" : "--zlib", level, "-c", "/dev/fd/3"},
-                        in,
-                        out});
+    commands.push_back(
+        {{"zopfli", plan.split ? "--deflate" : "--zlib", level, "-c", "/dev/fd/3"}, in, out});
   }
   std::string stream;
   if (std::find(fds.begin(), fds.end(), -1) == fds.end()) {
@@ -482,9 +480,8 @@ void Optimise(const std::string& source, Clock::time_point start,
   const auto ms = [&] {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
   };
-  progress.Note(std::to_string(encoded.ranked) + " ranked, " +
-                std::to_string(encoded.finalists) + " finalists at level " +
-                std::to_string(budget.effort.final_level) + ", " +
+  progress.Note(std::to_string(encoded.ranked) + " ranked, " + std::to_string(encoded.finalists) +
+                " finalists at level " + std::to_string(budget.effort.final_level) + ", " +
                 std::to_string(encoded.png.size()) + " bytes at " + std::to_string(ms()) + " ms");
   const size_t idat_bytes = encoded.png.size() - encoded.idat_at - 24;
   ZopfliPlan zopfli;
@@ -497,8 +494,8 @@ void Optimise(const std::string& source, Clock::time_point start,
                   (zopfli.split ? std::to_string(zopfli.bytes) + " of " : std::string()) +
                   std::to_string(encoded.filtered_bytes) + " bytes" +
                   (zopfli.split ? " in two pieces" : "") + ": " +
-                  (z.empty() ? std::string("none") : std::to_string(z.size()) + " bytes") +
-                  " at " + std::to_string(ms()) + " ms");
+                  (z.empty() ? std::string("none") : std::to_string(z.size()) + " bytes") + " at " +
+                  std::to_string(ms()) + " ms");
     if (!z.empty()) progress.Offer(std::move(z));
   }
   if (encoded.cut_short) progress.Note("; cut short by the time cap");
