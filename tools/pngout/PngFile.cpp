@@ -591,6 +591,16 @@ Encoded Encode(const Pixels& pixels, const std::string& extra_chunks, bool keep_
     std::stable_sort(trials.begin(), trials.begin() + static_cast<std::ptrdiff_t>(again),
                      [](const Trial& x, const Trial& y) { return x.size < y.size; });
   }
+  std::vector<unsigned char> best_rows;
+  if (effort.early && !rows.empty()) {
+    // A quick encoding of the best-ranked trial first, for a cap that may come before the
+    // strongest level is done on a busy machine.
+    const Layout& l = layouts[trials.front().layout];
+    best_rows = Filter(l, pixels.height, trials.front().strategy);
+    effort.early(Assemble(
+        pixels, l, extra_chunks,
+        best_rows.size() >= kSplitMin ? DeflateInHalves(best_rows, 6) : Deflate(best_rows, 6)));
+  }
   for (size_t t = 0; t < trials.size() && t < std::max<size_t>(1, effort.finalists); t++) {
     const bool first = result.png.empty();
     if (!first && late()) {
@@ -598,7 +608,9 @@ Encoded Encode(const Pixels& pixels, const std::string& extra_chunks, bool keep_
       break;
     }
     const Layout& l = layouts[trials[t].layout];
-    std::vector<unsigned char> filtered = Filter(l, pixels.height, trials[t].strategy);
+    std::vector<unsigned char> filtered = t == 0 && !best_rows.empty()
+                                              ? std::move(best_rows)
+                                              : Filter(l, pixels.height, trials[t].strategy);
     // Large rows that compress to more than a tenth (photos) are compressed in two halves on
     // two cores: the seam costs some bytes out of hundreds of thousands. Small results would
     // lose a larger share, so those go in one piece.

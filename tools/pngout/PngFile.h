@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -59,6 +60,9 @@ struct Effort {
   std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
   // When ranking on sampled rows: how many of the best are ranked again on every row.
   size_t rerank = 3;
+  // When set and the picture is large enough to be ranked on sampled rows, given a quick
+  // encoding (libdeflate level 6) of the best-ranked trial before the finalists.
+  std::function<void(std::string png)> early = nullptr;
 };
 
 // What Encode made and what it did for it.

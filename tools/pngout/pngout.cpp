@@ -467,8 +467,16 @@ void Optimise(const std::string& source, Clock::time_point start,
     grey = grey && p[0] == p[1] && p[1] == p[2];
   }
   const size_t samples = (grey ? 1 : 3) + (opaque ? 0 : 1);
-  const Budget budget =
-      PlanBudget(pixel_count, size_t(pixel_count) * samples * (deep ? 2 : 1), deadline);
+  Budget budget = PlanBudget(pixel_count, size_t(pixel_count) * samples * (deep ? 2 : 1), deadline);
+  const auto ms = [&] {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+  };
+  budget.effort.early = [&](std::string png) {
+    if (!(larkspan::png::Decode(png) == pixels)) return;
+    progress.Note("quick " + std::to_string(png.size()) + " bytes at " + std::to_string(ms()) +
+                  " ms; ");
+    progress.Offer(std::move(png));
+  };
   const larkspan::png::Encoded encoded =
       larkspan::png::Encode(pixels, plan.extra_chunks, plan.has_icc, plan.grey, budget.effort);
   // The encoder is ours; a result that does not decode to the same pixels is never written.
@@ -477,9 +485,6 @@ void Optimise(const std::string& source, Clock::time_point start,
     return;
   }
   progress.Offer(encoded.png);
-  const auto ms = [&] {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-  };
   progress.Note(std::to_string(encoded.ranked) + " ranked, " + std::to_string(encoded.finalists) +
                 " finalists at level " + std::to_string(budget.effort.final_level) + ", " +
                 std::to_string(encoded.png.size()) + " bytes at " + std::to_string(ms()) + " ms");
