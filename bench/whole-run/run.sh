@@ -10,7 +10,9 @@
 # Prints per contender the median wall time, CPU time (user + system, every child process
 # included), bytes saved over the whole site, the largest resident size of any one process
 # in the run (/usr/bin/time -v) and, for the CLI, the peak resident size of the CLI process
-# itself.
+# itself; then per kind of file (pages, style sheets, scripts, XML, JPEG, GIF, PNG, the rest)
+# the bytes saved by each contender in its last round, with the files it did not write
+# (duplicates the CLI writes once) on a line of their own.
 #
 # Environment: BUILD (folder with bin/larkspan-cli, default ./build), ROUNDS (default 1),
 # CHARSET (of the sites' text files, default UTF-8), SCALE (of the generated site, default 1),
@@ -89,6 +91,31 @@ def timed(cmd, watch_child=False):
     return wall, cpu, int(fields["Maximum resident set size (kbytes)"]), own_peak
 
 
+KINDS = {".html": "html", ".htm": "html", ".css": "css", ".js": "js", ".xml": "xml",
+         ".jpg": "jpeg", ".jpeg": "jpeg", ".gif": "gif", ".png": "png"}
+
+
+def by_kind(site, out):
+    """Per kind of file: files and bytes in the site, and bytes saved on the files written; a
+    file missing from the output counts whole under "not written" instead."""
+    sizes = {}
+    for d, _, names in os.walk(site):
+        for n in names:
+            src = os.path.join(d, n)
+            dst = os.path.join(out, os.path.relpath(src, site))
+            before = os.path.getsize(src)
+            row = sizes.setdefault(KINDS.get(os.path.splitext(n)[1].lower(), "other"), [0, 0, 0])
+            row[0] += 1
+            row[1] += before
+            if os.path.exists(dst):
+                row[2] += before - os.path.getsize(dst)
+            else:
+                gone = sizes.setdefault("not written", [0, 0, 0])
+                gone[0] += 1
+                gone[2] += before
+    return sizes
+
+
 def run_cli(site, out, jobs):
     args = [cli, "--all", "--quiet", "--charset", charset]
     if jobs is not None:
@@ -123,6 +150,7 @@ for site in sites:
     print(f"\nsite {site}: {files} files, {size / 1e6:.1f} MB; load average at start: "
           f"{open('/proc/loadavg').read().split()[0]}")
     results = {name: [] for name, _ in contenders}
+    kinds = {}
     for r in range(rounds):
         order = contenders[r % len(contenders):] + contenders[:r % len(contenders)]
         for name, run in order:
@@ -131,6 +159,7 @@ for site in sites:
             wall, cpu, rss, own = run(site, out)
             after, written = tree_bytes(out)
             results[name].append((wall, cpu, size - after, written, rss, own))
+            kinds[name] = by_kind(site, out)
     print(f"{'contender':28} {'wall s':>7} {'CPU s':>7} {'saved MB':>9} {'saved':>7} "
           f"{'files':>6} {'max RSS':>8} {'CLI own':>8}")
     for name, rs in results.items():
@@ -143,6 +172,18 @@ for site in sites:
         if name.startswith("larkspan"):
             print(f"{name}: {statistics.median(x[0] for x in rs) / base:.2f}x the 1-job peer "
                   "pipeline's wall time")
+    names = list(results)
+    print("\nper kind, last round: files and KB in the site, KB saved (% of the kind) by each")
+    print(f"{'kind':12} {'files':>5} {'KB':>8}" + "".join(f" {n[:20]:>20}" for n in names))
+    order = ["html", "css", "js", "xml", "jpeg", "gif", "png", "other", "not written"]
+    for k in sorted({k for v in kinds.values() for k in v}, key=order.index):
+        files_in, before = max((v.get(k, [0, 0, 0])[:2] for v in kinds.values()))
+        cells = []
+        for n in names:
+            saved = kinds[n].get(k, [0, 0, 0])[2]
+            cells.append(f"{saved / 1024:9.1f} ({100 * saved / before:5.1f}%)" if before
+                         else f"{saved / 1024:9.1f}        ")
+        print(f"{k:12} {files_in:5d} {before / 1024:8.1f}" + "".join(f" {c:>20}" for c in cells))
     print(f"load average at end: {open('/proc/loadavg').read().split()[0]}; medians of "
           f"{rounds} round(s); files: written to the output (the CLI writes duplicates once)")
 PY

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -57,6 +58,11 @@ struct Effort {
   // and the first finalist always run, so that every picture gets the encoding its plan
   // stands for.
   std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
+  // When ranking on sampled rows: how many of the best are ranked again on every row.
+  size_t rerank = 3;
+  // When set and the picture is large enough to be ranked on sampled rows, given a quick
+  // encoding (libdeflate level 6) of the best-ranked trial before the finalists.
+  std::function<void(std::string png)> early = nullptr;
 };
 
 // What Encode made and what it did for it.
@@ -66,7 +72,27 @@ struct Encoded {
   size_t finalists = 0;       // trials compressed at the strongest level
   bool cut_short = false;     // the deadline came first
   size_t filtered_bytes = 0;  // what the chosen IDAT compresses: rows with filter bytes
+  // The chosen rows with their filter bytes, the IDAT's content before compression, so that a
+  // stronger compressor can take over (WithIdat).
+  std::vector<unsigned char> filtered;
+  size_t idat_at = 0;  // where the IDAT chunk starts in png
 };
+
+// png with its IDAT chunk's data replaced by zlib_stream (another compression of
+// encoded.filtered). Does not check the stream.
+std::string WithIdat(const Encoded& encoded, std::string_view zlib_stream);
+
+// data[0, size) compressed by libdeflate at level as one raw deflate stream.
+std::string RawDeflate(const unsigned char* data, size_t size, int level);
+
+// One zlib stream made of raw deflate streams that were compressed separately (pieces, in
+// order, each complete, the last block of each marked final), for data whose Adler-32 is
+// adler: every piece but the last loses its final mark and ends with an empty stored block
+// to reach a byte boundary. Throws PngError when a piece is not a complete deflate stream.
+std::string JoinDeflate(const std::vector<std::string>& pieces, uint32_t adler);
+
+// True when zlib_stream is one complete zlib stream that inflates to exactly expected.
+bool InflatesTo(std::string_view zlib_stream, const std::vector<unsigned char>& expected);
 
 // Encodes pixels as small as this encoder can within effort: the smallest lossless colour
 // type and bit depth (palette in two orders, grey, 8 bits where 16 are not needed, no alpha

@@ -9,16 +9,17 @@
 // pictures with chunks this program does not know as critical and pictures above 16 M pixels
 // (checked that they decode) are copied unchanged.
 //
-// When Debian's zopflipng is installed and the picture's time budget pays for it, our
-// encoding is handed to it for a stronger compression with the same row filters; its result
-// is taken when smaller and pixel-equal.
+// When Debian's zopfli is installed and the picture's time budget pays for it, the chosen
+// rows are handed to it for a stronger compression; its stream is taken when smaller and it
+// inflates to the same rows.
 //
 // Time: each picture gets a budget of work planned from its size alone (so the same picture
 // gives the same bytes on every run), about 6 s a million pixels and at most 2 s on the
-// machine it was measured on. A wall-clock cap of 2.7 s from the start drops what the plan
-// holds beyond the one encoding every picture needs (ranked filters, one strongest-level
-// compression): further candidates are not started and zopflipng is stopped; the best result
-// found by then is written. Only a busy machine reaches the cap.
+// machine it was measured on. A wall-clock cap keeps every run within 3 s: at 2.55 s from
+// the start no further candidate is started and zopfli is stopped, and a little later (or
+// earlier, by the time writing a very large file takes) the best result so far is written,
+// whatever the work is doing: the picture unchanged when nothing better is ready, even when
+// it was not yet read through. Only a busy machine reaches the cap.
 //
 // DST is replaced through a temporary file in its folder and a rename, so on any failure it
 // is left as it was, with no partial file. SRC may be DST.
@@ -31,9 +32,11 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -48,6 +51,7 @@
 #include <vector>
 
 #include "PngFile.h"
+#include "Progress.h"
 
 namespace {
 
@@ -62,19 +66,36 @@ constexpr uint64_t kMaxPixels = uint64_t{16} << 20;  // 4096 x 4096
 // seconds of one core of this project's build machine, measured with bench/pngout/run.sh
 // while it was shared; the wall-clock cap only stops work that overruns the plan on a
 // slower or busier machine, and then the best result so far is written.
-constexpr double kBudgetBase = 0.05;                    // seconds for any picture
-constexpr double kBudgetPerMpx = 6.0;                   // and per million pixels
-constexpr double kBudgetMax = 2.0;                      // a plan never asks for more
-constexpr auto kCap = std::chrono::milliseconds(2700);  // from start to the written file
+constexpr double kBudgetBase = 0.05;   // seconds for any picture
+constexpr double kBudgetPerMpx = 6.0;  // and per million pixels
+constexpr double kBudgetMax = 2.0;     // a plan never asks for more
+// The wall-clock cap: the worker starts no extra after kCap from the start and stops zopfli
+// then; the main thread takes the best result so far kCapGrace later, whatever the worker
+// is doing, or earlier by the time writing the source's size takes (kWriteRate). With the
+// program's start and end (0.1-0.2 s each on a loaded machine) the whole run stays within 3 s.
+constexpr auto kCap = std::chrono::milliseconds(2550);
+constexpr auto kCapGrace = std::chrono::milliseconds(50);
+constexpr double kWriteRate = 100e6;  // bytes a second
 // Seconds per million bytes of raw rows:
 constexpr double kRankCost = 0.012;       // one ranking trial: filter and fast compression
 constexpr double kFinalCost = 0.12;       // one finalist at libdeflate's strongest level
 constexpr double kQuickFinalCost = 0.06;  // the same at level 10
 constexpr double kFastFinalCost = 0.015;  // and at level 6
-// zopfli, per million filtered bytes: the first iteration (it also splits the blocks) and
-// each one after it; both vary threefold with the picture.
-constexpr double kZopfliFirstCost = 6.0;
-constexpr double kZopfliMoreCost = 0.6;
+// zopfli: starting it, and per million filtered bytes its first iteration (which also finds
+// every match and splits the blocks) and each one after it. The first varies threefold
+// with the picture (0.6 to 2.5 s on screenshots, 0.6 to 0.9 s on those above 3 MB), the
+// others less.
+constexpr double kZopfliStartCost = 0.03;
+constexpr double kZopfliFirstCost = 1.2;
+constexpr double kZopfliMoreCost = 0.4;
+// Rows that libdeflate compresses to more than this share are photo-like: there zopfli's
+// first iterations gained nothing on our pictures, and only kZopfliPhotoIterations or more
+// pay.
+constexpr double kZopfliPhotoRatio = 0.3;
+constexpr int kZopfliPhotoIterations = 5;
+// Splitting the rows costs a little compression at each seam; below this a piece is not worth
+// it.
+constexpr size_t kZopfliMinPiece = 256 << 10;
 constexpr size_t kRankSample = 1 << 20;  // ranking trials compress about 1 MB of rows
 // Past 4 iterations zopfli gained under 0.2% on our pictures; small ones get up to 15.
 constexpr int kZopfliMaxIterations = 15;
@@ -93,10 +114,13 @@ std::string ReadFile(const std::string& path) {
     close(fd);
     throw Failure{path + ": not a regular file"};
   }
-  std::string data;
-  char buffer[65536];
+  // Read into a buffer of the file's size: growing a string by copies took seconds for a
+  // 70 MB picture on a loaded machine.
+  std::string data(static_cast<size_t>(st.st_size), '\0');
+  size_t done = 0;
   for (;;) {
-    ssize_t n = read(fd, buffer, sizeof buffer);
+    if (done == data.size()) data.resize(done + 65536);  // the file grew meanwhile
+    ssize_t n = read(fd, data.data() + done, data.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       Failure f{SystemReason(path)};
@@ -104,9 +128,10 @@ std::string ReadFile(const std::string& path) {
       throw f;
     }
     if (n == 0) break;
-    data.append(buffer, static_cast<size_t>(n));
+    done += static_cast<size_t>(n);
   }
   close(fd);
+  data.resize(done);
   return data;
 }
 
@@ -150,70 +175,7 @@ void ReplaceFile(const std::string& path, const std::string& data) {
   }
 }
 
-// A temporary file that is removed when it goes out of scope.
-class TempFile {
- public:
-  explicit TempFile(std::string pattern) : path_(std::move(pattern)) {
-    fd_ = mkostemp(path_.data(), O_CLOEXEC);
-    if (fd_ < 0) throw Failure{SystemReason(path_)};
-  }
-  ~TempFile() {
-    if (fd_ >= 0) close(fd_);
-    unlink(path_.c_str());
-  }
-  TempFile(const TempFile&) = delete;
-  TempFile& operator=(const TempFile&) = delete;
-  const std::string& path() const { return path_; }
-  bool Write(const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-      ssize_t n = write(fd_, data.data() + done, data.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) return false;
-      done += static_cast<size_t>(n);
-    }
-    return true;
-  }
-
- private:
-  std::string path_;
-  int fd_ = -1;
-};
-
 using Clock = std::chrono::steady_clock;
-
-// Starts a program found on PATH with an argument vector (no shell), its standard streams on
-// /dev/null, and waits for it until deadline (then kills it). Returns its exit status, or -1
-// when it could not be started, was killed or died.
-int RunProgram(const std::vector<std::string>& args, Clock::time_point deadline) {
-  std::vector<char*> argv;
-  argv.reserve(args.size() + 1);
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  for (int fd = 0; fd <= 2; fd++) {
-    posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
-  }
-  pid_t pid;
-  const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) return -1;
-  auto pause = std::chrono::microseconds(200);
-  for (;;) {
-    int status = 0;
-    const pid_t done = waitpid(pid, &status, WNOHANG);
-    if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    if (done < 0 && errno != EINTR) return -1;
-    if (Clock::now() >= deadline) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
-      return -1;
-    }
-    std::this_thread::sleep_for(pause);
-    pause = std::min(pause * 2, std::chrono::microseconds(5000));
-  }
-}
 
 bool IsCritical(const std::string& type) {
   return !type.empty() && type[0] >= 'A' && type[0] <= 'Z';
@@ -265,7 +227,6 @@ int ExifOrientation(const std::string& exif) {
 struct Plan {
   bool keep_as_is = false;  // animated, or a critical chunk we do not know
   std::string extra_chunks;
-  std::vector<std::string> kept_types;
   bool has_icc = false;
   bool grey = false;
 };
@@ -297,7 +258,6 @@ Plan MakePlan(const std::vector<Chunk>& chunks) {
                 (c.type == "eXIf" && ExifOrientation(c.data) != 1);
     if (!keep) continue;
     plan.extra_chunks += larkspan::png::MakeChunk(c.type, c.data);
-    plan.kept_types.push_back(c.type);
   }
   const std::string& ihdr = chunks.front().data;
   const unsigned char colour_type = ihdr.size() > 9 ? static_cast<unsigned char>(ihdr[9]) : 6;
@@ -307,7 +267,8 @@ Plan MakePlan(const std::vector<Chunk>& chunks) {
 
 // The work planned for a picture of pixel_count pixels whose largest layout takes raw_bytes.
 struct Budget {
-  double seconds = 0;
+  double seconds = 0;     // what is left after ranking and finalists
+  double final_cost = 0;  // seconds a million raw bytes at effort.final_level
   larkspan::png::Effort effort;
 };
 
@@ -315,8 +276,11 @@ Budget PlanBudget(uint64_t pixel_count, size_t raw_bytes, Clock::time_point dead
   Budget b;
   b.seconds = std::min(kBudgetMax, kBudgetBase + kBudgetPerMpx * double(pixel_count) / 1e6);
   const double mb = double(raw_bytes) / 1e6;
-  // Ranking: up to 3 layouts of 7 strategies each, on at most kRankSample bytes.
-  const double rank = 21 * kRankCost * std::min(mb, double(kRankSample) / 1e6);
+  // Ranking: up to 3 layouts of 7 strategies each, on at most kRankSample bytes; on a
+  // larger flat picture up to 3 close ones again on every row (fast there, as libdeflate is
+  // on flat rows: counted as one).
+  const double rank = 21 * kRankCost * std::min(mb, double(kRankSample) / 1e6) +
+                      (double(raw_bytes) > double(kRankSample) ? kRankCost * mb : 0);
   b.effort.rank_sample = kRankSample;
   b.effort.deadline = deadline;
   double final_one = kFinalCost * mb;
@@ -332,101 +296,214 @@ Budget PlanBudget(uint64_t pixel_count, size_t raw_bytes, Clock::time_point dead
   const double share = (b.seconds - rank) / 3;
   b.effort.finalists = std::clamp<size_t>(size_t(share > 0 ? share / final_one : 0), 1, 4);
   b.seconds -= rank + final_one * double(b.effort.finalists);
+  b.final_cost = mb > 0 ? final_one / mb : kFinalCost;
   return b;
 }
 
-// zopfli iterations the rest of the budget pays for on filtered_bytes, 0 for none.
-int ZopfliIterations(double seconds_left, size_t filtered_bytes) {
-  const double mb = double(filtered_bytes) / 1e6;
-  const double first = kZopfliFirstCost * mb;
-  if (mb <= 0 || seconds_left < first) return 0;
-  return int(
-      std::min<double>(kZopfliMaxIterations, 1 + (seconds_left - first) / (kZopfliMoreCost * mb)));
-}
-
-// Runs zopflipng on our own encoding: it keeps our row filters (--filters=p) and compresses
-// harder than libdeflate. Returns its result when it decodes to the same pixels, else "" (also
-// when deadline comes first).
-std::string ZopfliPass(const std::string& encoded, const larkspan::png::Pixels& pixels,
-                       const Plan& plan, const std::string& dst, int iterations,
-                       Clock::time_point deadline) {
-  const size_t slash = dst.rfind('/');
-  const std::string base = (slash == std::string::npos ? std::string() : dst.substr(0, slash + 1)) +
-                           "." + (slash == std::string::npos ? dst : dst.substr(slash + 1));
-  TempFile in(base + ".in.XXXXXX");
-  TempFile out(base + ".out.XXXXXX");
-  if (!in.Write(encoded)) return {};
-  std::string keep = "--keepchunks=";
-  for (size_t k = 0; k < plan.kept_types.size(); k++) keep += (k ? "," : "") + plan.kept_types[k];
-  std::vector<std::string> args = {"zopflipng", "-y", "--filters=p",
-                                   "--iterations=" + std::to_string(iterations)};
-  if (!plan.kept_types.empty()) args.push_back(keep);
-  args.push_back(in.path());
-  args.push_back(out.path());
-  if (RunProgram(args, deadline) != 0) return {};
-  std::string result;
-  try {
-    result = ReadFile(out.path());
-    if (!(larkspan::png::Decode(result) == pixels)) return {};
-  } catch (...) {
-    return {};
-  }
-  return result;
-}
-
-// What Optimise did, for /v.
-struct Trace {
-  std::string note;
+// How zopfli takes part in a picture, planned from its size alone.
+struct ZopfliPlan {
+  int iterations = 0;  // 0: not at all
+  // The rows' first `bytes` go to zopfli: all of them as one stream, or for a picture too
+  // large for that in two pieces compressed side by side, the rest to libdeflate meanwhile.
+  size_t bytes = 0;
+  bool split = false;
 };
 
-// The optimised file, or source itself when there is nothing to gain or it must stay as it is.
-std::string Optimise(const std::string& source, const std::string& dst, Clock::time_point start,
-                     Trace& trace) {
+// What the rest of the budget pays for on filtered_bytes of rows that libdeflate made into
+// compressed_bytes at final_cost seconds a million bytes.
+ZopfliPlan PlanZopfli(double seconds_left, size_t filtered_bytes, size_t compressed_bytes,
+                      double final_cost) {
+  ZopfliPlan z;
+  const double mb = double(filtered_bytes) / 1e6;
+  if (mb <= 0) return z;
+  // On photo-like rows zopfli's first iterations do no better than libdeflate.
+  const bool photo_like = double(compressed_bytes) > kZopfliPhotoRatio * double(filtered_bytes);
+  const double whole = kZopfliStartCost + kZopfliFirstCost * mb;
+  if (seconds_left >= whole) {
+    z.iterations = int(std::min<double>(kZopfliMaxIterations,
+                                        1 + (seconds_left - whole) / (kZopfliMoreCost * mb)));
+    if (photo_like && z.iterations < kZopfliPhotoIterations) z.iterations = 0;
+    z.bytes = filtered_bytes;
+    return z;
+  }
+  if (photo_like) return z;
+  // Two pieces of p MB, one iteration each, on the two cores, while libdeflate compresses
+  // the rest, which shares them: start + first * p + final_cost * (mb - 2p) / 2 <= left.
+  const double p =
+      (seconds_left - kZopfliStartCost - final_cost * mb / 2) / (kZopfliFirstCost - final_cost);
+  if (p * 1e6 < double(kZopfliMinPiece)) return z;
+  z.iterations = 1;
+  z.split = true;
+  z.bytes = std::min(filtered_bytes, size_t(2 * p * 1e6));
+  return z;
+}
+
+// An anonymous file holding data[0, size), or -1.
+int MemoryFile(const char* name, const unsigned char* data, size_t size) {
+  const int fd = memfd_create(name, MFD_CLOEXEC);
+  if (fd < 0) return -1;
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = write(fd, data + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      close(fd);
+      return -1;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return fd;
+}
+
+// The whole content of the file open as fd, "" when it cannot be read.
+std::string ReadAll(int fd) {
+  struct stat st;
+  if (fstat(fd, &st) != 0) return {};
+  std::string data(static_cast<size_t>(st.st_size), '\0');
+  size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t n = pread(fd, data.data() + done, data.size() - done, off_t(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return {};
+    done += static_cast<size_t>(n);
+  }
+  return data;
+}
+
+// Compresses our chosen rows again as plan says with zopfli (the program of Debian's zopfli
+// package), and returns the picture with that IDAT when the stream is smaller and inflates
+// to the same rows, else "" (also when zopfli is stopped). zopfli's input and output are
+// anonymous files, so nothing is left behind however it ends.
+std::string ZopfliPass(const larkspan::png::Encoded& encoded, const ZopfliPlan& plan,
+                       int final_level, larkspan::png::Progress& progress,
+                       Clock::time_point deadline) {
+  const std::vector<unsigned char>& rows = encoded.filtered;
+  // The pieces zopfli compresses: [0, bytes) whole, or its two halves.
+  std::vector<std::pair<size_t, size_t>> pieces;
+  if (plan.split) {
+    pieces = {{0, plan.bytes / 2}, {plan.bytes / 2, plan.bytes}};
+  } else {
+    pieces = {{0, rows.size()}};
+  }
+  const std::string level = "--i" + std::to_string(plan.iterations);
+  std::vector<int> fds;
+  std::vector<larkspan::png::Progress::Command> commands;
+  for (const auto& [from, to] : pieces) {
+    const int in = MemoryFile("pngout-rows", rows.data() + from, to - from);
+    const int out = memfd_create("pngout-zopfli", MFD_CLOEXEC);
+    fds.push_back(in);
+    fds.push_back(out);
+    commands.push_back(
+        {{"zopfli", plan.split ? "--deflate" : "--zlib", level, "-c", "/dev/fd/3"}, in, out});
+  }
+  std::string stream;
+  if (std::find(fds.begin(), fds.end(), -1) == fds.end()) {
+    // The rows past zopfli's share are compressed here while it runs.
+    std::string rest;
+    std::thread rest_worker;
+    if (plan.split && plan.bytes < rows.size()) {
+      rest_worker = std::thread([&] {
+        rest = larkspan::png::RawDeflate(rows.data() + plan.bytes, rows.size() - plan.bytes,
+                                         final_level);
+      });
+    }
+    const bool ok = progress.RunAll(commands, deadline);
+    if (rest_worker.joinable()) rest_worker.join();
+    if (ok && !plan.split) {
+      stream = ReadAll(fds[1]);
+    } else if (ok) {
+      std::vector<std::string> parts = {ReadAll(fds[1]), ReadAll(fds[3])};
+      if (!rest.empty()) parts.push_back(std::move(rest));
+      try {
+        stream = larkspan::png::JoinDeflate(
+            parts, static_cast<uint32_t>(adler32(adler32(0, nullptr, 0), rows.data(),
+                                                 static_cast<uInt>(rows.size()))));
+      } catch (const larkspan::png::PngError&) {
+        stream.clear();
+      }
+    }
+  }
+  for (int fd : fds) {
+    if (fd >= 0) close(fd);
+  }
+  const size_t old_idat = encoded.png.size() - encoded.idat_at - 24;
+  if (stream.empty() || stream.size() >= old_idat ||
+      !larkspan::png::InflatesTo(stream, encoded.filtered)) {
+    return {};
+  }
+  return larkspan::png::WithIdat(encoded, stream);
+}
+
+// Offers progress the optimised file, or nothing when there is nothing to gain or the
+// picture must stay as it is, and notes what was done. Throws PngError for a damaged picture.
+// REQUIRES: runs on the worker thread.
+void Optimise(const std::string& source, Clock::time_point start,
+              larkspan::png::Progress& progress) {
   const std::vector<Chunk> chunks = larkspan::png::ReadChunks(source);
   const Plan plan = MakePlan(chunks);
   // Too large to hold in memory comfortably (8 bytes a pixel, twice): checked, then copied.
   const std::string& ihdr = chunks.front().data;
   if (ihdr.size() == 13 && uint64_t{Be32(ihdr, 0)} * Be32(ihdr, 4) > kMaxPixels) {
     larkspan::png::CheckDecodes(source);
-    trace.note = "too large: copied";
-    return source;
+    progress.Note("too large: copied");
+    return;
   }
   const larkspan::png::Pixels pixels = larkspan::png::Decode(source);
   if (plan.keep_as_is) {
-    trace.note = "kept as it is";
-    return source;
+    progress.Note("kept as it is");
+    return;
   }
   const uint64_t pixel_count = uint64_t{pixels.width} * pixels.height;
   const Clock::time_point deadline = start + kCap;
-  // The largest layout has at most 4 bytes a pixel at 8 bits, 8 at 16.
-  const bool deep = std::any_of(pixels.rgba.begin(), pixels.rgba.end(),
-                                [](uint16_t v) { return (v >> 8) != (v & 0xFF); });
-  Budget budget = PlanBudget(pixel_count, size_t(pixel_count) * (deep ? 8 : 4), deadline);
-  larkspan::png::Encoded encoded =
-      larkspan::png::Encode(pixels, plan.extra_chunks, plan.has_icc, plan.grey, budget.effort);
-  std::string result = std::move(encoded.png);
-  // The encoder is ours; a result that does not decode to the same pixels is never written.
-  if (!(larkspan::png::Decode(result) == pixels)) {
-    std::fprintf(stderr, "pngout: internal check failed; the picture is copied unchanged\n");
-    return source;
+  // The largest layout has a byte a sample at 8 bits, two at 16; an opaque picture has no
+  // alpha channel, a grey one a single colour channel.
+  bool deep = false;
+  bool opaque = true;
+  bool grey = true;
+  for (size_t i = 0; i < pixels.rgba.size(); i += 4) {
+    const uint16_t* p = &pixels.rgba[i];
+    for (int c = 0; c < 4; c++) deep = deep || (p[c] >> 8) != (p[c] & 0xFF);
+    opaque = opaque && p[3] == 0xFFFF;
+    grey = grey && p[0] == p[1] && p[1] == p[2];
   }
+  const size_t samples = (grey ? 1 : 3) + (opaque ? 0 : 1);
+  Budget budget = PlanBudget(pixel_count, size_t(pixel_count) * samples * (deep ? 2 : 1), deadline);
   const auto ms = [&] {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
   };
-  trace.note = std::to_string(encoded.ranked) + " ranked, " + std::to_string(encoded.finalists) +
-               " finalists at level " + std::to_string(budget.effort.final_level) + ", " +
-               std::to_string(result.size()) + " bytes at " + std::to_string(ms()) + " ms";
-  const int iterations =
-      encoded.cut_short ? 0 : ZopfliIterations(budget.seconds, encoded.filtered_bytes);
-  if (iterations > 0) {
-    std::string z = ZopfliPass(result, pixels, plan, dst, iterations, deadline);
-    trace.note += "; zopfli " + std::to_string(iterations) + " iterations: " +
-                  (z.empty() ? std::string("none") : std::to_string(z.size()) + " bytes") + " at " +
-                  std::to_string(ms()) + " ms";
-    if (!z.empty() && z.size() < result.size()) result = std::move(z);
+  budget.effort.early = [&](std::string png) {
+    if (!(larkspan::png::Decode(png) == pixels)) return;
+    progress.Note("quick " + std::to_string(png.size()) + " bytes at " + std::to_string(ms()) +
+                  " ms; ");
+    progress.Offer(std::move(png));
+  };
+  const larkspan::png::Encoded encoded =
+      larkspan::png::Encode(pixels, plan.extra_chunks, plan.has_icc, plan.grey, budget.effort);
+  // The encoder is ours; a result that does not decode to the same pixels is never written.
+  if (!(larkspan::png::Decode(encoded.png) == pixels)) {
+    std::fprintf(stderr, "pngout: internal check failed; the picture is copied unchanged\n");
+    return;
   }
-  if (encoded.cut_short) trace.note += "; cut short by the time cap";
-  return result.size() < source.size() ? result : source;
+  progress.Offer(encoded.png);
+  progress.Note(std::to_string(encoded.ranked) + " ranked, " + std::to_string(encoded.finalists) +
+                " finalists at level " + std::to_string(budget.effort.final_level) + ", " +
+                std::to_string(encoded.png.size()) + " bytes at " + std::to_string(ms()) + " ms");
+  const size_t idat_bytes = encoded.png.size() - encoded.idat_at - 24;
+  ZopfliPlan zopfli;
+  if (!encoded.cut_short) {
+    zopfli = PlanZopfli(budget.seconds, encoded.filtered_bytes, idat_bytes, budget.final_cost);
+  }
+  if (zopfli.iterations > 0) {
+    std::string z = ZopfliPass(encoded, zopfli, budget.effort.final_level, progress, deadline);
+    progress.Note("; zopfli " + std::to_string(zopfli.iterations) + " iterations on " +
+                  (zopfli.split ? std::to_string(zopfli.bytes) + " of " : std::string()) +
+                  std::to_string(encoded.filtered_bytes) + " bytes" +
+                  (zopfli.split ? " in two pieces" : "") + ": " +
+                  (z.empty() ? std::string("none") : std::to_string(z.size()) + " bytes") + " at " +
+                  std::to_string(ms()) + " ms");
+    if (!z.empty()) progress.Offer(std::move(z));
+  }
+  if (encoded.cut_short) progress.Note("; cut short by the time cap");
 }
 
 int Usage(const std::string& message) {
@@ -469,15 +546,43 @@ int main(int argc, char** argv) {
     }
     const Clock::time_point start = Clock::now();
     const std::string source = ReadFile(src);
-    Trace trace;
-    const std::string result = Optimise(source, dst, start, trace);
-    if (verbose) std::fprintf(stderr, "pngout: %s: %s\n", src.c_str(), trace.note.c_str());
+    // The work runs on a worker thread so that the cap holds whatever it is doing: at the cap
+    // the best result so far is written and the process ends without waiting for it.
+    larkspan::png::Progress progress(source);
+    std::thread worker([&] {
+      try {
+        Optimise(source, start, progress);
+        progress.Finish(nullptr);
+      } catch (...) {
+        progress.Finish(std::current_exception());
+      }
+    });
+    bool finished = false;
+    std::exception_ptr error;
+    const auto write_time = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(double(source.size()) / kWriteRate));
+    const std::string result =
+        progress.Take(start + kCap + kCapGrace - write_time, finished, error);
+    if (finished) {
+      worker.join();
+    } else {
+      worker.detach();
+      progress.Note("; stopped by the time cap");
+    }
+    if (error) std::rethrow_exception(error);
+    if (verbose) std::fprintf(stderr, "pngout: %s: %s\n", src.c_str(), progress.note().c_str());
     ReplaceFile(dst, result);
     if (!quiet) {
       std::printf(
           "%s: %zu -> %zu bytes (%.1f%% saved)\n", dst.c_str(), source.size(), result.size(),
           source.empty() ? 0.0
                          : 100.0 * double(source.size() - result.size()) / double(source.size()));
+    }
+    if (!finished) {
+      // The worker may be inside a long compression: end here rather than wait for it.
+      std::fflush(stdout);
+      std::fflush(stderr);
+      std::_Exit(0);
     }
     return 0;
   } catch (const Failure& f) {
