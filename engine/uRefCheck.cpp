@@ -44,13 +44,6 @@ inline bool MayStartRefAfter(unsigned char C) {
 constexpr size_t MaxRefLength = 1024;
 constexpr int MaxStarts = 16;
 
-inline int HexValue(unsigned char C) {
-  if (C >= '0' && C <= '9') return C - '0';
-  if (C >= 'a' && C <= 'f') return C - 'a' + 10;
-  if (C >= 'A' && C <= 'F') return C - 'A' + 10;
-  return -1;
-}
-
 void SplitInto(std::string_view Path, std::vector<std::string_view>& Segments) {
   size_t Start = 0;
   while (Start <= Path.size()) {
@@ -114,8 +107,9 @@ void TRefScanner::Resolve(std::string_view Ref, const std::vector<std::string_vi
   for (size_t I = 0; I < Ref.size(); ++I) {
     const unsigned char C = Ref[I];
     if (C == '\\' && I + 1 < Ref.size() && Ref[I + 1] == '/') continue;  // "\/" in JSON
-    if (C == '%' && I + 2 < Ref.size() && HexValue(Ref[I + 1]) >= 0 && HexValue(Ref[I + 2]) >= 0) {
-      Path.push_back(char(HexValue(Ref[I + 1]) * 16 + HexValue(Ref[I + 2])));
+    if (C == '%' && I + 2 < Ref.size() && HexDigitValue(Ref[I + 1]) >= 0 &&
+        HexDigitValue(Ref[I + 2]) >= 0) {
+      Path.push_back(char(HexDigitValue(Ref[I + 1]) * 16 + HexDigitValue(Ref[I + 2])));
       I += 2;
       continue;
     }
