@@ -608,9 +608,13 @@ Encoded Encode(const Pixels& pixels, const std::string& extra_chunks, bool keep_
       break;
     }
     const Layout& l = layouts[trials[t].layout];
-    std::vector<unsigned char> filtered = t == 0 && !best_rows.empty()
-                                              ? std::move(best_rows)
-                                              : Filter(l, pixels.height, trials[t].strategy);
+    // The first finalist's rows may have been filtered for the quick encoding already.
+    std::vector<unsigned char> filtered;
+    if (t == 0 && !best_rows.empty()) {
+      filtered.swap(best_rows);
+    } else {
+      filtered = Filter(l, pixels.height, trials[t].strategy);
+    }
     // Large rows that compress to more than a tenth (photos) are compressed in two halves on
     // two cores: the seam costs some bytes out of hundreds of thousands. Small results would
     // lose a larger share, so those go in one piece.
