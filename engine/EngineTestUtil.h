@@ -2,30 +2,27 @@
 // (the folder helpers themselves are in platform/TestUtil.h).
 #pragma once
 
-#include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "config/uConfig.h"
+#include "engine/uEngineRun.h"
 #include "platform/TestUtil.h"
 
 namespace larkspan::test {
 
-struct TRunResult {
-  bool Started = false;    // Start did not throw
-  std::string StartError;  // its message otherwise
-  bool IsSuccess = false;
-  std::string ErrorText;
-  int64_t SavedSize = 0;
-  int DuplicateCount = 0;
-  std::vector<int> Progress;  // every percentage reported, in order
-  int FinishedCalls = 0;
-  std::vector<std::string> UncompressedFiles;
-  std::vector<std::string> RewrittenPages;
-  std::vector<std::string> KeptDuplicates;  // full paths in the site
-  std::vector<std::string> SkippedFiles;    // full paths in the site
+// What RunEngineToEnd gives, with every percentage reported, in order.
+struct TRunResult : TRunOutcome {
+  std::vector<int> Progress;
 };
+
+// The FileName of each item (kept duplicates, skipped files), in order.
+template <typename T>
+std::vector<std::string> FileNames(const std::vector<T>& Items) {
+  std::vector<std::string> Names;
+  for (const T& Item : Items) Names.push_back(Item.FileName);
+  return Names;
+}
 
 // Runs a whole engine on Root -> Output with Config, the worker handing its
 // callbacks to this (main) thread, and waits until the engine is gone.

@@ -22,6 +22,7 @@ namespace larkspan {
 namespace {
 
 using test::BlankConfig;
+using test::FileNames;
 using test::ReadTree;
 using test::RunEngine;
 using test::Slurp;
@@ -168,7 +169,7 @@ TEST(EngineSafetyTest, SpecialFilesAndBrokenLinksAreSkippedAndListedFolderLinksF
   ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
   EXPECT_EQ(Slurp(Out.Path() + "lib/x.txt"), "shared x");
   EXPECT_EQ(Slurp(Out.Path() + "index.txt"), "i");
-  std::vector<std::string> Skipped = R.SkippedFiles;
+  std::vector<std::string> Skipped = FileNames(R.SkippedFiles);
   std::sort(Skipped.begin(), Skipped.end());
   const std::string S = Site.Path();
   EXPECT_EQ(Skipped, (std::vector<std::string>{S + "dangling", S + "deep/er/up", S + "pipe",
