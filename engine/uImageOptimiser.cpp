@@ -190,6 +190,8 @@ bool TImageOptimiser::ReducePicture(const std::string& Source, const std::string
   TProcessOptions Options;
   Options.WorkFolder = ProgramFolder;
   Options.SearchFolder = ProgramFolder;
+  if (P.Kind == TKind::Png && PicturesAtOnce > 1)
+    Options.ExtraEnv.push_back("LARKSPAN_PICTURES_AT_ONCE=" + std::to_string(PicturesAtOnce));
   const TProcessResult R = StartProcess(P.Program, P.Args, Options);
   if (!R.Started) {
     LastOutcome = R.ErrorCode == ECANCELED ? TOutcome::Stopped : TOutcome::Missing;

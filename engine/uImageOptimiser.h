@@ -50,6 +50,13 @@ class TImageOptimiser {
   std::string LastFailure;  // what went wrong when it failed ("exit status 1", ...)
   int LastPid = -1;         // the optimiser's process id, -1 when none was started
 
+  // How many pictures the caller optimises side by side. pngout is told (in
+  // LARKSPAN_PICTURES_AT_ONCE) when it is more than one: its wall-clock cap
+  // then grows with the share of the processors each picture gets, so that a
+  // picture is given the same work, and gets the same bytes, on any number of
+  // workers.
+  int PicturesAtOnce = 1;
+
   // The optimiser that would run for Source ("jpegoptim", ...), "" when no
   // rule applies.
   std::string ProgramFor(const std::string& Source) const;

@@ -279,9 +279,12 @@ TEST(TImageOptimiserTest, FailingOptimiserLeavesNothingAndIsCounted) {
 
 TEST(TImageOptimiserTest, OptimiserRunsInItsFolderWithOnePathPerArgument) {
   test::TTempDir Bin;
-  // A fake pngout that records its folder and arguments, then copies.
-  WriteScript(Bin.Path() + "pngout",
-              "{ pwd; for a; do echo \"[$a]\"; done; } > \"$0.log\"; cp \"$1\" \"$2\"");
+  // A fake pngout that records its folder, its arguments and how many
+  // pictures it is told run beside it, then copies.
+  WriteScript(
+      Bin.Path() + "pngout",
+      "{ pwd; for a; do echo \"[$a]\"; done; echo \"${LARKSPAN_PICTURES_AT_ONCE-alone}\"; } "
+      "> \"$0.log\"; cp \"$1\" \"$2\"");
   Folders F;
   const std::string Src = F.Put("small.png", "a b.png");
   Settings S(false, false, true);
@@ -289,7 +292,12 @@ TEST(TImageOptimiserTest, OptimiserRunsInItsFolderWithOnePathPerArgument) {
   ASSERT_TRUE(O.ReducePicture(Src, F.OutOf("a b.png")));
   EXPECT_EQ(ReadFileText(Bin.Path() + "pngout.log"), ExcludeTrailingDelimiter(Bin.Path()) + "\n[" +
                                                          Src + "]\n[" + F.OutOf("a b.png") +
-                                                         "]\n[/y]\n[/q]\n");
+                                                         "]\n[/y]\n[/q]\nalone\n");
+  // With pictures side by side, pngout is told how many; the others are not.
+  O.PicturesAtOnce = 3;
+  ASSERT_TRUE(O.ReducePicture(Src, F.OutOf("a b.png")));
+  const std::string Log = ReadFileText(Bin.Path() + "pngout.log");
+  EXPECT_EQ(Log.substr(Log.rfind(']') + 1), "\n3\n");
 }
 
 TEST(TImageOptimiserTest, RealPngout) {

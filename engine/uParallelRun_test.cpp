@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -34,7 +36,11 @@ void WriteFakeOptimisers(const std::string& Bin) {
       "case \"$SRC\" in *bad*) exit 1;; esac\n"
       "head -c $(( $(stat -c %s \"$SRC\") - 1 )) \"$SRC\" > \"$DST\"\n";
   test::WriteScript(Bin + "gifsicle", "SRC=$4 DST=$3\n" + Shorter);
-  test::WriteScript(Bin + "pngout", "SRC=$1 DST=$2\n" + Shorter);
+  // pngout notes how many pictures it was told run side by side.
+  test::WriteScript(Bin + "pngout",
+                    "SRC=$1 DST=$2\n"
+                    "echo ${LARKSPAN_PICTURES_AT_ONCE-1} >> \"$0.at-once\"\n" +
+                        Shorter);
 }
 
 // A site with every kind of work: duplicates (some still referred to in a
@@ -95,12 +101,25 @@ TRun RunWith(int Jobs, const std::string& Site, const std::string& Bin) {
   return R;
 }
 
+// What the fake pngout was told of the pictures beside it since the last
+// call, one entry per value.
+std::set<std::string> PicturesAtOnceSeen(const std::string& Bin) {
+  std::set<std::string> Seen;
+  std::istringstream Lines(ReadFileText(Bin + "pngout.at-once"));
+  for (std::string Line; std::getline(Lines, Line);) Seen.insert(Line);
+  DeleteFile(Bin + "pngout.at-once");
+  return Seen;
+}
+
 TEST(ParallelRunTest, FourWorkersWriteTheSameTreeAndReportAsOne) {
   TTempDir Site("site"), Bin("bin");
   MakeSite(Site);
   WriteFakeOptimisers(Bin.Path());
   const TRun One = RunWith(1, Site.Path(), Bin.Path());
   ASSERT_TRUE(One.Outcome.IsSuccess) << One.Outcome.ErrorText;
+  // pngout is told how many pictures run side by side, so that its time cap
+  // gives each the same work.
+  EXPECT_EQ(PicturesAtOnceSeen(Bin.Path()), std::set<std::string>{"1"});
   // The site exercises what it should.
   EXPECT_GT(One.Outcome.DuplicateCount, 0);
   EXPECT_FALSE(One.Outcome.KeptDuplicates.empty());
@@ -110,6 +129,7 @@ TEST(ParallelRunTest, FourWorkersWriteTheSameTreeAndReportAsOne) {
   for (int Round = 0; Round < 3; ++Round) {
     SCOPED_TRACE(Round);
     const TRun Four = RunWith(4, Site.Path(), Bin.Path());
+    EXPECT_EQ(PicturesAtOnceSeen(Bin.Path()), std::set<std::string>{"4"});
     const TRunOutcome &A = One.Outcome, &B = Four.Outcome;
     ASSERT_TRUE(B.IsSuccess) << B.ErrorText;
     EXPECT_TRUE(One.Tree == Four.Tree);

@@ -101,6 +101,7 @@ void TWebFilsMgr::Start(const std::string& RootPath, const std::string& OutputPa
     W->Optimiser = std::make_unique<TImageOptimiser>(Config, ProgramFolder());
     Workers.push_back(std::move(W));
   }
+  for (const auto& W : Workers) W->Optimiser->PicturesAtOnce = Jobs;
 
   FileFilterList.Clear();
   for (const std::string& E : ListTextEntries(Config->FileFilters)) FileFilterList.Add(E);

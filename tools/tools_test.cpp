@@ -2,6 +2,7 @@
 // files in a temporary folder, the way the engine starts them: an argument vector, no shell.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -492,6 +493,34 @@ TEST_F(ToolsTest, PngoutStopsAtTheCapWithAValidPicture) {
   EXPECT_TRUE(larkspan::png::Decode(result) == larkspan::png::Decode(source));
   for (const auto& e : fs::directory_iterator(dir_)) {
     EXPECT_NE(e.path().filename().string()[0], '.') << e.path();
+  }
+}
+
+TEST_F(ToolsTest, PngoutCapGrowsWithThePicturesOptimisedSideBySide) {
+  // A caller running N pictures at once gives each the processor time it would have alone:
+  // the cap grows by 2N / cores, from 1 to 16 times; a value that is not a count from 1 to 64
+  // leaves it as it is. /v names the cap.
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  ASSERT_EQ(sched_getaffinity(0, sizeof set, &set), 0);
+  const int cores = CPU_COUNT(&set);
+  const auto cap_ms = [&](const std::string& at_once) {
+    std::vector<std::string> args = {"env", "-u", "LARKSPAN_PICTURES_AT_ONCE"};
+    if (!at_once.empty()) args.push_back("LARKSPAN_PICTURES_AT_ONCE=" + at_once);
+    args.insert(args.end(),
+                {(BinDir() / "pngout").string(), (kTestData / "icon-alpha.png").string(),
+                 (dir_ / "out.png").string(), "/y", "/q", "/v"});
+    const Outcome r = RunProgram(args, dir_);
+    EXPECT_EQ(r.status, 0) << r.err;
+    const size_t at = r.err.find("cap ");
+    return at == std::string::npos ? -1 : std::atoi(r.err.c_str() + at + 4);
+  };
+  const int alone = cap_ms("");
+  EXPECT_EQ(alone, 2550);
+  for (const char* bad : {"0", "-2", "two", "2x", "65", " "}) EXPECT_EQ(cap_ms(bad), alone) << bad;
+  for (int n : {1, 2, 3, 64}) {
+    const double scale = std::clamp(2.0 * n / cores, 1.0, 16.0);
+    EXPECT_NEAR(cap_ms(std::to_string(n)), alone * scale, 1) << n;
   }
 }
 

@@ -21,6 +21,12 @@
 // whatever the work is doing: the picture unchanged when nothing better is ready, even when
 // it was not yet read through. Only a busy machine reaches the cap.
 //
+// A caller that optimises several pictures side by side says how many in the environment,
+// LARKSPAN_PICTURES_AT_ONCE=N (1 to 64). The plan counts on two cores; when N pictures share
+// fewer than 2N cores, each gets a smaller share of them, and the cap grows by 2N / cores (at
+// most 16 times) so that a picture gets as much processor time, and the same bytes, as it
+// would alone. Without it the cap is as above.
+//
 // DST is replaced through a temporary file in its folder and a rename, so on any failure it
 // is left as it was, with no partial file. SRC may be DST.
 //
@@ -30,6 +36,7 @@
 // Exit status: 0 done, 1 SRC unreadable or not a valid PNG, or DST not writable, 2 bad
 // command line.
 #include <fcntl.h>
+#include <sched.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/mman.h>
@@ -75,6 +82,10 @@ constexpr double kBudgetMax = 2.0;     // a plan never asks for more
 // program's start and end (0.1-0.2 s each on a loaded machine) the whole run stays within 3 s.
 constexpr auto kCap = std::chrono::milliseconds(2550);
 constexpr auto kCapGrace = std::chrono::milliseconds(50);
+// The cores a plan counts on (zopfli's two pieces run side by side), and the most the cap
+// grows for pictures optimised side by side.
+constexpr int kPlanCores = 2;
+constexpr double kMaxCapScale = 16;
 constexpr double kWriteRate = 100e6;  // bytes a second
 // Seconds per million bytes of raw rows:
 constexpr double kRankCost = 0.012;       // one ranking trial: filter and fast compression
@@ -437,7 +448,7 @@ std::string ZopfliPass(const larkspan::png::Encoded& encoded, const ZopfliPlan& 
 // Offers progress the optimised file, or nothing when there is nothing to gain or the
 // picture must stay as it is, and notes what was done. Throws PngError for a damaged picture.
 // REQUIRES: runs on the worker thread.
-void Optimise(const std::string& source, Clock::time_point start,
+void Optimise(const std::string& source, Clock::time_point start, Clock::duration cap,
               larkspan::png::Progress& progress) {
   const std::vector<Chunk> chunks = larkspan::png::ReadChunks(source);
   const Plan plan = MakePlan(chunks);
@@ -454,7 +465,7 @@ void Optimise(const std::string& source, Clock::time_point start,
     return;
   }
   const uint64_t pixel_count = uint64_t{pixels.width} * pixels.height;
-  const Clock::time_point deadline = start + kCap;
+  const Clock::time_point deadline = start + cap;
   // The largest layout has a byte a sample at 8 bits, two at 16; an opaque picture has no
   // alpha channel, a grey one a single colour channel.
   bool deep = false;
@@ -506,6 +517,22 @@ void Optimise(const std::string& source, Clock::time_point start,
   if (encoded.cut_short) progress.Note("; cut short by the time cap");
 }
 
+// How much longer than kCap a picture may take because the caller runs others beside it:
+// LARKSPAN_PICTURES_AT_ONCE pictures with kPlanCores each, on the cores this process may use.
+double CapScale() {
+  const char* text = std::getenv("LARKSPAN_PICTURES_AT_ONCE");
+  if (text == nullptr) return 1;
+  char* end = nullptr;
+  errno = 0;
+  const long n = std::strtol(text, &end, 10);
+  if (errno != 0 || end == text || *end != '\0' || n < 1 || n > 64) return 1;
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  int cores = sched_getaffinity(0, sizeof set, &set) == 0 ? CPU_COUNT(&set) : 0;
+  if (cores < 1) cores = int(std::max(1U, std::thread::hardware_concurrency()));
+  return std::clamp(double(n) * kPlanCores / cores, 1.0, kMaxCapScale);
+}
+
 int Usage(const std::string& message) {
   std::fprintf(stderr, "pngout: %s\nusage: pngout SRC DST [/y] [/q] [/v]\n", message.c_str());
   return kExitUsage;
@@ -545,13 +572,18 @@ int main(int argc, char** argv) {
       return Usage(dst + " exists; /y replaces it");
     }
     const Clock::time_point start = Clock::now();
+    const auto cap = std::chrono::duration_cast<Clock::duration>(kCap * CapScale());
     const std::string source = ReadFile(src);
     // The work runs on a worker thread so that the cap holds whatever it is doing: at the cap
     // the best result so far is written and the process ends without waiting for it.
     larkspan::png::Progress progress(source);
+    progress.Note(
+        "cap " +
+        std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(cap).count()) +
+        " ms; ");
     std::thread worker([&] {
       try {
-        Optimise(source, start, progress);
+        Optimise(source, start, cap, progress);
         progress.Finish(nullptr);
       } catch (...) {
         progress.Finish(std::current_exception());
@@ -561,8 +593,7 @@ int main(int argc, char** argv) {
     std::exception_ptr error;
     const auto write_time = std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double>(double(source.size()) / kWriteRate));
-    const std::string result =
-        progress.Take(start + kCap + kCapGrace - write_time, finished, error);
+    const std::string result = progress.Take(start + cap + kCapGrace - write_time, finished, error);
     if (finished) {
       worker.join();
     } else {
