@@ -288,10 +288,10 @@ Budget PlanBudget(uint64_t pixel_count, size_t raw_bytes, Clock::time_point dead
   b.seconds = std::min(kBudgetMax, kBudgetBase + kBudgetPerMpx * double(pixel_count) / 1e6);
   const double mb = double(raw_bytes) / 1e6;
   // Ranking: up to 3 layouts of 7 strategies each, on at most kRankSample bytes; on a
-  // larger flat picture up to 3 close ones again on every row (fast there, as libdeflate is
-  // on flat rows: counted as one).
+  // larger flat picture up to 3 close ones and the unfiltered rows again on every row (fast
+  // there, as libdeflate is on flat rows: counted as two).
   const double rank = 21 * kRankCost * std::min(mb, double(kRankSample) / 1e6) +
-                      (double(raw_bytes) > double(kRankSample) ? kRankCost * mb : 0);
+                      (double(raw_bytes) > double(kRankSample) ? 2 * kRankCost * mb : 0);
   b.effort.rank_sample = kRankSample;
   b.effort.deadline = deadline;
   double final_one = kFinalCost * mb;
