@@ -13,6 +13,8 @@
 # itself; then per kind of file (pages, style sheets, scripts, XML, JPEG, GIF, PNG, the rest)
 # the bytes saved by each contender in its last round, with the files it did not write
 # (duplicates the CLI writes once) on a line of their own.
+# Each round also says whether the CLI's trees with --jobs 1 and its default jobs are identical,
+# and names the files that differ when they are not.
 #
 # Environment: BUILD (folder with bin/larkspan-cli, default ./build), ROUNDS (default 1),
 # CHARSET (of the sites' text files, default UTF-8), SCALE (of the generated site, default 1),
@@ -38,7 +40,7 @@ sites=("$work/generated")
 [ $# -ge 1 ] && sites+=("$(cd "$1" && pwd)")
 python3 - "$build/bin/larkspan-cli" "$here/peer-one.sh" "$work" "${ROUNDS:-1}" "${CHARSET:-UTF-8}" \
   "${sites[@]}" <<'PY'
-import os, shutil, statistics, subprocess, sys, time
+import hashlib, os, shutil, statistics, subprocess, sys, time
 
 cli, peer_one, work, rounds, charset = sys.argv[1:6]
 rounds = int(rounds)
@@ -116,6 +118,17 @@ def by_kind(site, out):
     return sizes
 
 
+def digests(root):
+    """Each file of the tree under root, by its path there, with its SHA-1."""
+    found = {}
+    for d, _, names in os.walk(root):
+        for n in names:
+            path = os.path.join(d, n)
+            with open(path, "rb") as f:
+                found[os.path.relpath(path, root)] = hashlib.sha1(f.read()).hexdigest()
+    return found
+
+
 def run_cli(site, out, jobs):
     args = [cli, "--all", "--quiet", "--charset", charset]
     if jobs is not None:
@@ -151,7 +164,9 @@ for site in sites:
           f"{open('/proc/loadavg').read().split()[0]}")
     results = {name: [] for name, _ in contenders}
     kinds = {}
+    differing = []  # per round: files of the CLI's trees that differ between its contenders
     for r in range(rounds):
+        trees = {}
         order = contenders[r % len(contenders):] + contenders[:r % len(contenders)]
         for name, run in order:
             out = os.path.join(work, "out")
@@ -160,6 +175,11 @@ for site in sites:
             after, written = tree_bytes(out)
             results[name].append((wall, cpu, size - after, written, rss, own))
             kinds[name] = by_kind(site, out)
+            if name.startswith("larkspan"):
+                trees[name] = digests(out)
+        if len(trees) == 2:
+            a, b = trees.values()
+            differing.append(sorted(p for p in a.keys() | b.keys() if a.get(p) != b.get(p)))
     print(f"{'contender':28} {'wall s':>7} {'CPU s':>7} {'saved MB':>9} {'saved':>7} "
           f"{'files':>6} {'max RSS':>8} {'CLI own':>8}")
     for name, rs in results.items():
@@ -172,6 +192,10 @@ for site in sites:
         if name.startswith("larkspan"):
             print(f"{name}: {statistics.median(x[0] for x in rs) / base:.2f}x the 1-job peer "
                   "pipeline's wall time")
+    for r, paths in enumerate(differing):
+        print(f"round {r + 1}: the CLI's trees with --jobs 1 and with its default jobs are "
+              + ("identical" if not paths else
+                 f"different in {len(paths)} files: {', '.join(paths[:5])}"))
     names = list(results)
     print("\nper kind, last round: files and KB in the site, KB saved (% of the kind) by each")
     print(f"{'kind':12} {'files':>5} {'KB':>8}" + "".join(f" {n[:20]:>20}" for n in names))
