@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <optional>
 #include <thread>
+#include <unordered_set>
 
 #include "compress/uHtmlCompress.h"
 #include "compress/uNativeCompress.h"
@@ -599,12 +600,11 @@ TFileResult TWebFilsMgr::CompressOrCopy(TWorker& W, const std::string& Source,
 }
 
 void TWebFilsMgr::RecordLeftOutDuplicates() {
+  std::unordered_set<std::string> Kept;
+  for (const TKeptDuplicate& K : KeptDuplicates) Kept.insert(K.FileName);
   for (int I = 0; I < DetailList.Count(); ++I) {
     const TDetailItm* D = DetailList.Objects(I);
-    const bool Kept =
-        std::any_of(KeptDuplicates.begin(), KeptDuplicates.end(),
-                    [&](const TKeptDuplicate& K) { return K.FileName == D->FileName; });
-    if (Kept) continue;
+    if (Kept.count(D->FileName) != 0) continue;
     const size_t Master = size_t(D->MasterIndex);
     Results.Add(NewRecord(D->FileName, TFileAction::DuplicateLeftOut, TFileReason::SameContentAs,
                           Master < MasterList.size()
@@ -857,16 +857,24 @@ void TWebFilsMgr::RunPhases() {
     RefCheck = std::make_unique<TRefCheck>(RootDir, Duplicates);
   }
 
-  // Phase 2: every distinct picture once.
-  RunPhase(MasterList.size(), [&](TWorker& W, size_t I, TFileOutcome& O) {
-    const std::string& Path = MasterList[I].second->FileName;
+  // A file of phases 2, 4 and 5: Write puts it at its output path and gives
+  // its record; the file is counted at the cost of its kind of step.
+  auto WriteOne = [&](const std::string& Path, TStepKind Kind, TFileOutcome& O,
+                      const std::function<TFileResult(const std::string& Dest)>& Write) {
     const std::string Dest = GetOutputFileName(Path);
     BeginFile(Path);
     PrepareDestination(Dest, O);
-    O.Record = WriteOtherFile(W, Path, Dest, O);
+    O.Record = Write(Dest);
     O.Record.BytesOut = larkspan::FileSizeOf(Dest);
     O.HasRecord = true;
-    O.Cost = CostOf(PictureStepKind(Path), Path);
+    O.Cost = CostOf(Kind, Path);
+  };
+
+  // Phase 2: every distinct picture once.
+  RunPhase(MasterList.size(), [&](TWorker& W, size_t I, TFileOutcome& O) {
+    const std::string& Path = MasterList[I].second->FileName;
+    WriteOne(Path, PictureStepKind(Path), O,
+             [&](const std::string& Dest) { return WriteOtherFile(W, Path, Dest, O); });
   });
 
   // Phase 3: pages, rewritten when duplicates were found.
@@ -883,25 +891,15 @@ void TWebFilsMgr::RunPhases() {
   // Phase 4: style sheets, scripts, XML (and pages when pictures are not reduced).
   RunPhase(CompressFiles.size(), [&](TWorker& W, size_t I, TFileOutcome& O) {
     const std::string& Path = CompressFiles[I];
-    const std::string Dest = GetOutputFileName(Path);
-    BeginFile(Path);
-    PrepareDestination(Dest, O);
-    O.Record = CompressOrCopy(W, Path, Dest, Path, O);
-    O.Record.BytesOut = larkspan::FileSizeOf(Dest);
-    O.HasRecord = true;
-    O.Cost = CostOf(MinifyKind, Path);
+    WriteOne(Path, MinifyKind, O,
+             [&](const std::string& Dest) { return CompressOrCopy(W, Path, Dest, Path, O); });
   });
 
   // Phase 5: everything else.
   RunPhase(OtherFiles.size(), [&](TWorker& W, size_t I, TFileOutcome& O) {
     const std::string& Path = OtherFiles[I];
-    const std::string Dest = GetOutputFileName(Path);
-    BeginFile(Path);
-    PrepareDestination(Dest, O);
-    O.Record = WriteOtherFile(W, Path, Dest, O);
-    O.Record.BytesOut = larkspan::FileSizeOf(Dest);
-    O.HasRecord = true;
-    O.Cost = CostOf(PictureStepKind(Path), Path);
+    WriteOne(Path, PictureStepKind(Path), O,
+             [&](const std::string& Dest) { return WriteOtherFile(W, Path, Dest, O); });
   });
   {
     std::lock_guard<std::mutex> L(StateLock);
