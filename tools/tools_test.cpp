@@ -688,6 +688,7 @@ TEST(PngFileTest, EveryEffortKeepsThePixels) {
       {"three finalists", {0, 3, 12, never}, false},
       {"quicker level", {0, 1, 10, never}, false},
       {"fast level", {0, 1, 6, never}, false},
+      {"sampled rows, fast level", {1000, 1, 6, never}, false},
       {"deadline past", {0, 4, 12, past}, true},
   };
   for (int kind = 0; kind < 3; kind++) {
@@ -707,6 +708,10 @@ TEST(PngFileTest, EveryEffortKeepsThePixels) {
         EXPECT_LE(e.png.size(), png.size());
       }
       EXPECT_EQ(larkspan::png::Decode(e.png), pixels);
+      // The quick encoding changes nothing in what is written.
+      if (!c.cut_short) {
+        EXPECT_EQ(larkspan::png::Encode(pixels, "", false, false, c.effort).png, e.png);
+      }
       EXPECT_EQ(e.cut_short, c.cut_short);
       EXPECT_GE(e.ranked, 1u);
       EXPECT_GE(e.finalists, 1u);

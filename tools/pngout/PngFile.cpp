@@ -521,6 +521,75 @@ void CheckDecodes(std::string_view file) {
   }
 }
 
+namespace {
+
+// One way of writing a picture's rows: a layout and a filter strategy, and the size a fast
+// compression gave it.
+struct Trial {
+  size_t layout;
+  int strategy;
+  size_t size;
+};
+
+// Every layout with every filter strategy, best first: ranked on rows (every row when empty)
+// at a fast level, and on flat pictures the closest (up to rerank) and the unfiltered rows
+// ranked again on every row.
+std::vector<Trial> RankTrials(const Pixels& pixels, const std::vector<Layout>& layouts,
+                              const std::vector<uint32_t>& rows, size_t rerank) {
+  std::vector<Trial> trials;
+  for (size_t k = 0; k < layouts.size(); k++) {
+    // Filters rarely help below 8 bits per pixel; try them anyway on small pictures.
+    const bool low_depth = layouts[k].bit_depth < 8;
+    for (int s = 0; s < 7; s++) {
+      if (low_depth && s != 0 && s != 5 && layouts[k].raw.size() > 65536) continue;
+      trials.push_back({k, s, 0});
+    }
+  }
+  OnTwoCores(trials.size(), [&](size_t t) {
+    const Layout& l = layouts[trials[t].layout];
+    // A palette's chunks count too (a 16-pixel icon may be smaller without one), in the
+    // share of the rows ranked.
+    const size_t chunks =
+        (l.plte.empty() ? 0 : 12 + l.plte.size()) + (l.trns.empty() ? 0 : 12 + l.trns.size());
+    trials[t].size = Deflate(Filter(l, pixels.height, trials[t].strategy, rows), 5).size() +
+                     (rows.empty() ? chunks : chunks * rows.size() / pixels.height);
+  });
+  std::stable_sort(trials.begin(), trials.end(),
+                   [](const Trial& x, const Trial& y) { return x.size < y.size; });
+  // Sampled bands can rank trials the wrong way round (a 16-bit screenshot's rows unfiltered
+  // were 0.8% behind the best on the sample, 7% ahead on the whole picture): on flat
+  // pictures (compressed to less than a fifth) those within 3% of the best are ranked again
+  // on every row, and so are the best layout's rows unfiltered, whatever their place. Three
+  // screenshots of 2.7 and 3 Mpx had them fifth on the sample and 20-35% ahead of the
+  // sample's best on the whole picture. Photos rank alike on the sample and compress slowly.
+  const size_t sample_bytes = rows.size() * (layouts[trials.front().layout].row_bytes + 1);
+  size_t again = 0;
+  if (!rows.empty() && trials.front().size * 5 < sample_bytes) {
+    while (again < std::min(trials.size(), rerank) &&
+           trials[again].size * 100 <= trials.front().size * 103) {
+      again++;
+    }
+    const auto unfiltered = std::find_if(
+        trials.begin() + static_cast<std::ptrdiff_t>(again), trials.end(),
+        [&](const Trial& t) { return t.layout == trials.front().layout && t.strategy == 0; });
+    if (unfiltered != trials.end()) {
+      std::rotate(trials.begin() + static_cast<std::ptrdiff_t>(again), unfiltered, unfiltered + 1);
+      again++;
+    }
+  }
+  if (again > 1) {
+    OnTwoCores(again, [&](size_t t) {
+      trials[t].size =
+          Deflate(Filter(layouts[trials[t].layout], pixels.height, trials[t].strategy), 5).size();
+    });
+    std::stable_sort(trials.begin(), trials.begin() + static_cast<std::ptrdiff_t>(again),
+                     [](const Trial& x, const Trial& y) { return x.size < y.size; });
+  }
+  return trials;
+}
+
+}  // namespace
+
 Encoded Encode(const Pixels& pixels, const std::string& extra_chunks, bool keep_colour_class,
                bool source_is_grey, const Effort& effort) {
   const Analysis a = Analyse(pixels);
@@ -543,63 +612,10 @@ Encoded Encode(const Pixels& pixels, const std::string& extra_chunks, bool keep_
   size_t largest_row = 0;
   for (const Layout& l : layouts) largest_row = std::max(largest_row, l.row_bytes);
   const std::vector<uint32_t> rows = SampleRows(pixels.height, largest_row, effort.rank_sample);
-  struct Trial {
-    size_t layout;
-    int strategy;
-    size_t size;
-  };
   Encoded result;
   auto late = [&] { return std::chrono::steady_clock::now() >= effort.deadline; };
-  std::vector<Trial> trials;
-  for (size_t k = 0; k < layouts.size(); k++) {
-    // Filters rarely help below 8 bits per pixel; try them anyway on small pictures.
-    const bool low_depth = layouts[k].bit_depth < 8;
-    for (int s = 0; s < 7; s++) {
-      if (low_depth && s != 0 && s != 5 && layouts[k].raw.size() > 65536) continue;
-      trials.push_back({k, s, 0});
-    }
-  }
-  OnTwoCores(trials.size(), [&](size_t t) {
-    const Layout& l = layouts[trials[t].layout];
-    // A palette's chunks count too (a 16-pixel icon may be smaller without one), in the
-    // share of the rows ranked.
-    const size_t chunks =
-        (l.plte.empty() ? 0 : 12 + l.plte.size()) + (l.trns.empty() ? 0 : 12 + l.trns.size());
-    trials[t].size = Deflate(Filter(l, pixels.height, trials[t].strategy, rows), 5).size() +
-                     (rows.empty() ? chunks : chunks * rows.size() / pixels.height);
-  });
+  const std::vector<Trial> trials = RankTrials(pixels, layouts, rows, effort.rerank);
   result.ranked = trials.size();
-  std::stable_sort(trials.begin(), trials.end(),
-                   [](const Trial& x, const Trial& y) { return x.size < y.size; });
-  // Sampled bands can rank trials the wrong way round (a 16-bit screenshot's rows unfiltered
-  // were 0.8% behind the best on the sample, 7% ahead on the whole picture): on flat
-  // pictures (compressed to less than a fifth) those within 3% of the best are ranked again
-  // on every row, and so are the best layout's rows unfiltered, whatever their place. Three
-  // screenshots of 2.7 and 3 Mpx had them fifth on the sample and 20-35% ahead of the
-  // sample's best on the whole picture. Photos rank alike on the sample and compress slowly.
-  const size_t sample_bytes = rows.size() * (layouts[trials.front().layout].row_bytes + 1);
-  size_t again = 0;
-  if (!rows.empty() && trials.front().size * 5 < sample_bytes) {
-    while (again < std::min(trials.size(), effort.rerank) &&
-           trials[again].size * 100 <= trials.front().size * 103) {
-      again++;
-    }
-    const auto unfiltered = std::find_if(
-        trials.begin() + static_cast<std::ptrdiff_t>(again), trials.end(),
-        [&](const Trial& t) { return t.layout == trials.front().layout && t.strategy == 0; });
-    if (unfiltered != trials.end()) {
-      std::rotate(trials.begin() + static_cast<std::ptrdiff_t>(again), unfiltered, unfiltered + 1);
-      again++;
-    }
-  }
-  if (again > 1) {
-    OnTwoCores(again, [&](size_t t) {
-      trials[t].size =
-          Deflate(Filter(layouts[trials[t].layout], pixels.height, trials[t].strategy), 5).size();
-    });
-    std::stable_sort(trials.begin(), trials.begin() + static_cast<std::ptrdiff_t>(again),
-                     [](const Trial& x, const Trial& y) { return x.size < y.size; });
-  }
   std::vector<unsigned char> best_rows;
   if (effort.early && !rows.empty()) {
     // A quick encoding of the best-ranked trial first, for a cap that may come before the
