@@ -38,7 +38,6 @@
 // Exit status: 0 done, 1 SRC unreadable or not a valid PNG, or DST not writable, 2 bad
 // command line.
 #include <fcntl.h>
-#include <sched.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/mman.h>
@@ -61,6 +60,7 @@
 
 #include "PngFile.h"
 #include "Progress.h"
+#include "platform/Thread.h"
 
 namespace {
 
@@ -531,11 +531,7 @@ double CapScale() {
   errno = 0;
   const long n = std::strtol(text, &end, 10);
   if (errno != 0 || end == text || *end != '\0' || n < 1 || n > 64) return 1;
-  cpu_set_t set;
-  CPU_ZERO(&set);
-  int cores = sched_getaffinity(0, sizeof set, &set) == 0 ? CPU_COUNT(&set) : 0;
-  if (cores < 1) cores = int(std::max(1U, std::thread::hardware_concurrency()));
-  return std::clamp(double(n) * kPlanCores / cores, 1.0, kMaxCapScale);
+  return std::clamp(double(n) * kPlanCores / larkspan::ProcessorCount(), 1.0, kMaxCapScale);
 }
 
 int Usage(const std::string& message) {
