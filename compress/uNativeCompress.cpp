@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "platform/Error.h"
 #include "platform/FileSystem.h"
 
 namespace larkspan {
@@ -13,7 +14,8 @@ minify::TMinifyKind MinifyKindOf(const std::string& FileName) {
 
 bool MinifyFileTo(const std::string& SourceFile, const std::string& DestFile,
                   minify::TMinifyKind Kind, const std::string& CharSet,
-                  const minify::TMinifyOptions& Options, std::string& Error) {
+                  const minify::TMinifyOptions& Options, std::string& Error, bool* WriteFailed) {
+  if (WriteFailed) *WriteFailed = false;
   try {
     const std::string Input = ReadFileText(SourceFile);
     minify::TMinifyResult R =
@@ -29,7 +31,12 @@ bool MinifyFileTo(const std::string& SourceFile, const std::string& DestFile,
       Error = "the result would be empty";
       return false;
     }
-    WriteFileAtomic(DestFile, R.Output, SourceFile);  // keeps the mode and the time
+    try {
+      WriteFileAtomic(DestFile, R.Output, SourceFile);  // keeps the mode and the time
+    } catch (const std::exception&) {
+      if (WriteFailed) *WriteFailed = true;
+      throw;
+    }
     return true;
   } catch (const std::exception& E) {
     Error = E.what();
@@ -50,10 +57,15 @@ minify::TMinifyOptions TNativeCompress::Options() const {
 
 bool TNativeCompress::Compress(const std::string& SourceFile, const std::string& DestFile) {
   std::string Error;
-  if (MinifyFileTo(SourceFile, DestFile, MinifyKindOf(SourceFile), CharSet, Options(), Error)) {
+  bool WriteFailed = false;
+  if (MinifyFileTo(SourceFile, DestFile, MinifyKindOf(SourceFile), CharSet, Options(), Error,
+                   &WriteFailed)) {
     LastExitCode = 0;
     return true;
   }
+  // The output could not take the result (a full disk): not the minifier's
+  // failure, and no copy would fare better.
+  if (WriteFailed) throw Exception(Error);
   LastExitCode = 1;
   ErrorMessage = SourceFile + ": " + Error;
   const std::string Log = GetEnv("LARKSPAN_TOOL_LOG");

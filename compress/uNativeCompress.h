@@ -19,11 +19,13 @@ minify::TMinifyKind MinifyKindOf(const std::string& FileName);
 // True when DestFile now holds the complete result. False when DestFile was
 // left as it was (never partial, never empty for a non-empty source): Error
 // then holds why, "line L, column C: reason" for a fault the minifier found,
-// the system's reason for a file that could not be read or written. Any
-// thread; no shared state.
+// the system's reason for a file that could not be read or written;
+// WriteFailed (when given) is set when it was DestFile that could not be
+// written. Any thread; no shared state.
 bool MinifyFileTo(const std::string& SourceFile, const std::string& DestFile,
                   minify::TMinifyKind Kind, const std::string& CharSet,
-                  const minify::TMinifyOptions& Options, std::string& Error);
+                  const minify::TMinifyOptions& Options, std::string& Error,
+                  bool* WriteFailed = nullptr);
 
 // Created anywhere (it checks nothing and needs nothing outside the
 // program); Compress then runs on one thread at a time.
@@ -39,7 +41,9 @@ class TNativeCompress {
   // when it was left as it was: ErrorMessage then holds "SourceFile: reason"
   // (kept until the next failure), the same line is appended to the tool log
   // named by LARKSPAN_TOOL_LOG when that is set, and LastExitCode is 1 (0
-  // after a success), as the archive's exit status would be.
+  // after a success), as the archive's exit status would be. Throws
+  // Exception (the system's reason) when the result was made but DestFile
+  // could not be written: the output failing is not a compressor failure.
   bool Compress(const std::string& SourceFile, const std::string& DestFile);
 
   std::string CharSet = "GB2312";
