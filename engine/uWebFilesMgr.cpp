@@ -1,7 +1,5 @@
 #include "engine/uWebFilesMgr.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -412,11 +410,16 @@ bool UsableResult(const std::string& Source, const std::string& Dest) {
 // the run: it is gone, or no longer a regular file. "" otherwise (an
 // unreadable file is a failure).
 std::string VanishedReason(const std::string& Path) {
-  struct stat St;
-  if (::stat(Path.c_str(), &St) != 0)
-    return errno == ENOENT || errno == ENOTDIR ? "扫描后已被删除 (vanished since the scan)"
-                                               : std::string();
-  if (!S_ISREG(St.st_mode)) return "扫描后已不是普通文件，未读取 (no longer a regular file)";
+  switch (PathKind(Path)) {
+    case TPathKind::Missing:
+      return "扫描后已被删除 (vanished since the scan)";
+    case TPathKind::Folder:
+    case TPathKind::Special:
+      return "扫描后已不是普通文件，未读取 (no longer a regular file)";
+    case TPathKind::File:
+    case TPathKind::Unknown:
+      break;
+  }
   return std::string();
 }
 

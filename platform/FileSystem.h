@@ -62,6 +62,12 @@ std::vector<TFileId> FolderChainIds(const std::string& Path);
 // folder is unknown.
 std::string ResolvePath(const std::string& Path);
 
+// What Path names now, links followed: Missing when it (or a folder on its
+// way) does not exist, Unknown when the system will not say (no right to
+// look).
+enum class TPathKind { Missing, File, Folder, Special, Unknown };
+TPathKind PathKind(const std::string& Path);
+
 bool DirectoryExists(const std::string& Path);
 // True for anything that is not a folder (regular file, link to a file...).
 bool FileExists(const std::string& Path);

@@ -441,6 +441,14 @@ std::string ResolvePath(const std::string& Path) {
   return Joined();
 }
 
+TPathKind PathKind(const std::string& Path) {
+  struct stat St;
+  if (::stat(Path.c_str(), &St) != 0)
+    return errno == ENOENT || errno == ENOTDIR ? TPathKind::Missing : TPathKind::Unknown;
+  if (S_ISREG(St.st_mode)) return TPathKind::File;
+  return S_ISDIR(St.st_mode) ? TPathKind::Folder : TPathKind::Special;
+}
+
 bool DirectoryExists(const std::string& Path) {
   struct stat St;
   return !Path.empty() && ::stat(Path.c_str(), &St) == 0 && S_ISDIR(St.st_mode);
