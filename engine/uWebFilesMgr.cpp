@@ -618,26 +618,29 @@ TFileResult TWebFilsMgr::WriteOtherFile(TWorker& W, const std::string& Source,
 bool TWebFilsMgr::CompressWithArchive(TWorker& W, const std::string& Source,
                                       const std::string& Dest) {
   THtmlCompress& Compress = *W.HtmlCompress;
-  // The compressor writes a fresh temporary file: a page minified in place
-  // stays whole when the compressor empties or truncates its result.
+  // The compressor writes into a private folder of its own, never into the
+  // output by a path (a folder of the output swapped for a link would send
+  // it elsewhere); its result reaches a fresh temporary file beside Dest
+  // through the output's handle. A page minified in place stays whole when
+  // the compressor empties or truncates its result.
   TTempFile Result(Dest);
   Result.Close();
-  std::unique_ptr<TTempFolder> Ascii;
-  std::string From = Source, To = Result.Path();
-  if (!IsValidUtf8(Source) || !IsValidUtf8(Result.Path())) {
-    // The Java runtime cannot name such a path: hand it ASCII names.
-    Ascii = std::make_unique<TTempFolder>();
-    From = Ascii->Path() + "in" + ExtractFileExt(ExtractFileName(Source));
-    To = Ascii->Path() + "out" + ExtractFileExt(ExtractFileName(Source));
+  const TTempFolder Private;
+  const std::string Ext = ExtractFileExt(ExtractFileName(Source));
+  std::string From = Source;
+  const std::string To = Private.Path() + "out" + Ext;
+  if (!IsValidUtf8(Source)) {
+    // The Java runtime cannot name such a path: hand it an ASCII name.
+    From = Private.Path() + "in" + Ext;
     CopyOrFail(Source, From);
   }
   const bool Started = Compress.Compress(From, To);
   // Only the temporary files can be left by a stopped compressor; they go
-  // with Result and Ascii.
+  // with Result and Private.
   if (StopRequested()) throw TRunStopped();
   if (!Started) throw Exception(Compress.ErrorMessage);
   if (Compress.LastExitCode == 0 && UsableResult(From, To)) {
-    if (Ascii) CopyOrFail(To, Result.Path());
+    CopyOrFail(To, Result.Path());
     Result.Publish(Source);
     return true;
   }

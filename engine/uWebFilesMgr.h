@@ -296,8 +296,9 @@ class TWebFilsMgr : public TThread, public TObject {
   // The record is for the site file SiteFile.
   TFileResult CompressOrCopy(TWorker& W, const std::string& Source, const std::string& Dest,
                              const std::string& SiteFile, TFileOutcome& O);
-  // The archive's run on Source into a fresh temporary file (ASCII names
-  // when Java could not name the paths), published at Dest when usable.
+  // The archive's run on Source into a private temporary folder (on an
+  // ASCII copy of Source when Java could not name it), its result published
+  // at Dest through the output's handle when usable.
   // False when the result is unusable; throws when Java cannot start, or
   // TRunStopped when the run was asked to stop meanwhile.
   bool CompressWithArchive(TWorker& W, const std::string& Source, const std::string& Dest);

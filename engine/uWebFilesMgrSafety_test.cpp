@@ -461,6 +461,29 @@ TEST(EngineSafetyTest, OutputFolderSwappedForALinkDuringTheRunFailsTheWriteAndSp
   EXPECT_EQ(ReadTree(Site.Path()), Before);
 }
 
+TEST(EngineSafetyTest, OutputFolderSwappedWhileTheCompressorRunsPutsNothingIntoTheSite) {
+  TTempDir Site("site"), Out("out");
+  Site.Write("zz/a.html", "<p>a</p>");
+  Site.Write("zz/b.html", "<p>b</p>");
+  const std::string Zz = Out.Path() + "zz";
+  // While the first page is minified, zz in the output becomes a link to
+  // the site's zz.
+  const TFakeJava Java("[ -L '" + Zz + "' ] || { mv '" + Zz + "' '" + Zz + ".old'; ln -s '" +
+                       Site.Path() + "zz' '" + Zz +
+                       "'; }\n"
+                       "cat \"$src\" > \"$dst\"\n");
+  const auto Before = ReadTree(Site.Path());
+  TAppConfig Config = BlankConfig();
+  Config.Compressor = "archive";  // the fake stands in for Java
+  Config.IsCompressHtml = true;
+  Config.Jobs = 1;
+  const auto R = RunEngine(Config, Site.Path(), Out.Path());
+  EXPECT_FALSE(R.IsSuccess);
+  EXPECT_NE(R.ErrorText.find(Zz), std::string::npos) << R.ErrorText;
+  EXPECT_EQ(ReadTree(Site.Path()), Before);
+  EXPECT_EQ(ListDirectory(Site.Path() + "zz").size(), 2u);
+}
+
 TEST(EngineSafetyTest, AnOptimiserThatWritesIntoItsInputChangesNothingOfTheSite) {
   TTempDir Site("site"), Out("out");
   Site.Write("a.gif", "GIF89a picture");
