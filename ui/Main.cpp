@@ -365,6 +365,9 @@ void TfrmLarkspan::EngineFinished(TObject* Sender) {
   auto* Engine = dynamic_cast<TWebFilsMgr*>(Sender);
   FLastResults = Engine ? Engine->Results.Sorted() : std::vector<TFileResult>();
   ShowFinalState(Engine);
+  // Nothing is left to stop; the button is back once the report is answered.
+  ShowRunState(false);
+  btnStart->setEnabled(false);
   if (FCloseAfterRun) return;  // the user stopped the run to close the window
 
   std::string Report;

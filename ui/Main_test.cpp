@@ -433,8 +433,10 @@ class TfrmLarkspanTest : public QObject {
     // still takes the answer.
     Fake.MessageAnswers = {TMsgResult::Details, TMsgResult::Yes};
     int Rows = -1;
+    QString StartWhileReporting;
     WhenModal<TfrmResults>([&](TfrmResults* R) {
       Rows = R->tblResults->rowCount();
+      StartWhileReporting = F->btnStart->text();
       R->btnClose->click();
     });
 
@@ -461,6 +463,8 @@ class TfrmLarkspanTest : public QObject {
     // Every file of the site has its record, the filtered one too.
     QCOMPARE(F->LastResults().size(), size_t(5));
     QCOMPARE(Rows, 5);
+    // While the report is open the run is over: nothing offers to stop it.
+    QCOMPARE(StartWhileReporting, QString("生成"));
 
     QVERIFY(F->btnStart->isEnabled());
     QCOMPARE(F->btnStart->text(), QString("生成"));
