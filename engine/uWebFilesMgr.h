@@ -19,8 +19,8 @@
 #include "engine/uFileResult.h"
 #include "engine/uRefCheck.h"
 #include "engine/uTextList.h"
-#include "htmlparser/clHtmlObject.h"
 #include "platform/FileSystem.h"
+#include "platform/Object.h"
 #include "platform/Thread.h"
 
 namespace larkspan {
