@@ -283,20 +283,6 @@ bool TWebFilsMgr::CanCompress(const std::string& BaseDir, const std::string& Fil
   return !CompressFilterList.Contains(Relative);
 }
 
-int64_t TWebFilsMgr::FileSizeOf(const std::string& Path) { return larkspan::FileSizeOf(Path); }
-
-int64_t TWebFilsMgr::FolderSizeOf(const std::string& Folder) {
-  const std::string Dir = IncludeTrailingDelimiter(Folder);
-  int64_t Sum = 0;
-  for (const TDirEntry& E : ListDirectory(Dir)) {
-    if (E.IsDirectory)
-      Sum += FolderSizeOf(Dir + E.Name + "/");
-    else
-      Sum += E.Size;
-  }
-  return Sum;
-}
-
 std::string TWebFilsMgr::GetOutputFileName(const std::string& FileName) const {
   const std::string Root = IncludeTrailingDelimiter(RootDir);
   std::string Relative = FileName;
@@ -307,7 +293,7 @@ std::string TWebFilsMgr::GetOutputFileName(const std::string& FileName) const {
 int64_t TWebFilsMgr::GetSavedSize() const {
   if (!IsSuccess) return 0;
   int64_t Written = 0;
-  for (const std::string& F : WrittenFiles) Written += larkspan::FileSizeOf(F);
+  for (const std::string& F : WrittenFiles) Written += FileSizeOf(F);
   return SourceSize - Written;
 }
 
@@ -363,7 +349,7 @@ struct TRunStopped {};
 // was not, is no result at all.
 bool UsableResult(const std::string& Source, const std::string& Dest) {
   if (!FileExists(Dest)) return false;
-  return larkspan::FileSizeOf(Dest) > 0 || larkspan::FileSizeOf(Source) == 0;
+  return FileSizeOf(Dest) > 0 || FileSizeOf(Source) == 0;
 }
 
 // A kind of picture one of the optimisers handles (when switched on).
@@ -401,7 +387,7 @@ TFileResult TWebFilsMgr::NewRecord(const std::string& FullPath, TFileAction Acti
   R.Action = Action;
   R.Reason = Reason;
   R.Detail = std::move(Detail);
-  R.BytesIn = larkspan::FileSizeOf(FullPath);
+  R.BytesIn = FileSizeOf(FullPath);
   const auto Found = ScanOrder.find(FullPath);
   R.Order = Found == ScanOrder.end() ? int64_t(ScanOrder.size()) : Found->second;
   return R;
@@ -708,7 +694,7 @@ void TWebFilsMgr::WritePage(TWorker& W, size_t Index, TFileOutcome& O) {
       O.Record.Detail = C.Detail;
     }
   }
-  O.Record.BytesOut = larkspan::FileSizeOf(Dest);
+  O.Record.BytesOut = FileSizeOf(Dest);
   O.HasRecord = true;
 }
 
@@ -756,7 +742,7 @@ void TWebFilsMgr::KeepReferencedDuplicates() {
     O.Record.Action = TFileAction::KeptDuplicate;
     O.Record.Reason = TFileReason::ReferredBy;
     O.Record.Detail = RelativePath(Ref.RefFile) + ":" + std::to_string(Ref.RefLine);
-    O.Record.BytesOut = larkspan::FileSizeOf(Dest);
+    O.Record.BytesOut = FileSizeOf(Dest);
     O.HasRecord = true;
     O.Kept = Ref;
     O.Steps = 0;  // not a step of the plan: the progress is already whole
@@ -865,7 +851,7 @@ void TWebFilsMgr::RunPhases() {
     BeginFile(Path);
     PrepareDestination(Dest, O);
     O.Record = Write(Dest);
-    O.Record.BytesOut = larkspan::FileSizeOf(Dest);
+    O.Record.BytesOut = FileSizeOf(Dest);
     O.HasRecord = true;
     O.Cost = CostOf(Kind, Path);
   };

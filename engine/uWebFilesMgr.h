@@ -150,8 +150,6 @@ class TWebFilsMgr : public TThread, public TObject {
   void AddFile(const std::string& FolderPath, const std::string& FileName);
   // False when FilePath, relative to BaseDir, is an exception file.
   bool CanCompress(const std::string& BaseDir, const std::string& FilePath) const;
-  static int64_t FileSizeOf(const std::string& Path);
-  static int64_t FolderSizeOf(const std::string& Folder);
   // OutputDir + "/" + FileName's path relative to RootDir.
   std::string GetOutputFileName(const std::string& FileName) const;
 

@@ -75,11 +75,6 @@ void TMainLoop::RunUntil(const std::function<bool()>& Done) {
   }
 }
 
-void TMainLoop::Wake() {
-  std::lock_guard<std::mutex> L(Lock);
-  Changed.notify_all();
-}
-
 void TThread::Resume() {
   TWorkers& W = Workers();
   // Threads that have finished are joined first, so that a long-running

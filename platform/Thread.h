@@ -35,8 +35,6 @@ class TMainLoop : public IMainThreadDispatcher {
   void RunOnMainThread(const std::function<void()>& Fn) override;
   // Runs handed-over callables until Done() is true. REQUIRES: main thread.
   void RunUntil(const std::function<bool()>& Done);
-  // Wakes RunUntil so that it looks at Done() again (any thread).
-  void Wake();
 
  private:
   struct Task {
