@@ -15,6 +15,7 @@
 #include "engine/uImageOptimiser.h"
 #include "engine/uPageRewriter.h"
 #include "engine/uPictureDigest.h"
+#include "platform/CodePage.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
@@ -62,12 +63,13 @@ TWebFilsMgr::TWebFilsMgr(TAppConfig* AConfig) : Config(AConfig) {
     W->HtmlCompress = std::make_unique<THtmlCompress>(HelperFolderOf("htmlcompressor.jar"));
     W->HtmlCompress->IsCompressCSS = Config->IsCompressCSS;
     W->HtmlCompress->IsCompressJS = Config->IsCompressJS;
-    W->HtmlCompress->CharSet = Config->CharSet;
+    // The archive takes a name: the usual one of the code page the run uses.
+    W->HtmlCompress->CharSet = CodePageName(Config->CodePage);
   } else {
     W->NativeCompress = std::make_unique<TNativeCompress>();
     W->NativeCompress->IsCompressCSS = Config->IsCompressCSS;
     W->NativeCompress->IsCompressJS = Config->IsCompressJS;
-    W->NativeCompress->CharSet = Config->CharSet;
+    W->NativeCompress->CodePage = Config->CodePage;
   }
   W->Optimiser = std::make_unique<TImageOptimiser>(Config, ProgramFolder());
   Workers.push_back(std::move(W));
@@ -89,10 +91,7 @@ void TWebFilsMgr::Start(const std::string& RootPath, const std::string& OutputPa
   Stopping = false;
   MissingTools = FindMissingTools();
 
-  // More workers than programs the platform can stop at once would let a
-  // stop miss some; far more than processors only costs memory.
-  constexpr int MaxJobs = 32;
-  Jobs = std::clamp(Config->Jobs > 0 ? Config->Jobs : ProcessorCount(), 1, MaxJobs);
+  Jobs = WorkersFor(Config->Jobs);
   const TWorker& First = *Workers.front();
   while (int(Workers.size()) < Jobs) {
     auto W = std::make_unique<TWorker>();
@@ -567,10 +566,7 @@ TFileResult TWebFilsMgr::CompressOrCopy(TWorker& W, const std::string& Source,
     TNativeCompress& Compress = *W.NativeCompress;
     if (Compress.Compress(Source, Dest)) return R;
     O.CompressError = Compress.ErrorMessage;
-    // "SourceFile: reason at line:column"; the record names the file already.
-    std::string Why = Compress.ErrorMessage;
-    if (Why.rfind(Source + ": ", 0) == 0) Why.erase(0, Source.size() + 2);
-    R.Detail = "compressor: " + Why;
+    R.Detail = "compressor: " + Compress.ErrorMessage;
   } else {
     if (CompressWithArchive(W, Source, Dest)) return R;
     const int Code = W.HtmlCompress->LastExitCode;

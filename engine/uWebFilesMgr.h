@@ -216,7 +216,7 @@ class TWebFilsMgr : public TThread, public TObject {
   // rewritten).
   std::vector<std::string> UncompressedFiles;
   // Why the native compressor left a file of UncompressedFiles alone
-  // ("path: line L, column C: reason"), by its path in the site.
+  // ("line L, column C: reason"), by its path in the site.
   std::map<std::string, std::string> CompressErrors;
   // Pages written through the rewriting (full paths in the site).
   std::vector<std::string> RewrittenPages;

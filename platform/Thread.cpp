@@ -142,6 +142,18 @@ int ProcessorCount() {
   return int(std::max(1u, std::thread::hardware_concurrency()));
 }
 
+std::optional<int> ParseJobs(std::string_view Text) {
+  if (Text.empty() || Text.size() > 6) return std::nullopt;
+  int Value = 0;
+  for (const char C : Text) {
+    if (C < '0' || C > '9') return std::nullopt;
+    Value = Value * 10 + (C - '0');
+  }
+  return Value;
+}
+
+int WorkersFor(int Jobs) { return std::clamp(Jobs > 0 ? Jobs : ProcessorCount(), 1, MaxJobs); }
+
 void ParallelFor(size_t Count, int Jobs, const std::function<void(int Slot, size_t Index)>& Work,
                  const std::function<void()>& AfterEach, int TickMs) {
   if (Count == 0) return;
