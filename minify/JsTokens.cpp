@@ -8,16 +8,6 @@ using namespace jskey;
 
 namespace {
 
-struct TWordBytes {
-  bool Is[256] = {};
-  constexpr TWordBytes() {
-    for (int C = 0; C < 256; ++C)
-      Is[C] = (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z') || (C >= '0' && C <= '9') ||
-              C == '_' || C == '$' || C == '\\' || C >= 0x80;
-  }
-};
-constexpr TWordBytes kWordBytes;
-
 bool IsDigit(unsigned char C) { return C >= '0' && C <= '9'; }
 
 uint64_t Pc4(std::string_view S) {
@@ -56,8 +46,6 @@ uint64_t KeywordCode(std::string_view W) {
 }
 
 }  // namespace
-
-bool IsJsWordByte(unsigned char C) { return kWordBytes.Is[C]; }
 
 size_t JsPunctLength(std::string_view S) {
   if (S.empty()) return 0;
@@ -115,7 +103,7 @@ void TJsLexer::Fail(const char* Reason, size_t Offset) {
 // Bytes of the character at I. In GBK and Big5 a lead byte takes its trail
 // byte, whatever that is, as CharLength does; the lead-byte rule is also
 // applied here so that a trail 0x5C never reads as a backslash.
-size_t TJsLexer::TakeChar(size_t I) const {
+inline size_t TJsLexer::TakeChar(size_t I) const {
   const unsigned char C = T[I];
   if (C < 0x80) return 1;
   size_t N = CharLength(Page, T, I);
@@ -129,7 +117,7 @@ size_t TJsLexer::TakeChar(size_t I) const {
 }
 
 // A well-formed UTF-8 sequence's length at I, else 1.
-size_t TJsLexer::Utf8Length(size_t I) const {
+inline size_t TJsLexer::Utf8Length(size_t I) const {
   const unsigned char C = T[I];
   size_t N = C >= 0xF0 && C <= 0xF4 ? 4 : C >= 0xE0 ? 3 : C >= 0xC2 && C < 0xE0 ? 2 : 1;
   if (N == 1 || I + N > T.size()) return 1;
@@ -139,14 +127,14 @@ size_t TJsLexer::Utf8Length(size_t I) const {
 }
 
 // Code point of the UTF-8 character at I of length N (N > 1).
-unsigned TJsLexer::CodePoint(size_t I, size_t N) const {
+inline unsigned TJsLexer::CodePoint(size_t I, size_t N) const {
   unsigned V = static_cast<unsigned char>(T[I]) & (0xFF >> (N + 1));
   for (size_t K = 1; K < N; ++K) V = (V << 6) | (static_cast<unsigned char>(T[I + K]) & 0x3F);
   return V;
 }
 
 // 0: not a special character; 1: white space; 2: line terminator; 3: U+FEFF.
-int TJsLexer::SpecialAt(size_t I, size_t N) const {
+inline int TJsLexer::SpecialAt(size_t I, size_t N) const {
   const unsigned char C = T[I];
   if (Page == TCodePage::Utf8) {
     if (N < 2) return 0;
@@ -168,7 +156,7 @@ int TJsLexer::SpecialAt(size_t I, size_t N) const {
 }
 
 // Line terminator at I of length N (any code page).
-bool TJsLexer::IsLineTerminator(size_t I, size_t N) const {
+inline bool TJsLexer::IsLineTerminator(size_t I, size_t N) const {
   const unsigned char C = T[I];
   if (C == '\n' || C == '\r') return true;
   return N > 1 && SpecialAt(I, N) == 2;
@@ -183,7 +171,7 @@ bool TJsLexer::KeepComment(std::string_view Body, bool Line) {
          Body.find("@preserve") != std::string_view::npos;
 }
 
-void TJsLexer::KeepPiece(size_t Begin, size_t End, bool Comment, bool Line) {
+inline void TJsLexer::KeepPiece(size_t Begin, size_t End, bool Comment, bool Line) {
   if (Kept) Kept->push_back({Begin, End, Comment, Line, SawNewline});
 }
 
@@ -208,7 +196,7 @@ void TJsLexer::SkipLineComment(size_t Begin, size_t From) {
   P = I;
 }
 
-void TJsLexer::SkipBlockComment() {
+inline void TJsLexer::SkipBlockComment() {
   const size_t Begin = P;
   // No trail byte of a double-byte code page is '*', '/', CR or LF.
   const size_t Close = T.find("*/", P + 2);
@@ -229,8 +217,7 @@ void TJsLexer::SkipBlockComment() {
   if (Newline) SawNewline = true;
 }
 
-bool TJsLexer::SkipGap(std::vector<TJsKept>& AKept) {
-  AKept.clear();
+bool TJsLexer::SkipGapFrom(std::vector<TJsKept>& AKept) {
   Kept = &AKept;
   while (P < T.size() && !HasFailed) {
     const unsigned char C = T[P];
@@ -262,7 +249,7 @@ bool TJsLexer::SkipGap(std::vector<TJsKept>& AKept) {
   return !HasFailed;
 }
 
-void TJsLexer::ReadName(TJsToken& Tok) {
+inline void TJsLexer::ReadName(TJsToken& Tok) {
   size_t I = P;
   if (T[I] == '#') ++I;
   while (I < T.size()) {
@@ -290,7 +277,7 @@ void TJsLexer::ReadName(TJsToken& Tok) {
   Tok.End = I;
 }
 
-void TJsLexer::ReadNumber(TJsToken& Tok) {
+inline void TJsLexer::ReadNumber(TJsToken& Tok) {
   size_t I = P;
   auto Digits = [&](bool Hex) {
     while (I < T.size()) {
@@ -326,7 +313,7 @@ void TJsLexer::ReadNumber(TJsToken& Tok) {
   Tok.End = I;
 }
 
-void TJsLexer::ReadString(TJsToken& Tok) {
+inline void TJsLexer::ReadString(TJsToken& Tok) {
   const char Quote = T[P];
   size_t I = P + 1;
   while (true) {
@@ -376,7 +363,7 @@ void TJsLexer::ReadTemplate(TJsToken& Tok, size_t From, size_t Begin) {
   Tok.End = I;
 }
 
-void TJsLexer::ReadRegex(TJsToken& Tok) {
+inline void TJsLexer::ReadRegex(TJsToken& Tok) {
   size_t I = P + 1;
   bool InClass = false;
   while (true) {

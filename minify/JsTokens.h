@@ -83,10 +83,22 @@ enum : uint64_t {
 };
 }  // namespace jskey
 
+namespace jsdetail {
+struct TWordBytes {
+  bool Is[256] = {};
+  constexpr TWordBytes() {
+    for (int C = 0; C < 256; ++C)
+      Is[C] = (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z') || (C >= '0' && C <= '9') ||
+              C == '_' || C == '$' || C == '\\' || C >= 0x80;
+  }
+};
+inline constexpr TWordBytes kWordBytes;
+}  // namespace jsdetail
+
 // Bytes that may be part of a name: ASCII letters, digits, "_", "$", "\" and
 // any non-ASCII byte (names may hold any letter, and a non-ASCII byte is
-// never punctuation).
-bool IsJsWordByte(unsigned char C);
+// never punctuation). Inline: the scanners ask it for every byte of a name.
+inline bool IsJsWordByte(unsigned char C) { return jsdetail::kWordBytes.Is[C]; }
 
 // Length of the punctuator at the start of S (0 for empty S). "?." is taken
 // greedily (the language reads "?.5" as "?" ".5"): where two neighbours are
@@ -107,7 +119,12 @@ class TJsLexer {
   // Skips white space, line terminators and comments. Kept gets (after
   // clearing) what of them must be copied, in text order. False on a fault
   // (an unterminated comment).
-  bool SkipGap(std::vector<TJsKept>& Kept);
+  bool SkipGap(std::vector<TJsKept>& AKept) {
+    AKept.clear();
+    // Most tokens follow one another or one blank: no call for those.
+    if (P < T.size() && !MayStartGap(static_cast<unsigned char>(T[P]))) return !HasFailed;
+    return SkipGapFrom(AKept);
+  }
 
   bool AtEnd() const { return P >= T.size(); }
 
@@ -137,6 +154,11 @@ class TJsLexer {
   std::string Why;
   size_t At = 0;
 
+  // A byte that may start white space, a line terminator or a comment.
+  static bool MayStartGap(unsigned char C) {
+    return C <= ' ' || C == '/' || C == '<' || C == '-' || C >= 0x80;
+  }
+  bool SkipGapFrom(std::vector<TJsKept>& AKept);
   void Fail(const char* Reason, size_t Offset);
   size_t TakeChar(size_t I) const;
   size_t Utf8Length(size_t I) const;

@@ -82,10 +82,11 @@ class TThread {
 // The number of processors this process may run on (at least 1).
 int ProcessorCount();
 
-// How many files a run works on at once, one set of rules for the settings
-// key Jobs, larkspan-cli --jobs and the pictures pngout is told share the
-// processors. More workers than programs the platform can stop at once
-// would let a stop miss some; far more than processors only costs memory.
+// How many files a run works on at once: one set of rules for the settings
+// key Jobs, larkspan-cli --jobs and the engine's workers (their number is
+// what pngout is told). More workers than programs the platform can stop at
+// once would let a stop miss some; far more than processors only costs
+// memory.
 constexpr int MaxJobs = 32;
 // A count as a user writes it: decimal digits only, at most six ("08" is 8);
 // nothing for anything else ("", "-1", "two", "4x", "9999999").

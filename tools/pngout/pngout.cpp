@@ -24,8 +24,7 @@
 // bench/pngout/run.sh: those then get libdeflate's stream).
 //
 // A caller that optimises several pictures side by side says how many in the environment,
-// LARKSPAN_PICTURES_AT_ONCE=N (1 or more, read by the engine's rules for jobs: at most
-// MaxJobs). The plan counts on two cores; when N pictures share
+// LARKSPAN_PICTURES_AT_ONCE=N (1 to 64). The plan counts on two cores; when N pictures share
 // fewer than 2N cores, each gets a smaller share of them, and the cap grows by 2N / cores (at
 // most 16 times) so that a picture gets as much processor time, and the same bytes, as it
 // would alone. Without it the cap is as above.
@@ -53,7 +52,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -529,10 +527,11 @@ void Optimise(const std::string& source, Clock::time_point start, Clock::duratio
 double CapScale() {
   const char* text = std::getenv("LARKSPAN_PICTURES_AT_ONCE");
   if (text == nullptr) return 1;
-  const std::optional<int> n = larkspan::ParseJobs(text);
-  if (!n || *n < 1) return 1;
-  return std::clamp(double(larkspan::WorkersFor(*n)) * kPlanCores / larkspan::ProcessorCount(), 1.0,
-                    kMaxCapScale);
+  char* end = nullptr;
+  errno = 0;
+  const long n = std::strtol(text, &end, 10);
+  if (errno != 0 || end == text || *end != '\0' || n < 1 || n > 64) return 1;
+  return std::clamp(double(n) * kPlanCores / larkspan::ProcessorCount(), 1.0, kMaxCapScale);
 }
 
 int Usage(const std::string& message) {
