@@ -48,6 +48,7 @@ const TBoolKey IsCompressPng{"IsCompressPng", &TAppConfig::IsCompressPng, false}
 // Newer keys go after the thirteen of old, so files written before them read as they were.
 const TTextKey Compressor{"Compressor", &TAppConfig::Compressor, "native"};
 const TIntKey Jobs{"Jobs", &TAppConfig::Jobs, 0};
+const TTextKey JpegMode{"JpegMode", &TAppConfig::JpegMode, "lossy"};
 
 const TKey Keys[] = {
     {&FileFilters, nullptr},     {&RootPath, nullptr},       {&OutputPath, nullptr},
@@ -55,6 +56,7 @@ const TKey Keys[] = {
     {nullptr, &IsCompressXML},   {nullptr, &IsCompressCSS},  {nullptr, &IsReducePic},
     {&CharSet, nullptr},         {nullptr, &IsCompressJpg},  {nullptr, &IsCompressGif},
     {nullptr, &IsCompressPng},   {&Compressor, nullptr},     {nullptr, nullptr, &Jobs},
+    {&JpegMode, nullptr},
 };
 
 // A whole number of 0 or more as the file holds it; anything else is the

@@ -24,7 +24,8 @@ class TAppConfig {
   ~TAppConfig();
 
   // Reads (IsSave false) or writes (IsSave true) the keys of section
-  // "Sys" in the file's key order (the thirteen of old, then Compressor and Jobs).
+  // "Sys" in the file's key order (the thirteen of old, then Compressor, Jobs
+  // and JpegMode).
   // Writing throws Exception "Unable to write to <file>"; the old file then
   // stays whole.
   void LoadOrSave(bool IsSave);
@@ -55,6 +56,12 @@ class TAppConfig {
   // How many files a run works on at once: 0 (the default) for one per
   // processor core, 1 for one file at a time.
   int Jobs = 0;
+  // How JPEG pictures are reduced: "lossy" (the default: jpegoptim -m85
+  // re-encodes a picture of higher quality at 85, so its pixels change) or
+  // "lossless" (optimised Huffman tables only, every pixel kept). Any other
+  // value counts as "lossy".
+  std::string JpegMode = "lossy";
+  bool IsJpegLossless() const { return JpegMode == "lossless"; }
 };
 
 }  // namespace larkspan

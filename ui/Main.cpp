@@ -202,6 +202,12 @@ void TfrmLarkspan::FormCreate() {
   chkCompressJS->setChecked(FConfig->IsCompressJS);
   chkCompressXML->setChecked(FConfig->IsCompressXML);
   chkCompressJpg->setChecked(FConfig->IsCompressJpg);
+  // Which JPEG reduction the box switches on (the key JpegMode in [Sys]).
+  chkCompressJpg->setToolTip(
+      FConfig->IsJpegLossless()
+          ? "无损优化（jpegoptim）：只重写编码，每个像素不变；去除EXIF等附加信息。"
+          : "有损压缩（jpegoptim -m85）：质量高于85的图片以质量85重新编码，像素会改变；"
+            "去除EXIF等附加信息。设置文件中 JpegMode=lossless 可改为无损优化。");
   chkCompressGif->setChecked(FConfig->IsCompressGif);
   chkCompressPng->setChecked(FConfig->IsCompressPng);
   chkReducePic->setChecked(FConfig->IsReducePic);
