@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/Text.h"
+
 namespace larkspan {
 
 namespace {
@@ -95,7 +97,8 @@ std::string ProgressLine(const TRunStatus& Status, double Elapsed, double Left, 
                 int(Total.size()), Status.DoneFiles, Total.c_str(), Status.Percent);
   std::string Times = "  " + Clock(Elapsed);
   if (Left >= 0) Times += Zh ? " 剩余约" + Clock(Left) : " ~" + Clock(Left) + " left";
-  const std::string Path = Status.CurrentFile.empty() ? "" : "  " + Status.CurrentFile;
+  const std::string Name = QuotedName(Status.CurrentFile);
+  const std::string Path = Name.empty() ? "" : "  " + Name;
   if (Columns <= 0) return Head + Times + Path;
   std::string Line = Head;
   if (DisplayColumns(Line) > Columns) return TailFitting(Line, Columns);
@@ -103,7 +106,7 @@ std::string ProgressLine(const TRunStatus& Status, double Elapsed, double Left, 
   const int Room = Columns - DisplayColumns(Line);
   if (Path.empty() || Room < 8) return Line;  // "  …" and a few characters at least
   if (DisplayColumns(Path) <= Room) return Line + Path;
-  return Line + "  …" + TailFitting(Status.CurrentFile, Room - 3);
+  return Line + "  …" + TailFitting(Name, Room - 3);
 }
 
 }  // namespace larkspan

@@ -66,7 +66,9 @@ std::string JsonString(const std::string& S) {
 
 namespace {
 
-std::string Prefixed(const std::string& Text) { return "larkspan-cli: " + Text; }
+// A message for the terminal: a name in it with control characters is no
+// way to move the cursor or forge a line.
+std::string Prefixed(const std::string& Text) { return "larkspan-cli: " + QuotedName(Text); }
 
 // The settings file --settings reads, never creating its folder; warns on
 // Err when it exists but cannot be read.

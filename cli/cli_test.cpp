@@ -855,6 +855,13 @@ TEST(CliTest, VerboseQuotesControlCharactersInNames) {
   EXPECT_NE(R.Out.find("  plain name.txt\n"), std::string::npos) << R.Out;
   // No line starts with a piece of a name.
   EXPECT_EQ(R.Out.find("\nb.txt"), std::string::npos) << R.Out;
+  // Nor in a message on the terminal.
+  const std::string Err = Out.Path() + "err.txt";
+  EXPECT_EQ(
+      Cli("--html " + Quote(Site.Path() + "no\nsuch") + " " + Quote(Out.Path() + "p"), Err).Status,
+      2);
+  EXPECT_EQ(ReadFileText(Err),
+            "larkspan-cli: '" + Site.Path() + "no'$'\\n''such: the site folder does not exist'\n");
 }
 
 TEST(CliTest, ChineseReportHasEveryLabelInChinese) {
@@ -1110,6 +1117,8 @@ TEST(CliTest, ProgressLineTable) {
       // ... then the times; the counter alone is cut to the width.
       {12, 17, 30, "css/site.css", "[412/993 files] work  41%"},
       {12, 17, 8, "css/site.css", "ork  41%"},
+      // A name with control characters is quoted, never drawn raw.
+      {12, -1, 0, "a\x1b[2Kb", "[412/993 files] work  41%  0:12  'a'$'\\033''[2Kb'"},
   };
   for (const Case& C : Cases) {
     S.CurrentFile = C.CurrentFile;
@@ -1121,6 +1130,7 @@ TEST(CliTest, ProgressLineTable) {
   }
   S.TotalFiles = 1000;
   S.DoneFiles = 7;
+  S.CurrentFile = "css/site.css";
   EXPECT_EQ(ProgressLine(S, 0, -1, 0).substr(0, 18), "[   7/1000 files] ");
   EXPECT_EQ(ProgressLine(S, 12, 17, 0, TReportLang::Zh),
             "[   7/1000 个文件] 工作量  41%  0:12 剩余约0:17  css/site.css");
