@@ -172,8 +172,14 @@ void VerboseLists(const TRunOutcome& R, const std::string& Output, TReportLang L
           << ")";
     Out << "\n";
   }
-  for (const TSkippedFile& S : R.SkippedFiles)
-    Out << (Zh ? "已跳过：" : "skipped: ") << QuotedName(S.FileName) << " (" << S.Reason << ")\n";
+  for (const TSkippedFile& S : R.SkippedFiles) {
+    // The engine words the reason in both languages: each report its half.
+    TFileResult Why;
+    Why.Reason = TFileReason::NotAFile;
+    Why.Detail = S.Reason;
+    Out << (Zh ? "已跳过：" : "skipped: ") << QuotedName(S.FileName) << " ("
+        << ReasonText(Why, Lang) << ")\n";
+  }
 }
 
 }  // namespace

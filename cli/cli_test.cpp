@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -512,6 +513,14 @@ TEST(CliTest, SkippedEntriesAreListedAndCounted) {
   EXPECT_EQ(R.Status, 0);
   EXPECT_NE(R.Out.find("1 entry was passed by unread"), std::string::npos) << R.Out;
   EXPECT_NE(R.Out.find("skipped: " + Site.Path() + "pipe"), std::string::npos) << R.Out;
+  // Each language its half of the engine's reason.
+  const size_t At = R.Out.find("skipped: ");
+  ASSERT_NE(At, std::string::npos);
+  const std::string Line = R.Out.substr(At, R.Out.find('\n', At) - At);
+  const std::string Why = Line.substr(Line.rfind(" ("));
+  EXPECT_TRUE(std::all_of(Why.begin(), Why.end(), [](char C) { return C > 0; })) << Line;
+  R = Cli("--lang zh --verbose --jpg " + Quote(Site.Path()) + " " + Quote(Out.Path() + "z"), Err);
+  EXPECT_NE(R.Out.find("已跳过：" + Site.Path() + "pipe"), std::string::npos) << R.Out;
 }
 
 TEST(CliTest, SettingsAreOnlyReadAndAFolderInTheirPlaceIsReported) {
