@@ -105,7 +105,7 @@ TfrmResults::TfrmResults(std::vector<TFileResult> Results, std::string OutputFol
   setObjectName("frmResults");
   setWindowTitle("详细信息");
   setFont(UiFont(14));
-  resize(720, 460);
+  resize(720, 600);  // the summary by kind above, the details below
 
   auto* FilterLabel = MakeLabel(this, "lblAction", "显示：");
   cbxAction = new QComboBox(this);
