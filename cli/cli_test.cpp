@@ -488,6 +488,7 @@ TEST(CliTest, OverlapIsByComponentsAndRefusalsStillPrintJson) {
       {"--json --lang en --bogus a b", "LANG=zh_CN.UTF-8", "unknown option: --bogus"},
       {"--json --bogus --lang=zh a b", "", "未知选项: --bogus"},
       {"--json --jobs=0 a b", "", "--jobs expects a whole number of 1 or more: 0"},
+      {"--jso --chrset=x a b", "", "unknown option: --chrset=x; did you mean --charset?"},
   };
   for (const Refusal& F : Refusals) {
     R = Cli(F.Args, Err, F.Env);

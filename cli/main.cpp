@@ -24,7 +24,8 @@ int main(int argc, char** argv) {
     // The JSON refusal is in the report's language, as any other would be.
     const bool English = LangEnglishInArgs(argc, argv, LangFromEnvironment() == TReportLang::En);
     for (int I = 1; I < argc; ++I)
-      if (std::string(argv[I]) == "--json") {
+      // "--jso" is --json shortened; "--js" is the switch --js.
+      if (const std::string A = argv[I]; A.size() >= 5 && std::string("--json").rfind(A, 0) == 0) {
         std::cout << "{\"success\":false,\"refused\":true,\"error\":" << JsonString(E.Text(English))
                   << "}\n";
         break;
