@@ -168,6 +168,7 @@ size_t EditDistance(const std::string& A, const std::string& B) {
   if (Missing) throw TCliOptionError("选项需要一个参数", "option needs a value", Word);
   if (Word.rfind("--", 0) != 0) throw TCliOptionError("未知选项", "unknown option", Word);
   const std::string Name = Word.substr(2, Word.find('=') - 2);
+  if (Name.empty()) throw TCliOptionError("未知选项", "unknown option", Word);
   std::vector<std::string> Prefixed;
   for (const option* O = LongOptions; O->name; ++O) {
     if (O->name == Name && O->has_arg == no_argument)

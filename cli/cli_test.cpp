@@ -425,6 +425,7 @@ TEST(CliTest, OptionsFollowTheUsualConventions) {
       {{"--verbsoe", "s", "o"}, "did you mean --verbose?"},
       {{"--dryrun", "s", "o"}, "did you mean --dry-run?"},
       {{"--colour", "s", "o"}, "unknown option: --colour"},
+      {{"--=x", "s", "o"}, "unknown option: --=x"},
       {{"--c", "s", "o"}, "ambiguous option: --c (--css, --charset, --compressor)"},
       {{"--j", "s", "o"}, "ambiguous option: --j"},
       {{"--html=1", "s", "o"}, "option takes no value: --html=1"},
