@@ -3,11 +3,11 @@
 #include <getopt.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 
 #include "config/uGlobal.h"
 #include "platform/Error.h"
+#include "platform/Thread.h"
 
 namespace larkspan {
 
@@ -136,15 +136,22 @@ const option LongOptions[] = {
 };
 const char* const ShortOptions = "+:qvhV";
 
-// N of "--jobs N": a whole number >= 1 in decimal digits that fits an int.
+// N of "--jobs N": a count (ParseJobs) of 1 or more.
 int JobsValue(const std::string& V) {
-  int N = 0;
-  const char* End = V.data() + V.size();
-  const auto [Stop, Error] = std::from_chars(V.data(), End, N);
-  if (Error != std::errc() || Stop != End || N < 1)
+  const std::optional<int> N = ParseJobs(V);
+  if (!N || *N < 1)
     throw TCliOptionError("--jobs 需要不小于 1 的整数",
                           "--jobs expects a whole number of 1 or more", V);
-  return N;
+  return *N;
+}
+
+// NAME of "--charset NAME": a name ParseCodePage knows; refused with the list.
+TCodePage CharSetValue(const std::string& V) {
+  const std::optional<TCodePage> Page = ParseCodePage(V);
+  if (!Page)
+    throw TCliOptionError("未知字符集", "unknown character set",
+                          V + "; 可用 (accepted): " + AcceptedCodePageNames());
+  return *Page;
 }
 
 // Edits (insert, delete, change, swap of neighbours) that turn A into B.
@@ -225,6 +232,7 @@ bool TakeOption(int C, const std::string& V, TCliOptions& O) {
       O.Html = O.Css = O.Js = O.Xml = O.Jpg = O.Gif = O.Png = O.Dedupe = true;
       break;
     case OptCharset:
+      O.CodePage = CharSetValue(V);
       O.CharSet = V;
       break;
     case OptCompressor:
@@ -365,7 +373,10 @@ void ApplyCliOptions(const TCliOptions& O, TAppConfig& C) {
     C.IsCompressPng = O.Png;
     C.IsReducePic = O.Dedupe;
   }
-  if (!O.CharSet.empty()) C.CharSet = O.CharSet;
+  if (!O.CharSet.empty()) {
+    C.CharSet = O.CharSet;
+    C.CodePage = O.CodePage;
+  }
   if (!O.Compressor.empty()) C.Compressor = O.Compressor;
   if (O.Jobs > 0) C.Jobs = O.Jobs;
   if (!O.JpegMode.empty()) C.JpegMode = O.JpegMode;

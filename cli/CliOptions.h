@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "config/uConfig.h"
+#include "platform/CodePage.h"
 #include "platform/Error.h"
 
 namespace larkspan {
@@ -17,10 +18,11 @@ struct TCliOptions {
   bool Jpg = false, Gif = false, Png = false, Dedupe = false;
   // True when any of the eight switches was given.
   bool AnySwitch() const { return Html || Css || Js || Xml || Jpg || Gif || Png || Dedupe; }
-  std::string CharSet;     // "" when not given
-  std::string Compressor;  // "native" or "archive"; "" when not given
-  int Jobs = 0;            // --jobs N, N >= 1; 0 when not given
-  std::string JpegMode;    // "lossy" or "lossless"; "" when not given
+  std::string CharSet;                  // the name as given; "" when not given
+  TCodePage CodePage = TCodePage::Gbk;  // what CharSet means, when given
+  std::string Compressor;               // "native" or "archive"; "" when not given
+  int Jobs = 0;                         // --jobs N, N >= 1; 0 when not given
+  std::string JpegMode;                 // "lossy" or "lossless"; "" when not given
   std::vector<std::string> Filters;
   std::vector<std::string> Excepts;
   bool UseSettings = false;
@@ -47,8 +49,9 @@ class TCliOptionError : public Exception {
 // be shortened to any unambiguous beginning ("--dry"), options and the two
 // folders come in any order, and "--" ends the options. Throws
 // TCliOptionError with a one-line message on a bad option or value (--jobs
-// takes a whole number >= 1; a mistyped long option names the nearest one,
-// "did you mean --charset?") or a wrong number of folders (unless --help or
+// takes a whole number >= 1, --charset a name ParseCodePage knows: the
+// message lists them; a mistyped long option names the nearest one, "did
+// you mean --charset?") or a wrong number of folders (unless --help or
 // --version is given). argv itself is left as it was.
 TCliOptions ParseCliOptions(int argc, char** argv);
 

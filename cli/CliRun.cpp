@@ -85,7 +85,9 @@ std::unique_ptr<TAppConfig> SavedSettings(std::ostream& Err) {
           << E.what() << "\n";
     }
   }
-  return std::make_unique<TAppConfig>(Path, true);
+  auto Config = std::make_unique<TAppConfig>(Path, true);
+  for (const std::string& Warning : Config->LoadWarnings) Err << "警告：" << Warning << "\n";
+  return Config;
 }
 
 // A refusal before anything was written: Message on Err, and with --json
