@@ -14,7 +14,8 @@ minify::TMinifyKind MinifyKindOf(const std::string& FileName) {
 
 bool MinifyFileTo(const std::string& SourceFile, const std::string& DestFile,
                   minify::TMinifyKind Kind, TCodePage Setting,
-                  const minify::TMinifyOptions& Options, std::string& Error, bool* WriteFailed) {
+                  const minify::TMinifyOptions& Options, std::string& Error, std::string* Note,
+                  bool* WriteFailed) {
   if (WriteFailed) *WriteFailed = false;
   try {
     const std::string Input = ReadFileText(SourceFile);
@@ -36,6 +37,7 @@ bool MinifyFileTo(const std::string& SourceFile, const std::string& DestFile,
       if (WriteFailed) *WriteFailed = true;
       throw;
     }
+    if (Note) *Note = R.Note;
     return true;
   } catch (const std::exception& E) {
     Error = E.what();
@@ -57,8 +59,9 @@ minify::TMinifyOptions TNativeCompress::Options() const {
 bool TNativeCompress::Compress(const std::string& SourceFile, const std::string& DestFile) {
   std::string Error;
   bool WriteFailed = false;
+  LastNote.clear();
   if (MinifyFileTo(SourceFile, DestFile, MinifyKindOf(SourceFile), CodePage, Options(), Error,
-                   &WriteFailed)) {
+                   &LastNote, &WriteFailed)) {
     LastExitCode = 0;
     return true;
   }
