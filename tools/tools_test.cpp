@@ -476,10 +476,10 @@ TEST_F(ToolsTest, PngoutGivesTheSameBytesOnEveryRun) {
 }
 
 TEST_F(ToolsTest, PngoutAtItsSafetyCapWritesThePictureUnchanged) {
-  // A run still busy at the safety cap writes the source's bytes, whatever the work had made
-  // by then (that depends on the machine's load), says so, and exits with 3; no temporary
-  // file is left. The cap is shortened for the test; a value that is not a number of
-  // milliseconds from 1 to an hour leaves the usual 60 s, as /v says.
+  // A run that has used up the safety cap's processor time writes the source's bytes,
+  // whatever the work had made by then, says so, and exits with 3; no temporary file is
+  // left. The cap is shortened for the test; a value that is not a number of milliseconds
+  // from 1 to an hour leaves the usual 60 s, as /v says.
   const std::string source = MakeDeepPicture(2048, 2048, false);
   WriteAll(dir_ / "big.png", source);
   const std::string pngout = (BinDir() / "pngout").string();
@@ -490,7 +490,7 @@ TEST_F(ToolsTest, PngoutAtItsSafetyCapWritesThePictureUnchanged) {
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   EXPECT_EQ(r.status, 3) << r.err;
-  EXPECT_LT(seconds, 5.0);
+  EXPECT_LT(seconds, 30.0);  // not the whole work, which takes longer on any machine
   EXPECT_NE(r.err.find("time cap reached"), std::string::npos) << r.err;
   EXPECT_TRUE(ReadAll(dir_ / "out.png") == source);
   for (const auto& e : fs::directory_iterator(dir_)) {

@@ -4,8 +4,8 @@
 // never from the clock, the load or the number of processors: the same picture gets the same
 // trials and the same zopfli iterations, and so the same bytes, on every run and machine. The
 // cost figures below are seconds of one core of this project's build machine; they are units
-// of planned work, read nowhere against a clock. The only clock is the safety cap, which
-// stops a runaway run.
+// of planned work, read nowhere against a clock. The only clocks are the safety caps, which
+// stop a runaway run.
 #pragma once
 
 #include <chrono>
@@ -16,13 +16,17 @@
 
 namespace larkspan::png {
 
-// The safety net: a run still busy this long after its start writes SRC's bytes unchanged
-// and exits with kExitTimeCap. No picture of up to 16 M pixels is planned anywhere near it,
-// however many run side by side; only a machine that is all but stopped reaches it.
-// LARKSPAN_PNGOUT_CAP_MS (milliseconds, 1 to 3,600,000) replaces it, for tests.
+// The safety net against a runaway run, counted in processor time (every thread of the
+// process), so that a machine merely busy with other work never reaches it: a run that has
+// used this much writes SRC's bytes unchanged and exits with status 3. No picture of up to
+// 16 M pixels is planned anywhere near it. LARKSPAN_PNGOUT_CAP_MS (milliseconds, 1 to
+// 3,600,000) replaces it, for tests.
 inline constexpr std::chrono::milliseconds kSafetyCap{60000};
+// And against a run that hangs without using the processor: wall-clock time.
+inline constexpr std::chrono::minutes kHangCap{10};
 
-// The cap for this run: LARKSPAN_PNGOUT_CAP_MS when it is a usable number, else kSafetyCap.
+// The processor-time cap for this run: LARKSPAN_PNGOUT_CAP_MS when it is a usable number,
+// else kSafetyCap.
 std::chrono::milliseconds SafetyCap();
 
 // The work planned for a picture.

@@ -1,5 +1,8 @@
 #include "Progress.h"
 
+#include <algorithm>
+#include <ctime>
+
 namespace larkspan::png {
 
 Progress::Progress(std::string source) : best_(std::move(source)) {}
@@ -28,9 +31,18 @@ void Progress::Finish(std::exception_ptr error) {
   done_changed_.notify_all();
 }
 
-std::optional<std::string> Progress::Take(Clock::time_point deadline, std::exception_ptr& error) {
+std::optional<std::string> Progress::Take(std::chrono::milliseconds cpu_cap,
+                                          Clock::time_point deadline, std::exception_ptr& error) {
+  // Processor time has no waitable clock: it is looked at every tenth of a second.
+  constexpr auto kLook = std::chrono::milliseconds(100);
+  const auto cpu_limit = static_cast<double>(cpu_cap.count()) / 1000.0;
   std::unique_lock lock(mutex_);
-  if (!done_changed_.wait_until(lock, deadline, [this] { return done_; })) return std::nullopt;
+  for (;;) {
+    const Clock::time_point wake = std::min(deadline, Clock::now() + kLook);
+    if (done_changed_.wait_until(lock, wake, [this] { return done_; })) break;
+    const double used = static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+    if (used >= cpu_limit || Clock::now() >= deadline) return std::nullopt;
+  }
   error = error_;
   return std::move(best_);
 }

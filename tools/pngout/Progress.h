@@ -1,5 +1,5 @@
 // The best result so far of pngout's work on one picture: offered by the worker thread, taken
-// by the main thread when the worker is done, or given up when the safety cap comes first.
+// by the main thread when the worker is done, or given up when a safety cap comes first.
 #pragma once
 
 #include <chrono>
@@ -31,11 +31,12 @@ class Progress {
   // The worker is done; error is what it threw (null when it did not).
   void Finish(std::exception_ptr error);
 
-  // Waits until the worker is done or deadline, whichever is first. Returns the best result
-  // and sets error to what the worker threw when it was done in time; nullopt when the
-  // deadline came first (what the worker had is then not used: it depends on how far a busy
-  // machine let it get). Call once.
-  std::optional<std::string> Take(Clock::time_point deadline, std::exception_ptr& error);
+  // Waits until the worker is done, or until this process has used cpu_cap of processor time
+  // (all its threads) or deadline has come, whichever is first. Returns the best result and
+  // sets error to what the worker threw when it was done in time; nullopt when a cap came
+  // first (what the worker had is then not used: it depends on how far it got). Call once.
+  std::optional<std::string> Take(std::chrono::milliseconds cpu_cap, Clock::time_point deadline,
+                                  std::exception_ptr& error);
 
  private:
   std::mutex mutex_;

@@ -15,8 +15,9 @@
 //
 // Work: each picture gets trials and zopfli iterations planned from the picture alone (Plan.h),
 // never from the clock or the load, so the same picture gives the same bytes on every run, on
-// any machine, however many run side by side. A safety cap (60 s, Plan.h) only stops a
-// runaway run: DST then gets SRC's bytes unchanged, stderr says so, and the exit status is 3.
+// any machine, however many run side by side. A safety cap (60 s of processor time, or 10
+// minutes of wall-clock time for a run that hangs; Plan.h) only stops a runaway run: DST then
+// gets SRC's bytes unchanged, stderr says so, and the exit status is 3.
 //
 // DST is replaced through a temporary file in its folder and a rename, so on any failure it
 // is left as it was, with no partial file. SRC may be DST.
@@ -260,7 +261,7 @@ int ParseCommandLine(int argc, char** argv, Options& options) {
 int Run(const Options& options) {
   const Clock::time_point start = Clock::now();
   const std::string source = larkspan::ReadFileText(options.src);
-  // The work runs on a worker thread so that the safety cap holds whatever it is doing.
+  // The work runs on a worker thread so that the safety caps hold whatever it is doing.
   larkspan::png::Progress progress(source);
   const std::chrono::milliseconds cap = larkspan::png::SafetyCap();
   progress.Note("cap " + std::to_string(cap.count()) + " ms; ");
@@ -273,7 +274,8 @@ int Run(const Options& options) {
     }
   });
   std::exception_ptr error;
-  const std::optional<std::string> result = progress.Take(start + cap, error);
+  const std::optional<std::string> result =
+      progress.Take(cap, start + larkspan::png::kHangCap, error);
   if (!result) {
     // How far the work got depends on the machine: none of it is written. The worker may be
     // inside a long compression: end here rather than wait for it.
