@@ -36,13 +36,15 @@ std::optional<std::string> Progress::Take(std::chrono::milliseconds cpu_cap,
   // Processor time has no waitable clock: it is looked at every tenth of a second.
   constexpr auto kLook = std::chrono::milliseconds(100);
   const auto cpu_limit = static_cast<double>(cpu_cap.count()) / 1000.0;
+  const auto over = [&] { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC >= cpu_limit; };
   std::unique_lock lock(mutex_);
   for (;;) {
     const Clock::time_point wake = std::min(deadline, Clock::now() + kLook);
     if (done_changed_.wait_until(lock, wake, [this] { return done_; })) break;
-    const double used = static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
-    if (used >= cpu_limit || Clock::now() >= deadline) return std::nullopt;
+    if (over() || Clock::now() >= deadline) return std::nullopt;
   }
+  // Done between two looks, yet over the cap: the same answer as had it been seen running.
+  if (over()) return std::nullopt;
   error = error_;
   return std::move(best_);
 }

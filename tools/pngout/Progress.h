@@ -33,8 +33,9 @@ class Progress {
 
   // Waits until the worker is done, or until this process has used cpu_cap of processor time
   // (all its threads) or deadline has come, whichever is first. Returns the best result and
-  // sets error to what the worker threw when it was done in time; nullopt when a cap came
-  // first (what the worker had is then not used: it depends on how far it got). Call once.
+  // sets error to what the worker threw when it was done within both caps; nullopt when a cap
+  // came first (what the worker had is then not used: it depends on how far it got). Call
+  // once.
   std::optional<std::string> Take(std::chrono::milliseconds cpu_cap, Clock::time_point deadline,
                                   std::exception_ptr& error);
 
