@@ -708,6 +708,26 @@ std::string SampleFile(const std::string& Relative) {
   return ReadFileText(std::string(LARKSPAN_SOURCE_DIR) + "/examples/site/" + Relative);
 }
 
+// A picture whose optimiser reaches its safety cap (shortened here) is
+// written unchanged, counted as failed and marked in its JSON record.
+TEST(CliTest, PictureAtTheOptimisersSafetyCapIsCopiedAndMarked) {
+  if (!FileExists(GetEnv("LARKSPAN_BIN_DIR") + "/pngout")) GTEST_SKIP() << "pngout is not built";
+  TTempDir Site("site"), Out("out");
+  const std::string Png =
+      ReadFileText(std::string(LARKSPAN_SOURCE_DIR) + "/engine/testdata/small.png");
+  Site.Write("img/a.png", Png);
+  const TExec R = Cli("--png --json " + Quote(Site.Path()) + " " + Quote(Out.Path() + "o"),
+                      "/dev/null", "LARKSPAN_PNGOUT_CAP_MS=1");
+  EXPECT_EQ(R.Status, 0) << R.Out;
+  EXPECT_NE(R.Out.find("\"action\":\"failed_copied\",\"reason\":\"pngout: time cap reached\","
+                       "\"bytes_in\":" +
+                       std::to_string(Png.size()) + ",\"bytes_out\":" + std::to_string(Png.size()) +
+                       ",\"time_capped\":true}"),
+            std::string::npos)
+      << R.Out;
+  EXPECT_EQ(ReadTree(Out.Path() + "o").at("img/a.png"), Png);
+}
+
 TEST(CliTest, RecordsOfARealRunNameEveryAction) {
   if (!HaveJar()) GTEST_SKIP() << "htmlcompressor.jar is not built";
   if (FindProgram("gifsicle").empty()) GTEST_SKIP() << "gifsicle is not installed";

@@ -102,7 +102,6 @@ void TWebFilsMgr::Start(const std::string& RootPath, const std::string& OutputPa
     W->Optimiser = std::make_unique<TImageOptimiser>(Config, ProgramFolder());
     Workers.push_back(std::move(W));
   }
-  for (const auto& W : Workers) W->Optimiser->PicturesAtOnce = Jobs;
 
   FileFilterList.Clear();
   for (const std::string& E : ListTextEntries(Config->FileFilters)) FileFilterList.Add(E);
@@ -372,7 +371,7 @@ int64_t TWebFilsMgr::ProgressCost(TStepKind Kind, int64_t Bytes) {
     case TStepKind::Gif:
       return 5000 + B / 10;
     case TStepKind::Png:
-      // The optimiser's effort grows with the picture up to its time cap.
+      // The optimiser's planned work grows with the picture up to its budget.
       return std::min<int64_t>(30000 + B * 25, 2600000);
     case TStepKind::ArchiveMinify:
       return 300000 + B / 50;
@@ -586,6 +585,7 @@ TFileResult TWebFilsMgr::WriteOtherFile(TWorker& W, const std::string& Source,
     O.Uncompressed = Source;
     R.Action = TFileAction::FailedCopied;
     R.Reason = TFileReason::ToolFailed;
+    R.TimeCapped = Optimiser.LastTimeCapped;
     R.Detail =
         Optimiser.LastProgram + ": " +
         (Optimiser.LastFailure.empty() ? std::string("empty result") : Optimiser.LastFailure);
