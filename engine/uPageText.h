@@ -1,14 +1,10 @@
-// A page's text as the reference rewriting reads and writes it.
+// A page's character set as the reference rewriting and check read it.
 #pragma once
 
 #include <string>
 #include <string_view>
 
 namespace larkspan {
-
-// The page text: Bytes split into lines at CR LF, lone CR and lone LF, every
-// line followed by CR LF (the last one too). Empty for empty bytes.
-std::string PageTextOf(std::string_view Bytes);
 
 // Whether a page's bytes are UTF-16: a byte-order mark, or, when there is
 // none, the character set CharSet names. Big is set to the byte order.

@@ -14,6 +14,7 @@
 #include "engine/uFolderCheck.h"
 #include "engine/uImageOptimiser.h"
 #include "engine/uPageRewriter.h"
+#include "engine/uPageText.h"
 #include "engine/uPictureDigest.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
@@ -367,6 +368,17 @@ bool UsableResult(const std::string& Source, const std::string& Dest) {
 }
 
 // A kind of picture one of the optimisers handles (when switched on).
+// Whether a file may hold text naming other files: not a picture, a sound,
+// a film, a font or an archive, whose bytes never name a file as such.
+bool MayNameFiles(const std::string& Path) {
+  static const std::unordered_set<std::string> Opaque = {
+      ".jpg", ".jpeg", ".gif", ".png",  ".webp", ".bmp", ".ico", ".avif", ".tif",
+      ".tiff", ".mp3", ".mp4", ".m4a",  ".m4v",  ".ogg", ".oga", ".ogv",  ".wav",
+      ".webm", ".avi", ".mov", ".flac", ".woff", ".woff2", ".ttf", ".otf", ".eot",
+      ".zip", ".gz",  ".bz2", ".xz",   ".7z",   ".rar"};
+  return Opaque.count(LowerCaseAscii(ExtractFileExt(Path))) == 0;
+}
+
 bool HasOptimiser(const std::string& Path) {
   return IsOneOf(UpperCaseAscii(ExtractFileExt(Path)), {".GIF", ".JPG", ".JPEG", ".PNG"});
 }
@@ -633,8 +645,9 @@ void TWebFilsMgr::RecordPlan() {
     Results.Add(std::move(R));
   };
   for (const auto& Entry : MasterList) Picture(Entry.second->FileName);
+  TPageRewriter Rewriter(*this, Config->CharSet);
   for (const std::string& Page : PageFiles) {
-    if (Dupes)
+    if (Dupes && Rewriter.Rewrite(Page))
       Results.Add(NewRecord(Page, TFileAction::Rewritten));
     else if (Config->IsCompressHtml && CanCompress(RootDir, Page))
       Results.Add(NewRecord(Page, TFileAction::Minified));
@@ -690,7 +703,9 @@ void TWebFilsMgr::WritePage(TWorker& W, size_t Index, TFileOutcome& O) {
   const std::string Dest = GetOutputFileName(Page);
   BeginFile(Page);
   PrepareDestination(Dest, O);
-  if (DetailList.Count() == 0) {
+  // Only a page whose references changed counts as rewritten; any other
+  // goes as in a run without duplicates.
+  if (DetailList.Count() == 0 || !RewritePage(W, Page, Dest, int64_t(Index))) {
     if (Config->IsCompressHtml && CanCompress(RootDir, Page)) {
       O.Record = CompressOrCopy(W, Page, Dest, Page, O);
     } else {
@@ -699,7 +714,6 @@ void TWebFilsMgr::WritePage(TWorker& W, size_t Index, TFileOutcome& O) {
                            Config->IsCompressHtml ? TFileReason::ExceptionFile : TFileReason::None);
     }
   } else {
-    RewritePage(W, Page, Dest, int64_t(Index));
     O.Rewritten = Page;
     O.Record = NewRecord(Page, TFileAction::Rewritten);
     if (Config->IsCompressHtml && CanCompress(OutputDir, Dest)) {
@@ -714,33 +728,37 @@ void TWebFilsMgr::WritePage(TWorker& W, size_t Index, TFileOutcome& O) {
 
 void TWebFilsMgr::KeepReferencedDuplicates() {
   if (!RefCheck) return;
-  // Pages were looked through as they were rewritten; one that was not is
-  // read back from the output. Minifying keeps every reference, so the
-  // site's own text files tell for the rest. Each file's rank is its place
-  // in this order, which decides which reference is reported first.
+  // Rewritten pages were looked through as they were rewritten. Every
+  // other file of the site that may hold text is searched for the
+  // duplicates' names: a page the rewriting left alone, a style sheet, a
+  // script, and files such as .htaccess or a source map. Each file's rank is
+  // its place in this order, which decides which reference is reported
+  // first.
   struct TLook {
     const std::string* File;
-    std::string ReadFrom;
     int64_t Rank;
+    bool Page;
   };
   std::vector<TLook> Looks;
   int64_t Rank = 0;
   for (const std::string& Page : PageFiles) {
-    if (!RefCheck->Checked(Page)) {
-      std::string Dest = GetOutputFileName(Page);
-      if (FileExists(Dest)) Looks.push_back({&Page, std::move(Dest), Rank});
-    }
+    if (!RefCheck->Checked(Page)) Looks.push_back({&Page, Rank, true});
     ++Rank;
   }
   for (const auto* List : {&CompressFiles, &OtherFiles})
     for (const std::string& File : *List) {
-      if (IsReferringTextFile(File, nullptr)) Looks.push_back({&File, File, Rank});
+      if (MayNameFiles(File)) Looks.push_back({&File, Rank, false});
       ++Rank;
     }
   ParallelFor(Looks.size(), Jobs,
               [&](int, size_t I) {
                 if (StopRequested()) throw TRunStopped();
-                RefCheck->Note(*Looks[I].File, Looks[I].Rank, ReadFileText(Looks[I].ReadFrom));
+                const TLook& L = Looks[I];
+                bool Big = false;
+                // A page without a byte-order mark is UTF-16 when the site's
+                // character set says so; other files only by their mark.
+                const bool Utf16 = L.Page && IsUtf16Page(std::string_view(), Config->CharSet, Big);
+                RefCheck->NoteMentions(*L.File, L.Rank, *L.File, Utf16, Big);
               },
               {});
 
