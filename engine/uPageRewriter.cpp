@@ -73,7 +73,7 @@ TPageRewriter::TPageRewriter(const TWebFilsMgr& AEngine, std::string ACharSet)
 
 std::string TPageRewriter::MasterRefFor(std::string_view Ref, bool ExactCase) const {
   TRefStyle Style;
-  const std::string Path = ResolveRef(Ref, Engine.RootDir, RefDir, &Style);
+  const std::string Path = ResolveRef(Ref, Root, RefDir, &Style);
   if (Path.empty()) return std::string();
   const int Index = Engine.DetailList.IndexOf(Path);
   if (Index < 0) return std::string();
@@ -83,7 +83,7 @@ std::string TPageRewriter::MasterRefFor(std::string_view Ref, bool ExactCase) co
     return std::string();
   const TDetailItm* Item = Engine.DetailList.Objects(Index);
   const std::string& Master = Engine.MasterList[size_t(Item->MasterIndex)].second->FileName;
-  return SpellRef(Engine.RootDir, RefDir, Master, Style);
+  return SpellRef(Root, RefDir, Master, Style);
 }
 
 bool TPageRewriter::LocateTag(const TclHtmlTag* Tag, size_t& Start, size_t& Length) const {
@@ -157,6 +157,7 @@ void TPageRewriter::OnLink(TclHtmlLink* Link) {
 
 bool TPageRewriter::Rewrite(const std::string& PageFile) {
   CurPageDir = ExtractFilePath(PageFile);
+  Root = IncludeTrailingDelimiter(Engine.RootDir);
   PageText = ReadFileText(PageFile);
   TagEdits.clear();
   bool Big = false;
@@ -172,7 +173,7 @@ bool TPageRewriter::Rewrite(const std::string& PageFile) {
   if (Names->Find(PageText, true).empty() && !HasEscapes(PageText)) return false;
   // A base naming another host (or leading out of the site) makes every
   // reference of the page mean something on another site: left alone.
-  RefDir = BaseDirOf(Engine.RootDir, CurPageDir, BaseHrefOf(PageText), false);
+  RefDir = BaseDirOf(Root, CurPageDir, BaseHrefOf(PageText), false);
   if (RefDir.empty()) return false;
 
   THandlerGuard Guard{Parser};

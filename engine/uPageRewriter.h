@@ -49,6 +49,7 @@ class TPageRewriter {
   const TWebFilsMgr& Engine;
   const std::string CharSet;
   TclHtmlParser Parser;
+  std::string Root;  // the site folder, ending in "/"
   // The folder the page's relative references start from (its <base href>
   // or its own folder); "" when a base names another host.
   std::string RefDir;

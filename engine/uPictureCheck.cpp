@@ -19,54 +19,70 @@ namespace {
 
 // Pictures larger than this are not decoded whole for the comparison; their
 // optimised form is not taken.
-constexpr uint64_t MaxPixels = uint64_t(32) << 20;
+constexpr uint64_t MaxPixels = uint64_t(16) << 20;
 
 // ---- PNG -----------------------------------------------------------------
 
-struct TPngPixels {
-  bool Ok = false;
-  uint32_t Width = 0, Height = 0;
-  std::vector<unsigned char> Data;
+struct TPngInput {
+  std::string_view Bytes;
+  size_t Pos = 0;
 };
 
-bool IsSixteenBit(std::string_view Bytes) {
-  png_image Image{};
-  Image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_memory(&Image, Bytes.data(), Bytes.size())) return false;
-  const bool Linear = (Image.format & PNG_FORMAT_FLAG_LINEAR) != 0;
-  png_image_free(&Image);
-  return Linear;
+void PngRead(png_structp Png, png_bytep Out, png_size_t Length) {
+  auto* In = static_cast<TPngInput*>(png_get_io_ptr(Png));
+  if (Length > In->Bytes.size() - In->Pos) png_error(Png, "the file ends too early");
+  std::memcpy(Out, In->Bytes.data() + In->Pos, Length);
+  In->Pos += Length;
 }
 
-TPngPixels DecodePng(std::string_view Bytes, bool Sixteen) {
-  TPngPixels P;
-  png_image Image{};
-  Image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_memory(&Image, Bytes.data(), Bytes.size())) return P;
-  if (uint64_t(Image.width) * Image.height > MaxPixels) {
-    png_image_free(&Image);
-    return P;
+void PngFail(png_structp Png, png_const_charp) { png_longjmp(Png, 1); }
+void PngWarn(png_structp, png_const_charp) {}
+
+// The samples of a PNG as 16-bit RGBA, row by row, as stored (no gamma or
+// colour correction: what an optimiser must keep is the samples); Width 0
+// when it does not decode or is too large. Nothing with a destructor lives
+// between setjmp and the end: an error longjmps back.
+bool DecodePng(std::string_view Bytes, uint32_t& Width, std::vector<unsigned char>& Buffer,
+               std::vector<png_bytep>& Rows) {
+  TPngInput In{Bytes};
+  png_structp Png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngFail, PngWarn);
+  if (!Png) return false;
+  png_infop Info = png_create_info_struct(Png);
+  if (!Info || setjmp(png_jmpbuf(Png))) {
+    png_destroy_read_struct(&Png, &Info, nullptr);
+    return false;
   }
-  Image.format = Sixteen ? PNG_FORMAT_LINEAR_RGB_ALPHA : PNG_FORMAT_RGBA;
-  P.Data.resize(PNG_IMAGE_SIZE(Image));
-  if (!png_image_finish_read(&Image, nullptr, P.Data.data(), 0, nullptr)) {
-    png_image_free(&Image);
-    return P;
-  }
-  P.Width = Image.width;
-  P.Height = Image.height;
-  P.Ok = true;
-  return P;
+  png_set_read_fn(Png, &In, PngRead);
+  png_read_info(Png, Info);
+  const png_uint_32 W = png_get_image_width(Png, Info), H = png_get_image_height(Png, Info);
+  if (uint64_t(W) * H > MaxPixels) png_error(Png, "too large");
+  const int Type = png_get_color_type(Png, Info);
+  png_set_expand(Png);
+  png_set_expand_16(Png);
+  if (Type == PNG_COLOR_TYPE_GRAY || Type == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(Png);
+  if (!(Type & PNG_COLOR_MASK_ALPHA) && !png_get_valid(Png, Info, PNG_INFO_tRNS))
+    png_set_add_alpha(Png, 0xFFFF, PNG_FILLER_AFTER);
+  png_set_interlace_handling(Png);
+  png_read_update_info(Png, Info);
+  const size_t RowBytes = png_get_rowbytes(Png, Info);
+  if (RowBytes != size_t(W) * 8) png_error(Png, "unexpected row layout");
+  Buffer.resize(RowBytes * H);
+  Rows.resize(H);
+  for (png_uint_32 Y = 0; Y < H; ++Y) Rows[Y] = Buffer.data() + Y * RowBytes;
+  png_read_image(Png, Rows.data());
+  png_read_end(Png, nullptr);
+  png_destroy_read_struct(&Png, &Info, nullptr);
+  Width = W;
+  return true;
 }
 
 std::string PngFault(std::string_view Source, std::string_view Result) {
-  const bool Sixteen = IsSixteenBit(Source);
-  const TPngPixels A = DecodePng(Source, Sixteen);
-  if (!A.Ok) return "original cannot be compared";
-  const TPngPixels B = DecodePng(Result, Sixteen);
-  if (!B.Ok) return "result is not a readable PNG";
-  if (A.Width != B.Width || A.Height != B.Height || A.Data != B.Data)
-    return "result shows other pixels";
+  uint32_t WA = 0, WB = 0;
+  std::vector<unsigned char> A, B;
+  std::vector<png_bytep> Rows;
+  if (!DecodePng(Source, WA, A, Rows)) return "original cannot be compared";
+  if (!DecodePng(Result, WB, B, Rows)) return "result is not a readable PNG";
+  if (WA != WB || A != B) return "result shows other pixels";
   return std::string();
 }
 
