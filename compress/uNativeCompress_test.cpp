@@ -135,8 +135,8 @@ TEST(MinifyCommandTest, CommandLineAndExitStatus) {
   // A file over the size limit, also to standard output.
   const std::string Huge = Dir.Write("huge.html", "<p>");
   std::filesystem::resize_file(Huge, uintmax_t(MaxMinifySize) + 1);
-  for (const std::vector<std::string>& Args : {std::vector<std::string>{"-o", Dest, Huge},
-                                               std::vector<std::string>{Huge}}) {
+  for (const std::vector<std::string>& Args :
+       {std::vector<std::string>{"-o", Dest, Huge}, std::vector<std::string>{Huge}}) {
     const TRun R = Command(Args);
     EXPECT_EQ(R.Status, 1);
     EXPECT_NE(R.Err.find("larger than 32 MB"), std::string::npos) << R.Err;

@@ -284,7 +284,8 @@ TEST(TImageOptimiserTest, FailingOptimiserLeavesNothingAndIsCounted) {
 // site's file, which one of them links to, stays as it was.
 TEST(TImageOptimiserTest, ResultThatIsNotTheSamePictureIsNotTaken) {
   const std::string RedPixel =
-      "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAIAAACQd1PeAAAADElEQVR4nGP4z8AAAAMBAQDJ/pLvAAAAAElFTkSuQmCC";
+      "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAIAAACQd1PeAAAADElEQVR4nGP4z8AAAAMBAQDJ/"
+      "pLvAAAAAElFTkSuQmCC";
   // gifsicle: $3 is the result, $4 the source; pngout: $1 the source, $2
   // the result; jpegoptim: $7 the source, $8 "-d" and the result's folder.
   const std::string JpegOut = "d=${8#-d}; out=\"$d$(basename \"$7\")\"; ";

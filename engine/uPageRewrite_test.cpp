@@ -293,9 +293,8 @@ TEST(PageRewriteTest, ImageReferenceInOtherLetterCase) {
     Config.IsReducePic = true;
     const TRunResult R = RunEngine(Config, Site.Path(), Out.Path());
     ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
-    EXPECT_EQ(
-        ReadFileText(Out.Path() + Variant + "/index.html"),
-        OwnPicture ? "<img src=\"x.gif\">" : "<img src=\"../" + Folders[0] + "/m.gif\">");
+    EXPECT_EQ(ReadFileText(Out.Path() + Variant + "/index.html"),
+              OwnPicture ? "<img src=\"x.gif\">" : "<img src=\"../" + Folders[0] + "/m.gif\">");
     if (OwnPicture) {
       EXPECT_EQ(ReadFileText(Out.Path() + Variant + "/x.gif"), "GIF89a a picture of its own");
     }

@@ -165,6 +165,7 @@ bool TPageRewriter::Rewrite(const std::string& PageFile) {
   if (Verbatim || Engine.DetailList.Count() == 0) return false;
   if (!Names) {
     std::vector<std::string> DuplicateNames;
+    DuplicateNames.reserve(size_t(Engine.DetailList.Count()));
     for (int I = 0; I < Engine.DetailList.Count(); ++I)
       DuplicateNames.push_back(ExtractFileName(Engine.DetailList.Objects(I)->FileName));
     Names = std::make_unique<TNameFinder>(DuplicateNames);

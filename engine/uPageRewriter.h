@@ -7,9 +7,9 @@
 // last byte.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
-#include <memory>
 #include <vector>
 
 #include "engine/uRefSpelling.h"

@@ -192,7 +192,8 @@ std::string GifFault(std::string_view Source, std::string_view Result) {
   for (int I = 0; I < A.Gif->ImageCount; ++I) {
     if (!SA.Draw(I)) return "original cannot be compared";
     if (!SB.Draw(I)) return "result is not a readable GIF";
-    if (SA.Screen() != SB.Screen()) return "result shows other pixels in frame " + std::to_string(I + 1);
+    if (SA.Screen() != SB.Screen())
+      return "result shows other pixels in frame " + std::to_string(I + 1);
   }
   return std::string();
 }
@@ -205,7 +206,9 @@ struct TJpegError {
   int Warnings = 0;
 };
 
-void JpegFail(j_common_ptr Info) { std::longjmp(static_cast<TJpegError*>(Info->client_data)->Jump, 1); }
+void JpegFail(j_common_ptr Info) {
+  std::longjmp(static_cast<TJpegError*>(Info->client_data)->Jump, 1);
+}
 
 void JpegMessage(j_common_ptr Info, int Level) {
   if (Level < 0) ++static_cast<TJpegError*>(Info->client_data)->Warnings;
@@ -240,8 +243,9 @@ bool DecodeJpeg(std::string_view Bytes, bool Whole, uint32_t& Width, uint32_t& H
   Height = Info.image_height;
   if (Whole) {
     jpeg_start_decompress(&Info);
-    JSAMPARRAY Row = (*Info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&Info), JPOOL_IMAGE,
-                                               Info.output_width * JDIMENSION(Info.output_components), 1);
+    JSAMPARRAY Row =
+        (*Info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&Info), JPOOL_IMAGE,
+                                  Info.output_width * JDIMENSION(Info.output_components), 1);
     while (Info.output_scanline < Info.output_height) jpeg_read_scanlines(&Info, Row, 1);
     jpeg_finish_decompress(&Info);
   }

@@ -243,6 +243,7 @@ TRefCheck::TRefCheck(const std::string& Root, const std::vector<std::string>& Du
     : Scanner(Root, Duplicates),
       NameFinder([&] {
         std::vector<std::string> FileNames;
+        FileNames.reserve(Duplicates.size());
         for (const std::string& D : Duplicates) FileNames.push_back(ExtractFileName(D));
         return FileNames;
       }()),

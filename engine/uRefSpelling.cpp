@@ -12,10 +12,10 @@ namespace {
 
 // Named character references that may stand in a path.
 const std::pair<const char*, char> NamedRefs[] = {
-    {"amp", '&'},     {"period", '.'}, {"sol", '/'},   {"lowbar", '_'}, {"hyphen", '-'},
-    {"dash", '-'},    {"colon", ':'},  {"percnt", '%'}, {"num", '#'},   {"quest", '?'},
-    {"equals", '='},  {"plus", '+'},   {"comma", ','}, {"tilde", '~'}, {"apos", '\''},
-    {"quot", '"'},    {"lt", '<'},     {"gt", '>'},    {"nbsp", ' '}};
+    {"amp", '&'},    {"period", '.'}, {"sol", '/'},    {"lowbar", '_'}, {"hyphen", '-'},
+    {"dash", '-'},   {"colon", ':'},  {"percnt", '%'}, {"num", '#'},    {"quest", '?'},
+    {"equals", '='}, {"plus", '+'},   {"comma", ','},  {"tilde", '~'},  {"apos", '\''},
+    {"quot", '"'},   {"lt", '<'},     {"gt", '>'},     {"nbsp", ' '}};
 
 void AppendUtf8(std::string& Out, uint32_t C) {
   if (C < 0x80) {
@@ -66,7 +66,8 @@ size_t CharRefAt(std::string_view Text, size_t I, std::string& Out) {
 }
 
 bool IsPercentEscape(std::string_view Text, size_t I) {
-  return Text[I] == '%' && I + 2 < Text.size() && HexDigitValue(Text[I + 1]) >= 0 && HexDigitValue(Text[I + 2]) >= 0;
+  return Text[I] == '%' && I + 2 < Text.size() && HexDigitValue(Text[I + 1]) >= 0 &&
+         HexDigitValue(Text[I + 2]) >= 0;
 }
 
 // Appends Path's segments to Segments, folding "." and ".."; false when a
@@ -140,20 +141,21 @@ std::string BaseHrefOf(std::string_view Page) {
     const size_t After = I + 5;
     if (After < Page.size() && std::isalnum(static_cast<unsigned char>(Page[After]))) continue;
     const size_t Close = Page.find('>', After);
-    const std::string_view Tag = Page.substr(After, Close == std::string_view::npos
-                                                        ? std::string_view::npos
-                                                        : Close - After);
+    const std::string_view Tag = Page.substr(
+        After, Close == std::string_view::npos ? std::string_view::npos : Close - After);
     for (size_t H = FindText(Tag, "href"); H != std::string_view::npos;
          H = FindText(Tag, "href", H + 1)) {
       const char Before = H > 0 ? Tag[H - 1] : ' ';
       if (!(Before == ' ' || Before == '\t' || Before == '\r' || Before == '\n' || Before == '/'))
         continue;
       size_t J = H + 4;
-      while (J < Tag.size() && (Tag[J] == ' ' || Tag[J] == '\t' || Tag[J] == '\r' || Tag[J] == '\n'))
+      while (J < Tag.size() &&
+             (Tag[J] == ' ' || Tag[J] == '\t' || Tag[J] == '\r' || Tag[J] == '\n'))
         ++J;
       if (J >= Tag.size() || Tag[J] != '=') continue;
       ++J;
-      while (J < Tag.size() && (Tag[J] == ' ' || Tag[J] == '\t' || Tag[J] == '\r' || Tag[J] == '\n'))
+      while (J < Tag.size() &&
+             (Tag[J] == ' ' || Tag[J] == '\t' || Tag[J] == '\r' || Tag[J] == '\n'))
         ++J;
       if (J >= Tag.size()) return std::string();
       if (Tag[J] == '"' || Tag[J] == '\'') {
@@ -284,8 +286,8 @@ TNameFinder::TNameFinder(const std::vector<std::string>& Names) : Trie(1) {
     int Node = 0;
     for (size_t K = Name.size(); K-- > 0;) {
       auto& Next = Trie[size_t(Node)].Next;
-      auto It = std::find_if(Next.begin(), Next.end(),
-                             [&](const auto& E) { return E.first == Name[K]; });
+      auto It =
+          std::find_if(Next.begin(), Next.end(), [&](const auto& E) { return E.first == Name[K]; });
       if (It == Next.end()) {
         Next.emplace_back(Name[K], int(Trie.size()));
         Node = int(Trie.size());
@@ -331,8 +333,8 @@ std::vector<TNameFinder::THit> TNameFinder::Find(std::string_view Text, bool Fir
         if (Skipped(C)) continue;
         const auto& Next = Trie[size_t(Node)].Next;
         const char L = LoCaseAscii(C);
-        auto It = std::find_if(Next.begin(), Next.end(),
-                               [&](const auto& E) { return E.first == L; });
+        auto It =
+            std::find_if(Next.begin(), Next.end(), [&](const auto& E) { return E.first == L; });
         Node = It == Next.end() ? -1 : It->second;
         if (Node < 0) break;
         for (const int Name : Trie[size_t(Node)].Names) {

@@ -53,8 +53,8 @@ TEST(RefSpellingTest, EverySpellingOfAPathResolvesToIt) {
       {"img/b&#46;gif?v=2#top", "/s/", "/s/img/b.gif"},
       {"img//b.gif", "/s/", "/s/img/b.gif"},
       {"/img/b.gif", "", "/s/img/b.gif"},  // rooted needs no folder
-      {"img/b.gif", "", ""},                // relative does
-      {"../b.gif", "/s/", ""},              // above the site's top
+      {"img/b.gif", "", ""},               // relative does
+      {"../b.gif", "/s/", ""},             // above the site's top
       {"http://host/img/b.gif", "/s/", ""},
       {"//host/img/b.gif", "/s/", ""},
       {"data:image/gif;base64,R0lG", "/s/", ""},

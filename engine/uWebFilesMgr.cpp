@@ -372,10 +372,9 @@ bool UsableResult(const std::string& Source, const std::string& Dest) {
 // a film, a font or an archive, whose bytes never name a file as such.
 bool MayNameFiles(const std::string& Path) {
   static const std::unordered_set<std::string> Opaque = {
-      ".jpg", ".jpeg", ".gif", ".png",  ".webp", ".bmp", ".ico", ".avif", ".tif",
-      ".tiff", ".mp3", ".mp4", ".m4a",  ".m4v",  ".ogg", ".oga", ".ogv",  ".wav",
-      ".webm", ".avi", ".mov", ".flac", ".woff", ".woff2", ".ttf", ".otf", ".eot",
-      ".zip", ".gz",  ".bz2", ".xz",   ".7z",   ".rar"};
+      ".jpg",  ".jpeg",  ".gif", ".png", ".webp", ".bmp", ".ico", ".avif", ".tif", ".tiff", ".mp3",
+      ".mp4",  ".m4a",   ".m4v", ".ogg", ".oga",  ".ogv", ".wav", ".webm", ".avi", ".mov",  ".flac",
+      ".woff", ".woff2", ".ttf", ".otf", ".eot",  ".zip", ".gz",  ".bz2",  ".xz",  ".7z",   ".rar"};
   return Opaque.count(LowerCaseAscii(ExtractFileExt(Path))) == 0;
 }
 
