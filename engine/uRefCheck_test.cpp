@@ -213,6 +213,26 @@ TEST(RefCheckTest, DuplicateReferredToInAnUnrewrittenFormIsWritten) {
   }
 }
 
+// A page is read for its references, not searched for names: a picture
+// of the same name in another folder keeps no duplicate (sites exported by
+// office programs have an image001.gif in every page's folder), while a
+// file that is not a page keeps it by the name alone.
+TEST(RefCheckTest, PagesNamingAnotherPictureOfTheSameNameKeepNoDuplicate) {
+  for (const bool Rule : {false, true}) {
+    SCOPED_TRACE(Rule ? "an .htaccess names it" : "only pages");
+    TTwinSite S;
+    S.Site.Write("other/" + S.Dup, "GIF89a another picture");
+    S.Site.Write("other/index.html", S.Fill("<img src=\"{d}\"><script>show('{d}')</script>"));
+    S.Site.Write("index.html", S.Fill("<img src=\"img/{d}\">"));
+    if (Rule) S.Site.Write(".htaccess", S.Fill("Redirect /old.gif /other/{d}\n"));
+    const TRunResult R = S.Run();
+    ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
+    EXPECT_EQ(R.KeptDuplicates.size(), Rule ? 1u : 0u);
+    EXPECT_EQ(FileExists(S.Out.Path() + "img/" + S.Dup), Rule);
+    EXPECT_EQ(R.RewrittenPages, std::vector<std::string>{S.Site.Path() + "index.html"});
+  }
+}
+
 // Only duplicates something still refers to come back, and the report
 // counts exactly the pictures left out.
 TEST(RefCheckTest, UnreferencedDuplicatesStayLeftOut) {

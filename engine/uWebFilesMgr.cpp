@@ -727,12 +727,14 @@ void TWebFilsMgr::WritePage(TWorker& W, size_t Index, TFileOutcome& O) {
 
 void TWebFilsMgr::KeepReferencedDuplicates() {
   if (!RefCheck) return;
-  // Rewritten pages were looked through as they were rewritten. Every
-  // other file of the site that may hold text is searched for the
-  // duplicates' names: a page the rewriting left alone, a style sheet, a
-  // script, and files such as .htaccess or a source map. Each file's rank is
-  // its place in this order, which decides which reference is reported
-  // first.
+  // Rewritten pages were looked through as they were rewritten; the other
+  // pages are read the same way (they are pages: their references are
+  // read as a browser reads them, so a picture of the same name elsewhere
+  // does not count). Every other file of the site that may hold text is
+  // searched for the duplicates' names: style sheets, scripts, and files
+  // such as .htaccess, source maps or templates, whose references no
+  // reading can be sure of. Each file's rank is its place in this order,
+  // which decides which reference is reported first.
   struct TLook {
     const std::string* File;
     int64_t Rank;
@@ -753,11 +755,16 @@ void TWebFilsMgr::KeepReferencedDuplicates() {
               [&](int, size_t I) {
                 if (StopRequested()) throw TRunStopped();
                 const TLook& L = Looks[I];
+                if (!L.Page) {
+                  RefCheck->NoteMentions(*L.File, L.Rank, *L.File);
+                  return;
+                }
+                const std::string Bytes = ReadFileText(*L.File);
                 bool Big = false;
-                // A page without a byte-order mark is UTF-16 when the site's
-                // character set says so; other files only by their mark.
-                const bool Utf16 = L.Page && IsUtf16Page(std::string_view(), Config->CharSet, Big);
-                RefCheck->NoteMentions(*L.File, L.Rank, *L.File, Utf16, Big);
+                if (IsUtf16Page(Bytes, Config->CharSet, Big))
+                  RefCheck->Note(*L.File, L.Rank, Utf16AsUtf8(Bytes, Big));
+                else
+                  RefCheck->Note(*L.File, L.Rank, Bytes);
               },
               {});
 
