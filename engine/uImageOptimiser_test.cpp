@@ -336,6 +336,33 @@ TEST(TImageOptimiserTest, ResultThatIsNotTheSamePictureIsNotTaken) {
   }
 }
 
+// An animation is compared frame by frame as a viewer composes it: the real
+// gifsicle's frame optimisation (cropped frames, transparency, every kind
+// of disposal) shows the same picture and is taken; fewer colours are not.
+TEST(TImageOptimiserTest, AnimationIsComparedFrameByFrame) {
+  if (!FileExists("/usr/bin/gifsicle")) GTEST_SKIP() << "gifsicle is not installed";
+  Folders F;
+  const std::string Src = F.Site.Path() + "img 图/anim.gif";
+  const std::string Grow = "'" + TestData + "grow.gif'", Shrink = "'" + TestData + "shrink.gif'";
+  const std::string Make = "/usr/bin/gifsicle --no-warnings " + Grow + " --disposal=previous " +
+                           Shrink + " --disposal=background " + Grow + " --disposal=none " + Grow +
+                           " " + Shrink + " " + Grow + " > '" + Src + "'";
+  ASSERT_EQ(std::system(Make.c_str()), 0) << Make;
+  Settings S(false, true, false);
+  for (const bool Lossy : {false, true}) {
+    SCOPED_TRACE(Lossy ? "four colours" : "frames optimised");
+    test::TTempDir Bin;
+    WriteScript(Bin.Path() + "gifsicle", std::string("/usr/bin/gifsicle --no-warnings ") +
+                                             (Lossy ? "--colors 4" : "-O3") + " -o \"$3\" \"$4\"");
+    TImageOptimiser O(&S.Config, Bin.Path());
+    EXPECT_EQ(O.ReducePicture(Src, F.OutOf("anim.gif")), !Lossy) << O.LastFailure;
+    EXPECT_EQ(O.LastFailed, Lossy);
+    if (Lossy) {
+      EXPECT_NE(O.LastFailure.find("other pixels in frame 1"), std::string::npos) << O.LastFailure;
+    }
+  }
+}
+
 TEST(TImageOptimiserTest, OptimiserRunsInItsFolderWithOnePathPerArgument) {
   test::TTempDir Bin;
   // A fake pngout that records its folder, its arguments and how many

@@ -96,6 +96,31 @@ size_t SchemeEnd(std::string_view Ref) {
   return Ref.find_first_of("/?#") < Colon ? std::string_view::npos : Colon;
 }
 
+inline bool IsBlank(char C) { return C == ' ' || C == '\t' || C == '\r' || C == '\n'; }
+
+// The raw value of the href attribute in Tag (the text of a tag after its
+// name), quoted or not; empty when it has none.
+std::string HrefIn(std::string_view Tag) {
+  for (size_t H = FindText(Tag, "href"); H != std::string_view::npos;
+       H = FindText(Tag, "href", H + 1)) {
+    if (H > 0 && !IsBlank(Tag[H - 1]) && Tag[H - 1] != '/') continue;
+    size_t J = H + 4;
+    while (J < Tag.size() && IsBlank(Tag[J])) ++J;
+    if (J >= Tag.size() || Tag[J] != '=') continue;
+    ++J;
+    while (J < Tag.size() && IsBlank(Tag[J])) ++J;
+    if (J >= Tag.size()) return std::string();
+    if (Tag[J] == '"' || Tag[J] == '\'') {
+      const size_t End = Tag.find(Tag[J], J + 1);
+      return std::string(Tag.substr(J + 1, End == std::string_view::npos ? End : End - J - 1));
+    }
+    size_t End = J;
+    while (End < Tag.size() && !IsBlank(Tag[End])) ++End;
+    return std::string(Tag.substr(J, End - J));
+  }
+  return std::string();
+}
+
 }  // namespace
 
 std::string DecodeCharRefs(std::string_view Text) {
@@ -136,39 +161,24 @@ bool HasEscapes(std::string_view Text) {
 }
 
 std::string BaseHrefOf(std::string_view Page) {
-  for (size_t I = FindText(Page, "<base"); I != std::string_view::npos;
-       I = FindText(Page, "<base", I + 1)) {
+  // Every "<" is looked at (memchr), "base" compared there: a page is one
+  // long text and most of its "<" open other tags.
+  auto BaseAt = [&](size_t I) {
+    for (size_t K = 0; K < 4; ++K)
+      if (I + 1 + K >= Page.size() || LoCaseAscii(Page[I + 1 + K]) != "base"[K]) return false;
     const size_t After = I + 5;
-    if (After < Page.size() && std::isalnum(static_cast<unsigned char>(Page[After]))) continue;
-    const size_t Close = Page.find('>', After);
-    const std::string_view Tag = Page.substr(
-        After, Close == std::string_view::npos ? std::string_view::npos : Close - After);
-    for (size_t H = FindText(Tag, "href"); H != std::string_view::npos;
-         H = FindText(Tag, "href", H + 1)) {
-      const char Before = H > 0 ? Tag[H - 1] : ' ';
-      if (!(Before == ' ' || Before == '\t' || Before == '\r' || Before == '\n' || Before == '/'))
-        continue;
-      size_t J = H + 4;
-      while (J < Tag.size() &&
-             (Tag[J] == ' ' || Tag[J] == '\t' || Tag[J] == '\r' || Tag[J] == '\n'))
-        ++J;
-      if (J >= Tag.size() || Tag[J] != '=') continue;
-      ++J;
-      while (J < Tag.size() &&
-             (Tag[J] == ' ' || Tag[J] == '\t' || Tag[J] == '\r' || Tag[J] == '\n'))
-        ++J;
-      if (J >= Tag.size()) return std::string();
-      if (Tag[J] == '"' || Tag[J] == '\'') {
-        const size_t End = Tag.find(Tag[J], J + 1);
-        return std::string(Tag.substr(J + 1, End == std::string_view::npos ? End : End - J - 1));
-      }
-      size_t End = J;
-      while (End < Tag.size() && Tag[End] != ' ' && Tag[End] != '\t' && Tag[End] != '\r' &&
-             Tag[End] != '\n')
-        ++End;
-      return std::string(Tag.substr(J, End - J));
-    }
-    return std::string();  // the first base tag decides, with or without href
+    return After >= Page.size() || !std::isalnum(static_cast<unsigned char>(Page[After]));
+  };
+  const char* P = Page.data();
+  for (size_t I = 0; I < Page.size(); ++I) {
+    const void* Open = std::memchr(P + I, '<', Page.size() - I);
+    if (!Open) break;
+    I = size_t(static_cast<const char*>(Open) - P);
+    if (!BaseAt(I)) continue;
+    const size_t Close = Page.find('>', I + 5);
+    // The first base tag decides, with or without href.
+    return HrefIn(Page.substr(
+        I + 5, Close == std::string_view::npos ? std::string_view::npos : Close - I - 5));
   }
   return std::string();
 }
