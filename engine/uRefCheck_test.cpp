@@ -121,6 +121,29 @@ TEST(RefScannerTest, TextFilesAreKnownByTheirExtension) {
     EXPECT_FALSE(IsReferringTextFile(Name, nullptr)) << Name;
 }
 
+// A file is searched in parts of 8 MiB: a name across the seam is found,
+// and its line is counted across the parts too.
+TEST(RefCheckTest, NameMentionsAreFoundAcrossPartsWithTheirLine) {
+  TTempDir Site("site");
+  const std::string Dup = Site.Path() + "img/b.gif";
+  const size_t Part = size_t(8) << 20;
+  struct Case {
+    size_t Before;  // bytes before the name, in lines of 100
+    int Line;
+  } Cases[] = {{Part - 3, int((Part - 3) / 100) + 1}, {Part + 500, int((Part + 500) / 100) + 1}};
+  for (const Case& C : Cases) {
+    std::string Text;
+    Text.reserve(C.Before + 16);
+    while (Text.size() + 100 <= C.Before) Text += std::string(99, 'x') + "\n";
+    Text += std::string(C.Before - Text.size(), 'y');
+    Text += "B.GIF tail";
+    Site.Write("map.yml", Text);
+    TRefCheck Check(Site.Path(), {Dup});
+    Check.NoteMentions(Site.Path() + "map.yml", 0, Site.Path() + "map.yml");
+    EXPECT_EQ(Check.Found()[0].RefLine, C.Line) << C.Before;
+  }
+}
+
 // ---- whole runs ---------------------------------------------------------------
 
 const char* const SamePicture = "GIF89a the same picture";
