@@ -235,7 +235,7 @@ std::string SpellRef(const std::string& Root, const std::string& Dir, const std:
   for (const char C : Ref) {
     const auto B = static_cast<unsigned char>(C);
     const bool Encode = B < 0x20 || B == 0x7F || C == '"' || C == '\'' || C == '<' || C == '>' ||
-                        C == '#' || C == '?' || C == '%' ||
+                        C == '#' || C == '?' || C == '%' || C == '\\' ||
                         (Style.Percent && (C == ' ' || B >= 0x80));
     if (Encode) {
       Out += '%';
@@ -247,6 +247,9 @@ std::string SpellRef(const std::string& Root, const std::string& Dir, const std:
       Out += C;
     }
   }
+  // A ":" before the first "/" would make the reference a scheme.
+  const size_t Colon = Out.find(':');
+  if (Colon != std::string::npos && Colon < Out.find('/')) Out.insert(0, "./");
   return Out + Style.Suffix;
 }
 

@@ -48,8 +48,10 @@ std::string ResolveRef(std::string_view Ref, const std::string& Root, const std:
 
 // A reference from Dir to Path (a full path below Root) spelt in Style, for
 // an attribute value of a page: "&" is written "&amp;"; quotes, "<", ">",
-// "#", "?", "%" and control bytes are percent-encoded (with Style.Percent
-// also blanks and bytes above 0x7F).
+// "#", "?", "%", "\" and control bytes are percent-encoded (with
+// Style.Percent also blanks and bytes above 0x7F); "./" goes before a
+// reference whose first segment holds a ":". ResolveRef reads it back as
+// Path.
 std::string SpellRef(const std::string& Root, const std::string& Dir, const std::string& Path,
                      const TRefStyle& Style);
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 
 namespace larkspan {
@@ -81,6 +83,7 @@ TEST(RefSpellingTest, NewReferenceKeepsTheOldOnesStyle) {
       {"img/%62.gif", "/s/", "/s/img/\xE5\x9B\xBE a.gif", "img/%E5%9B%BE%20a.gif"},
       {"img/b.gif", "/s/", "/s/img/\xE5\x9B\xBE a.gif", "img/\xE5\x9B\xBE a.gif"},
       {"img/b.gif", "/s/", "/s/img/q\"<a>#?%&.gif", "img/q%22%3Ca%3E%23%3F%25&amp;.gif"},
+      {"b.gif", "/s/img/", "/s/img/c:d\\e.gif", "./c:d%5Ce.gif"},  // not a scheme
   };
   for (const Case& C : Cases) {
     TRefStyle Style;
@@ -116,6 +119,35 @@ TEST(RefSpellingTest, NameFinderFindsEachNameInAnyCaseAndAcrossBreaks) {
   EXPECT_EQ(Names("see readme"), "3");
   EXPECT_EQ(Names("nothing.here"), "");
   EXPECT_TRUE(TNameFinder({}).Find("a.gif").empty());
+}
+
+// Malformed text never crashes a reading, and what is read stays within
+// its rules: a resolved path lies below the site folder and reads back from
+// its own spelling; a decoded text never gains a line break.
+TEST(RefSpellingTest, RandomTextKeepsTheInvariants) {
+  std::mt19937 Random(20);
+  const std::string Alphabet = "ab./%&#;x0123456789ABCDEF?<>\"' \n\\:gif";
+  const TNameFinder Finder({"a.gif", "b.gif", "#x;.gif", "noext"});
+  for (int Round = 0; Round < 5000; ++Round) {
+    std::string Text;
+    const size_t Length = Random() % 40;
+    for (size_t I = 0; I < Length; ++I)
+      Text += Random() % 8 ? Alphabet[Random() % Alphabet.size()] : char(Random() % 256);
+    SCOPED_TRACE(Text);
+    const std::string Decoded = DecodeCharRefs(Text);
+    EXPECT_EQ(std::count(Decoded.begin(), Decoded.end(), '\n'),
+              std::count(Text.begin(), Text.end(), '\n'));
+    (void)PercentDecode(Text);
+    (void)HasEscapes(Text);
+    (void)BaseHrefOf("<base href=" + Text);
+    (void)BaseDirOf(Root, "/s/d/", Text, true);
+    for (const auto& Hit : Finder.Find(Text)) EXPECT_LE(Hit.End, Text.size());
+    TRefStyle Style;
+    const std::string Path = ResolveRef(Text, Root, "/s/d/", &Style);
+    if (Path.empty()) continue;
+    EXPECT_EQ(Path.compare(0, Root.size(), Root), 0) << Path;
+    EXPECT_EQ(ResolveRef(SpellRef(Root, "/s/d/", Path, Style), Root, "/s/d/"), Path);
+  }
 }
 
 }  // namespace
