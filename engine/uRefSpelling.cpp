@@ -200,8 +200,11 @@ std::string ResolveRef(std::string_view Ref, const std::string& Root, const std:
   if (Raw.empty() || SchemeEnd(Raw) != std::string_view::npos || Raw.substr(0, 2) == "//")
     return std::string();
   for (size_t I = 0; I < Raw.size(); ++I) S.Percent = S.Percent || IsPercentEscape(Raw, I);
+  // A browser reads a "\\" as "/", a server an escaped one ("%5C") as a
+  // byte of the name: only the first is refused.
+  if (Raw.find('\\') != std::string_view::npos) return std::string();
   const std::string Path = PercentDecode(Raw);
-  if (Path.find_first_of(std::string_view("\0\\", 2)) != std::string::npos) return std::string();
+  if (Path.find('\0') != std::string::npos) return std::string();
   S.Rooted = Path[0] == '/';
   S.DotSlash = Path.compare(0, 2, "./") == 0;
   std::vector<std::string> Segments;
