@@ -93,16 +93,18 @@ class TRefCheck {
   // Root: the site folder; Duplicates: full paths, by DetailList index.
   TRefCheck(const std::string& Root, const std::vector<std::string>& Duplicates);
 
-  // Looks through Text, the content of File (a page, as published), and
-  // notes every reference it holds to a duplicate, read as TRefScanner
+  // Looks through Text, the content of File (a page, as published, or a
+  // text file IsReferringTextFile knows), and notes every reference it holds
+  // to a duplicate, read as TRefScanner
   // reads them, character references decoded and relative references read
   // from the page's <base href> as well. Any thread.
   void Note(const std::string& File, int64_t Rank, std::string_view Text);
   // Looks through the file at ReadFrom, the content of File, for the
   // duplicates' file names, letter case ignored, as they are or escaped
   // (percent escapes, character references), and notes every duplicate it
-  // names: a file that is not a page may refer to a duplicate in any form
-  // (a rewrite rule, a template), so a mention of its name is enough. Reads the file
+  // names: a file of a kind whose references are not known may refer to a
+  // duplicate in any form (a rewrite rule, a template, a source map), so a
+  // mention of its name is enough. Reads the file
   // in parts, so its size does not matter. A file starting with a UTF-16
   // byte-order mark, or any when Utf16 is set (Big: its byte order), is
   // read as UTF-16. Throws the platform's error when it cannot be read.

@@ -728,40 +728,46 @@ void TWebFilsMgr::WritePage(TWorker& W, size_t Index, TFileOutcome& O) {
 void TWebFilsMgr::KeepReferencedDuplicates() {
   if (!RefCheck) return;
   // Rewritten pages were looked through as they were rewritten; the other
-  // pages are read the same way (they are pages: their references are
-  // read as a browser reads them, so a picture of the same name elsewhere
-  // does not count). Every other file of the site that may hold text is
-  // searched for the duplicates' names: style sheets, scripts, and files
-  // such as .htaccess, source maps or templates, whose references no
-  // reading can be sure of. Each file's rank is its place in this order,
-  // which decides which reference is reported first.
+  // pages, and the text files whose references are known (style sheets,
+  // scripts, JSON, XML, SVG...), are read the same way: a picture of the
+  // same name in another folder does not count. Every other file of the
+  // site that may hold text (.htaccess, source maps, templates...), whose
+  // references no reading can be sure of, is searched for the duplicates'
+  // names. Each file's rank is its place in this order, which decides
+  // which reference is reported first.
+  enum class TLookKind { Page, Text, Other };
   struct TLook {
     const std::string* File;
     int64_t Rank;
-    bool Page;
+    TLookKind Kind;
   };
   std::vector<TLook> Looks;
   int64_t Rank = 0;
   for (const std::string& Page : PageFiles) {
-    if (!RefCheck->Checked(Page)) Looks.push_back({&Page, Rank, true});
+    if (!RefCheck->Checked(Page)) Looks.push_back({&Page, Rank, TLookKind::Page});
     ++Rank;
   }
   for (const auto* List : {&CompressFiles, &OtherFiles})
     for (const std::string& File : *List) {
-      if (MayNameFiles(File)) Looks.push_back({&File, Rank, false});
+      if (IsReferringTextFile(File, nullptr))
+        Looks.push_back({&File, Rank, TLookKind::Text});
+      else if (MayNameFiles(File))
+        Looks.push_back({&File, Rank, TLookKind::Other});
       ++Rank;
     }
   ParallelFor(Looks.size(), Jobs,
               [&](int, size_t I) {
                 if (StopRequested()) throw TRunStopped();
                 const TLook& L = Looks[I];
-                if (!L.Page) {
+                if (L.Kind == TLookKind::Other) {
                   RefCheck->NoteMentions(*L.File, L.Rank, *L.File);
                   return;
                 }
                 const std::string Bytes = ReadFileText(*L.File);
                 bool Big = false;
-                if (IsUtf16Page(Bytes, Config->CharSet, Big))
+                // The site's character set names UTF-16 pages; other files
+                // are known as UTF-16 by their byte-order mark alone.
+                if (IsUtf16Page(Bytes, L.Kind == TLookKind::Page ? Config->CharSet : "", Big))
                   RefCheck->Note(*L.File, L.Rank, Utf16AsUtf8(Bytes, Big));
                 else
                   RefCheck->Note(*L.File, L.Rank, Bytes);
