@@ -68,8 +68,8 @@ struct THandlerGuard {
 
 }  // namespace
 
-TPageRewriter::TPageRewriter(const TWebFilsMgr& AEngine, std::string ACharSet)
-    : Engine(AEngine), CharSet(std::move(ACharSet)) {}
+TPageRewriter::TPageRewriter(const TWebFilsMgr& AEngine, TCodePage ACodePage)
+    : Engine(AEngine), CodePage(ACodePage) {}
 
 std::string TPageRewriter::MasterRefFor(std::string_view Ref, bool ExactCase) const {
   TRefStyle Style;
@@ -161,7 +161,7 @@ bool TPageRewriter::Rewrite(const std::string& PageFile) {
   PageText = ReadFileText(PageFile);
   TagEdits.clear();
   bool Big = false;
-  Verbatim = IsUtf16Page(PageText, CharSet, Big);
+  Verbatim = IsUtf16Page(PageText, CodePage, Big);
   if (Verbatim || Engine.DetailList.Count() == 0) return false;
   if (!Names) {
     std::vector<std::string> DuplicateNames;

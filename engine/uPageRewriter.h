@@ -14,6 +14,7 @@
 
 #include "engine/uRefSpelling.h"
 #include "htmlparser/clHtmlParser.h"
+#include "platform/CodePage.h"
 
 namespace larkspan {
 
@@ -25,9 +26,9 @@ class TWebFilsMgr;
 // Not for use by two threads at once.
 class TPageRewriter {
  public:
-  // Engine must outlive the rewriter. CharSet is the run's character set
-  // (a UTF-16 page is known by it when the page has no byte-order mark).
-  TPageRewriter(const TWebFilsMgr& AEngine, std::string ACharSet);
+  // Engine must outlive the rewriter. CodePage is the run's code page (a
+  // page is known as UTF-16 by the minifiers' rules, IsUtf16Page).
+  TPageRewriter(const TWebFilsMgr& AEngine, TCodePage ACodePage);
 
   // Reads the page and leaves its rewritten text in PageText: its bytes as
   // they were, line breaks included, but for the references to left-out
@@ -47,7 +48,7 @@ class TPageRewriter {
 
  private:
   const TWebFilsMgr& Engine;
-  const std::string CharSet;
+  const TCodePage CodePage;
   TclHtmlParser Parser;
   std::string Root;  // the site folder, ending in "/"
   // The folder the page's relative references start from (its <base href>
