@@ -18,7 +18,7 @@ std::string TooLargeToMinify(int64_t Size) {
 
 bool MinifyFileTo(const std::string& SourceFile, const std::string& DestFile,
                   minify::TMinifyKind Kind, TCodePage Setting,
-                  const minify::TMinifyOptions& Options, std::string& Error) {
+                  const minify::TMinifyOptions& Options, std::string& Error, std::string* Note) {
   try {
     if (const int64_t Size = FileSizeOf(SourceFile); Size > MaxMinifySize) {
       Error = TooLargeToMinify(Size);
@@ -38,6 +38,7 @@ bool MinifyFileTo(const std::string& SourceFile, const std::string& DestFile,
       return false;
     }
     WriteFileAtomic(DestFile, R.Output, SourceFile);  // keeps the mode and the time
+    if (Note) *Note = R.Note;
     return true;
   } catch (const std::exception& E) {
     Error = E.what();
@@ -58,7 +59,9 @@ minify::TMinifyOptions TNativeCompress::Options() const {
 
 bool TNativeCompress::Compress(const std::string& SourceFile, const std::string& DestFile) {
   std::string Error;
-  if (MinifyFileTo(SourceFile, DestFile, MinifyKindOf(SourceFile), CodePage, Options(), Error)) {
+  LastNote.clear();
+  if (MinifyFileTo(SourceFile, DestFile, MinifyKindOf(SourceFile), CodePage, Options(), Error,
+                   &LastNote)) {
     LastExitCode = 0;
     return true;
   }

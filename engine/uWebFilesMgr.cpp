@@ -309,6 +309,8 @@ int TWebFilsMgr::ProgressPercent(int64_t Done, int64_t Total) {
   int64_t Q = N / Total;
   const int64_t R2 = (N % Total) * 2;
   if (R2 > Total || (R2 == Total && (Q & 1))) ++Q;
+  // A run with files left is not done, however cheap they are expected to be.
+  if (Q >= 100 && Done < Total) Q = 99;
   return int(Q);
 }
 
@@ -423,6 +425,8 @@ void TWebFilsMgr::HandStatus() {
   Status.DoneFiles = DoneFiles;
   Status.TotalFiles = TotalFiles;
   Status.Percent = ProgressPercent(DoneCost, TotalCost);
+  Status.DoneCost = DoneCost;
+  Status.TotalCost = TotalCost;
   {
     std::lock_guard<std::mutex> L(StateLock);
     Status.CurrentFile = CurrentFile;
@@ -575,7 +579,13 @@ TFileResult TWebFilsMgr::CompressOrCopy(TWorker& W, const std::string& Source,
   TFileResult R = NewRecord(SiteFile, TFileAction::Minified);
   if (W.NativeCompress) {
     TNativeCompress& Compress = *W.NativeCompress;
-    if (Compress.Compress(Source, Dest)) return R;
+    if (Compress.Compress(Source, Dest)) {
+      if (!Compress.LastNote.empty()) {
+        R.Reason = TFileReason::PartKept;
+        R.Detail = Compress.LastNote;
+      }
+      return R;
+    }
     O.CompressError = Compress.ErrorMessage;
     R.Detail = "compressor: " + Compress.ErrorMessage;
   } else {
@@ -606,8 +616,25 @@ void TWebFilsMgr::RecordLeftOutDuplicates() {
   }
 }
 
+void TWebFilsMgr::PlanReferenceCheck() {
+  MakeRefCheck();
+  // The pages as the run would rewrite them, in memory only.
+  TWorker& W = *Workers.front();
+  if (!W.Rewriter) W.Rewriter = std::make_unique<TPageRewriter>(*this, Config->CodePage);
+  for (size_t I = 0; I < PageFiles.size(); ++I) {
+    BeginFile(PageFiles[I]);
+    // A page the rewriting leaves is read by NoteRemainingReferences.
+    if (W.Rewriter->Rewrite(PageFiles[I]))
+      RefCheck->Note(PageFiles[I], int64_t(I), W.Rewriter->PageText);
+  }
+  NoteRemainingReferences();
+  for (const TKeptDuplicate& Ref : RefCheck->Found())
+    if (Ref.RefLine > 0) KeptDuplicates.push_back(Ref);
+}
+
 void TWebFilsMgr::RecordPlan() {
   const bool Dupes = DetailList.Count() > 0;
+  if (Dupes) PlanReferenceCheck();
   const TImageOptimiser& Optimiser = *Workers.front()->Optimiser;
   auto Picture = [&](const std::string& Path) {
     const std::string Program = Optimiser.ProgramFor(Path);
@@ -639,6 +666,10 @@ void TWebFilsMgr::RecordPlan() {
   }
   for (const std::string& Path : CompressFiles) Results.Add(NewRecord(Path, TFileAction::Minified));
   for (const std::string& Path : OtherFiles) Picture(Path);
+  for (const TKeptDuplicate& Ref : KeptDuplicates) {
+    Results.Add(NewRecord(Ref.FileName, TFileAction::KeptDuplicate, TFileReason::ReferredBy,
+                          RelativePath(Ref.RefFile) + ":" + std::to_string(Ref.RefLine)));
+  }
   RecordLeftOutDuplicates();
   DoneFiles = TotalFiles;
 }
@@ -707,8 +738,7 @@ void TWebFilsMgr::WritePage(TWorker& W, size_t Index, TFileOutcome& O) {
   O.HasRecord = true;
 }
 
-void TWebFilsMgr::KeepReferencedDuplicates() {
-  if (!RefCheck) return;
+void TWebFilsMgr::NoteRemainingReferences() {
   // Rewritten pages were looked through as they were rewritten; the other
   // pages, and the text files whose references are known (style sheets,
   // scripts, JSON, XML, SVG...), are read the same way: a picture of the
@@ -756,6 +786,11 @@ void TWebFilsMgr::KeepReferencedDuplicates() {
           RefCheck->Note(*L.File, L.Rank, Bytes);
       },
       {});
+}
+
+void TWebFilsMgr::KeepReferencedDuplicates() {
+  if (!RefCheck) return;
+  NoteRemainingReferences();
 
   std::vector<const TKeptDuplicate*> Keep;
   for (const TKeptDuplicate& Ref : RefCheck->Found())
@@ -775,6 +810,14 @@ void TWebFilsMgr::KeepReferencedDuplicates() {
     O.Steps = 0;  // not a step of the plan: the progress is already whole
     O.Files = 0;
   });
+}
+
+void TWebFilsMgr::MakeRefCheck() {
+  std::vector<std::string> Duplicates;
+  Duplicates.reserve(size_t(DetailList.Count()));
+  for (int I = 0; I < DetailList.Count(); ++I)
+    Duplicates.push_back(DetailList.Objects(I)->FileName);
+  RefCheck = std::make_unique<TRefCheck>(RootDir, Duplicates);
 }
 
 void TWebFilsMgr::FindDuplicates() {
@@ -863,11 +906,7 @@ void TWebFilsMgr::RunPhases() {
     TotalCost -= PagesCost;
     for (const std::string& Page : PageFiles) TotalCost += PageCost(Page, false);
   } else {
-    std::vector<std::string> Duplicates;
-    Duplicates.reserve(size_t(DetailList.Count()));
-    for (int I = 0; I < DetailList.Count(); ++I)
-      Duplicates.push_back(DetailList.Objects(I)->FileName);
-    RefCheck = std::make_unique<TRefCheck>(RootDir, Duplicates);
+    MakeRefCheck();
   }
 
   // A file of phases 2, 4 and 5: Write puts it at its output path and gives
