@@ -493,7 +493,8 @@ TEST(EngineSafetyTest, AnOptimiserThatWritesIntoItsInputChangesNothingOfTheSite)
   const auto R = RunEngine(Config, Site.Path(), Out.Path());
   ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
   EXPECT_EQ(Slurp(Site.Path() + "a.gif"), "GIF89a picture");
-  EXPECT_EQ(Slurp(Out.Path() + "a.gif"), "GIF89a");
+  // The fake's result is no readable GIF: the original is published.
+  EXPECT_EQ(Slurp(Out.Path() + "a.gif"), "GIF89a picture");
   EXPECT_EQ(ReadTree(Out.Path()).size(), 1u);  // no private copy left behind
 }
 
