@@ -1,6 +1,7 @@
 #include "compress/uMinifyCommand.h"
 
 #include <exception>
+#include <stdexcept>
 
 #include "compress/uNativeCompress.h"
 #include "minify/Minify.h"
@@ -148,6 +149,8 @@ int RunMinifyCommand(const std::vector<std::string>& Args, std::ostream& Out, st
     if (MinifyFileTo(C.Source, C.Output, Kind, Page, C.Options, Error)) return 0;
   } else {
     try {
+      if (const int64_t Size = FileSizeOf(C.Source); Size > MaxMinifySize)
+        throw std::runtime_error(TooLargeToMinify(Size));
       const minify::TMinifyResult R =
           minify::MinifyFile(Kind, ReadFileText(C.Source), Page, C.Options);
       if (R.Ok) {

@@ -12,12 +12,21 @@ minify::TMinifyKind MinifyKindOf(const std::string& FileName) {
   return minify::KindOfFile(FileName, Kind) ? Kind : minify::TMinifyKind::Page;
 }
 
+std::string TooLargeToMinify(int64_t Size) {
+  return "larger than " + std::to_string(MaxMinifySize >> 20) + " MB (" +
+         std::to_string(Size >> 20) + " MB), not minified";
+}
+
 bool MinifyFileTo(const std::string& SourceFile, const std::string& DestFile,
                   minify::TMinifyKind Kind, TCodePage Setting,
                   const minify::TMinifyOptions& Options, std::string& Error, std::string* Note,
                   bool* WriteFailed) {
   if (WriteFailed) *WriteFailed = false;
   try {
+    if (const int64_t Size = FileSizeOf(SourceFile); Size > MaxMinifySize) {
+      Error = TooLargeToMinify(Size);
+      return false;
+    }
     const std::string Input = ReadFileText(SourceFile);
     minify::TMinifyResult R = minify::MinifyFile(Kind, Input, Setting, Options);
     if (!R.Ok) {

@@ -3,6 +3,7 @@
 // archive's command line (which runs the same code), but no Java runtime.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "minify/Minify.h"
@@ -13,16 +14,24 @@ namespace larkspan {
 // it: style sheet, script, module or XML by KindOfFile, a page otherwise.
 minify::TMinifyKind MinifyKindOf(const std::string& FileName);
 
+// The largest file the minifiers take, in bytes (32 MiB). Minifying needs
+// about twelve times a file's size in memory, so a larger file is refused
+// (MinifyFileTo returns false with TooLargeToMinify's text) and the caller
+// copies it unminified.
+constexpr int64_t MaxMinifySize = int64_t(32) << 20;
+// Why a file of Size bytes is not minified: "larger than 32 MB (N MB), ...".
+std::string TooLargeToMinify(int64_t Size);
+
 // Minifies SourceFile as Kind into DestFile (they may be one file), reading
 // it in the code page Setting (minify::DetectCodePage decides per file). The
 // result is written to a temporary file beside DestFile and renamed over it.
 // True when DestFile now holds the complete result. False when DestFile was
 // left as it was (never partial, never empty for a non-empty source): Error
 // then holds why, "line L, column C: reason" for a fault the minifier found,
-// the system's reason for a file that could not be read or written;
-// WriteFailed (when given) is set when it was DestFile that could not be
-// written. On true, *Note (when given) says which part was kept as it was,
-// if any. Any thread; no shared state.
+// the system's reason for a file that could not be read or written, or
+// TooLargeToMinify's text for a file over MaxMinifySize; WriteFailed (when given) is set when it
+// was DestFile that could not be written. On true, *Note (when given) says which part was kept as
+// it was, if any. Any thread; no shared state.
 bool MinifyFileTo(const std::string& SourceFile, const std::string& DestFile,
                   minify::TMinifyKind Kind, TCodePage Setting,
                   const minify::TMinifyOptions& Options, std::string& Error,

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "compress/uMinifyCommand.h"
@@ -48,12 +49,16 @@ TEST(TNativeCompressTest, FailuresLeaveTheDestinationAsItWasAndAreLogged) {
   test::TScopedEnv LogEnv("LARKSPAN_TOOL_LOG", Log);
   const std::string Old = Dir.Write("out.html", "previous");
   const std::string Blank = Dir.Write("blank.html", "\n\n");
+  // Over the size limit (a sparse file: it is refused before it is read).
+  const std::string Huge = Dir.Write("huge.html", "<p>");
+  std::filesystem::resize_file(Huge, uintmax_t(MaxMinifySize) + 1);
   TNativeCompress C;
   struct Case {
     std::string Source, Dest, Reason;
   } Cases[] = {
       {Dir.Path() + "missing.html", Old, "missing.html"},
       {Blank, Old, "the result would be empty"},
+      {Huge, Old, "larger than 32 MB (32 MB), not minified"},
   };
   for (const Case& K : Cases) {
     EXPECT_FALSE(C.Compress(K.Source, K.Dest)) << K.Source;
@@ -138,6 +143,15 @@ TEST(MinifyCommandTest, CommandLineAndExitStatus) {
   const TRun Missing = Command({"-o", Dest, Dir.Path() + "missing.html"});
   EXPECT_EQ(Missing.Status, 1);
   EXPECT_NE(Missing.Err.find("missing.html"), std::string::npos);
+  // A file over the size limit, also to standard output.
+  const std::string Huge = Dir.Write("huge.html", "<p>");
+  std::filesystem::resize_file(Huge, uintmax_t(MaxMinifySize) + 1);
+  for (const std::vector<std::string>& Args :
+       {std::vector<std::string>{"-o", Dest, Huge}, std::vector<std::string>{Huge}}) {
+    const TRun R = Command(Args);
+    EXPECT_EQ(R.Status, 1);
+    EXPECT_NE(R.Err.find("larger than 32 MB"), std::string::npos) << R.Err;
+  }
   EXPECT_EQ(Command({"--help"}).Status, 0);
 }
 

@@ -7,10 +7,12 @@
 #include <vector>
 
 #include "config/uConfig.h"
+#include "engine/uPictureCheck.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "platform/Text.h"
+#include "platform/ToolResult.h"
 
 namespace larkspan {
 
@@ -223,16 +225,29 @@ bool TImageOptimiser::ReducePicture(const std::string& Source, const std::string
     }
     return Failed("no result");
   }
-  const int64_t ResultSize = FileSizeOf(Dst);
+  // The result is taken only as a regular file of its own (a link is not
+  // followed) that shows the original's picture.
+  std::string Result;
+  try {
+    Result = ReadRegularFileNoFollow(Dst);
+  } catch (const Exception&) {
+    return Failed("result is not a regular file");
+  }
+  const auto ResultSize = int64_t(Result.size());
   if (ResultSize == 0 && SourceSize > 0) return Failed("empty result");
   if (P.Kind != TKind::Png && ResultSize > SourceSize) {
     DeleteFile(Dst);
     LastOutcome = TOutcome::NotSmaller;
     return false;
   }
+  const TPictureFormat Format = P.Kind == TKind::Jpeg  ? TPictureFormat::Jpeg
+                                : P.Kind == TKind::Gif ? TPictureFormat::Gif
+                                                       : TPictureFormat::Png;
+  if (std::string Fault = PictureResultFault(Format, ReadFileText(Src), Result); !Fault.empty())
+    return Failed(std::move(Fault));
   if (P.Kind == TKind::Jpeg) {
     if (const int Orientation = JpegOrientation(Src); Orientation != 1) {
-      const std::string Turned = WithOrientation(ReadFileText(Dst), Orientation);
+      const std::string Turned = WithOrientation(Result, Orientation);
       if (Turned.empty() || int64_t(Turned.size()) > SourceSize) {
         DeleteFile(Dst);  // a plain copy keeps the photo turned
         LastOutcome = TOutcome::NotSmaller;

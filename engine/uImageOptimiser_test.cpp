@@ -325,6 +325,92 @@ TEST(TImageOptimiserTest, FailingOptimiserLeavesNothingAndIsCounted) {
   }
 }
 
+// An optimiser that exits 0 is still not trusted: a result that is not a
+// regular file of its own, does not decode, or shows other pixels is thrown
+// away (the original is then copied) and the picture listed with the
+// reason. Fakes stand in, as real optimisers do not misbehave on cue; the
+// site's file, which one of them links to, stays as it was.
+TEST(TImageOptimiserTest, ResultThatIsNotTheSamePictureIsNotTaken) {
+  const std::string RedPixel =
+      "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAIAAACQd1PeAAAADElEQVR4nGP4z8AAAAMBAQDJ/"
+      "pLvAAAAAElFTkSuQmCC";
+  // gifsicle: $3 is the result, $4 the source; pngout: $1 the source, $2
+  // the result; jpegoptim: $7 the source, $8 "-d" and the result's folder.
+  const std::string JpegOut = "d=${8#-d}; out=\"$d$(basename \"$7\")\"; ";
+  struct Case {
+    const char* Label;
+    const char* Program;
+    std::string Script;
+    const char* Source;
+    const char* Reason;  // found in LastFailure
+  } Cases[] = {
+      {"gifsicle writes 50 random bytes", "gifsicle", "head -c 50 /dev/urandom > \"$3\"",
+       "shrink.gif", "readable GIF"},
+      {"gifsicle writes a truncated GIF", "gifsicle", "head -c 200 \"$4\" > \"$3\"", "shrink.gif",
+       "readable GIF"},
+      {"gifsicle reduces the colours", "gifsicle",
+       "[ -x /usr/bin/gifsicle ] || exit 9; /usr/bin/gifsicle --colors 2 -o \"$3\" \"$4\"",
+       "grow.gif", "other pixels"},
+      {"gifsicle leaves a link to the original", "gifsicle", "ln -s \"$4\" \"$3\"", "shrink.gif",
+       "not a regular file"},
+      {"gifsicle leaves a FIFO", "gifsicle", "mkfifo \"$3\"", "shrink.gif", "not a regular file"},
+      {"pngout writes random bytes", "pngout", "head -c 300 /dev/urandom > \"$2\"", "small.png",
+       "readable PNG"},
+      {"pngout writes another picture", "pngout", "echo " + RedPixel + " | base64 -d > \"$2\"",
+       "small.png", "other pixels"},
+      {"pngout leaves a link", "pngout", "ln -s \"$1\" \"$2\"", "small.png", "not a regular file"},
+      {"jpegoptim writes a truncated JPEG", "jpegoptim", JpegOut + "head -c 600 \"$7\" > \"$out\"",
+       "shrink.jpg", "readable JPEG"},
+      {"jpegoptim writes random bytes", "jpegoptim",
+       JpegOut + "head -c 500 /dev/urandom > \"$out\"", "shrink.jpg", "readable JPEG"},
+  };
+  Settings S(true, true, true);
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(C.Label);
+    test::TTempDir Bin;
+    WriteScript(Bin.Path() + C.Program, C.Script);
+    Folders F;
+    const std::string Ext = ExtractFileExt(C.Source);
+    const std::string Src = F.Put(C.Source, "p q" + Ext);
+    const std::string Dst = F.OutOf("p q" + Ext);
+    TImageOptimiser O(&S.Config, Bin.Path());
+    EXPECT_FALSE(O.ReducePicture(Src, Dst));
+    if (O.LastFailure == "exit status 9") continue;  // no real gifsicle to make one
+    EXPECT_TRUE(O.LastFailed);
+    EXPECT_NE(O.LastFailure.find(C.Reason), std::string::npos) << O.LastFailure;
+    struct stat St {};
+    EXPECT_NE(::lstat(Dst.c_str(), &St), 0) << "a result is left at the destination";
+    EXPECT_EQ(ReadFileText(Src), ReadFileText(TestData + C.Source));
+  }
+}
+
+// An animation is compared frame by frame as a viewer composes it: the real
+// gifsicle's frame optimisation (cropped frames, transparency, every kind
+// of disposal) shows the same picture and is taken; fewer colours are not.
+TEST(TImageOptimiserTest, AnimationIsComparedFrameByFrame) {
+  if (!FileExists("/usr/bin/gifsicle")) GTEST_SKIP() << "gifsicle is not installed";
+  Folders F;
+  const std::string Src = F.Site.Path() + "img 图/anim.gif";
+  const std::string Grow = "'" + TestData + "grow.gif'", Shrink = "'" + TestData + "shrink.gif'";
+  const std::string Make = "/usr/bin/gifsicle --no-warnings " + Grow + " --disposal=previous " +
+                           Shrink + " --disposal=background " + Grow + " --disposal=none " + Grow +
+                           " " + Shrink + " " + Grow + " > '" + Src + "'";
+  ASSERT_EQ(std::system(Make.c_str()), 0) << Make;
+  Settings S(false, true, false);
+  for (const bool Lossy : {false, true}) {
+    SCOPED_TRACE(Lossy ? "four colours" : "frames optimised");
+    test::TTempDir Bin;
+    WriteScript(Bin.Path() + "gifsicle", std::string("/usr/bin/gifsicle --no-warnings ") +
+                                             (Lossy ? "--colors 4" : "-O3") + " -o \"$3\" \"$4\"");
+    TImageOptimiser O(&S.Config, Bin.Path());
+    EXPECT_EQ(O.ReducePicture(Src, F.OutOf("anim.gif")), !Lossy) << O.LastFailure;
+    EXPECT_EQ(O.LastFailed, Lossy);
+    if (Lossy) {
+      EXPECT_NE(O.LastFailure.find("other pixels in frame 1"), std::string::npos) << O.LastFailure;
+    }
+  }
+}
+
 TEST(TImageOptimiserTest, OptimiserRunsInItsFolderWithOnePathPerArgument) {
   test::TTempDir Bin;
   // A fake pngout that records its folder and its arguments, then copies.

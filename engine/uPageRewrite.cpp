@@ -1,7 +1,7 @@
 // The engine's side of the reference rewriting: every page of the page
-// phase goes through its worker's rewriter (uPageRewriter.h) and is saved
-// at its destination; what it still refers to is noted for the reference
-// check (uRefCheck.h).
+// phase goes through its worker's rewriter (uPageRewriter.h); a page it
+// changed is saved at its destination, and what it still refers to is noted
+// for the reference check (uRefCheck.h).
 #include <string_view>
 #include <vector>
 
@@ -60,16 +60,14 @@ std::string TWebFilsMgr::PathToRef(const std::string& Folder, const std::string&
   return Ref;
 }
 
-void TWebFilsMgr::RewritePage(TWorker& W, const std::string& PageFile, const std::string& DestFile,
+bool TWebFilsMgr::RewritePage(TWorker& W, const std::string& PageFile, const std::string& DestFile,
                               int64_t Rank) {
   if (!W.Rewriter) W.Rewriter = std::make_unique<TPageRewriter>(*this, Config->CodePage);
   TPageRewriter& R = *W.Rewriter;
-  R.Rewrite(PageFile);
+  if (!R.Rewrite(PageFile)) return false;
   if (RefCheck) RefCheck->Note(PageFile, Rank, R.PageText);
-  if (R.Verbatim)
-    CopyOrFail(PageFile, DestFile);
-  else
-    WriteFileAtomic(DestFile, R.PageText, PageFile);
+  WriteFileAtomic(DestFile, R.PageText, PageFile);
+  return true;
 }
 
 }  // namespace larkspan

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -20,15 +21,6 @@ using test::TRunResult;
 using test::TTempDir;
 
 const char* const SamePicture = "GIF89a the same picture";
-
-std::string Crlf(std::string_view LfText) {
-  std::string Text;
-  for (char C : LfText) {
-    if (C == '\n') Text += '\r';
-    Text += C;
-  }
-  return Text;
-}
 
 std::string ReplaceAll(std::string Text, const std::string& From, const std::string& To) {
   for (size_t I = Text.find(From); I != std::string::npos; I = Text.find(From, I + To.size()))
@@ -119,8 +111,65 @@ TEST(PageRewriteTest, ReferencesToADuplicateInARootPage) {
     S.Site.Write("index.html", Page(C.In, "{d}"));
     const TRunResult R = S.Run();
     ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
-    EXPECT_EQ(S.Output("index.html"), Crlf(Page(C.Out, "{m}")));
+    EXPECT_EQ(S.Output("index.html"), Page(C.Out, "{m}"));
     EXPECT_EQ(R.RewrittenPages.size(), 1u);
+  }
+}
+
+// Every spelling that leads to the duplicate is rewritten, each written the
+// way the page wrote it; what leads elsewhere stays.
+TEST(PageRewriteTest, EverySpellingOfADuplicateIsRewrittenInItsOwnStyle) {
+  struct Case {
+    const char* Name;
+    const char* Page;  // below the site's top
+    const char* In;
+    const char* Out;
+  } Cases[] = {
+      {"dot slash", "index.html", R"(<img src="./img/{d}">)", R"(<img src="./img/{m}">)"},
+      {"folder and back", "index.html", R"(<img src="img/x/../{d}">)", R"(<img src="img/{m}">)"},
+      {"from the site's top", "news/index.html", R"(<img src="/img/{d}">)",
+       R"(<img src="/img/{m}">)"},
+      {"climbing out", "news/index.html", R"(<a href="../img/{d}">x</a>)",
+       R"(<a href="../img/{m}">x</a>)"},
+      {"dot slash in a subfolder", "img/index.html", R"(<img src="./{d}">)",
+       R"(<img src="./{m}">)"},
+      {"percent-encoded", "index.html", R"(<img src="img/%{hex}">)", R"(<img src="img/{m}">)"},
+      {"character reference for the dot", "index.html", R"(<img src="img/{dstem}&#46;gif">)",
+       R"(<img src="img/{m}">)"},
+      {"hex character reference", "index.html", R"(<img src="img/&#x{hex}">)",
+       R"(<img src="img/{m}">)"},
+      {"query and fragment kept", "index.html", R"(<a href="img/{d}?v=2#big">x</a>)",
+       R"(<a href="img/{m}?v=2#big">x</a>)"},
+      {"relative to the base", "news/index.html",
+       R"(<base href="../img/"><img src="{d}"><a href='{d}'>x</a>)",
+       R"(<base href="../img/"><img src="{m}"><a href='{m}'>x</a>)"},
+      {"base from the top", "news/index.html", R"(<base href="/"><img src="img/{d}">)",
+       R"(<base href="/"><img src="img/{m}">)"},
+      {"base naming a host stays", "news/index.html",
+       R"(<base href="http://example.com/img/"><img src="{d}">)",
+       R"(<base href="http://example.com/img/"><img src="{d}">)"},
+      {"another host stays", "index.html", R"(<img src="http://example.com/img/{d}">)",
+       R"(<img src="http://example.com/img/{d}">)"},
+      {"above the top stays", "index.html", R"(<img src="../img/{d}">)",
+       R"(<img src="../img/{d}">)"},
+  };
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    TEqualPictures S;
+    char Hex[8];
+    std::snprintf(Hex, sizeof Hex, "%02X", static_cast<unsigned char>(S.Dups[0][0]));
+    auto Fill = [&](const char* Text) {
+      std::string T = ReplaceAll(S.Fill(Text), "{hex}", Hex + S.Dups[0].substr(1));
+      return ReplaceAll(T, "{dstem}", S.Dups[0].substr(0, S.Dups[0].size() - 4));
+    };
+    S.Site.Write(C.Page, Fill(C.In));
+    const TRunResult R = S.Run();
+    ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
+    EXPECT_EQ(S.Output(C.Page), Fill(C.Out));
+    const bool Changed = std::string(C.In) != C.Out;
+    EXPECT_EQ(R.RewrittenPages.size(), Changed ? 1u : 0u);
+    // A duplicate still named is written after all; none is when rewritten.
+    EXPECT_EQ(R.KeptDuplicates.size(), Changed ? 0u : 1u);
   }
 }
 
@@ -136,7 +185,7 @@ TEST(PageRewriteTest, SeveralDuplicatesAndLengthsInOnePage) {
   const TRunResult R = S.Run();
   ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
   std::string Expected = ReplaceAll(ReplaceAll(Page, "{d1}", "{m}"), "{d2}", "{m}");
-  EXPECT_EQ(S.Output("index.html"), Crlf(S.Fill(Expected) + "\n"));
+  EXPECT_EQ(S.Output("index.html"), S.Fill(Expected));
   EXPECT_EQ(R.DuplicateCount, 2);
   EXPECT_TRUE(R.KeptDuplicates.empty());
 }
@@ -163,19 +212,18 @@ TEST(PageRewriteTest, PageInASubfolderGetsReferencesRelativeToIt) {
       "<img src=\"../{p}/{d}\">\n<img src=\"pics/c.gif\">\n<a href=\"../{p}/{d}\">x</a>\n"
       "<a href=\"pics/c.gif\">y</a>\n";
   const std::string Expected =
-      "<img src=\"../{p}/{d}\">\n<img src=\"../{p}/{m}\">\n<a href=\"../{p}/{m}\">x</a>\n"
+      "<img src=\"../{p}/{m}\">\n<img src=\"../{p}/{m}\">\n<a href=\"../{p}/{m}\">x</a>\n"
       "<a href=\"../{p}/{m}\">y</a>\n";
   Site.Write(Pages + "/index.html", Fill(In));
   TAppConfig Config = test::BlankConfig();
   Config.IsReducePic = true;
   const TRunResult R = RunEngine(Config, Site.Path(), Out.Path());
   ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
-  EXPECT_EQ(ReadFileText(Out.Path() + Pages + "/index.html"), Crlf(Fill(Expected)));
-  // "../" is not rewritten, so that duplicate is published after all.
-  EXPECT_EQ(FileNames(R.KeptDuplicates), std::vector<std::string>{Site.Path() + Fill("{p}/{d}")});
-  EXPECT_TRUE(FileExists(Out.Path() + Fill("{p}/{d}")));
+  EXPECT_EQ(ReadFileText(Out.Path() + Pages + "/index.html"), Fill(Expected));
+  EXPECT_TRUE(R.KeptDuplicates.empty());
+  EXPECT_FALSE(FileExists(Out.Path() + Fill("{p}/{d}")));
   EXPECT_FALSE(FileExists(Out.Path() + Pages + "/pics/c.gif"));
-  EXPECT_EQ(R.DuplicateCount, 1);
+  EXPECT_EQ(R.DuplicateCount, 2);
 }
 
 // Two folders whose names differ only in letter case are two folders: the
@@ -193,7 +241,7 @@ TEST(PageRewriteTest, FoldersDifferingInCaseOnlyAreDifferentFolders) {
   const TRunResult R = RunEngine(Config, Site.Path(), Out.Path());
   ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
   EXPECT_EQ(ReadFileText(Out.Path() + Folders[1] + "/index.html"),
-            "<img src=\"../" + Folders[0] + "/a.gif\">\r\n");
+            "<img src=\"../" + Folders[0] + "/a.gif\">");
   EXPECT_TRUE(test::BrokenReferences(Site.Path(), Out.Path()).empty());
 }
 
@@ -205,13 +253,12 @@ TEST(PageRewriteTest, ReferenceSplitByALineBreakIsFound) {
   S.Site.Write("index.html", "<a href=\"img/" + Split + "\">x</a>");
   const TRunResult R = S.Run();
   ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
-  EXPECT_EQ(S.Output("index.html"), S.Fill("<a href=\"img/{m}\">x</a>\r\n"));
+  EXPECT_EQ(S.Output("index.html"), S.Fill("<a href=\"img/{m}\">x</a>"));
 }
 
-// A master whose name holds ">" moves where the image tag ends once it is
-// written in: the link pass must read the page as the image pass left it,
-// and then finds a link tag that was inside the image tag before.
-TEST(PageRewriteTest, LinkPassReadsThePageAsTheImagePassLeftIt) {
+// A master whose name holds "<" or ">" is written percent-encoded: the
+// new reference must not change where the page's tags begin and end.
+TEST(PageRewriteTest, MasterNameWithAngleBracketsLeavesTheMarkupAlone) {
   const std::string Master = "a<1>.gif";
   for (const char* Other : {"b.gif", "c.gif", "d.gif", "e.gif", "f.gif", "g.gif", "h.gif"}) {
     TEqualPictures S({Master, Other});
@@ -220,7 +267,7 @@ TEST(PageRewriteTest, LinkPassReadsThePageAsTheImagePassLeftIt) {
     const TRunResult R = S.Run();
     ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
     EXPECT_EQ(S.Output("index.html"),
-              S.Fill("<img src=\"img/{m}\" alt=\"<a href='img/{m}'\">\r\n"));
+              S.Fill("<img src=\"img/a%3C1%3E.gif\" alt=\"<a href='img/{d}'\">\n"));
     return;
   }
   GTEST_SKIP() << "the system never listed the odd name first";
@@ -246,37 +293,61 @@ TEST(PageRewriteTest, ImageReferenceInOtherLetterCase) {
     Config.IsReducePic = true;
     const TRunResult R = RunEngine(Config, Site.Path(), Out.Path());
     ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
-    EXPECT_EQ(
-        ReadFileText(Out.Path() + Variant + "/index.html"),
-        OwnPicture ? "<img src=\"x.gif\">\r\n" : "<img src=\"../" + Folders[0] + "/m.gif\">\r\n");
+    EXPECT_EQ(ReadFileText(Out.Path() + Variant + "/index.html"),
+              OwnPicture ? "<img src=\"x.gif\">" : "<img src=\"../" + Folders[0] + "/m.gif\">");
     if (OwnPicture) {
       EXPECT_EQ(ReadFileText(Out.Path() + Variant + "/x.gif"), "GIF89a a picture of its own");
     }
   }
 }
 
-// Every page is written with CR LF after every line once duplicates exist,
-// whatever it used before and whether or not it refers to one.
-TEST(PageRewriteTest, PagesAreWrittenWithCrLfAfterEveryLine) {
+// Once duplicates exist, only a page whose references change is rewritten,
+// and it keeps its own line breaks and last byte; every other page is
+// written (minified or copied) as in a run without duplicates.
+TEST(PageRewriteTest, OnlyPagesWhoseReferencesChangeAreRewritten) {
   struct Case {
     const char* In;
-    const char* Out;
+    const char* Out;  // written as it is when the same as In
   } Cases[] = {
       {"", ""},
-      {"one line", "one line\r\n"},
-      {"lf\nonly\nno final break", "lf\r\nonly\r\nno final break\r\n"},
-      {"lone\rcr\r", "lone\r\ncr\r\n"},
-      {"mixed\r\n\n\r\rend", "mixed\r\n\r\n\r\n\r\nend\r\n"},
+      {"one line", "one line"},
+      {"lf\nonly\nno final break", "lf\nonly\nno final break"},
+      {"lone\rcr\r", "lone\rcr\r"},
+      {"<pre>mixed\r\n\n\r\rend</pre>", "<pre>mixed\r\n\n\r\rend</pre>"},
       {"<img src=\"img/other.gif\">\r\n", "<img src=\"img/other.gif\">\r\n"},
+      {"<p>img/{d} in a text\r\n", "<p>img/{d} in a text\r\n"},
+      {"a\r<img src=\"img/{d}\">\nb", "a\r<img src=\"img/{m}\">\nb"},
+      {"<script>\r\n x = 1;\r\n</script><a href='img/{d}'>\r\n",
+       "<script>\r\n x = 1;\r\n</script><a href='img/{m}'>\r\n"},
   };
-  TEqualPictures S;
-  for (size_t I = 0; I < std::size(Cases); ++I)
-    S.Site.Write("p" + std::to_string(I) + ".html", Cases[I].In);
-  const TRunResult R = S.Run();
-  ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
-  for (size_t I = 0; I < std::size(Cases); ++I)
-    EXPECT_EQ(S.Output("p" + std::to_string(I) + ".html"), Cases[I].Out) << Cases[I].In;
-  EXPECT_EQ(R.RewrittenPages.size(), std::size(Cases));
+  for (const bool Html : {false, true}) {
+    SCOPED_TRACE(Html ? "pages minified" : "pages not minified");
+    TEqualPictures S;
+    for (size_t I = 0; I < std::size(Cases); ++I)
+      S.Site.Write("p" + std::to_string(I) + ".html", S.Fill(Cases[I].In));
+    const TRunResult R = S.Run(Html);
+    ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
+    std::vector<std::string> Rewritten;
+    for (size_t I = 0; I < std::size(Cases); ++I) {
+      const std::string Name = "p" + std::to_string(I) + ".html";
+      const bool Changes = std::string(Cases[I].In) != Cases[I].Out;
+      if (Changes) Rewritten.push_back(S.Site.Path() + Name);
+      if (!Html) {
+        EXPECT_EQ(S.Output(Name), S.Fill(Cases[I].Out)) << Cases[I].In;
+      }
+      for (const TFileResult& F : R.Results) {
+        if (F.Path != Name) continue;
+        EXPECT_EQ(F.Action, Changes ? TFileAction::Rewritten
+                            : Html  ? TFileAction::Minified
+                                    : TFileAction::Copied)
+            << Name;
+      }
+    }
+    std::sort(Rewritten.begin(), Rewritten.end());
+    std::vector<std::string> Got = R.RewrittenPages;
+    std::sort(Got.begin(), Got.end());
+    EXPECT_EQ(Got, Rewritten);
+  }
 }
 
 // Pages are rewritten on several workers; every page still comes out as if
@@ -332,7 +403,7 @@ TEST(PageRewriteTest, ManyPagesOnSeveralWorkers) {
         }
         if (After) ++WrittenAfter;
         const std::string In = ReadFileText(S.Site.Path() + N);
-        EXPECT_EQ(S.Output(N), ReplaceAll(Crlf(In), S.Dups[0], S.Master)) << N;
+        EXPECT_EQ(S.Output(N), ReplaceAll(In, S.Dups[0], S.Master)) << N;
       }
       // Other workers may finish pages after it while it is being read.
       if (Jobs == 1) {
@@ -350,7 +421,7 @@ TEST(PageRewriteTest, DoubleByteTextAroundTheTagStaysIntact) {
   S.Site.Write("index.html", S.Fill(Page));
   const TRunResult R = S.Run();
   ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
-  EXPECT_EQ(S.Output("index.html"), S.Fill(ReplaceAll(Page, "{d}", "{m}")) + "\r\n");
+  EXPECT_EQ(S.Output("index.html"), S.Fill(ReplaceAll(Page, "{d}", "{m}")));
 }
 
 }  // namespace

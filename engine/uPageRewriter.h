@@ -1,17 +1,18 @@
 // The reference rewriting of one page: a page that refers to a left-out
 // duplicate picture is written referring to the picture that was kept.
 //
-// A page is parsed for its image tags, then for its link tags, each pass
-// over the text as the previous pass left it (one parse does both when that
-// comes to the same). Every change replaces the text of one tag; TextOffset
-// keeps the positions of the later tags of a pass right.
+// A page is parsed once for its image and link tags; every change replaces
+// the text of one tag, and TextOffset keeps the positions of the later tags
+// right. Nothing else of the page changes: not its line breaks, not its
+// last byte.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
+#include "engine/uRefSpelling.h"
 #include "htmlparser/clHtmlParser.h"
 #include "platform/CodePage.h"
 
@@ -29,23 +30,32 @@ class TPageRewriter {
   // page is known as UTF-16 by the minifiers' rules, IsUtf16Page).
   TPageRewriter(const TWebFilsMgr& AEngine, TCodePage ACodePage);
 
-  // Reads the page and leaves its rewritten text in PageText. Throws the
-  // platform's error when the page cannot be read. A UTF-16 page is not
-  // rewritten (the byte-level rewriting would garble it): Verbatim is set,
-  // the page is to be copied as it is, and PageText holds its text in
-  // UTF-8 for the reference check, which then keeps the duplicates it
-  // names.
-  void Rewrite(const std::string& PageFile);
+  // Reads the page and leaves its rewritten text in PageText: its bytes as
+  // they were, line breaks included, but for the references to left-out
+  // duplicates, whichever way they are spelt ("./b.gif", "x/../b.gif",
+  // "/img/b.gif" from the site's top, percent escapes, character
+  // references, relative to the page's <base href>), each replaced by a
+  // reference to the picture kept, spelt alike. Returns whether any
+  // reference changed. Throws the platform's error when the page cannot be
+  // read. A UTF-16 page is not rewritten (the byte-level rewriting would
+  // garble it): Verbatim is set and false returned.
+  bool Rewrite(const std::string& PageFile);
 
   bool Verbatim = false;
   std::string CurPageDir;  // the page's folder in the site, ending in "/"
-  std::string PageText;    // the page text: every line followed by CR LF
+  std::string PageText;    // the page text
   int TextOffset = 0;      // bytes PageText has become shorter in this pass
 
  private:
   const TWebFilsMgr& Engine;
   const TCodePage CodePage;
   TclHtmlParser Parser;
+  std::string Root;  // the site folder, ending in "/"
+  // The folder the page's relative references start from (its <base href>
+  // or its own folder); "" when a base names another host.
+  std::string RefDir;
+  // The duplicates' file names, to skip pages that name none.
+  std::unique_ptr<TNameFinder> Names;
 
   // The text the running pass parses; the parser's positions refer to it.
   std::string ParseText;
@@ -56,33 +66,14 @@ class TPageRewriter {
   };
   std::vector<TTagEdit> TagEdits;
 
-  // References of the current page's folder, by DetailList index: the
-  // duplicate's and its master's (refreshed when the folder changes).
-  std::string RefsDir;
-  std::vector<std::string> DuplicateRefs;
-  std::vector<std::string> MasterRefs;
-  bool MasterRefsPlain = true;  // none holds "<", ">", CR or LF
-  // For finding which duplicates' references a link tag holds without
-  // trying each: the distinct ends of the references (their last four bytes
-  // at most), their distinct lengths, and reference -> DetailList index.
-  std::vector<std::string> DuplicateRefEnds;
-  std::vector<size_t> DuplicateRefLengths;
-  std::unordered_map<std::string_view, int> DuplicateRefIndex;
-  // The same references in lower case (with their lengths), and the
-  // extensions they end with (lower case, after the last "."); no extension
-  // at all when one has none.
-  std::unordered_map<std::string, int> LowerDuplicateRefs;
-  std::vector<size_t> LowerDuplicateRefLengths;
-  std::vector<std::string> DuplicateRefExts;
-
-  // The parser's events: an image tag (first pass) and a link tag (second).
+  // The parser's events: an image tag and a link tag.
   void OnImage(TclHtmlImage* Image);
   void OnLink(TclHtmlLink* Link);
-  void RefreshFolderRefs();
-  // Whether Text, read as the parser reads tags (without TAB, CR, LF and
-  // "<"), holds any duplicate's reference, letter case ignored. A page that
-  // does not cannot change, so it is not parsed.
-  bool MayReferToDuplicates(std::string_view Text) const;
+  // The reference to the kept picture for Ref when Ref leads to a left-out
+  // duplicate; "" otherwise. ExactCase: the duplicate's path must match
+  // letter for letter (links); otherwise letter case is ignored unless
+  // the spelling names another existing file exactly (images).
+  std::string MasterRefFor(std::string_view Ref, bool ExactCase) const;
   // Finds the bytes of Tag between its "<" and ">" in ParseText (0-based
   // start and length); false when they cannot be matched with SourceText.
   bool LocateTag(const TclHtmlTag* Tag, size_t& Start, size_t& Length) const;

@@ -1,4 +1,4 @@
-// A page's text as the reference rewriting reads and writes it.
+// A page's character set as the reference rewriting and check read it.
 #pragma once
 
 #include <string>
@@ -7,10 +7,6 @@
 #include "platform/CodePage.h"
 
 namespace larkspan {
-
-// The page text: Bytes split into lines at CR LF, lone CR and lone LF, every
-// line followed by CR LF (the last one too). Empty for empty bytes.
-std::string PageTextOf(std::string_view Bytes);
 
 // Whether a page's bytes are UTF-16 when the run's code page is Setting, by
 // the minifiers' rules (minify::DetectCodePage): a byte-order mark, zero

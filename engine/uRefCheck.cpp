@@ -5,6 +5,7 @@
 #include <cstring>
 #include <unordered_set>
 
+#include "engine/uPageText.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 
@@ -41,7 +42,6 @@ inline bool MayStartRefAfter(unsigned char C) {
          C == '\\' || C == '^';
 }
 
-constexpr size_t MaxRefLength = 1024;
 constexpr int MaxStarts = 16;
 
 void SplitInto(std::string_view Path, std::vector<std::string_view>& Segments) {
@@ -147,18 +147,41 @@ void TRefScanner::Resolve(std::string_view Ref, const std::vector<std::string_vi
   if (It != Map.end()) Found.insert(Found.end(), It->second.begin(), It->second.end());
 }
 
-std::vector<TRefHit> TRefScanner::Scan(const std::string& File, std::string_view Text,
+std::vector<TRefHit> TRefScanner::Scan(const std::string& File, std::string_view RawText,
                                        TRefBase Base) const {
   std::vector<TRefHit> Hits;
   if (Extensions.empty()) return Hits;
-  // The file's folder below the root, as segments.
-  std::string FolderText = ExtractFilePath(File);
-  if (FolderText.compare(0, RootDir.size(), RootDir) == 0)
-    FolderText.erase(0, RootDir.size());
-  else
-    FolderText.clear();
+  // Character references decode to bytes other than line breaks, so the
+  // lines stay where they were.
+  const std::string Decoded = DecodeCharRefs(RawText);
+  const std::string_view Text = Decoded;
+  // The file's folder below the root, as segments; for a page with a
+  // <base href>, also the base's folder (either reading counts). The
+  // segments point into FolderText and BaseText.
+  auto Below = [&](std::string& Dir, std::vector<std::string_view>& Segments) {
+    if (Dir.compare(0, RootDir.size(), RootDir) != 0) {
+      Dir.clear();
+      return false;
+    }
+    Dir.erase(0, RootDir.size());
+    SplitInto(Dir, Segments);
+    return true;
+  };
+  const std::string PageDir = ExtractFilePath(File);
+  std::string FolderText = PageDir;
   std::vector<std::string_view> Folder;
-  SplitInto(FolderText, Folder);
+  Below(FolderText, Folder);
+  std::string BaseText;
+  std::vector<std::string_view> BaseFolder;
+  bool HasBase = false;
+  if (Base == TRefBase::File) {
+    BaseText = BaseDirOf(RootDir, PageDir, BaseHrefOf(Text), true);
+    HasBase = !BaseText.empty() && BaseText != PageDir && Below(BaseText, BaseFolder);
+  }
+  auto ResolveBoth = [&](std::string_view Ref, std::vector<int>& Found) {
+    Resolve(Ref, Folder, Base, Found);
+    if (HasBase) Resolve(Ref, BaseFolder, Base, Found);
+  };
 
   const char* Data = Text.data();
   const size_t N = Text.size();
@@ -185,22 +208,22 @@ std::vector<TRefHit> TRefScanner::Scan(const std::string& File, std::string_view
 
     // Try the reference from every place it may start, back to a byte that
     // cannot be in one.
+    // However long it is.
     Found.clear();
-    const size_t Limit = Dot > MaxRefLength ? Dot - MaxRefLength : 0;
     int Starts = 0;
-    for (size_t I = Dot; I > Limit && Starts < MaxStarts; --I) {
+    for (size_t I = Dot; I > 0 && Starts < MaxStarts; --I) {
       const unsigned char C = Data[I - 1];
       if (EndsRef(C)) {
-        if (I < Dot) Resolve(Text.substr(I, End - I), Folder, Base, Found);
+        if (I < Dot) ResolveBoth(Text.substr(I, End - I), Found);
         Starts = MaxStarts;
         break;
       }
       if (MayStartRefAfter(C) && I < Dot) {
-        Resolve(Text.substr(I, End - I), Folder, Base, Found);
+        ResolveBoth(Text.substr(I, End - I), Found);
         ++Starts;
       }
     }
-    if (Starts < MaxStarts && Limit == 0) Resolve(Text.substr(0, End), Folder, Base, Found);
+    if (Starts < MaxStarts) ResolveBoth(Text.substr(0, End), Found);
     if (Found.empty()) continue;
 
     std::sort(Found.begin(), Found.end());
@@ -218,6 +241,12 @@ std::vector<TRefHit> TRefScanner::Scan(const std::string& File, std::string_view
 
 TRefCheck::TRefCheck(const std::string& Root, const std::vector<std::string>& Duplicates)
     : Scanner(Root, Duplicates),
+      NameFinder([&] {
+        std::vector<std::string> FileNames;
+        FileNames.reserve(Duplicates.size());
+        for (const std::string& D : Duplicates) FileNames.push_back(ExtractFileName(D));
+        return FileNames;
+      }()),
       Names(Duplicates),
       First(Duplicates.size()),
       FirstRank(Duplicates.size(), INT64_MAX) {}
@@ -229,12 +258,64 @@ void TRefCheck::Note(const std::string& File, int64_t Rank, std::string_view Tex
   std::lock_guard<std::mutex> L(Lock);
   CheckedFiles.insert(File);
   // Hits come in text order: the first one of a target is its first line.
-  for (const TRefHit& Hit : Hits) {
-    const size_t Target = size_t(Hit.Target);
-    if (FirstRank[Target] <= Rank) continue;
-    FirstRank[Target] = Rank;
-    First[Target] = TKeptDuplicate{Names[Target], File, Hit.Line};
+  for (const TRefHit& Hit : Hits) NoteHit(File, Rank, size_t(Hit.Target), Hit.Line);
+}
+
+void TRefCheck::NoteHit(const std::string& File, int64_t Rank, size_t Target, int Line) {
+  if (FirstRank[Target] < Rank ||
+      (FirstRank[Target] == Rank && First[Target].RefLine <= Line && First[Target].RefLine > 0))
+    return;
+  FirstRank[Target] = Rank;
+  First[Target] = TKeptDuplicate{Names[Target], File, Line};
+}
+
+void TRefCheck::NoteMentions(const std::string& File, int64_t Rank, const std::string& ReadFrom,
+                             bool Utf16, bool Big) {
+  // The file in parts; each part is read together with the last bytes of
+  // the one before, so that a mention across the seam is found too.
+  constexpr size_t PartSize = size_t(8) << 20;
+  constexpr size_t Overlap = 4096;  // longer than any file name with breaks in it
+  TFileReader Reader(ReadFrom);
+  std::string Part, Carry;
+  int Line = 1;  // the line Carry begins on
+  bool FirstPart = true;
+  std::vector<std::pair<size_t, int>> Hits;  // (target, line)
+  for (;;) {
+    std::string Chunk(PartSize, '\0');
+    Chunk.resize(Reader.Read(Chunk.data(), Chunk.size()));
+    if (Chunk.empty()) break;
+    if (FirstPart && Chunk.size() >= 2) {
+      const auto B0 = static_cast<unsigned char>(Chunk[0]),
+                 B1 = static_cast<unsigned char>(Chunk[1]);
+      if ((B0 == 0xFF && B1 == 0xFE) || (B0 == 0xFE && B1 == 0xFF)) Utf16 = true, Big = B0 == 0xFE;
+    }
+    FirstPart = false;
+    // PartSize is even, so a UTF-16 part never splits a unit.
+    Part = Carry + (Utf16 ? Utf16AsUtf8(Chunk, Big) : Chunk);
+    auto IsBreak = [](std::string_view Text, size_t I) {
+      return Text[I] == '\n' || (Text[I] == '\r' && (I + 1 >= Text.size() || Text[I + 1] != '\n'));
+    };
+    // Each mention with the line it ends on, counting forward once.
+    auto Look = [&](std::string_view Text) {
+      std::vector<TNameFinder::THit> Found = NameFinder.Find(Text);
+      std::stable_sort(Found.begin(), Found.end(),
+                       [](const auto& A, const auto& B) { return A.End < B.End; });
+      size_t Counted = 0;
+      int At = Line;
+      for (const TNameFinder::THit& H : Found) {
+        for (; Counted < H.End && Counted < Text.size(); ++Counted) At += IsBreak(Text, Counted);
+        Hits.emplace_back(size_t(H.Name), At);
+      }
+    };
+    Look(Part);
+    if (HasEscapes(Part)) Look(PercentDecode(DecodeCharRefs(Part)));
+    const size_t Keep = std::min(Overlap, Part.size());
+    for (size_t I = 0; I < Part.size() - Keep; ++I) Line += IsBreak(Part, I);
+    Carry = Part.substr(Part.size() - Keep);
   }
+  std::lock_guard<std::mutex> L(Lock);
+  CheckedFiles.insert(File);
+  for (const auto& [Target, HitLine] : Hits) NoteHit(File, Rank, Target, HitLine);
 }
 
 bool TRefCheck::Checked(const std::string& File) const {

@@ -5,6 +5,9 @@
 // other ways (a path with "..", a leading "/", a query, percent-encoding,
 // srcset, url(), a string in a script...). TRefScanner finds such references
 // in one pass over a text, whatever the number of files it looks for.
+//
+// A reference built by a script at run time ("img/" + name + ".gif") cannot
+// be seen by either reading.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +17,8 @@
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
+
+#include "engine/uRefSpelling.h"
 
 namespace larkspan {
 
@@ -88,9 +93,24 @@ class TRefCheck {
   // Root: the site folder; Duplicates: full paths, by DetailList index.
   TRefCheck(const std::string& Root, const std::vector<std::string>& Duplicates);
 
-  // Looks through Text, the content of File as published, and notes every
-  // reference it holds to a duplicate. Any thread.
+  // Looks through Text, the content of File (a page, as published, or a
+  // text file IsReferringTextFile knows), and notes every reference it holds
+  // to a duplicate, read as TRefScanner
+  // reads them, character references decoded and relative references read
+  // from the page's <base href> as well. Any thread.
   void Note(const std::string& File, int64_t Rank, std::string_view Text);
+  // Looks through the file at ReadFrom, the content of File, for the
+  // duplicates' file names, letter case ignored, as they are or escaped
+  // (percent escapes, character references), and notes every duplicate it
+  // names: a file of a kind whose references are not known may refer to a
+  // duplicate in any form (a rewrite rule, a template, a source map), so a
+  // mention of its name is enough. Reads the file
+  // in parts, so its size does not matter. A file starting with a UTF-16
+  // byte-order mark, or any when Utf16 is set (Big: its byte order), is
+  // read as UTF-16. Throws the platform's error when it cannot be read.
+  // Any thread.
+  void NoteMentions(const std::string& File, int64_t Rank, const std::string& ReadFrom,
+                    bool Utf16 = false, bool Big = false);
   // Whether File has been looked through. Any thread.
   bool Checked(const std::string& File) const;
   // The first reference to each duplicate, by DetailList index; RefLine 0
@@ -99,7 +119,9 @@ class TRefCheck {
 
  private:
   TRefScanner Scanner;
+  TNameFinder NameFinder;
   std::vector<std::string> Names;
+  void NoteHit(const std::string& File, int64_t Rank, size_t Target, int Line);
   mutable std::mutex Lock;  // guards what follows
   std::vector<TKeptDuplicate> First;
   std::vector<int64_t> FirstRank;

@@ -121,6 +121,29 @@ TEST(RefScannerTest, TextFilesAreKnownByTheirExtension) {
     EXPECT_FALSE(IsReferringTextFile(Name, nullptr)) << Name;
 }
 
+// A file is searched in parts of 8 MiB: a name across the seam is found,
+// and its line is counted across the parts too.
+TEST(RefCheckTest, NameMentionsAreFoundAcrossPartsWithTheirLine) {
+  TTempDir Site("site");
+  const std::string Dup = Site.Path() + "img/b.gif";
+  const size_t Part = size_t(8) << 20;
+  struct Case {
+    size_t Before;  // bytes before the name, in lines of 100
+    int Line;
+  } Cases[] = {{Part - 3, int((Part - 3) / 100) + 1}, {Part + 500, int((Part + 500) / 100) + 1}};
+  for (const Case& C : Cases) {
+    std::string Text;
+    Text.reserve(C.Before + 16);
+    while (Text.size() + 100 <= C.Before) Text += std::string(99, 'x') + "\n";
+    Text += std::string(C.Before - Text.size(), 'y');
+    Text += "B.GIF tail";
+    Site.Write("map.yml", Text);
+    TRefCheck Check(Site.Path(), {Dup});
+    Check.NoteMentions(Site.Path() + "map.yml", 0, Site.Path() + "map.yml");
+    EXPECT_EQ(Check.Found()[0].RefLine, C.Line) << C.Before;
+  }
+}
+
 // ---- whole runs ---------------------------------------------------------------
 
 const char* const SamePicture = "GIF89a the same picture";
@@ -154,22 +177,23 @@ struct TTwinSite {
 };
 
 // Each form the rewriting does not change keeps the duplicate in the
-// output, and every reference of the output then works.
+// output, and every reference of the output then works: in a page the
+// rewriting changed for another reference ({rw}), as the reference check
+// reads it; in any other file of the site, by the duplicate's name alone.
 TEST(RefCheckTest, DuplicateReferredToInAnUnrewrittenFormIsWritten) {
+  std::string Long;
+  for (int I = 0; I < 250; ++I) Long += "x/../";  // a reference of over 1,024 bytes
   struct Case {
     const char* File;
-    const char* Text;
+    std::string Text;
   } Cases[] = {
       {"index.html", R"~(<img src=img/{d}>)~"},
       {"index.html", R"~(<img src = "img/{d}">)~"},
-      {"news/index.html", R"~(<img src="../img/{d}">)~"},
-      {"news/index.html", R"~(<img src="/img/{d}">)~"},
-      {"index.html", R"~(<img src="img/{d}?v=3">)~"},
-      {"index.html", R"~(<a href="img/{d}#full">x</a>)~"},
-      {"index.html", R"~(<img src="img/%{hex}">)~"},
       {"index.html", R"~(<img srcset="img/{m} 1x, img/{d} 2x" src="img/{m}">)~"},
       {"index.html", R"~(<div style="background: url('img/{d}')"></div>)~"},
       {"index.html", R"~(<script>var pic = "img/{d}";</script>)~"},
+      {"index.html", R"~(<script>var pic = "img/&#x{hex}";</script>)~"},
+      {"index.html", R"~(<a href="http://example.com/img/{d}">x</a>)~"},
       {"css/site.css", R"~(body { background: url(../img/{d}) })~"},
       {"js/app.js", R"~(preload(["img/{d}"]);)~"},
       {"data/pics.json", R"~({"pictures": ["img\/{d}"]})~"},
@@ -177,23 +201,58 @@ TEST(RefCheckTest, DuplicateReferredToInAnUnrewrittenFormIsWritten) {
       {"data/list.xml", R"~(<pic>img/{d}</pic>)~"},
       {"readme.txt", R"~(The logo is img/{d}.)~"},
       {"about.php", R"~(<?php echo '<img src="img/{d}">'; ?>)~"},
+      {".htaccess", "RewriteRule ^logo$ /img/{d} [L]"},
+      {"_config.yml", "logo: img/{d}\n"},
+      {"js/app.js.map", R"~({"sources":["../img/{d}"]})~"},
+      {"site.appcache", "CACHE MANIFEST\nimg/{d}\n"},
+      {"src/App.tsx", R"~(export const Logo = () => <img src={pic("{d}")} />;)~"},
+      {"views/page.ejs", R"~(<img src="<%= root %>/img/{d}">)~"},
+      {"index.html", R"~({rw}<div style="background:url(img/{dstem}&#46;gif)"></div>)~"},
+      {"index.html", "{rw}<div style=\"background:url(" + Long + "img/{d})\"></div>"},
+      {"news/index.html", R"~(<base href="/img/"><img src="{d}"><p style="background:url({d})">)~"},
+      {"news/index.html",
+       R"~(<base href="http://example.com/"><img src="/img/{d}"><p style="background:url(img/{d})">)~"},
   };
   for (const Case& C : Cases) {
-    SCOPED_TRACE(std::string(C.File) + ": " + C.Text);
+    SCOPED_TRACE(std::string(C.File) + ": " + C.Text.substr(0, 200));
     TTwinSite S;
     char Hex[8];
     std::snprintf(Hex, sizeof Hex, "%02X", static_cast<unsigned char>(S.Dup[0]));
-    std::string Text =
-        ReplaceAll(S.Fill(C.Text), "%{hex}", "%" + std::string(Hex) + S.Dup.substr(1));
+    std::string Text = ReplaceAll(S.Fill(C.Text), "{hex}", std::string(Hex) + S.Dup.substr(1));
+    Text = ReplaceAll(Text, "{dstem}", S.Dup.substr(0, S.Dup.size() - 4));
+    Text = ReplaceAll(Text, "{rw}", S.Fill(R"~(<img src="img/{d}">)~"));
     S.Site.Write(C.File, Text);
     S.Site.Write("other.html", S.Fill(R"~(<img src="img/{d}">)~"));  // rewritten, not a reason
     const TRunResult R = S.Run();
     ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
     EXPECT_EQ(FileNames(R.KeptDuplicates),
               std::vector<std::string>{S.Site.Path() + "img/" + S.Dup});
+    if (!R.KeptDuplicates.empty()) {
+      EXPECT_EQ(R.KeptDuplicates[0].RefFile, S.Site.Path() + C.File);
+    }
     EXPECT_EQ(ReadFileText(S.Out.Path() + "img/" + S.Dup), SamePicture);
     EXPECT_EQ(R.DuplicateCount, 0);
     EXPECT_EQ(BrokenReferences(S.Site.Path(), S.Out.Path()), std::vector<std::string>{});
+  }
+}
+
+// A page is read for its references, not searched for names: a picture
+// of the same name in another folder keeps no duplicate (sites exported by
+// office programs have an image001.gif in every page's folder), while a
+// file that is not a page keeps it by the name alone.
+TEST(RefCheckTest, PagesNamingAnotherPictureOfTheSameNameKeepNoDuplicate) {
+  for (const bool Rule : {false, true}) {
+    SCOPED_TRACE(Rule ? "an .htaccess names it" : "only pages");
+    TTwinSite S;
+    S.Site.Write("other/" + S.Dup, "GIF89a another picture");
+    S.Site.Write("other/index.html", S.Fill("<img src=\"{d}\"><script>show('{d}')</script>"));
+    S.Site.Write("index.html", S.Fill("<img src=\"img/{d}\">"));
+    if (Rule) S.Site.Write(".htaccess", S.Fill("Redirect /old.gif /other/{d}\n"));
+    const TRunResult R = S.Run();
+    ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
+    EXPECT_EQ(R.KeptDuplicates.size(), Rule ? 1u : 0u);
+    EXPECT_EQ(FileExists(S.Out.Path() + "img/" + S.Dup), Rule);
+    EXPECT_EQ(R.RewrittenPages, std::vector<std::string>{S.Site.Path() + "index.html"});
   }
 }
 
@@ -215,7 +274,7 @@ TEST(RefCheckTest, UnreferencedDuplicatesStayLeftOut) {
   for (size_t I = 0; I < Order.size(); ++I)
     EXPECT_EQ(FileExists(Out.Path() + "img/" + Order[I]), I == 0 || I == 2) << Order[I];
   EXPECT_EQ(ReadFileText(Out.Path() + "index.html"),
-            "<img src=\"img/" + Order[0] + "\"><img src=img/" + Order[2] + ">\r\n");
+            "<img src=\"img/" + Order[0] + "\"><img src=img/" + Order[2] + ">");
   EXPECT_EQ(BrokenReferences(Site.Path(), Out.Path()), std::vector<std::string>{});
 }
 

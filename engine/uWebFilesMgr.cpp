@@ -14,6 +14,7 @@
 #include "engine/uFolderCheck.h"
 #include "engine/uImageOptimiser.h"
 #include "engine/uPageRewriter.h"
+#include "engine/uPageText.h"
 #include "engine/uPictureDigest.h"
 #include "platform/CodePage.h"
 #include "platform/Error.h"
@@ -410,6 +411,16 @@ std::string VanishedReason(const std::string& Path) {
 }
 
 // A kind of picture one of the optimisers handles (when switched on).
+// Whether a file may hold text naming other files: not a picture, a sound,
+// a film, a font or an archive, whose bytes never name a file as such.
+bool MayNameFiles(const std::string& Path) {
+  static const std::unordered_set<std::string> Opaque = {
+      ".jpg",  ".jpeg",  ".gif", ".png", ".webp", ".bmp", ".ico", ".avif", ".tif", ".tiff", ".mp3",
+      ".mp4",  ".m4a",   ".m4v", ".ogg", ".oga",  ".ogv", ".wav", ".webm", ".avi", ".mov",  ".flac",
+      ".woff", ".woff2", ".ttf", ".otf", ".eot",  ".zip", ".gz",  ".bz2",  ".xz",  ".7z",   ".rar"};
+  return Opaque.count(LowerCaseAscii(ExtractFileExt(Path))) == 0;
+}
+
 bool HasOptimiser(const std::string& Path) {
   return IsOneOf(UpperCaseAscii(ExtractFileExt(Path)), {".GIF", ".JPG", ".JPEG", ".PNG"});
 }
@@ -686,8 +697,9 @@ void TWebFilsMgr::PlanReferenceCheck() {
   if (!W.Rewriter) W.Rewriter = std::make_unique<TPageRewriter>(*this, Config->CodePage);
   for (size_t I = 0; I < PageFiles.size(); ++I) {
     BeginFile(PageFiles[I]);
-    W.Rewriter->Rewrite(PageFiles[I]);
-    RefCheck->Note(PageFiles[I], int64_t(I), W.Rewriter->PageText);
+    // A page the rewriting leaves is read by NoteRemainingReferences.
+    if (W.Rewriter->Rewrite(PageFiles[I]))
+      RefCheck->Note(PageFiles[I], int64_t(I), W.Rewriter->PageText);
   }
   NoteRemainingReferences();
   for (const TKeptDuplicate& Ref : RefCheck->Found())
@@ -715,8 +727,9 @@ void TWebFilsMgr::RecordPlan() {
     Results.Add(std::move(R));
   };
   for (const auto& Entry : MasterList) Picture(Entry.second->FileName);
+  TPageRewriter Rewriter(*this, Config->CodePage);
   for (const std::string& Page : PageFiles) {
-    if (Dupes)
+    if (Dupes && Rewriter.Rewrite(Page))
       Results.Add(NewRecord(Page, TFileAction::Rewritten));
     else if (Config->IsCompressHtml && CanCompress(RootDir, Page))
       Results.Add(NewRecord(Page, TFileAction::Minified));
@@ -791,7 +804,9 @@ void TWebFilsMgr::WritePage(TWorker& W, size_t Index, TFileOutcome& O) {
   O.Source = Page;
   BeginFile(Page);
   PrepareDestination(Dest, O);
-  if (DetailList.Count() == 0) {
+  // Only a page whose references changed counts as rewritten; any other
+  // goes as in a run without duplicates.
+  if (DetailList.Count() == 0 || !RewritePage(W, Page, Dest, int64_t(Index))) {
     if (Config->IsCompressHtml && CanCompress(RootDir, Page)) {
       O.Record = CompressOrCopy(W, Page, Dest, Page, O);
     } else {
@@ -800,7 +815,6 @@ void TWebFilsMgr::WritePage(TWorker& W, size_t Index, TFileOutcome& O) {
                            Config->IsCompressHtml ? TFileReason::ExceptionFile : TFileReason::None);
     }
   } else {
-    RewritePage(W, Page, Dest, int64_t(Index));
     O.Rewritten = Page;
     O.Record = NewRecord(Page, TFileAction::Rewritten);
     if (Config->IsCompressHtml && CanCompress(OutputDir, Dest)) {
@@ -814,35 +828,53 @@ void TWebFilsMgr::WritePage(TWorker& W, size_t Index, TFileOutcome& O) {
 }
 
 void TWebFilsMgr::NoteRemainingReferences() {
-  // Pages were looked through as they were rewritten; one that was not is
-  // read back from the output. Minifying keeps every reference, so the
-  // site's own text files tell for the rest. Each file's rank is its place
-  // in this order, which decides which reference is reported first.
+  // Rewritten pages were looked through as they were rewritten; the other
+  // pages, and the text files whose references are known (style sheets,
+  // scripts, JSON, XML, SVG...), are read the same way: a picture of the
+  // same name in another folder does not count. Every other file of the
+  // site that may hold text (.htaccess, source maps, templates...), whose
+  // references no reading can be sure of, is searched for the duplicates'
+  // names. Each file's rank is its place in this order, which decides
+  // which reference is reported first.
+  enum class TLookKind { Page, Text, Other };
   struct TLook {
     const std::string* File;
-    std::string ReadFrom;
     int64_t Rank;
+    TLookKind Kind;
   };
   std::vector<TLook> Looks;
   int64_t Rank = 0;
   for (const std::string& Page : PageFiles) {
-    if (!RefCheck->Checked(Page)) {
-      std::string Dest = GetOutputFileName(Page);
-      if (FileExists(Dest)) Looks.push_back({&Page, std::move(Dest), Rank});
-    }
+    if (!RefCheck->Checked(Page)) Looks.push_back({&Page, Rank, TLookKind::Page});
     ++Rank;
   }
   for (const auto* List : {&CompressFiles, &OtherFiles})
     for (const std::string& File : *List) {
-      if (IsReferringTextFile(File, nullptr)) Looks.push_back({&File, File, Rank});
+      if (IsReferringTextFile(File, nullptr))
+        Looks.push_back({&File, Rank, TLookKind::Text});
+      else if (MayNameFiles(File))
+        Looks.push_back({&File, Rank, TLookKind::Other});
       ++Rank;
     }
-  ParallelFor(Looks.size(), Jobs,
-              [&](int, size_t I) {
-                if (StopRequested()) throw TRunStopped();
-                RefCheck->Note(*Looks[I].File, Looks[I].Rank, ReadFileText(Looks[I].ReadFrom));
-              },
-              {});
+  ParallelFor(
+      Looks.size(), Jobs,
+      [&](int, size_t I) {
+        if (StopRequested()) throw TRunStopped();
+        const TLook& L = Looks[I];
+        if (L.Kind == TLookKind::Other) {
+          RefCheck->NoteMentions(*L.File, L.Rank, *L.File);
+          return;
+        }
+        const std::string Bytes = ReadFileText(*L.File);
+        bool Big = false;
+        // The site's code page decides for pages; other files are
+        // read as UTF-16 by their own signs alone.
+        if (IsUtf16Page(Bytes, L.Kind == TLookKind::Page ? Config->CodePage : TCodePage::Utf8, Big))
+          RefCheck->Note(*L.File, L.Rank, Utf16AsUtf8(Bytes, Big));
+        else
+          RefCheck->Note(*L.File, L.Rank, Bytes);
+      },
+      {});
 }
 
 void TWebFilsMgr::KeepReferencedDuplicates() {

@@ -228,7 +228,7 @@ class TWebFilsMgr : public TThread, public TObject {
   // Why the native compressor left a file of UncompressedFiles alone
   // ("line L, column C: reason"), by its path in the site.
   std::map<std::string, std::string> CompressErrors;
-  // Pages written through the rewriting (full paths in the site).
+  // Pages whose references the rewriting changed (full paths in the site).
   std::vector<std::string> RewrittenPages;
   std::vector<TKeptDuplicate> KeptDuplicates;
   // Entries of the site passed by unread (special files, dangling links,
@@ -307,18 +307,20 @@ class TWebFilsMgr : public TThread, public TObject {
   bool CompressWithArchive(TWorker& W, const std::string& Source, const std::string& Dest);
   // The page phase's work on one page.
   void WritePage(TWorker& W, size_t Index, TFileOutcome& O);
-  // Rewrites PageFile's references (uPageRewrite.cpp) and saves the page at
-  // DestFile; a UTF-16 page is copied as it is, its references still
-  // noted for the reference check with Rank.
-  void RewritePage(TWorker& W, const std::string& PageFile, const std::string& DestFile,
+  // Rewrites PageFile's references (uPageRewrite.cpp); when any changed,
+  // saves the page at DestFile, notes it for the reference check with Rank
+  // and returns true. False: nothing was written, the page is handled as in
+  // a run without duplicates (a UTF-16 page among them).
+  bool RewritePage(TWorker& W, const std::string& PageFile, const std::string& DestFile,
                    int64_t Rank);
   // Writes every left-out duplicate that a text file of the output still
   // refers to, and records it in KeptDuplicates.
   void KeepReferencedDuplicates();
   // RefCheck for the duplicates of DetailList.
   void MakeRefCheck();
-  // Notes for RefCheck the references in every page it has not seen (read
-  // back from the output) and in the site's other text files.
+  // Notes for RefCheck the references in every page it has not seen and in
+  // the site's text files of known kinds (read from the site), and the
+  // duplicates' names in the site's other files that may hold text.
   void NoteRemainingReferences();
   // The dry run's reference check: every page rewritten in memory, then as
   // NoteRemainingReferences; fills KeptDuplicates with what the run would

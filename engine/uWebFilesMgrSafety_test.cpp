@@ -249,7 +249,7 @@ TEST(EngineSafetyTest, WrittenFilesKeepTheSourcesTimeAndPermissions) {
   ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
   const std::string Master = FileExists(Out.Path() + "img/a.gif") ? "img/a.gif" : "img/b.gif";
   ASSERT_EQ(Slurp(Out.Path() + "dup.html"),
-            "<img src=\"" + Master + "\"><img src=\"" + Master + "\">\r\n");
+            "<img src=\"" + Master + "\"><img src=\"" + Master + "\">");
   for (const std::string F : {"secret.txt", "page.html", "dup.html", Master.c_str()}) {
     EXPECT_EQ(Mode(Out.Path() + F), 0600) << F;
     EXPECT_EQ(MTime(Out.Path() + F), 1000000000) << F;
@@ -285,7 +285,7 @@ TEST(EngineSafetyTest, ACompressorThatEmptiesARewrittenPageLeavesItRewritten) {
   ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
   const std::string Master = FileExists(Out.Path() + "img/a.gif") ? "img/a.gif" : "img/b.gif";
   EXPECT_EQ(Slurp(Out.Path() + "index.html"),
-            "<img src=\"" + Master + "\"><img src=\"" + Master + "\">\r\n");
+            "<img src=\"" + Master + "\"><img src=\"" + Master + "\">");
   // Named by the site's file, like every other file copied uncompressed.
   EXPECT_EQ(R.UncompressedFiles, std::vector<std::string>{Site.Path() + "index.html"});
   for (const auto& [Name, Data] : ReadTree(Out.Path()))
@@ -493,7 +493,8 @@ TEST(EngineSafetyTest, AnOptimiserThatWritesIntoItsInputChangesNothingOfTheSite)
   const auto R = RunEngine(Config, Site.Path(), Out.Path());
   ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
   EXPECT_EQ(Slurp(Site.Path() + "a.gif"), "GIF89a picture");
-  EXPECT_EQ(Slurp(Out.Path() + "a.gif"), "GIF89a");
+  // The fake's result is no readable GIF: the original is published.
+  EXPECT_EQ(Slurp(Out.Path() + "a.gif"), "GIF89a picture");
   EXPECT_EQ(ReadTree(Out.Path()).size(), 1u);  // no private copy left behind
 }
 

@@ -31,7 +31,7 @@ class TTokenizer {
         ErrorOffset = FaultAt;
         return false;
       }
-      Tokens.push_back({Type, Begin, I});
+      Tokens.push_back({Type, uint32_t(Begin), uint32_t(I)});
     }
     return true;
   }
@@ -292,6 +292,11 @@ class TTokenizer {
 
 bool TokenizeCss(std::string_view Text, TCodePage Page, std::vector<TCssToken>& Tokens,
                  std::string& Error, size_t& ErrorOffset) {
+  if (Text.size() > UINT32_MAX) {
+    Error = "too large";
+    ErrorOffset = 0;
+    return false;
+  }
   TTokenizer T(Text, Page);
   return T.Run(Tokens, Error, ErrorOffset);
 }

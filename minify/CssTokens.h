@@ -4,6 +4,7 @@
 // escape. Tokens are byte ranges of the input; nothing is decoded.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,7 +13,7 @@
 
 namespace larkspan::minify {
 
-enum class TCssTok {
+enum class TCssTok : uint8_t {
   Space,
   Comment,      // /* ... */
   KeptComment,  // /*! ... */
@@ -37,16 +38,18 @@ enum class TCssTok {
   Cdc,
 };
 
+// Twelve bytes: a style sheet has a token for every two or three bytes, so
+// the token list is what minifying one costs in memory.
 struct TCssToken {
   TCssTok Type;
-  size_t Begin;
-  size_t End;
+  uint32_t Begin;
+  uint32_t End;
 };
 
 // Tokens of Text, covering it without gap or overlap. Returns false with
 // Error and ErrorOffset set for what a browser would silently repair and a
 // minifier must not guess at: an unterminated comment, string or url() and
-// a string or url() broken by a line break.
+// a string or url() broken by a line break, and a text of 4 GiB or more.
 bool TokenizeCss(std::string_view Text, TCodePage Page, std::vector<TCssToken>& Tokens,
                  std::string& Error, size_t& ErrorOffset);
 

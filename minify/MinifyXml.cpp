@@ -5,6 +5,7 @@
 // declaration stay byte for byte; an XHTML document keeps its white space
 // inside the root. A document that is not well-formed is not minified at
 // all: the caller copies it.
+#include <cstdint>
 #include <vector>
 
 #include "minify/ByteScan.h"
@@ -14,12 +15,14 @@ namespace larkspan::minify {
 
 namespace {
 
-enum class TNode { Text, Open, Close, Empty, Comment, Verbatim };
+enum class TNode : uint8_t { Text, Open, Close, Empty, Comment, Verbatim };
 
+// Sixteen bytes: a document has a node for every few bytes, so the node
+// list is what minifying one costs in memory.
 struct TXmlNode {
   TNode Type;
-  size_t Begin;
-  size_t End;
+  uint32_t Begin;
+  uint32_t End;
   int Parent;  // index into the element table, -1 at the top
 };
 
@@ -61,24 +64,24 @@ class TXmlScanner {
         size_t E = FindByte(Page, S, I, '<');
         if (E == std::string_view::npos) E = N;
         if (Parent >= 0 && !IsBlank(S, I, E)) Elements[Parent].Mixed = true;
-        Nodes.push_back({TNode::Text, I, E, Parent});
+        Nodes.push_back({TNode::Text, uint32_t(I), uint32_t(E), Parent});
         I = E;
         continue;
       }
       size_t E;
       if (S.compare(I, 4, "<!--") == 0) {
         if (!Find(I, I + 4, "-->", "unterminated comment", E)) return false;
-        Nodes.push_back({TNode::Comment, I, E, Parent});
+        Nodes.push_back({TNode::Comment, uint32_t(I), uint32_t(E), Parent});
       } else if (S.compare(I, 9, "<![CDATA[") == 0) {
         if (!Find(I, I + 9, "]]>", "unterminated CDATA section", E)) return false;
         if (Parent >= 0) Elements[Parent].Mixed = true;
-        Nodes.push_back({TNode::Verbatim, I, E, Parent});
+        Nodes.push_back({TNode::Verbatim, uint32_t(I), uint32_t(E), Parent});
       } else if (S.compare(I, 2, "<?") == 0) {
         if (!Find(I, I + 2, "?>", "unterminated processing instruction", E)) return false;
-        Nodes.push_back({TNode::Verbatim, I, E, Parent});
+        Nodes.push_back({TNode::Verbatim, uint32_t(I), uint32_t(E), Parent});
       } else if (S.compare(I, 2, "<!") == 0) {
         if (!DeclarationEnd(I, E)) return false;
-        Nodes.push_back({TNode::Verbatim, I, E, Parent});
+        Nodes.push_back({TNode::Verbatim, uint32_t(I), uint32_t(E), Parent});
       } else if (S.compare(I, 2, "</") == 0) {
         const size_t NameEnd = NameFrom(I + 2);
         E = SkipSpace(S, NameEnd);
@@ -90,11 +93,11 @@ class TXmlScanner {
             S.substr(I + 2, NameEnd - I - 2))
           return Fail("end tag does not match the start tag", I);
         Stack.pop_back();
-        Nodes.push_back({TNode::Close, I, E, Parent});
+        Nodes.push_back({TNode::Close, uint32_t(I), uint32_t(E), Parent});
       } else if (I + 1 < N && IsNameStart(S[I + 1])) {
         bool Empty = false, Preserve = Parent >= 0 && Elements[Parent].Preserve;
         if (!StartTag(I, E, Empty, Preserve)) return false;
-        Nodes.push_back({Empty ? TNode::Empty : TNode::Open, I, E, Parent});
+        Nodes.push_back({Empty ? TNode::Empty : TNode::Open, uint32_t(I), uint32_t(E), Parent});
         if (!Empty) {
           Elements.push_back({I + 1, NameFrom(I + 1), false, Preserve});
           Stack.push_back(static_cast<int>(Elements.size()) - 1);
@@ -227,6 +230,10 @@ void AppendTag(std::string_view S, TCodePage Page, size_t Begin, size_t End, std
 
 TMinifyResult MinifyXml(std::string_view Text, TCodePage Page, const TMinifyOptions& Options) {
   TMinifyResult R;
+  if (Text.size() > UINT32_MAX) {
+    R.Error = "too large";
+    return R;
+  }
   TXmlScanner X(Text, Page);
   if (!X.Run()) {
     R.Error = X.Error;
