@@ -46,11 +46,8 @@ class TQtDialogs : public IDialogs {
   TMsgResult Message(const TMessageRequest& Request) override {
     const auto Box = MakeMessageBox(Request);
     const int R = Box->exec();
-    if (Request.Buttons == TMsgButtons::YesNo)
+    if (Request.Buttons == TMsgButtons::YesNo || Request.Buttons == TMsgButtons::YesNoDetails)
       return R == QMessageBox::Yes ? TMsgResult::Yes : TMsgResult::No;
-    if (Request.Buttons == TMsgButtons::OkDetails && Box->clickedButton() &&
-        Box->clickedButton()->objectName() == "btnDetails")
-      return TMsgResult::Details;
     return TMsgResult::Ok;
   }
 
@@ -107,7 +104,7 @@ std::unique_ptr<QMessageBox> MakeMessageBox(const TMessageRequest& Request) {
   auto Box = std::make_unique<QMessageBox>(Icon, Request.Caption, Request.Text,
                                            QMessageBox::NoButton, Request.Owner);
   Box->setObjectName("MessageBox");
-  if (Request.Buttons == TMsgButtons::YesNo) {
+  if (Request.Buttons == TMsgButtons::YesNo || Request.Buttons == TMsgButtons::YesNoDetails) {
     Box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     // Alt with the letter presses a button, as on every other button.
     Box->button(QMessageBox::Yes)->setText("是(&Y)");
@@ -117,29 +114,37 @@ std::unique_ptr<QMessageBox> MakeMessageBox(const TMessageRequest& Request) {
     Box->button(QMessageBox::No)->setIcon(QIcon());
     Box->button(QMessageBox::No)->setObjectName("btnNo");
     Box->setEscapeButton(QMessageBox::No);
+    if (Request.Buttons == TMsgButtons::YesNoDetails) {
+      QPushButton* Details = Box->addButton("详细信息(&D)", QMessageBox::ActionRole);
+      Details->setObjectName("btnDetails");
+      // Every button of a QMessageBox closes it; this one must not, so its
+      // link to the box is cut and it only opens the details.
+      QObject::disconnect(Details, &QAbstractButton::clicked, nullptr, nullptr);
+      QObject::connect(Details, &QAbstractButton::clicked, Box.get(), [Request] {
+        if (Request.OnDetails) Request.OnDetails();
+      });
+      Box->setDefaultButton(QMessageBox::Yes);
+    }
   } else {
     Box->setStandardButtons(QMessageBox::Ok);
     Box->button(QMessageBox::Ok)->setText("确定(&O)");
     Box->button(QMessageBox::Ok)->setIcon(QIcon(":/icons/tick.svg"));
     Box->button(QMessageBox::Ok)->setObjectName("btnOk");
-    if (Request.Buttons == TMsgButtons::OkDetails) {
-      QPushButton* Details = Box->addButton("详细信息(&D)", QMessageBox::ActionRole);
-      Details->setObjectName("btnDetails");
-    }
   }
   return Box;
 }
 
 QString ApplicationTitle() { return QCoreApplication::applicationName(); }
 
-TMsgResult ShowMessage(QWidget* Owner, const std::string& Text, TMsgIcon Icon,
-                       TMsgButtons Buttons) {
+TMsgResult ShowMessage(QWidget* Owner, const std::string& Text, TMsgIcon Icon, TMsgButtons Buttons,
+                       std::function<void()> OnDetails) {
   TMessageRequest R;
   R.Owner = Owner;
   R.Text = Q(Text);
   R.Caption = ApplicationTitle();
   R.Icon = Icon;
   R.Buttons = Buttons;
+  R.OnDetails = std::move(OnDetails);
   return Dialogs().Message(R);
 }
 

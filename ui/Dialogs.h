@@ -17,8 +17,11 @@ class QWidget;
 namespace larkspan {
 
 enum class TMsgIcon { Information, Warning, Error, Question };
-// OkDetails: OK and a 详细信息 (details) button, which answers Details.
-enum class TMsgButtons { Ok, YesNo, OkDetails };
+// YesNoDetails: Yes, No and a 详细信息 (details) button that calls the
+// request's OnDetails and leaves the box open; the box answers Yes or No.
+enum class TMsgButtons { Ok, YesNo, YesNoDetails };
+// Details is never returned: a test answers it to press 详细信息 (see
+// TFakeDialogs).
 enum class TMsgResult { Ok, Yes, No, Details };
 
 struct TMessageRequest {
@@ -27,6 +30,8 @@ struct TMessageRequest {
   QString Caption;
   TMsgIcon Icon = TMsgIcon::Information;
   TMsgButtons Buttons = TMsgButtons::Ok;
+  // YesNoDetails only: what 详细信息 shows (a modal window over the box).
+  std::function<void()> OnDetails;
 };
 
 // An open-file dialog for one existing file. CanClose, when set, is asked
@@ -82,7 +87,7 @@ QString ApplicationTitle();
 
 // A message box with the application title as caption.
 TMsgResult ShowMessage(QWidget* Owner, const std::string& Text, TMsgIcon Icon,
-                       TMsgButtons Buttons = TMsgButtons::Ok);
+                       TMsgButtons Buttons = TMsgButtons::Ok, std::function<void()> OnDetails = {});
 
 // The application's error display for an error no handler caught: the
 // error's text (a full stop added when its last byte sorts above "."), the

@@ -17,12 +17,19 @@ TFakeDialogs::~TFakeDialogs() { SetDialogs(nullptr); }
 
 TMsgResult TFakeDialogs::Message(const TMessageRequest& Request) {
   Messages.push_back(Request);
-  if (!MessageAnswers.empty()) {
+  const bool YesNo =
+      Request.Buttons == TMsgButtons::YesNo || Request.Buttons == TMsgButtons::YesNoDetails;
+  while (!MessageAnswers.empty()) {
     const TMsgResult R = MessageAnswers.front();
     MessageAnswers.pop_front();
+    // As the real box: its details button opens them and the box stays.
+    if (R == TMsgResult::Details && Request.Buttons == TMsgButtons::YesNoDetails) {
+      if (Request.OnDetails) Request.OnDetails();
+      continue;
+    }
     return R;
   }
-  return Request.Buttons == TMsgButtons::YesNo ? TMsgResult::No : TMsgResult::Ok;
+  return YesNo ? TMsgResult::No : TMsgResult::Ok;
 }
 
 std::optional<QString> TFakeDialogs::OpenFile(const TOpenFileRequest& Request) {

@@ -30,7 +30,9 @@ class TFakeDialogs : public IDialogs {
   void Clear();
 
   std::vector<TMessageRequest> Messages;
-  std::deque<TMsgResult> MessageAnswers;  // empty: Ok, or No for Yes/No boxes
+  // Empty: Ok, or No for Yes/No boxes. Details on a YesNoDetails box runs
+  // its OnDetails and the next answer is taken for the same box.
+  std::deque<TMsgResult> MessageAnswers;
   std::vector<TOpenFileRequest> FileRequests;
   std::deque<std::optional<QString>> FileAnswers;
   std::vector<TFolderRequest> FolderRequests;

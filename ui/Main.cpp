@@ -1,5 +1,6 @@
 #include "ui/Main.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -9,6 +10,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -66,6 +68,9 @@ void TfrmLarkspan::BuildControls() {
   chkCompressCSS = MakeCheck(gbxCompress, "chkCompressCSS", "CSS样式");
   chkCompressJS = MakeCheck(gbxCompress, "chkCompressJS", "JavaScript脚本");
   chkCompressJpg = MakeCheck(gbxCompress, "chkCompressJpg", "JPG图片");
+  chkCompressJpg->setToolTip(
+      "JPG图片的优化是有损的：质量高于85的图片以质量85重新编码，像素会改变；"
+      "EXIF、IPTC信息和注释被删除。");
   chkCompressPng = MakeCheck(gbxCompress, "chkCompressPng", "PNG图片");
   chkCompressGif = MakeCheck(gbxCompress, "chkCompressGif", "GIF图片");
   chkReducePic = MakeCheck(gbxCompress, "chkReducePic", "减少重复图片");
@@ -103,8 +108,8 @@ void TfrmLarkspan::BuildControls() {
     Box->installEventFilter(this);
   }
 
-  btnAbout = MakeButton(this, "btnAbout", "关于", ":/icons/house.svg");
-  btnStart = MakeButton(this, "btnStart", "生成", ":/icons/tick.svg");
+  btnAbout = MakeButton(this, "btnAbout", "关于", ":/icons/info.svg");
+  btnStart = MakeButton(this, "btnStart", "生成", ":/icons/start.svg");
 
   // Options: two rows of four boxes, then the character set and the
   // exception files.
@@ -237,7 +242,7 @@ void TfrmLarkspan::btnStartClick() {
     const std::string Root = S(edtRootPath->text());
     if (!DirectoryExists(Root)) throw Exception("网站根目录不存在！");
     const std::string Output = S(edtOutputPath->text());
-    if (!DirectoryExists(Output)) throw Exception("输出目录不存在！");
+    if (!DirectoryExists(Output) && !AcceptMissingOutput(Output)) return;
     // The text test, then the real folders: a link must not let the copy be
     // written into the site it is read from (or the other way round).
     if (FoldersOverlap(Root, Output) || FoldersConflict(Root, Output))
@@ -268,11 +273,26 @@ void TfrmLarkspan::btnStartClick() {
     FRunning = true;
     FLastOutput = Output;
     EnableControls(false);
-    btnStart->setText("停止");
+    ShowRunState(true);
     btnStart->setEnabled(true);
+    lblCurrentFile->clear();
+    lblCurrentFile->setToolTip(QString());
   } catch (const std::exception& E) {
     ShowMessage(this, E.what(), TMsgIcon::Warning);
   }
+}
+
+bool TfrmLarkspan::AcceptMissingOutput(const std::string& Output) {
+  // Only a full path is offered: a relative one would be made wherever the
+  // program happens to run.
+  if (Output.empty() || Output.front() != '/') throw Exception("输出目录不存在！");
+  return ShowMessage(this, "输出目录不存在！\n是否创建此目录并开始生成？", TMsgIcon::Question,
+                     TMsgButtons::YesNo) == TMsgResult::Yes;
+}
+
+void TfrmLarkspan::ShowRunState(bool Running) {
+  btnStart->setText(Running ? "停止" : "生成");
+  btnStart->setIcon(QIcon(Running ? ":/icons/stop.svg" : ":/icons/start.svg"));
 }
 
 void TfrmLarkspan::EnableControls(bool Value) {
@@ -297,22 +317,44 @@ void TfrmLarkspan::EngineStatus(TObject* Sender, const TRunStatus& Status) {
   lblCurrentFile->setToolTip(Q(Status.CurrentFile));
 }
 
+namespace {
+
+// Besides the outcome: files copied as they were, optimisers missing, and
+// entries of the site that were passed by unread (named, never lost
+// without a word). Each note begins with a line break.
+std::string RunNotes(const TWebFilsMgr& Engine) {
+  std::string Notes;
+  if (!Engine.UncompressedFiles.empty())
+    Notes += "\n" + UncompressedReport(int(Engine.UncompressedFiles.size()), TReportLang::Zh);
+  for (const std::string& Tool : Engine.MissingTools)
+    Notes += "\n" + MissingToolReport(Tool, TReportLang::Zh);
+  if (const std::string Skipped = SkippedReport(Engine.SkippedFiles.size()); !Skipped.empty()) {
+    Notes += "\n" + Skipped + "：";
+    for (size_t I = 0; I < Engine.SkippedFiles.size() && I < 10; ++I)
+      Notes += "\n" + Engine.SkippedFiles[I].FileName;
+    if (Engine.SkippedFiles.size() > 10) Notes += "\n……";
+  }
+  return Notes;
+}
+
+}  // namespace
+
 void TfrmLarkspan::ShowResults() {
-  TfrmResults Results(FLastResults, FLastOutput, this);
+  // Over the report box when it asks for them, so it stays on top of that.
+  QWidget* const Modal = QApplication::activeModalWidget();
+  TfrmResults Results(FLastResults, FLastOutput, Modal ? Modal : this);
   Results.exec();
 }
 
 void TfrmLarkspan::EngineFinished(TObject* Sender) {
-  // Back to idle whatever the boxes below do.
+  // Back to idle whatever the box below does.
   struct TBackToIdle {
     TfrmLarkspan* Form;
     ~TBackToIdle() {
       Form->FEngine = nullptr;
       Form->EnableControls(true);
-      Form->btnStart->setText("生成");
+      Form->ShowRunState(false);
       Form->pgsMain->setValue(0);
-      Form->lblCurrentFile->clear();
-      Form->lblCurrentFile->setToolTip(QString());
       Form->FRunning = false;
       // The close that waited for the run, once the engine has let go.
       TfrmLarkspan* const Window = Form;
@@ -322,44 +364,40 @@ void TfrmLarkspan::EngineFinished(TObject* Sender) {
 
   auto* Engine = dynamic_cast<TWebFilsMgr*>(Sender);
   FLastResults = Engine ? Engine->Results.Sorted() : std::vector<TFileResult>();
+  ShowFinalState(Engine);
+  // Nothing is left to stop; the button is back once the report is answered.
+  ShowRunState(false);
+  btnStart->setEnabled(false);
   if (FCloseAfterRun) return;  // the user stopped the run to close the window
 
-  // Besides the outcome: files copied as they were, optimisers missing.
-  std::string Notes;
-  if (Engine && !Engine->UncompressedFiles.empty())
-    Notes += "\n" + UncompressedReport(int(Engine->UncompressedFiles.size()), TReportLang::Zh);
-  if (Engine)
-    for (const std::string& Tool : Engine->MissingTools)
-      Notes += "\n" + MissingToolReport(Tool, TReportLang::Zh);
-  // Entries of the site that were passed by unread are named, never lost
-  // without a word.
-  if (Engine)
-    if (const std::string Skipped = SkippedReport(Engine->SkippedFiles.size()); !Skipped.empty()) {
-      Notes += "\n" + Skipped + "：";
-      for (size_t I = 0; I < Engine->SkippedFiles.size() && I < 10; ++I)
-        Notes += "\n" + Engine->SkippedFiles[I].FileName;
-      if (Engine->SkippedFiles.size() > 10) Notes += "\n……";
-    }
-  const TMsgButtons Buttons = FLastResults.empty() ? TMsgButtons::Ok : TMsgButtons::OkDetails;
-  TMsgResult Answer;
+  std::string Report;
+  TMsgIcon Icon = TMsgIcon::Information;
   if (Engine && Engine->IsSuccess) {
-    Answer = ShowMessage(
-        this,
-        SuccessReport(FConfig->IsReducePic, Engine->GetDuplicateCount(), Engine->GetSavedSize()) +
-            Notes,
-        TMsgIcon::Information, Buttons);
+    Report =
+        SuccessReport(FConfig->IsReducePic, Engine->GetDuplicateCount(), Engine->GetSavedSize());
   } else if (Engine && Engine->IsStopped) {
-    Answer = ShowMessage(
-        this, StoppedReport(Engine->DoneFiles, Engine->TotalFiles, TReportLang::Zh) + Notes,
-        TMsgIcon::Information, Buttons);
+    Report = StoppedReport(Engine->DoneFiles, Engine->TotalFiles, TReportLang::Zh);
   } else {
-    Answer = ShowMessage(this, FailureReport(Engine ? Engine->ErrorText : std::string()) + Notes,
-                         TMsgIcon::Error, Buttons);
+    Report = FailureReport(Engine ? Engine->ErrorText : std::string());
+    Icon = TMsgIcon::Error;
   }
-  if (Answer == TMsgResult::Details) ShowResults();
-  if (ShowMessage(this, "是否要立即打开输出目录查看文件？", TMsgIcon::Question,
-                  TMsgButtons::YesNo) == TMsgResult::Yes)
+  if (Engine) Report += RunNotes(*Engine);
+  // One box: the outcome, then the offer to open the output folder.
+  Report += "\n\n是否要立即打开输出目录查看文件？";
+  const TMsgButtons Buttons = FLastResults.empty() ? TMsgButtons::YesNo : TMsgButtons::YesNoDetails;
+  if (ShowMessage(this, Report, Icon, Buttons, [this] { ShowResults(); }) == TMsgResult::Yes)
     Dialogs().OpenFolder(edtOutputPath->text());
+}
+
+void TfrmLarkspan::ShowFinalState(const TWebFilsMgr* Engine) {
+  lblCurrentFile->setToolTip(QString());
+  if (!Engine) {
+    lblCurrentFile->clear();
+    return;
+  }
+  const char* State = Engine->IsSuccess ? "已完成" : Engine->IsStopped ? "已停止" : "任务执行失败";
+  lblCurrentFile->setText(QString("[%1/%2] ").arg(Engine->DoneFiles).arg(Engine->TotalFiles) +
+                          State);
 }
 
 bool TfrmLarkspan::FormClose() {

@@ -44,7 +44,13 @@ class TfrmLarkspan : public QWidget {
   bool FormClose();
   void btnStartClick();
   void EnableControls(bool Value);
+  // The start button as 生成 (idle) or as 停止 (while a run goes), each
+  // with its own icon.
+  void ShowRunState(bool Running);
   void EngineProgress(TObject* Sender, int Percent);
+  // The report: the outcome and the offer to open the output folder as one
+  // question, with 详细信息 opening the results window over it. The line
+  // under the gauge keeps the run's final state ("[n/m] 已完成").
   void EngineFinished(TObject* Sender);
   // The file being written, under the gauge.
   void EngineStatus(TObject* Sender, const TRunStatus& Status);
@@ -103,6 +109,12 @@ class TfrmLarkspan : public QWidget {
   // The tab order and the buttons' handlers (from BuildControls).
   void WireControls();
   void StoreSwitches();
+  // A missing output folder: asks whether to create it (the run's start
+  // does). False when the user declines or the text cannot be created as
+  // asked (empty or relative: the plain refusal).
+  bool AcceptMissingOutput(const std::string& Output);
+  // "[done/total] 已完成" (已停止, 任务执行失败) under the gauge.
+  void ShowFinalState(const TWebFilsMgr* Engine);
   std::unique_ptr<TAppConfig> FConfig;
   bool FRunning = false;
   // The running engine, from its start until its OnFinished returns; only

@@ -14,12 +14,15 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QGroupBox>
+#include <QIcon>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTest>
@@ -137,6 +140,12 @@ void WhenModal(std::function<void(D*)> Fn) {
 void WaitForRunEnd(TfrmLarkspan& F) {
   QTRY_VERIFY_WITH_TIMEOUT(!F.IsRunning(), 60000);
   TThread::WaitForAllThreads();
+}
+
+// The picture of Resource's icon is the one Button shows.
+bool ShowsIcon(const QAbstractButton* Button, const char* Resource) {
+  const QImage Want = QIcon(Resource).pixmap(24, 24).toImage();
+  return !Want.isNull() && Button->icon().pixmap(24, 24).toImage() == Want;
 }
 
 }  // namespace
@@ -262,7 +271,9 @@ class TfrmLarkspanTest : public QObject {
         {"", Out, "网站根目录不存在！"},
         // Both missing: the root is named first.
         {Home.Path() + "missing/", Home.Path() + "nowhere/", "网站根目录不存在！"},
-        {Site, Home.Path() + "nowhere/", "输出目录不存在！"},
+        // Only a full path is offered to be created (see the test below).
+        {Site, "nowhere/", "输出目录不存在！"},
+        {Site, "", "输出目录不存在！"},
         {Site, Site, "网站根目录和输出目录不能相同！"},
         {Site, Inner, "网站根目录和输出目录不能相同！"},
         {Inner, Site, "网站根目录和输出目录不能相同！"},
@@ -362,10 +373,9 @@ class TfrmLarkspanTest : public QObject {
     QVERIFY(::mkfifo((Site + "/pipe").c_str(), 0644) == 0);
     const std::string Out = Home.MakeFolder("out");
     auto F = OpenForRun(Site, Out, &TfrmLarkspan::chkCompressJpg);
-    Fake.MessageAnswers = {TMsgResult::Ok, TMsgResult::No};
     F->btnStart->click();
     WaitForRunEnd(*F);
-    QVERIFY(Fake.Messages.size() >= 1);
+    QCOMPARE(Fake.Messages.size(), size_t(1));
     const QString Report = Fake.Messages[0].Text;
     QVERIFY2(Report.startsWith("任务已完成："), qPrintable(Report));
     QVERIFY2(Report.contains("有 1 个项目未读取"), qPrintable(Report));
@@ -417,8 +427,18 @@ class TfrmLarkspanTest : public QObject {
     QCOMPARE(Fake.Messages[0].Icon, TMsgIcon::Question);
     QVERIFY(F->Config() != nullptr);
     QVERIFY(F->isVisible());
+    QVERIFY(ShowsIcon(F->btnStart, ":/icons/stop.svg"));
     Fake.Clear();
-    Fake.MessageAnswers = {TMsgResult::Ok, TMsgResult::Yes};
+    // 详细信息 first: the results window opens over the report, which then
+    // still takes the answer.
+    Fake.MessageAnswers = {TMsgResult::Details, TMsgResult::Yes};
+    int Rows = -1;
+    QString StartWhileReporting;
+    WhenModal<TfrmResults>([&](TfrmResults* R) {
+      Rows = R->tblResults->rowCount();
+      StartWhileReporting = F->btnStart->text();
+      R->btnClose->click();
+    });
 
     WaitForRunEnd(*F);
     QVERIFY(QFile::exists(QString::fromStdString(Out + "index.html")));
@@ -432,21 +452,27 @@ class TfrmLarkspanTest : public QObject {
     QVERIFY(!OffThread);
     const int64_t Saved =
         TreeSize(QString::fromStdString(Site)) - TreeSize(QString::fromStdString(Out));
-    QCOMPARE(Fake.Messages.size(), size_t(2));
-    QCOMPARE(Fake.Messages[0].Text, QString::fromStdString(SuccessReport(true, 0, Saved)));
+    // One box: the report, then the offer to open the folder, answered Yes.
+    QCOMPARE(Fake.Messages.size(), size_t(1));
+    QCOMPARE(Fake.Messages[0].Text, QString::fromStdString(SuccessReport(true, 0, Saved)) +
+                                        "\n\n是否要立即打开输出目录查看文件？");
     QVERIFY(Fake.Messages[0].Text.startsWith("任务已完成：共0个文件出现重复，为您省下"));
     QCOMPARE(Fake.Messages[0].Icon, TMsgIcon::Information);
-    QCOMPARE(Fake.Messages[0].Buttons, TMsgButtons::OkDetails);
-    QCOMPARE(Fake.Messages[1].Text, QString("是否要立即打开输出目录查看文件？"));
-    QCOMPARE(Fake.Messages[1].Icon, TMsgIcon::Question);
-    QCOMPARE(Fake.Messages[1].Buttons, TMsgButtons::YesNo);
+    QCOMPARE(Fake.Messages[0].Buttons, TMsgButtons::YesNoDetails);
     QCOMPARE(Fake.OpenedFolders, QStringList{QString::fromStdString(Out)});
     // Every file of the site has its record, the filtered one too.
     QCOMPARE(F->LastResults().size(), size_t(5));
+    QCOMPARE(Rows, 5);
+    // While the report is open the run is over: nothing offers to stop it.
+    QCOMPARE(StartWhileReporting, QString("生成"));
 
     QVERIFY(F->btnStart->isEnabled());
     QCOMPARE(F->btnStart->text(), QString("生成"));
-    QCOMPARE(F->lblCurrentFile->text(), QString());
+    QVERIFY(ShowsIcon(F->btnStart, ":/icons/start.svg"));
+    // The line under the gauge tells how the run ended, not its last file.
+    QVERIFY2(
+        QRegularExpression("^\\[(\\d+)/\\1\\] 已完成$").match(F->lblCurrentFile->text()).hasMatch(),
+        qPrintable(F->lblCurrentFile->text()));
     QVERIFY(F->edtRootPath->isEnabled());
     QVERIFY(F->chkReducePic->isEnabled());
     QCOMPARE(F->pgsMain->value(), 0);
@@ -464,12 +490,15 @@ class TfrmLarkspanTest : public QObject {
     QVERIFY(F->IsRunning());
     WaitForRunEnd(*F);
 
-    QCOMPARE(Fake.Messages.size(), size_t(2));
-    QVERIFY2(Fake.Messages[0].Text.startsWith("任务执行失败："), qPrintable(Fake.Messages[0].Text));
-    QVERIFY(Fake.Messages[0].Text.size() > QString("任务执行失败：").size());
+    QCOMPARE(Fake.Messages.size(), size_t(1));
+    const QString Report = Fake.Messages[0].Text;
+    QVERIFY2(Report.startsWith("任务执行失败："), qPrintable(Report));
+    QVERIFY(!Report.startsWith("任务执行失败：\n"));  // the error's own text follows
+    QVERIFY(Report.endsWith("\n\n是否要立即打开输出目录查看文件？"));
     QCOMPARE(Fake.Messages[0].Icon, TMsgIcon::Error);
-    QCOMPARE(Fake.Messages[1].Text, QString("是否要立即打开输出目录查看文件？"));
     QVERIFY(Fake.OpenedFolders.isEmpty());  // answered No
+    QVERIFY2(F->lblCurrentFile->text().endsWith("] 任务执行失败"),
+             qPrintable(F->lblCurrentFile->text()));
     QVERIFY(F->btnStart->isEnabled());
     QCOMPARE(F->pgsMain->value(), 0);
     QVERIFY(F->close());
@@ -570,7 +599,7 @@ class TfrmLarkspanTest : public QObject {
     QCOMPARE(Fake.Messages[0].Icon, TMsgIcon::Error);
   }
 
-  void StopButtonEndsASlowRunAndTheReportOpensTheResults() {
+  void StopButtonEndsASlowRunAndTheReportSaysHowFarItGot() {
     TTestHome Home;
     TFakeDialogs Fake;
     const TFakeGifsicle Slow(Home);
@@ -586,23 +615,20 @@ class TfrmLarkspanTest : public QObject {
     QTRY_VERIFY(F->lblCurrentFile->text().contains(".gif"));
     QVERIFY(F->lblCurrentFile->text().startsWith("["));
 
-    Fake.MessageAnswers = {TMsgResult::Details, TMsgResult::No};
-    QStringList Shown;
-    int Rows = -1;
-    WhenModal<TfrmResults>([&](TfrmResults* R) {
-      Rows = R->tblResults->rowCount();
-      for (int I = 0; I < Rows; ++I) Shown << R->tblResults->item(I, 0)->text();
-      R->btnClose->click();
-    });
     F->btnStart->click();  // 停止
     WaitForRunEnd(*F);
-    QCOMPARE(Fake.Messages.size(), size_t(2));
+    QCOMPARE(Fake.Messages.size(), size_t(1));
     QVERIFY2(Fake.Messages[0].Text.startsWith("任务已停止：已处理"),
              qPrintable(Fake.Messages[0].Text));
     QCOMPARE(Fake.Messages[0].Icon, TMsgIcon::Information);
-    // The results window listed what was done before the stop.
-    QCOMPARE(Rows, int(F->LastResults().size()));
-    QVERIFY(Rows < 3);
+    QVERIFY(Fake.OpenedFolders.isEmpty());
+    QVERIFY2(
+        QRegularExpression("^\\[\\d+/3\\] 已停止$").match(F->lblCurrentFile->text()).hasMatch(),
+        qPrintable(F->lblCurrentFile->text()));
+    // 详细信息 only where something was done before the stop.
+    QVERIFY(F->LastResults().size() < 3);
+    QCOMPARE(Fake.Messages[0].Buttons,
+             F->LastResults().empty() ? TMsgButtons::YesNo : TMsgButtons::YesNoDetails);
     // The program was ended with its group; no half picture is left.
     QTRY_VERIFY_WITH_TIMEOUT(Slow.Gone(), 10000);
     for (const QString& Name :
@@ -648,11 +674,12 @@ class TfrmLarkspanTest : public QObject {
     F->btnStart->click();
     WaitForRunEnd(*F);
     qputenv("PATH", OldPath);
-    QCOMPARE(Fake.Messages.size(), size_t(3));
+    QCOMPARE(Fake.Messages.size(), size_t(2));
     QCOMPARE(Fake.Messages[0].Text, QString("未找到gifsicle：GIF图片将原样复制。"));
     QCOMPARE(Fake.Messages[0].Icon, TMsgIcon::Warning);
     QVERIFY(Fake.Messages[1].Text.startsWith("任务已完成：为您省下"));
-    QVERIFY(Fake.Messages[1].Text.endsWith("\n未找到gifsicle：GIF图片将原样复制。"));
+    QVERIFY(Fake.Messages[1].Text.endsWith(
+        "\n未找到gifsicle：GIF图片将原样复制。\n\n是否要立即打开输出目录查看文件？"));
     QCOMPARE(F->LastResults().at(0).Reason, TFileReason::ToolMissing);
     QVERIFY(F->close());
   }
@@ -696,6 +723,101 @@ class TfrmLarkspanTest : public QObject {
     F->close();
   }
 
+  void MissingOutputFolderIsOfferedAndMadeOnlyForARunThatStarts() {
+    const QString Offer = "输出目录不存在！\n是否创建此目录并开始生成？";
+    struct TCase {
+      const char* Name;
+      const char* Output;  // below the test home; "site/..." lies in the site
+      TMsgResult Answer;
+      bool AnyOption;
+      const char* Then;  // the box after the offer ("" none; "report" the run's)
+      bool Made;
+    };
+    const TCase Cases[] = {
+        {"no leaves it", "new/deeper/", TMsgResult::No, true, "", false},
+        {"yes makes it and runs", "new/deeper/", TMsgResult::Yes, true, "report", true},
+        // Never a folder inside the site, whatever the answer.
+        {"inside the site", "site/new/", TMsgResult::Yes, true, "网站根目录和输出目录不能相同！",
+         false},
+        {"nothing to do", "new/", TMsgResult::Yes, false, "无可处理压缩选项！", false},
+        // A file stands where a folder must go: refused, with the reason.
+        {"cannot be made", "blocker/new/", TMsgResult::Yes, true, "创建目录失败", false},
+    };
+    for (const TCase& C : Cases) {
+      TTestHome Home;
+      TFakeDialogs Fake;
+      Home.WriteFile("site/index.txt", "text");
+      Home.WriteFile("blocker", "a file");
+      const std::string Out = Home.Path() + C.Output;
+      auto F = OpenForRun(Home.Path() + "site/", Out, &TfrmLarkspan::chkReducePic);
+      F->chkReducePic->setChecked(C.AnyOption);
+      Fake.MessageAnswers = {C.Answer};
+      F->btnStart->click();
+      WaitForRunEnd(*F);
+      const QStringList Texts = Fake.Texts();
+      QVERIFY2(!Texts.isEmpty() && Texts[0] == Offer, C.Name);
+      QCOMPARE(Fake.Messages[0].Buttons, TMsgButtons::YesNo);
+      const QString Then = QString::fromUtf8(C.Then);
+      if (Then.isEmpty())
+        QVERIFY2(Texts.size() == 1, C.Name);
+      else if (Then == "report")
+        QVERIFY2(Texts.size() == 2 && Texts[1].startsWith("任务已完成："), C.Name);
+      else
+        QVERIFY2(Texts.size() == 2 && Texts[1].startsWith(Then), C.Name);
+      QVERIFY2(QFileInfo::exists(QString::fromStdString(Out)) == C.Made, C.Name);
+      if (C.Made) QVERIFY(QFile::exists(QString::fromStdString(Out + "index.txt")));
+      QVERIFY(F->btnStart->isEnabled());
+      QVERIFY(F->close());
+    }
+  }
+
+  void DetailsButtonOpensTheDetailsAndLeavesTheQuestionOpen() {
+    int DetailsShown = 0;
+    TMessageRequest R;
+    R.Text = "任务已完成\n\n是否要立即打开输出目录查看文件？";
+    R.Buttons = TMsgButtons::YesNoDetails;
+    R.OnDetails = [&] { ++DetailsShown; };
+    const auto Box = MakeMessageBox(R);
+    Box->show();
+    QVERIFY(QTest::qWaitForWindowExposed(Box.get()));
+    auto* Details = Box->findChild<QPushButton*>("btnDetails");
+    QVERIFY(Details);
+    Details->click();
+    Details->click();
+    QCOMPARE(DetailsShown, 2);
+    QVERIFY(Box->isVisible());  // the question is still to be answered
+    QCOMPARE(Box->defaultButton(), Box->button(QMessageBox::Yes));
+    Box->button(QMessageBox::Yes)->click();
+    QVERIFY(!Box->isVisible());
+    QCOMPARE(Box->result(), int(QMessageBox::Yes));
+  }
+
+  void EachButtonHasItsOwnIconAndTheJpgBoxSaysItIsLossy() {
+    TTestHome Home;
+    TFakeDialogs Fake;
+    auto F = OpenWindow();
+    QVERIFY(ShowsIcon(F->btnStart, ":/icons/start.svg"));
+    QVERIFY(ShowsIcon(F->btnAbout, ":/icons/info.svg"));
+    // Start, stop, about and the OK buttons' tick all look different.
+    const char* const Icons[] = {":/icons/start.svg", ":/icons/stop.svg", ":/icons/info.svg",
+                                 ":/icons/tick.svg"};
+    for (const char* A : Icons)
+      for (const char* B : Icons)
+        if (A != B)
+          QVERIFY2(QIcon(A).pixmap(24, 24).toImage() != QIcon(B).pixmap(24, 24).toImage(),
+                   qPrintable(QString("%1 %2").arg(A, B)));
+    F->ShowRunState(true);
+    QCOMPARE(F->btnStart->text(), QString("停止"));
+    QVERIFY(ShowsIcon(F->btnStart, ":/icons/stop.svg"));
+    F->ShowRunState(false);
+    QVERIFY(ShowsIcon(F->btnStart, ":/icons/start.svg"));
+
+    const QString Tip = F->chkCompressJpg->toolTip();
+    for (const char* Word : {"有损", "85", "EXIF"})
+      QVERIFY2(Tip.contains(QString::fromUtf8(Word)), qPrintable(Tip));
+    F->close();
+  }
+
   void KeyboardReachesTheToolButtonsAndTheBoxButtonsHaveMnemonics() {
     TTestHome Home;
     TFakeDialogs Fake;
@@ -714,7 +836,7 @@ class TfrmLarkspanTest : public QObject {
     } Cases[] = {
         {TMsgButtons::Ok, {"确定(&O)"}},
         {TMsgButtons::YesNo, {"是(&Y)", "否(&N)"}},
-        {TMsgButtons::OkDetails, {"确定(&O)", "详细信息(&D)"}},
+        {TMsgButtons::YesNoDetails, {"是(&Y)", "否(&N)", "详细信息(&D)"}},
     };
     for (const Case& C : Cases) {
       TMessageRequest R;

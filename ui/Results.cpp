@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "engine/uRunReport.h"
 #include "ui/Dialogs.h"
@@ -37,7 +38,15 @@ std::string Bytes(int64_t N) {
   return FormatSavedSize(N);
 }
 
-enum TColumn { ColPath, ColAction, ColBefore, ColAfter, ColSaved, ColumnCount };
+enum TColumn { ColPath, ColAction, ColBefore, ColAfter, ColSaved, ColNote, ColumnCount };
+
+// The note column: why a file was treated so; for a duplicate left out,
+// the copy that was written in its place.
+std::string NoteText(const TFileResult& R) {
+  if (R.Action == TFileAction::DuplicateLeftOut && !R.Detail.empty())
+    return "保留的副本：" + R.Detail;
+  return ReasonText(R, TReportLang::Zh);
+}
 
 }  // namespace
 
@@ -73,7 +82,9 @@ TfrmResults::TfrmResults(std::vector<TFileResult> Results, std::string OutputFol
   tblResults = new QTableWidget(this);
   tblResults->setObjectName("tblResults");
   tblResults->setColumnCount(ColumnCount);
-  tblResults->setHorizontalHeaderLabels({"路径", "处理", "处理前", "处理后", "节省"});
+  tblResults->setHorizontalHeaderLabels({"路径", "处理", "处理前", "处理后", "节省", "说明"});
+  // A long path keeps its file name in sight; the tooltip has all of it.
+  tblResults->setTextElideMode(Qt::ElideMiddle);
   tblResults->setEditTriggers(QAbstractItemView::NoEditTriggers);
   tblResults->setSelectionBehavior(QAbstractItemView::SelectRows);
   tblResults->verticalHeader()->hide();
@@ -81,14 +92,17 @@ TfrmResults::TfrmResults(std::vector<TFileResult> Results, std::string OutputFol
   tblResults->setRowCount(int(FResults.size()));
   for (int Row = 0; Row < int(FResults.size()); ++Row) {
     const TFileResult& R = FResults[size_t(Row)];
+    const std::string Why = NoteText(R);
     auto* Path = new QTableWidgetItem(Q(R.Path));
     Path->setData(Qt::UserRole, int(R.Action));
-    const std::string Why = ReasonText(R, TReportLang::Zh);
-    if (!Why.empty()) Path->setToolTip(Q(Why));
+    Path->setToolTip(Q(Why.empty() ? R.Path : R.Path + "\n" + Why));
     tblResults->setItem(Row, ColPath, Path);
     auto* Action = new QTableWidgetItem(Q(ActionText(R.Action, TReportLang::Zh)));
     if (!Why.empty()) Action->setToolTip(Q(Why));
     tblResults->setItem(Row, ColAction, Action);
+    auto* Note = new QTableWidgetItem(Q(Why));
+    if (!Why.empty()) Note->setToolTip(Q(Why));
+    tblResults->setItem(Row, ColNote, Note);
     tblResults->setItem(Row, ColBefore, new TNumberItem(Q(Bytes(R.BytesIn)), double(R.BytesIn)));
     tblResults->setItem(Row, ColAfter, new TNumberItem(Q(Bytes(R.BytesOut)), double(R.BytesOut)));
     const double Saved =
@@ -100,6 +114,9 @@ TfrmResults::TfrmResults(std::vector<TFileResult> Results, std::string OutputFol
   tblResults->sortByColumn(ColPath, Qt::AscendingOrder);
   tblResults->resizeColumnsToContents();
   tblResults->horizontalHeader()->setSectionResizeMode(ColPath, QHeaderView::Stretch);
+  // The path keeps most of the width; a long note is cut in the middle too.
+  constexpr int MaxNoteWidth = 200;
+  tblResults->setColumnWidth(ColNote, std::min(tblResults->columnWidth(ColNote), MaxNoteWidth));
 
   lblTotals = MakeLabel(this, "lblTotals", "");
   btnOpenOutput = MakeButton(this, "btnOpenOutput", "打开输出目录(&O)", ":/icons/folder.svg");

@@ -71,7 +71,7 @@ class TfrmResultsTest : public QObject {
         W.tblResults
             ->item(W.tblResults->row(W.tblResults->findItems("old.bak", Qt::MatchExactly)[0]), 0)
             ->toolTip(),
-        QString("过滤条件 *.bak"));
+        QString("old.bak\n过滤条件 *.bak"));
     QCOMPARE(W.lblTotals->text(), QString("共1个文件：处理前300B，处理后0B，节省100.0%"));
     W.cbxAction->setCurrentIndex(0);
     QCOMPARE(Column(W, 0).size(), 4);
@@ -80,6 +80,38 @@ class TfrmResultsTest : public QObject {
     QCOMPARE(Fake.OpenedFolders, QStringList{"/srv/out/"});
     W.btnClose->click();
     QVERIFY(!W.isVisible());
+  }
+
+  void LongPathsKeepTheirFileNameAndDuplicatesNameTheKeptCopy() {
+    TFakeDialogs Fake;
+    const std::string Long = "a/" + std::string(300, 'x') + "/photo-final.png";
+    std::vector<TFileResult> Rs = {
+        Record(Long.c_str(), TFileAction::DuplicateLeftOut, 4000, 0),
+        Record("img/master.png", TFileAction::Optimised, 4000, 3000),
+        Record("index.html", TFileAction::Minified, 900, 600),
+    };
+    Rs[0].Reason = TFileReason::SameContentAs;
+    Rs[0].Detail = "img/master.png";
+    TfrmResults W(Rs, "/srv/out/");
+    W.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&W));
+    // Cut in the middle, so "photo-final.png" stays in sight.
+    QCOMPARE(W.tblResults->textElideMode(), Qt::ElideMiddle);
+    const int Row = W.tblResults->row(
+        W.tblResults->findItems(QString::fromStdString(Long), Qt::MatchExactly).value(0));
+    QVERIFY(Row >= 0);
+    QCOMPARE(W.tblResults->item(Row, 0)->toolTip(),
+             QString::fromStdString(Long) + "\n保留的副本：img/master.png");
+    QCOMPARE(W.tblResults->item(Row, 5)->text(), QString("保留的副本：img/master.png"));
+    QCOMPARE(W.tblResults->horizontalHeaderItem(5)->text(), QString("说明"));
+    // The path column gets the room; the notes never push it out.
+    QVERIFY(W.tblResults->columnWidth(5) <= 200);
+    QVERIFY(W.tblResults->columnWidth(0) > W.tblResults->columnWidth(5));
+    // A row without a reason has its path as its tooltip and no note.
+    const int Page =
+        W.tblResults->row(W.tblResults->findItems("index.html", Qt::MatchExactly).value(0));
+    QCOMPARE(W.tblResults->item(Page, 0)->toolTip(), QString("index.html"));
+    QCOMPARE(W.tblResults->item(Page, 5)->text(), QString());
   }
 
   void EmptyRunShowsAnEmptyTable() {

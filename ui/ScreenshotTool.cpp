@@ -114,7 +114,7 @@ class TShotDialogs : public IDialogs {
       NextShot = nullptr;
       Box->close();
     }
-    return Request.Buttons == TMsgButtons::YesNo ? TMsgResult::No : TMsgResult::Ok;
+    return Request.Buttons == TMsgButtons::Ok ? TMsgResult::Ok : TMsgResult::No;
   }
   std::optional<QString> OpenFile(const TOpenFileRequest&) override { return std::nullopt; }
   std::optional<QString> ChooseFolder(const TFolderRequest&) override { return std::nullopt; }
@@ -198,7 +198,7 @@ int Run(int Argc, char** Argv) {
   Save(OnBackdrop(&Main), "main-idle.png");
 
   Main.EnableControls(false);
-  Main.btnStart->setText("停止");
+  Main.ShowRunState(true);
   Main.btnStart->setEnabled(true);
   Main.EngineProgress(nullptr, 42);
   TRunStatus Status;
@@ -210,7 +210,7 @@ int Run(int Argc, char** Argv) {
   Settle();
   Save(OnBackdrop(&Main), "main-running.png");
   Main.EnableControls(true);
-  Main.btnStart->setText("生成");
+  Main.ShowRunState(false);
   Main.lblCurrentFile->clear();
   Main.EngineProgress(nullptr, 0);
 
