@@ -1,5 +1,5 @@
 # Test set-up shared by the whole tree and by tools/ built on its own.
-option(LARKSPAN_BUILD_TESTS "Build the unit tests" ON)
+include(${CMAKE_CURRENT_LIST_DIR}/LarkspanParts.cmake)
 if(LARKSPAN_BUILD_TESTS)
   enable_testing()
   find_package(GTest REQUIRED)

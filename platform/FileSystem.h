@@ -227,8 +227,9 @@ bool AppendToFile(const std::string& Path, const std::string& Data);
 std::string ProgramFolder();
 // Where the program's own helpers (outside programs, the markup compressor's
 // archive, the "Skins/" folder) are looked for, in this order, each with a
-// trailing delimiter: ProgramDir itself, then "lib/larkspan/" under its
-// parent, so that /usr/bin/larkspan-cli finds /usr/lib/larkspan/. ProgramDir
+// trailing delimiter: ProgramDir itself (the build tree), then under its parent
+// "libexec/larkspan/" (programs) and "share/larkspan/" (the archive, the skin),
+// so that /usr/bin/larkspan-cli finds /usr/libexec/larkspan/pngout. ProgramDir
 // is taken as it is written (a canonical path, as ProgramFolder() gives).
 std::vector<std::string> HelperFolders(const std::string& ProgramDir = ProgramFolder());
 // The first of HelperFolders(ProgramDir) holding an entry called Name (a file

@@ -774,7 +774,8 @@ std::vector<std::string> HelperFolders(const std::string& ProgramDir) {
   // The parent by its text: ProgramFolder() has no links or ".." in it, and
   // the root's parent is the root.
   const std::string Parent = ExtractFilePath(ExcludeTrailingDelimiter(Own));
-  return {Own, IncludeTrailingDelimiter(Parent.empty() ? Own : Parent) + "lib/larkspan/"};
+  const std::string Prefix = IncludeTrailingDelimiter(Parent.empty() ? Own : Parent);
+  return {Own, Prefix + "libexec/larkspan/", Prefix + "share/larkspan/"};
 }
 
 std::string HelperFolderOf(const std::string& Name, const std::string& ProgramDir) {

@@ -258,37 +258,44 @@ TEST_F(FileSystemTest, CopyKeepsTimeAndModeAndNeverReadsSpecialFiles) {
   EXPECT_THROW(ReadDirectory(Dir + "missing"), Exception);
 }
 
-TEST_F(FileSystemTest, HelperFoldersAreOwnFolderThenInstalledLibFolder) {
+TEST_F(FileSystemTest, HelperFoldersAreOwnFolderThenInstalledFolders) {
   const struct {
     const char* Program;
-    const char* Lib;
+    const char* Prefix;
   } Cases[] = {
-      {"/usr/bin/", "/usr/lib/larkspan/"},
-      {"/usr/bin", "/usr/lib/larkspan/"},
-      {"/opt/长 名/bin/", "/opt/长 名/lib/larkspan/"},
-      {"/bin/", "/lib/larkspan/"},
-      {"/", "/lib/larkspan/"},  // the root is its own parent
+      {"/usr/bin/", "/usr/"},
+      {"/usr/bin", "/usr/"},
+      {"/opt/长 名/bin/", "/opt/长 名/"},
+      {"/bin/", "/"},
+      {"/", "/"},  // the root is its own parent
   };
   for (const auto& C : Cases) {
     const std::vector<std::string> F = HelperFolders(C.Program);
-    ASSERT_EQ(F.size(), 2u) << C.Program;
+    ASSERT_EQ(F.size(), 3u) << C.Program;
     EXPECT_EQ(F[0], IncludeTrailingDelimiter(C.Program)) << C.Program;
-    EXPECT_EQ(F[1], C.Lib) << C.Program;
+    EXPECT_EQ(F[1], std::string(C.Prefix) + "libexec/larkspan/") << C.Program;
+    EXPECT_EQ(F[2], std::string(C.Prefix) + "share/larkspan/") << C.Program;
   }
 }
 
 TEST_F(FileSystemTest, HelperFolderOfTakesTheFirstFolderHoldingTheName) {
-  // An installed tree: bin/ with the program, lib/larkspan/ with the helpers.
+  // An installed tree: bin/ with the program, libexec/larkspan/ with the
+  // helper programs, share/larkspan/ with the archive and the skin.
   Put("bin/larkspan-cli", "x");
-  Put("lib/larkspan/htmlcompressor.jar", "jar");
-  Put("lib/larkspan/Skins/Mint/skin.qss", "qss");
-  const std::string Bin = Dir + "bin/", Lib = Dir + "lib/larkspan/";
-  EXPECT_EQ(HelperFolderOf("htmlcompressor.jar", Bin), Lib);
-  EXPECT_EQ(HelperFolderOf("Skins", Bin), Lib);  // a folder counts too
+  Put("libexec/larkspan/pngout", "elf");
+  Put("share/larkspan/htmlcompressor.jar", "jar");
+  Put("share/larkspan/Skins/Mint/skin.qss", "qss");
+  const std::string Bin = Dir + "bin/", Exec = Dir + "libexec/larkspan/",
+                    Data = Dir + "share/larkspan/";
+  EXPECT_EQ(HelperFolderOf("pngout", Bin), Exec);
+  EXPECT_EQ(HelperFolderOf("htmlcompressor.jar", Bin), Data);
+  EXPECT_EQ(HelperFolderOf("Skins", Bin), Data);  // a folder counts too
   EXPECT_EQ(HelperFolderOf("missing.jar", Bin), Bin);
   // A build tree: the same names beside the program win.
+  Put("bin/pngout", "elf");
   Put("bin/htmlcompressor.jar", "jar");
   Put("bin/Skins/Mint/skin.qss", "qss");
+  EXPECT_EQ(HelperFolderOf("pngout", Bin), Bin);
   EXPECT_EQ(HelperFolderOf("htmlcompressor.jar", Bin), Bin);
   EXPECT_EQ(HelperFolderOf("Skins", Bin), Bin);
 }

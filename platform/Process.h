@@ -41,8 +41,8 @@ struct TProcessResult {
 // Full path of the program Name, "" when none is found. A name containing
 // "/" is taken as it is; otherwise SearchFolder (when given), the helper
 // folders (HelperFolders(): the running executable's folder, then the
-// installed lib/larkspan/), then every folder of PATH are tried in that
-// order for an executable regular file.
+// installed libexec/larkspan/ and share/larkspan/), then every folder of PATH
+// are tried in that order for an executable regular file.
 std::string FindProgram(const std::string& Name, const std::string& SearchFolder = "");
 
 // The words of this process's own command line, program name first, as the

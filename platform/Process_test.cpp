@@ -58,7 +58,7 @@ TEST(ProcessTest, FindProgramSearchesOwnFolderFirstThenPath) {
   EXPECT_EQ(FindProgram(Name, First.Path()), First.Path() + Name);
   ::unlink(Own.c_str());
 
-  // The installed helper folder (../lib/larkspan/) comes after our own
+  // The installed helper folder (../libexec/larkspan/) comes after our own
   // folder and before PATH.
   const std::string Lib = HelperFolders()[1];
   ASSERT_TRUE(ForceDirectories(Lib));

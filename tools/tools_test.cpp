@@ -128,7 +128,17 @@ class ToolsTest : public ::testing::Test {
 
 // --- htmlcompressor.jar -------------------------------------------------------------------
 
-TEST_F(ToolsTest, HtmlMinifiesWhiteSpaceAndKeepsWhatMustStay) {
+// The archive's tests; skipped in a build without it (LARKSPAN_BUILD_ARCHIVE=OFF).
+class ArchiveTest : public ToolsTest {
+ protected:
+  void SetUp() override {
+    ToolsTest::SetUp();
+    if (!fs::exists(BinDir() / "htmlcompressor.jar"))
+      GTEST_SKIP() << "htmlcompressor.jar is not built";
+  }
+};
+
+TEST_F(ArchiveTest, HtmlMinifiesWhiteSpaceAndKeepsWhatMustStay) {
   struct Case {
     const char* name;
     std::string in;
@@ -160,7 +170,7 @@ TEST_F(ToolsTest, HtmlMinifiesWhiteSpaceAndKeepsWhatMustStay) {
 
 // The archive is a front end: for every file and switch, its output and exit status are
 // larkspan-minify's, run beside it with the same arguments.
-TEST_F(ToolsTest, ArchiveWritesWhatTheNativeProgramWrites) {
+TEST_F(ArchiveTest, ArchiveWritesWhatTheNativeProgramWrites) {
   const std::string gb = "<p>\xD6\xD0\xCE\xC4  \xD2\xB3\xC3\xE6</p>\n";
   const std::string utf8 = "<p>\xE4\xB8\xAD\xE6\x96\x87  \xE9\xA1\xB5</p>\n";
   const std::vector<std::pair<std::string, std::string>> files = {
@@ -203,7 +213,7 @@ TEST_F(ToolsTest, ArchiveWritesWhatTheNativeProgramWrites) {
 // With comments kept, a page only ever loses white space: with every white space byte taken
 // out, input and output must be the same bytes. Checked on pages pieced together at random
 // from awkward fragments.
-TEST_F(ToolsTest, MarkupLosesNothingButWhiteSpace) {
+TEST_F(ArchiveTest, MarkupLosesNothingButWhiteSpace) {
   const std::vector<std::string> fragments = {"<p>",
                                               "</p>",
                                               "  \n\t ",
@@ -259,7 +269,7 @@ TEST_F(ToolsTest, MarkupLosesNothingButWhiteSpace) {
   }
 }
 
-TEST_F(ToolsTest, FailuresLeaveTheOutputUntouched) {
+TEST_F(ArchiveTest, FailuresLeaveTheOutputUntouched) {
   WriteAll(dir_ / "bad.js", "var x = \"open;\n");  // an unterminated string
   WriteAll(dir_ / "out.js", "previous");
   for (const char* src : {"bad.js", "missing.js"}) {
@@ -281,7 +291,7 @@ TEST_F(ToolsTest, FailuresLeaveTheOutputUntouched) {
   EXPECT_EQ(Compress("a.html", "no/such/out.html", "UTF-8").status, 1);
 }
 
-TEST_F(ToolsTest, CommandLineErrorsAreUsageErrors) {
+TEST_F(ArchiveTest, CommandLineErrorsAreUsageErrors) {
   const std::string jar = (BinDir() / "htmlcompressor.jar").string();
   WriteAll(dir_ / "a.html", "<p>a</p>");
   const std::string src = (dir_ / "a.html").string();
@@ -311,7 +321,7 @@ TEST_F(ToolsTest, CommandLineErrorsAreUsageErrors) {
   }
 }
 
-TEST_F(ToolsTest, MinifiesInPlace) {
+TEST_F(ArchiveTest, MinifiesInPlace) {
   const std::string page = "<html>\n  <body>\n    <p>a   b</p>\n  </body>\n</html>\n";
   WriteAll(dir_ / "page.html", page);
   Outcome r = Compress("page.html", "page.html", "GB2312", true, true);
@@ -322,7 +332,7 @@ TEST_F(ToolsTest, MinifiesInPlace) {
   EXPECT_NE(st.st_mode & S_IROTH, 0u) << "the minified page must stay readable";
 }
 
-TEST_F(ToolsTest, ArchiveFallsBackToTheProgramAndFailsCleanlyWithoutIt) {
+TEST_F(ArchiveTest, ArchiveFallsBackToTheProgramAndFailsCleanlyWithoutIt) {
   // A copy of the archive in a folder with larkspan-minify but not the library: the program
   // does the work. Then the archive alone, with a PATH that has java but no larkspan-minify:
   // status 1 and the reason, the output untouched. In an ASCII folder: without a UTF-8 locale

@@ -99,7 +99,7 @@ TdmUI::TdmUI() {
 }
 
 void TdmUI::DataModuleCreate() {
-  // Beside the executable, or in lib/larkspan/ once installed.
+  // Beside the executable, or in share/larkspan/ once installed.
   sSkinManager1.SkinDirectory = IncludeTrailingDelimiter(HelperFolderOf("Skins")) + "Skins/";
   sSkinManager1.SkinName = "Mint";
   sSkinManager1.SetActive(true);

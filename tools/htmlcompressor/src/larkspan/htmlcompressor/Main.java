@@ -15,9 +15,10 @@ import java.util.List;
  * </pre>
  *
  * The work is done by the native minifier, with the same arguments: the library {@code
- * liblarkspan-minify-jni.so} beside this archive, loaded into this JVM, or else the program
- * {@code larkspan-minify}, looked up beside this archive first and then on PATH, started with our
- * standard streams and working folder. Both run the same code. The exit status is theirs: 0
+ * liblarkspan-minify-jni.so}, loaded into this JVM, or else the program {@code larkspan-minify},
+ * started with our standard streams and working folder. Both are looked for in the native
+ * folder: beside this archive (the build tree), or else {@code ../../libexec/larkspan} from it
+ * (installed, the archive is in {@code /usr/share/larkspan}); the program then on PATH. Both run the same code. The exit status is theirs: 0
  * done, 1 the file could not be minified or written (DEST untouched, the reason on stderr), 2 a
  * bad command line. A program that cannot be started is status 1, with the reason on stderr.
  * DEST is written through a temporary file and a rename, so it is either the old file or the
@@ -42,7 +43,7 @@ public final class Main {
   static native int runNative(byte[][] args);
 
   static int run(String[] args) {
-    File folder = archiveFolder();
+    File folder = nativeFolder(archiveFolder());
     if (folder != null && loadLibrary(new File(folder, LIBRARY))) return runInProcess(args);
     return runProgram(folder, args);
   }
@@ -105,6 +106,21 @@ public final class Main {
         // As above.
       }
     }
+  }
+
+  /**
+   * Where the native minifier is: the archive's own folder when it holds the library or the
+   * program, else the installed helper folder when that exists, else the archive's folder.
+   */
+  static File nativeFolder(File archive) {
+    if (archive == null || holdsNative(archive)) return archive;
+    File installed = new File(archive, ".." + File.separator + ".." + File.separator + "libexec"
+        + File.separator + "larkspan");
+    return installed.isDirectory() ? installed : archive;
+  }
+
+  private static boolean holdsNative(File folder) {
+    return new File(folder, LIBRARY).isFile() || new File(folder, PROGRAM).isFile();
   }
 
   /**
