@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "minify/Charset.h"
+#include "minify/MinifyLevel.h"
 
 namespace larkspan::minify {
 
@@ -19,6 +20,7 @@ struct TMinifyOptions {
   bool NoMunge = true;                // --nomunge: nothing is renamed (always, today)
   bool PreservePhp = false;           // --preserve-php: <?php ... ?> byte for byte
   bool PreserveServerScript = false;  // --preserve-server-script: <% %>, <!--# -->
+  TMinifyLevel Level = TMinifyLevel::Spaces;  // --level
 };
 
 enum class TMinifyKind { Page, Xml, Css, Js, JsModule };
