@@ -11,7 +11,8 @@
 //   around '='. Attribute values, quoted or not, stay byte for byte.
 // - Kept byte for byte: the content of pre, listing, textarea, xmp,
 //   plaintext, script and style; elements the page's own CSS or their style
-//   attribute set to keep white space (see PagePreRules.h); server blocks
+//   attribute set to keep white space (see PagePreRules.h), and those marked
+//   xml:space="preserve" (SVG text renders their white space); server blocks
 //   (<?php ?>, <% %>, <!--# -->), always, whatever the switches say;
 //   conditional comments; CDATA sections; other comments with
 //   PreserveComments (otherwise they go).
@@ -20,11 +21,14 @@
 //   module) through MinifyJs with CompressJs. Content that is blank, holds a
 //   server block (or, in a script, "<!--" or "-->"), is refused by the minifier, whose result would
 //   be larger, close the element early or open a comment stays byte for byte.
+// - From the level safe on, start tags are spelt shorter (MinifyPageTags.h);
+//   inline style sheets are minified at the page's level.
 // The scanner never fails and never reads past the text: markup it does not
 // understand (an unclosed tag, a stray '<') is copied as it is.
 #include <string>
 
 #include "minify/Minify.h"
+#include "minify/MinifyPageTags.h"
 #include "minify/PagePreRules.h"
 #include "platform/Text.h"
 
@@ -250,7 +254,12 @@ class TPageMinifier {
         if (!(TagFlags(Name) & InHeadTag)) InHead = false;
         if (std::string_view(Name) == "title") InTitle = true;
         Prev = FrameOf(0, Name);
+        const size_t TagOut = Out.size();
         const size_t After = Tag(I);
+        if (Options.Level != TMinifyLevel::Spaces && Out.back() == '>') {
+          const std::string Short = ShortStartTag(std::string_view(Out).substr(TagOut), Name);
+          Out.replace(TagOut, std::string::npos, Short);
+        }
         I = After < N ? Element(I, After, Name) : After;
       }
     }
@@ -438,7 +447,8 @@ class TPageMinifier {
     const unsigned F = TagFlags(N);
     if (F & RawText) {
       Close = EndTag(S, After, Name);
-    } else if ((F & Nested) || (!(F & Void) && KeepsWhiteSpace(StartTag, Name, Rules))) {
+    } else if ((F & Nested) || (!(F & Void) && (KeepsWhiteSpace(StartTag, Name, Rules) ||
+                                                PreservesSpace(StartTag)))) {
       Close = NestedEnd(S, After, Name);
     } else {
       return After;

@@ -1,0 +1,29 @@
+// Start tags spelt shorter, for the page minifier from the level safe on.
+// Only the syntax around attribute values changes; every value that stays
+// keeps its bytes, so the tag gives the same element to an HTML parser.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace larkspan::minify {
+
+// Tag is a whole start tag "<name ...>" as the page minifier writes it
+// (single blanks between attributes), Name its lower-case element name.
+// Returns the tag with:
+// - quotes dropped around a value that reads the same unquoted (no blank,
+//   quote, "=", "<", ">" or "`", not empty, and followed by a blank or ">");
+// - a boolean attribute (checked, disabled, ...) of the elements it belongs
+//   to written bare where its value is empty or its own name;
+// - type="text/javascript" of <script> and type="text/css" of <style> left
+//   out, as they are what the element is without them.
+// A tag it cannot read with certainty (a server block inside, a stray
+// quote, an unclosed value) is returned as it is. Bytes of 0x80 and above
+// are never syntax here, so any ASCII-compatible code page is read right.
+std::string ShortStartTag(std::string_view Tag, std::string_view Name);
+
+// True when the start tag Tag carries xml:space="preserve": the white
+// space of its content is rendered as written (SVG text).
+bool PreservesSpace(std::string_view Tag);
+
+}  // namespace larkspan::minify
