@@ -15,7 +15,8 @@
 //   xml:space="preserve" (SVG text renders their white space); server blocks
 //   (<?php ?>, <% %>, <!--# -->), always, whatever the switches say;
 //   conditional comments; CDATA sections; other comments with
-//   PreserveComments (otherwise they go).
+//   PreserveComments (otherwise they go), except at the level smallest,
+//   where only "<!--!" ones stay.
 // - Inline <style> (type absent or text/css) goes through MinifyCss with
 //   CompressCss, inline <script> of a JavaScript type (type="module" as a
 //   module) through MinifyJs with CompressJs. Content that is blank, holds a
@@ -367,8 +368,12 @@ class TPageMinifier {
     }
     // Server-side includes and conditional comments are code, not remarks; an
     // unclosed comment is not ours to cut.
-    if (Options.PreserveComments || End == S.size() || S.compare(I, 5, "<!--#") == 0 ||
-        StartsNoCase(S, I, "<!--[if") || StartsNoCase(S, I, "<!--<![endif]")) {
+    // At smallest remarks go whatever --preserve-comments says; "<!--!"
+    // marks one its author wants kept (a licence).
+    const bool Smallest = Options.Level == TMinifyLevel::Smallest;
+    if ((Options.PreserveComments && !Smallest) || (Smallest && S.compare(I, 5, "<!--!") == 0) ||
+        End == S.size() || S.compare(I, 5, "<!--#") == 0 || StartsNoCase(S, I, "<!--[if") ||
+        StartsNoCase(S, I, "<!--<![endif]")) {
       Copy(I, End);
       Prev = TFrame::No;
     }

@@ -357,5 +357,22 @@ TEST(MinifyPageTest, SvgTextMarkedPreserveKeepsItsWhiteSpace) {
   }
 }
 
+TEST(MinifyPageSmallestTest, RemarksGoButCodeInCommentsStays) {
+  TMinifyOptions O;
+  O.PreserveComments = O.PreservePhp = O.PreserveServerScript = true;
+  const char* In =
+      "<p>a <!-- note --> b</p><!--! (c) us --><!--#include virtual=\"x\" -->"
+      "<!--[if IE]><p>x</p><![endif]--><?php /* <!-- x --> */ ?><% a %><!-- open";
+  O.Level = TMinifyLevel::Smallest;
+  EXPECT_EQ(MinifyPage(In, TCodePage::Gbk, O).Output,
+            "<p>a b</p><!--! (c) us --><!--#include virtual=\"x\" -->"
+            "<!--[if IE]><p>x</p><![endif]--><?php /* <!-- x --> */ ?><% a %><!-- open");
+  // Below smallest --preserve-comments keeps them all.
+  for (TMinifyLevel L : {TMinifyLevel::Spaces, TMinifyLevel::Safe}) {
+    O.Level = L;
+    EXPECT_EQ(MinifyPage(In, TCodePage::Gbk, O).Output, In);
+  }
+}
+
 }  // namespace
 }  // namespace larkspan::minify
