@@ -23,7 +23,8 @@
 //   server block (or, in a script, "<!--" or "-->"), is refused by the minifier, whose result would
 //   be larger, close the element early or open a comment stays byte for byte.
 // - From the level safe on, start tags are spelt shorter (MinifyPageTags.h);
-//   inline style sheets are minified at the page's level.
+//   inline style sheets are minified at the page's level. At smallest the
+//   end tags of li, p and option go where the parser needs none.
 // The scanner never fails and never reads past the text: markup it does not
 // understand (an unclosed tag, a stray '<') is copied as it is.
 #include <string>
@@ -249,12 +250,21 @@ class TPageMinifier {
         const std::string Name = TagNameAt(S, I + 2);
         if (std::string_view(Name) == "title") InTitle = false;
         Prev = FrameOf('/', Name);
+        size_t Close = I + 2 + Name.size();
+        while (Close < N && IsSpace(S[Close])) ++Close;
+        if (Options.Level == TMinifyLevel::Smallest && Close < N && S[Close] == '>' &&
+            Ends.CanDrop(Name, S.substr(Close + 1))) {
+          I = Close + 1;
+          continue;
+        }
+        Ends.EndTag(Name);
         I = Tag(I);
       } else if (IsAlpha(S[I + 1])) {
         const std::string Name = TagNameAt(S, I + 1);
         if (!(TagFlags(Name) & InHeadTag)) InHead = false;
         if (std::string_view(Name) == "title") InTitle = true;
         Prev = FrameOf(0, Name);
+        Ends.StartTag(Name);
         const size_t TagOut = Out.size();
         const size_t After = Tag(I);
         if (Options.Level != TMinifyLevel::Spaces && Out.back() == '>') {
@@ -281,6 +291,7 @@ class TPageMinifier {
   const TMinifyOptions& Options;
   std::string Out;
   TPreRules Rules;
+  TOptionalEnds Ends;
   TFrame Prev = TFrame::Always;  // what comes just before: the start, a tag, text
   bool InHead = true;            // no body content seen yet
   bool InTitle = false;

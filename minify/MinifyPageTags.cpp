@@ -153,4 +153,79 @@ bool PreservesSpace(std::string_view Tag) {
   return Lower(Value.substr(B, E - B)) == "preserve";
 }
 
+namespace {
+
+bool InList(std::string_view Name, std::string_view List) {
+  if (Name.empty()) return false;
+  for (size_t I = List.find(Name); I != std::string_view::npos; I = List.find(Name, I + 1))
+    if (List[I - 1] == ' ' && List[I + Name.size()] == ' ') return true;
+  return false;
+}
+
+// Elements an <li> start tag closes through (not special, or address, div, p).
+const std::string_view SpecialNotLi =
+    " applet area article aside base basefont bgsound blockquote body br button caption center "
+    "col colgroup dd details dir dl dt embed fieldset figcaption figure footer form frame "
+    "frameset h1 h2 h3 h4 h5 h6 head header hgroup hr html iframe img input keygen link listing "
+    "main marquee menu meta nav noembed noframes noscript object ol param plaintext pre script "
+    "search section select source style summary table tbody td template textarea tfoot th thead "
+    "title tr track ul wbr xmp svg math ";
+// Elements a p may hold while its end tag stays optional: neither
+// formatting elements (the parser rebuilds those) nor scope boundaries.
+const std::string_view KeepsPOpen =
+    " span img br abbr cite dfn kbd samp sub sup var q label time data mark bdi bdo wbr input ";
+// Start tags that close an open p in any document mode (table does not in
+// quirks mode).
+const std::string_view ClosesP =
+    " address article aside blockquote details div dl fieldset figcaption figure footer form "
+    "h1 h2 h3 h4 h5 h6 header hgroup hr main menu nav ol p pre section ul ";
+
+// The lower-case name of the tag at the start of Rest ("<x" or "</x") when
+// Rest starts with one, else "". Lead tells which.
+std::string NextTag(std::string_view Rest, bool& End) {
+  End = Rest.size() > 1 && Rest[0] == '<' && Rest[1] == '/';
+  size_t I = End ? 2 : 1;
+  if (Rest.empty() || Rest[0] != '<') return "";
+  std::string Name;
+  while (I < Rest.size() &&
+         ((Rest[I] >= 'a' && Rest[I] <= 'z') || (Rest[I] >= 'A' && Rest[I] <= 'Z') ||
+          (Rest[I] >= '0' && Rest[I] <= '9')))
+    Name += LoCaseAscii(Rest[I++]);
+  if (I < Rest.size() && !IsBlank(Rest[I]) && Rest[I] != '>' && Rest[I] != '/') return "";
+  return Name;
+}
+
+}  // namespace
+
+void TOptionalEnds::StartTag(std::string_view Name) {
+  if (Name == "li") {
+    LiClean = true;
+  } else if (InList(Name, SpecialNotLi)) {
+    LiClean = false;
+  }
+  if (Name == "p") {
+    PClean = true;
+  } else if (!InList(Name, KeepsPOpen)) {
+    PClean = false;
+  }
+}
+
+void TOptionalEnds::EndTag(std::string_view Name) {
+  // Once a list or an li ends, what is open around the next one is unknown.
+  if (Name == "li" || InList(Name, SpecialNotLi)) LiClean = false;
+  if (!InList(Name, KeepsPOpen)) PClean = false;
+}
+
+bool TOptionalEnds::CanDrop(std::string_view Name, std::string_view Rest) const {
+  bool End = false;
+  const std::string Next = NextTag(Rest, End);
+  if (Next.empty()) return false;
+  if (Name == "li")
+    return End ? (Next == "ul" || Next == "ol" || Next == "menu") : (Next == "li" && LiClean);
+  if (Name == "option")
+    return End ? Next == "select" || Next == "datalist" : Next == "option" || Next == "optgroup";
+  if (Name == "p") return !End && PClean && InList(Next, ClosesP);
+  return false;
+}
+
 }  // namespace larkspan::minify

@@ -26,4 +26,21 @@ std::string ShortStartTag(std::string_view Tag, std::string_view Name);
 // space of its content is rendered as written (SVG text).
 bool PreservesSpace(std::string_view Tag);
 
+// Which end tags of li, p and option a page can do without: the HTML parser
+// closes the element at the same point when the next tag follows with
+// nothing between. Fed every tag of the page in order (names lower case);
+// errs on the side of keeping a tag.
+class TOptionalEnds {
+ public:
+  void StartTag(std::string_view Name);
+  void EndTag(std::string_view Name);
+  // Whether the end tag of Name, followed at once by Rest (the rest of the
+  // page), may be left out.
+  bool CanDrop(std::string_view Name, std::string_view Rest) const;
+
+ private:
+  bool LiClean = false;  // the open li holds nothing that would stop an <li> closing it
+  bool PClean = false;   // a p is open and holds only elements that keep it closable
+};
+
 }  // namespace larkspan::minify

@@ -374,5 +374,39 @@ TEST(MinifyPageSmallestTest, RemarksGoButCodeInCommentsStays) {
   }
 }
 
+TEST(MinifyPageSmallestTest, EndTagsGoOnlyWhereTheParserBuildsTheSameTree) {
+  struct Case {
+    const char* In;
+    const char* Out;
+  } Cases[] = {
+      {"<ul><li>a</li><li>b</li></ul>", "<ul><li>a<li>b</ul>"},
+      {"<ol><li><span>a</span></li><li><div>b</div></li></ol>",
+       "<ol><li><span>a</span><li><div>b</div></ol>"},
+      // A blank would move into the item; a section stops <li> closing it.
+      {"<ul><li>a</li> <li>b</li>\n</ul>", "<ul><li>a</li> <li>b</li>\n</ul>"},
+      {"<ul><li><section>a</section></li><li>b</li></ul>",
+       "<ul><li><section>a</section></li><li>b</ul>"},
+      {"<ul><li><section><ul><li>a</li></ul></li><li>b</li></ul>",
+       "<ul><li><section><ul><li>a</ul></li><li>b</ul>"},
+      {"<p>a</p><div>b</div>", "<p>a<div>b</div>"},
+      {"<p>a<span>b</span></p><h2>c</h2><p>d</p><p>e</p><ul></ul>",
+       "<p>a<span>b</span><h2>c</h2><p>d<p>e<ul></ul>"},
+      {"<p>a</p><span>b</span>", "<p>a</p><span>b</span>"},
+      {"<p>a</p><table></table>", "<p>a</p><table></table>"},
+      {"<p><b>a</b></p><div></div>", "<p><b>a</b></p><div></div>"},
+      {"<p><button>a</p><div></div>", "<p><button>a</p><div></div>"},
+      {"<div>a</p><div></div>", "<div>a</p><div></div>"},
+      {"<p>a</p\n><div></div>", "<p>a<div></div>"},
+      {"<select><option>a</option><option>b</option><optgroup></optgroup></select>",
+       "<select><option>a<option>b<optgroup></optgroup></select>"},
+      {"<select><option>a</option> <option>b</option></select>",
+       "<select><option>a</option> <option>b</select>"},
+  };
+  for (const Case& C : Cases) EXPECT_EQ(PageAt(C.In, TMinifyLevel::Smallest), C.Out) << C.In;
+  // Below smallest every end tag stays.
+  for (const Case& C : Cases)
+    EXPECT_EQ(PageAt(C.In, TMinifyLevel::Safe), Page(C.In, TCodePage::Gbk)) << C.In;
+}
+
 }  // namespace
 }  // namespace larkspan::minify
