@@ -73,18 +73,18 @@ bool IsDefaultType(std::string_view Element, std::string_view Attr, std::string_
 }  // namespace
 
 std::string ShortStartTag(std::string_view Tag, std::string_view Name) {
-  const std::string Same(Tag);
+  auto Same = [Tag] { return std::string(Tag); };
   const size_t N = Tag.size();
   if (N < 2 + Name.size() || Tag.back() != '>' || Tag.find("<?", 1) != std::string_view::npos ||
       Tag.find("<%", 1) != std::string_view::npos)
-    return Same;
+    return Same();
   size_t I = 1 + Name.size();
   std::string Out(Tag.substr(0, I));
   while (I < N) {
     const size_t SepBegin = I;
     while (I < N && IsBlank(Tag[I])) ++I;
     std::string_view Blank = Tag.substr(SepBegin, I - SepBegin);
-    if (I >= N) return Same;
+    if (I >= N) return Same();
     if (Tag[I] == '>' || Tag.compare(I, 2, "/>") == 0) {
       Out += Blank;
       Out += Tag.substr(I);
@@ -97,11 +97,11 @@ std::string ShortStartTag(std::string_view Tag, std::string_view Name) {
     }
     const size_t NameBegin = I;
     while (I < N && !IsBlank(Tag[I]) && Tag[I] != '=' && Tag[I] != '>' && Tag[I] != '/') {
-      if (Tag[I] == '"' || Tag[I] == '\'' || Tag[I] == '<') return Same;
+      if (Tag[I] == '"' || Tag[I] == '\'' || Tag[I] == '<') return Same();
       ++I;
     }
     const std::string_view Attr = Tag.substr(NameBegin, I - NameBegin);
-    if (Attr.empty()) return Same;  // "=" where a name belongs
+    if (Attr.empty()) return Same();  // "=" where a name belongs
     std::string_view Value, Written = Attr;
     bool HasValue = false, Quoted = false;
     if (I < N && Tag[I] == '=') {
@@ -109,7 +109,7 @@ std::string ShortStartTag(std::string_view Tag, std::string_view Name) {
       ++I;
       if (I < N && (Tag[I] == '"' || Tag[I] == '\'')) {
         const size_t Close = Tag.find(Tag[I], I + 1);
-        if (Close == std::string_view::npos) return Same;
+        if (Close == std::string_view::npos) return Same();
         Value = Tag.substr(I + 1, Close - I - 1);
         Quoted = true;
         I = Close + 1;
@@ -117,7 +117,7 @@ std::string ShortStartTag(std::string_view Tag, std::string_view Name) {
         const size_t Begin = I;
         while (I < N && !IsBlank(Tag[I]) && Tag[I] != '>') ++I;
         Value = Tag.substr(Begin, I - Begin);
-        if (Value.empty()) return Same;
+        if (Value.empty()) return Same();
       }
       Written = Tag.substr(NameBegin, I - NameBegin);
     }
@@ -136,7 +136,7 @@ std::string ShortStartTag(std::string_view Tag, std::string_view Name) {
       Out += Written;
     }
   }
-  return Same;
+  return Same();
 }
 
 bool PreservesSpace(std::string_view Tag) {
