@@ -31,7 +31,7 @@ class TNativeCompress {
  public:
   // The options the archive's command line gets from the engine:
   // --preserve-comments, --compress-css / --compress-js as the switches say,
-  // --nomunge, --preserve-php, --preserve-server-script.
+  // --nomunge, --preserve-php, --preserve-server-script, and --level.
   minify::TMinifyOptions Options() const;
 
   // Minifies SourceFile into DestFile (they may be one file) by its
@@ -47,6 +47,9 @@ class TNativeCompress {
   bool IsCompressJS = false;
   std::string ErrorMessage;
   int LastExitCode = 0;
+
+  // How far the minifiers go (the archive's --level).
+  minify::TMinifyLevel Level = minify::TMinifyLevel::Spaces;
 };
 
 }  // namespace larkspan
