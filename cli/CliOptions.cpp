@@ -1,9 +1,8 @@
 #include "cli/CliOptions.h"
 
-#include <charconv>
-
 #include "config/uGlobal.h"
 #include "platform/Error.h"
+#include "platform/Thread.h"
 
 namespace larkspan {
 
@@ -80,14 +79,21 @@ bool TakeValue(int argc, char** argv, int& I, const std::string& Name, std::stri
   return false;
 }
 
-// N of "--jobs N": a whole number >= 1 in decimal digits that fits an int.
+// N of "--jobs N": a count (ParseJobs) of 1 or more.
 int JobsValue(const std::string& V) {
-  int N = 0;
-  const char* End = V.data() + V.size();
-  const auto [Stop, Error] = std::from_chars(V.data(), End, N);
-  if (Error != std::errc() || Stop != End || N < 1)
+  const std::optional<int> N = ParseJobs(V);
+  if (!N || *N < 1)
     throw Exception("--jobs 需要不小于 1 的整数 (expects a whole number of 1 or more): " + V);
-  return N;
+  return *N;
+}
+
+// NAME of "--charset NAME": a name ParseCodePage knows; refused with the list.
+TCodePage CharSetValue(const std::string& V) {
+  const std::optional<TCodePage> Page = ParseCodePage(V);
+  if (!Page)
+    throw Exception("未知字符集 (unknown character set): " + V +
+                    "; 可用 (accepted): " + AcceptedCodePageNames());
+  return *Page;
 }
 }  // namespace
 
@@ -121,6 +127,7 @@ TCliOptions ParseCliOptions(int argc, char** argv) {
     } else if (A == "--all") {
       O.Html = O.Css = O.Js = O.Xml = O.Jpg = O.Gif = O.Png = O.Dedupe = true;
     } else if (TakeValue(argc, argv, I, "--charset", V)) {
+      O.CodePage = CharSetValue(V);
       O.CharSet = V;
     } else if (TakeValue(argc, argv, I, "--compressor", V)) {
       if (V != "native" && V != "archive")
@@ -177,7 +184,10 @@ void ApplyCliOptions(const TCliOptions& O, TAppConfig& C) {
     C.IsCompressPng = O.Png;
     C.IsReducePic = O.Dedupe;
   }
-  if (!O.CharSet.empty()) C.CharSet = O.CharSet;
+  if (!O.CharSet.empty()) {
+    C.CharSet = O.CharSet;
+    C.CodePage = O.CodePage;
+  }
   if (!O.Compressor.empty()) C.Compressor = O.Compressor;
   if (O.Jobs > 0) C.Jobs = O.Jobs;
   std::vector<std::string> Filters = ListTextEntries(C.FileFilters);

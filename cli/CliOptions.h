@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "config/uConfig.h"
+#include "platform/CodePage.h"
 
 namespace larkspan {
 
@@ -16,9 +17,10 @@ struct TCliOptions {
   bool Jpg = false, Gif = false, Png = false, Dedupe = false;
   // True when any of the eight switches was given.
   bool AnySwitch() const { return Html || Css || Js || Xml || Jpg || Gif || Png || Dedupe; }
-  std::string CharSet;     // "" when not given
-  std::string Compressor;  // "native" or "archive"; "" when not given
-  int Jobs = 0;            // --jobs N, N >= 1; 0 when not given
+  std::string CharSet;                  // the name as given; "" when not given
+  TCodePage CodePage = TCodePage::Gbk;  // what CharSet means, when given
+  std::string Compressor;               // "native" or "archive"; "" when not given
+  int Jobs = 0;                         // --jobs N, N >= 1; 0 when not given
   std::vector<std::string> Filters;
   std::vector<std::string> Excepts;
   bool UseSettings = false;
@@ -32,8 +34,9 @@ struct TCliOptions {
 };
 
 // Parses argv. Throws Exception with a one-line message on a bad option or
-// value (--jobs takes a whole number >= 1) or a wrong number of folders
-// (unless --help or --version is given).
+// value (--jobs takes a whole number >= 1, --charset a name ParseCodePage
+// knows: the message lists them) or a wrong number of folders (unless
+// --help or --version is given).
 TCliOptions ParseCliOptions(int argc, char** argv);
 
 // Puts the options into Config: any switch given replaces all eight switches

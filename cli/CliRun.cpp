@@ -83,7 +83,9 @@ std::unique_ptr<TAppConfig> SavedSettings(std::ostream& Err) {
           << E.what() << "\n";
     }
   }
-  return std::make_unique<TAppConfig>(Path, true);
+  auto Config = std::make_unique<TAppConfig>(Path, true);
+  for (const std::string& Warning : Config->LoadWarnings) Err << "警告：" << Warning << "\n";
+  return Config;
 }
 
 // A refusal before anything was written: Message on Err, and with --json
@@ -272,12 +274,7 @@ int RunCli(const TCliOptions& Options, std::ostream& Out, std::ostream& Err, boo
     for (const std::string& U : R.UncompressedFiles) {
       Out << "copied without compression: " << U;
       const auto Why = R.CompressErrors.find(U);
-      // The reason starts with the path again: show only what follows it.
-      if (Why != R.CompressErrors.end())
-        Out << " ("
-            << (Why->second.rfind(U + ": ", 0) == 0 ? Why->second.substr(U.size() + 2)
-                                                    : Why->second)
-            << ")";
+      if (Why != R.CompressErrors.end()) Out << " (" << Why->second << ")";
       Out << "\n";
     }
     for (const TSkippedFile& S : R.SkippedFiles)

@@ -438,6 +438,52 @@ TEST(CliTest, SettingsAreOnlyReadAndAFolderInTheirPlaceIsReported) {
   EXPECT_NE(ReadFileText(Err).find("警告"), std::string::npos) << ReadFileText(Err);
 }
 
+TEST(CliTest, UnknownCharSetIsRefusedWithTheNamesAcceptedAndInSettingsWarns) {
+  TTempDir Site("site"), Out("out"), Home("home");
+  // A GBK character whose second byte is "\": read as a single-byte page it
+  // would escape the quote and the sheet could not be minified.
+  Site.Write("a.css", "a {  content: \"\x81\x5C\" }\n");
+  const std::string Err = Out.Path() + "err.txt";
+  for (const char* Bad : {"--charset UTF8X", "--charset=", "--json --charset=UTF-7"}) {
+    SCOPED_TRACE(Bad);
+    const TExec R =
+        Cli(std::string(Bad) + " --css " + Quote(Site.Path()) + " " + Quote(Out.Path() + "o"), Err);
+    EXPECT_EQ(R.Status, 2);
+    const std::string Text = ReadFileText(Err);
+    EXPECT_EQ(Text.rfind("larkspan-cli: ", 0), 0u) << Text;
+    for (const char* Name : {"GB2312", "GBK", "Big5", "UTF-8", "UTF-16", "ISO-8859-"})
+      EXPECT_NE(Text.find(Name), std::string::npos) << Name << " in " << Text;
+    if (std::string(Bad).find("--json") != std::string::npos) {
+      EXPECT_EQ(R.Out.rfind("{\"success\":false,\"refused\":true,\"error\":", 0), 0u) << R.Out;
+      EXPECT_NE(R.Out.find("UTF-7"), std::string::npos) << R.Out;
+    } else {
+      EXPECT_EQ(R.Out, "");
+    }
+  }
+  EXPECT_FALSE(DirectoryExists(Out.Path() + "o"));
+
+  // In the settings file the same name warns and the default runs.
+  const TScopedEnv Xdg("XDG_CONFIG_HOME", Home.Path());
+  Home.Write("Ostrel Larkspan/Config.ini", "[Sys]\r\nCharSet=UTF8X\r\nIsCompressCSS=1\r\n");
+  const TExec R = Cli("--settings " + Quote(Site.Path()) + " " + Quote(Out.Path() + "o"), Err);
+  EXPECT_EQ(R.Status, 0) << ReadFileText(Err);
+  EXPECT_NE(ReadFileText(Err).find("警告：设置中的字符集未知"), std::string::npos)
+      << ReadFileText(Err);
+  EXPECT_NE(ReadFileText(Err).find("UTF8X"), std::string::npos);
+  EXPECT_EQ(ReadFileText(Out.Path() + "o/a.css"), "a{content:\"\x81\x5C\"}");
+  EXPECT_EQ(ReadFileText(Home.Path() + "Ostrel Larkspan/Config.ini"),
+            "[Sys]\r\nCharSet=UTF8X\r\nIsCompressCSS=1\r\n");  // only read
+
+  // A known name is kept as given and carries its code page.
+  const char* Argv[] = {"cli", "--charset", "utf-16be", "s", "o"};
+  const TCliOptions O = ParseCliOptions(5, const_cast<char**>(Argv));
+  TAppConfig C("", false);
+  C.SaveOnDestroy = false;
+  ApplyCliOptions(O, C);
+  EXPECT_EQ(C.CharSet, "utf-16be");
+  EXPECT_EQ(C.CodePage, TCodePage::Utf16BE);
+}
+
 // Starts larkspan-cli with Args, stdout and stderr into files, PathFirst in
 // front of PATH. Returns its process id.
 pid_t SpawnCli(const std::vector<std::string>& Args, const std::string& OutFile,

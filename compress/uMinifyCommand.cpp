@@ -147,19 +147,19 @@ int RunMinifyCommand(const std::vector<std::string>& Args, std::ostream& Out, st
     Err << Usage;
     return 0;
   }
-  bool Known = true;
-  minify::CodePageByName(C.CharSet, &Known);
-  if (!Known)
+  const std::optional<TCodePage> Named = ParseCodePage(C.CharSet);
+  if (!Named)
     Err << "htmlcompressor: warning: unknown character set " << C.CharSet << ", read as GBK\n";
+  const TCodePage Page = Named.value_or(TCodePage::Gbk);
   minify::TMinifyKind Kind = MinifyKindOf(C.Source);
   if (!C.Type.empty()) KindByName(C.Type, Kind);
   std::string Error;
   if (C.HasOutput) {
-    if (MinifyFileTo(C.Source, C.Output, Kind, C.CharSet, C.Options, Error)) return 0;
+    if (MinifyFileTo(C.Source, C.Output, Kind, Page, C.Options, Error)) return 0;
   } else {
     try {
       const minify::TMinifyResult R =
-          minify::MinifyFile(Kind, ReadFileText(C.Source), C.CharSet, C.Options);
+          minify::MinifyFile(Kind, ReadFileText(C.Source), Page, C.Options);
       if (R.Ok) {
         Out << R.Output;
         Out.flush();

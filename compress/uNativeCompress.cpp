@@ -12,12 +12,11 @@ minify::TMinifyKind MinifyKindOf(const std::string& FileName) {
 }
 
 bool MinifyFileTo(const std::string& SourceFile, const std::string& DestFile,
-                  minify::TMinifyKind Kind, const std::string& CharSet,
+                  minify::TMinifyKind Kind, TCodePage Setting,
                   const minify::TMinifyOptions& Options, std::string& Error) {
   try {
     const std::string Input = ReadFileText(SourceFile);
-    minify::TMinifyResult R =
-        minify::MinifyFile(Kind, Input, CharSet.empty() ? "UTF-8" : CharSet, Options);
+    minify::TMinifyResult R = minify::MinifyFile(Kind, Input, Setting, Options);
     if (!R.Ok) {
       Error = R.Line > 0 ? "line " + std::to_string(R.Line) + ", column " +
                                std::to_string(R.Column) + ": " + R.Error
@@ -51,15 +50,15 @@ minify::TMinifyOptions TNativeCompress::Options() const {
 
 bool TNativeCompress::Compress(const std::string& SourceFile, const std::string& DestFile) {
   std::string Error;
-  if (MinifyFileTo(SourceFile, DestFile, MinifyKindOf(SourceFile), CharSet, Options(), Error)) {
+  if (MinifyFileTo(SourceFile, DestFile, MinifyKindOf(SourceFile), CodePage, Options(), Error)) {
     LastExitCode = 0;
     return true;
   }
   LastExitCode = 1;
-  ErrorMessage = SourceFile + ": " + Error;
+  ErrorMessage = Error;
   const std::string Log = GetEnv("LARKSPAN_TOOL_LOG");
   // The log is a help for the reader, never a reason to fail.
-  if (!Log.empty()) AppendToFile(Log, "larkspan-minify: " + ErrorMessage + "\n");
+  if (!Log.empty()) AppendToFile(Log, "larkspan-minify: " + SourceFile + ": " + Error + "\n");
   return false;
 }
 

@@ -14,7 +14,7 @@ namespace larkspan {
 minify::TMinifyKind MinifyKindOf(const std::string& FileName);
 
 // Minifies SourceFile as Kind into DestFile (they may be one file), reading
-// it in CharSet ("" reads as "UTF-8", the command line's default). The
+// it in the code page Setting (minify::DetectCodePage decides per file). The
 // result is written to a temporary file beside DestFile and renamed over it.
 // True when DestFile now holds the complete result. False when DestFile was
 // left as it was (never partial, never empty for a non-empty source): Error
@@ -22,7 +22,7 @@ minify::TMinifyKind MinifyKindOf(const std::string& FileName);
 // the system's reason for a file that could not be read or written. Any
 // thread; no shared state.
 bool MinifyFileTo(const std::string& SourceFile, const std::string& DestFile,
-                  minify::TMinifyKind Kind, const std::string& CharSet,
+                  minify::TMinifyKind Kind, TCodePage Setting,
                   const minify::TMinifyOptions& Options, std::string& Error);
 
 // Created anywhere (it checks nothing and needs nothing outside the
@@ -36,13 +36,15 @@ class TNativeCompress {
 
   // Minifies SourceFile into DestFile (they may be one file) by its
   // extension (MinifyKindOf). True when DestFile holds the result. False
-  // when it was left as it was: ErrorMessage then holds "SourceFile: reason"
-  // (kept until the next failure), the same line is appended to the tool log
+  // when it was left as it was: ErrorMessage then holds the reason, without
+  // the path ("line L, column C: reason", kept until the next failure), the
+  // line "larkspan-minify: SourceFile: reason" is appended to the tool log
   // named by LARKSPAN_TOOL_LOG when that is set, and LastExitCode is 1 (0
   // after a success), as the archive's exit status would be.
   bool Compress(const std::string& SourceFile, const std::string& DestFile);
 
-  std::string CharSet = "GB2312";
+  // The run's code page, parsed from the user's name where it was given.
+  TCodePage CodePage = TCodePage::Gbk;
   bool IsCompressCSS = false;
   bool IsCompressJS = false;
   std::string ErrorMessage;

@@ -2,6 +2,7 @@
 
 #include "config/IniFile.h"
 #include "config/uGlobal.h"
+#include "platform/Thread.h"
 
 namespace larkspan {
 
@@ -41,7 +42,8 @@ const TBoolKey IsCompressJS{"IsCompressJS", &TAppConfig::IsCompressJS, false};
 const TBoolKey IsCompressXML{"IsCompressXML", &TAppConfig::IsCompressXML, false};
 const TBoolKey IsCompressCSS{"IsCompressCSS", &TAppConfig::IsCompressCSS, false};
 const TBoolKey IsReducePic{"IsReducePic", &TAppConfig::IsReducePic, false};
-const TTextKey CharSet{"CharSet", &TAppConfig::CharSet, "GB2312"};
+const char* const DefaultCharSet = "GB2312";
+const TTextKey CharSet{"CharSet", &TAppConfig::CharSet, DefaultCharSet};
 const TBoolKey IsCompressJpg{"IsCompressJpg", &TAppConfig::IsCompressJpg, false};
 const TBoolKey IsCompressGif{"IsCompressGif", &TAppConfig::IsCompressGif, false};
 const TBoolKey IsCompressPng{"IsCompressPng", &TAppConfig::IsCompressPng, false};
@@ -56,18 +58,6 @@ const TKey Keys[] = {
     {&CharSet, nullptr},         {nullptr, &IsCompressJpg},  {nullptr, &IsCompressGif},
     {nullptr, &IsCompressPng},   {&Compressor, nullptr},     {nullptr, nullptr, &Jobs},
 };
-
-// A whole number of 0 or more as the file holds it; anything else is the
-// default (a hand-edited "two" or "-1" must not stop the program).
-int ParseCount(const std::string& Text, int Default) {
-  if (Text.empty() || Text.size() > 6) return Default;
-  int Value = 0;
-  for (const char C : Text) {
-    if (C < '0' || C > '9') return Default;
-    Value = Value * 10 + (C - '0');
-  }
-  return Value;
-}
 
 }  // namespace
 
@@ -96,10 +86,32 @@ void TAppConfig::LoadOrSave(bool IsSave) {
     if (K.Bool && IsSave) Ini.WriteBool(Sys, K.Bool->Name, this->*K.Bool->Field);
     if (K.Bool && !IsSave) this->*K.Bool->Field = Ini.ReadBool(Sys, K.Bool->Name, K.Bool->Default);
     if (K.Int && IsSave) Ini.WriteString(Sys, K.Int->Name, std::to_string(this->*K.Int->Field));
+    // A hand-edited "two" or "-1" must not stop the program: the default.
     if (K.Int && !IsSave)
-      this->*K.Int->Field = ParseCount(Ini.ReadString(Sys, K.Int->Name, ""), K.Int->Default);
+      this->*K.Int->Field =
+          ParseJobs(Ini.ReadString(Sys, K.Int->Name, "")).value_or(K.Int->Default);
   }
-  if (IsSave) Ini.UpdateFile();
+  if (IsSave) {
+    Ini.UpdateFile();
+    return;
+  }
+  LoadWarnings.clear();
+  const std::string Name = CharSet;
+  if (!SetCharSet(Name)) {
+    SetCharSet(DefaultCharSet);
+    LoadWarnings.push_back(
+        "设置中的字符集未知，使用 GB2312 (unknown character set in the settings; "
+        "GB2312 is used): " +
+        Name);
+  }
+}
+
+bool TAppConfig::SetCharSet(const std::string& Name) {
+  std::optional<TCodePage> Page = Name.empty() ? TCodePage::Utf8 : ParseCodePage(Name);
+  if (!Page) return false;
+  CharSet = Name;
+  CodePage = *Page;
+  return true;
 }
 
 }  // namespace larkspan

@@ -2,6 +2,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "platform/CodePage.h"
 
 namespace larkspan {
 
@@ -25,6 +28,8 @@ class TAppConfig {
 
   // Reads (IsSave false) or writes (IsSave true) the keys of section
   // "Sys" in the file's key order (the thirteen of old, then Compressor and Jobs).
+  // Reading a CharSet that SetCharSet refuses gives "GB2312" and a line in
+  // LoadWarnings; a Jobs that is not a count (ParseJobs) gives 0.
   // Writing throws Exception "Unable to write to <file>"; the old file then
   // stays whole.
   void LoadOrSave(bool IsSave);
@@ -47,14 +52,27 @@ class TAppConfig {
   bool IsCompressJpg = false;
   bool IsCompressGif = false;
   bool IsCompressPng = false;
+  // The character set of the site's text files: the name as the user chose
+  // it (kept in the file and shown by the window as it is) and the code page
+  // it means, which the run uses. Assign both through SetCharSet, or a name
+  // already parsed together with its page.
   std::string CharSet = "GB2312";
+  TCodePage CodePage = TCodePage::Gbk;
+  // Takes Name when ParseCodePage knows it, or when it is empty (the window
+  // with no item selected), which means UTF-8, the markup compressor's own
+  // default. False, and nothing changed, for any other name.
+  bool SetCharSet(const std::string& Name);
   // Which markup compressor minifies the text files: "native" (in-process,
   // no Java runtime needed) or "archive" (java -jar htmlcompressor.jar per
   // file). Any other value counts as "native".
   std::string Compressor = "native";
   // How many files a run works on at once: 0 (the default) for one per
-  // processor core, 1 for one file at a time.
+  // processor core, 1 for one file at a time (ParseJobs, WorkersFor).
   int Jobs = 0;
+
+  // What the last load found amiss and replaced by a default, a line each
+  // ("unknown character set ..."); the caller decides whether to show them.
+  std::vector<std::string> LoadWarnings;
 };
 
 }  // namespace larkspan

@@ -100,6 +100,43 @@ TEST_F(ConfigTest, JobsKeyKeepsACountAndReadsAnythingElseAsTheDefault) {
   EXPECT_EQ(Again.Jobs, 6);
 }
 
+TEST_F(ConfigTest, CharSetIsParsedOnceAndAnUnknownNameWarnsAndGivesTheDefault) {
+  const std::string Ini = Dir + "c.ini";
+  const struct {
+    const char* Written;
+    const char* Name;  // CharSet after loading
+    TCodePage Page;
+    bool Warned;
+  } Cases[] = {
+      {"Big5", "Big5", TCodePage::Big5, false},
+      // Known to the code page rules though not one of the window's items:
+      // kept as written (the window then selects nothing).
+      {"utf-8", "utf-8", TCodePage::Utf8, false},
+      {"Unicode", "Unicode", TCodePage::Utf16LE, false},
+      // What the window stores with no item selected: the compressor's default.
+      {"", "", TCodePage::Utf8, false},
+      {"UTF8X", "GB2312", TCodePage::Gbk, true},
+      {"klingon", "GB2312", TCodePage::Gbk, true},
+  };
+  for (const auto& K : Cases) {
+    Put(Ini, std::string("[Sys]\r\nCharSet=") + K.Written + "\r\n");
+    TAppConfig C(Ini, true);
+    C.SaveOnDestroy = false;
+    EXPECT_EQ(C.CharSet, K.Name) << K.Written;
+    EXPECT_EQ(C.CodePage, K.Page) << K.Written;
+    ASSERT_EQ(C.LoadWarnings.size(), K.Warned ? 1u : 0u) << K.Written;
+    if (K.Warned) {
+      EXPECT_NE(C.LoadWarnings[0].find(K.Written), std::string::npos);
+    }
+  }
+  // A refused name leaves both halves as they were.
+  TAppConfig C(Ini, false);
+  ASSERT_TRUE(C.SetCharSet("UTF-16BE"));
+  EXPECT_FALSE(C.SetCharSet("UTF8X"));
+  EXPECT_EQ(C.CharSet, "UTF-16BE");
+  EXPECT_EQ(C.CodePage, TCodePage::Utf16BE);
+}
+
 TEST_F(ConfigTest, RoundTripKeepsOtherLinesAndMatchesNamesWithoutCase) {
   const std::string Ini = Dir + "c.ini";
   Put(Ini,

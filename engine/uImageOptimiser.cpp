@@ -150,15 +150,10 @@ bool TImageOptimiser::HasRuleFor(const std::string& Source) const {
 TImageOptimiser::TImageOptimiser(const TAppConfig* Config, std::string ProgramFolder)
     : Config(Config), ProgramFolder(std::move(ProgramFolder)) {}
 
-std::string TImageOptimiser::BuildParams(const std::string& Source,
-                                         const std::string& Destination) const {
-  if (!Config) return std::string();
-  std::string Text;
-  for (const std::string& A : MakePlan(*Config, Source, Destination).Args) {
-    if (!Text.empty()) Text += ' ';
-    Text += A;
-  }
-  return Text;
+TOptimiserCall OptimiserCallFor(const TAppConfig& Config, const std::string& Source,
+                                const std::string& Destination) {
+  TPlan P = MakePlan(Config, Source, Destination);
+  return {P.Program, std::move(P.Args)};
 }
 
 std::string TImageOptimiser::ProgramFor(const std::string& Source) const {

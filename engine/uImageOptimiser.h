@@ -3,10 +3,23 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace larkspan {
 
 class TAppConfig;
+
+// The optimiser ReducePicture starts for the pair Source -> Destination under
+// Config's switches: "jpegoptim", "gifsicle" or "pngout" with its arguments,
+// or an empty Program and no arguments when no rule applies. Every JPEG loses
+// its EXIF data; for a turned photo ReducePicture then writes back an EXIF
+// segment holding the orientation alone.
+struct TOptimiserCall {
+  std::string Program;
+  std::vector<std::string> Args;
+};
+TOptimiserCall OptimiserCallFor(const TAppConfig& Config, const std::string& Source,
+                                const std::string& Destination);
 
 // Used on the engine's worker thread, one picture at a time.
 class TImageOptimiser {
@@ -29,12 +42,6 @@ class TImageOptimiser {
 
   // True when a rule applies to Source (an optimiser would be started).
   bool HasRuleFor(const std::string& Source) const;
-
-  // The parameter text ReducePicture would hand to the optimiser for this
-  // pair, "" when no rule applies (for tests and logs). Every JPEG loses its
-  // EXIF data; for a turned photo ReducePicture then writes back an EXIF
-  // segment holding the orientation alone.
-  std::string BuildParams(const std::string& Source, const std::string& Destination) const;
 
   // True after a ReducePicture that returned false because an optimiser that
   // was started failed (non-zero exit, killed, no or empty result), as

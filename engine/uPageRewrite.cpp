@@ -62,7 +62,7 @@ std::string TWebFilsMgr::PathToRef(const std::string& Folder, const std::string&
 
 void TWebFilsMgr::RewritePage(TWorker& W, const std::string& PageFile, const std::string& DestFile,
                               int64_t Rank) {
-  if (!W.Rewriter) W.Rewriter = std::make_unique<TPageRewriter>(*this, Config->CharSet);
+  if (!W.Rewriter) W.Rewriter = std::make_unique<TPageRewriter>(*this, Config->CodePage);
   TPageRewriter& R = *W.Rewriter;
   R.Rewrite(PageFile);
   if (RefCheck) RefCheck->Note(PageFile, Rank, R.PageText);

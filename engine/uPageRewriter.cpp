@@ -68,8 +68,8 @@ struct THandlerGuard {
 
 }  // namespace
 
-TPageRewriter::TPageRewriter(const TWebFilsMgr& AEngine, std::string ACharSet)
-    : Engine(AEngine), CharSet(std::move(ACharSet)) {}
+TPageRewriter::TPageRewriter(const TWebFilsMgr& AEngine, TCodePage ACodePage)
+    : Engine(AEngine), CodePage(ACodePage) {}
 
 void TPageRewriter::RefreshFolderRefs() {
   if (RefsDir == CurPageDir && int(DuplicateRefs.size()) == Engine.DetailList.Count()) return;
@@ -252,7 +252,7 @@ void TPageRewriter::Rewrite(const std::string& PageFile) {
   CurPageDir = ExtractFilePath(PageFile);
   const std::string Bytes = ReadFileText(PageFile);
   bool Big = false;
-  Verbatim = IsUtf16Page(Bytes, CharSet, Big);
+  Verbatim = IsUtf16Page(Bytes, CodePage, Big);
   if (Verbatim) {
     PageText = PageTextOf(Utf16AsUtf8(Bytes, Big));
     return;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "htmlparser/clHtmlParser.h"
+#include "platform/CodePage.h"
 
 namespace larkspan {
 
@@ -24,9 +25,9 @@ class TWebFilsMgr;
 // Not for use by two threads at once.
 class TPageRewriter {
  public:
-  // Engine must outlive the rewriter. CharSet is the run's character set
-  // (a UTF-16 page is known by it when the page has no byte-order mark).
-  TPageRewriter(const TWebFilsMgr& AEngine, std::string ACharSet);
+  // Engine must outlive the rewriter. CodePage is the run's code page (a
+  // page is known as UTF-16 by the minifiers' rules, IsUtf16Page).
+  TPageRewriter(const TWebFilsMgr& AEngine, TCodePage ACodePage);
 
   // Reads the page and leaves its rewritten text in PageText. Throws the
   // platform's error when the page cannot be read. A UTF-16 page is not
@@ -43,7 +44,7 @@ class TPageRewriter {
 
  private:
   const TWebFilsMgr& Engine;
-  const std::string CharSet;
+  const TCodePage CodePage;
   TclHtmlParser Parser;
 
   // The text the running pass parses; the parser's positions refer to it.

@@ -37,17 +37,10 @@ std::string PageTextOf(std::string_view Bytes) {
   return Text;
 }
 
-bool IsUtf16Page(std::string_view Bytes, const std::string& CharSet, bool& Big) {
-  if (Bytes.size() >= 2) {
-    const auto B0 = static_cast<unsigned char>(Bytes[0]), B1 = static_cast<unsigned char>(Bytes[1]);
-    if ((B0 == 0xFF && B1 == 0xFE) || (B0 == 0xFE && B1 == 0xFF)) {
-      Big = B0 == 0xFE;
-      return true;
-    }
-  }
-  const std::string Name = UpperCaseAscii(CharSet);
-  if (Name.rfind("UTF-16", 0) != 0 && Name.rfind("UTF16", 0) != 0) return false;
-  Big = Name.find("BE") != std::string::npos;
+bool IsUtf16Page(std::string_view Bytes, TCodePage Setting, bool& Big) {
+  const TCodePage Page = minify::DetectCodePage(Bytes, Setting);
+  if (Page != TCodePage::Utf16LE && Page != TCodePage::Utf16BE) return false;
+  Big = Page == TCodePage::Utf16BE;
   return true;
 }
 

@@ -4,15 +4,19 @@
 #include <string>
 #include <string_view>
 
+#include "platform/CodePage.h"
+
 namespace larkspan {
 
 // The page text: Bytes split into lines at CR LF, lone CR and lone LF, every
 // line followed by CR LF (the last one too). Empty for empty bytes.
 std::string PageTextOf(std::string_view Bytes);
 
-// Whether a page's bytes are UTF-16: a byte-order mark, or, when there is
-// none, the character set CharSet names. Big is set to the byte order.
-bool IsUtf16Page(std::string_view Bytes, const std::string& CharSet, bool& Big);
+// Whether a page's bytes are UTF-16 when the run's code page is Setting, by
+// the minifiers' rules (minify::DetectCodePage): a byte-order mark, zero
+// bytes on one side of every pair, or a UTF-16 setting for bytes that are
+// not valid UTF-8. Big is set to the byte order when true.
+bool IsUtf16Page(std::string_view Bytes, TCodePage Setting, bool& Big);
 
 // UTF-16 bytes as UTF-8 (the byte-order mark dropped), for finding the
 // references a page holds. Text that is not UTF-16 throughout (an unpaired

@@ -15,6 +15,7 @@
 #include "engine/uImageOptimiser.h"
 #include "engine/uPageRewriter.h"
 #include "engine/uPictureDigest.h"
+#include "platform/CodePage.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
@@ -62,12 +63,13 @@ TWebFilsMgr::TWebFilsMgr(TAppConfig* AConfig) : Config(AConfig) {
     W->HtmlCompress = std::make_unique<THtmlCompress>(HelperFolderOf("htmlcompressor.jar"));
     W->HtmlCompress->IsCompressCSS = Config->IsCompressCSS;
     W->HtmlCompress->IsCompressJS = Config->IsCompressJS;
-    W->HtmlCompress->CharSet = Config->CharSet;
+    // The archive takes a name: the usual one of the code page the run uses.
+    W->HtmlCompress->CharSet = CodePageName(Config->CodePage);
   } else {
     W->NativeCompress = std::make_unique<TNativeCompress>();
     W->NativeCompress->IsCompressCSS = Config->IsCompressCSS;
     W->NativeCompress->IsCompressJS = Config->IsCompressJS;
-    W->NativeCompress->CharSet = Config->CharSet;
+    W->NativeCompress->CodePage = Config->CodePage;
   }
   W->Optimiser = std::make_unique<TImageOptimiser>(Config, ProgramFolder());
   Workers.push_back(std::move(W));
@@ -89,10 +91,7 @@ void TWebFilsMgr::Start(const std::string& RootPath, const std::string& OutputPa
   Stopping = false;
   MissingTools = FindMissingTools();
 
-  // More workers than programs the platform can stop at once would let a
-  // stop miss some; far more than processors only costs memory.
-  constexpr int MaxJobs = 32;
-  Jobs = std::clamp(Config->Jobs > 0 ? Config->Jobs : ProcessorCount(), 1, MaxJobs);
+  Jobs = WorkersFor(Config->Jobs);
   const TWorker& First = *Workers.front();
   while (int(Workers.size()) < Jobs) {
     auto W = std::make_unique<TWorker>();
@@ -283,20 +282,6 @@ bool TWebFilsMgr::CanCompress(const std::string& BaseDir, const std::string& Fil
   return !CompressFilterList.Contains(Relative);
 }
 
-int64_t TWebFilsMgr::FileSizeOf(const std::string& Path) { return larkspan::FileSizeOf(Path); }
-
-int64_t TWebFilsMgr::FolderSizeOf(const std::string& Folder) {
-  const std::string Dir = IncludeTrailingDelimiter(Folder);
-  int64_t Sum = 0;
-  for (const TDirEntry& E : ListDirectory(Dir)) {
-    if (E.IsDirectory)
-      Sum += FolderSizeOf(Dir + E.Name + "/");
-    else
-      Sum += E.Size;
-  }
-  return Sum;
-}
-
 std::string TWebFilsMgr::GetOutputFileName(const std::string& FileName) const {
   const std::string Root = IncludeTrailingDelimiter(RootDir);
   std::string Relative = FileName;
@@ -307,7 +292,7 @@ std::string TWebFilsMgr::GetOutputFileName(const std::string& FileName) const {
 int64_t TWebFilsMgr::GetSavedSize() const {
   if (!IsSuccess) return 0;
   int64_t Written = 0;
-  for (const std::string& F : WrittenFiles) Written += larkspan::FileSizeOf(F);
+  for (const std::string& F : WrittenFiles) Written += FileSizeOf(F);
   return SourceSize - Written;
 }
 
@@ -363,7 +348,7 @@ struct TRunStopped {};
 // was not, is no result at all.
 bool UsableResult(const std::string& Source, const std::string& Dest) {
   if (!FileExists(Dest)) return false;
-  return larkspan::FileSizeOf(Dest) > 0 || larkspan::FileSizeOf(Source) == 0;
+  return FileSizeOf(Dest) > 0 || FileSizeOf(Source) == 0;
 }
 
 // A kind of picture one of the optimisers handles (when switched on).
@@ -401,7 +386,7 @@ TFileResult TWebFilsMgr::NewRecord(const std::string& FullPath, TFileAction Acti
   R.Action = Action;
   R.Reason = Reason;
   R.Detail = std::move(Detail);
-  R.BytesIn = larkspan::FileSizeOf(FullPath);
+  R.BytesIn = FileSizeOf(FullPath);
   const auto Found = ScanOrder.find(FullPath);
   R.Order = Found == ScanOrder.end() ? int64_t(ScanOrder.size()) : Found->second;
   return R;
@@ -581,10 +566,7 @@ TFileResult TWebFilsMgr::CompressOrCopy(TWorker& W, const std::string& Source,
     TNativeCompress& Compress = *W.NativeCompress;
     if (Compress.Compress(Source, Dest)) return R;
     O.CompressError = Compress.ErrorMessage;
-    // "SourceFile: reason at line:column"; the record names the file already.
-    std::string Why = Compress.ErrorMessage;
-    if (Why.rfind(Source + ": ", 0) == 0) Why.erase(0, Source.size() + 2);
-    R.Detail = "compressor: " + Why;
+    R.Detail = "compressor: " + Compress.ErrorMessage;
   } else {
     if (CompressWithArchive(W, Source, Dest)) return R;
     const int Code = W.HtmlCompress->LastExitCode;
@@ -708,7 +690,7 @@ void TWebFilsMgr::WritePage(TWorker& W, size_t Index, TFileOutcome& O) {
       O.Record.Detail = C.Detail;
     }
   }
-  O.Record.BytesOut = larkspan::FileSizeOf(Dest);
+  O.Record.BytesOut = FileSizeOf(Dest);
   O.HasRecord = true;
 }
 
@@ -756,7 +738,7 @@ void TWebFilsMgr::KeepReferencedDuplicates() {
     O.Record.Action = TFileAction::KeptDuplicate;
     O.Record.Reason = TFileReason::ReferredBy;
     O.Record.Detail = RelativePath(Ref.RefFile) + ":" + std::to_string(Ref.RefLine);
-    O.Record.BytesOut = larkspan::FileSizeOf(Dest);
+    O.Record.BytesOut = FileSizeOf(Dest);
     O.HasRecord = true;
     O.Kept = Ref;
     O.Steps = 0;  // not a step of the plan: the progress is already whole
@@ -865,7 +847,7 @@ void TWebFilsMgr::RunPhases() {
     BeginFile(Path);
     PrepareDestination(Dest, O);
     O.Record = Write(Dest);
-    O.Record.BytesOut = larkspan::FileSizeOf(Dest);
+    O.Record.BytesOut = FileSizeOf(Dest);
     O.HasRecord = true;
     O.Cost = CostOf(Kind, Path);
   };

@@ -19,8 +19,8 @@
 #include "engine/uFileResult.h"
 #include "engine/uRefCheck.h"
 #include "engine/uTextList.h"
-#include "htmlparser/clHtmlObject.h"
 #include "platform/FileSystem.h"
+#include "platform/Object.h"
 #include "platform/Thread.h"
 
 namespace larkspan {
@@ -150,8 +150,6 @@ class TWebFilsMgr : public TThread, public TObject {
   void AddFile(const std::string& FolderPath, const std::string& FileName);
   // False when FilePath, relative to BaseDir, is an exception file.
   bool CanCompress(const std::string& BaseDir, const std::string& FilePath) const;
-  static int64_t FileSizeOf(const std::string& Path);
-  static int64_t FolderSizeOf(const std::string& Folder);
   // OutputDir + "/" + FileName's path relative to RootDir.
   std::string GetOutputFileName(const std::string& FileName) const;
 
@@ -218,7 +216,7 @@ class TWebFilsMgr : public TThread, public TObject {
   // rewritten).
   std::vector<std::string> UncompressedFiles;
   // Why the native compressor left a file of UncompressedFiles alone
-  // ("path: line L, column C: reason"), by its path in the site.
+  // ("line L, column C: reason"), by its path in the site.
   std::map<std::string, std::string> CompressErrors;
   // Pages written through the rewriting (full paths in the site).
   std::vector<std::string> RewrittenPages;

@@ -12,6 +12,7 @@
 #include "engine/EngineTestUtil.h"
 #include "engine/uEngineRun.h"
 #include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 namespace larkspan {
 namespace {
@@ -20,6 +21,15 @@ using test::BlankConfig;
 using test::ReadTree;
 using test::RunEngine;
 using test::TTempDir;
+
+// The bytes of every file under Folder, its subfolders included.
+int64_t FolderSizeOf(const std::string& Folder) {
+  const std::string Dir = IncludeTrailingDelimiter(Folder);
+  int64_t Sum = 0;
+  for (const TDirEntry& E : ListDirectory(Dir))
+    Sum += E.IsDirectory ? FolderSizeOf(Dir + E.Name + "/") : E.Size;
+  return Sum;
+}
 
 // An engine that is never started, for looking at the scan's decisions.
 std::vector<std::string> Rel(const std::vector<std::string>& Paths, const std::string& Root) {
@@ -139,8 +149,7 @@ TEST(WebFilsMgrTest, EqualPicturesAreWrittenOnceWithEightSteps) {
   ASSERT_EQ(R.Progress.size(), 6u);
   EXPECT_EQ(R.Progress.back(), 100);
   EXPECT_EQ(ReadTree(Site.Path()), Before);
-  EXPECT_EQ(R.SavedSize, TWebFilsMgr::FolderSizeOf(Site.Path()) -
-                             TWebFilsMgr::FolderSizeOf(Out.Path() + "new/deeper"));
+  EXPECT_EQ(R.SavedSize, FolderSizeOf(Site.Path()) - FolderSizeOf(Out.Path() + "new/deeper"));
 }
 
 TEST(WebFilsMgrTest, ProgressIsHandedOverOnlyWhenThePercentageMoves) {

@@ -28,6 +28,7 @@ class TclHtmlTableCell;
 // destroyed (not deleted) before Reset.
 class TclHtmlArena {
  public:
+  // Holds no memory until the first Allocate. Not copyable.
   TclHtmlArena() = default;
   TclHtmlArena(const TclHtmlArena&) = delete;
   TclHtmlArena& operator=(const TclHtmlArena&) = delete;
@@ -60,9 +61,13 @@ class TclHtmlArena {
 // like a std::string_view and converts to std::string where one is wanted.
 class TclHtmlText {
  public:
+  // The empty text. A copy refers to the same bytes as its original and is
+  // valid only as long as they live.
   constexpr TclHtmlText() = default;
   constexpr TclHtmlText(const TclHtmlText&) = default;
 
+  // As std::string_view's: the bytes (not NUL-terminated), their count, and
+  // Index < size() unchecked.
   const char* data() const { return FData; }
   size_t size() const { return FSize; }
   size_t length() const { return FSize; }
@@ -71,12 +76,15 @@ class TclHtmlText {
   const char* begin() const { return FData; }
   const char* end() const { return FData + FSize; }
 
+  // The bytes as a view (valid while the text is) or as a copy.
   std::string_view View() const { return std::string_view(FData, FSize); }
   operator std::string_view() const { return View(); }
   operator std::string() const { return std::string(FData, FSize); }
   std::string str() const { return std::string(FData, FSize); }
 
+  // Byte for byte, letter case included.
   friend bool operator==(const TclHtmlText& A, std::string_view B) { return A.View() == B; }
+  // Concatenation into a new std::string.
   friend std::string operator+(const TclHtmlText& A, std::string_view B) {
     std::string Result(A.View());
     Result += B;
@@ -86,6 +94,7 @@ class TclHtmlText {
     A += B.View();
     return A;
   }
+  // Writes the bytes as they are.
   friend std::ostream& operator<<(std::ostream& Out, const TclHtmlText& Text) {
     return Out << Text.View();
   }
@@ -103,8 +112,11 @@ class TclHtmlText {
 // One attribute of one tag.
 class TclHtmlAttribute {
  public:
-  // Keeps a copy of both texts in one heap block of its own.
+  // Keeps a copy of both texts in one heap block of its own; OwnerTag is
+  // null until a tag's AddAttribute. Throws std::bad_alloc.
   TclHtmlAttribute(const std::string& AName, const std::string& AValue);
+  // Frees the heap block of an attribute made with new (not the tag's link:
+  // an attribute is destroyed by its tag, never while it is on its list).
   ~TclHtmlAttribute();
   TclHtmlAttribute(const TclHtmlAttribute&) = delete;
   TclHtmlAttribute& operator=(const TclHtmlAttribute&) = delete;
@@ -139,15 +151,19 @@ class TclHtmlAttribute {
 // the items. Add appends without any check.
 class TclHtmlTagList {
  public:
+  // An empty list; AOwnsItems says whether it destroys what it holds.
   explicit TclHtmlTagList(bool AOwnsItems = false) : OwnsItems(AOwnsItems), FOne(nullptr) {}
+  // Clear.
   ~TclHtmlTagList();
   TclHtmlTagList(const TclHtmlTagList&) = delete;
   TclHtmlTagList& operator=(const TclHtmlTagList&) = delete;
 
+  // The number of items.
   int Count() const { return static_cast<int>(FCount); }
   // Throws std::out_of_range for an index outside 0 .. Count() - 1.
   TclHtmlTag* Items(int Index) const;
-  // Throws std::bad_alloc, leaving the list as it was.
+  // Appends Tag (a tag may be listed twice) and returns its index. Throws
+  // std::bad_alloc, leaving the list as it was.
   int Add(TclHtmlTag* Tag) {
     if (FCount == 0) {
       FOne = Tag;
@@ -157,8 +173,11 @@ class TclHtmlTagList {
     }
     return static_cast<int>(FCount++);
   }
+  // Empties the list, destroying the items when OwnsItems; frees its block.
   void Clear();
+  // The last item, or null for an empty list.
   TclHtmlTag* Last() const { return FCount == 0 ? nullptr : Data()[FCount - 1]; }
+  // The index of Tag's first place in the list, or -1 (a linear search).
   int IndexOf(const TclHtmlTag* Tag) const;
 
   // The first item, from StartTag on (StartTag itself included; from the
@@ -170,6 +189,7 @@ class TclHtmlTagList {
   TclHtmlTag* FindTagWithAttr(std::string_view Name, std::string_view AttrName,
                               const TclHtmlTag* StartTag, std::string_view AttrValue) const;
 
+  // Whether Clear and the destructor destroy the items; fixed at creation.
   const bool OwnsItems;
 
  private:
@@ -193,8 +213,13 @@ class TclHtmlTagList {
 // One tag or one run of text.
 class TclHtmlTag {
  public:
+  // A tag with no attributes, inside AOwnerTag (null at the top), made by
+  // AOwnerParser (which must outlive it; null only for a tag that is never
+  // finished with FinishParse). Throws std::bad_alloc.
   TclHtmlTag(std::string ATagName, std::string ASourceText, TclHtmlTag* AOwnerTag,
              TclHtmlParser* AOwnerParser);
+  // Destroys the attributes (ClearAttributes). Lists that refer to the tag
+  // are not told: the parser clears them all together.
   virtual ~TclHtmlTag();
   TclHtmlTag(const TclHtmlTag&) = delete;
   TclHtmlTag& operator=(const TclHtmlTag&) = delete;
@@ -202,15 +227,19 @@ class TclHtmlTag {
   // Appends Attribute (taking ownership of a heap-allocated one) and sets its
   // OwnerTag.
   void AddAttribute(TclHtmlAttribute* Attribute);
+  // The number of attributes (kept, not counted).
   int AttributeCount() const {
     return FLastAttribute ? static_cast<int>(FLastAttribute->FIndex) + 1 : 0;
   }
   // Throws std::out_of_range for an index outside 0 .. AttributeCount() - 1.
   // Walks the list: iterate with FirstAttribute and NextAttribute instead.
   TclHtmlAttribute* AttributeAt(int Index) const;
+  // The first attribute in the order they were added, or null.
   TclHtmlAttribute* FirstAttribute() const {
     return FLastAttribute ? FLastAttribute->FNext : nullptr;
   }
+  // The attribute after Attribute on its tag, or null after the last.
+  // REQUIRES: Attribute is on a tag's list.
   static TclHtmlAttribute* NextAttribute(const TclHtmlAttribute* Attribute) {
     return Attribute->FIsLast ? nullptr : Attribute->FNext;
   }
@@ -218,6 +247,7 @@ class TclHtmlTag {
   TclHtmlAttribute* FindAttribute(std::string_view Name) const;
   // AttrValue of FindAttribute(Name), or the empty text.
   std::string AttributeValue(std::string_view Name) const;
+  // Destroys every attribute of the tag; AttributeCount is then 0.
   void ClearAttributes();
 
   // The text right inside an element whose first content is text (the run
@@ -266,38 +296,57 @@ class TclHtmlTag {
   bool FInArena = false;  // placed in its parser's arena, not on the heap
 };
 
+// The typed tags below are made by the parser for their tag names. Each
+// RegisterTag files the tag in the parser's list of its kind (and, for the
+// table kinds, in the open table); each NotifyParsed does what the base does
+// and then raises the parser's event of its kind. Both run once, in
+// FinishParse, on the parser's thread.
+
+// A "form" tag.
 class TclHtmlForm : public TclHtmlTag {
  public:
   using TclHtmlTag::TclHtmlTag;
+  // Adds the form to ParsedForms.
   void RegisterTag() override;
+  // Raises OnParseForm.
   void NotifyParsed() override;
   TclHtmlTagList FormControls;  // its input, select and textarea tags
 };
 
+// An "a" tag.
 class TclHtmlLink : public TclHtmlTag {
  public:
   using TclHtmlTag::TclHtmlTag;
+  // Adds the link to ParsedLinks and makes it the active link.
   void RegisterTag() override;
+  // Raises OnParseLink.
   void NotifyParsed() override;
   TclHtmlTagList LinkTags;  // tags and runs made while this is the active link
 };
 
+// A "frame" or "iframe" tag.
 class TclHtmlFrame : public TclHtmlTag {
  public:
   using TclHtmlTag::TclHtmlTag;
+  // Adds the frame to ParsedFrames.
   void RegisterTag() override;
+  // Raises OnParseFrame.
   void NotifyParsed() override;
 };
 
+// An "img" tag.
 class TclHtmlImage : public TclHtmlTag {
  public:
   using TclHtmlTag::TclHtmlTag;
+  // Adds the image to ParsedImages.
   void RegisterTag() override;
+  // Raises OnParseImage.
   void NotifyParsed() override;
   // Value of the first attribute named src in any letter case, or empty.
   std::string Src() const { return AttributeValue("src"); }
 };
 
+// A table's rows: TclHtmlTagList's Items and Last, typed. Holds only rows.
 class TclHtmlTableRowList : public TclHtmlTagList {
  public:
   using TclHtmlTagList::TclHtmlTagList;
@@ -305,6 +354,7 @@ class TclHtmlTableRowList : public TclHtmlTagList {
   TclHtmlTableRow* Last() const;
 };
 
+// A row's cells: TclHtmlTagList's Items and Last, typed. Holds only cells.
 class TclHtmlTableCellList : public TclHtmlTagList {
  public:
   using TclHtmlTagList::TclHtmlTagList;
@@ -312,36 +362,51 @@ class TclHtmlTableCellList : public TclHtmlTagList {
   TclHtmlTableCell* Last() const;
 };
 
+// A "table" tag.
 class TclHtmlTable : public TclHtmlTag {
  public:
   using TclHtmlTag::TclHtmlTag;
+  // Adds the table to ParsedTables and opens it (rows and cells join it
+  // until its end tag).
   void RegisterTag() override;
+  // Raises OnParseTable.
   void NotifyParsed() override;
-  TclHtmlTableRowList TableRows;
+  TclHtmlTableRowList TableRows;  // its "tr" tags, not those of nested tables
 };
 
+// A "tr" tag.
 class TclHtmlTableRow : public TclHtmlTag {
  public:
   using TclHtmlTag::TclHtmlTag;
+  // Adds the row to the open table's TableRows (outside a table: nowhere).
   void RegisterTag() override;
+  // Raises OnParseTableRow when a table is open.
   void NotifyParsed() override;
+  // False: a row is not content of the cell before it.
   bool CountsAsCellContent() const override { return false; }
-  TclHtmlTableCellList RowCells;
+  TclHtmlTableCellList RowCells;  // its "td" and "th" tags
 };
 
+// A "td" or "th" tag.
 class TclHtmlTableCell : public TclHtmlTag {
  public:
   using TclHtmlTag::TclHtmlTag;
+  // Adds the cell to the open table's last row (without one: nowhere).
   void RegisterTag() override;
+  // Raises OnParseTableCell when the open table has a row.
   void NotifyParsed() override;
+  // False: a cell is not content of the cell before it.
   bool CountsAsCellContent() const override { return false; }
   TclHtmlTagList CellTags;  // tags and runs of text made inside it
 };
 
+// A "meta" tag.
 class TclHtmlMetaTag : public TclHtmlTag {
  public:
   using TclHtmlTag::TclHtmlTag;
+  // Adds the tag to ParsedMetaTags.
   void RegisterTag() override;
+  // Raises OnParseMetaTag.
   void NotifyParsed() override;
 };
 
@@ -363,6 +428,7 @@ template <class TagClass>
 class TclHtmlTypedTagList : public TclHtmlTagList {
  public:
   using TclHtmlTagList::TclHtmlTagList;
+  // TclHtmlTagList's Items (which throws std::out_of_range) and Last, typed.
   TagClass* Items(int Index) const { return static_cast<TagClass*>(TclHtmlTagList::Items(Index)); }
   TagClass* Last() const { return static_cast<TagClass*>(TclHtmlTagList::Last()); }
 };

@@ -3,25 +3,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "platform/Text.h"
-
 namespace larkspan::minify {
 
 namespace {
-
-// Name with ASCII letters lowered and the separators users type at will
-// ("-", "_", " ", ".") left out: "ISO-8859-1", "iso8859_1", "Latin 1".
-std::string Fold(std::string_view Name) {
-  std::string S;
-  S.reserve(Name.size());
-  for (char C : Name) {
-    if (C == '-' || C == '_' || C == ' ' || C == '.' || C == '\t') continue;
-    S += LoCaseAscii(C);
-  }
-  return S;
-}
-
-bool StartsWith(const std::string& S, std::string_view P) { return S.rfind(P, 0) == 0; }
 
 // Length of the valid UTF-8 sequence at I, or 0 when the bytes there are not
 // one (overlong forms, surrogates and values above U+10FFFF included).
@@ -93,29 +77,6 @@ int GuessUtf16Side(std::string_view B) {
 }
 
 }  // namespace
-
-TCodePage CodePageByName(std::string_view Name, bool* Known) {
-  const std::string S = Fold(Name);
-  if (Known) *Known = true;
-  if (S == "utf8" || S == "unicode11utf8" || S == "utf8bom") return TCodePage::Utf8;
-  if (S == "utf16be" || S == "unicodefffe" || S == "ucs2be") return TCodePage::Utf16BE;
-  if (S == "utf16" || S == "utf16le" || S == "unicode" || S == "ucs2" || S == "ucs2le")
-    return TCodePage::Utf16LE;
-  if (S == "gb2312" || S == "gbk" || S == "gb18030" || S == "cp936" || S == "ms936" ||
-      S == "windows936" || S == "euccn" || S == "xeuccn" || S == "xgbk" || S == "chinese" ||
-      S == "csgb2312" || S == "isoir58" || S == "gb231280" || S == "936")
-    return TCodePage::Gbk;
-  if (StartsWith(S, "big5") || S == "cp950" || S == "ms950" || S == "windows950" || S == "csbig5" ||
-      S == "xxbig5" || S == "950")
-    return TCodePage::Big5;
-  if (S == "latin1" || S == "l1" || S == "ascii" || S == "usascii" || S == "us" ||
-      StartsWith(S, "iso8859") || StartsWith(S, "windows125") || StartsWith(S, "cp125") ||
-      StartsWith(S, "koi8") || S == "cp437" || S == "cp850" || S == "macintosh" ||
-      S == "macroman" || StartsWith(S, "latin"))
-    return TCodePage::Single;
-  if (Known) *Known = false;
-  return TCodePage::Gbk;
-}
 
 TCodePage DetectCodePage(std::string_view Bytes, TCodePage Setting) {
   const auto* P = reinterpret_cast<const unsigned char*>(Bytes.data());

@@ -6,25 +6,15 @@
 #include <string>
 #include <string_view>
 
+#include "platform/CodePage.h"
+
 namespace larkspan::minify {
 
-// The encodings a minifier can work in directly are ASCII-compatible: every
-// byte below 0x80 that does not belong to a multi-byte character is itself.
-// UTF-16 is not; it is converted to UTF-8 before and back after.
-enum class TCodePage {
-  Utf8,
-  Gbk,  // GB2312, GBK and GB18030 alike (sites labelled GB2312 hold GBK)
-  Big5,
-  Single,  // ISO-8859-1 and any other single-byte code page
-  Utf16LE,
-  Utf16BE,
-};
-
-// The code page of a character-set name as the window offers it or a user
-// types it ("GB2312", "gbk", "Big5", "ISO-8859-1", "UTF-8", "utf8",
-// "UTF-16", ...), ASCII case ignored. An empty or unknown name gives Gbk and
-// sets *Known to false (when given): our users' default.
-TCodePage CodePageByName(std::string_view Name, bool* Known = nullptr);
+// The code page type is the platform's, so that the settings and the command
+// line can parse a name once and every reader of the files shares its rules.
+// The minifiers work in the ASCII-compatible code pages directly; UTF-16 is
+// converted to UTF-8 before and back after (MinifyFile).
+using larkspan::TCodePage;
 
 // The code page one file is read in: a byte-order mark wins; a file that is
 // valid UTF-8 and holds a non-ASCII byte is UTF-8 whatever the setting;

@@ -5,38 +5,6 @@
 namespace larkspan::minify {
 namespace {
 
-TEST(TCharsetTest, NamesFromTheWindowAndFromUsers) {
-  const struct {
-    const char* Name;
-    TCodePage Page;
-    bool Known;
-  } Cases[] = {
-      {"GB2312", TCodePage::Gbk, true},
-      {"GBK", TCodePage::Gbk, true},
-      {"Big5", TCodePage::Big5, true},
-      {"ISO-8859-1", TCodePage::Single, true},
-      {"UTF-8", TCodePage::Utf8, true},
-      {"UTF-16", TCodePage::Utf16LE, true},
-      {"utf8", TCodePage::Utf8, true},
-      {"Utf_8", TCodePage::Utf8, true},
-      {"gb18030", TCodePage::Gbk, true},
-      {"cp936", TCodePage::Gbk, true},
-      {"big5-hkscs", TCodePage::Big5, true},
-      {"latin1", TCodePage::Single, true},
-      {"windows-1252", TCodePage::Single, true},
-      {"utf-16be", TCodePage::Utf16BE, true},
-      {"UTF-16LE", TCodePage::Utf16LE, true},
-      {" gb2312 ", TCodePage::Gbk, true},
-      {"", TCodePage::Gbk, false},
-      {"klingon", TCodePage::Gbk, false},
-  };
-  for (const auto& C : Cases) {
-    bool Known = !C.Known;
-    EXPECT_EQ(CodePageByName(C.Name, &Known), C.Page) << C.Name;
-    EXPECT_EQ(Known, C.Known) << C.Name;
-  }
-}
-
 TEST(TCharsetTest, DetectsTheCodePageOfOneFile) {
   const struct {
     std::string Bytes;

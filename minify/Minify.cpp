@@ -48,9 +48,9 @@ void Settle(TMinifyResult& R, std::string_view Text) {
 
 }  // namespace
 
-TMinifyResult MinifyFile(TMinifyKind Kind, std::string_view Bytes, std::string_view CharSet,
+TMinifyResult MinifyFile(TMinifyKind Kind, std::string_view Bytes, TCodePage Setting,
                          const TMinifyOptions& Options) {
-  const TCodePage Page = DetectCodePage(Bytes, CodePageByName(CharSet));
+  const TCodePage Page = DetectCodePage(Bytes, Setting);
   if (Page == TCodePage::Utf16LE || Page == TCodePage::Utf16BE) {
     const bool Big = Page == TCodePage::Utf16BE;
     const auto* P = reinterpret_cast<const unsigned char*>(Bytes.data());

@@ -37,12 +37,12 @@ struct TMinifyResult {
   int Column = 0;     // 1-based byte column of the fault
 };
 
-// One file: finds its code page (DetectCodePage with the setting CharSet),
+// One file: finds its code page (DetectCodePage with the run's Setting),
 // converts UTF-16 to UTF-8 and back, and runs the kind's minifier. The
 // output keeps the input's byte-order mark, if any. When not Ok, Offset
 // counts the file's own bytes (mark included) and Line and Column are set;
 // a UTF-16 file that is not valid UTF-16 is not Ok.
-TMinifyResult MinifyFile(TMinifyKind Kind, std::string_view Bytes, std::string_view CharSet,
+TMinifyResult MinifyFile(TMinifyKind Kind, std::string_view Bytes, TCodePage Setting,
                          const TMinifyOptions& Options);
 
 // The kinds, on text already in an ASCII-compatible code page (Page is

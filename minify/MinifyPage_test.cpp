@@ -102,7 +102,7 @@ TEST(MinifyPageTest, Utf16PageThroughTheDispatcher) {
   if (!Utf16ToUtf8(std::string_view(In).substr(2), false, Probe))
     GTEST_SKIP() << "this build's character sets do not read UTF-16 yet";
   TMinifyOptions O;
-  const TMinifyResult R = MinifyFile(TMinifyKind::Page, In, "GB2312", O);
+  const TMinifyResult R = MinifyFile(TMinifyKind::Page, In, TCodePage::Gbk, O);
   ASSERT_TRUE(R.Ok) << R.Error;
   EXPECT_EQ(R.Output, std::string("\xFF\xFE<\0p\0>\0a\0 \0\x20\x20 \0b\0<\0/\0p\0>\0", 26));
 }

@@ -35,14 +35,14 @@ TEST(TMinifyFileTest, Utf8UnderGb2312StaysUtf8) {
   // Read as GBK, E4 B8 AD 22 would pair AD with the quote's neighbour.
   const std::string In =
       "a { content : \"\xE4\xB8\xAD\" ; font-family : \xE4\xB8\xAD\xE6\x96\x87 }";
-  const TMinifyResult R = MinifyFile(TMinifyKind::Css, In, "GB2312", {});
+  const TMinifyResult R = MinifyFile(TMinifyKind::Css, In, TCodePage::Gbk, {});
   ASSERT_TRUE(R.Ok) << R.Error;
   EXPECT_EQ(R.Output, "a{content:\"\xE4\xB8\xAD\";font-family:\xE4\xB8\xAD\xE6\x96\x87}");
 }
 
 TEST(TMinifyFileTest, ByteOrderMarksStayAndUtf16RoundTrips) {
   const std::string Bom8 = "\xEF\xBB\xBF";
-  TMinifyResult R = MinifyFile(TMinifyKind::Css, Bom8 + "a { b : c }", "GBK", {});
+  TMinifyResult R = MinifyFile(TMinifyKind::Css, Bom8 + "a { b : c }", TCodePage::Gbk, {});
   ASSERT_TRUE(R.Ok) << R.Error;
   EXPECT_EQ(R.Output, Bom8 + "a{b:c}");
 
@@ -50,13 +50,14 @@ TEST(TMinifyFileTest, ByteOrderMarksStayAndUtf16RoundTrips) {
   const std::string Want = ".\xE4\xB8\xAD{content:\"\xF0\x9F\x98\x80\"}";
   for (bool Big : {false, true}) {
     for (bool Bom : {true, false}) {
-      R = MinifyFile(TMinifyKind::Css, Utf8ToUtf16(Css, Big, Bom), Big ? "UTF-16BE" : "UTF-16", {});
+      R = MinifyFile(TMinifyKind::Css, Utf8ToUtf16(Css, Big, Bom),
+                     Big ? TCodePage::Utf16BE : TCodePage::Utf16LE, {});
       ASSERT_TRUE(R.Ok) << R.Error;
       EXPECT_EQ(R.Output, Utf8ToUtf16(Want, Big, Bom)) << Big << Bom;
     }
   }
   // Without a mark under the GB2312 default: its zero bytes tell.
-  R = MinifyFile(TMinifyKind::Css, Utf8ToUtf16(Css, false, false), "GB2312", {});
+  R = MinifyFile(TMinifyKind::Css, Utf8ToUtf16(Css, false, false), TCodePage::Gbk, {});
   ASSERT_TRUE(R.Ok) << R.Error;
   EXPECT_EQ(R.Output, Utf8ToUtf16(Want, false, false));
 }
@@ -67,11 +68,12 @@ TEST(TMinifyFileTest, FaultsArePlacedInTheFileAndGiveNoOutput) {
   TMinifyResult R = MinifyFile(TMinifyKind::Css,
                                "\xEF\xBB\xBF"
                                "a{b:\"c}",
-                               "UTF-8", {});
+                               TCodePage::Utf8, {});
   EXPECT_FALSE(R.Ok);
   EXPECT_EQ(R.Offset, 7u);
   EXPECT_EQ(R.Column, 5);
-  R = MinifyFile(TMinifyKind::Css, Utf8ToUtf16("\xE4\xB8\xAD{b:\"c}", false, true), "UTF-16", {});
+  R = MinifyFile(TMinifyKind::Css, Utf8ToUtf16("\xE4\xB8\xAD{b:\"c}", false, true),
+                 TCodePage::Utf16LE, {});
   EXPECT_FALSE(R.Ok);
   EXPECT_TRUE(R.Output.empty());
   EXPECT_EQ(R.Offset, 2u + 2 * 4);
@@ -79,10 +81,10 @@ TEST(TMinifyFileTest, FaultsArePlacedInTheFileAndGiveNoOutput) {
                  std::string("\xFF\xFE"
                              "a\0\x00\xDC",
                              6),
-                 "UTF-16", {});
+                 TCodePage::Utf16LE, {});
   EXPECT_FALSE(R.Ok);
   EXPECT_EQ(R.Error, "not valid UTF-16");
-  R = MinifyFile(TMinifyKind::Xml, "<a><b></a>", "GB2312", {});
+  R = MinifyFile(TMinifyKind::Xml, "<a><b></a>", TCodePage::Gbk, {});
   EXPECT_FALSE(R.Ok);
   EXPECT_EQ(R.Line, 1);
   EXPECT_EQ(R.Column, 7);
@@ -103,7 +105,7 @@ TEST(TMinifyFileTest, CorpusKeepsEveryByteButWhiteSpaceAndComments) {
       // Scripts have their own check, which knows regular expressions and
       // templates (MinifyJs_test's samples and the syntax-tree check).
       if (Kind == TMinifyKind::Js || Kind == TMinifyKind::JsModule) continue;
-      const TMinifyResult R = MinifyFile(Kind, Bytes, "GB2312", {});
+      const TMinifyResult R = MinifyFile(Kind, Bytes, TCodePage::Gbk, {});
       if (!R.Ok) {
         EXPECT_TRUE(R.Output.empty()) << Name;
         EXPECT_GE(R.Line, 1) << Name;
@@ -123,7 +125,7 @@ TEST(TMinifyFileTest, CorpusKeepsEveryByteButWhiteSpaceAndComments) {
                                      : Kind == TMinifyKind::Page ? test::PageRules(Page)
                                                                  : test::ScriptRules(Page);
       EXPECT_TRUE(test::KeepsBytes(In, Out, Rules)) << Folder << Name;
-      const TMinifyResult Again = MinifyFile(Kind, R.Output, "GB2312", {});
+      const TMinifyResult Again = MinifyFile(Kind, R.Output, TCodePage::Gbk, {});
       EXPECT_TRUE(Again.Ok) << Name;
       EXPECT_EQ(Again.Output, R.Output) << "a second run changed " << Name;
       ++Checked;
@@ -200,7 +202,7 @@ TEST(TMinifyFileTest, MangledInputNeverBreaksThePromise) {
       // The same bytes as a whole file said to be UTF-16: converted and
       // back, or refused, never cut.
       const TMinifyResult F =
-          MinifyFile(Css ? TMinifyKind::Css : TMinifyKind::Xml, In, "UTF-16", {});
+          MinifyFile(Css ? TMinifyKind::Css : TMinifyKind::Xml, In, TCodePage::Utf16LE, {});
       if (!F.Ok) {
         EXPECT_TRUE(F.Output.empty());
         EXPECT_LE(F.Offset, In.size());

@@ -82,9 +82,6 @@ int ToolTimeoutSeconds();
 // run with it rather than silently taking 300).
 std::string ToolTimeoutProblem();
 
-// True when our standard error goes to a terminal (for progress bars).
-bool StandardErrorIsTerminal();
-
 // Kills the process group of every waited-for program still running, and
 // nothing else: unlike StopAllPrograms, new programs may still start. Only
 // sends signals (safe in a signal handler); the waiting threads then see

@@ -371,8 +371,6 @@ std::string ToolTimeoutProblem() {
          std::to_string(MaxTimeout) + "): " + Text;
 }
 
-bool StandardErrorIsTerminal() { return ::isatty(2) == 1; }
-
 void KillRunningPrograms() noexcept {
   for (std::atomic<pid_t>& Slot : RunningPids) {
     const pid_t Pid = Slot.load();

@@ -75,11 +75,6 @@ void TMainLoop::RunUntil(const std::function<bool()>& Done) {
   }
 }
 
-void TMainLoop::Wake() {
-  std::lock_guard<std::mutex> L(Lock);
-  Changed.notify_all();
-}
-
 void TThread::Resume() {
   TWorkers& W = Workers();
   // Threads that have finished are joined first, so that a long-running
@@ -146,6 +141,18 @@ int ProcessorCount() {
   }
   return int(std::max(1u, std::thread::hardware_concurrency()));
 }
+
+std::optional<int> ParseJobs(std::string_view Text) {
+  if (Text.empty() || Text.size() > 6) return std::nullopt;
+  int Value = 0;
+  for (const char C : Text) {
+    if (C < '0' || C > '9') return std::nullopt;
+    Value = Value * 10 + (C - '0');
+  }
+  return Value;
+}
+
+int WorkersFor(int Jobs) { return std::clamp(Jobs > 0 ? Jobs : ProcessorCount(), 1, MaxJobs); }
 
 void ParallelFor(size_t Count, int Jobs, const std::function<void(int Slot, size_t Index)>& Work,
                  const std::function<void()>& AfterEach, int TickMs) {

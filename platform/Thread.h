@@ -7,6 +7,8 @@
 #include <exception>
 #include <functional>
 #include <mutex>
+#include <optional>
+#include <string_view>
 #include <thread>
 
 namespace larkspan {
@@ -35,8 +37,6 @@ class TMainLoop : public IMainThreadDispatcher {
   void RunOnMainThread(const std::function<void()>& Fn) override;
   // Runs handed-over callables until Done() is true. REQUIRES: main thread.
   void RunUntil(const std::function<bool()>& Done);
-  // Wakes RunUntil so that it looks at Done() again (any thread).
-  void Wake();
 
  private:
   struct Task {
@@ -81,6 +81,19 @@ class TThread {
 
 // The number of processors this process may run on (at least 1).
 int ProcessorCount();
+
+// How many files a run works on at once: one set of rules for the settings
+// key Jobs, larkspan-cli --jobs and the engine's workers (their number is
+// what pngout is told). More workers than programs the platform can stop at
+// once would let a stop miss some; far more than processors only costs
+// memory.
+constexpr int MaxJobs = 32;
+// A count as a user writes it: decimal digits only, at most six ("08" is 8);
+// nothing for anything else ("", "-1", "two", "4x", "9999999").
+std::optional<int> ParseJobs(std::string_view Text);
+// The workers for a count: 0 (or less) is one per processor core; the
+// result lies in 1..MaxJobs, a larger count gives MaxJobs.
+int WorkersFor(int Jobs);
 
 // Runs Work(Slot, Index) once for every Index below Count.
 // With Jobs <= 1 (or Count <= 1) the calling thread does it, in order of

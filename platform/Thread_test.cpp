@@ -9,9 +9,11 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "platform/TestUtil.h"
@@ -193,6 +195,30 @@ TEST(ParallelForTest, LowestFailureIsPassedOnAndNoNewItemStarts) {
     EXPECT_EQ(Message, "five");
     EXPECT_LT(Started, 20);  // not the thousand
   }
+}
+
+TEST(JobsTest, OneSetOfRangeRules) {
+  const std::pair<const char*, std::optional<int>> Texts[] = {
+      {"1", 1},
+      {"08", 8},
+      {"0", 0},
+      {"999999", 999999},
+      {"", std::nullopt},
+      {"-2", std::nullopt},
+      {"two", std::nullopt},
+      {"4x", std::nullopt},
+      {" 3", std::nullopt},
+      {"9999999", std::nullopt},
+      {"99999999999", std::nullopt},
+  };
+  for (const auto& [Text, Count] : Texts) EXPECT_EQ(ParseJobs(Text), Count) << Text;
+
+  const int Cores = std::min(ProcessorCount(), MaxJobs);
+  const std::pair<int, int> Workers[] = {
+      {0, Cores},        {-1, Cores}, {1, 1}, {5, 5}, {MaxJobs, MaxJobs}, {MaxJobs + 1, MaxJobs},
+      {999999, MaxJobs},
+  };
+  for (const auto& [Jobs, Expected] : Workers) EXPECT_EQ(WorkersFor(Jobs), Expected) << Jobs;
 }
 
 }  // namespace

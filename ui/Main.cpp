@@ -226,7 +226,8 @@ void TfrmLarkspan::StoreSwitches() {
   FConfig->IsCompressGif = chkCompressGif->isChecked();
   FConfig->IsCompressPng = chkCompressPng->isChecked();
   FConfig->IsReducePic = chkReducePic->isChecked();
-  FConfig->CharSet = S(cbxCharSet->currentText());
+  // Every item is a name SetCharSet takes; no selection is the empty name.
+  FConfig->SetCharSet(S(cbxCharSet->currentText()));
 }
 
 void TfrmLarkspan::btnStartClick() {

@@ -182,7 +182,7 @@ int Run(int Argc, char** Argv) {
     Config.IsCompressJS = true;
     Config.IsReducePic = true;
     Config.IsCompressPng = true;
-    Config.CharSet = "UTF-8";
+    Config.SetCharSet("UTF-8");
   }
 
   InitUiResources();

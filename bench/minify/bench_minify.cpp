@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
       size_t Sum = 0, Good = 0;
       const double T0 = CpuSeconds();
       for (const TFile& F : List) {
-        const TMinifyResult M = MinifyFile(Kind, F.Bytes, "GB2312", Options);
+        const TMinifyResult M = MinifyFile(Kind, F.Bytes, TCodePage::Gbk, Options);
         Sum += M.Ok ? M.Output.size() : F.Bytes.size();
         Good += M.Ok;
       }
@@ -116,7 +116,7 @@ int main(int argc, char** argv) {
     }
     for (const TFile& F : List) {
       if (OutDir.empty()) break;
-      const TMinifyResult M = MinifyFile(Kind, F.Bytes, "GB2312", Options);
+      const TMinifyResult M = MinifyFile(Kind, F.Bytes, TCodePage::Gbk, Options);
       const fs::path P = fs::path(OutDir) / F.Relative;
       fs::create_directories(P.parent_path());
       std::ofstream(P, std::ios::binary) << (M.Ok ? M.Output : F.Bytes);
