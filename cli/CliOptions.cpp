@@ -30,6 +30,11 @@ Options:
   --compressor NAME   "native" (default: in-process, no Java runtime needed)
                       or "archive" (java -jar htmlcompressor.jar per file);
                       the saved setting is the key Compressor in [Sys]
+  --level NAME        how far minifying goes: "spaces" (only white space and
+                      comments go), "safe" (default: also shorter spellings
+                      that change no meaning) or "smallest" (also optional
+                      end tags and every page comment); text is kept byte
+                      for byte at every level; the saved key Level in [Sys]
   --jobs N            work on N files at once, N >= 1 (default: one per
                       processor core; with --settings the saved key Jobs)
   --filter PATTERN    leave files out: "*.ext" or a bare file name (repeatable)
@@ -87,6 +92,15 @@ int JobsValue(const std::string& V) {
   return *N;
 }
 
+// NAME of "--level NAME": a level's name; refused with the list.
+TMinifyLevel LevelValue(const std::string& V) {
+  const std::optional<TMinifyLevel> Level = MinifyLevelByName(V);
+  if (!Level)
+    throw Exception("未知压缩级别 (unknown level): " + V +
+                    "; 可用 (accepted): " + std::string(MinifyLevelNames));
+  return *Level;
+}
+
 // NAME of "--charset NAME": a name ParseCodePage knows; refused with the list.
 TCodePage CharSetValue(const std::string& V) {
   const std::optional<TCodePage> Page = ParseCodePage(V);
@@ -133,6 +147,8 @@ TCliOptions ParseCliOptions(int argc, char** argv) {
       if (V != "native" && V != "archive")
         throw Exception("压缩器只能是 native 或 archive (--compressor native|archive): " + V);
       O.Compressor = V;
+    } else if (TakeValue(argc, argv, I, "--level", V)) {
+      O.Level = LevelValue(V);
     } else if (TakeValue(argc, argv, I, "--jobs", V)) {
       O.Jobs = JobsValue(V);
     } else if (TakeValue(argc, argv, I, "--filter", V)) {
@@ -190,6 +206,7 @@ void ApplyCliOptions(const TCliOptions& O, TAppConfig& C) {
   }
   if (!O.Compressor.empty()) C.Compressor = O.Compressor;
   if (O.Jobs > 0) C.Jobs = O.Jobs;
+  if (O.Level) C.Level = *O.Level;
   std::vector<std::string> Filters = ListTextEntries(C.FileFilters);
   Filters.insert(Filters.end(), O.Filters.begin(), O.Filters.end());
   C.FileFilters = MakeListText(Filters);

@@ -1,6 +1,7 @@
 // Command-line options of larkspan-cli and their parsing.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@ struct TCliOptions {
   TCodePage CodePage = TCodePage::Gbk;  // what CharSet means, when given
   std::string Compressor;               // "native" or "archive"; "" when not given
   int Jobs = 0;                         // --jobs N, N >= 1; 0 when not given
+  std::optional<TMinifyLevel> Level;    // --level NAME; nothing when not given
   std::vector<std::string> Filters;
   std::vector<std::string> Excepts;
   bool UseSettings = false;
@@ -35,13 +37,14 @@ struct TCliOptions {
 
 // Parses argv. Throws Exception with a one-line message on a bad option or
 // value (--jobs takes a whole number >= 1, --charset a name ParseCodePage
-// knows: the message lists them) or a wrong number of folders (unless
+// knows, --level a name MinifyLevelByName knows: the messages list them) or a wrong number of
+// folders (unless
 // --help or --version is given).
 TCliOptions ParseCliOptions(int argc, char** argv);
 
 // Puts the options into Config: any switch given replaces all eight switches
 // (the ones not given are off); without switches Config keeps its own; so do
-// the character set, the compressor and Jobs when not given. --filter and
+// the character set, the compressor, Jobs and the level when not given. --filter and
 // --except entries are appended to the list texts (an unterminated last
 // piece of a stored list text, which is no entry, is dropped).
 void ApplyCliOptions(const TCliOptions& Options, TAppConfig& Config);

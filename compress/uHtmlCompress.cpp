@@ -38,9 +38,9 @@ std::vector<std::string> THtmlCompress::BuildArgs(const std::string& SourceFile,
     A.push_back("--nomunge");
   }
   for (const char* Word : {"--preserve-php", "--preserve-server-script"}) A.push_back(Word);
-  if (Level != minify::TMinifyLevel::Spaces) {
+  if (Level != TMinifyLevel::Spaces) {
     A.push_back("--level");
-    A.push_back(std::string(minify::MinifyLevelName(Level)));
+    A.push_back(std::string(MinifyLevelName(Level)));
   }
   A.push_back("-o");
   A.push_back(DestFile);

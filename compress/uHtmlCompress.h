@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "minify/MinifyLevel.h"
+#include "platform/MinifyLevel.h"
 
 namespace larkspan {
 
@@ -56,7 +56,7 @@ class THtmlCompress {
   int LastExitCode = 0;
 
   // How far the compressor goes (--level).
-  minify::TMinifyLevel Level = minify::TMinifyLevel::Spaces;
+  TMinifyLevel Level = TMinifyLevel::Spaces;
 
  private:
   // The folder the launcher runs in: the archive's folder.

@@ -72,7 +72,7 @@ TEST(THtmlCompressTest, ArgumentsForEveryCombination) {
   // A level above spaces is named before the paths.
   C.CharSet = "GB2312";
   C.IsCompressCSS = C.IsCompressJS = false;
-  C.Level = minify::TMinifyLevel::Smallest;
+  C.Level = TMinifyLevel::Smallest;
   TArgs Expected = Head;
   Expected.insert(Expected.end(), {"GB2312", "--preserve-php", "--preserve-server-script",
                                    "--level", "smallest", "-o", "/o/q.html", "/o/p.html"});

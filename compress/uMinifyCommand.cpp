@@ -100,9 +100,9 @@ TCommand Parse(const std::vector<std::string>& Args) {
       C.Type = Next();
     } else if (A == "--level") {
       const std::string Name = Next();
-      const auto Level = minify::MinifyLevelByName(Name);
+      const auto Level = MinifyLevelByName(Name);
       if (!Level)
-        throw TUsageError{"unknown level " + Name + " (" + std::string(minify::MinifyLevelNames) +
+        throw TUsageError{"unknown level " + Name + " (" + std::string(MinifyLevelNames) +
                           ")"};
       C.Options.Level = *Level;
     } else if (A == "--preserve-comments") {

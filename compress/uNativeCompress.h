@@ -51,7 +51,7 @@ class TNativeCompress {
   int LastExitCode = 0;
 
   // How far the minifiers go (the archive's --level).
-  minify::TMinifyLevel Level = minify::TMinifyLevel::Spaces;
+  TMinifyLevel Level = TMinifyLevel::Spaces;
 };
 
 }  // namespace larkspan

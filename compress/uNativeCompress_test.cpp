@@ -182,7 +182,7 @@ TEST(MinifyCommandTest, LevelReachesTheMinifiersAndStrangersAreRefused) {
 
   // The engine's compressor passes its level on.
   TNativeCompress N;
-  N.Level = minify::TMinifyLevel::Safe;
+  N.Level = TMinifyLevel::Safe;
   ASSERT_TRUE(N.Compress(Src, Dir.Path() + "out.css")) << N.ErrorMessage;
   EXPECT_EQ(Slurp(Dir.Path() + "out.css"), "a{opacity:.5;color:#abc}");
 }

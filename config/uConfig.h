@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/CodePage.h"
+#include "platform/MinifyLevel.h"
 
 namespace larkspan {
 
@@ -27,9 +28,11 @@ class TAppConfig {
   ~TAppConfig();
 
   // Reads (IsSave false) or writes (IsSave true) the keys of section
-  // "Sys" in the file's key order (the thirteen of old, then Compressor and Jobs).
-  // Reading a CharSet that SetCharSet refuses gives "GB2312" and a line in
-  // LoadWarnings; a Jobs that is not a count (ParseJobs) gives 0.
+  // "Sys" in the file's key order (the thirteen of old, then Compressor,
+  // Jobs and Level). Reading a CharSet that SetCharSet refuses gives
+  // "GB2312" and a line in LoadWarnings, and so does a Level that
+  // MinifyLevelByName refuses (it gives safe); a Jobs that is not a count
+  // (ParseJobs) gives 0.
   // Writing throws Exception "Unable to write to <file>"; the old file then
   // stays whole.
   void LoadOrSave(bool IsSave);
@@ -69,6 +72,8 @@ class TAppConfig {
   // How many files a run works on at once: 0 (the default) for one per
   // processor core, 1 for one file at a time (ParseJobs, WorkersFor).
   int Jobs = 0;
+  // How far the markup compressor goes (key Level: spaces, safe, smallest).
+  TMinifyLevel Level = TMinifyLevel::Safe;
 
   // What the last load found amiss and replaced by a default, a line each
   // ("unknown character set ..."); the caller decides whether to show them.

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "minify/Charset.h"
-#include "minify/MinifyLevel.h"
+#include "platform/MinifyLevel.h"
 
 namespace larkspan::minify {
 

@@ -1,12 +1,14 @@
-// How far the minifiers go. Every level keeps text byte for byte (text
-// nodes, attribute values, strings, url() targets); they differ in how much
-// of the ASCII syntax around the text they may rewrite.
+// How far the minifiers go: one typed value, parsed once from the name a
+// user gives (command line, settings file, the window's list) and handed on
+// to the minifiers. Every level keeps text byte for byte (text nodes,
+// attribute values, strings, url() targets); they differ in how much of the
+// ASCII syntax around the text they may rewrite.
 #pragma once
 
 #include <optional>
 #include <string_view>
 
-namespace larkspan::minify {
+namespace larkspan {
 
 enum class TMinifyLevel {
   Spaces,    // only white space and comments go; every other byte stays
@@ -26,4 +28,4 @@ std::string_view MinifyLevelName(TMinifyLevel Level);
 // The accepted names, for messages: "spaces, safe, smallest".
 inline constexpr std::string_view MinifyLevelNames = "spaces, safe, smallest";
 
-}  // namespace larkspan::minify
+}  // namespace larkspan

@@ -1,8 +1,8 @@
-#include "minify/MinifyLevel.h"
+#include "platform/MinifyLevel.h"
 
 #include "platform/Text.h"
 
-namespace larkspan::minify {
+namespace larkspan {
 
 std::optional<TMinifyLevel> MinifyLevelByName(std::string_view Name) {
   for (TMinifyLevel L : {TMinifyLevel::Spaces, TMinifyLevel::Safe, TMinifyLevel::Smallest})
@@ -22,4 +22,4 @@ std::string_view MinifyLevelName(TMinifyLevel Level) {
   return "spaces";
 }
 
-}  // namespace larkspan::minify
+}  // namespace larkspan
