@@ -102,8 +102,7 @@ TCommand Parse(const std::vector<std::string>& Args) {
       const std::string Name = Next();
       const auto Level = MinifyLevelByName(Name);
       if (!Level)
-        throw TUsageError{"unknown level " + Name + " (" + std::string(MinifyLevelNames) +
-                          ")"};
+        throw TUsageError{"unknown level " + Name + " (" + std::string(MinifyLevelNames) + ")"};
       C.Options.Level = *Level;
     } else if (A == "--preserve-comments") {
       C.Options.PreserveComments = true;

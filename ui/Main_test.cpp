@@ -166,11 +166,11 @@ class TfrmLarkspanTest : public QObject {
     QVERIFY(!F->edtRootPath->isReadOnly());
     // Tab order: root, the options group row by row as laid out in the
     // form, the two boxes below it, then the two buttons.
-    QList<QWidget*> Expected = {F->edtRootPath,       F->chkCompressHtml, F->chkCompressCSS,
-                                F->chkCompressJS,     F->chkReducePic,    F->cbxCharSet,
-                                F->cbxLevel,          F->edtCompressFilter, F->chkCompressXML,  F->chkCompressJpg,
-                                F->chkCompressPng,    F->chkCompressGif,  F->edtFileFilters,
-                                F->edtOutputPath,     F->btnAbout,        F->btnStart};
+    QList<QWidget*> Expected = {
+        F->edtRootPath,    F->chkCompressHtml, F->chkCompressCSS, F->chkCompressJS,
+        F->chkReducePic,   F->cbxCharSet,      F->cbxLevel,       F->edtCompressFilter,
+        F->chkCompressXML, F->chkCompressJpg,  F->chkCompressPng, F->chkCompressGif,
+        F->edtFileFilters, F->edtOutputPath,   F->btnAbout,       F->btnStart};
     QList<QWidget*> Chain;
     QWidget* W = F->edtRootPath;
     do {

@@ -69,7 +69,8 @@ std::string ReadAll(const fs::path& P) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: [BENCH_MINIFY_LEVEL=NAME] bench_minify FOLDER [REPEAT] [OUTDIR]\n");
+    std::fprintf(stderr,
+                 "usage: [BENCH_MINIFY_LEVEL=NAME] bench_minify FOLDER [REPEAT] [OUTDIR]\n");
     return 2;
   }
   const fs::path Root = argv[1];
