@@ -53,6 +53,23 @@ TfrmLarkspan::TfrmLarkspan(QWidget* Parent) : QWidget(Parent) {
 
 TfrmLarkspan::~TfrmLarkspan() = default;
 
+namespace {
+
+// The list of minification levels, in the order of TMinifyLevel.
+QComboBox* MakeLevelBox(QWidget* Parent) {
+  auto* Box = new QComboBox(Parent);
+  Box->setObjectName("cbxLevel");
+  Box->addItems({"仅空白 (spaces)", "安全 (safe)", "最小 (smallest)"});
+  Box->setToolTip(
+      "仅空白：只删除空白和注释，其他字节一概不变；\n"
+      "安全（默认）：另把同义的写法改短（数字、颜色、可省的引号、默认属性），不改变含义；\n"
+      "最小：另删除可省略的结束标记和所有网页注释（条件注释和服务器代码除外）。\n"
+      "任何级别下，文字内容都逐字节保留。");
+  return Box;
+}
+
+}  // namespace
+
 void TfrmLarkspan::BuildControls() {
   sLabel1 = MakeLabel(this, "sLabel1", "网站根目录：");
   edtRootPath = MakeEdit(this, "edtRootPath", false);
@@ -79,14 +96,7 @@ void TfrmLarkspan::BuildControls() {
   cbxCharSet->setCurrentIndex(-1);
   cbxCharSet->setMinimumWidth(120);
   lblLevel = MakeLabel(gbxCompress, "lblLevel", "压缩级别：");
-  cbxLevel = new QComboBox(gbxCompress);
-  cbxLevel->setObjectName("cbxLevel");
-  cbxLevel->addItems({"仅空白 (spaces)", "安全 (safe)", "最小 (smallest)"});
-  cbxLevel->setToolTip(
-      "仅空白：只删除空白和注释，其他字节一概不变；\n"
-      "安全（默认）：另把同义的写法改短（数字、颜色、可省的引号、默认属性），不改变含义；\n"
-      "最小：另删除可省略的结束标记和所有网页注释（条件注释和服务器代码除外）。\n"
-      "任何级别下，文字内容都逐字节保留。");
+  cbxLevel = MakeLevelBox(gbxCompress);
   sLabel4 = MakeLabel(gbxCompress, "sLabel4", "例外文件：");
   edtCompressFilter = MakeEdit(gbxCompress, "edtCompressFilter", true);
   btnCompressFilter =
