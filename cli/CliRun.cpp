@@ -237,7 +237,8 @@ std::string JsonReport(const TCliOptions& Options, const TRunOutcome& R,
     J << (I ? "," : "") << "{\"path\":" << JsonString(F.Path)
       << ",\"action\":" << JsonString(ActionId(F.Action))
       << ",\"reason\":" << JsonString(ReasonText(F, TReportLang::En))
-      << ",\"bytes_in\":" << F.BytesIn << ",\"bytes_out\":" << F.BytesOut << "}";
+      << ",\"bytes_in\":" << F.BytesIn << ",\"bytes_out\":" << F.BytesOut
+      << (F.TimeCapped ? ",\"time_capped\":true}" : "}");
   }
   J << "]}";
   return J.str();

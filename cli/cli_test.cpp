@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -61,6 +62,27 @@ TExec Cli(const std::string& Args, const std::string& ErrFile = "/dev/null",
   const int W = ::pclose(P);
   R.Status = WIFEXITED(W) ? WEXITSTATUS(W) : -1;
   return R;
+}
+
+TEST(CliTest, ASecondRunIntoTheSameOutputIsRefusedWithExitCode2) {
+  TTempDir Site("site"), Out("out");
+  Site.Write("a.txt", "a");
+  const std::string Err = Out.Path() + "err.txt";
+  // The first run's lock on the output folder.
+  const int First = ::open(Out.Path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(First, 0);
+  ASSERT_EQ(::flock(First, LOCK_EX), 0);
+  const TExec R = Cli("--jpg " + Quote(Site.Path()) + " " + Quote(Out.Path()), Err);
+  EXPECT_EQ(R.Status, 2);
+  const std::string Text = ReadFileText(Err);
+  EXPECT_NE(Text.find("输出目录正被另一个任务使用"), std::string::npos) << Text;
+  EXPECT_NE(Text.find("(the output folder is in use by another run): " + Out.Path()),
+            std::string::npos)
+      << Text;
+  EXPECT_FALSE(FileExists(Out.Path() + "a.txt"));
+  ::close(First);
+  EXPECT_EQ(Cli("--jpg " + Quote(Site.Path()) + " " + Quote(Out.Path())).Status, 0);
+  EXPECT_EQ(Slurp(Out.Path() + "a.txt"), "a");
 }
 
 TEST(CliTest, RefusesWhatTheWindowRefusesWithExitCode2) {
@@ -729,6 +751,26 @@ bool HaveJar() { return FileExists(GetEnv("LARKSPAN_BIN_DIR") + "/htmlcompressor
 
 std::string SampleFile(const std::string& Relative) {
   return ReadFileText(std::string(LARKSPAN_SOURCE_DIR) + "/examples/site/" + Relative);
+}
+
+// A picture whose optimiser reaches its safety cap (shortened here) is
+// written unchanged, counted as failed and marked in its JSON record.
+TEST(CliTest, PictureAtTheOptimisersSafetyCapIsCopiedAndMarked) {
+  if (!FileExists(GetEnv("LARKSPAN_BIN_DIR") + "/pngout")) GTEST_SKIP() << "pngout is not built";
+  TTempDir Site("site"), Out("out");
+  const std::string Png =
+      ReadFileText(std::string(LARKSPAN_SOURCE_DIR) + "/engine/testdata/small.png");
+  Site.Write("img/a.png", Png);
+  const TExec R = Cli("--png --json " + Quote(Site.Path()) + " " + Quote(Out.Path() + "o"),
+                      "/dev/null", "LARKSPAN_PNGOUT_CAP_MS=1");
+  EXPECT_EQ(R.Status, 0) << R.Out;
+  EXPECT_NE(R.Out.find("\"action\":\"failed_copied\",\"reason\":\"pngout: time cap reached\","
+                       "\"bytes_in\":" +
+                       std::to_string(Png.size()) + ",\"bytes_out\":" + std::to_string(Png.size()) +
+                       ",\"time_capped\":true}"),
+            std::string::npos)
+      << R.Out;
+  EXPECT_EQ(ReadTree(Out.Path() + "o").at("img/a.png"), Png);
 }
 
 TEST(CliTest, RecordsOfARealRunNameEveryAction) {

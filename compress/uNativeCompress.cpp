@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "platform/Error.h"
 #include "platform/FileSystem.h"
 
 namespace larkspan {
@@ -13,7 +14,9 @@ minify::TMinifyKind MinifyKindOf(const std::string& FileName) {
 
 bool MinifyFileTo(const std::string& SourceFile, const std::string& DestFile,
                   minify::TMinifyKind Kind, TCodePage Setting,
-                  const minify::TMinifyOptions& Options, std::string& Error, std::string* Note) {
+                  const minify::TMinifyOptions& Options, std::string& Error, std::string* Note,
+                  bool* WriteFailed) {
+  if (WriteFailed) *WriteFailed = false;
   try {
     const std::string Input = ReadFileText(SourceFile);
     minify::TMinifyResult R = minify::MinifyFile(Kind, Input, Setting, Options);
@@ -28,7 +31,12 @@ bool MinifyFileTo(const std::string& SourceFile, const std::string& DestFile,
       Error = "the result would be empty";
       return false;
     }
-    WriteFileAtomic(DestFile, R.Output, SourceFile);  // keeps the mode and the time
+    try {
+      WriteFileAtomic(DestFile, R.Output, SourceFile);  // keeps the mode and the time
+    } catch (const std::exception&) {
+      if (WriteFailed) *WriteFailed = true;
+      throw;
+    }
     if (Note) *Note = R.Note;
     return true;
   } catch (const std::exception& E) {
@@ -51,12 +59,16 @@ minify::TMinifyOptions TNativeCompress::Options() const {
 
 bool TNativeCompress::Compress(const std::string& SourceFile, const std::string& DestFile) {
   std::string Error;
+  bool WriteFailed = false;
   LastNote.clear();
   if (MinifyFileTo(SourceFile, DestFile, MinifyKindOf(SourceFile), CodePage, Options(), Error,
-                   &LastNote)) {
+                   &LastNote, &WriteFailed)) {
     LastExitCode = 0;
     return true;
   }
+  // The output could not take the result (a full disk): not the minifier's
+  // failure, and no copy would fare better.
+  if (WriteFailed) throw Exception(Error);
   LastExitCode = 1;
   ErrorMessage = Error;
   const std::string Log = GetEnv("LARKSPAN_TOOL_LOG");

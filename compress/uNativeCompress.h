@@ -19,13 +19,14 @@ minify::TMinifyKind MinifyKindOf(const std::string& FileName);
 // True when DestFile now holds the complete result. False when DestFile was
 // left as it was (never partial, never empty for a non-empty source): Error
 // then holds why, "line L, column C: reason" for a fault the minifier found,
-// the system's reason for a file that could not be read or written. On
-// true, *Note (when given) says which part was kept as it was, if any. Any
-// thread; no shared state.
+// the system's reason for a file that could not be read or written;
+// WriteFailed (when given) is set when it was DestFile that could not be
+// written. On true, *Note (when given) says which part was kept as it was,
+// if any. Any thread; no shared state.
 bool MinifyFileTo(const std::string& SourceFile, const std::string& DestFile,
                   minify::TMinifyKind Kind, TCodePage Setting,
                   const minify::TMinifyOptions& Options, std::string& Error,
-                  std::string* Note = nullptr);
+                  std::string* Note = nullptr, bool* WriteFailed = nullptr);
 
 // Created anywhere (it checks nothing and needs nothing outside the
 // program); Compress then runs on one thread at a time.
@@ -42,7 +43,9 @@ class TNativeCompress {
   // the path ("line L, column C: reason", kept until the next failure), the
   // line "larkspan-minify: SourceFile: reason" is appended to the tool log
   // named by LARKSPAN_TOOL_LOG when that is set, and LastExitCode is 1 (0
-  // after a success), as the archive's exit status would be.
+  // after a success), as the archive's exit status would be. Throws
+  // Exception (the system's reason) when the result was made but DestFile
+  // could not be written: the output failing is not a compressor failure.
   bool Compress(const std::string& SourceFile, const std::string& DestFile);
 
   // The run's code page, parsed from the user's name where it was given.

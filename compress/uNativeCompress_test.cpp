@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "compress/uMinifyCommand.h"
+#include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "platform/TestUtil.h"
@@ -52,7 +53,6 @@ TEST(TNativeCompressTest, FailuresLeaveTheDestinationAsItWasAndAreLogged) {
     std::string Source, Dest, Reason;
   } Cases[] = {
       {Dir.Path() + "missing.html", Old, "missing.html"},
-      {Dir.Write("a.html", "<p>a</p>"), Dir.Path() + "no/such/folder/out.html", "out.html"},
       {Blank, Old, "the result would be empty"},
   };
   for (const Case& K : Cases) {
@@ -63,6 +63,15 @@ TEST(TNativeCompressTest, FailuresLeaveTheDestinationAsItWasAndAreLogged) {
     EXPECT_NE(C.ErrorMessage.find(K.Reason), std::string::npos) << C.ErrorMessage;
     EXPECT_NE(Slurp(Log).find("larkspan-minify: " + K.Source + ": " + C.ErrorMessage + "\n"),
               std::string::npos);
+  }
+  // A destination that cannot take the result (no folder, a full disk) is
+  // the output failing, not the minifier: it throws with the reason.
+  try {
+    C.Compress(Dir.Write("a.html", "<p>a</p>"), Dir.Path() + "no/such/folder/out.html");
+    ADD_FAILURE() << "no exception";
+  } catch (const Exception& E) {
+    EXPECT_NE(std::string(E.what()).find("out.html: No such file or directory"), std::string::npos)
+        << E.what();
   }
   EXPECT_EQ(Slurp(Old), "previous");
   EXPECT_FALSE(FileExists(Dir.Path() + "no/such/folder/out.html"));

@@ -46,6 +46,9 @@ struct TFileResult {
   int64_t BytesIn = 0;   // size in the site
   int64_t BytesOut = 0;  // size written to the output; 0 when nothing was written
   int64_t Order = 0;     // position of the file in the scan
+  // The optimiser stopped at its safety cap (pngout, on a machine all but
+  // stopped); the picture was written unchanged (FailedCopied).
+  bool TimeCapped = false;
 };
 
 // The records of one run. Add may be called from any thread; Sorted returns

@@ -1,5 +1,8 @@
 #include "engine/uFolderCheck.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 
@@ -26,7 +29,19 @@ bool FoldersConflict(const std::string& RootPath, const std::string& OutputPath)
   const std::string R = ResolvePath(RootPath);
   const std::string O = ResolvePath(OutputPath);
   if (R.empty() || O.empty()) return true;
-  return IsPathWithin(O, R) || IsPathWithin(R, O);
+  if (IsPathWithin(O, R) || IsPathWithin(R, O)) return true;
+  // By identity: a bind mount, another name on a file system that ignores
+  // case, and whatever else paths cannot tell.
+  const std::vector<TFileId> RootChain = FolderChainIds(RootPath);
+  const std::vector<TFileId> OutputChain = FolderChainIds(OutputPath);
+  auto Holds = [](const std::vector<TFileId>& Chain, const TFileId& Id) {
+    return std::find(Chain.begin(), Chain.end(), Id) != Chain.end();
+  };
+  if (!RootChain.empty() && Holds(OutputChain, RootChain.front())) return true;
+  // Only an output that exists is a folder of its own; otherwise its chain
+  // begins at the folder it would be made in.
+  return DirectoryExists(OutputPath) && !OutputChain.empty() &&
+         Holds(RootChain, OutputChain.front());
 }
 
 }  // namespace larkspan

@@ -17,7 +17,10 @@ bool FoldersOverlap(const std::string& RootPath, const std::string& OutputPath);
 // two folders, each resolved with ResolvePath (links followed, relative
 // paths from the current folder, "x/." and ".." taken apart), are one
 // folder or one lies inside the other, compared by whole path components
-// ("/web" and "/web2" do not overlap). Neither folder needs to exist; an
+// ("/web" and "/web2" do not overlap), or when, by the identities of the
+// folders and of every folder above each (FolderChainIds), one is the
+// other or lies inside it, which also sees bind mounts and names that
+// differ in case on a file system that ignores it. Neither folder needs to exist; an
 // empty or unresolvable text overlaps everything (refused). The engine's
 // Start, the command line and the window all use it; the window in
 // addition to FoldersOverlap.

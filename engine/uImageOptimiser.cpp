@@ -165,6 +165,7 @@ std::string TImageOptimiser::ProgramFor(const std::string& Source) const {
 
 bool TImageOptimiser::ReducePicture(const std::string& Source, const std::string& Destination) {
   LastFailed = false;
+  LastTimeCapped = false;
   LastOutcome = TOutcome::NoRule;
   LastProgram.clear();
   LastFailure.clear();
@@ -187,8 +188,6 @@ bool TImageOptimiser::ReducePicture(const std::string& Source, const std::string
   TProcessOptions Options;
   Options.WorkFolder = ProgramFolder;
   Options.SearchFolder = ProgramFolder;
-  if (P.Kind == TKind::Png && PicturesAtOnce > 1)
-    Options.ExtraEnv.push_back("LARKSPAN_PICTURES_AT_ONCE=" + std::to_string(PicturesAtOnce));
   const TProcessResult R = StartProcess(P.Program, P.Args, Options);
   if (!R.Started) {
     LastOutcome = R.ErrorCode == ECANCELED ? TOutcome::Stopped : TOutcome::Missing;
@@ -209,6 +208,11 @@ bool TImageOptimiser::ReducePicture(const std::string& Source, const std::string
     return false;
   }
   if (R.TimedOut) return Failed("timed out");
+  constexpr int PngoutTimeCap = 3;  // pngout's exit status at its safety cap
+  if (P.Kind == TKind::Png && R.ExitCode == PngoutTimeCap) {
+    LastTimeCapped = true;
+    return Failed("time cap reached");
+  }
   if (R.ExitCode != 0)
     return Failed(R.ExitCode < 0 ? "killed" : "exit status " + std::to_string(R.ExitCode));
   if (!FileExists(Dst)) {

@@ -57,12 +57,10 @@ class TImageOptimiser {
   std::string LastFailure;  // what went wrong when it failed ("exit status 1", ...)
   int LastPid = -1;         // the optimiser's process id, -1 when none was started
 
-  // How many pictures the caller optimises side by side. pngout is told (in
-  // LARKSPAN_PICTURES_AT_ONCE) when it is more than one: its wall-clock cap
-  // then grows with the share of the processors each picture gets, so that a
-  // picture is given the same work, and gets the same bytes, on any number of
-  // workers.
-  int PicturesAtOnce = 1;
+  // True after a ReducePicture whose pngout stopped at its safety cap (a
+  // runaway run, exit status 3): a failure like any other, Destination is
+  // removed and the caller copies Source.
+  bool LastTimeCapped = false;
 
   // The optimiser that would run for Source ("jpegoptim", ...), "" when no
   // rule applies.

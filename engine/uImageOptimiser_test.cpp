@@ -327,12 +327,9 @@ TEST(TImageOptimiserTest, FailingOptimiserLeavesNothingAndIsCounted) {
 
 TEST(TImageOptimiserTest, OptimiserRunsInItsFolderWithOnePathPerArgument) {
   test::TTempDir Bin;
-  // A fake pngout that records its folder, its arguments and how many
-  // pictures it is told run beside it, then copies.
-  WriteScript(
-      Bin.Path() + "pngout",
-      "{ pwd; for a; do echo \"[$a]\"; done; echo \"${LARKSPAN_PICTURES_AT_ONCE-alone}\"; } "
-      "> \"$0.log\"; cp \"$1\" \"$2\"");
+  // A fake pngout that records its folder and its arguments, then copies.
+  WriteScript(Bin.Path() + "pngout",
+              "{ pwd; for a; do echo \"[$a]\"; done; } > \"$0.log\"; cp \"$1\" \"$2\"");
   Folders F;
   const std::string Src = F.Put("small.png", "a b.png");
   Settings S(false, false, true);
@@ -340,12 +337,30 @@ TEST(TImageOptimiserTest, OptimiserRunsInItsFolderWithOnePathPerArgument) {
   ASSERT_TRUE(O.ReducePicture(Src, F.OutOf("a b.png")));
   EXPECT_EQ(ReadFileText(Bin.Path() + "pngout.log"), ExcludeTrailingDelimiter(Bin.Path()) + "\n[" +
                                                          Src + "]\n[" + F.OutOf("a b.png") +
-                                                         "]\n[/y]\n[/q]\nalone\n");
-  // With pictures side by side, pngout is told how many; the others are not.
-  O.PicturesAtOnce = 3;
-  ASSERT_TRUE(O.ReducePicture(Src, F.OutOf("a b.png")));
-  const std::string Log = ReadFileText(Bin.Path() + "pngout.log");
-  EXPECT_EQ(Log.substr(Log.rfind(']') + 1), "\n3\n");
+                                                         "]\n[/y]\n[/q]\n");
+}
+
+TEST(TImageOptimiserTest, PngoutAtItsSafetyCapIsAFailureTheCallerCopies) {
+  test::TTempDir Bin;
+  // A fake pngout that does what the real one does at its cap: the picture
+  // unchanged at the destination, exit status 3. Another exit status is a
+  // plain failure, and 3 from another optimiser means nothing special.
+  WriteScript(Bin.Path() + "pngout", "cp \"$1\" \"$2\"; exit 3");
+  WriteScript(Bin.Path() + "gifsicle", "cp \"$4\" \"$3\"; exit 3");
+  Folders F;
+  Settings S(false, true, true);
+  TImageOptimiser O(&S.Config, Bin.Path());
+  const std::string Png = F.Put("small.png", "a.png");
+  EXPECT_FALSE(O.ReducePicture(Png, F.OutOf("a.png")));
+  EXPECT_TRUE(O.LastFailed);
+  EXPECT_TRUE(O.LastTimeCapped);
+  EXPECT_EQ(O.LastFailure, "time cap reached");
+  EXPECT_FALSE(FileExists(F.OutOf("a.png")));
+  const std::string Gif = F.Put("small.png", "a.gif");
+  EXPECT_FALSE(O.ReducePicture(Gif, F.OutOf("a.gif")));
+  EXPECT_TRUE(O.LastFailed);
+  EXPECT_FALSE(O.LastTimeCapped);
+  EXPECT_EQ(O.LastFailure, "exit status 3");
 }
 
 TEST(TImageOptimiserTest, RealPngout) {

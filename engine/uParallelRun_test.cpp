@@ -36,10 +36,11 @@ void WriteFakeOptimisers(const std::string& Bin) {
       "case \"$SRC\" in *bad*) exit 1;; esac\n"
       "head -c $(( $(stat -c %s \"$SRC\") - 1 )) \"$SRC\" > \"$DST\"\n";
   test::WriteScript(Bin + "gifsicle", "SRC=$4 DST=$3\n" + Shorter);
-  // pngout notes how many pictures it was told run side by side.
+  // pngout on a picture whose name holds "capped" does what the real one does
+  // at its safety cap: writes the picture unchanged and exits with 3.
   test::WriteScript(Bin + "pngout",
                     "SRC=$1 DST=$2\n"
-                    "echo ${LARKSPAN_PICTURES_AT_ONCE-1} >> \"$0.at-once\"\n" +
+                    "case \"$SRC\" in *capped*) cp \"$SRC\" \"$DST\"; exit 3;; esac\n" +
                         Shorter);
 }
 
@@ -56,6 +57,7 @@ void MakeSite(const TTempDir& Site) {
   for (const char* Name : {"img/p.png", "img/q.png"}) Site.Write(Name, Png);
   Site.Write("img/bad-one.png", "\x89PNG\r\n\x1A\n a picture its optimiser fails on");
   Site.Write("img/bad.gif", "GIF89a a picture its optimiser fails on");
+  Site.Write("img/capped.png", "\x89PNG\r\n\x1A\n a picture that reaches the cap");
   Site.Write("img/photo.jpg", Jpg);
   Site.Write("img/photo-again.jpg", Jpg);
   for (int I = 0; I < 24; ++I) {
@@ -101,35 +103,32 @@ TRun RunWith(int Jobs, const std::string& Site, const std::string& Bin) {
   return R;
 }
 
-// What the fake pngout was told of the pictures beside it since the last
-// call, one entry per value.
-std::set<std::string> PicturesAtOnceSeen(const std::string& Bin) {
-  std::set<std::string> Seen;
-  std::istringstream Lines(ReadFileText(Bin + "pngout.at-once"));
-  for (std::string Line; std::getline(Lines, Line);) Seen.insert(Line);
-  DeleteFile(Bin + "pngout.at-once");
-  return Seen;
-}
-
 TEST(ParallelRunTest, FourWorkersWriteTheSameTreeAndReportAsOne) {
   TTempDir Site("site"), Bin("bin");
   MakeSite(Site);
   WriteFakeOptimisers(Bin.Path());
   const TRun One = RunWith(1, Site.Path(), Bin.Path());
   ASSERT_TRUE(One.Outcome.IsSuccess) << One.Outcome.ErrorText;
-  // pngout is told how many pictures run side by side, so that its time cap
-  // gives each the same work.
-  EXPECT_EQ(PicturesAtOnceSeen(Bin.Path()), std::set<std::string>{"1"});
+  // A picture whose optimiser stopped at its safety cap is written unchanged
+  // and its record says so.
+  const auto Capped = std::find_if(One.Outcome.Results.begin(), One.Outcome.Results.end(),
+                                   [](const TFileResult& F) { return F.Path == "img/capped.png"; });
+  ASSERT_NE(Capped, One.Outcome.Results.end());
+  EXPECT_TRUE(Capped->TimeCapped);
+  EXPECT_EQ(Capped->Action, TFileAction::FailedCopied);
+  EXPECT_EQ(Capped->Detail, "pngout: time cap reached");
+  EXPECT_EQ(One.Tree.at("img/capped.png"), ReadFileText(Site.Path() + "img/capped.png"));
+  for (const TFileResult& F : One.Outcome.Results)
+    EXPECT_EQ(F.TimeCapped, &F == &*Capped) << F.Path;
   // The site exercises what it should.
   EXPECT_GT(One.Outcome.DuplicateCount, 0);
   EXPECT_FALSE(One.Outcome.KeptDuplicates.empty());
   EXPECT_FALSE(One.Outcome.RewrittenPages.empty());
   EXPECT_EQ(One.Outcome.CompressErrors.size(), 1u);
-  EXPECT_GE(One.Outcome.UncompressedFiles.size(), 3u);  // two pictures and the script
+  EXPECT_GE(One.Outcome.UncompressedFiles.size(), 4u);  // three pictures and the script
   for (int Round = 0; Round < 3; ++Round) {
     SCOPED_TRACE(Round);
     const TRun Four = RunWith(4, Site.Path(), Bin.Path());
-    EXPECT_EQ(PicturesAtOnceSeen(Bin.Path()), std::set<std::string>{"4"});
     const TRunOutcome &A = One.Outcome, &B = Four.Outcome;
     ASSERT_TRUE(B.IsSuccess) << B.ErrorText;
     EXPECT_TRUE(One.Tree == Four.Tree);
@@ -152,6 +151,7 @@ TEST(ParallelRunTest, FourWorkersWriteTheSameTreeAndReportAsOne) {
       EXPECT_EQ(int(X.Reason), int(Y.Reason)) << X.Path;
       EXPECT_EQ(X.Detail, Y.Detail) << X.Path;
       EXPECT_EQ(X.BytesOut, Y.BytesOut) << X.Path;
+      EXPECT_EQ(X.TimeCapped, Y.TimeCapped) << X.Path;
     }
     EXPECT_EQ(A.DoneFiles, B.DoneFiles);
   }

@@ -85,9 +85,10 @@ void TWebFilsMgr::Start(const std::string& RootPath, const std::string& OutputPa
   // folders are resolved and compared before anything is created.
   if (FoldersConflict(RootPath, OutputPath)) throw Exception("网站根目录和输出目录不能相同！");
   if (const std::string Problem = ToolTimeoutProblem(); !Problem.empty()) throw Exception(Problem);
-  // A dry run creates nothing, not even the output folder.
-  if (!DryRun && !DirectoryExists(OutputPath) && !ForceDirectories(OutputPath))
-    ThrowSystemError("创建目录失败 " + OutputPath, errno);
+  // An output that exists is locked at once, before the scan: a second run
+  // into it is refused without delay. Nothing is created before every
+  // check has passed (OpenOutput after the scan).
+  if (!DryRun && DirectoryExists(OutputPath)) OpenOutput(OutputPath);
   // A stop of an earlier run (or of programs before this one) is over.
   AllowPrograms();
   Stopping = false;
@@ -103,7 +104,6 @@ void TWebFilsMgr::Start(const std::string& RootPath, const std::string& OutputPa
     W->Optimiser = std::make_unique<TImageOptimiser>(Config, ProgramFolder());
     Workers.push_back(std::move(W));
   }
-  for (const auto& W : Workers) W->Optimiser->PicturesAtOnce = Jobs;
 
   FileFilterList.Clear();
   for (const std::string& E : ListTextEntries(Config->FileFilters)) FileFilterList.Add(E);
@@ -118,6 +118,8 @@ void TWebFilsMgr::Start(const std::string& RootPath, const std::string& OutputPa
   OutputDir = OutputPath;
   RealRoot = ResolvePath(RootDir);
   RealOutput = ResolvePath(OutputDir);
+  OutputChain = FolderChainIds(OutputDir);
+  OutputExisted = DirectoryExists(OutputDir);
   IsSuccess = false;
   Counts = TScanCounts();
   SkippedFiles.clear();
@@ -139,7 +141,38 @@ void TWebFilsMgr::Start(const std::string& RootPath, const std::string& OutputPa
       const std::string Folder = ExtractFilePath(GetOutputFileName(File));
       if (Checked.insert(Folder).second) CheckOutputFolder(Folder);
     }
+  if (!DryRun) {
+    // Made where the checks looked (the resolved path), then checked again
+    // by identity now that it exists.
+    if (!OutputRoot) {
+      if (!ForceDirectories(RealOutput)) ThrowSystemError("创建目录失败 " + OutputPath, errno);
+      OpenOutput(OutputPath);
+    }
+    if (FoldersConflict(RootPath, OutputPath)) throw Exception("网站根目录和输出目录不能相同！");
+    NoteOutputNames();
+  }
   Resume();
+}
+
+void TWebFilsMgr::OpenOutput(const std::string& OutputPath) {
+  OutputRoot = std::make_unique<TWriteRoot>(OutputPath);
+  if (!OutputRoot->TryLock())
+    throw Exception(
+        "输出目录正被另一个任务使用，请等它结束后再试 (the output folder is in use by another "
+        "run): " +
+        OutputPath);
+}
+
+void TWebFilsMgr::NoteOutputNames() {
+  OutputNames.clear();
+  const std::string Top = ExcludeTrailingDelimiter(OutputDir);
+  for (const auto* List : {&PicFiles, &PageFiles, &CompressFiles, &OtherFiles})
+    for (const std::string& File : *List) {
+      // The file and every folder above it, up to the output folder.
+      std::string Path = GetOutputFileName(File);
+      while (Path.size() > Top.size() + 1 && OutputNames.insert(Path).second)
+        Path = ExcludeTrailingDelimiter(ExtractFilePath(Path));
+    }
 }
 
 void TWebFilsMgr::RequestStop() {
@@ -214,9 +247,15 @@ void TWebFilsMgr::ScanTree(const std::string& Dir, const TFileCallback& Callback
         Skip("链接的目标不存在 (dangling link)");
       } else if (std::find(Ancestors.begin(), Ancestors.end(), Sub) != Ancestors.end()) {
         Skip("链接指向其所在的目录，形成循环 (link loop)");
-      } else if (E.IsFolderLink && !RealOutput.empty() &&
-                 IsPathWithin(ResolvePath(Full), RealOutput)) {
+      } else if ((OutputExisted && !OutputChain.empty() && Sub == OutputChain.front()) ||
+                 (E.IsFolderLink && !RealOutput.empty() &&
+                  IsPathWithin(ResolvePath(Full), RealOutput))) {
         Skip("链接指向输出目录 (link into the output folder)");
+      } else if (std::find(OutputChain.begin(), OutputChain.end(), Sub) != OutputChain.end()) {
+        // The scan would reach the output: every run would copy the last
+        // one's output into itself.
+        throw Exception("网站根目录和输出目录不能相同！网站中的链接通向输出目录所在的目录：" +
+                        Full);
       } else {
         ScanTree(Full + "/", Callback, Ancestors);
       }
@@ -334,7 +373,7 @@ int64_t TWebFilsMgr::ProgressCost(TStepKind Kind, int64_t Bytes) {
     case TStepKind::Gif:
       return 5000 + B / 10;
     case TStepKind::Png:
-      // The optimiser's effort grows with the picture up to its time cap.
+      // The optimiser's planned work grows with the picture up to its budget.
       return std::min<int64_t>(30000 + B * 25, 2600000);
     case TStepKind::ArchiveMinify:
       return 300000 + B / 50;
@@ -355,6 +394,23 @@ bool UsableResult(const std::string& Source, const std::string& Dest) {
   return FileSizeOf(Dest) > 0 || FileSizeOf(Source) == 0;
 }
 
+// Why a site file can no longer be copied when that is not a failure of
+// the run: it is gone, or no longer a regular file. "" otherwise (an
+// unreadable file is a failure).
+std::string VanishedReason(const std::string& Path) {
+  switch (PathKind(Path)) {
+    case TPathKind::Missing:
+      return "扫描后已被删除 (vanished since the scan)";
+    case TPathKind::Folder:
+    case TPathKind::Special:
+      return "扫描后已不是普通文件，未读取 (no longer a regular file)";
+    case TPathKind::File:
+    case TPathKind::Unknown:
+      break;
+  }
+  return std::string();
+}
+
 // A kind of picture one of the optimisers handles (when switched on).
 bool HasOptimiser(const std::string& Path) {
   return IsOneOf(UpperCaseAscii(ExtractFileExt(Path)), {".GIF", ".JPG", ".JPEG", ".PNG"});
@@ -364,6 +420,10 @@ bool HasOptimiser(const std::string& Path) {
 
 struct TWebFilsMgr::TFileOutcome {
   bool Handled = false;  // the file's work ended without an exception
+  std::string Source;    // the site file being written
+  // Why the file was passed by after all (it vanished or changed kind since
+  // the scan); nothing was written for it.
+  std::string SkipReason;
   bool HasRecord = false;
   TFileResult Record;         // with BytesOut set
   std::string Dest;           // the output path written ("" for none)
@@ -472,10 +532,15 @@ void TWebFilsMgr::PrepareDestination(const std::string& Dest, TFileOutcome& O) {
   std::lock_guard<std::mutex> L(StateLock);
   if (PreparedFolders.insert(Folder).second) {
     try {
-      if (!Folder.empty() && !DirectoryExists(Folder))
-        ForceDirectories(Folder);
-      else
-        RemoveStaleTempFiles(Folder);  // left by a run that was killed
+      // Reached from the output folder's handle without following links:
+      // a folder swapped for a link fails here.
+      if (!Folder.empty() && !ForceDirectories(Folder))
+        ThrowSystemError("创建目录失败 " + Folder, errno);
+      // Left by a run that was killed; a site entry of the same form that
+      // this run writes is not a leftover.
+      RemoveStaleTempFiles(Folder, [&](const std::string& Name) {
+        return OutputNames.count(IncludeTrailingDelimiter(Folder) + Name) != 0;
+      });
     } catch (...) {
       PreparedFolders.erase(Folder);
       throw;
@@ -501,7 +566,12 @@ TFileResult TWebFilsMgr::WriteOtherFile(TWorker& W, const std::string& Source,
     // leaves Dest untouched, and the folder goes with what the program left.
     TTempFolder Work(ExtractFilePath(Dest));
     const std::string Result = Work.Path() + ExtractFileName(Dest);
-    const bool Done = Optimiser.ReducePicture(Source, Result);
+    // The program reads a private copy: one that writes into its input
+    // changes nothing of the site.
+    const std::string Input = Work.Path() + "in/" + ExtractFileName(Source);
+    if (!ForceDirectories(Work.Path() + "in")) ThrowSystemError("无法创建目录 " + Input, errno);
+    CopyOrFail(Source, Input);
+    const bool Done = Optimiser.ReducePicture(Input, Result);
     const bool Usable = Done && UsableResult(Source, Result);
     Outcome = Optimiser.LastOutcome;
     Failed = Done || Optimiser.LastFailed;  // done yet unusable counts as failed
@@ -517,6 +587,7 @@ TFileResult TWebFilsMgr::WriteOtherFile(TWorker& W, const std::string& Source,
     O.Uncompressed = Source;
     R.Action = TFileAction::FailedCopied;
     R.Reason = TFileReason::ToolFailed;
+    R.TimeCapped = Optimiser.LastTimeCapped;
     R.Detail =
         Optimiser.LastProgram + ": " +
         (Optimiser.LastFailure.empty() ? std::string("empty result") : Optimiser.LastFailure);
@@ -538,26 +609,29 @@ TFileResult TWebFilsMgr::WriteOtherFile(TWorker& W, const std::string& Source,
 bool TWebFilsMgr::CompressWithArchive(TWorker& W, const std::string& Source,
                                       const std::string& Dest) {
   THtmlCompress& Compress = *W.HtmlCompress;
-  // The compressor writes a fresh temporary file: a page minified in place
-  // stays whole when the compressor empties or truncates its result.
+  // The compressor writes into a private folder of its own, never into the
+  // output by a path (a folder of the output swapped for a link would send
+  // it elsewhere); its result reaches a fresh temporary file beside Dest
+  // through the output's handle. A page minified in place stays whole when
+  // the compressor empties or truncates its result.
   TTempFile Result(Dest);
   Result.Close();
-  std::unique_ptr<TTempFolder> Ascii;
-  std::string From = Source, To = Result.Path();
-  if (!IsValidUtf8(Source) || !IsValidUtf8(Result.Path())) {
-    // The Java runtime cannot name such a path: hand it ASCII names.
-    Ascii = std::make_unique<TTempFolder>();
-    From = Ascii->Path() + "in" + ExtractFileExt(ExtractFileName(Source));
-    To = Ascii->Path() + "out" + ExtractFileExt(ExtractFileName(Source));
+  const TTempFolder Private;
+  const std::string Ext = ExtractFileExt(ExtractFileName(Source));
+  std::string From = Source;
+  const std::string To = Private.Path() + "out" + Ext;
+  if (!IsValidUtf8(Source)) {
+    // The Java runtime cannot name such a path: hand it an ASCII name.
+    From = Private.Path() + "in" + Ext;
     CopyOrFail(Source, From);
   }
   const bool Started = Compress.Compress(From, To);
   // Only the temporary files can be left by a stopped compressor; they go
-  // with Result and Ascii.
+  // with Result and Private.
   if (StopRequested()) throw TRunStopped();
   if (!Started) throw Exception(Compress.ErrorMessage);
   if (Compress.LastExitCode == 0 && UsableResult(From, To)) {
-    if (Ascii) CopyOrFail(To, Result.Path());
+    CopyOrFail(To, Result.Path());
     Result.Publish(Source);
     return true;
   }
@@ -664,6 +738,12 @@ void TWebFilsMgr::RecordPlan() {
 }
 
 void TWebFilsMgr::Record(TFileOutcome& O) {
+  if (!O.SkipReason.empty()) {
+    SkippedFiles.push_back({O.Source, O.SkipReason});
+    ++Counts.Skipped;
+    Results.Add(NewRecord(O.Source, TFileAction::Skipped, TFileReason::NotAFile, O.SkipReason));
+    return;
+  }
   if (!O.Dest.empty()) WrittenFiles.push_back(O.Dest);
   if (!O.Uncompressed.empty()) UncompressedFiles.push_back(O.Uncompressed);
   if (!O.CompressError.empty()) CompressErrors[O.Uncompressed] = O.CompressError;
@@ -684,7 +764,15 @@ void TWebFilsMgr::RunPhase(
         Count, Jobs,
         [&](int Slot, size_t Index) {
           TFileOutcome& O = Outcomes[Index];
-          Handle(*Workers[size_t(Slot)], Index, O);
+          try {
+            Handle(*Workers[size_t(Slot)], Index, O);
+          } catch (const Exception&) {
+            // A file gone or turned into a FIFO since the scan is passed by
+            // like one the scan met so; any other failure ends the run.
+            const std::string Why = O.Source.empty() ? std::string() : VanishedReason(O.Source);
+            if (Why.empty()) throw;
+            O.SkipReason = Why;
+          }
           O.Handled = true;
           std::lock_guard<std::mutex> L(StateLock);
           WorkSteps += O.Steps;
@@ -702,6 +790,7 @@ void TWebFilsMgr::RunPhase(
 void TWebFilsMgr::WritePage(TWorker& W, size_t Index, TFileOutcome& O) {
   const std::string& Page = PageFiles[Index];
   const std::string Dest = GetOutputFileName(Page);
+  O.Source = Page;
   BeginFile(Page);
   PrepareDestination(Dest, O);
   if (DetailList.Count() == 0) {
@@ -800,7 +889,23 @@ void TWebFilsMgr::FindDuplicates() {
     const std::string& Path = PicFiles[I];
     BeginFile(Path);
     int64_t Size = 0;
-    const std::string MD5 = Digests.KeyOf(I, Size);
+    std::string MD5;
+    try {
+      MD5 = Digests.KeyOf(I, Size);
+    } catch (const Exception&) {
+      // Gone since the scan: passed by like the files of later phases.
+      const std::string Why = VanishedReason(Path);
+      if (Why.empty()) throw;
+      TFileOutcome O;
+      O.Source = Path;
+      O.SkipReason = Why;
+      Record(O);
+      std::lock_guard<std::mutex> L(StateLock);
+      WorkSteps += 2;  // its digest and the writing it will not have
+      ++WorkFiles;
+      WorkCost += CostOf(TStepKind::Digest, Path) + CostOf(PictureStepKind(Path), Path);
+      continue;
+    }
     int Steps = 1, Files = 0;
     int64_t Cost = CostOf(TStepKind::Digest, Path);
     if (MD5.empty()) {
@@ -884,6 +989,7 @@ void TWebFilsMgr::RunPhases() {
   auto WriteOne = [&](const std::string& Path, TStepKind Kind, TFileOutcome& O,
                       const std::function<TFileResult(const std::string& Dest)>& Write) {
     const std::string Dest = GetOutputFileName(Path);
+    O.Source = Path;
     BeginFile(Path);
     PrepareDestination(Dest, O);
     O.Record = Write(Dest);

@@ -116,10 +116,15 @@ class TWebFilsMgr : public TThread, public TObject {
 
   // Settles Jobs from the settings (Config->Jobs, 0 for one per processor)
   // and makes a worker's tools for each. Checks the folders ("目录不存在";
-  // "网站根目录和输出目录不能相同！" when FoldersConflict, before anything is created;
-  // "创建目录失败" with the system's reason) and LARKSPAN_TOOL_TIMEOUT, reads the filter lists,
-  // measures and scans the site, refuses when a folder the run would write
-  // into resolves into the site (naming the link), then starts the worker.
+  // "网站根目录和输出目录不能相同！" when FoldersConflict) and LARKSPAN_TOOL_TIMEOUT,
+  // locks an existing output folder (refused, naming it, when another run
+  // holds it), reads the filter lists, measures and scans the site
+  // (refused when a folder the scan enters holds the output, naming the
+  // entry), refuses when a folder the run would write into resolves into
+  // the site (naming the link), and only then makes the output folder
+  // ("创建目录失败" with the system's reason) and locks it. Every write of
+  // the run is then reached from the output folder's handle without
+  // following links (TWriteRoot). Then it starts the worker.
   // Throws Exception. REQUIRES: main thread; called once.
   // With DryRun set before Start, the output folder is neither created nor
   // written: the run digests the pictures, decides, and records what it
@@ -272,6 +277,11 @@ class TWebFilsMgr : public TThread, public TObject {
   // Makes Dest's folder (removing temporary files a killed run left there)
   // and notes Dest as written by this run. Any worker.
   void PrepareDestination(const std::string& Dest, TFileOutcome& O);
+  // Opens the output folder as the run's write root and locks it; throws
+  // when another run holds the lock.
+  void OpenOutput(const std::string& OutputPath);
+  // OutputNames from the work lists.
+  void NoteOutputNames();
   // Throws when an existing part of Folder (an output folder) resolves into
   // the site, naming the link that leads there.
   void CheckOutputFolder(const std::string& Folder) const;
@@ -289,8 +299,9 @@ class TWebFilsMgr : public TThread, public TObject {
   // The record is for the site file SiteFile.
   TFileResult CompressOrCopy(TWorker& W, const std::string& Source, const std::string& Dest,
                              const std::string& SiteFile, TFileOutcome& O);
-  // The archive's run on Source into a fresh temporary file (ASCII names
-  // when Java could not name the paths), published at Dest when usable.
+  // The archive's run on Source into a private temporary folder (on an
+  // ASCII copy of Source when Java could not name it), its result published
+  // at Dest through the output's handle when usable.
   // False when the result is unusable; throws when Java cannot start, or
   // TRunStopped when the run was asked to stop meanwhile.
   bool CompressWithArchive(TWorker& W, const std::string& Source, const std::string& Dest);
@@ -343,6 +354,16 @@ class TWebFilsMgr : public TThread, public TObject {
   std::vector<std::unique_ptr<TWorker>> Workers;  // Jobs of them once started
   std::unordered_map<std::string, int> MasterIndexByMD5;
   std::string RealRoot, RealOutput;  // ResolvePath of both, set by Start
+  // FolderChainIds of the output folder, and whether it existed at Start:
+  // the scan never enters the output and refuses a link above it.
+  std::vector<TFileId> OutputChain;
+  bool OutputExisted = false;
+  // Every write lands beneath this handle, locked for the run (none for a
+  // dry run).
+  std::unique_ptr<TWriteRoot> OutputRoot;
+  // Output paths of the run's files and of the folders above them: names
+  // the cleanup of leftovers leaves alone.
+  std::unordered_set<std::string> OutputNames;
   // The reference check of the run, made when duplicates are known.
   std::unique_ptr<TRefCheck> RefCheck;
 

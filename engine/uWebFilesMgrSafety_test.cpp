@@ -2,8 +2,11 @@
 // file is lost without a word.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,10 +14,12 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "config/uConfig.h"
 #include "engine/EngineTestUtil.h"
+#include "engine/uFolderCheck.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 
@@ -64,7 +69,11 @@ TEST(EngineSafetyTest, OverlappingFoldersAreRefusedInEverySpellingBeforeAnything
       {"site", "site/out/deeper"},   // a refused output is never created
       {"site", "./site/../site/new"},
       {"olink/s", "o/s/s/made"},
+      // A link met behind a missing folder and its "..": nothing is made,
+      // neither in the site nor the missing folder.
+      {"site", "nonexist/../slink/out"},
   };
+  fs::create_symlink(Top.Path() + "site", Top.Path() + "slink");
   for (const Case& C : Cases) {
     TAppConfig Config = BlankConfig();
     Config.IsCompressHtml = true;
@@ -75,6 +84,7 @@ TEST(EngineSafetyTest, OverlappingFoldersAreRefusedInEverySpellingBeforeAnything
   EXPECT_FALSE(fs::exists(Top.Path() + "site/out"));
   EXPECT_FALSE(fs::exists(Top.Path() + "site/new"));
   EXPECT_FALSE(fs::exists(Top.Path() + "o/s/s/made"));
+  EXPECT_FALSE(fs::exists(Top.Path() + "nonexist"));
   // Siblings whose names merely begin alike are fine.
   TAppConfig Config = BlankConfig();
   Config.IsCompressJpg = true;
@@ -123,8 +133,8 @@ TEST(EngineSafetyTest, PlantedLinksAndLongNamesNeverMisdirectAWrite) {
 TEST(EngineSafetyTest, LeftoversOfAKilledRunAreRemovedAndNeverCounted) {
   TTempDir Site("site"), Out("out");
   Site.Write("a.txt", std::string(1000, 'a'));
-  Out.Write(std::string(TempFilePrefix) + "abcdefgh.txt", std::string(5000, 't'));
-  Out.Write(std::string(TempFilePrefix) + "folder/a.txt", std::string(5000, 't'));
+  Out.Write(std::string(TempFilePrefix) + "abcdefgh12345678.txt", std::string(5000, 't'));
+  Out.Write(std::string(TempFilePrefix) + "folder0123456789/a.txt", std::string(5000, 't'));
   Out.Write("old.txt", std::string(3000, 'o'));  // an earlier run's file: not ours to count
   TAppConfig Config = BlankConfig();
   Config.IsCompressJpg = true;
@@ -341,6 +351,249 @@ TEST(EngineSafetyTest, BadToolTimeoutIsRefusedClearly) {
     EXPECT_NE(R.StartError.find(Bad), std::string::npos) << R.StartError;
   }
   EXPECT_FALSE(fs::exists(Out.Path() + "o"));
+}
+
+// A mount for one test, undone in every path (before the folders it lies in
+// are removed: removing a bind mount's content would empty its source).
+class TScopedMount {
+ public:
+  // Binds Source at Target, or with Type mounts a fresh file system of
+  // that type (Options its data). Ok() says whether it took.
+  TScopedMount(const std::string& Source, const std::string& Target, const char* Type = nullptr,
+               const std::string& Options = {})
+      : Target(Target) {
+    Mounted = Type ? ::mount(Source.c_str(), Target.c_str(), Type, 0, Options.c_str()) == 0
+                   : ::mount(Source.c_str(), Target.c_str(), nullptr, MS_BIND, nullptr) == 0;
+    if (!Mounted) Why = std::strerror(errno);
+  }
+  ~TScopedMount() {
+    if (Mounted) ::umount2(Target.c_str(), MNT_DETACH);
+  }
+  TScopedMount(const TScopedMount&) = delete;
+  TScopedMount& operator=(const TScopedMount&) = delete;
+  bool Ok() const { return Mounted; }
+  // Why mounting failed (no root, no mount namespace of our own).
+  const std::string& Reason() const { return Why; }
+
+ private:
+  std::string Target, Why;
+  bool Mounted = false;
+};
+
+TEST(EngineSafetyTest, BindMountsOfTheSiteOrItsParentAreRefusedBeforeAnythingIsCreated) {
+  TTempDir Top("top");
+  Top.Write("site/index.html", "<p>  page  </p>");
+  fs::create_directories(Top.Path() + "m1");
+  fs::create_directories(Top.Path() + "m2");
+  const TScopedMount M1(Top.Path() + "site", Top.Path() + "m1");
+  if (!M1.Ok()) GTEST_SKIP() << "cannot bind-mount here (needs root): " << M1.Reason();
+  const TScopedMount M2(Top.Path(), Top.Path() + "m2");
+  ASSERT_TRUE(M2.Ok()) << M2.Reason();
+  const auto Before = ReadTree(Top.Path() + "site");
+  for (const char* Output : {"m1", "m1/", "m2/site/out", "m2/site/out/deeper"}) {
+    TAppConfig Config = BlankConfig();
+    Config.IsCompressHtml = true;
+    const auto R = RunEngine(Config, Top.Path() + "site", Top.Path() + Output);
+    EXPECT_EQ(R.StartError, "网站根目录和输出目录不能相同！") << Output;
+  }
+  // The other way round: the site inside the output, seen through a mount.
+  EXPECT_TRUE(FoldersConflict(Top.Path() + "m2/site", Top.Path()));
+  EXPECT_TRUE(FoldersConflict(Top.Path() + "m1/sub", Top.Path() + "site"));
+  EXPECT_EQ(ReadTree(Top.Path() + "site"), Before);
+  EXPECT_FALSE(fs::exists(Top.Path() + "site/out"));
+}
+
+TEST(EngineSafetyTest, OutputInAFolderTheSiteLinksToIsRefusedNamingTheLink) {
+  TTempDir Site("site"), Ext("ext");
+  Site.Write("index.html", "<p>a</p>");
+  Ext.Write("shared.css", "p { color : red }");
+  fs::create_symlink(ExcludeTrailingDelimiter(Ext.Path()), Site.Path() + "ext");
+  // Through the link's own path, directly, and an output an earlier run
+  // left there: each is refused, and nothing is written or made.
+  Ext.Write("old/index.html", "old");
+  for (const std::string& Output :
+       {Site.Path() + "ext/out", Ext.Path() + "out", Ext.Path() + "old"}) {
+    TAppConfig Config = BlankConfig();
+    Config.IsCompressHtml = true;
+    const auto R = RunEngine(Config, Site.Path(), Output);
+    EXPECT_FALSE(R.Started) << Output;
+    EXPECT_NE(R.StartError.find("网站根目录和输出目录不能相同！"), std::string::npos)
+        << R.StartError;
+    EXPECT_NE(R.StartError.find(Site.Path() + "ext"), std::string::npos) << R.StartError;
+  }
+  EXPECT_FALSE(fs::exists(Ext.Path() + "out"));
+  EXPECT_EQ(Slurp(Ext.Path() + "old/index.html"), "old");
+  EXPECT_EQ(ReadTree(Ext.Path()).size(), 2u);
+}
+
+// A fake "gifsicle" first on PATH (the real one cannot be made to do this):
+// Body runs with the result as $dst and the input as $src.
+struct TFakeGifsicle {
+  TTempDir Bin{"bin"};
+  std::unique_ptr<TScopedEnv> Path;
+  explicit TFakeGifsicle(const std::string& Body) {
+    WriteScript(Bin.Path() + "gifsicle", "dst=$3 src=$4\n" + Body);
+    Path = std::make_unique<TScopedEnv>("PATH", Bin.Path() + ":" + GetEnv("PATH"));
+  }
+};
+
+TEST(EngineSafetyTest, OutputFolderSwappedForALinkDuringTheRunFailsTheWriteAndSparesTheSite) {
+  TTempDir Site("site"), Out("out");
+  Site.Write("a.gif", "GIF89a picture");
+  Site.Write("zz/index.html", "<p>  site   page  </p>");
+  Site.Write("zz/" + std::string(TempFilePrefix) + "abcdefghijklmnop", "the site's own");
+  // While the optimiser runs (before zz is written), zz in the output
+  // becomes a link to the site's zz.
+  const TFakeGifsicle Fake("ln -s '" + Site.Path() + "zz' '" + Out.Path() +
+                           "zz'\ncp \"$src\" \"$dst\"\n");
+  const auto Before = ReadTree(Site.Path());
+  TAppConfig Config = BlankConfig();
+  Config.IsReducePic = true;  // pictures first, in a phase of their own
+  Config.IsCompressGif = true;
+  Config.IsCompressHtml = true;
+  Config.Jobs = 1;
+  const auto R = RunEngine(Config, Site.Path(), Out.Path());
+  EXPECT_FALSE(R.IsSuccess);
+  EXPECT_NE(R.ErrorText.find(Out.Path() + "zz"), std::string::npos) << R.ErrorText;
+  EXPECT_TRUE(R.ErrorText.find("Too many levels of symbolic links") != std::string::npos ||
+              R.ErrorText.find("Not a directory") != std::string::npos)
+      << R.ErrorText;
+  EXPECT_EQ(ReadTree(Site.Path()), Before);
+}
+
+TEST(EngineSafetyTest, OutputFolderSwappedWhileTheCompressorRunsPutsNothingIntoTheSite) {
+  TTempDir Site("site"), Out("out");
+  Site.Write("zz/a.html", "<p>a</p>");
+  Site.Write("zz/b.html", "<p>b</p>");
+  const std::string Zz = Out.Path() + "zz";
+  // While the first page is minified, zz in the output becomes a link to
+  // the site's zz.
+  const TFakeJava Java("[ -L '" + Zz + "' ] || { mv '" + Zz + "' '" + Zz + ".old'; ln -s '" +
+                       Site.Path() + "zz' '" + Zz +
+                       "'; }\n"
+                       "cat \"$src\" > \"$dst\"\n");
+  const auto Before = ReadTree(Site.Path());
+  TAppConfig Config = BlankConfig();
+  Config.Compressor = "archive";  // the fake stands in for Java
+  Config.IsCompressHtml = true;
+  Config.Jobs = 1;
+  const auto R = RunEngine(Config, Site.Path(), Out.Path());
+  EXPECT_FALSE(R.IsSuccess);
+  EXPECT_NE(R.ErrorText.find(Zz), std::string::npos) << R.ErrorText;
+  EXPECT_EQ(ReadTree(Site.Path()), Before);
+  EXPECT_EQ(ListDirectory(Site.Path() + "zz").size(), 2u);
+}
+
+TEST(EngineSafetyTest, AnOptimiserThatWritesIntoItsInputChangesNothingOfTheSite) {
+  TTempDir Site("site"), Out("out");
+  Site.Write("a.gif", "GIF89a picture");
+  const TFakeGifsicle Fake("printf 'GIF89a' > \"$dst\"\necho scribbled >> \"$src\"\n");
+  TAppConfig Config = BlankConfig();
+  Config.IsCompressGif = true;
+  const auto R = RunEngine(Config, Site.Path(), Out.Path());
+  ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
+  EXPECT_EQ(Slurp(Site.Path() + "a.gif"), "GIF89a picture");
+  EXPECT_EQ(Slurp(Out.Path() + "a.gif"), "GIF89a");
+  EXPECT_EQ(ReadTree(Out.Path()).size(), 1u);  // no private copy left behind
+}
+
+TEST(EngineSafetyTest, SiteEntriesNamedLikeLeftoversAreCopiedLikeAnyOther) {
+  TTempDir Site("site"), Out("out");
+  const std::string Exact = std::string(TempFilePrefix) + "abcdefghijklmnop";
+  Site.Write(".larkspan-x/a.txt", "in a folder");
+  Site.Write(".larkspan-x/b.txt", "second file");
+  Site.Write(Exact + ".txt", "a file of the leftovers' very form");
+  Site.Write(Exact + "/c.txt", "and a folder of it");
+  // A real leftover of a killed run beside them still goes.
+  Out.Write(std::string(TempFilePrefix) + "0123456789abcdef.txt", "left over");
+  TAppConfig Config = BlankConfig();
+  Config.IsCompressJpg = true;
+  for (int Run = 0; Run < 2; ++Run) {  // the second run meets the first one's copies
+    const auto R = RunEngine(Config, Site.Path(), Out.Path());
+    ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
+    EXPECT_EQ(ReadTree(Out.Path()), ReadTree(Site.Path())) << Run;
+  }
+}
+
+TEST(EngineSafetyTest, ASecondRunIntoALockedOutputIsRefusedAtOnce) {
+  TTempDir Site("site"), Out("out");
+  Site.Write("a.txt", "a");
+  Out.Write("mine.txt", "the other run's");
+  // Another run holds the output (a lock of its own open of the folder).
+  const int Other = ::open(Out.Path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(Other, 0);
+  ASSERT_EQ(::flock(Other, LOCK_EX), 0);
+  TAppConfig Config = BlankConfig();
+  Config.IsCompressJpg = true;
+  const auto R = RunEngine(Config, Site.Path(), Out.Path());
+  EXPECT_FALSE(R.Started);
+  EXPECT_NE(R.StartError.find("输出目录正被另一个任务使用"), std::string::npos) << R.StartError;
+  EXPECT_NE(R.StartError.find("in use by another run"), std::string::npos) << R.StartError;
+  EXPECT_EQ(ReadTree(Out.Path()),
+            (std::map<std::string, std::string>{{"mine.txt", "the other run's"}}));
+  ::close(Other);
+  // Released: the next run goes.
+  const auto Next = RunEngine(Config, Site.Path(), Out.Path());
+  EXPECT_TRUE(Next.IsSuccess) << Next.StartError << Next.ErrorText;
+  EXPECT_EQ(Slurp(Out.Path() + "a.txt"), "a");
+}
+
+TEST(EngineSafetyTest, FilesThatVanishOrTurnIntoFifosAfterTheScanAreSkippedAndNamed) {
+  TTempDir Site("site"), Out("out");
+  Site.Write("a.gif", "GIF89a picture");
+  Site.Write("gone.html", "<p>page</p>");
+  Site.Write("gone.txt", "text");
+  Site.Write("pipe.txt", "soon a pipe");
+  Site.Write("stays.txt", "stays");
+  // The pictures come first: while "gifsicle" runs, the rest changes.
+  const std::string S = Site.Path();
+  const TFakeGifsicle Fake("rm '" + S + "gone.html' '" + S + "gone.txt' '" + S + "pipe.txt'\n" +
+                           "mkfifo '" + S + "pipe.txt'\ncp \"$src\" \"$dst\"\n");
+  TAppConfig Config = BlankConfig();
+  Config.IsReducePic = true;  // pictures first, in a phase of their own
+  Config.IsCompressGif = true;
+  Config.IsCompressHtml = true;
+  Config.Jobs = 1;
+  const auto R = RunEngine(Config, Site.Path(), Out.Path());
+  ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
+  std::vector<std::string> Skipped = FileNames(R.SkippedFiles);
+  std::sort(Skipped.begin(), Skipped.end());
+  EXPECT_EQ(Skipped, (std::vector<std::string>{S + "gone.html", S + "gone.txt", S + "pipe.txt"}));
+  EXPECT_EQ(R.Counts.Skipped, 3);
+  EXPECT_EQ(Slurp(Out.Path() + "stays.txt"), "stays");
+  EXPECT_EQ(ReadTree(Out.Path()).size(), 2u);  // a.gif and stays.txt
+}
+
+TEST(EngineSafetyTest, AFullDiskWhileMinifyingARewrittenPageFailsTheRun) {
+  TTempDir Site("site"), Top("disk");
+  fs::create_directories(Top.Path() + "fs");
+  const TScopedMount Disk("larkspan-test", Top.Path() + "fs", "tmpfs", "size=1m");
+  if (!Disk.Ok())
+    GTEST_SKIP() << "cannot mount a small file system here (needs root): " << Disk.Reason();
+  const std::string Out = Top.Path() + "fs/out/";
+  fs::create_directories(Out);
+  Site.Write("img/a.gif", "GIF89a same");
+  Site.Write("img/b.gif", "GIF89a same");
+  std::string Page = "<img src=\"img/a.gif\"><img src=\"img/b.gif\"><p>";
+  for (int I = 0; Page.size() < 200000; ++I) Page += "w" + std::to_string(I) + " ";
+  Site.Write("index.html", Page + "</p>");
+  // Room for the picture and the rewritten page, not for its minified copy.
+  struct statvfs V;
+  ASSERT_EQ(::statvfs(Out.c_str(), &V), 0);
+  const int64_t Free = int64_t(V.f_bavail) * int64_t(V.f_frsize);
+  const int64_t Room = int64_t(Page.size()) + 16 * 1024;
+  ASSERT_GT(Free, Room);
+  {
+    std::ofstream Fill(Top.Path() + "fs/fill");
+    Fill << std::string(size_t(Free - Room), 'f');
+  }
+  TAppConfig Config = BlankConfig();
+  Config.IsReducePic = true;
+  Config.IsCompressHtml = true;
+  const auto R = RunEngine(Config, Site.Path(), Out);
+  EXPECT_FALSE(R.IsSuccess);
+  EXPECT_NE(R.ErrorText.find("No space left on device"), std::string::npos) << R.ErrorText;
+  EXPECT_TRUE(R.UncompressedFiles.empty());
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,12 +45,28 @@ bool SameFile(const std::string& A, const std::string& B);
 // True when Path itself is a symbolic link (not followed).
 bool IsSymbolicLink(const std::string& Path);
 
+// The identities of Path's folder (links followed) and of every folder
+// above it, up to the system's root, found by climbing ".." from the
+// folder itself, so that a folder reached through a bind mount or another
+// name is still recognised. Path names the folder itself when it exists,
+// otherwise its longest existing leading part after ResolvePath. Empty when
+// nothing of it can be opened.
+std::vector<TFileId> FolderChainIds(const std::string& Path);
+
 // Absolute form of Path with every link resolved: the longest existing
-// leading part goes through the system's resolution, the rest is added
+// leading part goes through the system's resolution, the rest is taken
 // component by component ("." dropped, ".." removing the component before
-// it). Relative paths are taken from the current folder. Never ends in "/"
-// (except the root itself, "/"); "" when the current folder is unknown.
+// it), and whatever exists after a step is resolved again, so that
+// "missing/../link/x" resolves the link as creating the folders would. Relative paths are taken
+// from the current folder. Never ends in "/" (except the root itself, "/"); "" when the current
+// folder is unknown.
 std::string ResolvePath(const std::string& Path);
+
+// What Path names now, links followed: Missing when it (or a folder on its
+// way) does not exist, Unknown when the system will not say (no right to
+// look).
+enum class TPathKind { Missing, File, Folder, Special, Unknown };
+TPathKind PathKind(const std::string& Path);
 
 bool DirectoryExists(const std::string& Path);
 // True for anything that is not a folder (regular file, link to a file...).
@@ -59,6 +76,36 @@ bool FileExists(const std::string& Path);
 bool ForceDirectories(const std::string& Path);
 // Size of the file named Path, 0 when there is none.
 int64_t FileSizeOf(const std::string& Path);
+
+// A folder that writes are kept beneath. While one lives, every function of
+// this header that creates, renames, removes or changes an entry at a path
+// written as the folder's text (as given to the constructor), "/" and
+// relative components reaches that entry from this object's handle, one
+// folder at a time, never following a link (openat with
+// O_NOFOLLOW|O_DIRECTORY; mkdirat for ForceDirectories): a folder swapped
+// for a link after the run began makes the call fail (ELOOP or ENOTDIR)
+// instead of writing where the link leads. "." and ".." components beneath
+// are refused (EINVAL). Paths elsewhere are handled as before. Any thread.
+class TWriteRoot {
+ public:
+  // Opens Folder, which must exist and be a folder (links in its own text
+  // are followed: the caller has checked where it leads). Throws Exception
+  // "无法打开目录 FOLDER: <reason>".
+  explicit TWriteRoot(const std::string& Folder);
+  ~TWriteRoot();
+  TWriteRoot(const TWriteRoot&) = delete;
+  TWriteRoot& operator=(const TWriteRoot&) = delete;
+  // Takes an exclusive advisory lock on the folder (flock), without
+  // waiting; held until this object dies or the process ends. False when
+  // another process holds it (errno EWOULDBLOCK) or the system refuses.
+  bool TryLock();
+  // The identity of the folder opened.
+  TFileId Id() const;
+
+ private:
+  std::string Prefix;  // Folder's text with one trailing delimiter
+  int Fd = -1;
+};
 
 // A temporary file beside its destination, made for publishing through a
 // rename. Created with O_CREAT|O_EXCL|O_NOFOLLOW under an unpredictable
@@ -95,9 +142,15 @@ class TTempFile {
 // Names of temporary files begin with this; a folder's leftovers from a
 // killed run are removed by RemoveStaleTempFiles.
 extern const char* const TempFilePrefix;
-// Removes every entry of Folder whose name begins with TempFilePrefix
-// (files, links and folders with their content). Returns how many.
-int RemoveStaleTempFiles(const std::string& Folder);
+// True when Name has the exact form of a temporary file's or folder's name:
+// TempFilePrefix, 16 letters or digits, then nothing or an extension of at
+// most 8 bytes.
+bool IsTempFileName(const std::string& Name);
+// Removes every entry of Folder whose name IsTempFileName (files, links
+// and folders with their content), except live ones and those Keep (when
+// given) says are not leftovers. Links are never followed. Returns how many.
+int RemoveStaleTempFiles(const std::string& Folder,
+                         const std::function<bool(const std::string& Name)>& Keep = {});
 // Removes the temporary files of every live TTempFile (and temporary
 // folders of TTempFolder). Async-signal-unsafe: call from a normal thread
 // (the termination handler's) just before the program ends.

@@ -1,11 +1,13 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -75,14 +77,6 @@ std::string RandomTempName(const std::string& Ext) {
   return Name;
 }
 
-void CopyAttributes(const std::string& Source, const std::string& Target) {
-  struct stat St;
-  if (Source.empty() || ::stat(Source.c_str(), &St) != 0) return;
-  ::chmod(Target.c_str(), St.st_mode & 07777);
-  const timespec Times[2] = {St.st_atim, St.st_mtim};
-  ::utimensat(AT_FDCWD, Target.c_str(), Times, AT_SYMLINK_NOFOLLOW);
-}
-
 bool WriteAll(int F, const char* Data, size_t Len) {
   while (Len > 0) {
     const ssize_t N = ::write(F, Data, Len);
@@ -96,7 +90,190 @@ bool WriteAll(int F, const char* Data, size_t Len) {
   return true;
 }
 
+// ---- write roots: paths beneath one are reached from its descriptor ----
+
+struct TRootEntry {
+  const void* Owner;
+  std::string Prefix;  // with one trailing delimiter
+  int Fd;
+};
+std::mutex GRootLock;
+std::vector<TRootEntry>& Roots() {
+  static std::vector<TRootEntry> R;
+  return R;
+}
+
+// When Path lies beneath a live TWriteRoot: a descriptor of its folder (a
+// duplicate, the caller's to close) and the rest of Path after it.
+bool FindRoot(const std::string& Path, int& RootFd, std::string& Rest) {
+  std::lock_guard<std::mutex> L(GRootLock);
+  for (auto It = Roots().rbegin(); It != Roots().rend(); ++It) {
+    const std::string& P = It->Prefix;
+    if (Path.compare(0, P.size(), P) == 0 || Path + "/" == P) {
+      RootFd = ::fcntl(It->Fd, F_DUPFD_CLOEXEC, 0);
+      if (RootFd < 0) return false;
+      Rest = Path.size() > P.size() ? Path.substr(P.size()) : std::string();
+      return true;
+    }
+  }
+  return false;
+}
+
+// Opens, from the folder Dir (taken over: closed here), each component of
+// Rest in turn as a folder without following links, making missing ones
+// when Create. The last folder's descriptor, or -1 with errno set.
+int WalkFolders(int Dir, const std::string& Rest, bool Create) {
+  size_t I = 0;
+  while (Dir >= 0 && I < Rest.size()) {
+    const size_t J = std::min(Rest.find('/', I), Rest.size());
+    const std::string Part = Rest.substr(I, J - I);
+    I = J + 1;
+    if (Part.empty() || Part == ".") continue;
+    if (Part == "..") {
+      ::close(Dir);
+      errno = EINVAL;
+      return -1;
+    }
+    const int Flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    int Next = ::openat(Dir, Part.c_str(), Flags);
+    if (Next < 0 && errno == ENOENT && Create) {
+      if (::mkdirat(Dir, Part.c_str(), 0777) == 0 || errno == EEXIST)
+        Next = ::openat(Dir, Part.c_str(), Flags);
+    }
+    const int Saved = errno;
+    ::close(Dir);
+    errno = Saved;
+    Dir = Next;
+  }
+  return Dir;
+}
+
+// A descriptor of the folder Folder (closed by the caller), reached through
+// a write root when it lies beneath one; -1 with errno set.
+int OpenFolder(const std::string& Folder, bool Create) {
+  int Root = -1;
+  std::string Rest;
+  if (FindRoot(Folder, Root, Rest)) return WalkFolders(Root, Rest, Create);
+  if (Create && !ForceDirectories(Folder)) return -1;
+  return ::open(Folder.empty() ? "." : Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+// Path as a folder descriptor and a name in it, for the *at calls: the
+// folder is opened through a write root, or AT_FDCWD with Path itself.
+struct TAtPath {
+  int Dir = AT_FDCWD;
+  std::string Name;
+  TAtPath() = default;
+  TAtPath(const TAtPath&) = delete;
+  TAtPath& operator=(const TAtPath&) = delete;
+  ~TAtPath() {
+    if (Dir >= 0) ::close(Dir);
+  }
+  // False with errno set when Path's folder cannot be reached.
+  bool Open(const std::string& Path) {
+    const std::string P = ExcludeTrailingDelimiter(Path);
+    int Root = -1;
+    std::string Rest;
+    if (!FindRoot(P, Root, Rest)) {
+      Name = P;
+      return true;
+    }
+    const size_t Slash = Rest.rfind('/');
+    Name = Slash == std::string::npos ? Rest : Rest.substr(Slash + 1);
+    if (Name.empty() || Name == "." || Name == "..") {
+      ::close(Root);
+      errno = EINVAL;
+      return false;
+    }
+    Dir = WalkFolders(Root, Slash == std::string::npos ? std::string() : Rest.substr(0, Slash),
+                      false);
+    return Dir >= 0;
+  }
+};
+
+// Source's permission bits and modification time onto the open file F.
+void CopyAttributesTo(const std::string& Source, int F) {
+  struct stat St;
+  if (Source.empty() || ::stat(Source.c_str(), &St) != 0) return;
+  ::fchmod(F, St.st_mode & 07777);
+  const timespec Times[2] = {St.st_atim, St.st_mtim};
+  ::futimens(F, Times);
+}
+
+bool RenamePath(const std::string& From, const std::string& To) {
+  TAtPath A, B;
+  if (!A.Open(From) || !B.Open(To)) return false;
+  return ::renameat(A.Dir, A.Name.c_str(), B.Dir, B.Name.c_str()) == 0;
+}
+
+// Removes Name in the folder Dir with everything below it, never following
+// a link.
+void RemoveAt(int Dir, const std::string& Name) {
+  struct stat St;
+  if (::fstatat(Dir, Name.c_str(), &St, AT_SYMLINK_NOFOLLOW) != 0) return;
+  if (!S_ISDIR(St.st_mode)) {
+    ::unlinkat(Dir, Name.c_str(), 0);
+    return;
+  }
+  const int F = ::openat(Dir, Name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (F >= 0) {
+    if (DIR* D = ::fdopendir(F)) {
+      std::vector<std::string> Names;
+      while (dirent* E = ::readdir(D))
+        if (std::strcmp(E->d_name, ".") != 0 && std::strcmp(E->d_name, "..") != 0)
+          Names.emplace_back(E->d_name);
+      for (const std::string& N : Names) RemoveAt(::dirfd(D), N);
+      ::closedir(D);
+    } else {
+      ::close(F);
+    }
+  }
+  ::unlinkat(Dir, Name.c_str(), AT_REMOVEDIR);
+}
+
 }  // namespace
+
+TWriteRoot::TWriteRoot(const std::string& Folder) : Prefix(IncludeTrailingDelimiter(Folder)) {
+  Fd = ::open(Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (Fd < 0) ThrowSystemError("无法打开目录 " + Folder, errno);
+  std::lock_guard<std::mutex> L(GRootLock);
+  Roots().push_back({this, Prefix, Fd});
+  // Also by the absolute spelling handed to outside programs ("./" dropped).
+  char Cwd[PATH_MAX];
+  if (Prefix[0] != PathDelim && ::getcwd(Cwd, sizeof Cwd)) {
+    std::string_view Rest(Prefix);
+    while (Rest.size() >= 2 && Rest[0] == '.' && Rest[1] == PathDelim) Rest.remove_prefix(2);
+    Roots().push_back({this, IncludeTrailingDelimiter(Cwd) + std::string(Rest), Fd});
+  }
+}
+
+TWriteRoot::~TWriteRoot() {
+  {
+    std::lock_guard<std::mutex> L(GRootLock);
+    auto& R = Roots();
+    R.erase(
+        std::remove_if(R.begin(), R.end(), [this](const TRootEntry& E) { return E.Owner == this; }),
+        R.end());
+  }
+  ::close(Fd);
+}
+
+bool TWriteRoot::TryLock() {
+  for (;;) {
+    if (::flock(Fd, LOCK_EX | LOCK_NB) == 0) return true;
+    if (errno != EINTR) return false;
+  }
+}
+
+TFileId TWriteRoot::Id() const {
+  struct stat St;
+  TFileId Id;
+  if (::fstat(Fd, &St) == 0) {
+    Id.Device = uint64_t(St.st_dev);
+    Id.Inode = uint64_t(St.st_ino);
+  }
+  return Id;
+}
 
 namespace {
 // Lists Folder into Result; false with errno set when it cannot be listed.
@@ -175,6 +352,34 @@ bool IsSymbolicLink(const std::string& Path) {
   return ::lstat(ExcludeTrailingDelimiter(Path).c_str(), &St) == 0 && S_ISLNK(St.st_mode);
 }
 
+std::vector<TFileId> FolderChainIds(const std::string& Path) {
+  std::string Start = Path;
+  if (!DirectoryExists(Start)) {
+    // The longest existing leading part of where the folder would be made.
+    Start = ResolvePath(Path);
+    while (!Start.empty() && !DirectoryExists(Start)) {
+      if (Start == "/") return {};
+      Start = ExcludeTrailingDelimiter(ExtractFilePath(Start));
+      if (Start.empty()) Start = "/";
+    }
+  }
+  std::vector<TFileId> Ids;
+  int F = Start.empty() ? -1 : ::open(Start.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  // Bounded: a folder tree deeper than this cannot be named in PATH_MAX.
+  for (int Depth = 0; F >= 0 && Depth < PATH_MAX; ++Depth) {
+    struct stat St;
+    if (::fstat(F, &St) != 0) break;
+    const TFileId Id{uint64_t(St.st_dev), uint64_t(St.st_ino)};
+    if (!Ids.empty() && Ids.back() == Id) break;  // ".." of the root is the root
+    Ids.push_back(Id);
+    const int Up = ::openat(F, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ::close(F);
+    F = Up;
+  }
+  if (F >= 0) ::close(F);
+  return Ids;
+}
+
 std::string ResolvePath(const std::string& Path) {
   std::string Abs = Path;
   if (Abs.empty() || Abs[0] != PathDelim) {
@@ -208,17 +413,40 @@ std::string ResolvePath(const std::string& Path) {
     Out.push_back(Base.substr(K, J - K));
     K = J + 1;
   }
+  auto Joined = [&Out] {
+    std::string R;
+    for (const std::string& P : Out) R += "/" + P;
+    return R.empty() ? std::string("/") : R;
+  };
   for (size_t K = Existing; K < Parts.size(); ++K) {
     if (Parts[K] == ".") continue;
     if (Parts[K] == "..") {
       if (!Out.empty()) Out.pop_back();
-      continue;
+    } else {
+      Out.push_back(Parts[K]);
     }
-    Out.push_back(Parts[K]);
+    // What exists again after the step (a link met behind a missing
+    // folder and its "..") resolves as the system would reach it.
+    char Buf[PATH_MAX];
+    if (::realpath(Joined().c_str(), Buf)) {
+      Out.clear();
+      const std::string Real = Buf;
+      for (size_t I = 1; I < Real.size();) {
+        const size_t J = std::min(Real.find(PathDelim, I), Real.size());
+        Out.push_back(Real.substr(I, J - I));
+        I = J + 1;
+      }
+    }
   }
-  std::string R;
-  for (const std::string& P : Out) R += "/" + P;
-  return R.empty() ? std::string("/") : R;
+  return Joined();
+}
+
+TPathKind PathKind(const std::string& Path) {
+  struct stat St;
+  if (::stat(Path.c_str(), &St) != 0)
+    return errno == ENOENT || errno == ENOTDIR ? TPathKind::Missing : TPathKind::Unknown;
+  if (S_ISREG(St.st_mode)) return TPathKind::File;
+  return S_ISDIR(St.st_mode) ? TPathKind::Folder : TPathKind::Special;
 }
 
 bool DirectoryExists(const std::string& Path) {
@@ -232,6 +460,16 @@ bool FileExists(const std::string& Path) {
 }
 
 bool ForceDirectories(const std::string& Path) {
+  {
+    int Root = -1;
+    std::string Rest;
+    if (FindRoot(ExcludeTrailingDelimiter(Path), Root, Rest)) {
+      const int F = WalkFolders(Root, Rest, true);
+      if (F < 0) return false;
+      ::close(F);
+      return true;
+    }
+  }
   const std::string Dir = ExcludeTrailingDelimiter(Path);
   if (Dir.empty() || DirectoryExists(Dir)) return !Dir.empty() || Path == "/";
   const std::string Parent = ExtractFilePath(Dir);
@@ -252,7 +490,10 @@ TTempFile::TTempFile(const std::string& ADest) : Dest(ADest) {
   const std::string Folder = ExtractFilePath(Dest);
   for (int Try = 0; Try < 100; ++Try) {
     TempPath = Folder + RandomTempName(ExtractFileExt(ExtractFileName(Dest)));
-    Fd = ::open(TempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    TAtPath At;
+    if (!At.Open(TempPath)) ThrowSystemError("无法创建文件 " + Dest, errno);
+    Fd = ::openat(At.Dir, At.Name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                  0600);
     if (Fd >= 0) break;
     if (errno != EEXIST) ThrowSystemError("无法创建文件 " + Dest, errno);
   }
@@ -263,7 +504,8 @@ TTempFile::TTempFile(const std::string& ADest) : Dest(ADest) {
 TTempFile::~TTempFile() {
   if (Fd >= 0) ::close(Fd);
   if (!TempPath.empty()) {
-    ::unlink(TempPath.c_str());
+    TAtPath At;
+    if (At.Open(TempPath)) ::unlinkat(At.Dir, At.Name.c_str(), 0);
     DropLive(TempPath);
   }
 }
@@ -278,39 +520,64 @@ bool TTempFile::Close() {
 void TTempFile::Publish(const std::string& Source) {
   const int Saved = Close() ? 0 : errno;
   if (Saved != 0) ThrowSystemError("无法写入文件 " + Dest, Saved);
-  if (Source.empty()) {
-    // New content of our own: the usual mode for a new file.
-    const mode_t Mask = ::umask(0);
-    ::umask(Mask);
-    ::chmod(TempPath.c_str(), 0666 & ~Mask);
-  } else {
-    CopyAttributes(Source, TempPath);
+  // Attributes through a descriptor of the file itself, never a path that
+  // could lead elsewhere.
+  TAtPath At;
+  const int F = At.Open(TempPath) ? ::openat(At.Dir, At.Name.c_str(),
+                                             O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)
+                                  : -1;
+  if (F >= 0) {
+    if (Source.empty()) {
+      // New content of our own: the usual mode for a new file.
+      const mode_t Mask = ::umask(0);
+      ::umask(Mask);
+      ::fchmod(F, 0666 & ~Mask);
+    } else {
+      CopyAttributesTo(Source, F);
+    }
+    ::close(F);
   }
-  if (::rename(TempPath.c_str(), Dest.c_str()) != 0)
-    ThrowSystemError("无法创建文件 " + Dest, errno);
+  if (!RenamePath(TempPath, Dest)) ThrowSystemError("无法创建文件 " + Dest, errno);
   DropLive(TempPath);
   TempPath.clear();
 }
 
-int RemoveStaleTempFiles(const std::string& Folder) {
+bool IsTempFileName(const std::string& Name) {
+  const size_t P = std::strlen(TempFilePrefix), Random = 16;
+  if (Name.size() < P + Random || Name.compare(0, P, TempFilePrefix) != 0) return false;
+  for (size_t I = P; I < P + Random; ++I) {
+    const char C = Name[I];
+    if (!((C >= 'a' && C <= 'z') || (C >= '0' && C <= '9'))) return false;
+  }
+  const std::string Ext = Name.substr(P + Random);
+  return Ext.empty() || (Ext[0] == '.' && Ext.size() <= 8);
+}
+
+int RemoveStaleTempFiles(const std::string& Folder,
+                         const std::function<bool(const std::string& Name)>& Keep) {
   // Names only: output folders can be large, and only a few names match.
   const std::string Dir = IncludeTrailingDelimiter(Folder);
-  const size_t PrefixLen = std::strlen(TempFilePrefix);
-  std::vector<std::string> Stale;
-  if (DIR* D = ::opendir(Dir.c_str())) {
-    while (dirent* E = ::readdir(D))
-      if (std::strncmp(E->d_name, TempFilePrefix, PrefixLen) == 0) Stale.push_back(Dir + E->d_name);
-    ::closedir(D);
+  const int F = OpenFolder(Dir, false);
+  if (F < 0) return 0;
+  DIR* D = ::fdopendir(F);
+  if (!D) {
+    ::close(F);
+    return 0;
   }
+  std::vector<std::string> Stale;
+  while (dirent* E = ::readdir(D))
+    if (IsTempFileName(E->d_name)) Stale.emplace_back(E->d_name);
   int Removed = 0;
-  for (const std::string& P : Stale) {
+  for (const std::string& Name : Stale) {
+    if (Keep && Keep(Name)) continue;
     {
       std::lock_guard<std::mutex> L(GLiveLock);
-      if (LiveTemps().count(P) || LiveTemps().count(P + "/")) continue;
+      if (LiveTemps().count(Dir + Name) || LiveTemps().count(Dir + Name + "/")) continue;
     }
-    RemoveTree(P);
+    RemoveAt(::dirfd(D), Name);
     ++Removed;
   }
+  ::closedir(D);
   return Removed;
 }
 
@@ -324,7 +591,9 @@ TTempFolder::TTempFolder(const std::string& Parent) {
   const std::string Base = Parent.empty() ? TempFolder() : IncludeTrailingDelimiter(Parent);
   for (int Try = 0; Try < 100; ++Try) {
     const std::string Candidate = Base + RandomTempName("");
-    if (::mkdir(Candidate.c_str(), 0700) == 0) {
+    TAtPath At;
+    if (!At.Open(Candidate)) ThrowSystemError("无法创建目录 " + Base, errno);
+    if (::mkdirat(At.Dir, At.Name.c_str(), 0700) == 0) {
       Dir = Candidate + "/";
       AddLive(Dir);
       return;
@@ -340,16 +609,9 @@ TTempFolder::~TTempFolder() {
 }
 
 void RemoveTree(const std::string& Path) {
-  const std::string P = ExcludeTrailingDelimiter(Path);
-  if (P.empty()) return;
-  struct stat St;
-  if (::lstat(P.c_str(), &St) != 0) return;
-  if (S_ISDIR(St.st_mode)) {
-    for (const TDirEntry& E : ListDirectory(P)) RemoveTree(P + "/" + E.Name);
-    ::rmdir(P.c_str());
-  } else {
-    ::unlink(P.c_str());
-  }
+  if (ExcludeTrailingDelimiter(Path).empty()) return;
+  TAtPath At;
+  if (At.Open(Path)) RemoveAt(At.Dir, At.Name);
 }
 
 namespace {
@@ -417,12 +679,25 @@ bool CopyFileOverwrite(const std::string& Source, const std::string& Dest) {
   }
 }
 
-bool DeleteFile(const std::string& Path) { return ::unlink(Path.c_str()) == 0; }
+bool DeleteFile(const std::string& Path) {
+  TAtPath At;
+  return At.Open(Path) && ::unlinkat(At.Dir, At.Name.c_str(), 0) == 0;
+}
 
 bool PublishFile(const std::string& From, const std::string& Dest,
                  const std::string& AttributesFrom) {
-  CopyAttributes(AttributesFrom, From);
-  return ::rename(From.c_str(), Dest.c_str()) == 0;
+  if (!AttributesFrom.empty()) {
+    TAtPath At;
+    if (At.Open(From)) {
+      const int F = ::openat(At.Dir, At.Name.c_str(),
+                             O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+      if (F >= 0) {
+        CopyAttributesTo(AttributesFrom, F);
+        ::close(F);
+      }
+    }
+  }
+  return RenamePath(From, Dest);
 }
 
 std::string ReadFileText(const std::string& Path) {

@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -128,6 +130,8 @@ TEST_F(FileSystemTest, ResolvePathTakesEverySpellingApart) {
       {Dir + "a/b/../b", Real + "/a/b"},
       {Dir + "alink/missing/x/../y", Real + "/a/missing/y"},  // the rest by components
       {Dir + "a/missing/../../a", Real + "/a"},
+      // A link behind a missing folder and its "..", as making it would go.
+      {Dir + "missing/../alink/out", Real + "/a/out"},
       {"/", "/"},
   };
   for (const Case& C : Cases) EXPECT_EQ(ResolvePath(C.In), C.Out) << C.In;
@@ -164,11 +168,66 @@ TEST_F(FileSystemTest, TemporaryFilesAreFreshShortAndGoneUnlessPublished) {
   EXPECT_EQ(ReadFileText(Dir + "target"), "keep");
   EXPECT_EQ(ReadFileText(Dir + "dest"), "new");
   // Leftovers of a killed run go; live ones and other files stay.
-  Put(std::string(TempFilePrefix) + "stale.txt", "s");
-  Put(std::string(TempFilePrefix) + "dir/x", "s");
-  EXPECT_EQ(RemoveStaleTempFiles(Dir), 2);
-  EXPECT_TRUE(FileExists(A.Path()));
-  EXPECT_TRUE(FileExists(Dir + "target"));
+  // Only names of their exact form are leftovers; Keep spares one of it.
+  const std::string Stale = std::string(TempFilePrefix) + "abcdefgh12345678";
+  Put(Stale + ".txt", "s");
+  Put(Stale + "/x", "s");
+  Put(std::string(TempFilePrefix) + "x", "a site's own name");
+  Put(std::string(TempFilePrefix) + "ABCDEFGH12345678", "capitals: not ours");
+  Put(std::string(TempFilePrefix) + "zzzzzzzz12345678.gif", "kept");
+  EXPECT_EQ(RemoveStaleTempFiles(Dir, [](const std::string& Name) { return Name.back() == 'f'; }),
+            2);
+  EXPECT_FALSE(FileExists(Dir + Stale + ".txt"));
+  EXPECT_FALSE(DirectoryExists(Dir + Stale));
+  for (const std::string& Left : {std::string(TempFilePrefix) + "x", A.Path(), Dir + "target",
+                                  std::string(TempFilePrefix) + "ABCDEFGH12345678",
+                                  std::string(TempFilePrefix) + "zzzzzzzz12345678.gif"})
+    EXPECT_TRUE(FileExists(Left.front() == '/' ? Left : Dir + Left)) << Left;
+}
+
+TEST_F(FileSystemTest, WritesBeneathAWriteRootNeverFollowALinkThere) {
+  Put("out/keep.txt", "k");
+  Put("site/page.html", "site");
+  Put("site/" + std::string(TempFilePrefix) + "abcdefgh12345678", "site's");
+  ASSERT_EQ(::symlink((Dir + "site").c_str(), (Dir + "out/zz").c_str()), 0);
+  const std::string Out = Dir + "out";
+  {
+    TWriteRoot Root(Out);
+    EXPECT_TRUE(Root.TryLock());
+    TWriteRoot Again(Out);
+    EXPECT_FALSE(Again.TryLock());  // one run at a time
+    errno = 0;
+    EXPECT_FALSE(ForceDirectories(Out + "/zz/deeper"));
+    EXPECT_TRUE(errno == ELOOP || errno == ENOTDIR) << std::strerror(errno);
+    EXPECT_THROW(WriteFileAtomic(Out + "/zz/page.html", "overwritten"), Exception);
+    EXPECT_FALSE(CopyFileOverwrite(Dir + "out/keep.txt", Out + "/zz/page.html"));
+    EXPECT_EQ(RemoveStaleTempFiles(Out + "/zz"), 0);
+    EXPECT_THROW(TTempFolder Work(Out + "/zz"), Exception);
+    EXPECT_FALSE(PublishFile(Out + "/keep.txt", Out + "/zz/keep.txt", ""));
+    EXPECT_THROW(WriteFileAtomic(Out + "/../escape.txt", "x"), Exception);
+    // Real folders beneath work as ever.
+    EXPECT_TRUE(ForceDirectories(Out + "/a/b"));
+    WriteFileAtomic(Out + "/a/b/c.txt", "c");
+    EXPECT_EQ(ReadFileText(Dir + "out/a/b/c.txt"), "c");
+  }
+  EXPECT_EQ(ReadFileText(Dir + "site/page.html"), "site");
+  EXPECT_TRUE(FileExists(Dir + "site/" + std::string(TempFilePrefix) + "abcdefgh12345678"));
+  EXPECT_FALSE(FileExists(Dir + "escape.txt"));
+  EXPECT_EQ(ListDirectory(Dir + "site").size(), 2u);
+}
+
+TEST_F(FileSystemTest, FolderChainIdsClimbFromTheFolderOrWhereItWouldBeMade) {
+  Put("a/b/f", "x");
+  TFileId A, B, Top;
+  ASSERT_TRUE(GetFileId(Dir + "a", A));
+  ASSERT_TRUE(GetFileId(Dir + "a/b", B));
+  ASSERT_TRUE(GetFileId("/", Top));
+  const std::vector<TFileId> Chain = FolderChainIds(Dir + "a/b");
+  ASSERT_GE(Chain.size(), 3u);
+  EXPECT_EQ(Chain[0], B);
+  EXPECT_EQ(Chain[1], A);
+  EXPECT_EQ(Chain.back(), Top);
+  EXPECT_EQ(FolderChainIds(Dir + "a/b/new/deeper"), Chain);
 }
 
 TEST_F(FileSystemTest, CopyKeepsTimeAndModeAndNeverReadsSpecialFiles) {

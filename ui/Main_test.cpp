@@ -2,7 +2,9 @@
 // folder, real folders, the real engine on a small site.
 #include "ui/Main.h"
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -382,6 +384,28 @@ class TfrmLarkspanTest : public QObject {
     QVERIFY(F->btnStart->isEnabled());
     QVERIFY(F->gbxCompress->isEnabled());
     QCOMPARE(F->pgsMain->value(), 0);
+    QVERIFY(F->close());
+  }
+
+  void OutputLockedByAnotherRunIsRefusedWithItsText() {
+    TTestHome Home;
+    TFakeDialogs Fake;
+    Home.WriteFile("site/index.txt", "i");
+    const std::string Site = Home.Path() + "site";
+    const std::string Out = Home.MakeFolder("out");
+    // Another run holds the output folder.
+    const int Other = ::open(Out.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    QVERIFY(Other >= 0 && ::flock(Other, LOCK_EX) == 0);
+    auto F = OpenForRun(Site, Out, &TfrmLarkspan::chkCompressHtml);
+    F->btnStart->click();
+    ::close(Other);
+    QCOMPARE(Fake.Messages.size(), 1);
+    QVERIFY2(Fake.Messages[0].Text.startsWith("输出目录正被另一个任务使用"),
+             qPrintable(Fake.Messages[0].Text));
+    QCOMPARE(Fake.Messages[0].Icon, TMsgIcon::Warning);
+    QVERIFY(!F->IsRunning());
+    QVERIFY(F->btnStart->isEnabled());
+    QVERIFY(!QFile::exists(QString::fromStdString(Out + "/index.txt")));
     QVERIFY(F->close());
   }
 

@@ -11,7 +11,8 @@
 #            make-sample.sh always runs first; files are found in subfolders too)
 # Peers: zopflipng (package zopfli), optipng -o2, advpng -z -3 (package advancecomp). Needs
 # python3 and imagemagick. The load average is printed too: on a loaded machine wall times
-# grow, and pngout's wall-clock cap cuts work short, so compare CPU times then.
+# grow (pngout's bytes do not: its work is planned from the picture alone), so compare CPU
+# times then.
 # Environment:
 #   OLD_PNGOUT=PATH  also run another pngout build (e.g. one from before a change), as "old"
 #   PEERS="zopflipng optipng"  run only these peers (names as in the table's first word;

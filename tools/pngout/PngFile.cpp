@@ -54,10 +54,12 @@ void OnError(png_structp png, png_const_charp message) {
 
 void OnWarning(png_structp, png_const_charp) {}
 
-// The libpng part, kept free of objects with destructors between setjmp and png_read_end,
-// since an error longjmps back here.
-bool DecodeInto(ReadState& state, Pixels& out, std::vector<png_bytep>& rows,
-                std::vector<unsigned char>& buffer) {
+// Sets libpng up to read state's file, reads its header and hands the reader to body, then
+// reads the rest of the file. False when libpng reports an error (state.message says which);
+// body and everything it calls must hold no objects with destructors, since an error
+// longjmps back here past them.
+template <typename Body>
+bool ReadWithLibpng(ReadState& state, const Body& body) {
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &state, OnError, OnWarning);
   if (png == nullptr) return false;
   png_infop info = png_create_info_struct(png);
@@ -67,54 +69,52 @@ bool DecodeInto(ReadState& state, Pixels& out, std::vector<png_bytep>& rows,
   }
   png_set_read_fn(png, &state, ReadFromMemory);
   png_read_info(png, info);
-  png_uint_32 width = png_get_image_width(png, info);
-  png_uint_32 height = png_get_image_height(png, info);
-  int color_type = png_get_color_type(png, info);
-  png_set_expand(png);
-  png_set_expand_16(png);
-  if (color_type == PNG_COLOR_TYPE_GRAY || color_type == PNG_COLOR_TYPE_GRAY_ALPHA) {
-    png_set_gray_to_rgb(png);
-  }
-  if (!(color_type & PNG_COLOR_MASK_ALPHA) && !png_get_valid(png, info, PNG_INFO_tRNS)) {
-    png_set_add_alpha(png, 0xFFFF, PNG_FILLER_AFTER);
-  }
-  png_set_interlace_handling(png);
-  png_read_update_info(png, info);
-  size_t row_bytes = png_get_rowbytes(png, info);
-  if (row_bytes != size_t{width} * 8) png_error(png, "unexpected row layout");
-  if (uint64_t{width} * height > (uint64_t{64} << 20)) png_error(png, "the picture is too large");
-  buffer.resize(row_bytes * height);
-  rows.resize(height);
-  for (png_uint_32 y = 0; y < height; y++) rows[y] = buffer.data() + y * row_bytes;
-  png_read_image(png, rows.data());
+  body(png, info);
   png_read_end(png, nullptr);
   png_destroy_read_struct(&png, &info, nullptr);
-  out.width = width;
-  out.height = height;
   return true;
+}
+
+// Every pixel as 16-bit RGBA into buffer (rows points into it).
+bool DecodeInto(ReadState& state, Pixels& out, std::vector<png_bytep>& rows,
+                std::vector<unsigned char>& buffer) {
+  return ReadWithLibpng(state, [&](png_structp png, png_infop info) {
+    const png_uint_32 width = png_get_image_width(png, info);
+    const png_uint_32 height = png_get_image_height(png, info);
+    const int color_type = png_get_color_type(png, info);
+    png_set_expand(png);
+    png_set_expand_16(png);
+    if (color_type == PNG_COLOR_TYPE_GRAY || color_type == PNG_COLOR_TYPE_GRAY_ALPHA) {
+      png_set_gray_to_rgb(png);
+    }
+    if (!(color_type & PNG_COLOR_MASK_ALPHA) && !png_get_valid(png, info, PNG_INFO_tRNS)) {
+      png_set_add_alpha(png, 0xFFFF, PNG_FILLER_AFTER);
+    }
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    const size_t row_bytes = png_get_rowbytes(png, info);
+    if (row_bytes != size_t{width} * 8) png_error(png, "unexpected row layout");
+    if (uint64_t{width} * height > (uint64_t{64} << 20)) png_error(png, "the picture is too large");
+    buffer.resize(row_bytes * height);
+    rows.resize(height);
+    for (png_uint_32 y = 0; y < height; y++) rows[y] = buffer.data() + y * row_bytes;
+    png_read_image(png, rows.data());
+    out.width = width;
+    out.height = height;
+  });
 }
 
 // Reads every row of the file through libpng without keeping the picture.
 bool ReadThrough(ReadState& state, std::vector<unsigned char>& row) {
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &state, OnError, OnWarning);
-  if (png == nullptr) return false;
-  png_infop info = png_create_info_struct(png);
-  if (info == nullptr || setjmp(png_jmpbuf(png))) {
-    png_destroy_read_struct(&png, &info, nullptr);
-    return false;
-  }
-  png_set_read_fn(png, &state, ReadFromMemory);
-  png_read_info(png, info);
-  const int passes = png_set_interlace_handling(png);
-  png_read_update_info(png, info);
-  row.resize(png_get_rowbytes(png, info));
-  const png_uint_32 height = png_get_image_height(png, info);
-  for (int pass = 0; pass < passes; pass++) {
-    for (png_uint_32 y = 0; y < height; y++) png_read_row(png, row.data(), nullptr);
-  }
-  png_read_end(png, nullptr);
-  png_destroy_read_struct(&png, &info, nullptr);
-  return true;
+  return ReadWithLibpng(state, [&](png_structp png, png_infop info) {
+    const int passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    row.resize(png_get_rowbytes(png, info));
+    const png_uint_32 height = png_get_image_height(png, info);
+    for (int pass = 0; pass < passes; pass++) {
+      for (png_uint_32 y = 0; y < height; y++) png_read_row(png, row.data(), nullptr);
+    }
+  });
 }
 
 // --- encoding -----------------------------------------------------------------------------
@@ -613,33 +613,12 @@ Encoded Encode(const Pixels& pixels, const std::string& extra_chunks, bool keep_
   for (const Layout& l : layouts) largest_row = std::max(largest_row, l.row_bytes);
   const std::vector<uint32_t> rows = SampleRows(pixels.height, largest_row, effort.rank_sample);
   Encoded result;
-  auto late = [&] { return std::chrono::steady_clock::now() >= effort.deadline; };
   const std::vector<Trial> trials = RankTrials(pixels, layouts, rows, effort.rerank);
   result.ranked = trials.size();
-  std::vector<unsigned char> best_rows;
-  if (effort.early && !rows.empty()) {
-    // A quick encoding of the best-ranked trial first, for a cap that may come before the
-    // strongest level is done on a busy machine.
-    const Layout& l = layouts[trials.front().layout];
-    best_rows = Filter(l, pixels.height, trials.front().strategy);
-    effort.early(Assemble(
-        pixels, l, extra_chunks,
-        best_rows.size() >= kSplitMin ? DeflateInHalves(best_rows, 6) : Deflate(best_rows, 6)));
-  }
   for (size_t t = 0; t < trials.size() && t < std::max<size_t>(1, effort.finalists); t++) {
     const bool first = result.png.empty();
-    if (!first && late()) {
-      result.cut_short = true;
-      break;
-    }
     const Layout& l = layouts[trials[t].layout];
-    // The first finalist's rows may have been filtered for the quick encoding already.
-    std::vector<unsigned char> filtered;
-    if (t == 0 && !best_rows.empty()) {
-      filtered.swap(best_rows);
-    } else {
-      filtered = Filter(l, pixels.height, trials[t].strategy);
-    }
+    std::vector<unsigned char> filtered = Filter(l, pixels.height, trials[t].strategy);
     // Large rows that compress to more than a tenth (photos) are compressed in two halves on
     // two cores: the seam costs some bytes out of hundreds of thousands. Small results would
     // lose a larger share, so those go in one piece.
@@ -660,7 +639,6 @@ Encoded Encode(const Pixels& pixels, const std::string& extra_chunks, bool keep_
       result.filtered = std::move(filtered);
     }
   }
-  result.cut_short = result.cut_short || late();
   return result;
 }
 

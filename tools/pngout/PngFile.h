@@ -1,9 +1,7 @@
 // PNG reading, lossless re-encoding and pixel comparison for pngout.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
-#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -43,26 +41,19 @@ Pixels Decode(std::string_view file);
 // hold. Throws PngError for a damaged or unreadable file.
 void CheckDecodes(std::string_view file);
 
-// How much work Encode may do. Everything but the deadline depends only on the picture, so
-// a picture gets the same bytes on every run unless the deadline cuts the work short.
+// How much work Encode does, planned from the picture alone (so the same picture gets the same
+// bytes on every run).
 struct Effort {
   // Raw bytes of the largest layout that a ranking trial compresses: rows are sampled in
   // bands, the same rows for every layout. 0 ranks on whole pictures.
   size_t rank_sample = 0;
-  // How many of the best-ranked trials are compressed again at libdeflate's strongest level.
+  // How many of the best-ranked trials are compressed again at the final level.
   size_t finalists = 1;
   // libdeflate's level for them: 12 compresses best, 10 in about half the time, 6 in a
   // tenth.
   int final_level = 12;
-  // Wall-clock cap: past it no further finalist starts. The ranking (bounded by rank_sample)
-  // and the first finalist always run, so that every picture gets the encoding its plan
-  // stands for.
-  std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
   // When ranking on sampled rows: how many of the best are ranked again on every row.
   size_t rerank = 3;
-  // When set and the picture is large enough to be ranked on sampled rows, given a quick
-  // encoding (libdeflate level 6) of the best-ranked trial before the finalists.
-  std::function<void(std::string png)> early = nullptr;
 };
 
 // What Encode made and what it did for it.
@@ -70,7 +61,6 @@ struct Encoded {
   std::string png;
   size_t ranked = 0;          // trials ranked (layout and filter strategy)
   size_t finalists = 0;       // trials compressed at the strongest level
-  bool cut_short = false;     // the deadline came first
   size_t filtered_bytes = 0;  // what the chosen IDAT compresses: rows with filter bytes
   // The chosen rows with their filter bytes, the IDAT's content before compression, so that a
   // stronger compressor can take over (WithIdat).
@@ -100,7 +90,7 @@ bool InflatesTo(std::string_view zlib_stream, const std::vector<unsigned char>& 
 // compression level, the best compressed with libdeflate at its strongest level.
 // extra_chunks (complete chunks with length and CRC) go right after IHDR.
 // keep_colour_class: a grey source stays grey and a colour one colour (an ICC profile
-// describes one of the two). Always returns a valid encoding, even past the deadline.
+// describes one of the two). Always returns a valid encoding.
 Encoded Encode(const Pixels& pixels, const std::string& extra_chunks, bool keep_colour_class,
                bool source_is_grey, const Effort& effort = {});
 
