@@ -40,6 +40,11 @@ Options:
   --compressor NAME   "native" (default: in-process, no Java runtime needed)
                       or "archive" (java -jar htmlcompressor.jar per file);
                       the saved setting is the key Compressor in [Sys]
+  --level NAME        how far minifying goes: "spaces" (only white space and
+                      comments go), "safe" (default: also shorter spellings
+                      that change no meaning) or "smallest" (also optional
+                      end tags and every page comment); text is kept byte
+                      for byte at every level; the saved key Level in [Sys]
   --jobs N            work on N files at once, N >= 1 (default: one per
                       processor core; with --settings the saved key Jobs)
   --filter PATTERN    leave files out: "*.ext" or a bare file name (repeatable)
@@ -107,6 +112,7 @@ enum : int {
   OptLang,
   OptJson,
   OptJpegMode,
+  OptLevel,
 };
 const option LongOptions[] = {
     {"html", no_argument, nullptr, OptHtml},
@@ -128,6 +134,7 @@ const option LongOptions[] = {
     {"lang", required_argument, nullptr, OptLang},
     {"json", no_argument, nullptr, OptJson},
     {"jpeg-mode", required_argument, nullptr, OptJpegMode},
+    {"level", required_argument, nullptr, OptLevel},
     {"quiet", no_argument, nullptr, 'q'},
     {"verbose", no_argument, nullptr, 'v'},
     {"help", no_argument, nullptr, 'h'},
@@ -143,6 +150,15 @@ int JobsValue(const std::string& V) {
     throw TCliOptionError("--jobs 需要不小于 1 的整数",
                           "--jobs expects a whole number of 1 or more", V);
   return *N;
+}
+
+// NAME of "--level NAME": a level's name; refused with the list.
+TMinifyLevel LevelValue(const std::string& V) {
+  const std::optional<TMinifyLevel> Level = MinifyLevelByName(V);
+  if (!Level)
+    throw TCliOptionError("未知压缩级别", "unknown level",
+                          V + "; 可用 (accepted): " + std::string(MinifyLevelNames));
+  return *Level;
 }
 
 // NAME of "--charset NAME": a name ParseCodePage knows; refused with the list.
@@ -259,6 +275,9 @@ bool TakeOption(int C, const std::string& V, TCliOptions& O) {
         throw TCliOptionError("--jpeg-mode 只接受 lossy 或 lossless",
                               "--jpeg-mode expects lossy or lossless", V);
       O.JpegMode = V;
+      break;
+    case OptLevel:
+      O.Level = LevelValue(V);
       break;
     case OptSettings:
       O.UseSettings = true;
@@ -380,6 +399,7 @@ void ApplyCliOptions(const TCliOptions& O, TAppConfig& C) {
   if (!O.Compressor.empty()) C.Compressor = O.Compressor;
   if (O.Jobs > 0) C.Jobs = O.Jobs;
   if (!O.JpegMode.empty()) C.JpegMode = O.JpegMode;
+  if (O.Level) C.Level = *O.Level;
   std::vector<std::string> Filters = ListTextEntries(C.FileFilters);
   Filters.insert(Filters.end(), O.Filters.begin(), O.Filters.end());
   C.FileFilters = MakeListText(Filters);

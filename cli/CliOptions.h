@@ -1,6 +1,7 @@
 // Command-line options of larkspan-cli and their parsing.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@ struct TCliOptions {
   std::string Compressor;               // "native" or "archive"; "" when not given
   int Jobs = 0;                         // --jobs N, N >= 1; 0 when not given
   std::string JpegMode;                 // "lossy" or "lossless"; "" when not given
+  std::optional<TMinifyLevel> Level;    // --level NAME; nothing when not given
   std::vector<std::string> Filters;
   std::vector<std::string> Excepts;
   bool UseSettings = false;
@@ -49,9 +51,9 @@ class TCliOptionError : public Exception {
 // be shortened to any unambiguous beginning ("--dry"), options and the two
 // folders come in any order, and "--" ends the options. Throws
 // TCliOptionError with a one-line message on a bad option or value (--jobs
-// takes a whole number >= 1, --charset a name ParseCodePage knows: the
-// message lists them; a mistyped long option names the nearest one, "did
-// you mean --charset?") or a wrong number of folders (unless --help or
+// takes a whole number >= 1, --charset a name ParseCodePage knows, --level
+// a name MinifyLevelByName knows: the messages list them; a mistyped long option names the nearest
+// one, "did you mean --charset?") or a wrong number of folders (unless --help or
 // --version is given). argv itself is left as it was.
 TCliOptions ParseCliOptions(int argc, char** argv);
 
@@ -61,7 +63,8 @@ bool LangEnglishInArgs(int argc, char** argv, bool Default);
 
 // Puts the options into Config: any switch given replaces all eight switches
 // (the ones not given are off); without switches Config keeps its own; so do
-// the character set, the compressor, Jobs and the JPEG mode when not given. --filter and
+// the character set, the compressor, Jobs, the JPEG mode and the level when not
+// given. --filter and
 // --except entries are appended to the list texts (an unterminated last
 // piece of a stored list text, which is no entry, is dropped).
 void ApplyCliOptions(const TCliOptions& Options, TAppConfig& Config);

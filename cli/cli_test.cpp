@@ -313,7 +313,8 @@ TEST(CliTest, ArchiveAndNativeCompressorsWriteTheSameTree) {
   TTempDir Site("site 网站"), Out("out");
   WriteTextSite(Site);
   const auto Before = ReadTree(Site.Path());
-  for (const char* Switches : {"--html", "--html --css --js --xml"}) {
+  for (const char* Switches : {"--html --level spaces", "--html --css --js --xml",
+                               "--html --css --js --xml --level smallest"}) {
     SCOPED_TRACE(Switches);
     std::string Reports[2];
     std::map<std::string, std::string> Trees[2];
@@ -333,7 +334,7 @@ TEST(CliTest, ArchiveAndNativeCompressorsWriteTheSameTree) {
     ASSERT_EQ(Trees[0].size(), Before.size());
     for (const auto& [Name, Data] : Trees[0]) EXPECT_EQ(Data, Trees[1][Name]) << Name;
     EXPECT_LT(Trees[0]["index.html"].size(), Before.at("index.html").size());
-    EXPECT_NE(Trees[0]["index.html"].find("<div class=\"code\">x\n    y</div>"), std::string::npos);
+    EXPECT_NE(Trees[0]["index.html"].find(">x\n    y</div>"), std::string::npos);
   }
   EXPECT_EQ(ReadTree(Site.Path()), Before);
 }
@@ -559,6 +560,50 @@ TEST(CliTest, SettingsAreOnlyReadAndAFolderInTheirPlaceIsReported) {
   R = Cli("--settings " + Quote(Site.Path()) + " " + Quote(Out.Path() + "p"), Err);
   EXPECT_EQ(R.Status, 0);
   EXPECT_NE(ReadFileText(Err).find("警告"), std::string::npos) << ReadFileText(Err);
+}
+
+TEST(CliTest, LevelReachesTheMinifierAndAnUnknownOneIsRefused) {
+  TTempDir Site("site"), Out("out"), Home("home");
+  Site.Write("a.css", "a {  opacity: 0.50; content: \"\x81\x5C\" }\n");
+  const struct {
+    const char* Args;
+    const char* Css;
+  } Cases[] = {
+      {"", "a{opacity:.5;content:\"\x81\x5C\"}"},
+      {"--level spaces", "a{opacity:0.50;content:\"\x81\x5C\"}"},
+      {"--level=smallest", "a{opacity:.5;content:\"\x81\x5C\"}"},
+  };
+  for (const auto& C : Cases) {
+    std::filesystem::remove_all(Out.Path() + "o");
+    const TExec R = Cli(std::string(C.Args) + " --css --charset GBK " + Quote(Site.Path()) + " " +
+                        Quote(Out.Path() + "o"));
+    EXPECT_EQ(R.Status, 0) << C.Args << R.Out;
+    EXPECT_EQ(Slurp(Out.Path() + "o/a.css"), C.Css) << C.Args;
+  }
+  const std::string Err = Out.Path() + "err.txt";
+  for (const char* Bad : {"--level fast", "--level=", "--level"}) {
+    const TExec R = Cli(
+        std::string("--css ") + Quote(Site.Path()) + " " + Quote(Out.Path() + "bad") + " " + Bad,
+        Err);
+    EXPECT_EQ(R.Status, 2) << Bad;
+    if (std::string(Bad) != "--level") {
+      EXPECT_NE(ReadFileText(Err).find("spaces, safe, smallest"), std::string::npos) << Bad;
+    }
+  }
+  EXPECT_FALSE(DirectoryExists(Out.Path() + "bad"));
+  // From the settings: the saved level, or a warning and safe.
+  const TScopedEnv Xdg("XDG_CONFIG_HOME", Home.Path());
+  for (const char* Saved : {"spaces", "fast"}) {
+    std::filesystem::remove_all(Out.Path() + "o");
+    Home.Write("Ostrel Larkspan/Config.ini",
+               std::string("[Sys]\r\nCharSet=GBK\r\nIsCompressCSS=1\r\nLevel=") + Saved + "\r\n");
+    const TExec R = Cli("--settings " + Quote(Site.Path()) + " " + Quote(Out.Path() + "o"), Err);
+    EXPECT_EQ(R.Status, 0) << ReadFileText(Err);
+    EXPECT_EQ(Slurp(Out.Path() + "o/a.css"), std::string(Saved) == "spaces"
+                                                 ? "a{opacity:0.50;content:\"\x81\x5C\"}"
+                                                 : "a{opacity:.5;content:\"\x81\x5C\"}");
+    EXPECT_EQ(ReadFileText(Err).find("fast") != std::string::npos, std::string(Saved) == "fast");
+  }
 }
 
 TEST(CliTest, UnknownCharSetIsRefusedWithTheNamesAcceptedAndInSettingsWarns) {

@@ -37,7 +37,12 @@ std::vector<std::string> THtmlCompress::BuildArgs(const std::string& SourceFile,
     A.push_back("--compress-js");
     A.push_back("--nomunge");
   }
-  for (const char* Word : {"--preserve-php", "--preserve-server-script", "-o"}) A.push_back(Word);
+  for (const char* Word : {"--preserve-php", "--preserve-server-script"}) A.push_back(Word);
+  if (Level != TMinifyLevel::Spaces) {
+    A.push_back("--level");
+    A.push_back(std::string(MinifyLevelName(Level)));
+  }
+  A.push_back("-o");
   A.push_back(DestFile);
   A.push_back(SourceFile);
   return A;

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/MinifyLevel.h"
+
 namespace larkspan {
 
 // Created on the main thread; Compress then runs on one thread at a time
@@ -36,7 +38,9 @@ class THtmlCompress {
   // The arguments of the launcher for one request, in the compressor's
   // documented order:
   //   -jar htmlcompressor.jar --preserve-comments -c CHARSET [--compress-css]
-  //   [--compress-js --nomunge] --preserve-php --preserve-server-script -o DEST SRC
+  //   [--compress-js --nomunge] --preserve-php --preserve-server-script
+  //   [--level NAME] -o DEST SRC
+  // (--level only above spaces, the compressor's default).
   // Each path is one argument, whatever blanks it holds; an empty CharSet
   // leaves "-c" out (the compressor's default applies).
   std::vector<std::string> BuildArgs(const std::string& SourceFile,
@@ -50,6 +54,9 @@ class THtmlCompress {
   // Exit status of the last compressor run that started: 0 on success, the
   // program's status otherwise, -1 when it was killed (time limit, signal).
   int LastExitCode = 0;
+
+  // How far the compressor goes (--level).
+  TMinifyLevel Level = TMinifyLevel::Spaces;
 
  private:
   // The folder the launcher runs in: the archive's folder.

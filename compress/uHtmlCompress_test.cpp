@@ -69,6 +69,14 @@ TEST(THtmlCompressTest, ArgumentsForEveryCombination) {
     // One file as both input and output: the same path twice.
     EXPECT_EQ(C.BuildArgs("/o/p.html", "/o/p.html"), Expected) << K.CharSet;
   }
+  // A level above spaces is named before the paths.
+  C.CharSet = "GB2312";
+  C.IsCompressCSS = C.IsCompressJS = false;
+  C.Level = TMinifyLevel::Smallest;
+  TArgs Expected = Head;
+  Expected.insert(Expected.end(), {"GB2312", "--preserve-php", "--preserve-server-script",
+                                   "--level", "smallest", "-o", "/o/q.html", "/o/p.html"});
+  EXPECT_EQ(C.BuildArgs("/o/p.html", "/o/q.html"), Expected);
 }
 
 TEST(THtmlCompressTest, ArgumentVectorKeepsEachPathWhole) {

@@ -17,6 +17,9 @@ const char* const Usage =
     "  -c, --charset NAME         character set of SRC (default UTF-8)\n"
     "  -o, --output DEST          write the result to DEST (may be SRC); default: stdout\n"
     "  --type html|xml|css|js|mjs kind of SRC (default: from its extension)\n"
+    "  --level NAME               spaces (only white space and comments go, the default),\n"
+    "                             safe (also shorter spellings of the same syntax) or\n"
+    "                             smallest (also optional end tags, every page comment)\n"
     "  --preserve-comments        keep HTML and XML comments\n"
     "  --compress-css             minify inline <style> elements of a page\n"
     "  --compress-js              minify inline <script> elements of a page\n"
@@ -81,8 +84,8 @@ TCommand Parse(const std::vector<std::string>& Args) {
       if (I + 1 >= Args.size()) throw TUsageError{"option " + A + " needs a value"};
       return Args[++I];
     };
-    const bool TakesValue =
-        A == "-c" || A == "--charset" || A == "-o" || A == "--output" || A == "--type";
+    const bool TakesValue = A == "-c" || A == "--charset" || A == "-o" || A == "--output" ||
+                            A == "--type" || A == "--level";
     if (HasValue && !TakesValue) throw TUsageError{"option " + A + " takes no value"};
     if (A == "--") {
       OptionsEnded = true;
@@ -96,6 +99,12 @@ TCommand Parse(const std::vector<std::string>& Args) {
       C.HasOutput = true;
     } else if (A == "--type") {
       C.Type = Next();
+    } else if (A == "--level") {
+      const std::string Name = Next();
+      const auto Level = MinifyLevelByName(Name);
+      if (!Level)
+        throw TUsageError{"unknown level " + Name + " (" + std::string(MinifyLevelNames) + ")"};
+      C.Options.Level = *Level;
     } else if (A == "--preserve-comments") {
       C.Options.PreserveComments = true;
     } else if (A == "--compress-css") {

@@ -7,6 +7,8 @@
 //     -o, --output DEST         write the result to DEST (may be SRC);
 //                               default: standard output
 //     --type html|xml|css|js|mjs  kind of SRC (default: by its extension)
+//     --level spaces|safe|smallest  how far the minifiers go (default spaces;
+//                               another name is a bad command line)
 //     --preserve-comments, --compress-css, --compress-js, --nomunge,
 //     --preserve-php, --preserve-server-script   as the minifiers take them
 //     -h, --help

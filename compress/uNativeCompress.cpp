@@ -62,6 +62,7 @@ minify::TMinifyOptions TNativeCompress::Options() const {
   O.NoMunge = true;
   O.PreservePhp = true;
   O.PreserveServerScript = true;
+  O.Level = Level;
   return O;
 }
 

@@ -43,7 +43,7 @@ class TNativeCompress {
  public:
   // The options the archive's command line gets from the engine:
   // --preserve-comments, --compress-css / --compress-js as the switches say,
-  // --nomunge, --preserve-php, --preserve-server-script.
+  // --nomunge, --preserve-php, --preserve-server-script, and --level.
   minify::TMinifyOptions Options() const;
 
   // Minifies SourceFile into DestFile (they may be one file) by its
@@ -66,6 +66,9 @@ class TNativeCompress {
   // After a successful Compress: the part of the file that was kept as it
   // was (TMinifyResult::Note), "" when all of it was minified.
   std::string LastNote;
+
+  // How far the minifiers go (the archive's --level).
+  TMinifyLevel Level = TMinifyLevel::Spaces;
 };
 
 }  // namespace larkspan

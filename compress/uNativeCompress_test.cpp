@@ -171,5 +171,44 @@ TEST(MinifyCommandTest, TheProgramRunsTheSameCommandLine) {
   EXPECT_EQ(StartProcess(Bin + "/larkspan-minify", {Dir.Path() + "none.html"}).ExitCode, 1);
 }
 
+TEST(MinifyCommandTest, LevelReachesTheMinifiersAndStrangersAreRefused) {
+  test::TTempDir Dir("larkspan 级别");
+  const std::string Src = Dir.Write("a.css", "a { opacity : 0.50 ; color : #aabbcc }\n");
+  const std::string Page = Dir.Write("p.html", "<ul><li class=\"x\">a</li><li>b</li></ul>");
+  const struct {
+    const char* Level;
+    std::string File;
+    const char* Out;
+  } Cases[] = {
+      {"spaces", Src, "a{opacity:0.50;color:#aabbcc}"},
+      {"SAFE", Src, "a{opacity:.5;color:#abc}"},
+      {"safe", Page, "<ul><li class=x>a</li><li>b</li></ul>"},
+      {"smallest", Page, "<ul><li class=x>a<li>b</ul>"},
+  };
+  for (const auto& C : Cases) {
+    const TRun R = Command({"--level", C.Level, C.File});
+    EXPECT_EQ(R.Status, 0) << C.Level << R.Err;
+    EXPECT_EQ(R.Out, C.Out) << C.Level;
+  }
+  EXPECT_EQ(Command({"--level=safe", Src}).Out, "a{opacity:.5;color:#abc}");
+  // Without --level the command line keeps its old meaning.
+  EXPECT_EQ(Command({Src}).Out, "a{opacity:0.50;color:#aabbcc}");
+  for (const std::vector<std::string>& Args :
+       {std::vector<std::string>{"--level", "fast", Src}, std::vector<std::string>{"--level=", Src},
+        std::vector<std::string>{Src, "--level"}}) {
+    const TRun R = Command(Args);
+    EXPECT_EQ(R.Status, 2) << Args[0];
+    EXPECT_TRUE(R.Out.empty());
+  }
+  EXPECT_NE(Command({"--level", "fast", Src}).Err.find("spaces, safe, smallest"),
+            std::string::npos);
+
+  // The engine's compressor passes its level on.
+  TNativeCompress N;
+  N.Level = TMinifyLevel::Safe;
+  ASSERT_TRUE(N.Compress(Src, Dir.Path() + "out.css")) << N.ErrorMessage;
+  EXPECT_EQ(Slurp(Dir.Path() + "out.css"), "a{opacity:.5;color:#abc}");
+}
+
 }  // namespace
 }  // namespace larkspan

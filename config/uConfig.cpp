@@ -94,10 +94,17 @@ void TAppConfig::LoadOrSave(bool IsSave) {
           ParseJobs(Ini.ReadString(Sys, K.Int->Name, "")).value_or(K.Int->Default);
   }
   if (IsSave) {
+    Ini.WriteString(Sys, "Level", std::string(MinifyLevelName(Level)));
     Ini.UpdateFile();
     return;
   }
   LoadWarnings.clear();
+  const std::string LevelName = Ini.ReadString(Sys, "Level", "");
+  Level = MinifyLevelByName(LevelName).value_or(TMinifyLevel::Safe);
+  if (!LevelName.empty() && !MinifyLevelByName(LevelName))
+    LoadWarnings.push_back(
+        "设置中的压缩级别未知，使用 safe (unknown level in the settings; safe is used): " +
+        LevelName);
   const std::string Name = CharSet;
   if (!SetCharSet(Name)) {
     SetCharSet(DefaultCharSet);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/CodePage.h"
+#include "platform/MinifyLevel.h"
 
 namespace larkspan {
 
@@ -27,10 +28,11 @@ class TAppConfig {
   ~TAppConfig();
 
   // Reads (IsSave false) or writes (IsSave true) the keys of section
-  // "Sys" in the file's key order (the thirteen of old, then Compressor, Jobs
-  // and JpegMode).
-  // Reading a CharSet that SetCharSet refuses gives "GB2312" and a line in
-  // LoadWarnings; a Jobs that is not a count (ParseJobs) gives 0.
+  // "Sys" in the file's key order (the thirteen of old, then Compressor,
+  // Jobs, JpegMode and Level). Reading a CharSet that SetCharSet refuses
+  // gives "GB2312" and a line in LoadWarnings, and so does a Level that
+  // MinifyLevelByName refuses (it gives safe); a Jobs that is not a count
+  // (ParseJobs) gives 0.
   // Writing throws Exception "Unable to write to <file>"; the old file then
   // stays whole.
   void LoadOrSave(bool IsSave);
@@ -76,6 +78,8 @@ class TAppConfig {
   // value counts as "lossy".
   std::string JpegMode = "lossy";
   bool IsJpegLossless() const { return JpegMode == "lossless"; }
+  // How far the markup compressor goes (key Level: spaces, safe, smallest).
+  TMinifyLevel Level = TMinifyLevel::Safe;
 
   // What the last load found amiss and replaced by a default, a line each
   // ("unknown character set ..."); the caller decides whether to show them.

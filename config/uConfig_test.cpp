@@ -57,7 +57,7 @@ TEST_F(ConfigTest, MissingFileGivesDefaultsAndSavingWritesEveryKeyInOrder) {
             "[Sys]\r\nFileFilters=\r\nRootPath=\r\nOutputPath=\r\nCompressFilters=\r\n"
             "IsCompressHtml=1\r\nIsCompressJS=0\r\nIsCompressXML=0\r\nIsCompressCSS=0\r\n"
             "IsReducePic=0\r\nCharSet=GB2312\r\nIsCompressJpg=0\r\nIsCompressGif=0\r\n"
-            "IsCompressPng=0\r\nCompressor=native\r\nJobs=0\r\nJpegMode=lossy\r\n");
+            "IsCompressPng=0\r\nCompressor=native\r\nJobs=0\r\nJpegMode=lossy\r\nLevel=safe\r\n");
 }
 
 TEST_F(ConfigTest, FileWithoutTheCompressorKeyReadsAsBeforeAndKeepsAChoice) {
@@ -75,7 +75,7 @@ TEST_F(ConfigTest, FileWithoutTheCompressorKeyReadsAsBeforeAndKeepsAChoice) {
             "FileFilters=\r\nRootPath=\r\nOutputPath=\r\nCompressFilters=\r\n"
             "IsCompressHtml=1\r\nIsCompressJS=0\r\nIsCompressXML=0\r\n"
             "IsCompressCSS=0\r\nIsReducePic=0\r\nIsCompressJpg=0\r\n"
-            "IsCompressGif=0\r\nCompressor=archive\r\nJobs=0\r\nJpegMode=lossy\r\n");
+            "IsCompressGif=0\r\nCompressor=archive\r\nJobs=0\r\nJpegMode=lossy\r\nLevel=safe\r\n");
   TAppConfig Again(Ini, true);
   Again.SaveOnDestroy = false;
   EXPECT_EQ(Again.Compressor, "archive");
@@ -154,6 +154,37 @@ TEST_F(ConfigTest, CharSetIsParsedOnceAndAnUnknownNameWarnsAndGivesTheDefault) {
   EXPECT_FALSE(C.SetCharSet("UTF8X"));
   EXPECT_EQ(C.CharSet, "UTF-16BE");
   EXPECT_EQ(C.CodePage, TCodePage::Utf16BE);
+}
+
+TEST_F(ConfigTest, LevelKeyIsKeptAndAnUnknownNameWarnsAndGivesSafe) {
+  const std::string Ini = Dir + "c.ini";
+  const struct {
+    const char* Written;
+    TMinifyLevel Read;
+    bool Warned;
+  } Cases[] = {
+      {"spaces", TMinifyLevel::Spaces, false}, {"Smallest", TMinifyLevel::Smallest, false},
+      {"", TMinifyLevel::Safe, false},         {"fast", TMinifyLevel::Safe, true},
+      {"safe2", TMinifyLevel::Safe, true},
+  };
+  for (const auto& K : Cases) {
+    Put(Ini, std::string("[Sys]\r\nLevel=") + K.Written + "\r\n");
+    TAppConfig C(Ini, true);
+    C.SaveOnDestroy = false;
+    EXPECT_EQ(C.Level, K.Read) << K.Written;
+    ASSERT_EQ(C.LoadWarnings.size(), K.Warned ? 1u : 0u) << K.Written;
+    if (K.Warned) {
+      EXPECT_NE(C.LoadWarnings[0].find(K.Written), std::string::npos);
+    }
+  }
+  {
+    TAppConfig C(Ini, true);
+    C.Level = TMinifyLevel::Spaces;
+  }
+  EXPECT_NE(ReadFileText(Ini).find("Level=spaces\r\n"), std::string::npos);
+  TAppConfig Again(Ini, true);
+  Again.SaveOnDestroy = false;
+  EXPECT_EQ(Again.Level, TMinifyLevel::Spaces);
 }
 
 TEST_F(ConfigTest, RoundTripKeepsOtherLinesAndMatchesNamesWithoutCase) {

@@ -66,11 +66,13 @@ TWebFilsMgr::TWebFilsMgr(TAppConfig* AConfig) : Config(AConfig) {
     W->HtmlCompress->IsCompressJS = Config->IsCompressJS;
     // The archive takes a name: the usual one of the code page the run uses.
     W->HtmlCompress->CharSet = CodePageName(Config->CodePage);
+    W->HtmlCompress->Level = Config->Level;
   } else {
     W->NativeCompress = std::make_unique<TNativeCompress>();
     W->NativeCompress->IsCompressCSS = Config->IsCompressCSS;
     W->NativeCompress->IsCompressJS = Config->IsCompressJS;
     W->NativeCompress->CodePage = Config->CodePage;
+    W->NativeCompress->Level = Config->Level;
   }
   W->Optimiser = std::make_unique<TImageOptimiser>(Config, ProgramFolder());
   Workers.push_back(std::move(W));

@@ -8,17 +8,19 @@
 #include <string_view>
 
 #include "minify/Charset.h"
+#include "platform/MinifyLevel.h"
 
 namespace larkspan::minify {
 
 // The options of the markup compressor's command line.
 struct TMinifyOptions {
-  bool PreserveComments = false;      // --preserve-comments: page comments stay
-  bool CompressCss = false;           // --compress-css: inline style sheets too
-  bool CompressJs = false;            // --compress-js: inline scripts too
-  bool NoMunge = true;                // --nomunge: nothing is renamed (always, today)
-  bool PreservePhp = false;           // --preserve-php: <?php ... ?> byte for byte
-  bool PreserveServerScript = false;  // --preserve-server-script: <% %>, <!--# -->
+  bool PreserveComments = false;              // --preserve-comments: page comments stay
+  bool CompressCss = false;                   // --compress-css: inline style sheets too
+  bool CompressJs = false;                    // --compress-js: inline scripts too
+  bool NoMunge = true;                        // --nomunge: nothing is renamed (always, today)
+  bool PreservePhp = false;                   // --preserve-php: <?php ... ?> byte for byte
+  bool PreserveServerScript = false;          // --preserve-server-script: <% %>, <!--# -->
+  TMinifyLevel Level = TMinifyLevel::Spaces;  // --level
 };
 
 enum class TMinifyKind { Page, Xml, Css, Js, JsModule };

@@ -2,8 +2,13 @@
 // every other byte stays as written (numbers, units, strings, url(), custom
 // property values, hacks). White space is kept, as one blank, wherever the
 // tokens around it could mean something else without it.
+// From the level safe on, values are also spelt shorter where the value
+// stays the same (numbers, zero lengths, colours, needless quotes in url()
+// and attribute selectors) and empty rules go; strings and url() targets
+// stay byte for byte.
 #include <vector>
 
+#include "minify/ByteScan.h"
 #include "minify/CssTokens.h"
 #include "minify/Minify.h"
 #include "platform/Text.h"
@@ -65,10 +70,90 @@ bool WouldJoin(char A, char B) {
   return false;
 }
 
+bool IsDigitByte(char C) { return C >= '0' && C <= '9'; }
+
+bool IsHexByte(char C) {
+  return IsDigitByte(C) || (C >= 'a' && C <= 'f') || (C >= 'A' && C <= 'F');
+}
+
+bool IsLengthUnit(std::string_view Unit) {
+  for (std::string_view U : {"px", "em", "rem", "ex", "ch", "vw", "vh", "vmin", "vmax", "cm", "mm",
+                             "in", "pt", "pc", "q"})
+    if (SameAscii(Unit, U)) return true;
+  return false;
+}
+
+// The shortest spelling of the number token T with the same value and
+// unit: no leading zeros before the point, no trailing zeros after it, and
+// a zero length without its unit when ZeroLength allows it. A number with
+// an exponent stays as written.
+std::string ShortNumber(std::string_view T, bool ZeroLength) {
+  size_t I = 0;
+  const std::string_view Sign = T.substr(0, (!T.empty() && (T[0] == '+' || T[0] == '-')) ? 1 : 0);
+  I = Sign.size();
+  const size_t IntBegin = I;
+  while (I < T.size() && IsDigitByte(T[I])) ++I;
+  std::string_view Int = T.substr(IntBegin, I - IntBegin);
+  std::string_view Frac;
+  if (I + 1 < T.size() && T[I] == '.' && IsDigitByte(T[I + 1])) {
+    const size_t FracBegin = ++I;
+    while (I < T.size() && IsDigitByte(T[I])) ++I;
+    Frac = T.substr(FracBegin, I - FracBegin);
+  }
+  if (Int.empty() && Frac.empty()) return std::string(T);
+  const std::string_view Unit = T.substr(I);
+  if (!Unit.empty() && (Unit[0] == 'e' || Unit[0] == 'E') &&
+      (Unit.size() > 1 && (IsDigitByte(Unit[1]) || Unit[1] == '+' || Unit[1] == '-')))
+    return std::string(T);
+  while (!Int.empty() && Int[0] == '0') Int.remove_prefix(1);
+  while (!Frac.empty() && Frac.back() == '0') Frac.remove_suffix(1);
+  if (Int.empty() && Frac.empty()) {
+    if (ZeroLength && IsLengthUnit(Unit)) return "0";
+    return std::string(Sign) + "0" + std::string(Unit);
+  }
+  std::string R(Sign);
+  R += Int;
+  if (!Frac.empty()) (R += '.') += Frac;
+  R += Unit;
+  return R;
+}
+
+// Whether Content, the inside of a quoted url() string, reads the same
+// without its quotes: no blank, quote, parenthesis, backslash or control
+// byte (multi-byte characters are stepped over whole).
+bool FitsUnquotedUrl(std::string_view Content, TCodePage Page) {
+  if (Content.empty()) return false;
+  for (size_t I = 0; I < Content.size(); I = NextChar(Page, Content, I)) {
+    const unsigned char C = static_cast<unsigned char>(Content[I]);
+    if (C >= 0x80) continue;
+    if (C <= 0x20 || C == 0x7F || C == '"' || C == '\'' || C == '(' || C == ')' || C == '\\')
+      return false;
+  }
+  return true;
+}
+
+// Whether Content, the inside of a quoted attribute-selector value, is an
+// identifier, so the quotes can go.
+bool IsPlainIdent(std::string_view Content, TCodePage Page) {
+  auto Start = [](char C) {
+    return (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z') || C == '_' ||
+           static_cast<unsigned char>(C) >= 0x80;
+  };
+  if (Content.empty()) return false;
+  size_t I = Content[0] == '-' ? 1 : 0;
+  if (I >= Content.size() || !Start(Content[I])) return false;
+  for (; I < Content.size(); I = NextChar(Page, Content, I)) {
+    const char C = Content[I];
+    if (!Start(C) && !IsDigitByte(C) && C != '-') return false;
+  }
+  return true;
+}
+
 class TCssMinifier {
  public:
-  TCssMinifier(std::string_view Text, const std::vector<TCssToken>& Tokens)
-      : S(Text), Tok(Tokens) {}
+  TCssMinifier(std::string_view Text, const std::vector<TCssToken>& Tokens, TCodePage APage,
+               TMinifyLevel Level)
+      : S(Text), Tok(Tokens), Page(APage), Rewrite(Level != TMinifyLevel::Spaces) {}
 
   std::string Run() {
     Out.reserve(S.size());
@@ -91,6 +176,13 @@ class TCssMinifier {
         continue;
       }
       if (AtItemStart) StartItem(K);
+      if (Rewrite) {
+        const size_t Next = Shorten(K);
+        if (Next != K) {
+          K = Next;
+          continue;
+        }
+      }
       Emit(K);
       ++K;
     }
@@ -99,9 +191,28 @@ class TCssMinifier {
   }
 
  private:
+  // A block being written: where its rule starts in Out, where its "{"
+  // stands, and what came before the rule, so an empty rule can be taken
+  // back whole.
+  struct TOpenBlock {
+    size_t RuleOut;
+    size_t BraceOut;
+    size_t PrevBefore;
+    bool KeptBefore;
+    bool Removable;  // nothing is lost when the rule is empty and goes
+    bool Keyframes;  // the block of @keyframes: its rules stay
+  };
+
   std::string_view S;
   const std::vector<TCssToken>& Tok;
+  TCodePage Page;
+  bool Rewrite;  // the level allows shorter spellings
   std::string Out;
+  std::vector<TOpenBlock> Frames;
+  size_t ItemOut = 0;          // where the current item starts in Out
+  size_t ItemPrev = SIZE_MAX;  // Prev when it started
+  bool ItemKept = false;       // KeptSincePrev when it started
+  std::string_view Property;   // name of the current declaration
   // Input bytes still to be appended to Out: tokens that follow one another
   // in the input are copied in one go.
   size_t PendBegin = 0, PendEnd = 0;
@@ -150,6 +261,10 @@ class TCssMinifier {
   // Decides what the item starting at token K is.
   void StartItem(size_t K) {
     AtItemStart = false;
+    ItemOut = OutSize();
+    ItemPrev = Prev;
+    ItemKept = KeptSincePrev;
+    Property = {};
     Open.clear();
     DeclColon = SIZE_MAX;
     if (Tok[K].Type == T::AtKeyword) {
@@ -305,6 +420,7 @@ class TCssMinifier {
       case T::LBrace:
         Blocks.push_back((Item == TItem::AtPrelude && HoldsRules(AtName)) ? TBlock::Rules
                                                                           : TBlock::Declarations);
+        Frames.push_back(OpenBlock());
         AtItemStart = true;
         break;
       case T::RBrace:
@@ -314,6 +430,16 @@ class TCssMinifier {
               LastSemicolonOut == OutSize() - 1)
             DropLastByte();
           Blocks.pop_back();
+          const TOpenBlock F = Frames.back();
+          Frames.pop_back();
+          AtItemStart = true;
+          if (F.Removable && OutSize() == F.BraceOut + 1) {
+            Flush();
+            Out.resize(F.RuleOut);
+            Prev = F.PrevBefore;
+            KeptSincePrev = F.KeptBefore;
+            return;
+          }
         }
         AtItemStart = true;
         break;
@@ -323,6 +449,123 @@ class TCssMinifier {
     Put(Tok[K].Begin, Tok[K].End);
     Prev = K;
     KeptSincePrev = false;
+  }
+
+  TOpenBlock OpenBlock() const {
+    const bool InKeyframes = !Frames.empty() && Frames.back().Keyframes;
+    std::string_view Name = AtName;
+    if (!Name.empty() && Name[0] == '-') {
+      const size_t Dash = Name.find('-', 1);
+      if (Dash != std::string_view::npos) Name.remove_prefix(Dash + 1);
+    }
+    bool Removable = false, Keyframes = false;
+    if (Item == TItem::AtPrelude) {
+      Keyframes = SameAscii(Name, "keyframes");
+      Removable = SameAscii(Name, "media") || SameAscii(Name, "supports");
+    } else {
+      Removable = !InKeyframes;
+    }
+    return {ItemOut, OutSize(), ItemPrev, ItemKept, Rewrite && Removable, Keyframes};
+  }
+
+  // Writes Bytes in place of the tokens [K, End) and makes Last the last
+  // significant token written.
+  size_t PutOwn(std::string_view Bytes, size_t End, size_t Last) {
+    Flush();
+    Out.append(Bytes);
+    PendBegin = PendEnd = Tok[End - 1].End;
+    Prev = Last;
+    KeptSincePrev = false;
+    return End;
+  }
+
+  // Index of the next token after K when it is significant, skipping white
+  // space (not comments); Tok.size() otherwise.
+  size_t NextAfterSpace(size_t K) const {
+    ++K;
+    if (K < Tok.size() && Tok[K].Type == T::Space) ++K;
+    return K < Tok.size() && IsSignificant(Tok[K].Type) ? K : Tok.size();
+  }
+
+  bool IsFunction(size_t K, std::string_view Name) const {
+    return Tok[K].Type == T::Function && SameAscii(Text(K), Name);
+  }
+
+  // A shorter spelling of the value that starts at token K, written in its
+  // place; returns the index after what it replaced, or K when the tokens
+  // stay as written.
+  size_t Shorten(size_t K) {
+    const T Type = Tok[K].Type;
+    if (Item == TItem::Selector) {
+      // [lang="zh"] -> [lang=zh]; a flag after it needs its blank.
+      if (Type != T::String || Open.empty() || Open.back() != T::LBracket || Prev == SIZE_MAX ||
+          Text(Prev) != "=" || K + 1 >= Tok.size() ||
+          (Tok[K + 1].Type != T::RBracket && Tok[K + 1].Type != T::Space))
+        return K;
+      const std::string_view Content = Text(K).substr(1, Text(K).size() - 2);
+      return IsPlainIdent(Content, Page) ? PutOwn(Content, K + 1, K) : K;
+    }
+    if (Item != TItem::DeclValue && Item != TItem::AtPrelude) return K;
+    if (IsFunction(K, "url(")) {
+      const size_t Str = NextAfterSpace(K);
+      if (Str >= Tok.size() || Tok[Str].Type != T::String) return K;
+      const size_t Close = NextAfterSpace(Str);
+      if (Close >= Tok.size() || Tok[Close].Type != T::RParen) return K;
+      const std::string_view Content = Text(Str).substr(1, Text(Str).size() - 2);
+      if (Text(Str).size() < 2 || !FitsUnquotedUrl(Content, Page)) return K;
+      return PutOwn(std::string(Text(K)) + std::string(Content) + ")", Close + 1, Close);
+    }
+    if (Item != TItem::DeclValue || SameAscii(Property, "unicode-range")) return K;
+    if (Type == T::Number) {
+      // A unitless 0 in flex is a flex factor, in calc() and the like no
+      // length at all.
+      std::string Name(Property);
+      for (char& C : Name) C = LoCaseAscii(C);
+      const bool ZeroLength = Open.empty() && Name.find("flex") == std::string::npos;
+      const std::string Short = ShortNumber(Text(K), ZeroLength);
+      return Short.size() < Text(K).size() ? PutOwn(Short, K + 1, K) : K;
+    }
+    if (Type == T::Hash) {
+      const std::string Short = ShortColour(Text(K));
+      return Short.size() < Text(K).size() ? PutOwn(Short, K + 1, K) : K;
+    }
+    if (IsFunction(K, "rgb(")) return RgbToHex(K);
+    return K;
+  }
+
+  // #aabbcc -> #abc; any other hash as it stands.
+  static std::string ShortColour(std::string_view H) {
+    if (H.size() != 7) return std::string(H);
+    for (size_t I = 1; I < 7; ++I)
+      if (!IsHexByte(H[I])) return std::string(H);
+    if (H[1] != H[2] || H[3] != H[4] || H[5] != H[6]) return std::string(H);
+    return {'#', H[1], H[3], H[5]};
+  }
+
+  // rgb(R,G,B) of three integers 0..255 -> the hex colour.
+  size_t RgbToHex(size_t K) {
+    static const char Hex[] = "0123456789abcdef";
+    std::string Colour = "#";
+    size_t J = K;
+    for (int Part = 0; Part < 3; ++Part) {
+      J = NextAfterSpace(J);
+      if (J >= Tok.size() || Tok[J].Type != T::Number) return K;
+      // Spelt as a safe sheet spells it (1.0 is 1), so a second run
+      // changes nothing.
+      const std::string N = ShortNumber(Text(J), false);
+      if (N.empty() || N.size() > 3) return K;
+      int V = 0;
+      for (char C : N) {
+        if (!IsDigitByte(C)) return K;
+        V = V * 10 + (C - '0');
+      }
+      if (V > 255) return K;
+      Colour += Hex[V / 16];
+      Colour += Hex[V % 16];
+      J = NextAfterSpace(J);
+      if (J >= Tok.size() || Tok[J].Type != (Part < 2 ? T::Comma : T::RParen)) return K;
+    }
+    return PutOwn(ShortColour(Colour), J + 1, J);
   }
 
   // The kind of value after the declaration colon at K; a custom property's
@@ -338,6 +581,7 @@ class TCssMinifier {
     }
     if (Name == SIZE_MAX) return TItem::DeclValue;
     std::string_view N = Text(Name);
+    Property = N;
     if (N.substr(0, 2) == "--") {
       CustomValueAt = K + 1;
       return TItem::DeclValue;
@@ -350,14 +594,14 @@ class TCssMinifier {
 
 }  // namespace
 
-TMinifyResult MinifyCss(std::string_view Text, TCodePage Page, const TMinifyOptions&) {
+TMinifyResult MinifyCss(std::string_view Text, TCodePage Page, const TMinifyOptions& Options) {
   TMinifyResult R;
   std::vector<TCssToken> Tokens;
   if (!TokenizeCss(Text, Page, Tokens, R.Error, R.Offset)) {
     SetPosition(R, Text);
     return R;
   }
-  TCssMinifier M(Text, Tokens);
+  TCssMinifier M(Text, Tokens, Page, Options.Level);
   R.Output = M.Run();
   R.Ok = true;
   return R;

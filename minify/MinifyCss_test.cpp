@@ -155,5 +155,127 @@ TEST(TMinifyCssTest, UnbalancedSheetsStillKeepEveryByte) {
   }
 }
 
+// At safe: In gives Want, and minifying Want again changes nothing.
+void ExpectPrintedSafe(std::string_view In, std::string_view Want,
+                       TCodePage Page = TCodePage::Utf8) {
+  TMinifyOptions Safe;
+  Safe.Level = TMinifyLevel::Safe;
+  const TMinifyResult R = MinifyCss(In, Page, Safe);
+  ASSERT_TRUE(R.Ok) << In << ": " << R.Error;
+  EXPECT_EQ(R.Output, Want) << In;
+  EXPECT_EQ(MinifyCss(R.Output, Page, Safe).Output, R.Output) << "not stable: " << In;
+  TMinifyOptions Smallest = Safe;
+  Smallest.Level = TMinifyLevel::Smallest;
+  EXPECT_EQ(MinifyCss(In, Page, Smallest).Output, R.Output) << "smallest differs: " << In;
+}
+
+TEST(TMinifyCssSafeTest, NumbersLoseNeedlessZerosButKeepTheirUnit) {
+  ExpectPrintedSafe("a{opacity:0.50}", "a{opacity:.5}");
+  ExpectPrintedSafe("a{width:10.0px;height:010px}", "a{width:10px;height:10px}");
+  ExpectPrintedSafe("a{width:74.0%}", "a{width:74%}");
+  ExpectPrintedSafe("a{margin:-0.50em 0.0% 1.250rem +1.0px}", "a{margin:-.5em 0% 1.25rem +1px}");
+  ExpectPrintedSafe("a{font:12px/1.50 a}", "a{font:12px/1.5 a}");
+  ExpectPrintedSafe("a{color:rgba(0,0,0,0.50)}", "a{color:rgba(0,0,0,.5)}");
+  ExpectPrintedSafe("a{width:calc(0.50px + 1em)}", "a{width:calc(.5px + 1em)}");
+  // Exponents, times and angles stay as they are.
+  ExpectPrintedSafe("a{x:1e3;y:1.0e3;z:1.50E+2}", "a{x:1e3;y:1.0e3;z:1.50E+2}");
+  ExpectPrintedSafe("a{transition:opacity 0.0s;transform:rotate(0deg)}",
+                    "a{transition:opacity 0s;transform:rotate(0deg)}");
+  // Not values: selectors, media queries, keyframe stops, unicode ranges.
+  ExpectPrintedSafe("li:nth-child(2n+0){a:b}", "li:nth-child(2n+0){a:b}");
+  ExpectPrintedSafe("@media (min-width:0.50px){a{b:c}}", "@media (min-width:0.50px){a{b:c}}");
+  ExpectPrintedSafe("@keyframes k{0.0%{top:0.50px}}", "@keyframes k{0.0%{top:.5px}}");
+  ExpectPrintedSafe("@font-face{unicode-range:U+0025-00FF,u+4??}",
+                    "@font-face{unicode-range:U+0025-00FF,u+4??}");
+}
+
+TEST(TMinifyCssSafeTest, ZeroLengthsLoseTheirUnitOnlyWhereTheGrammarAllows) {
+  ExpectPrintedSafe("a{margin:0px 0.0em -0px 0PX}", "a{margin:0 0 0 0}");
+  ExpectPrintedSafe("a{border:0px solid}", "a{border:0 solid}");
+  ExpectPrintedSafe("a{flex:0 0 0px}", "a{flex:0 0 0px}");
+  ExpectPrintedSafe("a{-webkit-flex:1 1 0px;FLEX-BASIS:0.0px}",
+                    "a{-webkit-flex:1 1 0px;FLEX-BASIS:0px}");
+  ExpectPrintedSafe("a{width:calc(0px + 1em)}", "a{width:calc(0px + 1em)}");
+  ExpectPrintedSafe("a{width:max(0px,1em);x:var(--y,0px)}", "a{width:max(0px,1em);x:var(--y,0px)}");
+  ExpectPrintedSafe("a{--x:0.50;--y:0px;--z:#aabbcc}", "a{--x:0.50;--y:0px;--z:#aabbcc}");
+  ExpectPrintedSafe("@keyframes k{0%{}}", "@keyframes k{0%{}}");
+  ExpectPrintedSafe("@keyframes k{0%{top:0px}to{top:1px}}", "@keyframes k{0%{top:0}to{top:1px}}");
+  ExpectPrintedSafe("a{width:0%;transition-delay:0s}", "a{width:0%;transition-delay:0s}");
+}
+
+TEST(TMinifyCssSafeTest, ColoursTakeTheShortestEqualSpelling) {
+  ExpectPrintedSafe("a{color:#aabbcc;background:#AABBCC}", "a{color:#abc;background:#ABC}");
+  ExpectPrintedSafe("a{color:#aabbcd;b:#aabbccdd;c:#abc}", "a{color:#aabbcd;b:#aabbccdd;c:#abc}");
+  ExpectPrintedSafe("a{color:rgb(255,0,0)}", "a{color:#f00}");
+  ExpectPrintedSafe("a{color:RGB( 18 , 52 , 86 );x:1px}", "a{color:#123456;x:1px}");
+  ExpectPrintedSafe("a{border:1px solid rgb(0,0,0)}", "a{border:1px solid #000}");
+  ExpectPrintedSafe("a{b:rgb(100%,0,0);c:rgb(256,0,0);d:rgba(0,0,0,1);e:rgb(0 0 0);f:rgb(1.0,0,0)}",
+                    "a{b:rgb(100%,0,0);c:rgb(256,0,0);d:rgba(0,0,0,1);e:rgb(0 0 0);f:#010000}");
+  ExpectPrintedSafe("a{filter:progid:X.Gradient(startColorstr=#aabbcc)}",
+                    "a{filter:progid:X.Gradient(startColorstr=#aabbcc)}");
+  ExpectPrintedSafe("#aabbcc{color:red}", "#aabbcc{color:red}");
+  ExpectPrintedSafe("a{content:\"0.50 #aabbcc rgb(0,0,0)\"}",
+                    "a{content:\"0.50 #aabbcc rgb(0,0,0)\"}");
+}
+
+TEST(TMinifyCssSafeTest, QuotesGoOnlyWhereTheValueNeedsNone) {
+  ExpectPrintedSafe("a{background:url(\"a.png\")}", "a{background:url(a.png)}");
+  ExpectPrintedSafe("a{background:url( 'img/b.png' ) no-repeat}",
+                    "a{background:url(img/b.png) no-repeat}");
+  ExpectPrintedSafe("@import url(\"x.css\") screen;", "@import url(x.css) screen;");
+  for (const char* Kept :
+       {"a{background:url(\"a b.png\")}", "a{b:url(\"a(1).png\")}", "a{b:url(\"\")}",
+        "a{b:url(\"it's.png\")}", "a{b:url(\"a\\\"b\")}", "a{b:url(\"a\tb\")}"})
+    ExpectPrintedSafe(Kept, Kept);
+  ExpectPrintedSafe("[lang=\"zh-CN\"]{x:y}", "[lang=zh-CN]{x:y}");
+  ExpectPrintedSafe("a[class~='b'],a[href^=\"_x\"]{x:y}", "a[class~=b],a[href^=_x]{x:y}");
+  ExpectPrintedSafe("[a=\"b\" i]{x:y}", "[a=b i]{x:y}");
+  for (const char* Kept :
+       {"[title=\"a b\"]{x:y}", "[data-x=\"1\"]{x:y}", "[a=\"-1\"]{x:y}", "[a=\"\"]{x:y}",
+        "[a=\"b\"i]{x:y}", "[a=\"b.c\"]{x:y}", "[a=\"\\62\"]{x:y}", "a{font-family:\"Arial\"}"})
+    ExpectPrintedSafe(Kept, Kept);
+}
+
+TEST(TMinifyCssSafeTest, EmptyRulesGoButNotWhatTheirPresenceMeans) {
+  ExpectPrintedSafe("a{}b{c:d}", "b{c:d}");
+  ExpectPrintedSafe("a{ ; }b{c:d}", "b{c:d}");
+  ExpectPrintedSafe("b{c:d}\n a , b:hover { }", "b{c:d}");
+  ExpectPrintedSafe("@media print{a{}}b{c:d}", "b{c:d}");
+  ExpectPrintedSafe("a{b:c;d{}}", "a{b:c}");
+  ExpectPrintedSafe("a{b:c;d{}e:f}", "a{b:c;e:f}");
+  for (const char* Kept : {"@keyframes k{0%{}}", "@font-face{}", "@layer x{}", "@page{}",
+                           "a{/*! keep */}", "@media print{a{/*!k*/}}"})
+    ExpectPrintedSafe(Kept, Kept);
+}
+
+TEST(TMinifyCssSafeTest, DoubleByteTrailBackslashIsNeverSyntax) {
+  // GBK 81 5C and Big5 A5 5C hold a 0x5C that is no escape: strings stay,
+  // and a url() or attribute value with one loses its quotes only in a code
+  // page that knows it is part of a character.
+  ExpectPrintedSafe("a{content:\"\x81\x5C\";width:0.50px}", "a{content:\"\x81\x5C\";width:.5px}",
+                    TCodePage::Gbk);
+  ExpectPrintedSafe("a{b:url(\"\x81\x5C.png\")}", "a{b:url(\x81\x5C.png)}", TCodePage::Gbk);
+  ExpectPrintedSafe("[title=\"\x81\x5C\"]{x:y}", "[title=\x81\x5C]{x:y}", TCodePage::Gbk);
+  ExpectPrintedSafe("a{content:'\xA5\x5C';color:#aabbcc}", "a{content:'\xA5\x5C';color:#abc}",
+                    TCodePage::Big5);
+  ExpectPrintedSafe("a{b:url('\xA5\x5C.png')}", "a{b:url(\xA5\x5C.png)}", TCodePage::Big5);
+  // The same bytes read as UTF-8 (a wrong character set): the 0x5C may be
+  // an escape, so the quotes stay.
+  ExpectPrintedSafe("a{b:url(\"\x81\x5C.png\")}", "a{b:url(\"\x81\x5C.png\")}", TCodePage::Utf8);
+  ExpectPrintedSafe("[title=\"\xA5\x5Cx\"]{x:y}", "[title=\"\xA5\x5Cx\"]{x:y}", TCodePage::Utf8);
+}
+
+TEST(TMinifyCssSafeTest, UnbalancedSheetsDoNotTrip) {
+  for (const char* In :
+       {"}}a{b:c}", "a{b:c", "a{b:(c;d:e}", "a{b:c}}}", "{{{", ")))a{b:c}", "@media{", "a{b:c;",
+        ";;", "a{--x:{;}", "a{b:rgb(", "a{b:url(\"x\"", "[a=\"b\"", "a{}}", "{}{}"}) {
+    TMinifyOptions Safe;
+    Safe.Level = TMinifyLevel::Safe;
+    const TMinifyResult R = MinifyCss(In, TCodePage::Utf8, Safe);
+    ASSERT_TRUE(R.Ok) << In;
+    EXPECT_EQ(MinifyCss(R.Output, TCodePage::Utf8, Safe).Output, R.Output) << In;
+  }
+}
+
 }  // namespace
 }  // namespace larkspan::minify

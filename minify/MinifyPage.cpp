@@ -11,20 +11,26 @@
 //   around '='. Attribute values, quoted or not, stay byte for byte.
 // - Kept byte for byte: the content of pre, listing, textarea, xmp,
 //   plaintext, script and style; elements the page's own CSS or their style
-//   attribute set to keep white space (see PagePreRules.h); server blocks
+//   attribute set to keep white space (see PagePreRules.h), and those marked
+//   xml:space="preserve" (SVG text renders their white space); server blocks
 //   (<?php ?>, <% %>, <!--# -->), always, whatever the switches say;
 //   conditional comments; CDATA sections; other comments with
-//   PreserveComments (otherwise they go).
+//   PreserveComments (otherwise they go), except at the level smallest,
+//   where only "<!--!" ones stay.
 // - Inline <style> (type absent or text/css) goes through MinifyCss with
 //   CompressCss, inline <script> of a JavaScript type (type="module" as a
 //   module) through MinifyJs with CompressJs. Content that is blank, holds a
 //   server block (or, in a script, "<!--" or "-->"), is refused by the minifier, whose result would
 //   be larger, close the element early or open a comment stays byte for byte.
+// - From the level safe on, start tags are spelt shorter (MinifyPageTags.h);
+//   inline style sheets are minified at the page's level. At smallest the
+//   end tags of li, p and option go where the parser needs none.
 // The scanner never fails and never reads past the text: markup it does not
 // understand (an unclosed tag, a stray '<') is copied as it is.
 #include <string>
 
 #include "minify/Minify.h"
+#include "minify/MinifyPageTags.h"
 #include "minify/PagePreRules.h"
 #include "platform/Text.h"
 
@@ -244,13 +250,27 @@ class TPageMinifier {
         const std::string Name = TagNameAt(S, I + 2);
         if (std::string_view(Name) == "title") InTitle = false;
         Prev = FrameOf('/', Name);
+        size_t Close = I + 2 + Name.size();
+        while (Close < N && IsSpace(S[Close])) ++Close;
+        if (Options.Level == TMinifyLevel::Smallest && Close < N && S[Close] == '>' &&
+            Ends.CanDrop(Name, S.substr(Close + 1))) {
+          I = Close + 1;
+          continue;
+        }
+        Ends.EndTag(Name);
         I = Tag(I);
       } else if (IsAlpha(S[I + 1])) {
         const std::string Name = TagNameAt(S, I + 1);
         if (!(TagFlags(Name) & InHeadTag)) InHead = false;
         if (std::string_view(Name) == "title") InTitle = true;
         Prev = FrameOf(0, Name);
+        Ends.StartTag(Name);
+        const size_t TagOut = Out.size();
         const size_t After = Tag(I);
+        if (Options.Level != TMinifyLevel::Spaces && Out.back() == '>') {
+          const std::string Short = ShortStartTag(std::string_view(Out).substr(TagOut), Name);
+          Out.replace(TagOut, std::string::npos, Short);
+        }
         I = After < N ? Element(I, After, Name) : After;
       }
     }
@@ -275,6 +295,7 @@ class TPageMinifier {
   const TMinifyOptions& Options;
   std::string Out;
   TPreRules Rules;
+  TOptionalEnds Ends;
   TFrame Prev = TFrame::Always;  // what comes just before: the start, a tag, text
   bool InHead = true;            // no body content seen yet
   bool InTitle = false;
@@ -362,8 +383,12 @@ class TPageMinifier {
     }
     // Server-side includes and conditional comments are code, not remarks; an
     // unclosed comment is not ours to cut.
-    if (Options.PreserveComments || End == S.size() || S.compare(I, 5, "<!--#") == 0 ||
-        StartsNoCase(S, I, "<!--[if") || StartsNoCase(S, I, "<!--<![endif]")) {
+    // At smallest remarks go whatever --preserve-comments says; "<!--!"
+    // marks one its author wants kept (a licence).
+    const bool Smallest = Options.Level == TMinifyLevel::Smallest;
+    if ((Options.PreserveComments && !Smallest) || (Smallest && S.compare(I, 5, "<!--!") == 0) ||
+        End == S.size() || S.compare(I, 5, "<!--#") == 0 || StartsNoCase(S, I, "<!--[if") ||
+        StartsNoCase(S, I, "<!--<![endif]")) {
       Copy(I, End);
       Prev = TFrame::No;
     }
@@ -442,7 +467,8 @@ class TPageMinifier {
     const unsigned F = TagFlags(N);
     if (F & RawText) {
       Close = EndTag(S, After, Name);
-    } else if ((F & Nested) || (!(F & Void) && KeepsWhiteSpace(StartTag, Name, Rules))) {
+    } else if ((F & Nested) || (!(F & Void) && (KeepsWhiteSpace(StartTag, Name, Rules) ||
+                                                PreservesSpace(StartTag)))) {
       Close = NestedEnd(S, After, Name);
     } else {
       return After;

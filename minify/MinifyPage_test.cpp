@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -274,6 +275,159 @@ TEST(MinifyPageTest, ScriptsThatHideThemselvesInCommentsStayAsWritten) {
   }
   const TMinifyResult R = MinifyPage("<script>\nvar  a = 1;\n</script>", TCodePage::Gbk, O);
   EXPECT_EQ(R.Output, "<script>var a=1;</script>");
+}
+
+// At Level, with inline style sheets and scripts; minifying the output
+// again at the same level changes nothing.
+std::string PageAt(std::string_view In, TMinifyLevel Level, TCodePage Code = TCodePage::Gbk) {
+  TMinifyOptions O;
+  O.CompressCss = O.CompressJs = true;
+  O.PreservePhp = O.PreserveServerScript = true;
+  O.Level = Level;
+  const TMinifyResult R = MinifyPage(In, Code, O);
+  EXPECT_TRUE(R.Ok) << In;
+  EXPECT_EQ(MinifyPage(R.Output, Code, O).Output, R.Output) << "not stable: " << In;
+  return R.Output;
+}
+
+TEST(MinifyPageSafeTest, StartTagsLoseWhatTheParserDoesNotNeed) {
+  struct Case {
+    const char* In;
+    const char* Out;
+  } Cases[] = {
+      // Quotes go where the value reads the same without them.
+      {"<a href=\"a\">x</a>", "<a href=a>x</a>"},
+      {"<a href = 'x'  title=\"y\" >", "<a href=x title=y>"},
+      {"<img src=\"a.png\" />", "<img src=a.png />"},
+      {"<a href=\"a b\">", "<a href=\"a b\">"},
+      {"<input value=\"\">", "<input value=\"\">"},
+      {"<img src=\"a.png\"/>", "<img src=\"a.png\"/>"},
+      {"<a href=\"x=1\" b=\"a'b\" c=\"`x\" d=\"a>b\" e='a\"b'>",
+       "<a href=\"x=1\" b=\"a'b\" c=\"`x\" d=\"a>b\" e='a\"b'>"},
+      {"<a href=\"x\"title=\"y\">", "<a href=\"x\"title=y>"},
+      {"<a href=\"<?php echo 1 ?>\">", "<a href=\"<?php echo 1 ?>\">"},
+      {"<a href=\"x\" <% y %>>", "<a href=\"x\" <% y %>>"},
+      {"<a title=\"a\"b\">", "<a title=\"a\"b\">"},
+      // Boolean attributes, on the elements they are boolean on.
+      {"<input type=\"checkbox\" checked=\"checked\" disabled=\"\">",
+       "<input type=checkbox checked disabled>"},
+      {"<option selected=\"SELECTED\">", "<option selected>"},
+      {"<input checked=\"checked\"/>", "<input checked/>"},
+      {"<input checked=\"yes\">", "<input checked=yes>"},
+      {"<div checked=\"checked\"><my-el open=\"open\">", "<div checked=checked><my-el open=open>"},
+      {"<script defer=\"defer\" src=\"a.js\"></script>", "<script defer src=a.js></script>"},
+      // The default type of script and style.
+      {"<script type=\"text/javascript\" src=\"a.js\"></script>", "<script src=a.js></script>"},
+      {"<script type=\"text/javascript\"src=\"a.js\"></script>", "<script src=a.js></script>"},
+      {"<style type=\"TEXT/CSS\">a { b : c }</style>", "<style>a{b:c}</style>"},
+      {"<script type=\"module\" src=\"a.js\"></script>", "<script type=module src=a.js></script>"},
+      {"<script type=\"text/template\"></script>", "<script type=text/template></script>"},
+      {"<link type=\"text/css\" rel=\"stylesheet\">", "<link type=text/css rel=stylesheet>"},
+      // Inline style sheets at the page's level; end tags and text stay.
+      {"<style>a{color:#aabbcc;margin:0px}</style>", "<style>a{color:#abc;margin:0}</style>"},
+      {"<p class=\"a\">  x  </p >", "<p class=a> x </p>"},
+  };
+  for (const Case& C : Cases) EXPECT_EQ(PageAt(C.In, TMinifyLevel::Safe), C.Out) << C.In;
+  // At spaces every tag keeps its quotes and attributes.
+  auto Quotes = [](std::string_view S) {
+    return std::count(S.begin(), S.end(), '"') + std::count(S.begin(), S.end(), '\'');
+  };
+  for (const Case& C : Cases) {
+    const std::string Spaces = PageAt(C.In, TMinifyLevel::Spaces);
+    EXPECT_EQ(Quotes(Spaces), Quotes(C.In)) << C.In;
+  }
+}
+
+TEST(MinifyPageSafeTest, DoubleByteTextAndValuesStayByteForByte) {
+  // GBK 81 5C and Big5 A5 5C: the 0x5C is no syntax to HTML in any case,
+  // and the value around it keeps every byte, with the right code page or
+  // a wrong one.
+  for (TCodePage Code : {TCodePage::Gbk, TCodePage::Big5, TCodePage::Utf8}) {
+    EXPECT_EQ(
+        PageAt("<p title=\"\x81\x5C\xA5\x5C\">\x81\x5C  \xA5\x5C</p>", TMinifyLevel::Safe, Code),
+        "<p title=\x81\x5C\xA5\x5C>\x81\x5C \xA5\x5C</p>");
+    EXPECT_EQ(PageAt("<p title=\"\x81\x5C \xA5\x5C\">", TMinifyLevel::Safe, Code),
+              "<p title=\"\x81\x5C \xA5\x5C\">");
+    EXPECT_EQ(PageAt("<style>a{content:\"\x81\x5C\";width:0.50px}</style>", TMinifyLevel::Safe,
+                     TCodePage::Gbk),
+              "<style>a{content:\"\x81\x5C\";width:.5px}</style>");
+  }
+}
+
+TEST(MinifyPageTest, SvgTextMarkedPreserveKeepsItsWhiteSpace) {
+  struct Case {
+    const char* In;
+    const char* Out;
+  } Cases[] = {
+      {"<svg><text xml:space=\"preserve\">a   b</text></svg>",
+       "<svg><text xml:space=\"preserve\">a   b</text></svg>"},
+      {"<svg><text XML:SPACE=' preserve '>a\n\n b</text></svg>",
+       "<svg><text XML:SPACE=' preserve '>a\n\n b</text></svg>"},
+      {"<svg xml:space=\"preserve\"><text>a  <tspan> b </tspan></text></svg> <p>x   y</p>",
+       "<svg xml:space=\"preserve\"><text>a  <tspan> b </tspan></text></svg> <p>x y</p>"},
+      {"<svg><text>a   b</text><text xml:space=\"default\">c   d</text></svg>",
+       "<svg><text>a b</text><text xml:space=\"default\">c d</text></svg>"},
+      {"<a href=\"http://x/\">a   b</a>", "<a href=\"http://x/\">a b</a>"},
+  };
+  for (TMinifyLevel Level : {TMinifyLevel::Spaces, TMinifyLevel::Safe}) {
+    for (const Case& C : Cases) {
+      const std::string Out = PageAt(C.In, Level);
+      // At safe the quotes may go; the white space is what counts here.
+      EXPECT_EQ(Out, Level == TMinifyLevel::Spaces ? std::string(C.Out) : PageAt(C.Out, Level))
+          << C.In;
+    }
+  }
+}
+
+TEST(MinifyPageSmallestTest, RemarksGoButCodeInCommentsStays) {
+  TMinifyOptions O;
+  O.PreserveComments = O.PreservePhp = O.PreserveServerScript = true;
+  const char* In =
+      "<p>a <!-- note --> b</p><!--! (c) us --><!--#include virtual=\"x\" -->"
+      "<!--[if IE]><p>x</p><![endif]--><?php /* <!-- x --> */ ?><% a %><!-- open";
+  O.Level = TMinifyLevel::Smallest;
+  EXPECT_EQ(MinifyPage(In, TCodePage::Gbk, O).Output,
+            "<p>a b</p><!--! (c) us --><!--#include virtual=\"x\" -->"
+            "<!--[if IE]><p>x</p><![endif]--><?php /* <!-- x --> */ ?><% a %><!-- open");
+  // Below smallest --preserve-comments keeps them all.
+  for (TMinifyLevel L : {TMinifyLevel::Spaces, TMinifyLevel::Safe}) {
+    O.Level = L;
+    EXPECT_EQ(MinifyPage(In, TCodePage::Gbk, O).Output, In);
+  }
+}
+
+TEST(MinifyPageSmallestTest, EndTagsGoOnlyWhereTheParserBuildsTheSameTree) {
+  struct Case {
+    const char* In;
+    const char* Out;
+  } Cases[] = {
+      {"<ul><li>a</li><li>b</li></ul>", "<ul><li>a<li>b</ul>"},
+      {"<ol><li><span>a</span></li><li><div>b</div></li></ol>",
+       "<ol><li><span>a</span><li><div>b</div></ol>"},
+      // A blank would move into the item; a section stops <li> closing it.
+      {"<ul><li>a</li> <li>b</li>\n</ul>", "<ul><li>a</li> <li>b</li>\n</ul>"},
+      {"<ul><li><section>a</section></li><li>b</li></ul>",
+       "<ul><li><section>a</section></li><li>b</ul>"},
+      {"<ul><li><section><ul><li>a</li></ul></li><li>b</li></ul>",
+       "<ul><li><section><ul><li>a</ul></li><li>b</ul>"},
+      {"<p>a</p><div>b</div>", "<p>a<div>b</div>"},
+      {"<p>a<span>b</span></p><h2>c</h2><p>d</p><p>e</p><ul></ul>",
+       "<p>a<span>b</span><h2>c</h2><p>d<p>e<ul></ul>"},
+      {"<p>a</p><span>b</span>", "<p>a</p><span>b</span>"},
+      {"<p>a</p><table></table>", "<p>a</p><table></table>"},
+      {"<p><b>a</b></p><div></div>", "<p><b>a</b></p><div></div>"},
+      {"<p><button>a</p><div></div>", "<p><button>a</p><div></div>"},
+      {"<div>a</p><div></div>", "<div>a</p><div></div>"},
+      {"<p>a</p\n><div></div>", "<p>a<div></div>"},
+      {"<select><option>a</option><option>b</option><optgroup></optgroup></select>",
+       "<select><option>a<option>b<optgroup></optgroup></select>"},
+      {"<select><option>a</option> <option>b</option></select>",
+       "<select><option>a</option> <option>b</select>"},
+  };
+  for (const Case& C : Cases) EXPECT_EQ(PageAt(C.In, TMinifyLevel::Smallest), C.Out) << C.In;
+  // Below smallest every end tag stays.
+  for (const Case& C : Cases)
+    EXPECT_EQ(PageAt(C.In, TMinifyLevel::Safe), Page(C.In, TCodePage::Gbk)) << C.In;
 }
 
 }  // namespace

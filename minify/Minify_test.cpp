@@ -179,6 +179,17 @@ TEST(TMinifyFileTest, MangledInputNeverBreaksThePromise) {
       for (TCodePage Page : {TCodePage::Gbk, TCodePage::Big5, TCodePage::Utf8, TCodePage::Single}) {
         const TMinifyResult R = Css ? MinifyCss(In, Page, {}) : MinifyXml(In, Page, {});
         ++Runs;
+        if (Css) {
+          // The shorter spellings refuse what spaces refuses, and are stable
+          // where white space alone is.
+          TMinifyOptions Safe;
+          Safe.Level = TMinifyLevel::Safe;
+          const TMinifyResult S = MinifyCss(In, Page, Safe);
+          EXPECT_EQ(S.Ok, R.Ok) << Name << " #" << K;
+          if (S.Ok && MinifyCss(R.Output, Page, {}).Output == R.Output) {
+            EXPECT_EQ(MinifyCss(S.Output, Page, Safe).Output, S.Output) << In;
+          }
+        }
         if (!R.Ok) {
           EXPECT_TRUE(R.Output.empty());
           EXPECT_LE(R.Offset, In.size());
@@ -200,6 +211,11 @@ TEST(TMinifyFileTest, MangledInputNeverBreaksThePromise) {
     }
   }
   EXPECT_GT(Runs, 5000);
+}
+
+TEST(TMinifyFileTest, OptionsLeftAloneMinifyAtSpaces) {
+  // What a caller has not chosen stays today's behaviour.
+  EXPECT_EQ(TMinifyOptions{}.Level, TMinifyLevel::Spaces);
 }
 
 }  // namespace

@@ -210,6 +210,31 @@ TEST_F(ArchiveTest, ArchiveWritesWhatTheNativeProgramWrites) {
   }
 }
 
+TEST_F(ToolsTest, ArchiveTakesTheLevelAsTheNativeProgramDoes) {
+  WriteAll(dir_ / "a.css", "a { margin : 0px ; color : rgb(255,0,0) }\n");
+  WriteAll(dir_ / "p.html", "<p class=\"x\">a</p><div>b</div>\n");
+  const std::string minify = (BinDir() / "larkspan-minify").string();
+  for (const char* level : {"safe", "smallest"}) {
+    for (const char* name : {"a.css", "p.html"}) {
+      SCOPED_TRACE(std::string(name) + " " + level);
+      const std::string src = (dir_ / name).string();
+      Outcome jar = RunProgram({"java", "-jar", (BinDir() / "htmlcompressor.jar").string(),
+                                "--level", level, "-o", (dir_ / "jar.out").string(), src},
+                               dir_);
+      Outcome native =
+          RunProgram({minify, "--level", level, "-o", (dir_ / "native.out").string(), src}, dir_);
+      EXPECT_EQ(jar.status, 0) << jar.err;
+      EXPECT_EQ(native.status, 0) << native.err;
+      EXPECT_EQ(ReadAll(dir_ / "jar.out"), ReadAll(dir_ / "native.out"));
+    }
+  }
+  EXPECT_EQ(ReadAll(dir_ / "jar.out"), "<p class=x>a<div>b</div>\n");
+  Outcome bad = RunProgram({"java", "-jar", (BinDir() / "htmlcompressor.jar").string(), "--level",
+                            "tiny", (dir_ / "a.css").string()},
+                           dir_);
+  EXPECT_EQ(bad.status, 2);
+}
+
 // With comments kept, a page only ever loses white space: with every white space byte taken
 // out, input and output must be the same bytes. Checked on pages pieced together at random
 // from awkward fragments.

@@ -53,6 +53,23 @@ TfrmLarkspan::TfrmLarkspan(QWidget* Parent) : QWidget(Parent) {
 
 TfrmLarkspan::~TfrmLarkspan() = default;
 
+namespace {
+
+// The list of minification levels, in the order of TMinifyLevel.
+QComboBox* MakeLevelBox(QWidget* Parent) {
+  auto* Box = new QComboBox(Parent);
+  Box->setObjectName("cbxLevel");
+  Box->addItems({"仅空白 (spaces)", "安全 (safe)", "最小 (smallest)"});
+  Box->setToolTip(
+      "仅空白：只删除空白和注释，其他字节一概不变；\n"
+      "安全（默认）：另把同义的写法改短（数字、颜色、可省的引号、默认属性），不改变含义；\n"
+      "最小：另删除可省略的结束标记和所有网页注释（条件注释和服务器代码除外）。\n"
+      "任何级别下，文字内容都逐字节保留。");
+  return Box;
+}
+
+}  // namespace
+
 void TfrmLarkspan::BuildControls() {
   sLabel1 = MakeLabel(this, "sLabel1", "网站根目录：");
   edtRootPath = MakeEdit(this, "edtRootPath", false);
@@ -78,6 +95,8 @@ void TfrmLarkspan::BuildControls() {
   cbxCharSet->addItems({"GB2312", "GBK", "Big5", "ISO-8859-1", "UTF-8", "UTF-16"});
   cbxCharSet->setCurrentIndex(-1);
   cbxCharSet->setMinimumWidth(120);
+  lblLevel = MakeLabel(gbxCompress, "lblLevel", "压缩级别：");
+  cbxLevel = MakeLevelBox(gbxCompress);
   sLabel4 = MakeLabel(gbxCompress, "sLabel4", "例外文件：");
   edtCompressFilter = MakeEdit(gbxCompress, "edtCompressFilter", true);
   btnCompressFilter =
@@ -126,6 +145,9 @@ void TfrmLarkspan::BuildControls() {
   auto* CharSetRow = new QHBoxLayout;
   CharSetRow->addWidget(lbl1);
   CharSetRow->addWidget(cbxCharSet);
+  CharSetRow->addSpacing(16);
+  CharSetRow->addWidget(lblLevel);
+  CharSetRow->addWidget(cbxLevel);
   CharSetRow->addStretch(1);
   Options->addLayout(CharSetRow, 2, 0, 1, 4);
   auto* ExceptionRow = new QHBoxLayout;
@@ -170,11 +192,11 @@ void TfrmLarkspan::BuildControls() {
 
 void TfrmLarkspan::WireControls() {
   // The tool buttons follow the box they fill.
-  QWidget* const Order[] = {edtRootPath,       btnSelectRoot,  chkCompressHtml, chkCompressCSS,
-                            chkCompressJS,     chkReducePic,   cbxCharSet,      edtCompressFilter,
-                            btnCompressFilter, chkCompressXML, chkCompressJpg,  chkCompressPng,
-                            chkCompressGif,    edtFileFilters, btnFileFilters,  edtOutputPath,
-                            btnSelectOutput,   btnAbout,       btnStart};
+  QWidget* const Order[] = {edtRootPath,       btnSelectRoot,     chkCompressHtml, chkCompressCSS,
+                            chkCompressJS,     chkReducePic,      cbxCharSet,      cbxLevel,
+                            edtCompressFilter, btnCompressFilter, chkCompressXML,  chkCompressJpg,
+                            chkCompressPng,    chkCompressGif,    edtFileFilters,  btnFileFilters,
+                            edtOutputPath,     btnSelectOutput,   btnAbout,        btnStart};
   for (size_t I = 1; I < std::size(Order); ++I) setTabOrder(Order[I - 1], Order[I]);
 
   auto Wire = [this](QAbstractButton* B, void (TfrmLarkspan::*Handler)()) {
@@ -217,6 +239,7 @@ void TfrmLarkspan::FormCreate() {
 
   cbxCharSet->setCurrentIndex(
       cbxCharSet->findText(Q(FConfig->CharSet), Qt::MatchExactly | Qt::MatchCaseSensitive));
+  cbxLevel->setCurrentIndex(static_cast<int>(FConfig->Level));
 
   setWindowTitle("Vellimor");
 }
@@ -232,6 +255,7 @@ void TfrmLarkspan::StoreSwitches() {
   FConfig->IsReducePic = chkReducePic->isChecked();
   // Every item is a name SetCharSet takes; no selection is the empty name.
   FConfig->SetCharSet(S(cbxCharSet->currentText()));
+  FConfig->Level = static_cast<TMinifyLevel>(std::max(0, cbxLevel->currentIndex()));
 }
 
 void TfrmLarkspan::btnStartClick() {

@@ -84,6 +84,8 @@ class TfrmLarkspan : public QWidget {
   QCheckBox* chkReducePic;
   QLabel* lbl1;
   QComboBox* cbxCharSet;
+  QLabel* lblLevel;
+  QComboBox* cbxLevel;  // the items in the order of TMinifyLevel
   QLabel* sLabel4;
   QLineEdit* edtCompressFilter;
   QToolButton* btnCompressFilter;

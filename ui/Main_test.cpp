@@ -168,11 +168,11 @@ class TfrmLarkspanTest : public QObject {
     QVERIFY(!F->edtRootPath->isReadOnly());
     // Tab order: root, the options group row by row as laid out in the
     // form, the two boxes below it, then the two buttons.
-    QList<QWidget*> Expected = {F->edtRootPath,       F->chkCompressHtml, F->chkCompressCSS,
-                                F->chkCompressJS,     F->chkReducePic,    F->cbxCharSet,
-                                F->edtCompressFilter, F->chkCompressXML,  F->chkCompressJpg,
-                                F->chkCompressPng,    F->chkCompressGif,  F->edtFileFilters,
-                                F->edtOutputPath,     F->btnAbout,        F->btnStart};
+    QList<QWidget*> Expected = {
+        F->edtRootPath,    F->chkCompressHtml, F->chkCompressCSS, F->chkCompressJS,
+        F->chkReducePic,   F->cbxCharSet,      F->cbxLevel,       F->edtCompressFilter,
+        F->chkCompressXML, F->chkCompressJpg,  F->chkCompressPng, F->chkCompressGif,
+        F->edtFileFilters, F->edtOutputPath,   F->btnAbout,       F->btnStart};
     QList<QWidget*> Chain;
     QWidget* W = F->edtRootPath;
     do {
@@ -195,9 +195,11 @@ class TfrmLarkspanTest : public QObject {
         "RootPath=/srv/site/\nOutputPath=/srv/out/\nFileFilters=*.bak|*.tmp|\n"
         "CompressFilters=css/a.css|b.js|\nIsCompressHtml=0\nIsCompressJS=1\nIsCompressXML=1\n"
         "IsCompressCSS=0\nIsReducePic=1\nCharSet=GBK\nIsCompressJpg=1\nIsCompressGif=0\n"
-        "IsCompressPng=1\n");
+        "IsCompressPng=1\nLevel=smallest\n");
     auto F = OpenWindow();
     QCOMPARE(F->edtRootPath->text(), QString("/srv/site/"));
+    QCOMPARE(F->cbxLevel->currentIndex(), 2);
+    QVERIFY(F->cbxLevel->toolTip().contains("逐字节"));
     QCOMPARE(F->edtOutputPath->text(), QString("/srv/out/"));
     QCOMPARE(F->edtFileFilters->text(), QString("*.bak|*.tmp|"));
     // Shown at once, so a run before the dialog is used keeps the list.
@@ -217,6 +219,7 @@ class TfrmLarkspanTest : public QObject {
     F->chkCompressHtml->setChecked(true);
     F->chkCompressJS->setChecked(false);
     F->cbxCharSet->setCurrentIndex(4);
+    F->cbxLevel->setCurrentIndex(0);
     QVERIFY(F->close());
     QVERIFY(F->Config() == nullptr);
 
@@ -233,6 +236,7 @@ class TfrmLarkspanTest : public QObject {
     QVERIFY(Saved.IsCompressJpg);
     QVERIFY(Saved.IsCompressPng);
     QCOMPARE(Saved.CharSet, std::string("UTF-8"));
+    QCOMPARE(Saved.Level, TMinifyLevel::Spaces);
   }
 
   void JpegBoxSaysWhetherItsReductionIsLossyAndTheModeIsKept() {
@@ -457,6 +461,7 @@ class TfrmLarkspanTest : public QObject {
     QCOMPARE(F->btnStart->text(), QString("停止"));
     QVERIFY(!F->chkReducePic->isEnabled());
     QVERIFY(!F->cbxCharSet->isEnabled());
+    QVERIFY(!F->cbxLevel->isEnabled());
     QVERIFY(!F->btnCompressFilter->isEnabled());
     QVERIFY(F->btnFileFilters->isEnabled());
     QVERIFY(F->edtFileFilters->isEnabled());

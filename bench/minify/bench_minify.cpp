@@ -69,7 +69,8 @@ std::string ReadAll(const fs::path& P) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: bench_minify FOLDER [REPEAT] [OUTDIR]\n");
+    std::fprintf(stderr,
+                 "usage: [BENCH_MINIFY_LEVEL=NAME] bench_minify FOLDER [REPEAT] [OUTDIR]\n");
     return 2;
   }
   const fs::path Root = argv[1];
@@ -88,6 +89,15 @@ int main(int argc, char** argv) {
   Options.CompressJs = true;
   Options.PreservePhp = true;
   Options.PreserveServerScript = true;
+  // BENCH_MINIFY_LEVEL=spaces|safe|smallest (default spaces).
+  if (const char* L = std::getenv("BENCH_MINIFY_LEVEL")) {
+    const auto Level = MinifyLevelByName(L);
+    if (!Level) {
+      std::fprintf(stderr, "bench_minify: unknown level %s\n", L);
+      return 2;
+    }
+    Options.Level = *Level;
+  }
   for (auto& [Kind, List] : Files) {
     size_t In = 0, Out = 0, Ok = 0;
     for (const TFile& F : List) In += F.Bytes.size();

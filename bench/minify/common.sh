@@ -19,7 +19,8 @@ for S in "${SOURCES[@]}"; do
 done
 if [ ! -x "$BENCH" ] || [ -n "$(find "$ROOT/minify" "$HERE/bench_minify.cpp" -newer "$BENCH" -name '*.[ch]*' | head -1)" ]; then
   echo "bench/minify: building bench_minify" >&2
-  g++ -std=c++20 -O2 -g -DNDEBUG -I"$ROOT" "${FILES[@]}" "$ROOT/platform/Text.cpp" \
+  g++ -std=c++20 -O2 -g -DNDEBUG -I"$ROOT" "${FILES[@]}" "$ROOT/platform/Text.cpp" "$ROOT/platform/CodePage.cpp" \
+    "$ROOT/platform/MinifyLevel.cpp" \
     "$HERE/bench_minify.cpp" -o "$BENCH"
 fi
 
