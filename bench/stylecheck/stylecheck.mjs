@@ -1,8 +1,8 @@
 // Serves IN (the original site) and OUT (its slimmed copy) on 127.0.0.1,
 // opens a sample of pages of both in headless Chromium and compares
 // getComputedStyle of every element (and its ::before/::after), every
-// property. Console errors and failed requests seen only after slimming
-// count as differences. Every style sheet of OUT must parse in css-tree
+// property, and the text as rendered (innerText). Console errors and failed
+// requests seen only after slimming count as differences. Every style sheet of OUT must parse in css-tree
 // without error (unless its original did not either). Prints counts and the
 // first differences; exits 1 on any difference, 2 when the check cannot run.
 //
@@ -138,7 +138,11 @@ async function load(context, url) {
     await page.goto(url, { waitUntil: 'load', timeout });
     await page.evaluate(() => document.fonts.ready.then(() => true));
     await page.waitForTimeout(100);
-    return { page, elements: await page.evaluate(snapshot), problems };
+    const elements = await page.evaluate(snapshot);
+    // innerText is the text as rendered: white space collapsed or kept as
+    // the computed white-space says, so text set to pre by any rule counts.
+    const text = await page.evaluate(() => (document.body ? document.body.innerText : ''));
+    return { page, elements, text, problems };
   } catch (e) {
     await page.close();
     return { page: null, elements: null, problems, error: String(e.message).split('\n')[0] };
@@ -216,6 +220,11 @@ async function main() {
             shaky = true;
             if (!quiet) console.log(`UNSTABLE ${rel} (its original changes by itself)`);
           }
+        }
+        if (!d && a.text !== b.text) {
+          let i = 0;
+          while (a.text[i] === b.text[i]) i++;
+          d = { count: 0, path: 'rendered text', what: `at ${i}: ${JSON.stringify(a.text.slice(Math.max(0, i - 30), i + 30))} -> ${JSON.stringify(b.text.slice(Math.max(0, i - 30), i + 30))}` };
         }
         const fresh = b.problems.filter((p) => !a.problems.includes(p));
         if (d) {
