@@ -1,6 +1,7 @@
 // Parses every page below IN and its slimmed twin below OUT with parse5 and
 // compares the two trees as a browser builds them: element names, attributes
-// (names and values, in order), text with white-space runs collapsed to one
+// (names and values, in order; a boolean attribute by its presence, the
+// default type of script and style as none), text with white-space runs collapsed to one
 // blank (kept as is inside pre, textarea, listing, plaintext and elements
 // whose style attribute sets white-space: pre*). Pages are decoded in their
 // own charset (a byte-order mark, then <meta charset> or http-equiv in the
@@ -54,6 +55,36 @@ const INERT_WS = new Set(['#document', 'html', 'head', 'table', 'thead', 'tbody'
 const RAW_WS = new Set(['pre', 'textarea', 'listing', 'plaintext']);
 const PRE_STYLE = /white-space\s*:\s*(pre|break-spaces)/i;
 
+// Attributes whose presence alone counts: disabled="disabled" is disabled.
+// hidden is not here: hidden="until-found" means something else.
+const BOOLEAN = new Set(['allowfullscreen', 'async', 'autofocus', 'autoplay', 'checked', 'compact',
+  'controls', 'declare', 'default', 'defer', 'disabled', 'formnovalidate', 'inert', 'ismap', 'itemscope',
+  'loop', 'multiple', 'muted', 'nohref', 'nomodule', 'noresize', 'noshade', 'novalidate', 'nowrap', 'open',
+  'playsinline', 'readonly', 'required', 'reversed', 'selected']);
+// The types a browser runs a script of (matched whole: with parameters the
+// script is not run, so such a type is not a default).
+const JS_TYPES = new Set(['', 'application/ecmascript', 'application/javascript', 'application/x-ecmascript',
+  'application/x-javascript', 'text/ecmascript', 'text/javascript', 'text/javascript1.0', 'text/javascript1.1',
+  'text/javascript1.2', 'text/javascript1.3', 'text/javascript1.4', 'text/javascript1.5', 'text/jscript',
+  'text/livescript', 'text/x-ecmascript', 'text/x-javascript']);
+const trimLower = (v) => v.replace(/^[ \t\n\f\r]+|[ \t\n\f\r]+$/g, '').toLowerCase();
+
+// The attributes as compared: a boolean attribute's value, when it is empty
+// or its own name, does not count; the default type of a script or style
+// element is the same as none.
+function attrsOf(el) {
+  const html = el.namespaceURI === 'http://www.w3.org/1999/xhtml';
+  return (el.attrs || []).filter((a) => {
+    if (!html || a.prefix || a.name !== 'type') return true;
+    if (el.tagName === 'script') return !JS_TYPES.has(trimLower(a.value));
+    if (el.tagName === 'style') return !['', 'text/css'].includes(trimLower(a.value));
+    return true;
+  }).map((a) => {
+    const plain = html && !a.prefix && BOOLEAN.has(a.name) && ['', a.name].includes(trimLower(a.value));
+    return `${a.prefix ? a.prefix + ':' : ''}${a.name}${plain ? '' : '=' + JSON.stringify(a.value)}`;
+  });
+}
+
 function keepsSpace(el) {
   if (RAW_WS.has(el.tagName)) return 'tag';
   const style = el.attrs && el.attrs.find((a) => a.name === 'style');
@@ -104,7 +135,7 @@ function flatten(doc, dropComments, styleKept) {
       }
       flush();
       const p = `${path}/${kid.tagName}[${n++}]`;
-      const attrs = (kid.attrs || []).map((a) => `${a.prefix ? a.prefix + ':' : ''}${a.name}=${JSON.stringify(a.value)}`);
+      const attrs = attrsOf(kid);
       out.push([p, `<${kid.tagName}${kid.namespaceURI !== 'http://www.w3.org/1999/xhtml' ? ' ns=' + kid.namespaceURI : ''} ${attrs.join(' ')}>`]);
       const keep = keepsSpace(kid);
       if (keep === 'style') styleKept.add(p);
@@ -143,8 +174,11 @@ export function checkFolders(inRoot, outRoot, { charset = 'gb2312', dropComments
     if (!existsSync(q)) { result.missing++; continue; }
     result.pages++;
     const styled = new Set();
-    const a = flatten(parse(decode(readFileSync(p), charset)), dropComments, styled);
-    const b = flatten(parse(decode(readFileSync(q), charset)), dropComments, new Set());
+    // Parsed as with scripting off, so <noscript> holds markup (with
+    // scripting on it is raw text that is never shown).
+    const opts = { scriptingEnabled: false };
+    const a = flatten(parse(decode(readFileSync(p), charset), opts), dropComments, styled);
+    const b = flatten(parse(decode(readFileSync(q), charset), opts), dropComments, new Set());
     const d = compare(a, b);
     if (!d) { result.same++; continue; }
     d.rel = rel;

@@ -17,7 +17,9 @@
 # the table says so.
 # Environment: LARKSPAN_CLI (default build/bin/larkspan-cli), LEVELS_DIR
 # (outputs and logs; default build-bench/levels), STYLE_PAGES (pages per
-# site in Chromium; default 200, 0 skips the browser), CORPUS_MB (default 5).
+# site in Chromium; default 200, 0 skips the browser), CORPUS_MB (default 5),
+# SITE_CHARSET (the sites' character set for larkspan-cli --charset and the
+# tree check; default GB2312, as larkspan-cli).
 # Exits 1 when any check finds a difference, 2 when a check cannot run.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -25,6 +27,7 @@ top=$(cd "$here/../.." && pwd)
 cli=${LARKSPAN_CLI:-$top/build/bin/larkspan-cli}
 work=${LEVELS_DIR:-$top/build-bench/levels}
 style_pages=${STYLE_PAGES:-200}
+charset=${SITE_CHARSET:-GB2312}
 [ -x "$cli" ] || { echo "build first: cmake --build build --target larkspan-cli" >&2; exit 2; }
 mkdir -p "$work"
 
@@ -68,10 +71,10 @@ slim() {
   local site=$1 out=$2 level=$3
   rm -rf "$out"
   if [ $cli_has_level = 1 ]; then
-    "$cli" -q --html --css --js --xml --level "$level" "$site" "$out" >&2
+    "$cli" -q --html --css --js --xml --charset "$charset" --level "$level" "$site" "$out" >&2
     echo cli
   elif [ "$level" = spaces ]; then
-    "$cli" -q --html --css --js --xml "$site" "$out" >&2
+    "$cli" -q --html --css --js --xml --charset "$charset" "$site" "$out" >&2
     echo "cli default"
   elif [ $bench_has_level = 1 ]; then
     # The bench driver writes the text files only: the rest is copied first.
@@ -80,7 +83,7 @@ slim() {
      BENCH_MINIFY_LEVEL=$level "$BENCH" "$site" 1 "$out" >/dev/null)
     echo bench_minify
   else
-    "$cli" -q --html --css --js --xml "$site" "$out" >&2
+    "$cli" -q --html --css --js --xml --charset "$charset" "$site" "$out" >&2
     echo "DEFAULT (no --level)"
   fi
 }
@@ -95,7 +98,7 @@ for site in "${sites[@]}"; do
     out="$work/out/$name-$level"
     log="$work/$name-$level.log"
     how=$(slim "$site" "$out" "$level")
-    flags=()
+    flags=(--charset "$charset")
     [ "$level" = smallest ] && flags+=(--drop-comments)
     rc=0
     node "$top/bench/domcheck/domcheck.mjs" "${flags[@]}" "$site" "$out" >"$log" 2>&1 || rc=$?
