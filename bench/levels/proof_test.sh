@@ -1,7 +1,8 @@
 #!/bin/sh
 # The fixed sample of the level proof, run by ctest (label proof): the page
 # tree check's own cases, then examples/site and the render probe site
-# slimmed by the built larkspan-cli must give the same page trees.
+# slimmed by the built larkspan-cli at every level it knows must give the
+# same page trees.
 #
 #   proof_test.sh LARKSPAN_CLI WORK_DIR
 #
@@ -30,11 +31,26 @@ if ! cmp -s "$tool/package-lock.json" "$tool/node_modules/.package-lock.json.ins
 fi
 
 node "$tool/cases.mjs"
+# Every level the program knows (only its default before it takes --level).
+if "$cli" --help 2>&1 | grep -q -- '--level'; then
+  levels="spaces safe smallest"
+else
+  levels=default
+fi
 status=0
-for site in "$top/examples/site" "$top/bench/render/probe-site"; do
-  out="$work/out-$(basename "$site")"
-  rm -rf "$out"
-  "$cli" -q --html --css --js --xml "$site" "$out"
-  node "$tool/domcheck.mjs" "$site" "$out" || status=1
+for level in $levels; do
+  for site in "$top/examples/site" "$top/bench/render/probe-site"; do
+    out="$work/out-$level-$(basename "$site")"
+    rm -rf "$out"
+    if [ "$level" = default ]; then
+      "$cli" -q --html --css --js --xml "$site" "$out"
+    else
+      "$cli" -q --html --css --js --xml --level "$level" "$site" "$out"
+    fi
+    flags=
+    [ "$level" = smallest ] && flags=--drop-comments
+    printf '%s %s: ' "$level" "$(basename "$site")"
+    node "$tool/domcheck.mjs" $flags "$site" "$out" || status=1
+  done
 done
 exit $status
