@@ -81,9 +81,12 @@ function serve(root) {
 // a page of thousands of elements is compared without shipping every value.
 // With WHICH set, returns the full values of that element instead.
 function snapshot(which) {
+  // The two copies are served on different ports: URLs are compared
+  // without the origin.
+  const origin = location.origin;
   const read = (cs) => {
     const o = {};
-    for (let i = 0; i < cs.length; i++) o[cs[i]] = cs.getPropertyValue(cs[i]);
+    for (let i = 0; i < cs.length; i++) o[cs[i]] = cs.getPropertyValue(cs[i]).split(origin).join('');
     return o;
   };
   const full = (el) => {
