@@ -104,14 +104,14 @@ for site in "${sites[@]}"; do
     node "$top/bench/domcheck/domcheck.mjs" "${flags[@]}" "$site" "$out" >"$log" 2>&1 || rc=$?
     [ $rc -le 1 ] || { echo "domcheck could not run on $name (see $log)" >&2; status=2; }
     [ $rc = 1 ] && status=$((status > 1 ? status : 1))
-    dom=$(sed -n 's/^domcheck: \([0-9]*\) pages, \([0-9]*\) same, \([0-9]*\) differing.*/\1 \2 \3/p' "$log")
+    dom=$(sed -n 's/^domcheck: \([0-9]*\) pages, \([0-9]*\) same, \([0-9]*\) differing.*/\1 \2 \3/p' "$log" | tail -n 1)
     style="- - - -"
     if [ "$style_pages" -gt 0 ]; then
       rc=0
       node "$top/bench/stylecheck/stylecheck.mjs" --limit "$style_pages" "$site" "$out" >>"$log" 2>&1 || rc=$?
       [ $rc -le 1 ] || { echo "stylecheck could not run on $name (see $log)" >&2; status=2; }
       [ $rc = 1 ] && status=$((status > 1 ? status : 1))
-      style=$(sed -n 's/^stylecheck: \([0-9]*\) pages, [0-9]* same, \([0-9]*\) differing (\([0-9]*\) elements.*, \([0-9]*\) no longer parse$/\1 \2 \3 \4/p' "$log")
+      style=$(sed -n 's/^stylecheck: \([0-9]*\) pages, [0-9]* same, \([0-9]*\) differing (\([0-9]*\) elements.*, \([0-9]*\) no longer parse$/\1 \2 \3 \4/p' "$log" | tail -n 1)
       [ -n "$style" ] || style="? ? ? ?"
     fi
     sizes=""
