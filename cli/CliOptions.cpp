@@ -1,5 +1,10 @@
 #include "cli/CliOptions.h"
 
+#include <getopt.h>
+
+#include <algorithm>
+#include <cstring>
+
 #include "config/uGlobal.h"
 #include "platform/Error.h"
 #include "platform/Thread.h"
@@ -18,7 +23,9 @@ What to reduce (without any of these the defaults apply: web pages only):
   --css         minify style sheets (.css), also inline <style> in pages
   --js          minify scripts (.js), also inline <script> in pages
   --xml         minify XML files (.xml)
-  --jpg         optimise JPEG pictures (jpegoptim)
+  --jpg         optimise JPEG pictures (jpegoptim); LOSSY by default: a
+                picture above quality 85 is re-encoded at 85 (its pixels
+                change), EXIF data is removed; see --jpeg-mode
   --gif         optimise GIF pictures (gifsicle)
   --png         optimise PNG pictures (pngout)
   --dedupe      write pictures of equal content once and point the pages
@@ -27,6 +34,9 @@ What to reduce (without any of these the defaults apply: web pages only):
 
 Options:
   --charset NAME      character set of the site's text files (default GB2312)
+  --jpeg-mode MODE    "lossy" (default: jpegoptim -m85) or "lossless"
+                      (optimised coding only, every pixel kept); the saved
+                      setting is the key JpegMode in [Sys]
   --compressor NAME   "native" (default: in-process, no Java runtime needed)
                       or "archive" (java -jar htmlcompressor.jar per file);
                       the saved setting is the key Compressor in [Sys]
@@ -37,8 +47,11 @@ Options:
                       (repeatable)
   --settings          start from the desktop program's saved settings
                       (read only: the settings file is never written)
-  --dry-run           scan, find duplicates and print what would be done to
-                      each file (and which pages would be rewritten); write
+  --dry-run           scan, find duplicates, check which of them something
+                      still refers to (those would be kept), and print what
+                      would be done to each file (and which pages would be
+                      rewritten); a picture's optimiser is tried in the run,
+                      which keeps its result only where it is smaller; write
                       nothing, not even the OUTPUT folder
   --lang zh|en        language of the report (default: Chinese when the
                       locale is zh_*, English otherwise)
@@ -55,6 +68,12 @@ Options:
   -h, --help          this text
   -V, --version       the program's version
 
+Short options may be bundled (-vq), a value may follow as "--jobs=2", and a
+long option may be shortened to any unambiguous beginning (--dry).
+The report ends with a summary per kind of file (pages, style sheets,
+scripts, XML, JPEG, GIF, PNG, other files, duplicates, filtered): files and
+bytes before -> after; files a minifier or optimiser failed on are named.
+
 Ctrl-C stops a run: the running optimiser is ended with its process group,
 the files written so far stay whole, no temporary file is left, and the
 report says what was done (exit status 130).
@@ -65,25 +84,64 @@ Exit status: 0 success, 1 the run failed, 2 refused (bad options or folders),
 }
 
 namespace {
-bool TakeValue(int argc, char** argv, int& I, const std::string& Name, std::string& Value) {
-  const std::string A = argv[I];
-  if (A == Name) {
-    if (I + 1 >= argc) throw Exception("选项 " + Name + " 需要一个参数 (option needs a value)");
-    Value = argv[++I];
-    return true;
-  }
-  if (A.rfind(Name + "=", 0) == 0) {
-    Value = A.substr(Name.size() + 1);
-    return true;
-  }
-  return false;
-}
+
+// Long options: getopt_long's table, one short letter where there is one.
+// Values above 255 stand for the long-only options.
+enum : int {
+  OptHtml = 256,
+  OptCss,
+  OptJs,
+  OptXml,
+  OptJpg,
+  OptGif,
+  OptPng,
+  OptDedupe,
+  OptAll,
+  OptCharset,
+  OptCompressor,
+  OptJobs,
+  OptFilter,
+  OptExcept,
+  OptSettings,
+  OptDryRun,
+  OptLang,
+  OptJson,
+  OptJpegMode,
+};
+const option LongOptions[] = {
+    {"html", no_argument, nullptr, OptHtml},
+    {"css", no_argument, nullptr, OptCss},
+    {"js", no_argument, nullptr, OptJs},
+    {"xml", no_argument, nullptr, OptXml},
+    {"jpg", no_argument, nullptr, OptJpg},
+    {"gif", no_argument, nullptr, OptGif},
+    {"png", no_argument, nullptr, OptPng},
+    {"dedupe", no_argument, nullptr, OptDedupe},
+    {"all", no_argument, nullptr, OptAll},
+    {"charset", required_argument, nullptr, OptCharset},
+    {"compressor", required_argument, nullptr, OptCompressor},
+    {"jobs", required_argument, nullptr, OptJobs},
+    {"filter", required_argument, nullptr, OptFilter},
+    {"except", required_argument, nullptr, OptExcept},
+    {"settings", no_argument, nullptr, OptSettings},
+    {"dry-run", no_argument, nullptr, OptDryRun},
+    {"lang", required_argument, nullptr, OptLang},
+    {"json", no_argument, nullptr, OptJson},
+    {"jpeg-mode", required_argument, nullptr, OptJpegMode},
+    {"quiet", no_argument, nullptr, 'q'},
+    {"verbose", no_argument, nullptr, 'v'},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},
+    {nullptr, 0, nullptr, 0},
+};
+const char* const ShortOptions = "+:qvhV";
 
 // N of "--jobs N": a count (ParseJobs) of 1 or more.
 int JobsValue(const std::string& V) {
   const std::optional<int> N = ParseJobs(V);
   if (!N || *N < 1)
-    throw Exception("--jobs 需要不小于 1 的整数 (expects a whole number of 1 or more): " + V);
+    throw TCliOptionError("--jobs 需要不小于 1 的整数",
+                          "--jobs expects a whole number of 1 or more", V);
   return *N;
 }
 
@@ -91,83 +149,214 @@ int JobsValue(const std::string& V) {
 TCodePage CharSetValue(const std::string& V) {
   const std::optional<TCodePage> Page = ParseCodePage(V);
   if (!Page)
-    throw Exception("未知字符集 (unknown character set): " + V +
-                    "; 可用 (accepted): " + AcceptedCodePageNames());
+    throw TCliOptionError("未知字符集", "unknown character set",
+                          V + "; 可用 (accepted): " + AcceptedCodePageNames());
   return *Page;
 }
+
+// Edits (insert, delete, change, swap of neighbours) that turn A into B.
+size_t EditDistance(const std::string& A, const std::string& B) {
+  std::vector<std::vector<size_t>> D(A.size() + 1, std::vector<size_t>(B.size() + 1));
+  for (size_t I = 0; I <= A.size(); ++I) D[I][0] = I;
+  for (size_t J = 0; J <= B.size(); ++J) D[0][J] = J;
+  for (size_t I = 1; I <= A.size(); ++I)
+    for (size_t J = 1; J <= B.size(); ++J) {
+      D[I][J] = std::min(
+          {D[I - 1][J] + 1, D[I][J - 1] + 1, D[I - 1][J - 1] + (A[I - 1] == B[J - 1] ? 0 : 1)});
+      if (I > 1 && J > 1 && A[I - 1] == B[J - 2] && A[I - 2] == B[J - 1])
+        D[I][J] = std::min(D[I][J], D[I - 2][J - 2] + 1);
+    }
+  return D[A.size()][B.size()];
+}
+
+// The refusal for the word getopt_long could not take: Word as given
+// ("--chrset=x", "-x"), Missing when it lacked its value.
+[[noreturn]] void RefuseWord(const std::string& Word, bool Missing) {
+  if (Missing) throw TCliOptionError("选项需要一个参数", "option needs a value", Word);
+  if (Word.rfind("--", 0) != 0) throw TCliOptionError("未知选项", "unknown option", Word);
+  const std::string Name = Word.substr(2, Word.find('=') - 2);
+  if (Name.empty()) throw TCliOptionError("未知选项", "unknown option", Word);
+  std::vector<std::string> Prefixed;
+  for (const option* O = LongOptions; O->name; ++O) {
+    if (O->name == Name && O->has_arg == no_argument)
+      throw TCliOptionError("选项不带参数", "option takes no value", Word);
+    if (std::string(O->name).rfind(Name, 0) == 0) Prefixed.push_back(O->name);
+  }
+  if (Prefixed.size() > 1) {
+    std::string List;
+    for (const std::string& P : Prefixed) List += (List.empty() ? "--" : ", --") + P;
+    throw TCliOptionError("选项有歧义", "ambiguous option", Word + " (" + List + ")");
+  }
+  const option* Nearest = nullptr;
+  size_t Best = 0;
+  for (const option* O = LongOptions; O->name; ++O) {
+    const size_t D = EditDistance(Name, O->name);
+    if (!Nearest || D < Best) Nearest = O, Best = D;
+  }
+  // A suggestion only where the typo leaves most of the name standing.
+  if (Nearest && Best > 0 && Best <= std::max<size_t>(1, std::strlen(Nearest->name) / 3))
+    throw TCliOptionError("未知选项", "unknown option",
+                          Word + std::string("; did you mean --") + Nearest->name + "?");
+  throw TCliOptionError("未知选项", "unknown option", Word);
+}
+
+// Puts option C (getopt_long's answer) with its value V into O; false for
+// an answer that is no option of ours (a refusal).
+bool TakeOption(int C, const std::string& V, TCliOptions& O) {
+  switch (C) {
+    case OptHtml:
+      O.Html = true;
+      break;
+    case OptCss:
+      O.Css = true;
+      break;
+    case OptJs:
+      O.Js = true;
+      break;
+    case OptXml:
+      O.Xml = true;
+      break;
+    case OptJpg:
+      O.Jpg = true;
+      break;
+    case OptGif:
+      O.Gif = true;
+      break;
+    case OptPng:
+      O.Png = true;
+      break;
+    case OptDedupe:
+      O.Dedupe = true;
+      break;
+    case OptAll:
+      O.Html = O.Css = O.Js = O.Xml = O.Jpg = O.Gif = O.Png = O.Dedupe = true;
+      break;
+    case OptCharset:
+      O.CodePage = CharSetValue(V);
+      O.CharSet = V;
+      break;
+    case OptCompressor:
+      if (V != "native" && V != "archive")
+        throw TCliOptionError("压缩器只能是 native 或 archive", "--compressor native|archive", V);
+      O.Compressor = V;
+      break;
+    case OptJobs:
+      O.Jobs = JobsValue(V);
+      break;
+    case OptFilter:
+      O.Filters.push_back(V);
+      break;
+    case OptExcept:
+      O.Excepts.push_back(V);
+      break;
+    case OptLang:
+      if (V != "zh" && V != "en")
+        throw TCliOptionError("--lang 只接受 zh 或 en", "--lang expects zh or en", V);
+      O.Lang = V;
+      break;
+    case OptJpegMode:
+      if (V != "lossy" && V != "lossless")
+        throw TCliOptionError("--jpeg-mode 只接受 lossy 或 lossless",
+                              "--jpeg-mode expects lossy or lossless", V);
+      O.JpegMode = V;
+      break;
+    case OptSettings:
+      O.UseSettings = true;
+      break;
+    case OptDryRun:
+      O.DryRun = true;
+      break;
+    case OptJson:
+      O.Json = true;
+      break;
+    case 'q':
+      O.Quiet = true;
+      break;
+    case 'v':
+      O.Verbose = true;
+      break;
+    case 'h':
+      O.Help = true;
+      break;
+    case 'V':
+      O.Version = true;
+      break;
+    default:
+      return false;
+  }
+  return true;
+}
+
 }  // namespace
+
+TCliOptionError::TCliOptionError(const std::string& AZh, const std::string& AEn,
+                                 const std::string& AWord)
+    : Exception(AZh + " (" + AEn + ")" + (AWord.empty() ? "" : ": " + AWord)),
+      Zh(AZh),
+      En(AEn),
+      Word(AWord) {}
+
+std::string TCliOptionError::Text(bool English) const {
+  const std::string& Head = English ? En : Zh;
+  return Word.empty() ? Head : Head + ": " + Word;
+}
+
+bool LangEnglishInArgs(int argc, char** argv, bool Default) {
+  bool English = Default;
+  for (int I = 1; I < argc; ++I) {
+    const std::string A = argv[I];
+    if (A == "--") break;
+    const size_t Eq = A.find('=');
+    const std::string Name = A.substr(0, Eq);
+    // "--l" is as far as an abbreviation of --lang must go.
+    if (Name.size() < 3 || std::string("--lang").rfind(Name, 0) != 0) continue;
+    const std::string V = Eq != std::string::npos ? A.substr(Eq + 1)
+                          : I + 1 < argc          ? argv[I + 1]
+                                                  : "";
+    if (V == "en" || V == "zh") English = V == "en";
+  }
+  return English;
+}
 
 TCliOptions ParseCliOptions(int argc, char** argv) {
   TCliOptions O;
+  // getopt_long reorders the words it is given: hand it a copy.
+  std::vector<char*> Args(argv, argv + argc);
+  Args.push_back(nullptr);
   std::vector<std::string> Folders;
-  bool OnlyFolders = false;
-  for (int I = 1; I < argc; ++I) {
-    const std::string A = argv[I];
-    std::string V;
-    if (OnlyFolders || A.empty() || A[0] != '-' || A == "-") {
-      Folders.push_back(A);
-    } else if (A == "--") {
-      OnlyFolders = true;
-    } else if (A == "--html") {
-      O.Html = true;
-    } else if (A == "--css") {
-      O.Css = true;
-    } else if (A == "--js") {
-      O.Js = true;
-    } else if (A == "--xml") {
-      O.Xml = true;
-    } else if (A == "--jpg") {
-      O.Jpg = true;
-    } else if (A == "--gif") {
-      O.Gif = true;
-    } else if (A == "--png") {
-      O.Png = true;
-    } else if (A == "--dedupe") {
-      O.Dedupe = true;
-    } else if (A == "--all") {
-      O.Html = O.Css = O.Js = O.Xml = O.Jpg = O.Gif = O.Png = O.Dedupe = true;
-    } else if (TakeValue(argc, argv, I, "--charset", V)) {
-      O.CodePage = CharSetValue(V);
-      O.CharSet = V;
-    } else if (TakeValue(argc, argv, I, "--compressor", V)) {
-      if (V != "native" && V != "archive")
-        throw Exception("压缩器只能是 native 或 archive (--compressor native|archive): " + V);
-      O.Compressor = V;
-    } else if (TakeValue(argc, argv, I, "--jobs", V)) {
-      O.Jobs = JobsValue(V);
-    } else if (TakeValue(argc, argv, I, "--filter", V)) {
-      O.Filters.push_back(V);
-    } else if (TakeValue(argc, argv, I, "--except", V)) {
-      O.Excepts.push_back(V);
-    } else if (TakeValue(argc, argv, I, "--lang", V)) {
-      if (V != "zh" && V != "en")
-        throw Exception("--lang 只接受 zh 或 en (expects zh or en): " + V);
-      O.Lang = V;
-    } else if (A == "--dry-run") {
-      O.DryRun = true;
-    } else if (A == "--settings") {
-      O.UseSettings = true;
-    } else if (A == "--quiet" || A == "-q") {
-      O.Quiet = true;
-    } else if (A == "--json") {
-      O.Json = true;
-    } else if (A == "--verbose" || A == "-v") {
-      O.Verbose = true;
-    } else if (A == "--help" || A == "-h") {
-      O.Help = true;
-    } else if (A == "--version" || A == "-V") {
-      O.Version = true;
-    } else {
-      throw Exception("未知选项 (unknown option): " + A);
+  opterr = 0;
+  optind = 0;  // a fresh scan (glibc): the parser may run more than once
+  for (;;) {
+    // "+": stop at the first folder; the folders are collected below and
+    // the scan resumes after each, so options may follow them.
+    const int Word = optind == 0 ? 1 : optind;  // the word this call looks at
+    const int C = getopt_long(argc, Args.data(), ShortOptions, LongOptions, nullptr);
+    if (C == -1) {
+      if (optind == Word + 1 && std::string(Args[size_t(Word)]) == "--") {
+        for (int I = optind; I < argc; ++I) Folders.push_back(Args[size_t(I)]);
+        break;
+      }
+      if (optind >= argc) break;
+      Folders.push_back(Args[size_t(optind)]);
+      ++optind;
+      continue;
     }
+    if (TakeOption(C, optarg ? optarg : "", O)) continue;
+    // ':' a value is missing, '?' anything else; a short option is named by
+    // optopt, a long one only by the word itself.
+    const std::string Given = Args[size_t(Word)];
+    const bool Short = Given.rfind("--", 0) != 0 && optopt > 0 && optopt < 256;
+    RefuseWord(Short ? std::string("-") + char(optopt) : Given, C == ':');
   }
   if (O.Help || O.Version) return O;
   if (Folders.size() != 2)
-    throw Exception("需要网站根目录和输出目录两个参数 (expected SITE and OUTPUT)");
+    throw TCliOptionError("需要网站根目录和输出目录两个参数", "expected SITE and OUTPUT", "");
   for (const std::string& F : O.Filters)
-    if (F.find('|') != std::string::npos) throw Exception("过滤条件不能包含“|”: " + F);
+    if (F.find('|') != std::string::npos)
+      throw TCliOptionError("过滤条件不能包含“|”", "a filter cannot hold \"|\"", F);
   for (const std::string& E : O.Excepts)
-    if (E.find('|') != std::string::npos) throw Exception("例外文件不能包含“|”: " + E);
+    if (E.find('|') != std::string::npos)
+      throw TCliOptionError("例外文件不能包含“|”", "an exception file cannot hold \"|\"", E);
   O.Site = Folders[0];
   O.Output = Folders[1];
   return O;
@@ -190,6 +379,7 @@ void ApplyCliOptions(const TCliOptions& O, TAppConfig& C) {
   }
   if (!O.Compressor.empty()) C.Compressor = O.Compressor;
   if (O.Jobs > 0) C.Jobs = O.Jobs;
+  if (!O.JpegMode.empty()) C.JpegMode = O.JpegMode;
   std::vector<std::string> Filters = ListTextEntries(C.FileFilters);
   Filters.insert(Filters.end(), O.Filters.begin(), O.Filters.end());
   C.FileFilters = MakeListText(Filters);

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/Text.h"
+
 namespace larkspan {
 
 namespace {
@@ -79,26 +81,32 @@ int DisplayColumns(const std::string& Text) {
 }
 
 double EstimateLeft(const TRunStatus& Status, double Elapsed) {
-  if (Status.Percent < 3 || Elapsed < 1.0 || Status.Percent >= 100) return -1;
-  return Elapsed * (100 - Status.Percent) / Status.Percent;
+  double Done = Status.Percent / 100.0;
+  if (Status.TotalCost > 0) Done = double(Status.DoneCost) / double(Status.TotalCost);
+  if (Done < 0.03 || Elapsed < 1.0 || Done >= 1.0) return -1;
+  return Elapsed * (1.0 - Done) / Done;
 }
 
-std::string ProgressLine(const TRunStatus& Status, double Elapsed, double Left, int Columns) {
+std::string ProgressLine(const TRunStatus& Status, double Elapsed, double Left, int Columns,
+                         TReportLang Lang) {
+  const bool Zh = Lang == TReportLang::Zh;
   const std::string Total = std::to_string(Status.TotalFiles);
-  char Head[64];
-  std::snprintf(Head, sizeof Head, "[%*d/%s] %3d%%", int(Total.size()), Status.DoneFiles,
-                Total.c_str(), Status.Percent);
+  char Head[96];
+  std::snprintf(Head, sizeof Head,
+                Zh ? "[%*d/%s 个文件] 工作量 %3d%%" : "[%*d/%s files] work %3d%%",
+                int(Total.size()), Status.DoneFiles, Total.c_str(), Status.Percent);
   std::string Times = "  " + Clock(Elapsed);
-  if (Left >= 0) Times += " ~" + Clock(Left);
-  const std::string Path = Status.CurrentFile.empty() ? "" : "  " + Status.CurrentFile;
+  if (Left >= 0) Times += Zh ? " 剩余约" + Clock(Left) : " ~" + Clock(Left) + " left";
+  const std::string Name = QuotedName(Status.CurrentFile);
+  const std::string Path = Name.empty() ? "" : "  " + Name;
   if (Columns <= 0) return Head + Times + Path;
   std::string Line = Head;
-  if (int(Line.size()) > Columns) return TailFitting(Line, Columns);
-  if (int(Line.size() + Times.size()) <= Columns) Line += Times;
-  const int Room = Columns - int(Line.size());
+  if (DisplayColumns(Line) > Columns) return TailFitting(Line, Columns);
+  if (DisplayColumns(Line + Times) <= Columns) Line += Times;
+  const int Room = Columns - DisplayColumns(Line);
   if (Path.empty() || Room < 8) return Line;  // "  …" and a few characters at least
   if (DisplayColumns(Path) <= Room) return Line + Path;
-  return Line + "  …" + TailFitting(Status.CurrentFile, Room - 3);
+  return Line + "  …" + TailFitting(Name, Room - 3);
 }
 
 }  // namespace larkspan

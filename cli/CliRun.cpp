@@ -66,7 +66,9 @@ std::string JsonString(const std::string& S) {
 
 namespace {
 
-std::string Prefixed(const std::string& Text) { return "larkspan-cli: " + Text; }
+// A message for the terminal: a name in it with control characters is no
+// way to move the cursor or forge a line.
+std::string Prefixed(const std::string& Text) { return "larkspan-cli: " + QuotedName(Text); }
 
 // The settings file --settings reads, never creating its folder; warns on
 // Err when it exists but cannot be read.
@@ -126,19 +128,21 @@ std::string JsonStrings(const std::vector<std::string>& List) {
 }
 
 // "minified      1234 -> 567    54.1%  css/site.css"
-std::string FileLine(const TFileResult& R, TReportLang Lang, bool DryRun) {
-  std::string Action = ActionText(R.Action, Lang);
-  const int Pad = 18 - DisplayColumns(Action);
+// (a dry run says what it would do, with the size in the site alone; so do
+// the lines of files left out, SizeOnly).
+std::string FileLine(const TFileResult& R, TReportLang Lang, bool DryRun, bool SizeOnly) {
+  std::string Action = DryRun ? PlannedActionText(R.Action, Lang) : ActionText(R.Action, Lang);
+  const int Pad = (DryRun ? 22 : 18) - DisplayColumns(Action);
   if (Pad > 0) Action += std::string(size_t(Pad), ' ');
   char Sizes[96];
-  if (DryRun)
+  if (DryRun || SizeOnly)
     std::snprintf(Sizes, sizeof Sizes, "%10lld", static_cast<long long>(R.BytesIn));
   else
     std::snprintf(Sizes, sizeof Sizes, "%10lld -> %-10lld %7s", static_cast<long long>(R.BytesIn),
                   static_cast<long long>(R.BytesOut), SavedPercent(R.BytesIn, R.BytesOut).c_str());
-  std::string Line = Action + Sizes + "  " + R.Path;
+  std::string Line = Action + Sizes + "  " + QuotedName(R.Path);
   const std::string Why = ReasonText(R, Lang);
-  if (!Why.empty()) Line += " (" + Why + ")";
+  if (!Why.empty()) Line += " (" + QuotedName(Why) + ")";
   return Line;
 }
 
@@ -146,13 +150,68 @@ std::string JoinOutput(const std::string& Output, const std::string& Relative) {
   return IncludeTrailingDelimiter(Output) + Relative;
 }
 
+// --verbose's lists after the files: rewritten pages, kept duplicates, files
+// copied without compression (with the compressor's reason), entries
+// skipped unread. Every name is quoted where it holds control characters.
+void VerboseLists(const TRunOutcome& R, const std::string& Output, TReportLang Lang,
+                  std::ostream& Out) {
+  const bool Zh = Lang == TReportLang::Zh;
+  for (const TFileResult& F : R.Results)
+    if (F.Action == TFileAction::Rewritten)
+      Out << (Zh ? "已改写：" : "rewritten: ") << QuotedName(JoinOutput(Output, F.Path)) << "\n";
+  for (const TKeptDuplicate& K : R.KeptDuplicates)
+    Out << (Zh ? "保留重复：" : "kept duplicate: ") << QuotedName(K.FileName)
+        << (Zh ? "（仍被引用：" : " (referred to by ") << QuotedName(K.RefFile) << ":" << K.RefLine
+        << (Zh ? "）\n" : ")\n");
+  for (const std::string& U : R.UncompressedFiles) {
+    Out << (Zh ? "未能压缩，原样复制：" : "copied without compression: ") << QuotedName(U);
+    const auto Why = R.CompressErrors.find(U);
+    // The reason starts with the path again: show only what follows it.
+    if (Why != R.CompressErrors.end())
+      Out << " ("
+          << QuotedName(Why->second.rfind(U + ": ", 0) == 0 ? Why->second.substr(U.size() + 2)
+                                                            : Why->second)
+          << ")";
+    Out << "\n";
+  }
+  for (const TSkippedFile& S : R.SkippedFiles) {
+    // The engine words the reason in both languages: each report its half.
+    TFileResult Why;
+    Why.Reason = TFileReason::NotAFile;
+    Why.Detail = S.Reason;
+    Out << (Zh ? "已跳过：" : "skipped: ") << QuotedName(S.FileName) << " ("
+        << ReasonText(Why, Lang) << ")\n";
+  }
+}
+
 }  // namespace
 
 namespace {
 
+// The summary by kind: [{"kind":"pages","files":2,"bytes_in":..,"bytes_out":..,
+// "unreduced":[...],"part_kept":[...]}, ...].
+std::string JsonKinds(const std::vector<TFileResult>& Results) {
+  static const char* const Ids[FileKindCount] = {"pages",      "style_sheets", "scripts", "xml",
+                                                 "jpeg",       "gif",          "png",     "other",
+                                                 "duplicates", "filtered"};
+  std::ostringstream J;
+  J << "[";
+  bool First = true;
+  for (const TKindSummary& Row : SummaryByKind(Results)) {
+    J << (First ? "" : ",") << "{\"kind\":\"" << Ids[size_t(Row.Kind)]
+      << "\",\"files\":" << Row.Files << ",\"bytes_in\":" << Row.BytesIn
+      << ",\"bytes_out\":" << Row.BytesOut << ",\"unreduced\":" << JsonStrings(Row.Unreduced)
+      << ",\"part_kept\":" << JsonStrings(Row.PartKept) << "}";
+    First = false;
+  }
+  J << "]";
+  return J.str();
+}
+
 // The run's result as one JSON object (always UTF-8).
 std::string JsonReport(const TCliOptions& Options, const TRunOutcome& R,
-                       const std::string& ErrorText, int64_t OutputSize) {
+                       const std::string& ErrorText, int64_t OutputSize,
+                       const std::string& JpegMode) {
   std::ostringstream J;
   J << "{\"success\":" << (R.IsSuccess ? "true" : "false") << ",\"error\":" << JsonString(ErrorText)
     << ",\"saved_bytes\":" << R.SavedSize << ",\"source_bytes\":" << R.SourceSize
@@ -166,8 +225,8 @@ std::string JsonReport(const TCliOptions& Options, const TRunOutcome& R,
       << ",\"reason\":" << JsonString(R.SkippedFiles[I].Reason) << "}";
   J << "]"
     << ",\"stopped\":" << (R.IsStopped ? "true" : "false")
-    << ",\"dry_run\":" << (R.DryRun ? "true" : "false")
-    << ",\"output\":" << JsonString(Options.Output)
+    << ",\"dry_run\":" << (R.DryRun ? "true" : "false") << ",\"jpeg_mode\":" << JsonString(JpegMode)
+    << ",\"by_kind\":" << JsonKinds(R.Results) << ",\"output\":" << JsonString(Options.Output)
     << ",\"missing_tools\":" << JsonStrings(R.MissingTools)
     << ",\"skipped\":" << JsonList(R.Results, TFileAction::Skipped)
     << ",\"filtered\":" << JsonList(R.Results, TFileAction::Filtered)
@@ -196,10 +255,9 @@ int RunCli(const TCliOptions& Options, std::ostream& Out, std::ostream& Err, boo
   Config->SaveOnDestroy = false;  // the command line never writes the settings
   ApplyCliOptions(Options, *Config);
 
-  // Refusal Which: in the report's language on Err, the system's text in JSON.
+  // Refusal Which: in the report's language on Err, and so in JSON.
   auto RefuseWith = [&](int Which, const std::string& Path) {
-    return Refuse(Options, Out, Err, RefusalText(Which, Path, Lang),
-                  RefusalText(Which, "", TReportLang::Zh));
+    return Refuse(Options, Out, Err, RefusalText(Which, Path, Lang), RefusalText(Which, "", Lang));
   };
   if (!DirectoryExists(Options.Site)) return RefuseWith(0, Options.Site);
   if (FoldersConflict(Options.Site, Options.Output))
@@ -229,7 +287,7 @@ int RunCli(const TCliOptions& Options, std::ostream& Out, std::ostream& Err, boo
           std::chrono::duration<double>(std::chrono::steady_clock::now() - Began).count();
       // The last column stays free: writing into it wraps some terminals.
       const int Columns = TerminalColumns(2);
-      Err << "\r" << ProgressLine(Status, Elapsed, EstimateLeft(Status, Elapsed), Columns - 1)
+      Err << "\r" << ProgressLine(Status, Elapsed, EstimateLeft(Status, Elapsed), Columns - 1, Lang)
           << "\x1b[K" << std::flush;
       LineShown = true;
     };
@@ -244,7 +302,9 @@ int RunCli(const TCliOptions& Options, std::ostream& Out, std::ostream& Err, boo
   // The engine measured the output tree for the saved size already.
   const int64_t OutputSize = R.FinishedCalls && !R.DryRun ? R.SourceSize - R.SavedSize : 0;
   if (Options.Json) {
-    Out << JsonReport(Options, R, ErrorText, OutputSize) << "\n";
+    Out << JsonReport(Options, R, ErrorText, OutputSize,
+                      Config->IsJpegLossless() ? "lossless" : "lossy")
+        << "\n";
     if (!ErrorText.empty()) Err << Prefixed(FailureReport(ErrorText, Lang)) << "\n";
     return Status;
   }
@@ -252,48 +312,41 @@ int RunCli(const TCliOptions& Options, std::ostream& Out, std::ostream& Err, boo
   if (Options.Quiet) return Status;
 
   if (Options.Verbose || Options.DryRun) {
-    for (const TFileResult& F : R.Results) Out << FileLine(F, Lang, R.DryRun) << "\n";
+    for (const TFileResult& F : R.Results) Out << FileLine(F, Lang, R.DryRun, false) << "\n";
   } else {
     // Whatever is missing from the copy is named, never only counted.
     for (const TFileResult& F : R.Results)
       if (F.Action == TFileAction::Filtered || F.Action == TFileAction::DuplicateLeftOut ||
           F.Action == TFileAction::Skipped)
-        Out << FileLine(F, Lang, true) << "\n";
+        Out << FileLine(F, Lang, R.DryRun, true) << "\n";
   }
   if (R.DryRun) {
     for (const TFileResult& F : R.Results)
       if (F.Action == TFileAction::Rewritten)
-        Out << (Zh ? "将改写：" : "would rewrite: ") << JoinOutput(Options.Output, F.Path) << "\n";
+        Out << (Zh ? "将改写：" : "would rewrite: ")
+            << QuotedName(JoinOutput(Options.Output, F.Path)) << "\n";
   } else if (Options.Verbose) {
-    for (const TFileResult& F : R.Results)
-      if (F.Action == TFileAction::Rewritten)
-        Out << "rewritten: " << JoinOutput(Options.Output, F.Path) << "\n";
-    for (const TKeptDuplicate& K : R.KeptDuplicates)
-      Out << "kept duplicate: " << K.FileName << " (referred to by " << K.RefFile << ":"
-          << K.RefLine << ")\n";
-    for (const std::string& U : R.UncompressedFiles) {
-      Out << "copied without compression: " << U;
-      const auto Why = R.CompressErrors.find(U);
-      if (Why != R.CompressErrors.end()) Out << " (" << Why->second << ")";
-      Out << "\n";
-    }
-    for (const TSkippedFile& S : R.SkippedFiles)
-      Out << "skipped: " << S.FileName << " (" << S.Reason << ")\n";
+    VerboseLists(R, Options.Output, Lang, Out);
   }
-  if (Options.Verbose || R.DryRun) Out << ActionSummary(R.Results, Lang) << "\n";
+  if (Options.Verbose || R.DryRun) Out << ActionSummary(R.Results, Lang, R.DryRun) << "\n";
 
+  // What each kind of file came to, then the whole.
+  Out << KindSummaryText(SummaryByKind(R.Results), Lang, R.DryRun);
+  if (Config->IsCompressJpg) Out << JpegModeReport(Config->IsJpegLossless(), Lang) << "\n";
   if (R.IsSuccess && !R.DryRun)
-    Out << SuccessReport(Config->IsReducePic, R.DuplicateCount, R.SavedSize, Lang) << "\n";
+    Out << DoneReport(R.SourceSize, R.SourceSize - R.SavedSize,
+                      Config->IsReducePic ? R.DuplicateCount : -1, Lang)
+        << "\n";
   else if (R.IsStopped)
     Out << StoppedReport(R.DoneFiles, R.TotalFiles, Lang) << "\n";
   if (!R.UncompressedFiles.empty())
     Out << UncompressedReport(int(R.UncompressedFiles.size()), Lang) << "\n";
-  if (!R.SkippedFiles.empty()) Out << SkippedReport(R.SkippedFiles.size()) << "\n";
+  if (!R.SkippedFiles.empty()) Out << SkippedReport(R.SkippedFiles.size(), Lang) << "\n";
   for (const std::string& Tool : R.MissingTools) Out << MissingToolReport(Tool, Lang) << "\n";
   if (R.DryRun)
     Out << (Zh ? "试运行：没有写出任何文件。" : "Dry run: nothing was written.") << "\n";
   else if (R.Started)
-    Out << OutputFolderReport(Options.Output, Lang) << "\n";
+    Out << OutputFolderReport(QuotedName(Options.Output), Lang) << "\n";
   return Status;
 }
 

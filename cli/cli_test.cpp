@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -143,8 +144,10 @@ TEST(CliTest, RunCreatesTheOutputAndReportsInTheWindowsWords) {
   for (const char* Line : {"重复略去                3000  img/b.bmp (与此文件相同：img/a.bmp)\n",
                            "已过滤                     7  old.BAK (过滤条件 *.bak)\n"})
     EXPECT_NE(R.Out.find(Line), std::string::npos) << R.Out;
+  // Before -> after, and the duplicates apart from the saving.
   const std::string End =
-      "任务已完成：共1个文件出现重复，为您省下2.9KB的空间！\n输出目录：" + Output + "\n";
+      "任务已完成：5.9 KB -> 2.9 KB，省下 2.9 KB（50.0%）；其中 1 个重复图片未写出。\n输出目录：" +
+      Output + "\n";
   ASSERT_GE(R.Out.size(), End.size());
   EXPECT_EQ(R.Out.substr(R.Out.size() - End.size()), End);
   const auto Tree = ReadTree(Output);
@@ -158,7 +161,11 @@ TEST(CliTest, RunCreatesTheOutputAndReportsInTheWindowsWords) {
       std::string("{\"success\":true,\"error\":\"\",\"saved_bytes\":7,\"source_bytes\":6012,"
                   "\"output_bytes\":6005,\"duplicates\":0,\"files\":{\"pictures\":0,\"pages\":0,"
                   "\"compressed\":0,\"other\":3,\"dropped\":1,\"skipped\":0},\"uncompressed\":0,"
-                  "\"skipped_files\":[],\"stopped\":false,\"dry_run\":false,\"output\":" +
+                  "\"skipped_files\":[],\"stopped\":false,\"dry_run\":false,"
+                  "\"jpeg_mode\":\"lossy\",\"by_kind\":[{\"kind\":\"other\",\"files\":3,"
+                  "\"bytes_in\":6005,\"bytes_out\":6005,\"unreduced\":[],\"part_kept\":[]},"
+                  "{\"kind\":\"filtered\",\"files\":1,\"bytes_in\":7,\"bytes_out\":0,"
+                  "\"unreduced\":[],\"part_kept\":[]}],\"output\":" +
                   JsonString(Out.Path() + "j") +
                   ",\"missing_tools\":[],\"skipped\":[],\"filtered\":[\"old.BAK\"],"
                   "\"duplicates_left_out\":[],\"files_detail\":["),
@@ -381,6 +388,73 @@ TEST(CliTest, OptionsTable) {
   EXPECT_EQ(JsonString("a\"b\\\n\x01"), "\"a\\\"b\\\\\\n\\u0001\"");
 }
 
+// Parses a command line given as words.
+TCliOptions Parse(std::vector<std::string> Words) {
+  Words.insert(Words.begin(), "larkspan-cli");
+  std::vector<char*> Argv;
+  for (std::string& W : Words) Argv.push_back(W.data());
+  return ParseCliOptions(int(Argv.size()), Argv.data());
+}
+
+TEST(CliTest, OptionsFollowTheUsualConventions) {
+  TCliOptions O = Parse({"-vq", "--dry", "--char=UTF-8", "--jobs=2", "s", "--css", "o"});
+  EXPECT_TRUE(O.Verbose && O.Quiet && O.DryRun && O.Css);
+  EXPECT_EQ(O.CharSet, "UTF-8");
+  EXPECT_EQ(O.Jobs, 2);
+  EXPECT_EQ(O.Site, "s");
+  EXPECT_EQ(O.Output, "o");
+  O = Parse({"--jpeg-mode", "lossless", "--comp", "archive", "-", "--", "-o"});
+  EXPECT_EQ(O.JpegMode, "lossless");
+  EXPECT_EQ(O.Compressor, "archive");
+  EXPECT_EQ(O.Site, "-");  // "-" is a folder; after "--" everything is
+  EXPECT_EQ(O.Output, "-o");
+  // A value that looks like an option is still the option's value.
+  O = Parse({"--filter", "--html", "s", "o"});
+  EXPECT_EQ(O.Filters, std::vector<std::string>{"--html"});
+  EXPECT_FALSE(O.Html);
+  // Parsing twice gives the same (getopt's state starts afresh).
+  EXPECT_TRUE(Parse({"-v", "s", "o"}).Verbose);
+  EXPECT_TRUE(Parse({"-v", "s", "o"}).Verbose);
+
+  struct Case {
+    std::vector<std::string> Words;
+    std::string Message;
+  } Cases[] = {
+      {{"--chrset", "GBK", "s", "o"}, "unknown option: --chrset; did you mean --charset?"},
+      {{"--chraset=GBK", "s", "o"}, "unknown option: --chraset=GBK; did you mean --charset?"},
+      {{"--verbsoe", "s", "o"}, "did you mean --verbose?"},
+      {{"--dryrun", "s", "o"}, "did you mean --dry-run?"},
+      {{"--colour", "s", "o"}, "unknown option: --colour"},
+      {{"--=x", "s", "o"}, "unknown option: --=x"},
+      {{"--c", "s", "o"}, "ambiguous option: --c (--css, --charset, --compressor)"},
+      {{"--j", "s", "o"}, "ambiguous option: --j"},
+      {{"--html=1", "s", "o"}, "option takes no value: --html=1"},
+      {{"-vx", "s", "o"}, "unknown option: -x"},
+      {{"-xv", "s", "o"}, "unknown option: -x"},
+      {{"s", "o", "--jobs"}, "option needs a value: --jobs"},
+      {{"--jpeg-mode", "85", "s", "o"}, "--jpeg-mode expects lossy or lossless: 85"},
+      {{"s"}, "expected SITE and OUTPUT"},
+      {{"s", "o", "p"}, "expected SITE and OUTPUT"},
+  };
+  for (const Case& C : Cases) {
+    try {
+      Parse(C.Words);
+      ADD_FAILURE() << "accepted: " << C.Words[0];
+    } catch (const TCliOptionError& E) {
+      EXPECT_NE(E.Text(true).find(C.Message), std::string::npos) << E.Text(true);
+      EXPECT_NE(std::string(E.what()).find(E.Zh), std::string::npos);
+    }
+  }
+  // A real run: one line, the suggestion, the pointer to the help, exit 2.
+  TTempDir Dir("dir");
+  const std::string Err = Dir.Path() + "err.txt";
+  const TExec R = Cli("--chrset=GBK a b", Err);
+  EXPECT_EQ(R.Status, 2);
+  EXPECT_EQ(ReadFileText(Err),
+            "larkspan-cli: 未知选项 (unknown option): --chrset=GBK; did you mean --charset?\n"
+            "Try 'larkspan-cli --help'.\n");
+}
+
 TEST(CliTest, OverlapIsByComponentsAndRefusalsStillPrintJson) {
   TTempDir Top("top");
   Top.Write("site/a.txt", "a");
@@ -393,6 +467,13 @@ TEST(CliTest, OverlapIsByComponentsAndRefusalsStillPrintJson) {
           Err);
   EXPECT_EQ(R.Status, 2);
   EXPECT_EQ(R.Out,
+            "{\"success\":false,\"refused\":true,\"error\":\"the site folder and the output "
+            "folder overlap\"}\n");
+  // The JSON refusal is in the report's language, as the message is.
+  R = Cli("--json --lang zh --jpg " + Quote(Top.Path() + "site/.") + " " +
+              Quote(Top.Path() + "site/x/.."),
+          Err);
+  EXPECT_EQ(R.Out,
             "{\"success\":false,\"refused\":true,\"error\":\"网站根目录和输出目录不能相同！\"}\n");
   // A name that is not UTF-8 still gives UTF-8 JSON.
   const std::string Gbk = Top.Path() + "\xC4\xE3";
@@ -400,10 +481,22 @@ TEST(CliTest, OverlapIsByComponentsAndRefusalsStillPrintJson) {
   EXPECT_EQ(R.Status, 2);
   EXPECT_TRUE(IsValidUtf8(R.Out)) << R.Out;
   EXPECT_EQ(JsonString("\xC4\xE3中"), "\"\\udcc4\\udce3中\"");
-  R = Cli("--json --bogus a b", Err);
-  EXPECT_EQ(R.Status, 2);
-  EXPECT_EQ(R.Out.rfind("{\"success\":false,\"refused\":true,\"error\":\"未知选项", 0), 0u)
-      << R.Out;
+  struct Refusal {
+    std::string Args, Env, Error;
+  } Refusals[] = {
+      {"--json --bogus a b", "", "unknown option: --bogus"},
+      {"--json --bogus a b", "LANG=zh_CN.UTF-8", "未知选项: --bogus"},
+      {"--json --lang en --bogus a b", "LANG=zh_CN.UTF-8", "unknown option: --bogus"},
+      {"--json --bogus --lang=zh a b", "", "未知选项: --bogus"},
+      {"--json --jobs=0 a b", "", "--jobs expects a whole number of 1 or more: 0"},
+      {"--jso --chrset=x a b", "", "unknown option: --chrset=x; did you mean --charset?"},
+  };
+  for (const Refusal& F : Refusals) {
+    R = Cli(F.Args, Err, F.Env);
+    EXPECT_EQ(R.Status, 2);
+    EXPECT_EQ(R.Out, "{\"success\":false,\"refused\":true,\"error\":\"" + F.Error + "\"}\n")
+        << F.Args;
+  }
 }
 
 TEST(CliTest, SkippedEntriesAreListedAndCounted) {
@@ -420,8 +513,16 @@ TEST(CliTest, SkippedEntriesAreListedAndCounted) {
       << R.Out;
   R = Cli("--verbose --jpg " + Quote(Site.Path()) + " " + Quote(Out.Path() + "p"), Err);
   EXPECT_EQ(R.Status, 0);
-  EXPECT_NE(R.Out.find("有 1 个项目未读取"), std::string::npos) << R.Out;
+  EXPECT_NE(R.Out.find("1 entry was passed by unread"), std::string::npos) << R.Out;
   EXPECT_NE(R.Out.find("skipped: " + Site.Path() + "pipe"), std::string::npos) << R.Out;
+  // Each language its half of the engine's reason.
+  const size_t At = R.Out.find("skipped: ");
+  ASSERT_NE(At, std::string::npos);
+  const std::string Line = R.Out.substr(At, R.Out.find('\n', At) - At);
+  const std::string Why = Line.substr(Line.rfind(" ("));
+  EXPECT_TRUE(std::all_of(Why.begin(), Why.end(), [](char C) { return C > 0; })) << Line;
+  R = Cli("--lang zh --verbose --jpg " + Quote(Site.Path()) + " " + Quote(Out.Path() + "z"), Err);
+  EXPECT_NE(R.Out.find("已跳过：" + Site.Path() + "pipe"), std::string::npos) << R.Out;
 }
 
 TEST(CliTest, SettingsAreOnlyReadAndAFolderInTheirPlaceIsReported) {
@@ -660,10 +761,26 @@ TEST(CliTest, RecordsOfARealRunNameEveryAction) {
   EXPECT_LT(GifOut, int64_t(Gif.size()));
 }
 
-TEST(CliTest, DryRunWritesNothingAndSaysWhatItWouldDo) {
+// The action of every file in a --json report, by path.
+std::map<std::string, std::string> ActionsOf(const std::string& Json) {
+  std::map<std::string, std::string> Actions;
+  const std::string Path = "{\"path\":\"", Action = "\",\"action\":\"";
+  for (size_t At = Json.find(Path); At != std::string::npos; At = Json.find(Path, At + 1)) {
+    const size_t End = Json.find(Action, At);
+    if (End == std::string::npos) break;
+    const size_t Stop = Json.find('"', End + Action.size());
+    Actions[Json.substr(At + Path.size(), End - At - Path.size())] =
+        Json.substr(End + Action.size(), Stop - End - Action.size());
+  }
+  return Actions;
+}
+
+TEST(CliTest, DryRunWritesNothingAndSaysWhatTheRunWillDo) {
   TTempDir Work("work");
   const std::string Site = Work.Path() + "site";
   CopySample(Site);
+  // A style sheet the page rewriting does not touch keeps the copy it names.
+  WriteFileAtomic(Site + "/css/print.css", "a { background: url(../news/logo-copy.gif) }\n");
   const auto Before = ReadTree(Site);
   const std::string Output = Work.Path() + "new/out";
   TExec R = Cli("--dry-run --all --filter '*.bak' " + Quote(Site) + " " + Quote(Output));
@@ -673,17 +790,181 @@ TEST(CliTest, DryRunWritesNothingAndSaysWhatItWouldDo) {
   for (const std::string& Line : std::vector<std::string>{
            "would rewrite: " + Output + "/index.html\n",
            "would rewrite: " + Output + "/news/index.html\n",
+           // The style sheet still names the copy: the run will keep it.
+           "news/logo-copy.gif (still referred to by css/print.css:1)\n",
            std::string("img/old/banner2.jpg (same content as img/banner.jpg)\n"),
            std::string("index.html.bak (filter *.bak)\n"),
+           // A picture's optimiser is tried; the dry run does not claim more.
+           std::string("would try optimiser"), std::string("  JPEG          "),
            std::string("Dry run: nothing was written.\n")})
     EXPECT_NE(R.Out.find(Line), std::string::npos) << Line << R.Out;
   EXPECT_EQ(R.Out.find("Output: "), std::string::npos);
+  EXPECT_EQ(R.Out.find("optimised"), std::string::npos) << R.Out;
 
-  R = Cli("--dry-run --json --all " + Quote(Site) + " " + Quote(Output));
+  // What the dry run predicts for each file is what the run then does
+  // (a picture tried may end up copied when its optimiser cannot shrink it).
+  R = Cli("--dry-run --json --all --filter '*.bak' " + Quote(Site) + " " + Quote(Output));
   EXPECT_EQ(R.Status, 0);
   EXPECT_NE(R.Out.find("\"dry_run\":true"), std::string::npos) << R.Out;
-  EXPECT_NE(R.Out.find("\"duplicates_left_out\":["), std::string::npos);
   EXPECT_FALSE(DirectoryExists(Work.Path() + "new"));
+  const auto Planned = ActionsOf(R.Out);
+  R = Cli("--json --all --filter '*.bak' " + Quote(Site) + " " + Quote(Output));
+  ASSERT_EQ(R.Status, 0);
+  const auto Done = ActionsOf(R.Out);
+  ASSERT_EQ(Planned.size(), Done.size());
+  for (const auto& [Path, Action] : Planned) {
+    const std::string Real = Done.at(Path);
+    if (Action == "optimised")
+      EXPECT_TRUE(Real == "optimised" || Real == "copied") << Path << ": " << Real;
+    else
+      EXPECT_EQ(Action, Real) << Path;
+  }
+  EXPECT_EQ(Planned.at("news/logo-copy.gif"), "kept_duplicate");
+  EXPECT_EQ(Planned.at("img/old/banner2.jpg"), "duplicate_left_out");
+}
+
+TEST(CliTest, SummaryGivesEachKindBeforeAndAfterAndNamesWhatWasNotReduced) {
+  TTempDir Site("site"), Out("out");
+  Site.Write("index.html", "<p>\n   a   </p>\n");
+  Site.Write("css/site.css", "body  {  margin : 0px ; }\n");
+  Site.Write("js/bad.js", "var x = \"open;\n");  // the minifier refuses it
+  Site.Write("js/ok.js", "var  a = 1;\n");
+  Site.Write("readme.txt", "hello");
+  Site.Write("old.bak", "13 bytes here");
+  const std::string Output = Out.Path() + "o";
+  TExec R = Cli("--html --css --js --filter '*.bak' " + Quote(Site.Path()) + " " + Quote(Output));
+  ASSERT_EQ(R.Status, 0) << R.Out;
+  const auto In = ReadTree(Site.Path()), Written = ReadTree(Output);
+  auto Size = [](const std::map<std::string, std::string>& Tree, const std::string& Name) {
+    return std::to_string(Tree.at(Name).size());
+  };
+  const int64_t ScriptsOut =
+      int64_t(Written.at("js/bad.js").size() + Written.at("js/ok.js").size());
+  for (const std::string& Line : std::vector<std::string>{
+           "  pages         1 file      " + Size(In, "index.html") + " bytes -> " +
+               Size(Written, "index.html") + " bytes (saved ",
+           "  style sheets  1 file      " + Size(In, "css/site.css") + " bytes -> " +
+               Size(Written, "css/site.css") + " bytes (saved ",
+           "  scripts       2 files     27 bytes -> " + std::to_string(ScriptsOut) + " bytes",
+           "    written unreduced: js/bad.js\n",
+           "  other files   1 file      5 bytes -> 5 bytes (saved 0.0%)\n",
+           "  filtered      1 file      13 bytes, not written\n",
+           "\nDone: ", "\n1 file was copied without compression\n"})
+    EXPECT_NE(R.Out.find(Line), std::string::npos) << Line << "\n" << R.Out;
+  // Small savings are counted in bytes, never "0.0KB".
+  EXPECT_EQ(R.Out.find("0.0KB"), std::string::npos) << R.Out;
+  EXPECT_EQ(R.Out.find("0.0 KB"), std::string::npos) << R.Out;
+
+  // The same rows in Chinese, and in the JSON report.
+  R = Cli("--lang zh --html --css --js " + Quote(Site.Path()) + " " + Quote(Out.Path() + "zh"));
+  EXPECT_NE(R.Out.find("  脚本          2 个文件    27 字节 -> "), std::string::npos) << R.Out;
+  EXPECT_NE(R.Out.find("    未能压缩，原样写出：js/bad.js\n"), std::string::npos) << R.Out;
+  R = Cli("--json --html --css --js " + Quote(Site.Path()) + " " + Quote(Out.Path() + "j"));
+  EXPECT_NE(
+      R.Out.find("{\"kind\":\"scripts\",\"files\":2,\"bytes_in\":27,\"bytes_out\":" +
+                 std::to_string(ScriptsOut) + ",\"unreduced\":[\"js/bad.js\"],\"part_kept\":[]}"),
+      std::string::npos)
+      << R.Out;
+}
+
+TEST(CliTest, LatinOnePageUnderTheDefaultCharsetNamesWhatWasLeftUnminified) {
+  TTempDir Site("site"), Out("out");
+  // Latin-1 read as GB2312: "\xE9\"" is one character, so the script's
+  // string never ends and its minifier refuses it; the page around it is
+  // minified, the script kept byte for byte.
+  const std::string Page =
+      "<p>caf\xE9   cr\xE8me</p>\n<script>\n var  s = \"caf\xE9\";\n</script>\n";
+  Site.Write("menu.html", Page);
+  Site.Write("js/cafe.js", "var  t = [\"caf\xE9\"];\n");
+  // Equal pictures: with --dedupe the page is rewritten, then minified in place.
+  Site.Write("a.bmp", "bmp");
+  Site.Write("b.bmp", "bmp");
+  for (const char* Args : {"--html --js", "--dedupe --html --js"}) {
+    SCOPED_TRACE(Args);
+    const std::string Output = Out.Path() + (Args[2] == 'd' ? "d" : "h");
+    const TExec R = Cli(std::string(Args) + " " + Quote(Site.Path()) + " " + Quote(Output));
+    ASSERT_EQ(R.Status, 0) << R.Out;
+    const auto Written = ReadTree(Output);
+    EXPECT_NE(Written.at("menu.html").find(" var  s = \"caf\xE9\";"), std::string::npos);
+    EXPECT_EQ(Written.at("menu.html").find("caf\xE9   cr"),
+              std::string::npos);  // the page was minified
+    for (const std::string& Line :
+         {std::string("    partly unminified: menu.html (inline script kept as it was (line 3: "),
+          std::string("    written unreduced: js/cafe.js\n")})
+      EXPECT_NE(R.Out.find(Line), std::string::npos) << Line << "\n" << R.Out;
+  }
+  const TExec R = Cli("--json --html --js " + Quote(Site.Path()) + " " + Quote(Out.Path() + "j"));
+  EXPECT_NE(R.Out.find("\"part_kept\":[\"menu.html (inline script kept as it was (line 3: "),
+            std::string::npos)
+      << R.Out;
+}
+
+TEST(CliTest, VerboseQuotesControlCharactersInNames) {
+  TTempDir Site("site"), Out("out");
+  Site.Write("a\nb.txt", "x");
+  Site.Write("\x1b[31mred.txt", "y");
+  Site.Write("plain name.txt", "z");
+  const TExec R = Cli("-v --html " + Quote(Site.Path()) + " " + Quote(Out.Path() + "o"));
+  ASSERT_EQ(R.Status, 0) << R.Out;
+  EXPECT_EQ(R.Out.find('\x1b'), std::string::npos) << R.Out;
+  EXPECT_NE(R.Out.find("  'a'$'\\n''b.txt'\n"), std::string::npos) << R.Out;
+  EXPECT_NE(R.Out.find("  $'\\033''[31mred.txt'\n"), std::string::npos) << R.Out;
+  EXPECT_NE(R.Out.find("  plain name.txt\n"), std::string::npos) << R.Out;
+  // No line starts with a piece of a name.
+  EXPECT_EQ(R.Out.find("\nb.txt"), std::string::npos) << R.Out;
+  // Nor in a message on the terminal.
+  const std::string Err = Out.Path() + "err.txt";
+  EXPECT_EQ(
+      Cli("--html " + Quote(Site.Path() + "no\nsuch") + " " + Quote(Out.Path() + "p"), Err).Status,
+      2);
+  EXPECT_EQ(ReadFileText(Err),
+            "larkspan-cli: '" + Site.Path() + "no'$'\\n''such: the site folder does not exist'\n");
+}
+
+TEST(CliTest, ChineseReportHasEveryLabelInChinese) {
+  TTempDir Site("site"), Out("out");
+  const std::string Pic(300, 'p');
+  Site.Write("img/a.bmp", Pic);
+  Site.Write("img/b.bmp", Pic);
+  Site.Write("img/c.bmp", Pic);
+  Site.Write("index.html", "<img src=\"img/b.bmp\">\n");
+  // Whichever copy is written first, two duplicates are still referred to.
+  Site.Write("style.css", "p { background: url(img/a.bmp) url(img/b.bmp) url(img/c.bmp) }\n");
+  const TExec R =
+      Cli("--lang zh -v --dedupe " + Quote(Site.Path()) + " " + Quote(Out.Path() + "o"));
+  ASSERT_EQ(R.Status, 0) << R.Out;
+  for (const char* Label : {"rewritten:", "kept duplicate:", "referred to", "Done", "Output",
+                            "files", "bytes", "saved"})
+    EXPECT_EQ(R.Out.find(Label), std::string::npos) << Label << "\n" << R.Out;
+  for (const char* Label : {"已改写：", "保留重复：", "仍被引用：", "任务已完成", "输出目录："})
+    EXPECT_NE(R.Out.find(Label), std::string::npos) << Label << "\n" << R.Out;
+}
+
+TEST(CliTest, LosslessJpegModeIsChosenByOptionOrSettingAndReported) {
+  if (FindProgram("jpegoptim").empty()) GTEST_SKIP() << "jpegoptim is not installed";
+  TTempDir Site("site"), Out("out"), Home("home");
+  Site.Write("p.jpg", SampleFile("img/banner.jpg"));
+  const TScopedEnv Xdg("XDG_CONFIG_HOME", Home.Path());
+  std::filesystem::create_directories(Home.Path() + "Ostrel Larkspan");
+  Home.Write("Ostrel Larkspan/Config.ini", "[Sys]\r\nIsCompressJpg=1\r\nJpegMode=lossless\r\n");
+  struct Case {
+    std::string Args, Said;
+  } Cases[] = {
+      {"--jpg", "JPEG: lossy (re-encoded at quality 85 at most; pixels change).\n"},
+      {"--jpg --jpeg-mode=lossless", "JPEG: lossless (every pixel kept).\n"},
+      {"--settings", "JPEG: lossless (every pixel kept).\n"},
+      {"--settings --jpeg-mode lossy", "JPEG: lossy"},
+  };
+  int N = 0;
+  for (const Case& C : Cases) {
+    const TExec R =
+        Cli(C.Args + " " + Quote(Site.Path()) + " " + Quote(Out.Path() + std::to_string(N++)));
+    EXPECT_EQ(R.Status, 0) << R.Out;
+    EXPECT_NE(R.Out.find(C.Said), std::string::npos) << C.Args << "\n" << R.Out;
+  }
+  const std::string Help = Cli("--help").Out;
+  for (const char* Word : {"LOSSY", "--jpeg-mode", "lossless"})
+    EXPECT_NE(Help.find(Word), std::string::npos) << Word;
 }
 
 TEST(CliTest, ReportFollowsTheLocaleUnlessLangIsGiven) {
@@ -692,18 +973,18 @@ TEST(CliTest, ReportFollowsTheLocaleUnlessLangIsGiven) {
   struct Case {
     std::string Env, Args, Starts;
   } Cases[] = {
-      {"", "", "Done: 0 duplicate files left out, "},
-      {"LANG=zh_CN.UTF-8", "", "任务已完成：共0个文件出现重复"},
-      {"LC_ALL=zh_TW.UTF-8 LANG=en_GB.UTF-8", "", "任务已完成"},
-      {"LC_ALL=C LANG=zh_CN.UTF-8", "", "Done: "},
-      {"LANG=zh_CN.UTF-8", "--lang en", "Done: "},
-      {"", "--lang zh", "任务已完成"},
+      {"", "", "\nDone: 2.0 KB -> 2.0 KB, 0 bytes saved (0.0%); 0 duplicate pictures left out.\n"},
+      {"LANG=zh_CN.UTF-8", "", "\n任务已完成：2.0 KB -> 2.0 KB，省下 0 字节（0.0%）；其中 0 个"},
+      {"LC_ALL=zh_TW.UTF-8 LANG=en_GB.UTF-8", "", "\n任务已完成"},
+      {"LC_ALL=C LANG=zh_CN.UTF-8", "", "\nDone: "},
+      {"LANG=zh_CN.UTF-8", "--lang en", "\nDone: "},
+      {"", "--lang zh", "\n任务已完成"},
   };
   for (const Case& C : Cases) {
     const TExec R = Cli(C.Args + " --dedupe " + Quote(Site.Path()) + " " + Quote(Out.Path() + "o"),
                         "/dev/null", C.Env);
     EXPECT_EQ(R.Status, 0);
-    EXPECT_EQ(R.Out.rfind(C.Starts, 0), 0u) << C.Env << " " << C.Args << ": " << R.Out;
+    EXPECT_NE(R.Out.find(C.Starts), std::string::npos) << C.Env << " " << C.Args << ": " << R.Out;
   }
 }
 
@@ -855,7 +1136,7 @@ TEST(CliTest, ProgressFitsANarrowTerminalOnOneLine) {
   ASSERT_EQ(R.Status, 0) << R.Out;
   // The progress is drawn in place ("\r" ... erase to the end of the line)
   // and never wraps: no drawn line is wider than the terminal.
-  const size_t ReportAt = R.Out.find("Done: ");
+  const size_t ReportAt = R.Out.find("  other files ");  // the report's first line
   ASSERT_NE(ReportAt, std::string::npos) << R.Out;
   const std::string Progress = R.Out.substr(0, ReportAt);
   EXPECT_NE(Progress.find("\r["), std::string::npos) << Progress;
@@ -880,17 +1161,21 @@ TEST(CliTest, ProgressLineTable) {
     int Columns;
     std::string CurrentFile, Line;
   } Cases[] = {
-      {12, 17, 0, "css/site.css", "[412/993]  41%  0:12 ~0:17  css/site.css"},
-      {12, -1, 80, "css/site.css", "[412/993]  41%  0:12  css/site.css"},
-      {3725, 60, 80, "", "[412/993]  41%  1:02:05 ~1:00"},
+      {12, 17, 0, "css/site.css", "[412/993 files] work  41%  0:12 ~0:17 left  css/site.css"},
+      {12, -1, 80, "css/site.css", "[412/993 files] work  41%  0:12  css/site.css"},
+      {3725, 60, 80, "", "[412/993 files] work  41%  1:02:05 ~1:00 left"},
       // The path loses its beginning first, whole characters only ...
-      {12, 17, 36, "img/网站/photo.jpg", "[412/993]  41%  0:12 ~0:17  …oto.jpg"},
-      {12, 17, 38, "img/网站/photo.jpg", "[412/993]  41%  0:12 ~0:17  …photo.jpg"},
-      {12, 17, 41, "img/网站/photo.jpg", "[412/993]  41%  0:12 ~0:17  …站/photo.jpg"},
-      {12, 17, 42, "img/网站/photo.jpg", "[412/993]  41%  0:12 ~0:17  …站/photo.jpg"},
+      {12, 17, 54, "img/网站/photo.jpg", "[412/993 files] work  41%  0:12 ~0:17 left  …photo.jpg"},
+      {12, 17, 55, "img/网站/photo.jpg", "[412/993 files] work  41%  0:12 ~0:17 left  …/photo.jpg"},
+      {12, 17, 57, "img/网站/photo.jpg",
+       "[412/993 files] work  41%  0:12 ~0:17 left  …站/photo.jpg"},
+      {12, 17, 58, "img/网站/photo.jpg",
+       "[412/993 files] work  41%  0:12 ~0:17 left  …站/photo.jpg"},
       // ... then the times; the counter alone is cut to the width.
-      {12, 17, 20, "css/site.css", "[412/993]  41%"},
-      {12, 17, 8, "css/site.css", "93]  41%"},
+      {12, 17, 30, "css/site.css", "[412/993 files] work  41%"},
+      {12, 17, 8, "css/site.css", "ork  41%"},
+      // A name with control characters is quoted, never drawn raw.
+      {12, -1, 0, "a\x1b[2Kb", "[412/993 files] work  41%  0:12  'a'$'\\033''[2Kb'"},
   };
   for (const Case& C : Cases) {
     S.CurrentFile = C.CurrentFile;
@@ -902,11 +1187,37 @@ TEST(CliTest, ProgressLineTable) {
   }
   S.TotalFiles = 1000;
   S.DoneFiles = 7;
-  EXPECT_EQ(ProgressLine(S, 0, -1, 0).substr(0, 12), "[   7/1000] ");
-  S.Percent = 50;
-  EXPECT_DOUBLE_EQ(EstimateLeft(S, 10), 10);
-  S.Percent = 1;
-  EXPECT_LT(EstimateLeft(S, 10), 0);  // too early to tell
+  S.CurrentFile = "css/site.css";
+  EXPECT_EQ(ProgressLine(S, 0, -1, 0).substr(0, 18), "[   7/1000 files] ");
+  EXPECT_EQ(ProgressLine(S, 12, 17, 0, TReportLang::Zh),
+            "[   7/1000 个文件] 工作量  41%  0:12 剩余约0:17  css/site.css");
+  // The estimate comes from the cost model the percentage is taken from.
+  struct Estimate {
+    int Percent;
+    int64_t Done, Total;
+    double Elapsed, Left;
+  } Estimates[] = {
+      {50, 0, 0, 10, 10},                                    // no costs given: by the percentage
+      {1, 0, 0, 10, -1},                                     // too early to tell
+      {73, 730, 1000, 73, 27},                               // the same share as the percentage
+      {25, 251, 1000, 25.1, 74.9}, {99, 999, 1000, 999, 1},  // nearly done is not done
+      {100, 1000, 1000, 50, -1},                             // done: nothing left to estimate
+      {50, 500, 1000, 0.5, -1},                              // not a second gone yet
+  };
+  for (const Estimate& E : Estimates) {
+    S.Percent = E.Percent;
+    S.DoneCost = E.Done;
+    S.TotalCost = E.Total;
+    if (E.Left < 0)
+      EXPECT_LT(EstimateLeft(S, E.Elapsed), 0) << E.Done;
+    else
+      EXPECT_NEAR(EstimateLeft(S, E.Elapsed), E.Left, 1e-9) << E.Done;
+  }
+  // The engine's percentage is 100 only once everything is done.
+  EXPECT_EQ(TWebFilsMgr::ProgressPercent(9995, 10000), 99);
+  EXPECT_EQ(TWebFilsMgr::ProgressPercent(1, 8), 12);
+  EXPECT_EQ(TWebFilsMgr::ProgressPercent(7, 8), 88);
+  EXPECT_EQ(TWebFilsMgr::ProgressPercent(8, 8), 100);
 }
 
 }  // namespace

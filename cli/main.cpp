@@ -5,6 +5,7 @@
 
 #include "cli/CliOptions.h"
 #include "cli/CliRun.h"
+#include "engine/uRunReport.h"
 #include "platform/Error.h"
 #include "platform/Terminal.h"
 #include "platform/Termination.h"
@@ -18,11 +19,14 @@ int main(int argc, char** argv) {
   TCliOptions Options;
   try {
     Options = ParseCliOptions(argc, argv);
-  } catch (const Exception& E) {
+  } catch (const TCliOptionError& E) {
     std::cerr << "larkspan-cli: " << E.what() << "\nTry 'larkspan-cli --help'.\n";
+    // The JSON refusal is in the report's language, as any other would be.
+    const bool English = LangEnglishInArgs(argc, argv, LangFromEnvironment() == TReportLang::En);
     for (int I = 1; I < argc; ++I)
-      if (std::string(argv[I]) == "--json") {
-        std::cout << "{\"success\":false,\"refused\":true,\"error\":" << JsonString(E.what())
+      // "--jso" is --json shortened; "--js" is the switch --js.
+      if (const std::string A = argv[I]; A.size() >= 5 && std::string("--json").rfind(A, 0) == 0) {
+        std::cout << "{\"success\":false,\"refused\":true,\"error\":" << JsonString(E.Text(English))
                   << "}\n";
         break;
       }

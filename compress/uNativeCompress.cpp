@@ -13,7 +13,7 @@ minify::TMinifyKind MinifyKindOf(const std::string& FileName) {
 
 bool MinifyFileTo(const std::string& SourceFile, const std::string& DestFile,
                   minify::TMinifyKind Kind, TCodePage Setting,
-                  const minify::TMinifyOptions& Options, std::string& Error) {
+                  const minify::TMinifyOptions& Options, std::string& Error, std::string* Note) {
   try {
     const std::string Input = ReadFileText(SourceFile);
     minify::TMinifyResult R = minify::MinifyFile(Kind, Input, Setting, Options);
@@ -29,6 +29,7 @@ bool MinifyFileTo(const std::string& SourceFile, const std::string& DestFile,
       return false;
     }
     WriteFileAtomic(DestFile, R.Output, SourceFile);  // keeps the mode and the time
+    if (Note) *Note = R.Note;
     return true;
   } catch (const std::exception& E) {
     Error = E.what();
@@ -49,7 +50,9 @@ minify::TMinifyOptions TNativeCompress::Options() const {
 
 bool TNativeCompress::Compress(const std::string& SourceFile, const std::string& DestFile) {
   std::string Error;
-  if (MinifyFileTo(SourceFile, DestFile, MinifyKindOf(SourceFile), CodePage, Options(), Error)) {
+  LastNote.clear();
+  if (MinifyFileTo(SourceFile, DestFile, MinifyKindOf(SourceFile), CodePage, Options(), Error,
+                   &LastNote)) {
     LastExitCode = 0;
     return true;
   }

@@ -19,11 +19,13 @@ minify::TMinifyKind MinifyKindOf(const std::string& FileName);
 // True when DestFile now holds the complete result. False when DestFile was
 // left as it was (never partial, never empty for a non-empty source): Error
 // then holds why, "line L, column C: reason" for a fault the minifier found,
-// the system's reason for a file that could not be read or written. Any
+// the system's reason for a file that could not be read or written. On
+// true, *Note (when given) says which part was kept as it was, if any. Any
 // thread; no shared state.
 bool MinifyFileTo(const std::string& SourceFile, const std::string& DestFile,
                   minify::TMinifyKind Kind, TCodePage Setting,
-                  const minify::TMinifyOptions& Options, std::string& Error);
+                  const minify::TMinifyOptions& Options, std::string& Error,
+                  std::string* Note = nullptr);
 
 // Created anywhere (it checks nothing and needs nothing outside the
 // program); Compress then runs on one thread at a time.
@@ -49,6 +51,9 @@ class TNativeCompress {
   bool IsCompressJS = false;
   std::string ErrorMessage;
   int LastExitCode = 0;
+  // After a successful Compress: the part of the file that was kept as it
+  // was (TMinifyResult::Note), "" when all of it was minified.
+  std::string LastNote;
 };
 
 }  // namespace larkspan

@@ -50,6 +50,7 @@ const TBoolKey IsCompressPng{"IsCompressPng", &TAppConfig::IsCompressPng, false}
 // Newer keys go after the thirteen of old, so files written before them read as they were.
 const TTextKey Compressor{"Compressor", &TAppConfig::Compressor, "native"};
 const TIntKey Jobs{"Jobs", &TAppConfig::Jobs, 0};
+const TTextKey JpegMode{"JpegMode", &TAppConfig::JpegMode, "lossy"};
 
 const TKey Keys[] = {
     {&FileFilters, nullptr},     {&RootPath, nullptr},       {&OutputPath, nullptr},
@@ -57,6 +58,7 @@ const TKey Keys[] = {
     {nullptr, &IsCompressXML},   {nullptr, &IsCompressCSS},  {nullptr, &IsReducePic},
     {&CharSet, nullptr},         {nullptr, &IsCompressJpg},  {nullptr, &IsCompressGif},
     {nullptr, &IsCompressPng},   {&Compressor, nullptr},     {nullptr, nullptr, &Jobs},
+    {&JpegMode, nullptr},
 };
 
 }  // namespace

@@ -27,7 +27,8 @@ class TAppConfig {
   ~TAppConfig();
 
   // Reads (IsSave false) or writes (IsSave true) the keys of section
-  // "Sys" in the file's key order (the thirteen of old, then Compressor and Jobs).
+  // "Sys" in the file's key order (the thirteen of old, then Compressor, Jobs
+  // and JpegMode).
   // Reading a CharSet that SetCharSet refuses gives "GB2312" and a line in
   // LoadWarnings; a Jobs that is not a count (ParseJobs) gives 0.
   // Writing throws Exception "Unable to write to <file>"; the old file then
@@ -69,6 +70,12 @@ class TAppConfig {
   // How many files a run works on at once: 0 (the default) for one per
   // processor core, 1 for one file at a time (ParseJobs, WorkersFor).
   int Jobs = 0;
+  // How JPEG pictures are reduced: "lossy" (the default: jpegoptim -m85
+  // re-encodes a picture of higher quality at 85, so its pixels change) or
+  // "lossless" (optimised Huffman tables only, every pixel kept). Any other
+  // value counts as "lossy".
+  std::string JpegMode = "lossy";
+  bool IsJpegLossless() const { return JpegMode == "lossless"; }
 
   // What the last load found amiss and replaced by a default, a line each
   // ("unknown character set ..."); the caller decides whether to show them.

@@ -57,7 +57,7 @@ TEST_F(ConfigTest, MissingFileGivesDefaultsAndSavingWritesEveryKeyInOrder) {
             "[Sys]\r\nFileFilters=\r\nRootPath=\r\nOutputPath=\r\nCompressFilters=\r\n"
             "IsCompressHtml=1\r\nIsCompressJS=0\r\nIsCompressXML=0\r\nIsCompressCSS=0\r\n"
             "IsReducePic=0\r\nCharSet=GB2312\r\nIsCompressJpg=0\r\nIsCompressGif=0\r\n"
-            "IsCompressPng=0\r\nCompressor=native\r\nJobs=0\r\n");
+            "IsCompressPng=0\r\nCompressor=native\r\nJobs=0\r\nJpegMode=lossy\r\n");
 }
 
 TEST_F(ConfigTest, FileWithoutTheCompressorKeyReadsAsBeforeAndKeepsAChoice) {
@@ -75,7 +75,7 @@ TEST_F(ConfigTest, FileWithoutTheCompressorKeyReadsAsBeforeAndKeepsAChoice) {
             "FileFilters=\r\nRootPath=\r\nOutputPath=\r\nCompressFilters=\r\n"
             "IsCompressHtml=1\r\nIsCompressJS=0\r\nIsCompressXML=0\r\n"
             "IsCompressCSS=0\r\nIsReducePic=0\r\nIsCompressJpg=0\r\n"
-            "IsCompressGif=0\r\nCompressor=archive\r\nJobs=0\r\n");
+            "IsCompressGif=0\r\nCompressor=archive\r\nJobs=0\r\nJpegMode=lossy\r\n");
   TAppConfig Again(Ini, true);
   Again.SaveOnDestroy = false;
   EXPECT_EQ(Again.Compressor, "archive");
@@ -98,6 +98,25 @@ TEST_F(ConfigTest, JobsKeyKeepsACountAndReadsAnythingElseAsTheDefault) {
   TAppConfig Again(Ini, true);
   Again.SaveOnDestroy = false;
   EXPECT_EQ(Again.Jobs, 6);
+}
+
+TEST_F(ConfigTest, JpegModeKeyKeepsLosslessAndReadsAnythingElseAsLossy) {
+  const std::string Ini = Dir + "c.ini";
+  const std::pair<std::string, bool> Cases[] = {
+      {"lossless", true}, {"lossy", false}, {"", false}, {"LOSSLESS", false}, {"85", false}};
+  for (const auto& [Written, Lossless] : Cases) {
+    Put(Ini, "[Sys]\r\nJpegMode=" + Written + "\r\n");
+    TAppConfig C(Ini, true);
+    C.SaveOnDestroy = false;
+    EXPECT_EQ(C.IsJpegLossless(), Lossless) << Written;
+  }
+  {
+    TAppConfig C(Ini, true);
+    C.JpegMode = "lossless";
+  }
+  TAppConfig Again(Ini, true);
+  Again.SaveOnDestroy = false;
+  EXPECT_TRUE(Again.IsJpegLossless());
 }
 
 TEST_F(ConfigTest, CharSetIsParsedOnceAndAnUnknownNameWarnsAndGivesTheDefault) {

@@ -35,6 +35,7 @@ enum class TFileReason {
   NoOptimiser,    // no optimiser is switched on for this kind of file
   NotAFile,       // Detail: why the entry was passed by unread
   WouldWrite,     // a dry run: nothing was written
+  PartKept,       // minified, but Detail: a part kept as it was and why
 };
 
 struct TFileResult {

@@ -33,8 +33,10 @@ TPlan MakePlan(const TAppConfig& Config, const std::string& Source,
     P.Program = "jpegoptim";
     // A turned photo loses its EXIF data (GPS position and all) like every
     // other; ReducePicture then gives it back its orientation alone.
-    for (const char* A : {"--strip-com", "--strip-exif", "--strip-iptc", "-q", "-o", "-m85"})
+    for (const char* A : {"--strip-com", "--strip-exif", "--strip-iptc", "-q", "-o"})
       P.Args.push_back(A);
+    // Without -m jpegoptim only rewrites the entropy coding: every pixel stays.
+    if (!Config.IsJpegLossless()) P.Args.push_back("-m85");
     P.Args.push_back(Source);
     P.Args.push_back("-d" + ExtractFilePath(Destination));
   } else if (Config.IsCompressGif && Ext == ".GIF") {

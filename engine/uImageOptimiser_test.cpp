@@ -11,6 +11,7 @@
 #include "config/uConfig.h"
 #include "engine/EngineTestUtil.h"
 #include "platform/FileSystem.h"
+#include "platform/Process.h"
 #include "platform/Text.h"
 
 namespace larkspan {
@@ -96,6 +97,43 @@ TEST(TImageOptimiserTest, ParameterTexts) {
             "--strip-com --strip-exif --strip-iptc -q -o -m85 " + TestData + "rotated.jpg -d/out/");
   EXPECT_EQ(BuildParams(S.Config, TestData + "upright.jpg", "/out/upright.jpg"),
             "--strip-com --strip-exif --strip-iptc -q -o -m85 " + TestData + "upright.jpg -d/out/");
+}
+
+TEST(TImageOptimiserTest, LosslessJpegModeLeavesOutTheQualityCap) {
+  Settings S(true, false, false);
+  S.Config.JpegMode = "lossless";
+  EXPECT_EQ(BuildParams(S.Config, "/site/a.jpg", "/out/a.jpg"),
+            "--strip-com --strip-exif --strip-iptc -q -o /site/a.jpg -d/out/");
+}
+
+// The pixels of a JPEG file as djpeg decodes them (a PPM file's bytes).
+std::string DecodedPixels(const std::string& Jpeg, const std::string& Folder) {
+  const std::string Ppm = Folder + "decoded.ppm";
+  const TProcessResult R = StartProcess("djpeg", {"-pnm", "-outfile", Ppm, Jpeg});
+  EXPECT_EQ(R.ExitCode, 0) << Jpeg;
+  return FileExists(Ppm) ? ReadFileText(Ppm) : std::string();
+}
+
+TEST(TImageOptimiserTest, LosslessJpegModeKeepsEveryPixelWhereLossyDoesNot) {
+  if (FindProgram("djpeg").empty()) GTEST_SKIP() << "djpeg (libjpeg-turbo-progs) not installed";
+  if (FindProgram("jpegoptim").empty()) GTEST_SKIP() << "jpegoptim not installed";
+  Folders F;
+  const test::TTempDir Work("decoded");
+  // Quality 100 with an EXIF segment: both modes make it smaller.
+  const std::string Src = F.Put("upright.jpg", "a.jpg");
+  const std::string Before = DecodedPixels(Src, Work.Path());
+  ASSERT_FALSE(Before.empty());
+  for (const bool Lossless : {true, false}) {
+    Settings S(true, false, false);
+    S.Config.JpegMode = Lossless ? "lossless" : "lossy";
+    TImageOptimiser O(&S.Config, ProgramFolder());
+    ASSERT_TRUE(O.ReducePicture(Src, F.OutOf("a.jpg"))) << Lossless;
+    EXPECT_LT(FileSizeOf(F.OutOf("a.jpg")), FileSizeOf(Src)) << Lossless;
+    const std::string After = DecodedPixels(F.OutOf("a.jpg"), Work.Path());
+    ASSERT_EQ(After.size(), Before.size()) << Lossless;  // same size and depth
+    EXPECT_EQ(After == Before, Lossless) << Lossless;
+    DeleteFile(F.OutOf("a.jpg"));
+  }
 }
 
 // Builds an Exif APP1 segment around a TIFF body.

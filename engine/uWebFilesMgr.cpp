@@ -308,6 +308,8 @@ int TWebFilsMgr::ProgressPercent(int64_t Done, int64_t Total) {
   int64_t Q = N / Total;
   const int64_t R2 = (N % Total) * 2;
   if (R2 > Total || (R2 == Total && (Q & 1))) ++Q;
+  // A run with files left is not done, however cheap they are expected to be.
+  if (Q >= 100 && Done < Total) Q = 99;
   return int(Q);
 }
 
@@ -412,6 +414,8 @@ void TWebFilsMgr::HandStatus() {
   Status.DoneFiles = DoneFiles;
   Status.TotalFiles = TotalFiles;
   Status.Percent = ProgressPercent(DoneCost, TotalCost);
+  Status.DoneCost = DoneCost;
+  Status.TotalCost = TotalCost;
   {
     std::lock_guard<std::mutex> L(StateLock);
     Status.CurrentFile = CurrentFile;
@@ -564,7 +568,13 @@ TFileResult TWebFilsMgr::CompressOrCopy(TWorker& W, const std::string& Source,
   TFileResult R = NewRecord(SiteFile, TFileAction::Minified);
   if (W.NativeCompress) {
     TNativeCompress& Compress = *W.NativeCompress;
-    if (Compress.Compress(Source, Dest)) return R;
+    if (Compress.Compress(Source, Dest)) {
+      if (!Compress.LastNote.empty()) {
+        R.Reason = TFileReason::PartKept;
+        R.Detail = Compress.LastNote;
+      }
+      return R;
+    }
     O.CompressError = Compress.ErrorMessage;
     R.Detail = "compressor: " + Compress.ErrorMessage;
   } else {
@@ -595,8 +605,24 @@ void TWebFilsMgr::RecordLeftOutDuplicates() {
   }
 }
 
+void TWebFilsMgr::PlanReferenceCheck() {
+  MakeRefCheck();
+  // The pages as the run would rewrite them, in memory only.
+  TWorker& W = *Workers.front();
+  if (!W.Rewriter) W.Rewriter = std::make_unique<TPageRewriter>(*this, Config->CodePage);
+  for (size_t I = 0; I < PageFiles.size(); ++I) {
+    BeginFile(PageFiles[I]);
+    W.Rewriter->Rewrite(PageFiles[I]);
+    RefCheck->Note(PageFiles[I], int64_t(I), W.Rewriter->PageText);
+  }
+  NoteRemainingReferences();
+  for (const TKeptDuplicate& Ref : RefCheck->Found())
+    if (Ref.RefLine > 0) KeptDuplicates.push_back(Ref);
+}
+
 void TWebFilsMgr::RecordPlan() {
   const bool Dupes = DetailList.Count() > 0;
+  if (Dupes) PlanReferenceCheck();
   const TImageOptimiser& Optimiser = *Workers.front()->Optimiser;
   auto Picture = [&](const std::string& Path) {
     const std::string Program = Optimiser.ProgramFor(Path);
@@ -627,6 +653,10 @@ void TWebFilsMgr::RecordPlan() {
   }
   for (const std::string& Path : CompressFiles) Results.Add(NewRecord(Path, TFileAction::Minified));
   for (const std::string& Path : OtherFiles) Picture(Path);
+  for (const TKeptDuplicate& Ref : KeptDuplicates) {
+    Results.Add(NewRecord(Ref.FileName, TFileAction::KeptDuplicate, TFileReason::ReferredBy,
+                          RelativePath(Ref.RefFile) + ":" + std::to_string(Ref.RefLine)));
+  }
   RecordLeftOutDuplicates();
   DoneFiles = TotalFiles;
 }
@@ -694,8 +724,7 @@ void TWebFilsMgr::WritePage(TWorker& W, size_t Index, TFileOutcome& O) {
   O.HasRecord = true;
 }
 
-void TWebFilsMgr::KeepReferencedDuplicates() {
-  if (!RefCheck) return;
+void TWebFilsMgr::NoteRemainingReferences() {
   // Pages were looked through as they were rewritten; one that was not is
   // read back from the output. Minifying keeps every reference, so the
   // site's own text files tell for the rest. Each file's rank is its place
@@ -725,6 +754,11 @@ void TWebFilsMgr::KeepReferencedDuplicates() {
                 RefCheck->Note(*Looks[I].File, Looks[I].Rank, ReadFileText(Looks[I].ReadFrom));
               },
               {});
+}
+
+void TWebFilsMgr::KeepReferencedDuplicates() {
+  if (!RefCheck) return;
+  NoteRemainingReferences();
 
   std::vector<const TKeptDuplicate*> Keep;
   for (const TKeptDuplicate& Ref : RefCheck->Found())
@@ -744,6 +778,14 @@ void TWebFilsMgr::KeepReferencedDuplicates() {
     O.Steps = 0;  // not a step of the plan: the progress is already whole
     O.Files = 0;
   });
+}
+
+void TWebFilsMgr::MakeRefCheck() {
+  std::vector<std::string> Duplicates;
+  Duplicates.reserve(size_t(DetailList.Count()));
+  for (int I = 0; I < DetailList.Count(); ++I)
+    Duplicates.push_back(DetailList.Objects(I)->FileName);
+  RefCheck = std::make_unique<TRefCheck>(RootDir, Duplicates);
 }
 
 void TWebFilsMgr::FindDuplicates() {
@@ -832,11 +874,7 @@ void TWebFilsMgr::RunPhases() {
     TotalCost -= PagesCost;
     for (const std::string& Page : PageFiles) TotalCost += PageCost(Page, false);
   } else {
-    std::vector<std::string> Duplicates;
-    Duplicates.reserve(size_t(DetailList.Count()));
-    for (int I = 0; I < DetailList.Count(); ++I)
-      Duplicates.push_back(DetailList.Objects(I)->FileName);
-    RefCheck = std::make_unique<TRefCheck>(RootDir, Duplicates);
+    MakeRefCheck();
   }
 
   // A file of phases 2, 4 and 5: Write puts it at its output path and gives

@@ -80,6 +80,10 @@ struct TRunStatus {
   int TotalFiles = 0;
   int Percent = 0;          // as OnProgress reports it (see ProgressCost)
   std::string CurrentFile;  // the file begun last, relative to the site root
+  // The cost model Percent is taken from: done and total ProgressCost. A
+  // time estimate from these agrees with Percent.
+  int64_t DoneCost = 0;
+  int64_t TotalCost = 0;
 };
 
 // One run of the engine. Created on the main thread with the settings (which
@@ -160,7 +164,8 @@ class TWebFilsMgr : public TThread, public TObject {
   // Pictures left out of the output because an equal picture was written.
   int GetDuplicateCount() const;
 
-  // Percentage of Done of Total, rounded half to even, in integers.
+  // Percentage of Done of Total, rounded half to even, in integers; never
+  // 100 while Done < Total (99 instead).
   static int ProgressPercent(int64_t Done, int64_t Total);
 
   // The percentage OnProgress reports is ProgressPercent of the run's done
@@ -299,6 +304,15 @@ class TWebFilsMgr : public TThread, public TObject {
   // Writes every left-out duplicate that a text file of the output still
   // refers to, and records it in KeptDuplicates.
   void KeepReferencedDuplicates();
+  // RefCheck for the duplicates of DetailList.
+  void MakeRefCheck();
+  // Notes for RefCheck the references in every page it has not seen (read
+  // back from the output) and in the site's other text files.
+  void NoteRemainingReferences();
+  // The dry run's reference check: every page rewritten in memory, then as
+  // NoteRemainingReferences; fills KeptDuplicates with what the run would
+  // keep. Writes nothing.
+  void PlanReferenceCheck();
   void RunPhases();
   // Phase 1: MasterList and DetailList from the pictures' contents, in the
   // order of the scan, on the engine's thread.

@@ -326,5 +326,38 @@ TEST(WebFilsMgrTest, DryRunDecidesEveryFileAndWritesNothing) {
             1);
 }
 
+TEST(WebFilsMgrTest, DryRunPredictsTheDuplicatesTheRunKeeps) {
+  test::TTempDir Site("site"), Out("out");
+  for (const char* Name : {"a.gif", "b.gif", "c.gif", "d.gif"}) Site.Write(Name, "GIF89a same");
+  // Every copy is named by a page tag (rewritten), and two also by forms
+  // the rewriting leaves: a style sheet and a script string.
+  Site.Write("page.html",
+             "<img src=\"a.gif\"><img src=\"b.gif\"><img src=\"c.gif\">"
+             "<img src=\"d.gif\">");
+  Site.Write("s.css", "p { background: url(c.gif) }\n");
+  Site.Write("s.js", "var pic = \"d.gif\";\n");
+  TAppConfig Config = test::BlankConfig();
+  Config.IsReducePic = true;
+  std::map<std::string, TFileAction> Actions[2];
+  int Duplicates[2] = {0, 0};
+  for (const bool Dry : {true, false}) {
+    TRunHooks Hooks;
+    Hooks.DryRun = Dry;
+    const TRunOutcome R =
+        RunEngineToEnd(Config, Site.Path(), Out.Path() + (Dry ? "d" : "r"), Hooks);
+    ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
+    for (const TFileResult& F : R.Results) Actions[Dry][F.Path] = F.Action;
+    Duplicates[Dry] = R.DuplicateCount;
+  }
+  EXPECT_FALSE(DirectoryExists(Out.Path() + "d"));
+  EXPECT_EQ(Actions[1], Actions[0]);
+  EXPECT_EQ(Duplicates[1], Duplicates[0]);
+  // Whichever copy is written, the ones still named elsewhere are kept.
+  int Kept = 0;
+  for (const auto& [Path, Action] : Actions[1]) Kept += Action == TFileAction::KeptDuplicate;
+  EXPECT_GE(Kept, 1);
+  EXPECT_EQ(Duplicates[1], 3 - Kept);
+}
+
 }  // namespace
 }  // namespace larkspan

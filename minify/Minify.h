@@ -33,6 +33,10 @@ struct TMinifyResult {
   size_t Offset = 0;  // byte offset of the fault in the input
   int Line = 0;       // 1-based line of the fault (0 when Ok)
   int Column = 0;     // 1-based byte column of the fault
+  // Ok, yet a part the minifier was asked to minify was kept as it was (a
+  // page's inline script or style sheet its minifier refused): where and
+  // why, for the first such part; "" when none was.
+  std::string Note;
 };
 
 // One file: finds its code page (DetectCodePage with the run's Setting),

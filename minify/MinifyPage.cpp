@@ -257,6 +257,10 @@ class TPageMinifier {
     return std::move(Out);
   }
 
+  // The first inline part kept because its minifier refused it (see
+  // TMinifyResult::Note), "" when none was.
+  std::string Note;
+
  private:
   // True when the "<" at I opens something the loop above handles (a
   // server block, comment, CDATA, declaration or tag); otherwise it is text.
@@ -468,6 +472,15 @@ class TPageMinifier {
       return false;
     const TMinifyResult R =
         IsCss ? MinifyCss(Body, Page, Options) : MinifyJs(Body, Page, Options, Module);
+    if (!R.Ok && Note.empty()) {
+      // Line of the fault in the page: the lines before the element's
+      // content, and the fault's line within it.
+      const size_t At = size_t(Body.data() - S.data());
+      int Line = R.Line > 0 ? R.Line : 1;
+      for (size_t K = 0; K < At; ++K) Line += S[K] == '\n';
+      Note = std::string(IsCss ? "inline style sheet" : "inline script") +
+             " kept as it was (line " + std::to_string(Line) + ": " + R.Error + ")";
+    }
     // A result no smaller than the content (the script minifier may part
     // "<" and "!" that touch) is no gain.
     if (!R.Ok || R.Output.size() > Body.size()) return false;
@@ -484,7 +497,9 @@ class TPageMinifier {
 
 TMinifyResult MinifyPage(std::string_view Text, TCodePage Page, const TMinifyOptions& Options) {
   TMinifyResult R;
-  R.Output = TPageMinifier(Text, Page, Options).Run();
+  TPageMinifier Minifier(Text, Page, Options);
+  R.Output = Minifier.Run();
+  R.Note = Minifier.Note;
   R.Ok = true;
   return R;
 }

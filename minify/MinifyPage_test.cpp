@@ -132,6 +132,28 @@ TEST(MinifyPageTest, InlineCodeIsKeptWhenNotMinified) {
   EXPECT_NE(Off.Output.find(">" + Css + "</style>"), std::string::npos);
 }
 
+TEST(MinifyPageTest, InlinePartTheMinifierRefusesIsNamedInTheNote) {
+  TMinifyOptions O;
+  O.CompressCss = O.CompressJs = true;
+  struct Case {
+    std::string Page, Note;
+  } Cases[] = {
+      {"<p>a</p>\n\n<script>\n var s = \"open;\n</script>",
+       "inline script kept as it was (line 4: unterminated string)"},
+      {"<p>a</p>\n<script>var a = 1;</script>\n<script>var b = 'x</script>\n<script>\"</script>",
+       "inline script kept as it was (line 3: unterminated string)"},  // the first one only
+      {"<p>a</p>\n<script>var a  =  1;</script>\n<style> p { color : red } </style>", ""},
+      {"<p>a</p>\n<script type=\"text/template\">\"</script>", ""},  // never minified: no note
+  };
+  for (const Case& C : Cases) {
+    const TMinifyResult R = MinifyPage(C.Page, TCodePage::Gbk, O);
+    ASSERT_TRUE(R.Ok) << C.Page;
+    EXPECT_EQ(R.Note, C.Note) << C.Page;
+  }
+  // The script minifier switched off: nothing was asked, nothing is noted.
+  EXPECT_EQ(MinifyPage(Cases[0].Page, TCodePage::Gbk, TMinifyOptions()).Note, "");
+}
+
 TEST(MinifyPageTest, PageStyleSheetsThatKeepWhiteSpace) {
   struct Case {
     const char* In;

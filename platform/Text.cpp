@@ -1,5 +1,8 @@
 #include "platform/Text.h"
 
+#include <algorithm>
+#include <cstdio>
+
 namespace larkspan {
 
 char UpCaseAscii(char C) { return (C >= 'a' && C <= 'z') ? char(C - 'a' + 'A') : C; }
@@ -118,6 +121,35 @@ bool IsValidUtf8(std::string_view Text) {
     I += N;
   }
   return true;
+}
+
+std::string QuotedName(std::string_view Name) {
+  auto IsControl = [](char C) { return static_cast<unsigned char>(C) < 0x20 || C == 0x7F; };
+  if (std::none_of(Name.begin(), Name.end(), IsControl)) return std::string(Name);
+  std::string R;
+  bool Open = false;  // inside '...'
+  for (const char C : Name) {
+    if (IsControl(C)) {
+      if (Open) R += '\'';
+      Open = false;
+      char Buf[8];
+      if (C == '\n' || C == '\t' || C == '\r')
+        std::snprintf(Buf, sizeof Buf, "\\%c", C == '\n' ? 'n' : C == '\t' ? 't' : 'r');
+      else
+        std::snprintf(Buf, sizeof Buf, "\\%03o", unsigned(static_cast<unsigned char>(C)));
+      R += std::string("$'") + Buf + "'";
+    } else if (C == '\'') {
+      if (Open) R += '\'';
+      Open = false;
+      R += "\\'";
+    } else {
+      if (!Open) R += '\'';
+      Open = true;
+      R += C;
+    }
+  }
+  if (Open) R += '\'';
+  return R;
 }
 
 }  // namespace larkspan

@@ -53,4 +53,11 @@ bool IsValidUtf8(std::string_view Text);
 size_t Utf8SequenceLength(std::string_view Text, size_t I);
 std::string ExcludeTrailingDelimiter(std::string_view Folder);
 
+// A name for a terminal or a report line: Name as it is when it holds no
+// control character (below 0x20, or 0x7F); otherwise quoted as a shell
+// reads it back, the way ls shows such names: 'a'$'\n''b', every control
+// byte as $'\n', $'\t', $'\r' or $'\033' (octal), a quote as \'. So no
+// name can move the cursor, colour the terminal or forge a line.
+std::string QuotedName(std::string_view Name);
+
 }  // namespace larkspan

@@ -82,4 +82,19 @@ TEST(TextTest, Utf8Validity) {
   for (const Case& C : Cases) EXPECT_EQ(IsValidUtf8(C.Text), C.Valid) << C.Text;
 }
 
+TEST(TextTest, QuotedNameQuotesOnlyNamesWithControlCharacters) {
+  const std::pair<std::string, std::string> Cases[] = {
+      {"img/a b.png", "img/a b.png"},  // nothing to quote: as it is
+      {"\xC4\xE3 中.html", "\xC4\xE3 中.html"},
+      {"it's.txt", "it's.txt"},
+      {"a\nb", "'a'$'\\n''b'"},
+      {"\x1b[31mred", "$'\\033''[31mred'"},
+      {"tab\t", "'tab'$'\\t'"},
+      {"it's\r", "'it'\\''s'$'\\r'"},
+      {std::string("nul\0", 4), "'nul'$'\\000'"},
+      {"del\x7f", "'del'$'\\177'"},
+  };
+  for (const auto& [Name, Shown] : Cases) EXPECT_EQ(QuotedName(Name), Shown) << Shown;
+}
+
 }  // namespace larkspan

@@ -68,9 +68,7 @@ void TfrmLarkspan::BuildControls() {
   chkCompressCSS = MakeCheck(gbxCompress, "chkCompressCSS", "CSS样式");
   chkCompressJS = MakeCheck(gbxCompress, "chkCompressJS", "JavaScript脚本");
   chkCompressJpg = MakeCheck(gbxCompress, "chkCompressJpg", "JPG图片");
-  chkCompressJpg->setToolTip(
-      "JPG图片的优化是有损的：质量高于85的图片以质量85重新编码，像素会改变；"
-      "EXIF、IPTC信息和注释被删除。");
+  // Its tooltip, which says lossy or lossless, comes with the settings (FormCreate).
   chkCompressPng = MakeCheck(gbxCompress, "chkCompressPng", "PNG图片");
   chkCompressGif = MakeCheck(gbxCompress, "chkCompressGif", "GIF图片");
   chkReducePic = MakeCheck(gbxCompress, "chkReducePic", "减少重复图片");
@@ -207,6 +205,12 @@ void TfrmLarkspan::FormCreate() {
   chkCompressJS->setChecked(FConfig->IsCompressJS);
   chkCompressXML->setChecked(FConfig->IsCompressXML);
   chkCompressJpg->setChecked(FConfig->IsCompressJpg);
+  // Which JPEG reduction the box switches on (the key JpegMode in [Sys]).
+  chkCompressJpg->setToolTip(
+      FConfig->IsJpegLossless()
+          ? "无损优化（jpegoptim）：只重写编码，每个像素不变；去除EXIF等附加信息。"
+          : "有损压缩（jpegoptim -m85）：质量高于85的图片以质量85重新编码，像素会改变；"
+            "去除EXIF等附加信息。设置文件中 JpegMode=lossless 可改为无损优化。");
   chkCompressGif->setChecked(FConfig->IsCompressGif);
   chkCompressPng->setChecked(FConfig->IsCompressPng);
   chkReducePic->setChecked(FConfig->IsReducePic);

@@ -233,6 +233,22 @@ class TfrmLarkspanTest : public QObject {
     QCOMPARE(Saved.CharSet, std::string("UTF-8"));
   }
 
+  void JpegBoxSaysWhetherItsReductionIsLossyAndTheModeIsKept() {
+    for (const bool Lossless : {false, true}) {
+      TTestHome Home;
+      TFakeDialogs Fake;
+      Home.WriteConfig(Lossless ? "JpegMode=lossless\n" : "IsCompressJpg=1\n");
+      auto F = OpenWindow();
+      const QString Tip = F->chkCompressJpg->toolTip();
+      QVERIFY2(Tip.contains(Lossless ? "无损" : "有损"), qPrintable(Tip));
+      QVERIFY2(Lossless || Tip.contains("-m85"), qPrintable(Tip));
+      QVERIFY(F->close());
+      TAppConfig Saved(Home.ConfigFile(), true);
+      Saved.SaveOnDestroy = false;
+      QCOMPARE(Saved.IsJpegLossless(), Lossless);
+    }
+  }
+
   void UnknownCharSetSelectsNothingAndStoresEmpty() {
     TTestHome Home;
     TFakeDialogs Fake;

@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -48,6 +49,44 @@ std::string NoteText(const TFileResult& R) {
   return ReasonText(R, TReportLang::Zh);
 }
 
+// The summary by kind as a small table: kind, files, before, after, and the
+// share saved as a bar (none for the kinds that are left out).
+QTableWidget* MakeKindTable(QWidget* Parent, const std::vector<TFileResult>& Results) {
+  const std::vector<TKindSummary> Rows = SummaryByKind(Results);
+  auto* T = new QTableWidget(int(Rows.size()), 5, Parent);
+  T->setObjectName("tblKinds");
+  T->setHorizontalHeaderLabels({"类别", "文件数", "处理前", "处理后", "节省"});
+  T->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  T->setSelectionMode(QAbstractItemView::NoSelection);
+  T->verticalHeader()->hide();
+  for (int I = 0; I < int(Rows.size()); ++I) {
+    const TKindSummary& K = Rows[size_t(I)];
+    const bool LeftOut = K.Kind == TFileKind::Duplicates || K.Kind == TFileKind::Filtered;
+    T->setItem(I, 0, new QTableWidgetItem(Q(KindText(K.Kind, TReportLang::Zh))));
+    T->setItem(I, 1, new TNumberItem(QString::number(K.Files), K.Files));
+    T->setItem(I, 2, new TNumberItem(Q(Bytes(K.BytesIn)), double(K.BytesIn)));
+    T->setItem(I, 3,
+               new TNumberItem(LeftOut ? "未写出" : Q(Bytes(K.BytesOut)), double(K.BytesOut)));
+    if (LeftOut) continue;
+    auto* Bar = new QProgressBar(T);
+    Bar->setObjectName("barSaved");
+    Bar->setRange(0, 1000);
+    const double Share =
+        K.BytesIn > 0 ? double(K.BytesIn - K.BytesOut) * 1000.0 / double(K.BytesIn) : 0;
+    Bar->setValue(int(std::clamp(Share, 0.0, 1000.0)));
+    Bar->setFormat(Q(SavedPercent(K.BytesIn, K.BytesOut)));
+    Bar->setTextVisible(true);
+    T->setCellWidget(I, 4, Bar);
+  }
+  T->resizeColumnsToContents();
+  T->horizontalHeader()->setSectionResizeMode(4, QHeaderView::Stretch);
+  // As tall as its rows: the details below take the rest.
+  int Height = T->horizontalHeader()->height() + 2 * T->frameWidth();
+  for (int I = 0; I < T->rowCount(); ++I) Height += T->rowHeight(I);
+  T->setFixedHeight(Height);
+  return T;
+}
+
 }  // namespace
 
 std::string ResultTotals(const std::vector<const TFileResult*>& Shown) {
@@ -66,7 +105,7 @@ TfrmResults::TfrmResults(std::vector<TFileResult> Results, std::string OutputFol
   setObjectName("frmResults");
   setWindowTitle("详细信息");
   setFont(UiFont(14));
-  resize(720, 460);
+  resize(720, 600);  // the summary by kind above, the details below
 
   auto* FilterLabel = MakeLabel(this, "lblAction", "显示：");
   cbxAction = new QComboBox(this);
@@ -79,6 +118,7 @@ TfrmResults::TfrmResults(std::vector<TFileResult> Results, std::string OutputFol
                            std::to_string(Counts[size_t(A)]) + ")"),
                          A);
 
+  tblKinds = MakeKindTable(this, FResults);
   tblResults = new QTableWidget(this);
   tblResults->setObjectName("tblResults");
   tblResults->setColumnCount(ColumnCount);
@@ -132,6 +172,7 @@ TfrmResults::TfrmResults(std::vector<TFileResult> Results, std::string OutputFol
   Bottom->addWidget(btnOpenOutput);
   Bottom->addWidget(btnClose);
   auto* Page = new QVBoxLayout(this);
+  Page->addWidget(tblKinds);
   Page->addLayout(Top);
   Page->addWidget(tblResults, 1);
   Page->addLayout(Bottom);

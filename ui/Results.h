@@ -16,6 +16,8 @@ class QTableWidget;
 namespace larkspan {
 
 // Holds its own copy of the records, so it outlives the run that made them.
+// Above the table, the summary by kind of file (SummaryByKind): one row per
+// kind with files, bytes before and after, and a bar of the share saved.
 // Main thread only.
 class TfrmResults : public QDialog {
  public:
@@ -26,6 +28,7 @@ class TfrmResults : public QDialog {
   void ShowAction(int Action);
   void btnOpenOutputClick();
 
+  QTableWidget* tblKinds;  // the summary by kind, one row each
   QTableWidget* tblResults;
   QComboBox* cbxAction;  // item data: the action, -1 for all
   QLabel* lblTotals;

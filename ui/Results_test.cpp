@@ -3,6 +3,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
@@ -82,6 +83,42 @@ class TfrmResultsTest : public QObject {
     QVERIFY(!W.isVisible());
   }
 
+  void SummaryByKindAboveTheDetailsWithABarOfTheSaving() {
+    TFakeDialogs Fake;
+    std::vector<TFileResult> Rs = {
+        Record("a.html", TFileAction::Minified, 3000, 1000),
+        Record("b.HTM", TFileAction::Rewritten, 1000, 1000),
+        Record("p/x.jpg", TFileAction::Optimised, 4000, 3000),
+        Record("p/y.jpg", TFileAction::DuplicateLeftOut, 4000, 0),
+        Record("old.bak", TFileAction::Filtered, 13, 0),
+        Record("pipe", TFileAction::Skipped, 0, 0),
+    };
+    TfrmResults W(Rs, "/srv/out/");
+    W.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&W));
+    QTableWidget* K = W.tblKinds;
+    QCOMPARE(K->objectName(), QString("tblKinds"));
+    // Above the details table.
+    QVERIFY(K->geometry().bottom() < W.tblResults->geometry().top());
+    QCOMPARE(K->rowCount(), 4);  // the skipped entry counts in no kind
+    const QStringList Expected[] = {{"网页", "2", "3.9KB", "2.0KB"},
+                                    {"JPG图片", "1", "3.9KB", "2.9KB"},
+                                    {"重复图片", "1", "3.9KB", "未写出"},
+                                    {"已过滤", "1", "13B", "未写出"}};
+    for (int Row = 0; Row < 4; ++Row) {
+      QStringList Got;
+      for (int Col = 0; Col < 4; ++Col) Got << K->item(Row, Col)->text();
+      QCOMPARE(Got, Expected[Row]);
+    }
+    // The bar shows the share saved; the kinds left out have none.
+    auto* Pages = qobject_cast<QProgressBar*>(K->cellWidget(0, 4));
+    QVERIFY(Pages != nullptr);
+    QCOMPARE(Pages->value(), 500);
+    QCOMPARE(Pages->text(), QString("50.0%"));
+    QCOMPARE(qobject_cast<QProgressBar*>(K->cellWidget(1, 4))->value(), 250);
+    QVERIFY(K->cellWidget(2, 4) == nullptr);
+  }
+
   void LongPathsKeepTheirFileNameAndDuplicatesNameTheKeptCopy() {
     TFakeDialogs Fake;
     const std::string Long = "a/" + std::string(300, 'x') + "/photo-final.png";
@@ -118,6 +155,7 @@ class TfrmResultsTest : public QObject {
     TFakeDialogs Fake;
     TfrmResults W({}, "");
     QCOMPARE(W.tblResults->rowCount(), 0);
+    QCOMPARE(W.tblKinds->rowCount(), 0);
     QCOMPARE(W.cbxAction->count(), 1);
     QCOMPARE(W.lblTotals->text(), QString("共0个文件：处理前0B，处理后0B，节省0.0%"));
     QVERIFY(!W.btnOpenOutput->isEnabled());

@@ -6,7 +6,9 @@
 # reads back every percentage it showed with the time it showed it. Prints, at each tenth
 # of the run's wall time, the percentage shown then beside the share of files done then
 # (what a count of files alone would show), and the largest gap between the shown
-# percentage and the share of time gone: 0 would be a bar that moves perfectly evenly.
+# percentage and the share of time gone: 0 would be a bar that moves perfectly evenly;
+# then how far the time-left estimates put the end of the run, and whether 100% ever
+# showed with files left.
 #
 # Environment: BUILD (folder with bin/larkspan-cli, default ./build), JOBS (passed as
 # --jobs when set), CHARSET (default UTF-8). Needs python3 (and, for the generated site,
@@ -33,7 +35,7 @@ import os, pty, re, sys, time
 
 cli, site, out = sys.argv[1:4]
 args = sys.argv[4:]
-line = re.compile(rb"\[\s*(\d+)/(\d+)\]\s+(\d+)%")
+line = re.compile(rb"\[\s*(\d+)/(\d+) files\] work\s+(\d+)%\s+(\d+):(\d+)(?: ~(\d+):(\d+) left)?")
 samples = []  # (seconds, percent, files done, files)
 start = time.monotonic()
 pid, fd = pty.fork()
@@ -51,7 +53,8 @@ while True:
     buf += data
     end = 0
     for m in line.finditer(buf):
-        samples.append((now, int(m.group(3)), int(m.group(1)), int(m.group(2))))
+        left = int(m.group(6)) * 60 + int(m.group(7)) if m.group(6) else -1
+        samples.append((now, int(m.group(3)), int(m.group(1)), int(m.group(2)), left))
         end = m.end()
     buf = buf[end:][-200:]
 _, status = os.waitpid(pid, 0)
@@ -69,4 +72,12 @@ for tenth in range(1, 10):
 for s in samples:
     worst = max(worst, abs(s[1] - 100.0 * s[0] / wall))
 print("largest gap between the shown percentage and the share of time gone: %.0f points" % worst)
+# The estimate of time left, read as a forecast of the whole run's wall time.
+ends = [(s[0], s[0] + s[4]) for s in samples if s[4] >= 0]
+if ends:
+    off = max(abs(e - wall) for _, e in ends)
+    print("time-left estimates: %d, the whole run forecast between %.0f s and %.0f s (%.1f s), "
+          "worst %.0f s off" % (len(ends), min(e for _, e in ends), max(e for _, e in ends), wall, off))
+early = [s for s in samples if s[1] >= 100 and s[2] < s[3]]
+print("100%% shown with files left: %d times" % len(early))
 PY
