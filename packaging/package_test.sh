@@ -32,8 +32,7 @@ manpage)
   for o in $options; do
     grep -qF -- "${o//-/\\-}" "$man_page" || fail "$o is missing from $man_page"
   done
-  # The variables the programs read (not their tests'; LARKSPAN_PICTURES_AT_ONCE is the
-  # engine's word to pngout, not the user's).
+  # The variables the programs read (not their tests').
   variables=$(grep -rhoE 'GetEnv\("LARKSPAN_[A-Z_]+"\)' "$source" --include='*.cpp' \
     --exclude='*_test.cpp' --exclude-dir=build --exclude-dir='build-*' |
     grep -oE 'LARKSPAN_[A-Z_]+' | sort -u)
