@@ -29,18 +29,20 @@ const std::string TestData = ExtractFilePath(__FILE__) + "testdata/";
 // Fake optimisers (the real ones cannot be made to fail on cue): each
 // takes a random moment, so the workers finish in a different order every
 // time; a picture whose name holds "bad" makes them fail, any other comes
-// out one byte shorter. The real jpegoptim does the JPEGs.
+// out one byte shorter. The real jpegoptim does the JPEGs. They match the
+// file's own name only: the folder it lies in has a random name, which may
+// hold "bad" too.
 void WriteFakeOptimisers(const std::string& Bin) {
   const std::string Shorter =
       "sleep 0.0$((RANDOM % 4))\n"
-      "case \"$SRC\" in *bad*) exit 1;; esac\n"
+      "case \"${SRC##*/}\" in *bad*) exit 1;; esac\n"
       "head -c $(( $(stat -c %s \"$SRC\") - 1 )) \"$SRC\" > \"$DST\"\n";
   test::WriteScript(Bin + "gifsicle", "SRC=$4 DST=$3\n" + Shorter);
   // pngout on a picture whose name holds "capped" does what the real one does
   // at its safety cap: writes the picture unchanged and exits with 3.
   test::WriteScript(Bin + "pngout",
                     "SRC=$1 DST=$2\n"
-                    "case \"$SRC\" in *capped*) cp \"$SRC\" \"$DST\"; exit 3;; esac\n" +
+                    "case \"${SRC##*/}\" in *capped*) cp \"$SRC\" \"$DST\"; exit 3;; esac\n" +
                         Shorter);
 }
 
