@@ -155,7 +155,18 @@ int WalkFolders(int Dir, const std::string& Rest, bool Create) {
 int OpenFolder(const std::string& Folder, bool Create) {
   int Root = -1;
   std::string Rest;
-  if (FindRoot(Folder, Root, Rest)) return WalkFolders(Root, Rest, Create);
+  if (FindRoot(Folder, Root, Rest)) {
+    const int Dir = WalkFolders(Root, Rest, Create);
+    if (Dir < 0) return -1;
+    // The write root's own folder comes back as a duplicate of its
+    // descriptor, which shares its reading position with it: a listing
+    // would go on where the last one ended. A descriptor of its own.
+    const int Own = ::openat(Dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int Saved = errno;
+    ::close(Dir);
+    errno = Saved;
+    return Own;
+  }
   if (Create && !ForceDirectories(Folder)) return -1;
   return ::open(Folder.empty() ? "." : Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
@@ -250,14 +261,16 @@ int OpenKeptDest(const std::string& Dest, int64_t Size) {
 // Gives the kept file Kept the permission bits Mode when it has others.
 void KeepWithMode(int Kept, mode_t Mode) {
   struct stat St;
-  if (::fstat(Kept, &St) == 0 && (St.st_mode & 07777) != (Mode & 07777)) ::fchmod(Kept, Mode & 07777);
+  if (::fstat(Kept, &St) == 0 && (St.st_mode & 07777) != (Mode & 07777))
+    ::fchmod(Kept, Mode & 07777);
 }
 
 // The permission bits a file published with AttributesFrom gets: that
 // file's, or the usual ones of a new file when it is "" or missing.
 mode_t PublishedMode(const std::string& AttributesFrom) {
   struct stat St;
-  if (!AttributesFrom.empty() && ::stat(AttributesFrom.c_str(), &St) == 0) return St.st_mode & 07777;
+  if (!AttributesFrom.empty() && ::stat(AttributesFrom.c_str(), &St) == 0)
+    return St.st_mode & 07777;
   const mode_t Mask = ::umask(0);
   ::umask(Mask);
   return 0666 & ~Mask;
@@ -856,8 +869,8 @@ bool PublishFile(const std::string& From, const std::string& Dest,
                  const std::string& AttributesFrom) {
   TAtPath At;
   if (At.Open(From)) {
-    const int F =
-        ::openat(At.Dir, At.Name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int F = ::openat(At.Dir, At.Name.c_str(),
+                           O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (F >= 0) {
       if (!AttributesFrom.empty()) CopyAttributesTo(AttributesFrom, F);
       const bool Kept = KeptEqualFile(F, Dest);

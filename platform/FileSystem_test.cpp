@@ -330,7 +330,8 @@ TEST_F(FileSystemTest, AWriteRootThatKeepsEqualFilesLeavesThemUntouched) {
     const char* Name;
     std::function<void(const std::string& Dest, const std::string& From)> Write;
   } Cases[] = {
-      {"copy", [](const std::string& D, const std::string& F) { ASSERT_TRUE(CopyFileOverwrite(F, D)); }},
+      {"copy",
+       [](const std::string& D, const std::string& F) { ASSERT_TRUE(CopyFileOverwrite(F, D)); }},
       {"atomic",
        [](const std::string& D, const std::string& F) { WriteFileAtomic(D, ReadFileText(F), F); }},
       {"temp",
@@ -394,10 +395,19 @@ TEST_F(FileSystemTest, ListTreeNeverFollowsLinksNorEntersFencedFolders) {
   std::map<std::string, std::pair<bool, bool>> Seen;
   for (const TTreeEntry& E : Entries) Seen[E.Path] = {E.IsFolder, E.IsFenced};
   const std::map<std::string, std::pair<bool, bool>> Expected = {
-      {"a.txt", {false, false}},   {"sub", {true, false}},      {"sub/b.txt", {false, false}},
-      {"fenced", {true, true}},    {"dirlink", {false, false}}, {"filelink", {false, false}}};
+      {"a.txt", {false, false}}, {"sub", {true, false}},      {"sub/b.txt", {false, false}},
+      {"fenced", {true, true}},  {"dirlink", {false, false}}, {"filelink", {false, false}}};
   EXPECT_EQ(Seen, Expected);
   EXPECT_THROW(ListTree(Dir + "missing"), Exception);
+  {
+    // Through a write root, as often as asked: each listing reads the
+    // folder from its start.
+    const size_t All = ListTree(Dir + "t").size();  // the fenced folder's file too
+    TWriteRoot Root(Dir + "t");
+    EXPECT_EQ(ListTree(Dir + "t").size(), All);
+    EXPECT_EQ(RemoveStaleTempFiles(Dir + "t"), 0);
+    EXPECT_EQ(ListTree(Dir + "t/").size(), All);
+  }
 
   EXPECT_FALSE(RemoveEmptyFolder(Dir + "t/sub"));  // not empty
   ASSERT_TRUE(DeleteFile(Dir + "t/sub/b.txt"));
