@@ -41,6 +41,16 @@ struct TRunOutcome {
   std::vector<std::string> MissingTools;
   int DoneFiles = 0;
   int TotalFiles = 0;
+  // Results taken from the cache of results instead of running a tool.
+  int CacheHits = 0;
+  // Why the cache could not be used (or stopped storing); "" when it could.
+  std::string CacheWarning;
+  // Files in the output this run did not write (relative to it), those
+  // removed of them (DeleteStale), and those that could not be removed
+  // ("path: reason"; also a folder that could not be looked through).
+  std::vector<std::string> StaleFiles;
+  int RemovedStale = 0;
+  std::vector<std::string> StaleFailures;
 };
 
 struct TRunHooks {
@@ -52,6 +62,13 @@ struct TRunHooks {
   // that are missing.
   std::function<void(const std::vector<std::string>& MissingTools)> OnStarted;
   bool DryRun = false;
+  // Use the cache of results (TWebFilsMgr::UseCache).
+  bool UseCache = false;
+  // Remove the files the run did not write from the output
+  // (TWebFilsMgr::DeleteStale); ConfirmDelete, when set, is asked first
+  // with their count, on this thread.
+  bool DeleteStale = false;
+  std::function<bool(int Count)> ConfirmDelete;
 };
 
 // Creates an engine for Config, starts it on Root -> Output and runs the

@@ -151,6 +151,11 @@ void TWebFilsMgr::Start(const std::string& RootPath, const std::string& OutputPa
     }
     if (FoldersConflict(RootPath, OutputPath)) throw Exception("网站根目录和输出目录不能相同！");
     NoteOutputNames();
+    // A result equal to the file already there leaves it untouched.
+    OutputRoot->KeepEqualFiles();
+    if (UseCache && Config->CacheSize > 0)
+      Cache = std::make_unique<TResultCache>(TResultCache::DefaultFolder(),
+                                             int64_t(Config->CacheSize) << 20);
   }
   Resume();
 }
@@ -572,6 +577,19 @@ TFileResult TWebFilsMgr::WriteOtherFile(TWorker& W, const std::string& Source,
   TOutcome Outcome = TOutcome::NoRule;
   bool Failed = false;
   if (Optimiser.HasRuleFor(Source)) {
+    TCachedResult Hit;
+    if (Cache && Cache->Find(Cache->PictureKey(*Config, Source), Hit)) {
+      R.FromCache = true;
+      R.Detail = Hit.Note;
+      if (Hit.Kind != TCachedResult::TKind::Optimised) {
+        R.Reason = TFileReason::NotSmaller;
+        CopyOrFail(Source, Dest);
+        return R;
+      }
+      WriteFileAtomic(Dest, Hit.Bytes, Source);
+      R.Action = TFileAction::Optimised;
+      return R;
+    }
     // The optimiser writes into a private folder beside Dest, never through
     // whatever stands at Dest; its result is published by a rename. A stop
     // leaves Dest untouched, and the folder goes with what the program left.
@@ -585,6 +603,11 @@ TFileResult TWebFilsMgr::WriteOtherFile(TWorker& W, const std::string& Source,
     const bool Done = Optimiser.ReducePicture(Input, Result);
     const bool Usable = Done && UsableResult(Source, Result);
     Outcome = Optimiser.LastOutcome;
+    // Kept under the bytes the optimiser read; a failure is not kept.
+    if (Cache && (Usable || Outcome == TOutcome::NotSmaller))
+      Cache->Store(Cache->PictureKey(*Config, Input),
+                   {Usable ? TCachedResult::TKind::Optimised : TCachedResult::TKind::NotSmaller,
+                    Optimiser.LastProgram, Usable ? ReadFileText(Result) : std::string()});
     Failed = Done || Optimiser.LastFailed;  // done yet unusable counts as failed
     if (Outcome == TOutcome::Stopped || (StopRequested() && !Usable)) throw TRunStopped();
     if (Usable) {
@@ -655,7 +678,20 @@ TFileResult TWebFilsMgr::CompressOrCopy(TWorker& W, const std::string& Source,
   TFileResult R = NewRecord(SiteFile, TFileAction::Minified);
   if (W.NativeCompress) {
     TNativeCompress& Compress = *W.NativeCompress;
-    if (Compress.Compress(Source, Dest)) {
+    const std::string Key = Cache ? Cache->MinifyKey(Compress, Source, Source) : std::string();
+    TCachedResult Hit;
+    bool Done = false;
+    if (Cache && Cache->Find(Key, Hit) && Hit.Kind == TCachedResult::TKind::Minified) {
+      WriteFileAtomic(Dest, Hit.Bytes, Source);
+      Compress.LastNote = Hit.Note;
+      R.FromCache = Done = true;
+    } else if (Compress.Compress(Source, Dest)) {
+      Done = true;
+      // Kept only when the file read is still the one the key was made of.
+      if (Cache && Cache->MinifyKey(Compress, Source, Source) == Key)
+        Cache->Store(Key, {TCachedResult::TKind::Minified, Compress.LastNote, ReadFileText(Dest)});
+    }
+    if (Done) {
       if (!Compress.LastNote.empty()) {
         R.Reason = TFileReason::PartKept;
         R.Detail = Compress.LastNote;
@@ -806,9 +842,19 @@ void TWebFilsMgr::WritePage(TWorker& W, size_t Index, TFileOutcome& O) {
   O.Source = Page;
   BeginFile(Page);
   PrepareDestination(Dest, O);
+  // A page minified after its rewriting is staged beside Dest and minified
+  // from there: Dest is written once, and not at all when the result equals
+  // the file already there.
+  const bool Minify = Config->IsCompressHtml && CanCompress(OutputDir, Dest);
+  std::optional<TTempFile> Staged;
+  if (DetailList.Count() > 0 && Minify) {
+    Staged.emplace(Dest);
+    Staged->Close();
+  }
+  const std::string Rewritten = Staged ? Staged->Path() : Dest;
   // Only a page whose references changed counts as rewritten; any other
   // goes as in a run without duplicates.
-  if (DetailList.Count() == 0 || !RewritePage(W, Page, Dest, int64_t(Index))) {
+  if (DetailList.Count() == 0 || !RewritePage(W, Page, Rewritten, int64_t(Index))) {
     if (Config->IsCompressHtml && CanCompress(RootDir, Page)) {
       O.Record = CompressOrCopy(W, Page, Dest, Page, O);
     } else {
@@ -819,10 +865,11 @@ void TWebFilsMgr::WritePage(TWorker& W, size_t Index, TFileOutcome& O) {
   } else {
     O.Rewritten = Page;
     O.Record = NewRecord(Page, TFileAction::Rewritten);
-    if (Config->IsCompressHtml && CanCompress(OutputDir, Dest)) {
-      const TFileResult C = CompressOrCopy(W, Dest, Dest, Page, O);
+    if (Minify) {
+      const TFileResult C = CompressOrCopy(W, Rewritten, Dest, Page, O);
       O.Record.Reason = C.Reason;
       O.Record.Detail = C.Detail;
+      O.Record.FromCache = C.FromCache;
     }
   }
   O.Record.BytesOut = FileSizeOf(Dest);
@@ -1065,7 +1112,21 @@ void TWebFilsMgr::RunPhases() {
     std::lock_guard<std::mutex> L(StateLock);
     CurrentFile.clear();
   }
+  MirrorOutput();
   IsSuccess = true;
+}
+
+void TWebFilsMgr::MirrorOutput() {
+  try {
+    Mirror.Find(RootDir, OutputDir, WrittenFiles);
+  } catch (const Exception& E) {
+    Mirror.Failures.push_back(E.what());  // the files are written: the run stands
+    return;
+  }
+  if (!DeleteStale || Mirror.Stale.empty()) return;
+  bool Yes = true;
+  if (OnConfirmDelete) Synchronize([&] { Yes = OnConfirmDelete(this, int(Mirror.Stale.size())); });
+  if (Yes) Mirror.Remove();
 }
 
 void TWebFilsMgr::Execute() {
@@ -1089,6 +1150,11 @@ void TWebFilsMgr::Execute() {
     } catch (...) {
       // Records only; the run's outcome stands.
     }
+  }
+  if (Cache) {
+    Cache->Trim();
+    CacheHits = Cache->Hits();
+    CacheWarning = Cache->Warning();
   }
   // The counts as the workers left them, for the report.
   {

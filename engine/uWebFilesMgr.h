@@ -17,7 +17,9 @@
 #include <vector>
 
 #include "engine/uFileResult.h"
+#include "engine/uOutputMirror.h"
 #include "engine/uRefCheck.h"
+#include "engine/uResultCache.h"
 #include "engine/uTextList.h"
 #include "platform/FileSystem.h"
 #include "platform/Object.h"
@@ -188,6 +190,21 @@ class TWebFilsMgr : public TThread, public TObject {
   // whenever the percentage changes; on the main thread like OnProgress.
   TStatusEvent OnStatus;
   bool DryRun = false;
+  // Take results from (and keep them in) the cache of results in
+  // TResultCache::DefaultFolder(), at most Config->CacheSize MiB (0: none).
+  // Set before Start; a dry run uses none.
+  bool UseCache = false;
+  // After a successful run, remove what the output holds that the run did
+  // not write (Mirror); OnConfirmDelete, when set, is asked first on the
+  // main thread with their count, and false keeps them. Set before Start.
+  bool DeleteStale = false;
+  std::function<bool(TObject* Sender, int Count)> OnConfirmDelete;
+  // Read in OnFinished: results taken from the cache, why the cache could
+  // not be used ("" when it could), what the output holds that the run did
+  // not write.
+  int CacheHits = 0;
+  std::string CacheWarning;
+  TOutputMirror Mirror;
 
   TAppConfig* Config;  // not owned
   int Jobs = 1;        // workers per phase, settled by Start
@@ -327,6 +344,9 @@ class TWebFilsMgr : public TThread, public TObject {
   // keep. Writes nothing.
   void PlanReferenceCheck();
   void RunPhases();
+  // Finds what the output holds that the run did not write, and removes it
+  // when DeleteStale (and OnConfirmDelete) say so.
+  void MirrorOutput();
   // Phase 1: MasterList and DetailList from the pictures' contents, in the
   // order of the scan, on the engine's thread.
   void FindDuplicates();
@@ -363,6 +383,7 @@ class TWebFilsMgr : public TThread, public TObject {
   // Every write lands beneath this handle, locked for the run (none for a
   // dry run).
   std::unique_ptr<TWriteRoot> OutputRoot;
+  std::unique_ptr<TResultCache> Cache;  // when UseCache, made by Start
   // Output paths of the run's files and of the folders above them: names
   // the cleanup of leftovers leaves alone.
   std::unordered_set<std::string> OutputNames;
