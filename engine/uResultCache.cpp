@@ -156,8 +156,8 @@ bool IsKey(const std::string& Name) {
 
 // ---- the cache --------------------------------------------------------------
 
-TResultCache::TResultCache(std::string Folder, int64_t AMaxBytes)
-    : Dir(IncludeTrailingDelimiter(std::move(Folder))), MaxBytes(AMaxBytes) {
+TResultCache::TResultCache(const std::string& Folder, int64_t AMaxBytes)
+    : Dir(IncludeTrailingDelimiter(Folder)), MaxBytes(AMaxBytes) {
   if (Dir == "/") {
     Problem =
         "没有缓存目录（未设置 XDG_CACHE_HOME 和 HOME）(no cache folder: neither "

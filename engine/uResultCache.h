@@ -69,7 +69,7 @@ class TResultCache {
   // Uses Folder (made when missing). When it cannot be made or written the
   // cache is off (Enabled false) and Warning says why; the run goes on
   // without it. MaxBytes is the size Trim keeps the folder to.
-  TResultCache(std::string Folder, int64_t MaxBytes);
+  TResultCache(const std::string& Folder, int64_t MaxBytes);
 
   // $XDG_CACHE_HOME/larkspan/, or $HOME/.cache/larkspan/ when that is
   // unset; "" when neither is set.

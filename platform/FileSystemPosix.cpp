@@ -756,8 +756,9 @@ void ListTreeAt(int Dir, const std::string& Prefix, const std::string& Shown, de
       if (!Entry.IsFolder || Entry.IsFenced) continue;
       const int Sub =
           ::openat(::dirfd(D), Name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-      if (Sub < 0) ThrowSystemError("无法读取目录 " + Shown + Name, errno);
-      ListTreeAt(Sub, Entry.Path + "/", Shown + Name + "/", Device, Fence, Result);
+      const std::string Folder = Shown + Name;
+      if (Sub < 0) ThrowSystemError("无法读取目录 " + Folder, errno);
+      ListTreeAt(Sub, Entry.Path + "/", Folder + "/", Device, Fence, Result);
     }
   } catch (...) {
     ::closedir(D);
