@@ -33,6 +33,13 @@ using test::Slurp;
 using test::TScopedEnv;
 using test::TTempDir;
 
+// Outside ctest too, the runs never write into the user's own cache.
+const bool CacheOfTheTests = [] {
+  if (GetEnv("XDG_CACHE_HOME").empty())
+    ::setenv("XDG_CACHE_HOME", (TempFolder() + "larkspan-cli-test-cache").c_str(), 1);
+  return true;
+}();
+
 struct TExec {
   int Status = -1;
   std::string Out;
@@ -658,7 +665,8 @@ pid_t SpawnCli(const std::vector<std::string>& Args, const std::string& OutFile,
                const std::string& PathFirst, const std::string& PidsFile) {
   const std::string Bin = GetEnv("LARKSPAN_BIN_DIR") + "/larkspan-cli";
   std::vector<std::string> Env = {"PATH=" + PathFirst + ":" + GetEnv("PATH"),
-                                  "FAKE_PIDS=" + PidsFile, "HOME=" + GetEnv("HOME")};
+                                  "FAKE_PIDS=" + PidsFile, "HOME=" + GetEnv("HOME"),
+                                  "XDG_CACHE_HOME=" + GetEnv("XDG_CACHE_HOME")};
   const pid_t Pid = ::fork();
   if (Pid == 0) {
     const int Fd = ::open(OutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -1305,6 +1313,131 @@ TEST(CliTest, ProgressLineTable) {
   EXPECT_EQ(TWebFilsMgr::ProgressPercent(1, 8), 12);
   EXPECT_EQ(TWebFilsMgr::ProgressPercent(7, 8), 88);
   EXPECT_EQ(TWebFilsMgr::ProgressPercent(8, 8), 100);
+}
+
+// ---- publishing again: the cache of results and the output as a mirror ----
+
+// The arguments for env(1) that give the CLI the cache folder Folder.
+std::string CacheEnv(const std::string& Folder) { return "XDG_CACHE_HOME=" + Quote(Folder); }
+
+TEST(CliTest, ASecondRunTakesItsResultsFromTheCacheAndSaysSo) {
+  TTempDir Work("work");
+  const std::string Site = Work.Path() + "site", Cache = Work.Path() + "cache";
+  CopySample(Site);
+  const std::string Args = "--all --lang en " + Quote(Site) + " ";
+  const TExec First = Cli(Args + Quote(Work.Path() + "one"), "/dev/null", CacheEnv(Cache));
+  ASSERT_EQ(First.Status, 0) << First.Out;
+  EXPECT_EQ(First.Out.find("from the cache"), std::string::npos) << First.Out;
+  const TExec Second = Cli(Args + Quote(Work.Path() + "two"), "/dev/null", CacheEnv(Cache));
+  ASSERT_EQ(Second.Status, 0);
+  EXPECT_NE(Second.Out.find(" results came from the cache\n"), std::string::npos) << Second.Out;
+  const TExec Json =
+      Cli("--json " + Args + Quote(Work.Path() + "three"), "/dev/null", CacheEnv(Cache));
+  EXPECT_NE(Json.Out.find("\"from_cache\":true"), std::string::npos) << Json.Out;
+  EXPECT_EQ(Json.Out.find("\"cache_hits\":0,"), std::string::npos) << Json.Out;
+  // --no-cache: the tools run, the cache folder is not even made.
+  const std::string Unused = Work.Path() + "unused";
+  const TExec Plain =
+      Cli("--no-cache " + Args + Quote(Work.Path() + "plain"), "/dev/null", CacheEnv(Unused));
+  ASSERT_EQ(Plain.Status, 0);
+  EXPECT_EQ(Plain.Out.find("from the cache"), std::string::npos);
+  EXPECT_FALSE(DirectoryExists(Unused));
+  const auto Tree = ReadTree(Work.Path() + "plain");
+  for (const char* Out : {"one", "two", "three"})
+    EXPECT_EQ(ReadTree(Work.Path() + Out), Tree) << Out;
+  // Without XDG_CACHE_HOME the cache lies in the home's .cache.
+  const TExec Home = Cli(Args + Quote(Work.Path() + "four"), "/dev/null",
+                         "-u XDG_CACHE_HOME HOME=" + Quote(Work.Path() + "home"));
+  EXPECT_EQ(Home.Status, 0);
+  EXPECT_TRUE(DirectoryExists(Work.Path() + "home/.cache/larkspan"));
+}
+
+TEST(CliTest, TwoRunsAtOnceShareOneCache) {
+  TTempDir Work("work");
+  const std::string Site = Work.Path() + "site", Cache = Work.Path() + "cache";
+  CopySample(Site);
+  for (int I = 0; I < 30; ++I)
+    WriteFileAtomic(Site + "/css/s" + std::to_string(I) + ".css",
+                    "p  {  color : red ;  margin : 0px ;  }\n/* " + std::to_string(I) + " */\n");
+  ASSERT_EQ(Cli("--all --no-cache " + Quote(Site) + " " + Quote(Work.Path() + "plain")).Status, 0);
+  const auto Tree = ReadTree(Work.Path() + "plain");
+  const std::string Bin = GetEnv("LARKSPAN_BIN_DIR") + "/larkspan-cli";
+  for (const char* Round : {"cold", "warm"}) {
+    const std::string A = Work.Path() + Round + "-a", B = Work.Path() + Round + "-b";
+    const std::string One =
+        "env " + CacheEnv(Cache) + " " + Quote(Bin) + " -q --all " + Quote(Site);
+    const int Status =
+        std::system(("sh -c " + Quote(One + " " + Quote(A) + " & a=$!; " + One + " " + Quote(B) +
+                                      " & b=$!; wait $a && wait $b"))
+                        .c_str());
+    EXPECT_EQ(Status, 0) << Round;
+    EXPECT_EQ(ReadTree(A), Tree) << Round;
+    EXPECT_EQ(ReadTree(B), Tree) << Round;
+  }
+}
+
+TEST(CliTest, AFullDiskUnderTheCacheLeavesTheRunAsItWasWithAWarning) {
+  TTempDir Work("work");
+  const std::string Site = Work.Path() + "site", Cache = Work.Path() + "cache";
+  CopySample(Site);
+  for (int I = 0; I < 4; ++I)
+    WriteFileAtomic(Site + "/css/big" + std::to_string(I) + ".css",
+                    "p  {  content : \"" + std::string(40000, char('a' + I)) + "\"  }\n");
+  ASSERT_TRUE(ForceDirectories(Cache));
+  const std::string Bin = GetEnv("LARKSPAN_BIN_DIR") + "/larkspan-cli";
+  const std::string Err = Work.Path() + "err.txt";
+  // A small file system of its own under the cache, in a mount namespace of
+  // the test's own (where the system allows one).
+  const std::string Script = "mount -t tmpfs -o size=64k tmpfs " + Quote(Cache) + " || exit 77; " +
+                             "exec env -u LANG -u LC_ALL " + CacheEnv(Cache) + " " + Quote(Bin) +
+                             " --all --lang en " + Quote(Site) + " " + Quote(Work.Path() + "out") +
+                             " >/dev/null 2>" + Quote(Err);
+  const int W = std::system(("unshare -rm sh -c " + Quote(Script) + " 2>/dev/null").c_str());
+  const int Status = WIFEXITED(W) ? WEXITSTATUS(W) : -1;
+  if (Status == 77 || (Status == 1 && !FileExists(Err)))
+    GTEST_SKIP() << "no mount namespace here (unshare -rm)";
+  EXPECT_EQ(Status, 0) << Slurp(Err);
+  EXPECT_NE(Slurp(Err).find("(the cache cannot be written; no more results are kept this run)"), std::string::npos)
+      << Slurp(Err);
+  ASSERT_EQ(Cli("--all --no-cache " + Quote(Site) + " " + Quote(Work.Path() + "plain")).Status, 0);
+  EXPECT_EQ(ReadTree(Work.Path() + "out"), ReadTree(Work.Path() + "plain"));
+}
+
+TEST(CliTest, DeleteRemovesWhatTheRunDidNotWriteAndNothingElse) {
+  TTempDir Work("work"), Elsewhere("elsewhere");
+  const std::string Site = Work.Path() + "site", Out = Work.Path() + "out/";
+  CopySample(Site);
+  ASSERT_EQ(Cli("--html " + Quote(Site) + " " + Quote(Out)).Status, 0);
+  ASSERT_TRUE(FileExists(Out + "index.html.bak"));
+  // Now filtered in the site; links planted in the output, one into the
+  // site and one to a file elsewhere.
+  const std::string Outside = Elsewhere.Write("keep.txt", "not the output's");
+  ASSERT_EQ(::symlink(Site.c_str(), (Out + "site-link").c_str()), 0);
+  ASSERT_EQ(::symlink(Outside.c_str(), (Out + "css/outside-link").c_str()), 0);
+  const auto SiteBefore = ReadTree(Site);
+  const std::string Args = "--html --lang en --filter '*.bak' " + Quote(Site) + " " + Quote(Out);
+  const TExec Counted = Cli("-v " + Args);
+  EXPECT_EQ(Counted.Status, 0);
+  EXPECT_NE(Counted.Out.find("3 files in the output were not written by this run (deleted, renamed "
+                             "or filtered in the site); --delete removes them\n"),
+            std::string::npos)
+      << Counted.Out;
+  EXPECT_NE(Counted.Out.find("stale: " + Out + "index.html.bak\n"), std::string::npos);
+  EXPECT_TRUE(FileExists(Out + "index.html.bak"));
+  const TExec Removed = Cli("--delete --json " + Args);
+  EXPECT_EQ(Removed.Status, 0);
+  EXPECT_NE(
+      Removed.Out.find("\"stale_files\":[\"css/outside-link\",\"index.html.bak\",\"site-link\"]"
+                       ",\"removed_stale\":3"),
+      std::string::npos)
+      << Removed.Out;
+  for (const char* Gone : {"index.html.bak", "site-link", "css/outside-link"})
+    EXPECT_FALSE(FileExists(Out + Gone) || IsSymbolicLink(Out + Gone)) << Gone;
+  EXPECT_TRUE(FileExists(Out + "index.html"));
+  EXPECT_EQ(ReadTree(Site), SiteBefore);
+  EXPECT_EQ(Slurp(Outside), "not the output's");
+  const TExec Again = Cli("--delete " + Args);
+  EXPECT_EQ(Again.Out.find("not written by this run"), std::string::npos) << Again.Out;
 }
 
 }  // namespace
