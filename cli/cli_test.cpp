@@ -33,12 +33,14 @@ using test::Slurp;
 using test::TScopedEnv;
 using test::TTempDir;
 
-// Outside ctest too, the runs never write into the user's own cache.
-const bool CacheOfTheTests = [] {
-  if (GetEnv("XDG_CACHE_HOME").empty())
-    ::setenv("XDG_CACHE_HOME", (TempFolder() + "larkspan-cli-test-cache").c_str(), 1);
-  return true;
-}();
+// Each test's runs have a cache of results of their own, made fresh for
+// this process: what a test expects never depends on an earlier test's
+// results, and no run writes into the user's own cache.
+std::string TestCache() {
+  static const TTempDir Root("cli-cache");
+  const auto* Info = ::testing::UnitTest::GetInstance()->current_test_info();
+  return Root.Path() + (Info ? Info->name() : "none");
+}
 
 struct TExec {
   int Status = -1;
@@ -58,8 +60,8 @@ TExec Cli(const std::string& Args, const std::string& ErrFile = "/dev/null",
           const std::string& Env = "") {
   const std::string Bin = GetEnv("LARKSPAN_BIN_DIR") + "/larkspan-cli";
   TExec R;
-  FILE* P = ::popen(("env -u LANG -u LC_ALL -u LC_MESSAGES " + Env + " " + Quote(Bin) + " " + Args +
-                     " 2>" + Quote(ErrFile))
+  FILE* P = ::popen(("env -u LANG -u LC_ALL -u LC_MESSAGES XDG_CACHE_HOME=" + Quote(TestCache()) +
+                     " " + Env + " " + Quote(Bin) + " " + Args + " 2>" + Quote(ErrFile))
                         .c_str(),
                     "r");
   if (!P) return R;
@@ -196,7 +198,9 @@ TEST(CliTest, RunCreatesTheOutputAndReportsInTheWindowsWords) {
                   "{\"kind\":\"filtered\",\"files\":1,\"bytes_in\":7,\"bytes_out\":0,"
                   "\"unreduced\":[],\"part_kept\":[]}],\"output\":" +
                   JsonString(Out.Path() + "j") +
-                  ",\"missing_tools\":[],\"skipped\":[],\"filtered\":[\"old.BAK\"],"
+                  ",\"missing_tools\":[],\"cache_hits\":0,\"cache_warning\":\"\","
+                  "\"stale_files\":[],\"removed_stale\":0,\"stale_failures\":[],"
+                  "\"skipped\":[],\"filtered\":[\"old.BAK\"],"
                   "\"duplicates_left_out\":[],\"files_detail\":["),
       R.Out.substr(0, R.Out.find("\"files_detail\":[") + 16));
   // Every file has its record.
@@ -456,7 +460,7 @@ TEST(CliTest, OptionsFollowTheUsualConventions) {
       {{"--dryrun", "s", "o"}, "did you mean --dry-run?"},
       {{"--colour", "s", "o"}, "unknown option: --colour"},
       {{"--=x", "s", "o"}, "unknown option: --=x"},
-      {{"--c", "s", "o"}, "ambiguous option: --c (--css, --charset, --compressor)"},
+      {{"--c", "s", "o"}, "ambiguous option: --c (--css, --charset, --compressor, --cache-size)"},
       {{"--j", "s", "o"}, "ambiguous option: --j"},
       {{"--html=1", "s", "o"}, "option takes no value: --html=1"},
       {{"-vx", "s", "o"}, "unknown option: -x"},
@@ -666,7 +670,7 @@ pid_t SpawnCli(const std::vector<std::string>& Args, const std::string& OutFile,
   const std::string Bin = GetEnv("LARKSPAN_BIN_DIR") + "/larkspan-cli";
   std::vector<std::string> Env = {"PATH=" + PathFirst + ":" + GetEnv("PATH"),
                                   "FAKE_PIDS=" + PidsFile, "HOME=" + GetEnv("HOME"),
-                                  "XDG_CACHE_HOME=" + GetEnv("XDG_CACHE_HOME")};
+                                  "XDG_CACHE_HOME=" + TestCache()};
   const pid_t Pid = ::fork();
   if (Pid == 0) {
     const int Fd = ::open(OutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -1345,9 +1349,9 @@ TEST(CliTest, ASecondRunTakesItsResultsFromTheCacheAndSaysSo) {
   const auto Tree = ReadTree(Work.Path() + "plain");
   for (const char* Out : {"one", "two", "three"})
     EXPECT_EQ(ReadTree(Work.Path() + Out), Tree) << Out;
-  // Without XDG_CACHE_HOME the cache lies in the home's .cache.
+  // With XDG_CACHE_HOME empty (or unset) the cache lies in the home's .cache.
   const TExec Home = Cli(Args + Quote(Work.Path() + "four"), "/dev/null",
-                         "-u XDG_CACHE_HOME HOME=" + Quote(Work.Path() + "home"));
+                         "XDG_CACHE_HOME= HOME=" + Quote(Work.Path() + "home"));
   EXPECT_EQ(Home.Status, 0);
   EXPECT_TRUE(DirectoryExists(Work.Path() + "home/.cache/larkspan"));
 }
@@ -1397,7 +1401,8 @@ TEST(CliTest, AFullDiskUnderTheCacheLeavesTheRunAsItWasWithAWarning) {
   if (Status == 77 || (Status == 1 && !FileExists(Err)))
     GTEST_SKIP() << "no mount namespace here (unshare -rm)";
   EXPECT_EQ(Status, 0) << Slurp(Err);
-  EXPECT_NE(Slurp(Err).find("(the cache cannot be written; no more results are kept this run)"), std::string::npos)
+  EXPECT_NE(Slurp(Err).find("(the cache cannot be written; no more results are kept this run)"),
+            std::string::npos)
       << Slurp(Err);
   ASSERT_EQ(Cli("--all --no-cache " + Quote(Site) + " " + Quote(Work.Path() + "plain")).Status, 0);
   EXPECT_EQ(ReadTree(Work.Path() + "out"), ReadTree(Work.Path() + "plain"));
