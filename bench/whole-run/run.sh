@@ -45,7 +45,10 @@ import hashlib, os, shutil, statistics, subprocess, sys, time
 cli, peer_one, work, rounds, charset = sys.argv[1:6]
 rounds = int(rounds)
 sites = sys.argv[6:]
-jobs_accepted = "--jobs" in subprocess.run([cli, "--help"], capture_output=True, text=True).stdout
+cli_help = subprocess.run([cli, "--help"], capture_output=True, text=True).stdout
+jobs_accepted = "--jobs" in cli_help
+# Every round does the whole work: results are not taken from the cache of results.
+no_cache = ["--no-cache"] if "--no-cache" in cli_help else []
 
 
 def tree_bytes(root):
@@ -130,7 +133,7 @@ def digests(root):
 
 
 def run_cli(site, out, jobs):
-    args = [cli, "--all", "--quiet", "--charset", charset]
+    args = [cli, "--all", "--quiet", "--charset", charset, *no_cache]
     if jobs is not None:
         args += ["--jobs", str(jobs)]
     return timed(args + [site, out], watch_child=True)
