@@ -9,14 +9,13 @@ namespace larkspan {
 
 TfrmCompressFilters::TfrmCompressFilters(const std::string& RootPath, TAppConfig* AConfig,
                                          QWidget* Parent)
-    : TFilterListDialog({"frmCompressFilters", "设置例外文件", "不需要压缩的文件：", "lbxRelaFile",
-                         Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                             Qt::WindowCloseButtonHint,
-                         355, 255},
-                        AConfig->CompressFilters, Parent),
+    : TFilterListDialog(
+          {"frmCompressFilters", "设置例外文件", "不需要压缩的文件：", "lbxRelaFile",
+           Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint,
+           355, 255},
+          AConfig->CompressFilters, Parent),
       lbxRelaFile(List),
-      FRoot(IncludeTrailingDelimiter(RootPath)),
-      Config(AConfig) {
+      FRoot(IncludeTrailingDelimiter(RootPath)) {
   dlgOpen1.Owner = this;
   dlgOpen1.Title = "选择例外文件";
   dlgOpen1.Filter = "所有文件(*.*) (*)";

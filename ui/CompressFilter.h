@@ -18,7 +18,7 @@ class TListBox;
 class TfrmCompressFilters : public TFilterListDialog {
  public:
   // RootPath gets a trailing "/" when it has none. Fills the list from
-  // AConfig->CompressFilters (not owned; must outlive the dialog).
+  // AConfig->CompressFilters (read here only; not kept by the dialog).
   TfrmCompressFilters(const std::string& RootPath, TAppConfig* AConfig, QWidget* Parent = nullptr);
 
   // Picks a file below the root and adds its relative name, or selects the
@@ -37,7 +37,6 @@ class TfrmCompressFilters : public TFilterListDialog {
 
  private:
   std::string FRoot;
-  TAppConfig* Config;
 };
 
 }  // namespace larkspan

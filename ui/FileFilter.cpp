@@ -12,8 +12,7 @@ TfrmFileFilters::TfrmFileFilters(TAppConfig* AConfig, QWidget* Parent)
                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint,
                          265, 250},
                         AConfig->FileFilters, Parent),
-      lbxExt(List),
-      Config(AConfig) {}
+      lbxExt(List) {}
 
 void TfrmFileFilters::btnAddClick() {
   TInputRequest Request;

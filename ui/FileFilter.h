@@ -12,7 +12,7 @@ class TListBox;
 
 class TfrmFileFilters : public TFilterListDialog {
  public:
-  // Fills the list from AConfig->FileFilters (not owned; must outlive the
+  // Fills the list from AConfig->FileFilters (read here only; not kept by the
   // dialog). Opens with no entry selected and btnRemove disabled.
   explicit TfrmFileFilters(TAppConfig* AConfig, QWidget* Parent = nullptr);
 
@@ -22,9 +22,6 @@ class TfrmFileFilters : public TFilterListDialog {
   void lbxExtKeyDown(int Key) { ListKeyDown(Key); }
 
   TListBox* lbxExt;
-
- private:
-  TAppConfig* Config;
 };
 
 }  // namespace larkspan
