@@ -36,11 +36,19 @@ using test::TTempDir;
 // Each test's runs have a cache of results of their own, made fresh for
 // this process: what a test expects never depends on an earlier test's
 // results, and no run writes into the user's own cache.
-std::string TestCache() {
+const TTempDir& CacheRoot() {
   static const TTempDir Root("cli-cache");
-  const auto* Info = ::testing::UnitTest::GetInstance()->current_test_info();
-  return Root.Path() + (Info ? Info->name() : "none");
+  return Root;
 }
+std::string TestCache() {
+  const auto* Info = ::testing::UnitTest::GetInstance()->current_test_info();
+  return CacheRoot().Path() + (Info ? Info->name() : "none");
+}
+// Runs of RunCli in this process too, also when ctest did not set one.
+const bool InProcessCache = [] {
+  ::setenv("XDG_CACHE_HOME", (CacheRoot().Path() + "in-process").c_str(), 1);
+  return true;
+}();
 
 struct TExec {
   int Status = -1;
