@@ -119,17 +119,20 @@ enum : uint64_t { kOpTypeof = 1, kOpVoid, kOpDelete, kOpIn, kOpInstanceof };
 
 struct TJsSymbol;
 
+// 56 bytes: a script's tree stays within a few times its size.
 struct TJsNode {
   TJsNodeKind Kind;
   uint16_t Flags = 0;
   uint32_t Begin = 0, End = 0;  // source range
-  uint64_t Op = 0;
+  uint32_t Op = 0;              // a punctuator's code (at most four bytes) or a k* value
   TJsNode* A = nullptr;
   TJsNode* B = nullptr;
   TJsNode* C = nullptr;
-  TJsNode* D = nullptr;
-  TJsNode* Next = nullptr;   // the next node of the list this one is in
-  TJsSymbol* Sym = nullptr;  // Ident: the symbol it names, once resolved
+  union {
+    TJsNode* D = nullptr;  // statements
+    TJsSymbol* Sym;        // Ident: the symbol it names, once resolved
+  };
+  TJsNode* Next = nullptr;  // the next node of the list this one is in
 };
 
 enum class TJsScopeKind : uint8_t { Global, Module, Function, Block, Class, Catch, FunctionName };
@@ -169,8 +172,7 @@ class TJsArena {
   template <class T>
   T* Make() {
     static_assert(alignof(T) <= alignof(std::max_align_t));
-    constexpr size_t Size =
-        (sizeof(T) + alignof(std::max_align_t) - 1) & ~(alignof(std::max_align_t) - 1);
+    constexpr size_t Size = (sizeof(T) + alignof(T) - 1) & ~(alignof(T) - 1);
     if (Left < Size) Grow(Size);
     void* P = Cur;
     Cur += Size;

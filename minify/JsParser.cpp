@@ -103,6 +103,7 @@ class TParser {
   TJsNode* StatementListItem();
   TJsNode* Statement();
   TJsNode* StatementRest();
+  TJsNode* StatementOther(uint32_t Begin);
   TJsNode* BlockStatement();
   TJsNode* VarDecl(uint64_t Kind, bool ForHead);
   TJsNode* ForStatement();
@@ -224,7 +225,7 @@ TJsNode* TParser::Ident() {
 // A list of statements up to Close (0: the end of the text), directives
 // first when FunctionBody.
 TJsNode* TParser::Body(bool FunctionBody, uint64_t Close, bool& SawStrict) {
-  TJsNode Head{K::Empty};
+  TJsNode Head{};
   TJsNode* Last = &Head;
   bool Prologue = FunctionBody;
   SawStrict = false;
@@ -233,7 +234,8 @@ TJsNode* TParser::Body(bool FunctionBody, uint64_t Close, bool& SawStrict) {
     if (Prologue && Tok.Kind == TJsTok::Str) {
       const TJsToken First = Tok;
       S = StatementListItem();
-      if (S && S->Kind == K::ExprStmt && S->A->Kind == K::Str && S->A->Begin == First.Begin) {
+      if (S && S->Kind == K::ExprStmt && S->A && S->A->Kind == K::Str &&
+          S->A->Begin == First.Begin) {
         S->Kind = K::Directive;
         S->Begin = uint32_t(First.Begin);
         S->End = uint32_t(First.End);
@@ -375,6 +377,16 @@ TJsNode* TParser::StatementRest() {
       Expect(Pc(")"));
       Eat(Pc(";"));  // always optional after do-while
       return N;
+    default:
+      return StatementOther(Begin);
+  }
+}
+
+// StatementRest's share: jumps, with, switch, throw, try, and expression
+// and labelled statements.
+TJsNode* TParser::StatementOther(uint32_t Begin) {
+  TJsNode* N = nullptr;
+  switch (Kw) {
     case TKw::Continue:
     case TKw::Break:
       N = New(Kw == TKw::Break ? K::Break : K::Continue);
@@ -455,7 +467,7 @@ TJsNode* TParser::VarDecl(uint64_t Kind, bool ForHead) {
   TJsNode* N = New(K::VarDecl);
   N->Op = Kind;
   Next();
-  TJsNode Head{K::Empty};
+  TJsNode Head{};
   TJsNode* Last = &Head;
   do {
     TJsNode* D = New(K::Declarator);
@@ -543,7 +555,7 @@ TJsNode* TParser::SwitchStatement() {
   N->A = Expression();
   Expect(Pc(")"));
   Expect(Pc("{"));
-  TJsNode Head{K::Empty};
+  TJsNode Head{};
   TJsNode* Last = &Head;
   while (!Eof && !IsP(Pc("}"))) {
     TJsNode* C = New(K::Case);
@@ -557,7 +569,7 @@ TJsNode* TParser::SwitchStatement() {
       break;
     }
     Expect(Pc(":"));
-    TJsNode BHead{K::Empty};
+    TJsNode BHead{};
     TJsNode* BLast = &BHead;
     while (!Eof && !IsP(Pc("}")) && Kw != TKw::Case && Kw != TKw::Default) {
       TJsNode* S = StatementListItem();
@@ -599,7 +611,7 @@ TJsNode* TParser::ImportDecl() {
     Semicolon();
     return N;
   }
-  TJsNode Head{K::Empty};
+  TJsNode Head{};
   TJsNode* Last = &Head;
   auto Add = [&](TJsNode* S) {
     Last->Next = S;
@@ -689,7 +701,7 @@ TJsNode* TParser::ExportDecl() {
     return N;
   }
   if (Eat(Pc("{"))) {
-    TJsNode Head{K::Empty};
+    TJsNode Head{};
     TJsNode* Last = &Head;
     while (!Eof && !IsP(Pc("}"))) {
       TJsNode* S = New(K::ExportSpec);
@@ -769,7 +781,7 @@ void TParser::FunctionRest(TJsNode* F) {
 
 TJsNode* TParser::Params() {
   Expect(Pc("("));
-  TJsNode Head{K::Empty};
+  TJsNode Head{};
   TJsNode* Last = &Head;
   while (!Eof && !IsP(Pc(")"))) {
     TJsNode* P;
@@ -804,7 +816,7 @@ TJsNode* TParser::Class(bool Decl, bool NameRequired) {
     C->B = Lhs();
   }
   Expect(Pc("{"));
-  TJsNode Head{K::Empty};
+  TJsNode Head{};
   TJsNode* Last = &Head;
   while (!Eof && !IsP(Pc("}"))) {
     if (Eat(Pc(";"))) continue;
@@ -1206,7 +1218,7 @@ TJsNode* TParser::Unary() {
 
 TJsNode* TParser::Arguments() {
   Expect(Pc("("));
-  TJsNode Head{K::Empty};
+  TJsNode Head{};
   TJsNode* Last = &Head;
   const bool WasNoIn = NoIn;
   NoIn = false;
@@ -1362,7 +1374,7 @@ TJsNode* TParser::TemplateLiteral() {
 TJsNode* TParser::ArrayLiteral() {
   TJsNode* N = New(K::Array);
   Next();
-  TJsNode Head{K::Empty};
+  TJsNode Head{};
   TJsNode* Last = &Head;
   const bool WasNoIn = NoIn;
   NoIn = false;
@@ -1393,7 +1405,7 @@ TJsNode* TParser::ArrayLiteral() {
 TJsNode* TParser::ObjectLiteral() {
   TJsNode* N = New(K::Object);
   Next();
-  TJsNode Head{K::Empty};
+  TJsNode Head{};
   TJsNode* Last = &Head;
   const bool WasNoIn = NoIn;
   NoIn = false;
@@ -1424,7 +1436,7 @@ TJsNode* TParser::ParenCover() {
   Next();
   const bool WasNoIn = NoIn;
   NoIn = false;
-  TJsNode Head{K::Empty};
+  TJsNode Head{};
   TJsNode* Last = &Head;
   int Count = 0;
   while (!Eof && !IsP(Pc(")"))) {

@@ -98,6 +98,7 @@ class TPrinter {
   void CopyKeptBefore(size_t Offset);
 
   void Stmt(const TJsNode* N);
+  void StmtControl(const TJsNode* N);
   void StmtList(const TJsNode* First);
   void BlockBody(const TJsNode* First) {
     Punct("{");
@@ -113,6 +114,10 @@ class TPrinter {
 
   void Expr(const TJsNode* N, int Level, unsigned Flags);
   void ExprRest(const TJsNode* N, int Level, unsigned Flags, bool& Wrap);
+  // ExprRest's share: operators, calls and the like.
+  void ExprOperator(const TJsNode* N, int Level, unsigned Flags, bool& Wrap);
+  // ExprOperator's share: calls, new, members, sequences, yield.
+  void ExprAccess(const TJsNode* N, int Level, unsigned Flags, bool& Wrap);
   void Binary(const TJsNode* N, int Level, unsigned Flags);
   void Name(const TJsNode* N);
   void Number(const TJsNode* N);
@@ -257,6 +262,15 @@ void TPrinter::Stmt(const TJsNode* N) {
         Stmt(N->C);
       }
       return;
+    default:
+      StmtControl(N);
+      return;
+  }
+}
+
+// Stmt's share: loops, jumps, try, switch, labels and declarations.
+void TPrinter::StmtControl(const TJsNode* N) {
+  switch (N->Kind) {
     case K::For:
     case K::ForIn:
     case K::ForOf:
@@ -732,7 +746,6 @@ void TPrinter::ExprRest(const TJsNode* N, int Level, unsigned Flags, bool& Wrap)
   auto Close = [&] {
     if (Wrap) Punct(")");
   };
-  char Buf[8];
   switch (N->Kind) {
     case K::Ident:
       Name(N);
@@ -809,6 +822,25 @@ void TPrinter::ExprRest(const TJsNode* N, int Level, unsigned Flags, bool& Wrap)
       if (W) Punct(")");
       return;
     }
+    default:
+      ExprOperator(N, Level, Flags, Wrap);
+      return;
+  }
+}
+
+void TPrinter::ExprOperator(const TJsNode* N, int Level, unsigned Flags, bool& Wrap) {
+  auto Open = [&](int Own) {
+    Wrap = Own < Level;
+    if (Wrap) {
+      Punct("(");
+      Flags &= ~pForbidIn;
+    }
+  };
+  auto Close = [&] {
+    if (Wrap) Punct(")");
+  };
+  char Buf[8];
+  switch (N->Kind) {
     case K::Unary:
       Open(kLevelPrefix);
       if (N->Op == kOpTypeof)
@@ -865,6 +897,24 @@ void TPrinter::ExprRest(const TJsNode* N, int Level, unsigned Flags, bool& Wrap)
       Expr(N->C, kLevelAssign, Flags & pForbidIn);
       Close();
       return;
+    default:
+      ExprAccess(N, Level, Flags, Wrap);
+      return;
+  }
+}
+
+void TPrinter::ExprAccess(const TJsNode* N, int Level, unsigned Flags, bool& Wrap) {
+  auto Open = [&](int Own) {
+    Wrap = Own < Level;
+    if (Wrap) {
+      Punct("(");
+      Flags &= ~pForbidIn;
+    }
+  };
+  auto Close = [&] {
+    if (Wrap) Punct(")");
+  };
+  switch (N->Kind) {
     case K::Call:
       Wrap = kLevelCall < Level || (Flags & pForbidCall);
       if (Wrap) Punct("(");

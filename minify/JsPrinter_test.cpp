@@ -222,6 +222,24 @@ TEST(TJsPrinterTest, SyntaxErrorFallsBackToSpacesWithANote) {
   EXPECT_NE(Note.find("(line 3:"), std::string::npos) << Note;
 }
 
+TEST(TJsPrinterTest, InlineScriptsGoThroughTheParser) {
+  TMinifyOptions O;
+  O.CompressJs = true;
+  O.Level = TMinifyLevel::Smallest;
+  const std::string Page =
+      "<p>a</p>\n<script>var keep = 1; function f(local) { return local * 1.0 }</script>\n"
+      "<script>\nvar x = ;</script>";
+  const TMinifyResult R = MinifyPage(Page, TCodePage::Utf8, O);
+  ASSERT_TRUE(R.Ok);
+  EXPECT_NE(R.Output.find("<script>var keep=1;function f(a){return a*1}</script>"),
+            std::string::npos)
+      << R.Output;
+  EXPECT_NE(R.Output.find("<script>var x=;</script>"), std::string::npos) << R.Output;
+  EXPECT_EQ(R.Note,
+            "inline script from line 3: script minified at level spaces only (line 2: "
+            "unexpected token)");
+}
+
 TEST(TJsPrinterTest, DeepNestingIsRefusedNotACrash) {
   std::string Deep(100000, '(');
   Deep += "a";

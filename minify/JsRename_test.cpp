@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "minify/Minify.h"
+#include "minify/MinifyTestUtil.h"
 
 namespace larkspan::minify {
 namespace {
@@ -156,6 +157,32 @@ TEST(TJsRenameTest, ManyLocalsSkipReservedWords) {
   EXPECT_EQ(Out.find("v299"), std::string::npos);
   EXPECT_LT(Out.size(), In.size());
   EXPECT_EQ(Smallest(Out), Out);
+}
+
+// The sample scripts: every level parses them (none falls back but the ones
+// with conditional compilation and escaped names), each output is a fixed point, and each
+// level is no larger than the one before.
+TEST(TJsRenameTest, SampleScriptsReachAFixedPoint) {
+  const auto Files = test::CorpusFiles(LARKSPAN_MINIFY_TESTDATA "js", {".js"});
+  ASSERT_GT(Files.size(), 10U);
+  for (const auto& [Name, Text] : Files) {
+    if (Name.find("expected") != std::string::npos) continue;
+    size_t Before = Text.size();
+    for (TMinifyLevel Level : {TMinifyLevel::Spaces, TMinifyLevel::Safe, TMinifyLevel::Smallest}) {
+      TMinifyOptions O;
+      O.Level = Level;
+      const TMinifyResult R = MinifyJs(Text, TCodePage::Utf8, O);
+      ASSERT_TRUE(R.Ok) << Name;
+      if (Level != TMinifyLevel::Spaces && Name.find("comments") == std::string::npos &&
+          Name.find("unicode-names") == std::string::npos) {
+        EXPECT_EQ(R.Note, "") << Name;
+      }
+      EXPECT_LE(R.Output.size(), Before) << Name;
+      Before = R.Output.size();
+      const TMinifyResult Again = MinifyJs(R.Output, TCodePage::Utf8, O);
+      EXPECT_EQ(Again.Output, R.Output) << Name;
+    }
+  }
 }
 
 }  // namespace
