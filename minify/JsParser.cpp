@@ -1492,7 +1492,6 @@ TJsNode* TParser::Primary() {
       if (T[Tok.Begin] != '`') break;
       return TemplateLiteral();
     case TJsTok::Regex:
-      break;
     case TJsTok::Private:
       break;
     case TJsTok::Punct:

@@ -1056,7 +1056,7 @@ std::string ShortestNumber(std::string_view Raw) {
   if (Last >= 0) {
     if (Last < 25) Plain = D + std::string(size_t(Last), '0');
   } else if (E >= 0) {
-    Plain = D.substr(0, size_t(E + 1)) + "." + D.substr(size_t(E + 1));
+    Plain = D.substr(0, size_t(E) + 1) + "." + D.substr(size_t(E) + 1);
   } else if (-E < 25) {
     Plain = "." + std::string(size_t(-E - 1), '0') + D;
   }
