@@ -84,27 +84,29 @@ enum class TJsNodeKind : uint8_t {
 
 // Node flags; their meaning depends on the kind.
 enum : uint16_t {
-  fPrefix = 1,          // Update
-  fOptional = 1,        // Call, Dot, Index: ?. here
-  fHasArgs = 1,         // New
-  fDelegate = 1,        // Yield
-  fAwait = 1,           // ForOf
-  fPrivate = 2,         // Dot
-  fArrow = 1,           // Function
-  fAsync = 2,           // Function
-  fGenerator = 4,       // Function
-  fExprBody = 8,        // Function: C is an expression
-  fDecl = 16,           // Function, Class, Export
-  fStrict = 32,         // Function, Program: strict code
-  fMethod = 64,         // Function: a method, getter, setter or constructor (no `function`)
-  fComputed = 1,        // Property: [key]
-  fShorthand = 2,       // Property: {x} or {x = 1}
-  fGetter = 4,          // Property
-  fSetter = 8,          // Property
-  fMethodProp = 16,     // Property: the value is a method Function
-  fStatic = 32,         // Property (class member)
-  fField = 64,          // Property (class field; B may be null)
-  fStaticBlock = 128,   // Property: B is a Block
+  fPrefix = 1,         // Update
+  fOptional = 1,       // Call, Dot, Index: ?. here
+  fHasArgs = 1,        // New
+  fDelegate = 1,       // Yield
+  fAwait = 1,          // ForOf
+  fPrivate = 2,        // Dot
+  fArrow = 1,          // Function
+  fAsync = 2,          // Function
+  fGenerator = 4,      // Function
+  fExprBody = 8,       // Function: C is an expression
+  fDecl = 16,          // Function, Class, Export
+  fStrict = 32,        // Function, Program: strict code
+  fMethod = 64,        // Function: a method, getter, setter or constructor (no `function`)
+  fComputed = 1,       // Property: [key]
+  fShorthand = 2,      // Property: {x} or {x = 1}
+  fGetter = 4,         // Property
+  fSetter = 8,         // Property
+  fMethodProp = 16,    // Property: the value is a method Function
+  fStatic = 32,        // Property (class member)
+  fField = 64,         // Property (class field; B may be null)
+  fStaticBlock = 128,  // Property: B is a Block
+  fTrailingComma =
+      0x400,            // Array, Object: "," after a last spread; Call: the same in its arguments
   fDefault = 1,         // ImportSpec, Export
   fNamespace = 2,       // ImportSpec: * as x
   fAll = 2,             // Export: export * from

@@ -44,7 +44,8 @@ class TParser {
 
   // Context of the function being read.
   bool Strict = false, InAsync = false, InGenerator = false, InFunction = false;
-  bool NoIn = false;  // `in` is no operator here (a for statement's head)
+  bool NoIn = false;         // `in` is no operator here (a for statement's head)
+  bool SpreadComma = false;  // the last arguments read end with "...x,"
 
   struct TContext {
     bool Strict, InAsync, InGenerator, InFunction, NoIn;
@@ -510,6 +511,9 @@ TJsNode* TParser::ForStatement() {
     N->Kind = Kw == TKw::Of ? K::ForOf : K::ForIn;
     if (Await) N->Flags |= fAwait;
     const bool Of = Kw == TKw::Of;
+    if (Init && Init->Kind == K::Paren && Init->A &&
+        (Init->A->Kind == K::Object || Init->A->Kind == K::Array))
+      Fail("a parenthesised pattern cannot be assigned to");
     Next();
     N->A = Init;
     N->B = Of ? Assign() : Expression();
@@ -785,7 +789,8 @@ TJsNode* TParser::Params() {
   TJsNode* Last = &Head;
   while (!Eof && !IsP(Pc(")"))) {
     TJsNode* P;
-    if (IsP(Pc("..."))) {
+    const bool Rest = IsP(Pc("..."));
+    if (Rest) {
       P = New(K::Spread);
       Next();
       P->A = BindingTarget();
@@ -794,6 +799,7 @@ TJsNode* TParser::Params() {
     }
     Last->Next = P;
     Last = P;
+    if (Rest && !IsP(Pc(")"))) Fail("a rest parameter must come last");
     if (!IsP(Pc(")"))) Expect(Pc(","));
   }
   Expect(Pc(")"));
@@ -956,9 +962,39 @@ TJsNode* TParser::Member(bool IsClass) {
   return P;
 }
 
+// Whether N, read as an expression, can be a binding pattern as written (a
+// parenthesised one cannot: the printer would drop the parentheses).
+bool IsBindingPattern(const TJsNode* N, bool Element) {
+  if (!N) return false;
+  switch (N->Kind) {
+    case K::Ident:
+      return true;
+    case K::Assign:
+      return Element && N->Op == Pc("=") && IsBindingPattern(N->A, false);
+    case K::Array:
+      for (const TJsNode* X = N->A; X; X = X->Next)
+        if (X->Kind != K::Hole && !IsBindingPattern(X, true)) return false;
+      return !(N->Flags & fTrailingComma);
+    case K::Object:
+      for (const TJsNode* X = N->A; X; X = X->Next) {
+        const TJsNode* V = X->Kind == K::Spread ? X : X->B;
+        if ((X->Flags & fMethodProp) || (X->Flags & (fGetter | fSetter)) ||
+            !IsBindingPattern(V, true))
+          return false;
+      }
+      return !(N->Flags & fTrailingComma);
+    case K::Spread:
+      return Element && !N->Next && IsBindingPattern(N->A, false);
+    default:
+      return false;
+  }
+}
+
 TJsNode* TParser::ArrowFrom(TJsNode* Params, uint32_t Begin, bool Async) {
   // Tok is "=>".
   if (Tok.NewlineBefore) Fail("line break before =>");
+  for (const TJsNode* P = Params; P; P = P->Next)
+    if (!IsBindingPattern(P, true)) Fail("bad arrow parameters");
   Next();
   TJsNode* F = Ar.Node(K::Function, Begin, Begin);
   F->Flags = fArrow | (Async ? fAsync : 0);
@@ -1073,7 +1109,8 @@ TJsNode* TParser::Assign() {
     } else if (Left->Kind == K::Paren && Left->Begin == Begin) {
       TJsNode* Inner = Left->A;
       R = ArrowFrom(Inner && Inner->Kind == K::Seq ? Inner->A : Inner, Begin, false);
-    } else if (Left->Kind == K::Call && !(Left->Flags & fOptional) && Left->A->Kind == K::Ident &&
+    } else if (Left->Kind == K::Call && !(Left->Flags & (fOptional | fTrailingComma)) &&
+               Left->A->Kind == K::Ident &&
                T.substr(Left->A->Begin, Left->A->End - Left->A->Begin) == "async" &&
                Left->Begin == Begin) {
       R = ArrowFrom(Left->B, Begin, true);
@@ -1085,6 +1122,9 @@ TJsNode* TParser::Assign() {
     Fail("=> expected");
     R = Left;
   } else if (Tok.Kind == TJsTok::Punct && IsAssignOp(Tok.Code) && !Eof) {
+    if (Left && Left->Kind == K::Paren && Left->A &&
+        (Left->A->Kind == K::Object || Left->A->Kind == K::Array))
+      Fail("a parenthesised pattern cannot be assigned to");
     R = New(K::Assign);
     R->Begin = Begin;
     R->Op = Tok.Code;
@@ -1217,6 +1257,7 @@ TJsNode* TParser::Unary() {
 }
 
 TJsNode* TParser::Arguments() {
+  SpreadComma = false;
   Expect(Pc("("));
   TJsNode Head{};
   TJsNode* Last = &Head;
@@ -1235,7 +1276,10 @@ TJsNode* TParser::Arguments() {
     if (!A) break;
     Last->Next = A;
     Last = A;
-    if (!IsP(Pc(")"))) Expect(Pc(","));
+    if (!IsP(Pc(")"))) {
+      Expect(Pc(","));
+      if (A->Kind == K::Spread && IsP(Pc(")"))) SpreadComma = true;
+    }
   }
   NoIn = WasNoIn;
   Expect(Pc(")"));
@@ -1317,6 +1361,7 @@ TJsNode* TParser::CallTail(TJsNode* E, bool NoCalls) {
     } else if (IsP(Pc("(")) && !NoCalls) {
       N = Ar.Node(K::Call, Begin, 0);
       N->B = Arguments();
+      if (SpreadComma) N->Flags |= fTrailingComma;
     } else if (Tok.Kind == TJsTok::Template && T[Tok.Begin] == '`') {
       if (InChain) {
         Fail("tagged template in an optional chain");
@@ -1393,7 +1438,10 @@ TJsNode* TParser::ArrayLiteral() {
     if (!E) break;
     Last->Next = E;
     Last = E;
-    if (!IsP(Pc("]"))) Expect(Pc(","));
+    if (!IsP(Pc("]"))) {
+      Expect(Pc(","));
+      if (E->Kind == K::Spread && IsP(Pc("]"))) N->Flags |= fTrailingComma;
+    }
   }
   NoIn = WasNoIn;
   N->A = Head.Next;
@@ -1421,7 +1469,10 @@ TJsNode* TParser::ObjectLiteral() {
     }
     Last->Next = E;
     Last = E;
-    if (!IsP(Pc("}"))) Expect(Pc(","));
+    if (!IsP(Pc("}"))) {
+      Expect(Pc(","));
+      if (E->Kind == K::Spread && IsP(Pc("}"))) N->Flags |= fTrailingComma;
+    }
   }
   NoIn = WasNoIn;
   N->A = Head.Next;
@@ -1456,6 +1507,7 @@ TJsNode* TParser::ParenCover() {
     Last = E;
     if (IsP(Pc(")"))) break;
     Expect(Pc(","));
+    if (E->Kind == K::Spread) Fail("a rest parameter must come last");
     if (IsP(Pc(")"))) P->Flags |= fCoverOnly;  // a trailing comma
   }
   NoIn = WasNoIn;
@@ -1577,6 +1629,7 @@ bool TParser::Run(std::string& Error, size_t& ErrorAt) {
     return false;
   }
   Prog.Root = Root;
+  Prog.FinalSemicolon = PrevEnd > 0 && T[PrevEnd - 1] == ';';
   return true;
 }
 

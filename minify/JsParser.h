@@ -21,8 +21,9 @@ namespace larkspan::minify {
 struct TJsProgram {
   TJsArena Arena;
   TJsNode* Root = nullptr;
-  std::vector<TJsKept> Kept;  // comments to copy, in text order
-  size_t HashbangEnd = 0;     // end of a "#!" line, 0 when none
+  std::vector<TJsKept> Kept;    // comments to copy, in text order
+  size_t HashbangEnd = 0;       // end of a "#!" line, 0 when none
+  bool FinalSemicolon = false;  // the last token is ";" (kept: files get joined)
   bool Module = false;
   bool HasDirectEval = false;    // set by the parser
   bool HasWith = false;          // set by the parser

@@ -789,6 +789,7 @@ void TPrinter::ExprRest(const TJsNode* N, int Level, unsigned Flags, bool& Wrap)
         if (X->Kind != K::Hole) Expr(X, kLevelAssign, 0);
         if (X->Kind == K::Hole && !X->Next) Punct(",");
       }
+      if (N->Flags & fTrailingComma) Punct(",");  // kept: in a pattern it is an error
       Punct("]");
       return;
     case K::Hole:
@@ -801,6 +802,7 @@ void TPrinter::ExprRest(const TJsNode* N, int Level, unsigned Flags, bool& Wrap)
         if (X != N->A) Punct(",");
         Property(X, false);
       }
+      if (N->Flags & fTrailingComma) Punct(",");
       Punct("}");
       if (W) Punct(")");
       return;
@@ -1002,7 +1004,9 @@ std::string TPrinter::Run() {
     Out += '\n';
   }
   StmtList(P.Root->A);
-  NeedSemi = false;
+  // A script that ended with ";" keeps it: sites join scripts one after another.
+  if (!P.FinalSemicolon) NeedSemi = false;
+  Flush();
   CopyKeptBefore(T.size() + 1);
   return std::move(Out);
 }
@@ -1023,7 +1027,22 @@ void Decompose(double V, std::string& Digits, int& E) {
 
 }  // namespace
 
+// Whether every "_" of the numeric literal Raw stands between two digits (a
+// literal that breaks the rule must stay as written: it is an error).
+bool SeparatorsValid(std::string_view Raw) {
+  const bool Hex = Raw.size() > 1 && Raw[0] == '0' && (Raw[1] | 0x20) == 'x';
+  auto Digit = [&](char C) {
+    return (C >= '0' && C <= '9') || (Hex && ((C | 0x20) >= 'a' && (C | 0x20) <= 'f'));
+  };
+  for (size_t I = 0; I < Raw.size(); ++I)
+    if (Raw[I] == '_' &&
+        (I == 0 || I + 1 >= Raw.size() || !Digit(Raw[I - 1]) || !Digit(Raw[I + 1])))
+      return false;
+  return true;
+}
+
 std::string ShortestNumber(std::string_view Raw) {
+  if (!SeparatorsValid(Raw)) return std::string(Raw);
   std::string Clean;
   for (char C : Raw)
     if (C != '_') Clean += C;

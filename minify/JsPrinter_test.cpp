@@ -78,7 +78,7 @@ TEST(TJsPrinterTest, ParenthesesFollowPrecedence) {
 
 TEST(TJsPrinterTest, StatementStartsThatNeedParentheses) {
   static const TCase Cases[] = {
-      {"({}).toString(); ({a} = b);", "({}).toString();({a}=b)"},
+      {"({}).toString(); ({a} = b);", "({}).toString();({a}=b);"},
       {"(function () {})(); (function f() {}).call(this)",
        "(function(){})();(function f(){}).call(this)"},
       {"(class {}).x; (async function () {})()", "(class{}).x;(async function(){})()"},
@@ -100,6 +100,10 @@ TEST(TJsPrinterTest, AutomaticSemicolonsBecomeExplicit) {
       {"return\na", "<failed"},  // return outside a function: see below
       {"function f() { return\na }", "function f(){return;a}"},
       {"a\n;;;\nb", "a;b"},
+      // A final ";" stays: scripts get joined one after another.
+      {"x = function () {};", "x=function(){};"},
+      {"x = function () {}", "x=function(){}"},
+      {"a(); // end\n", "a();"},
       {"if (a) ; else b", "if(a);else b"},
       {"do x(); while (y) z()", "do x();while(y);z()"},
       {"x = y\n/a/g.exec(z)", "x=y/a/g.exec(z)"},
@@ -187,7 +191,7 @@ TEST(TJsPrinterTest, WholeGrammar) {
 TEST(TJsPrinterTest, ModuleForms) {
   static const TCase Cases[] = {
       {"import a, {b as c, d, 'e f' as g} from 'm'; import * as ns from 'n'; import 'o';",
-       "import a,{b as c,d,'e f'as g}from'm';import*as ns from'n';import'o'"},
+       "import a,{b as c,d,'e f'as g}from'm';import*as ns from'n';import'o';"},
       {"export {a as b, c}; export * from 'm'; export * as ns from 'n'; export {x as 'y'} from 'z'",
        "export{a as b,c};export*from'm';export*as ns from'n';export{x as'y'}from'z'"},
       {"export default function () {} export const q = 1",
@@ -220,6 +224,36 @@ TEST(TJsPrinterTest, SyntaxErrorFallsBackToSpacesWithANote) {
   std::string Note;
   MinifyAt("a()\nb()\nvar = 1", TMinifyLevel::Safe, false, TCodePage::Utf8, &Note);
   EXPECT_NE(Note.find("(line 3:"), std::string::npos) << Note;
+}
+
+// A script that must fail to parse never comes out as one that parses: the
+// parser refuses it (the token minifier keeps its form) or the printer
+// writes the faulty form back.
+TEST(TJsPrinterTest, EarlyErrorsStayErrors) {
+  static const char* const Refused[] = {
+      "function f(...a,) {}",
+      "async function* f(...a,) {}",
+      "x = (...a,) => 1",
+      "x = async (...a,) => 1",
+      "x = ((a)) => 1",
+      "x = ([(a)]) => 1",
+      "x = ({a: b.c}) => 1",
+      "({a}) = 1",
+      "([a]) = 1",
+      "for (({a}) of b);",
+      "var C = class {\n  # x;\n};",
+  };
+  for (const char* In : Refused) {
+    std::string Note;
+    MinifyAt(In, TMinifyLevel::Safe, false, TCodePage::Utf8, &Note);
+    EXPECT_NE(Note, "") << In;
+  }
+  static const TCase Kept[] = {
+      {"[...a,] = b; x = [...a,]; ({...a,} = b)", "[...a,]=b;x=[...a,];({...a,}=b)"},
+      {"x = 1_ + 1__0 + 0x_1 + 1_e1 + 1_000", "x=1_+1__0+0x_1+1_e1+1e3"},
+      {"f(...a,); x = [a, b,]; y = {a, b,}", "f(...a);x=[a,b];y={a,b}"},
+  };
+  for (const TCase& C : Kept) EXPECT_EQ(MinifyAt(C.In, TMinifyLevel::Safe), C.Out) << C.In;
 }
 
 TEST(TJsPrinterTest, InlineScriptsGoThroughTheParser) {
@@ -261,7 +295,7 @@ TEST(TJsPrinterTest, DoubleByteTrailBackslashStaysText) {
       "var r = /\x81\x5C/; /*! \x81\x5C */ f(s, t, u, r, {'\x81\x5C': 1}, a['\x81\x5C']);";
   const std::string Want =
       "var s=\"\x81\x5C\";var t='\xA5\x5C';var u=`\x81\x5C${s}`;var r=/\x81\x5C/;/*! \x81\x5C */"
-      "f(s,t,u,r,{'\x81\x5C':1},a['\x81\x5C'])";
+      "f(s,t,u,r,{'\x81\x5C':1},a['\x81\x5C']);";
   for (TCodePage Page : {TCodePage::Gbk, TCodePage::Big5}) {
     EXPECT_EQ(MinifyAt(In, TMinifyLevel::Safe, false, Page), Want);
     EXPECT_EQ(MinifyAt(In, TMinifyLevel::Smallest, false, Page), Want);

@@ -78,6 +78,12 @@ TEST(TJsRenameTest, VarInLoopsIsHoisted) {
   static const TCase Cases[] = {
       {"function f(o) { for (var k in o) g(k); return k }",
        "function f(b){for(var a in b)g(a);return a}"},
+      // Every name of a sequence in the head is a reference.
+      {"function each(obj) { var i, length; for (i = 0, length = obj.length; i < length; i++) {}"
+       " return obj }",
+       "function each(b){var a,c;for(a=0,c=b.length;a<c;a++){}return b}"},
+      {"function f(o) { var k; for (k in o); for ([k] of o); return k }",
+       "function f(b){var a;for(a in b);for([a]of b);return a}"},
       {"function f() { for (var i = 0; i < 3; i++); return i }",
        "function f(){for(var a=0;a<3;a++);return a}"},
   };

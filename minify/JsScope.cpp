@@ -278,7 +278,10 @@ void TScopeBuilder::WalkStatement(TJsNode* N) {
     case K::ForIn:
     case K::ForOf:
       Push(TJsScopeKind::Block);
-      if (N->A) WalkStatement(N->A);
+      if (N->A && N->A->Kind == K::VarDecl)
+        WalkStatement(N->A);
+      else
+        Walk(N->A);  // an expression (a sequence too) or an assignment target
       Walk(N->B);
       Walk(N->C);
       Walk(N->D);
