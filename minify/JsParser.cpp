@@ -440,6 +440,12 @@ TJsNode* TParser::StatementOther(uint32_t Begin) {
     case TKw::Enum:
       Fail("declaration not allowed here");
       return nullptr;
+    case TKw::Async:
+      if (AsyncFunctionAhead()) {
+        Fail("declaration not allowed here");
+        return nullptr;
+      }
+      break;
     default:
       break;
   }
@@ -1208,6 +1214,16 @@ TJsNode* TParser::Binary(int MinLevel) {
     N->A = Left;
     N->B = Level == kLevelExponent ? Binary(Level) : Binary(Level + 1);
     N->End = PrevEnd;
+    // "??" never mixes with "||" or "&&" without parentheses (a Paren node
+    // stands for written ones).
+    auto Logical = [](const TJsNode* X, bool Nullish) {
+      return X && X->Kind == K::Binary &&
+             (Nullish ? X->Op == Pc("??") : (X->Op == Pc("||") || X->Op == Pc("&&")));
+    };
+    const bool IsNullish = Op == Pc("??");
+    if ((IsNullish || Op == Pc("||") || Op == Pc("&&")) &&
+        (Logical(N->A, !IsNullish) || Logical(N->B, !IsNullish)))
+      Fail("?? mixed with || or &&");
     Left = N;
   }
   return Left;
@@ -1300,7 +1316,9 @@ TJsNode* TParser::Lhs() {
       N = Ar.Node(K::MetaProp, Begin, PrevEnd);
     } else {
       N = Ar.Node(K::New, Begin, 0);
-      N->A = CallTail(Kw == TKw::New ? Lhs() : Primary(), true);
+      TJsNode* Callee = Kw == TKw::New ? Lhs() : Primary();
+      if (Callee && Callee->Kind == K::ImportCall) Fail("new import()");
+      N->A = CallTail(Callee, true);
       if (IsP(Pc("("))) {
         N->Flags |= fHasArgs;
         N->B = Arguments();

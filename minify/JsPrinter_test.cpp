@@ -242,6 +242,11 @@ TEST(TJsPrinterTest, EarlyErrorsStayErrors) {
       "([a]) = 1",
       "for (({a}) of b);",
       "var C = class {\n  # x;\n};",
+      "({ m(...a,) {} })",
+      "x = 0 ?? 0 && true",
+      "x = a || b ?? c",
+      "new import('x')",
+      "for (;false;) async function f() {}",
   };
   for (const char* In : Refused) {
     std::string Note;

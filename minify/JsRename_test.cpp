@@ -126,6 +126,8 @@ TEST(TJsRenameTest, WhatIsNeverRenamed) {
       {"function f(first) { return arguments[0] + first }", "function f(a){return arguments[0]+a}"},
       {"function f() { var arguments = 1; return arguments }",
        "function f(){var arguments=1;return arguments}"},
+      // Bindings that are errors in strict code keep the name that makes them so.
+      {"function f(eval, yield) { 'use strict' }", "function f(eval,yield){'use strict'}"},
       {"var o = { get v() { return this._v }, set v(value) { this._v = value } }",
        "var o={get v(){return this._v},set v(a){this._v=a}}"},
       {"function f(key) { return {key, [key]: key, key2: key}.key }",

@@ -3,6 +3,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "minify/JsSyntax.h"
+
 namespace larkspan::minify {
 
 namespace {
@@ -442,7 +444,9 @@ void PinScopes(TJsScope* S, TJsScopeInfo& Info) {
     TJsScope* X = Todo.back();
     Todo.pop_back();
     for (TJsSymbol* Sym : X->Symbols) {
-      if (X->Kind == TJsScopeKind::Global || X->DirectEval || Sym->Name == "arguments")
+      // A binding named eval, arguments, await or yield may be an error the
+      // renamed script would no longer have: keep the name.
+      if (X->Kind == TJsScopeKind::Global || X->DirectEval || jssyntax::IsForbiddenName(Sym->Name))
         Sym->Pinned = true;
       if (Sym->Pinned) Info.Taken.insert(Sym->Name);
     }
