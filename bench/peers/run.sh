@@ -69,7 +69,6 @@ for site in "${sites[@]}"; do
       echo "$peer could not run on $name" >&2
   done
 done
-echo "contenders: larkspan-${levels[*]}" | sed 's/ / larkspan-/g; s/$/ '"${peers[*]}"'/'
 python3 "$here/table.py" "$work" "${levels[@]/#/larkspan-}" "${peers[@]}" -- "${sites[@]}"
 
 [ "${SPEED:-1}" = 0 ] && exit 0
