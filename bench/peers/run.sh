@@ -17,7 +17,7 @@
 # (outputs; default build-bench/peers), LEVELS (default "spaces safe
 # smallest"), CHARSET (of the given or real sites, default UTF-8; the
 # generated corpus is read as GB2312, its own default), CORPUS_MB (default 5),
-# SPEED=0 skips the throughput, REPEAT (best of; default 3).
+# SIZES=0 skips the sizes, SPEED=0 the throughput, REPEAT (best of; default 3).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(cd "$here/../.." && pwd)
@@ -52,7 +52,7 @@ else
 fi
 
 # Sizes: every contender's tree under $work/out/SITE/CONTENDER.
-for site in "${sites[@]}"; do
+[ "${SIZES:-1}" = 0 ] || for site in "${sites[@]}"; do
   name=$(basename "$site")
   cs=$charset
   [ "$site" = "${corpus:-}" ] && cs=GB2312
@@ -69,7 +69,7 @@ for site in "${sites[@]}"; do
       echo "$peer could not run on $name" >&2
   done
 done
-python3 "$here/table.py" "$work" "${levels[@]/#/larkspan-}" "${peers[@]}" -- "${sites[@]}"
+[ "${SIZES:-1}" = 0 ] || python3 "$here/table.py" "$work" "${levels[@]/#/larkspan-}" "${peers[@]}" -- "${sites[@]}"
 
 [ "${SPEED:-1}" = 0 ] && exit 0
 

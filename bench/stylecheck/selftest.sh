@@ -54,10 +54,10 @@ fail=0
 expect() {  # expect PATTERN WHAT: a line of the log must match PATTERN
   if grep -Eq -- "$1" "$work/log"; then echo "ok: $2"; else echo "FAIL: $2"; fail=1; fi
 }
-[ $rc = 1 ] && echo "ok: exit status 1" || { echo "FAIL: exit status $rc, not 1"; fail=1; }
+if [ $rc = 1 ]; then echo "ok: exit status 1"; else echo "FAIL: exit status $rc, not 1"; fail=1; fi
 expect '^stylecheck \[same\]: 2 pages, 2 same, 0 differing .* 0 of 2 render differently \(0 pixels\), 1 animated canvases hidden;' \
   "the same copy is same, its moving page at rest"
-grep -q 'UNSTABLE' "$work/log" && { echo "FAIL: a page counted unstable"; fail=1; } || echo "ok: no unstable page"
+if grep -q 'UNSTABLE' "$work/log"; then echo "FAIL: a page counted unstable"; fail=1; else echo "ok: no unstable page"; fi
 expect '^\[style\] DIFFERS (moving|plain)\.html' "a changed colour differs in style"
 expect '^\[style\] RENDERS DIFFERENTLY plain\.html: [1-9][0-9]* pixels' "a changed colour differs in pixels"
 expect '^stylecheck \[hidden\]: 2 pages, 1 same, 1 differing .* 1 of 2 render differently' "hidden text differs in pixels"
