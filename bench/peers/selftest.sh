@@ -29,10 +29,10 @@ check() {  # check WHAT CMD...: CMD must succeed
 }
 for peer in csso esbuild; do
   node "$here/peers.mjs" "$peer" "$site" "$work/$peer" >"$work/$peer.txt"
-  check "$peer keeps the GBK string's bytes" grep -q "$(printf '"\xd0\xed\x81\x5c"')" "$work/$peer/gbk.css"
+  check "$peer keeps the GBK string's bytes" grep -qF "$(printf '"\xd0\xed\x81\x5c"')" "$work/$peer/gbk.css"
   check "$peer shrinks the sheet" test "$(stat -c %s "$work/$peer/gbk.css")" -lt "$(stat -c %s "$site/gbk.css")"
 done
-check "esbuild keeps the script's GBK bytes" grep -q "$(printf '\xb9\xa6')" "$work/esbuild/gbk.js"
+check "esbuild keeps the script's GBK bytes" grep -qF "$(printf '\xb9\xa6')" "$work/esbuild/gbk.js"
 check "a refused script is written as it was" cmp -s "$site/broken.js" "$work/esbuild/broken.js"
 check "and counted as refused" grep -qx 'esbuild scripts 2 1 -' "$work/esbuild.txt"
 check "csso writes no page or script" test ! -e "$work/csso/a.html" -a ! -e "$work/csso/gbk.js"
