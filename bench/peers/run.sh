@@ -75,7 +75,11 @@ done
 
 # Throughput on one core, on the files esbuild accepts (hard links).
 . "$top/bench/minify/common.sh" >&2
-esbuild=$here/node_modules/.bin/esbuild
+# The platform's own binary: node_modules/.bin/esbuild may be the Node
+# wrapper that starts it (when npm ran no install scripts), whose start-up
+# would be counted as esbuild's work.
+esbuild=$(ls "$here"/node_modules/@esbuild/*/bin/esbuild 2>/dev/null | head -n 1)
+[ -x "$esbuild" ] || esbuild=$here/node_modules/.bin/esbuild
 best_cpu() {  # best user+sys seconds of $repeat runs of CMD...
   local best="" t
   for _ in $(seq "$repeat"); do
@@ -103,6 +107,7 @@ for site in "${sites[@]}"; do
     while read -r kind _ _ _ _ _ _ mbs; do ours[$level/$kind]=$mbs; done \
       < <(BENCH_MINIFY_LEVEL=$level "$BENCH" "$speed" "$repeat")
   done
+  all_files=0 all_bytes=0 all_secs=0
   for kind in css js; do
     mapfile -t files < <(find "$speed" -type f -regextype posix-extended -iregex ".*\\.$kind\$" | sort)
     [ ${#files[@]} -gt 0 ] || continue
@@ -110,6 +115,8 @@ for site in "${sites[@]}"; do
     rm -rf "$work/esb"
     secs=$(best_cpu "$esbuild" --minify --charset=utf8 --log-level=silent --outdir="$work/esb" \
       --outbase="$speed" --allow-overwrite "${files[@]}")
+    all_files=$((all_files + ${#files[@]})) all_bytes=$((all_bytes + bytes))
+    all_secs=$(awk -v a="$all_secs" -v b="$secs" 'BEGIN { print a + b }')
     esb=$(awk -v b="$bytes" -v s="$secs" 'BEGIN { printf "%.1f", (s > 0) ? b / 1e6 / s : 0 }')
     printf '%-16.16s %-7s %5d %8.2f %9s' "$name" "$kind" ${#files[@]} "$(awk -v b="$bytes" 'BEGIN { print b / 1e6 }')" "$esb"
     for level in "${levels[@]}"; do
@@ -118,6 +125,20 @@ for site in "${sites[@]}"; do
     done
     echo
   done
+  # Whole processes: ours reading the files and minifying each once, beside
+  # esbuild's two runs (style sheets, scripts) above.
+  if [ "$all_files" -gt 0 ]; then
+    esb=$(awk -v b="$all_bytes" -v s="$all_secs" 'BEGIN { printf "%.1f", (s > 0) ? b / 1e6 / s : 0 }')
+    printf '%-16.16s %-7s %5d %8.2f %9s' "$name" "process" "$all_files" "$(awk -v b="$all_bytes" 'BEGIN { print b / 1e6 }')" "$esb"
+    for level in "${levels[@]}"; do
+      secs=$(BENCH_MINIFY_LEVEL=$level best_cpu "$BENCH" "$speed" 1)
+      o=$(awk -v b="$all_bytes" -v s="$secs" 'BEGIN { printf "%.1f", (s > 0) ? b / 1e6 / s : 0 }')
+      printf ' %9s %5sx' "$o" "$(awk -v a="$o" -v b="$esb" 'BEGIN { printf "%.1f", (b > 0) ? a / b : 0 }')"
+    done
+    echo
+  fi
   unset ours
 done
-echo "(x: the level's throughput over esbuild's; outputs in $work)"
+echo "(x: the level's throughput over esbuild's. css, js: ours in process, files in memory, beside"
+echo " one esbuild process a kind; process: whole processes, reading and writing included;"
+echo " outputs in $work)"
