@@ -51,9 +51,10 @@ rounds = int(rounds)
 sites = sys.argv[7:]
 cli_help = subprocess.run([cli, "--help"], capture_output=True, text=True).stdout
 jobs_accepted = "--jobs" in cli_help
-# The level the CLI runs without --level: "NAME (default)" on its --level line.
-level_line = re.search(r"--level NAME\s+(.*)", cli_help)
-default_level = re.search(r"(\w+) \(default\)", level_line.group(1)) if level_line else None
+# The level the CLI runs without --level: `NAME (default` or `"NAME" (default` in the
+# option's help, which may run over several indented lines.
+level_line = re.search(r"--level NAME\s+(.*(?:\n {8,}.*)*)", cli_help)
+default_level = re.search(r'"?(\w+)"? \(default', level_line.group(1)) if level_line else None
 default_level = default_level.group(1) if default_level else None
 levels = levels.split() if level_line else []
 
