@@ -16,6 +16,7 @@
 //
 // --limit: at most N pages (default 200), spread evenly over the sorted list.
 // --timeout: per page load (default 15000 ms).
+// STYLECHECK_PROGRESS=1 in the environment: a line on stderr per page.
 // --render: also a full-page screenshot of both copies of each page, in the
 //   same browser (1024 px wide, at most 16384 px tall, animations stopped,
 //   caret hidden), compared with ImageMagick `compare -metric AE -fuzz 2%`;
@@ -403,7 +404,8 @@ async function main() {
       const u = new URL(route.request().url());
       return /^(https?|wss?):$/.test(u.protocol) && u.hostname !== '127.0.0.1' ? route.abort('addressunreachable') : route.continue();
     });
-    for (const rel of pages) {
+    for (const [n, rel] of pages.entries()) {
+      if (process.env.STYLECHECK_PROGRESS) console.error(`stylecheck: page ${n + 1}/${pages.length} ${rel} ${new Date().toISOString()}`);
       const url = encodeURI(rel.split(sep).join('/'));
       const a = await load(context, base[0] + url);
       const bs = [];
