@@ -66,7 +66,9 @@ else
 fi
 
 cli_has_level=0
-"$cli" --help 2>&1 | grep -q -- '--level' && cli_has_level=1
+# Read whole: with pipefail, `grep -q` closing the pipe early could make the
+# help's SIGPIPE count as "no --level" and run every level at the default.
+case $("$cli" --help 2>&1) in *--level*) cli_has_level=1 ;; esac
 bench_has_level=0
 grep -q BENCH_MINIFY_LEVEL "$top/bench/minify/bench_minify.cpp" && bench_has_level=1
 
