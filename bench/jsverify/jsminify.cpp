@@ -1,10 +1,12 @@
 // Minifies many scripts in one process with the native script minifier.
 //
-//   jsminify LIST           each line of LIST: "script|module<TAB>INPUT<TAB>OUTPUT";
-//                           writes OUTPUT, or prints "fail INPUT: reason" and
-//                           writes nothing
-//   jsminify --time N LIST  minifies every INPUT N times, writes nothing and
-//                           prints "bytes seconds" (the best of the N rounds)
+//   jsminify [--level L] LIST           each line of LIST:
+//                           "script|module<TAB>INPUT<TAB>OUTPUT"; writes OUTPUT,
+//                           or prints "fail INPUT: reason" and writes nothing
+//   jsminify [--level L] --time N LIST  minifies every INPUT N times, writes
+//                           nothing and prints "bytes seconds outbytes" (the
+//                           best of the N rounds)
+// L is spaces (default), safe or smallest.
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "minify/Minify.h"
+#include "platform/MinifyLevel.h"
 
 using namespace larkspan::minify;
 
@@ -38,12 +41,24 @@ bool ReadAll(const std::string& Path, std::string& Text) {
 int main(int argc, char** argv) {
   int Rounds = 0;
   int A = 1;
-  if (argc > 3 && std::string(argv[1]) == "--time") {
-    Rounds = std::stoi(argv[2]);
-    A = 3;
+  TMinifyOptions Options;
+  for (; A + 1 < argc; A += 2) {
+    const std::string Opt = argv[A];
+    if (Opt == "--time") {
+      Rounds = std::stoi(argv[A + 1]);
+    } else if (Opt == "--level") {
+      const auto Level = larkspan::MinifyLevelByName(argv[A + 1]);
+      if (!Level) {
+        std::fprintf(stderr, "jsminify: unknown level %s\n", argv[A + 1]);
+        return 2;
+      }
+      Options.Level = *Level;
+    } else {
+      break;
+    }
   }
   if (A >= argc) {
-    std::fprintf(stderr, "usage: jsminify [--time N] LIST\n");
+    std::fprintf(stderr, "usage: jsminify [--level L] [--time N] LIST\n");
     return 2;
   }
   std::ifstream List(argv[A]);
@@ -66,7 +81,6 @@ int main(int argc, char** argv) {
     }
     Jobs.push_back(std::move(J));
   }
-  TMinifyOptions Options;
   if (Rounds > 0) {
     size_t Bytes = 0, OutBytes = 0;
     double Best = 1e9;
