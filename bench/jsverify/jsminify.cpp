@@ -4,10 +4,12 @@
 //                           "script|module<TAB>INPUT<TAB>OUTPUT"; writes OUTPUT,
 //                           or prints "fail INPUT: reason" and writes nothing
 //   jsminify [--level L] --time N LIST  minifies every INPUT N times, writes
-//                           nothing and prints "bytes seconds outbytes" (the
-//                           best of the N rounds)
+//                           nothing and prints "bytes seconds outbytes
+//                           cpuseconds" (wall and processor time of the best
+//                           of the N rounds)
 // L is spaces (default), safe or smallest.
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -83,10 +85,11 @@ int main(int argc, char** argv) {
   }
   if (Rounds > 0) {
     size_t Bytes = 0, OutBytes = 0;
-    double Best = 1e9;
+    double Best = 1e9, BestCpu = 1e9;
     for (int R = 0; R < Rounds; ++R) {
       Bytes = OutBytes = 0;
       const auto Start = std::chrono::steady_clock::now();
+      const std::clock_t StartCpu = std::clock();
       for (const TJob& J : Jobs) {
         const TMinifyResult M = MinifyJs(J.Text, TCodePage::Utf8, Options, J.Module);
         Bytes += J.Text.size();
@@ -94,9 +97,11 @@ int main(int argc, char** argv) {
       }
       const double S =
           std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
+      const double Cpu = static_cast<double>(std::clock() - StartCpu) / CLOCKS_PER_SEC;
       if (S < Best) Best = S;
+      if (Cpu < BestCpu) BestCpu = Cpu;
     }
-    std::printf("%zu %.6f %zu\n", Bytes, Best, OutBytes);
+    std::printf("%zu %.6f %zu %.6f\n", Bytes, Best, OutBytes, BestCpu);
     return 0;
   }
   int Failed = 0;
