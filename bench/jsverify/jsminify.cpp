@@ -9,8 +9,8 @@
 //                           of the N rounds)
 // L is spaces (default), safe or smallest.
 #include <chrono>
-#include <ctime>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <iostream>
 #include <sstream>

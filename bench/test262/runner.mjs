@@ -3,12 +3,19 @@
 //   node runner.mjs [options]
 //     --test262 DIR     test262 checkout with test/ and harness/ (default /work/ext/test262)
 //     --minify BIN      the larkspan-minify to prove (default: $MINIFY)
+//     --driver JSMINIFY minify in one process with bench/jsverify's driver
+//                       built from the same source (build.sh), not one
+//                       larkspan-minify process a file: much quicker
 //     --levels L,L      levels to minify at (default safe,smallest)
 //     --paths P,P       folders under DIR to run (default test/language,test/built-ins)
 //     --sample N        about N tests, spread evenly over the sorted list
 //     --jobs N          worker processes (default 2, at most 2)
 //     --timeout MS      per test run (default 10000)
 //     --work DIR        work folder (default build-bench/test262)
+//     --known FILE      differences known and reported elsewhere, one a line:
+//                       "LEVEL<TAB>PATH (MODE)"; counted as known, not failed
+//                       (a known one that no longer differs is a failure, so
+//                       that the list is kept short)
 //
 // Each test runs once per mode (sloppy and strict, or the one its flags
 // allow; a module once) on the original text and on the minifier's output at
@@ -30,7 +37,7 @@ import crypto from 'node:crypto';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import { fork, spawn } from 'node:child_process';
+import { fork, spawn, spawnSync } from 'node:child_process';
 import { fileURLToPath } from 'node:url';
 import yaml from 'js-yaml';
 
@@ -56,12 +63,14 @@ function parseArgs(argv) {
     };
     if (a === '--test262') o.test262 = path.resolve(v());
     else if (a === '--minify') o.minify = path.resolve(v());
+    else if (a === '--driver') o.driver = path.resolve(v());
     else if (a === '--levels') o.levels = v().split(',').filter(Boolean);
     else if (a === '--paths') o.paths = v().split(',').filter(Boolean);
     else if (a === '--sample') o.sample = Number(v());
     else if (a === '--jobs') o.jobs = Math.max(1, Math.min(2, Number(v()) || 1));
     else if (a === '--timeout') o.timeout = Number(v());
     else if (a === '--work') o.work = path.resolve(v());
+    else if (a === '--known') o.known = path.resolve(v());
     else usage(`unknown option ${a}`);
   }
   for (const l of o.levels) if (!['spaces', 'safe', 'smallest'].includes(l)) usage(`unknown level ${l}`);
@@ -132,6 +141,7 @@ function sha1(...parts) {
 // time; an item it refuses (or that outlives the time-out) gets its input
 // as output and refused set. Results are cached by binary, level and text.
 async function minifyAll(o, level, items, cacheDir) {
+  if (o.driver) return minifyInDriver(o, level, items);
   const bin = fs.readFileSync(o.minify);
   const binHash = sha1(bin);
   const tmp = fs.mkdtempSync(path.join(os.tmpdir(), 'larkspan-test262-'));
@@ -181,6 +191,33 @@ async function minifyAll(o, level, items, cacheDir) {
     }
   };
   await Promise.all(Array.from({ length: o.jobs }, lane));
+  fs.rmSync(tmp, { recursive: true, force: true });
+}
+
+// minifyAll through the jsminify driver: one process for all items.
+function minifyInDriver(o, level, items) {
+  const tmp = fs.mkdtempSync(path.join(os.tmpdir(), 'larkspan-test262-'));
+  const lines = items.map((item, k) => {
+    item.input = path.join(tmp, `${k}.${item.module ? 'mjs' : 'js'}`);
+    fs.writeFileSync(item.input, item.read());
+    fs.mkdirSync(path.dirname(item.out), { recursive: true });
+    try { fs.unlinkSync(item.out); } catch (e) { /* none yet */ }
+    return `${item.module ? 'module' : 'script'}\t${item.input}\t${item.out}`;
+  });
+  const list = path.join(tmp, 'list.txt');
+  fs.writeFileSync(list, lines.join('\n') + '\n');
+  const r = spawnSync(o.driver, ['--level', level, list], { encoding: 'utf8', maxBuffer: 1 << 28 });
+  if (r.status !== 0) throw new Error(`${o.driver} failed: ${r.stderr}`);
+  const why = new Map();
+  for (const m of r.stdout.matchAll(/^fail (.*?): (.*)$/gm)) why.set(m[1], m[2]);
+  for (const item of items) {
+    // A refused file is run as it was, as a site's copy would be
+    item.refused = !fs.existsSync(item.out);
+    if (item.refused) {
+      fs.copyFileSync(item.input, item.out);
+      item.refuseWhy = why.get(item.input) || 'no output';
+    }
+  }
   fs.rmSync(tmp, { recursive: true, force: true });
 }
 
@@ -246,7 +283,7 @@ class Pool {
 async function main() {
   const o = parseArgs(process.argv.slice(2));
   if (!fs.existsSync(path.join(o.test262, 'harness/assert.js'))) usage(`no test262 at ${o.test262}`);
-  if (!fs.existsSync(o.minify)) usage(`no minifier at ${o.minify} (set MINIFY or --minify)`);
+  if (!o.driver && !fs.existsSync(o.minify)) usage(`no minifier at ${o.minify} (set MINIFY or --minify)`);
   const started = Date.now();
   const all = [];
   for (const p of o.paths) {
@@ -338,11 +375,16 @@ async function main() {
   );
 
   // Classify each difference.
+  const known = new Set();
+  if (o.known) {
+    for (const l of fs.readFileSync(o.known, 'utf8').split('\n')) if (l.trim() && !l.startsWith('#')) known.add(l.trim());
+  }
+  const knownSeen = new Set();
   const rows = [];
   const differing = [];
   let faults = 0;
   for (const level of o.levels) {
-    const row = { level, runs: units.length, passOrig: 0, passOut: 0, lost: 0, gained: 0, sourceText: 0, name: 0, refused: refused[level].length };
+    const row = { level, runs: units.length, passOrig: 0, passOut: 0, lost: 0, gained: 0, sourceText: 0, name: 0, known: 0, refused: refused[level].length };
     for (let k = 0; k < units.length; ++k) {
       const u = units[k];
       let a = u.orig, b = u.out[level];
@@ -365,7 +407,13 @@ async function main() {
         if (again.toString) apart = 'source text';
         else if (level === 'smallest' && safeToo && u.source) apart = 'name';
       }
-      if (apart === 'source text') ++row.sourceText;
+      const key = `${level}\t${u.rel} (${u.mode})`;
+      if (!apart && known.has(key)) {
+        apart = 'known';
+        knownSeen.add(key);
+      }
+      if (apart === 'known') ++row.known;
+      else if (apart === 'source text') ++row.sourceText;
       else if (apart === 'name') ++row.name;
       else if (a.pass) ++row.lost;
       else ++row.gained;
@@ -378,21 +426,27 @@ async function main() {
     rows.push(row);
   }
   pool.close();
+  // A known difference of a test this run ran that no longer differs
+  const ranKeys = new Set(units.flatMap((u) => o.levels.map((l) => `${l}\t${u.rel} (${u.mode})`)));
+  const gone = [...known].filter((k) => ranKeys.has(k) && !knownSeen.has(k));
+  faults += gone.length;
 
   const lines = [];
   lines.push(`test262 by execution: ${tests.length} tests, ${units.length} runs a version (mode: sloppy/strict/module), node ${process.version}`);
-  lines.push(`minifier: ${o.minify}`);
+  lines.push(`minifier: ${o.driver ? `${o.driver} (in one process)` : o.minify}`);
   lines.push('');
-  lines.push('level     runs    pass orig  pass output  lost  gained  apart:source-text  apart:name  refused');
+  lines.push('level     runs    pass orig  pass output  lost  gained  apart:source-text  apart:name  known  refused');
   for (const r of rows) {
     lines.push(
       `${r.level.padEnd(8)} ${String(r.runs).padStart(6)} ${String(r.passOrig).padStart(10)} ${String(r.passOut).padStart(12)}` +
         ` ${String(r.lost).padStart(5)} ${String(r.gained).padStart(7)} ${String(r.sourceText).padStart(18)} ${String(r.name).padStart(11)}` +
-        ` ${String(r.refused).padStart(8)}`,
+        ` ${String(r.known).padStart(6)} ${String(r.refused).padStart(8)}`,
     );
   }
   lines.push('');
-  lines.push(`lost: passes on the original, fails on the output; gained: the other way. Time: ${((Date.now() - started) / 1000).toFixed(0)} s`);
+  lines.push(`lost: passes on the original, fails on the output; gained: the other way; known: listed in ${o.known || '(no --known)'}.`);
+  for (const g of gone) lines.push(`known difference no longer differs, take it off the list: ${g.replace('\t', ' ')}`);
+  lines.push(`Time: ${((Date.now() - started) / 1000).toFixed(0)} s`);
   const report = lines.join('\n') + '\n';
   fs.mkdirSync(o.work, { recursive: true });
   fs.writeFileSync(path.join(o.work, 'report.txt'), report);
