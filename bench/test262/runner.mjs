@@ -210,6 +210,9 @@ function minifyInDriver(o, level, items) {
   if (r.status !== 0) throw new Error(`${o.driver} failed: ${r.stderr}`);
   const why = new Map();
   for (const m of r.stdout.matchAll(/^fail (.*?): (.*)$/gm)) why.set(m[1], m[2]);
+  // "note INPUT: reason": minified at a lower level only (a fallback)
+  const notes = new Map();
+  for (const m of r.stdout.matchAll(/^note (.*?): (.*)$/gm)) notes.set(m[1], m[2]);
   for (const item of items) {
     // A refused file is run as it was, as a site's copy would be
     item.refused = !fs.existsSync(item.out);
@@ -217,6 +220,7 @@ function minifyInDriver(o, level, items) {
       fs.copyFileSync(item.input, item.out);
       item.refuseWhy = why.get(item.input) || 'no output';
     }
+    item.note = notes.get(item.input);
   }
   fs.rmSync(tmp, { recursive: true, force: true });
 }
@@ -315,6 +319,7 @@ async function main() {
   // Minify every run's text (and the fixtures) at each level.
   const outputs = {};
   const refused = {};
+  const fellBack = {};
   for (const level of o.levels) {
     const tree = path.join(o.work, 'out', level);
     const items = units.map((u) => ({
@@ -329,6 +334,7 @@ async function main() {
     await minifyAll(o, level, items, path.join(o.work, 'cache'));
     outputs[level] = items.slice(0, units.length).map((it) => it.out);
     refused[level] = items.filter((it) => it.refused).map((it) => `${path.relative(tree, it.out)}: ${it.refuseWhy}`);
+    fellBack[level] = items.filter((it) => it.note).map((it) => `${path.relative(tree, it.out)}: ${it.note}`);
   }
 
   // Run the original and each output.
@@ -446,11 +452,18 @@ async function main() {
   lines.push('');
   lines.push(`lost: passes on the original, fails on the output; gained: the other way; known: listed in ${o.known || '(no --known)'}.`);
   for (const g of gone) lines.push(`known difference no longer differs, take it off the list: ${g.replace('\t', ' ')}`);
+  for (const l of o.levels) {
+    if (fellBack[l].length) lines.push(`${l}: ${fellBack[l].length} files minified at a lower level only (the minifier's note; ${path.join(o.work, 'fell-back.txt')})`);
+  }
   lines.push(`Time: ${((Date.now() - started) / 1000).toFixed(0)} s`);
   const report = lines.join('\n') + '\n';
   fs.mkdirSync(o.work, { recursive: true });
   fs.writeFileSync(path.join(o.work, 'report.txt'), report);
   fs.writeFileSync(path.join(o.work, 'differing.txt'), differing.join('\n') + (differing.length ? '\n' : ''));
+  fs.writeFileSync(
+    path.join(o.work, 'fell-back.txt'),
+    o.levels.map((l) => fellBack[l].map((r) => `${l}\t${r}`).join('\n')).filter(Boolean).join('\n') + '\n',
+  );
   fs.writeFileSync(
     path.join(o.work, 'refused.txt'),
     o.levels.map((l) => refused[l].map((r) => `${l}\t${r}`).join('\n')).filter(Boolean).join('\n') + '\n',
