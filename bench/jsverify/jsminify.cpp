@@ -2,7 +2,9 @@
 //
 //   jsminify [--level L] LIST           each line of LIST:
 //                           "script|module<TAB>INPUT<TAB>OUTPUT"; writes OUTPUT,
-//                           or prints "fail INPUT: reason" and writes nothing
+//                           or prints "fail INPUT: reason" and writes nothing;
+//                           a script minified at a lower level only is
+//                           listed as "note INPUT: reason"
 //   jsminify [--level L] --time N LIST  minifies every INPUT N times, writes
 //                           nothing and prints "bytes seconds outbytes
 //                           cpuseconds" (wall and processor time of the best
@@ -112,6 +114,7 @@ int main(int argc, char** argv) {
       ++Failed;
       continue;
     }
+    if (!M.Note.empty()) std::printf("note %s: %s\n", J.In.c_str(), M.Note.c_str());
     std::ofstream O(J.Out, std::ios::binary);
     O << M.Output;
   }
