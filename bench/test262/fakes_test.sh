@@ -22,7 +22,7 @@ grep -q '^safe .* 0       0                  0           0        0$' "$work/cop
 
 run() {  # fake paths -> the report on stdout, the status in $rc
   node "$work/tool/runner.mjs" --test262 "$here/sample" --levels safe --paths "$2" \
-    --minify "$here/fakes/$1" --work "$work/$1" > "$work/$1.log" 2>&1
+    --minify "$here/fakes/$1" --work "$work/$1" --cache "$work/cache" > "$work/$1.log" 2>&1
   rc=$?
   grep -v '^  ' "$work/$1.log"
 }

@@ -12,6 +12,8 @@
 //     --jobs N          worker processes (default 2, at most 2)
 //     --timeout MS      per test run (default 10000)
 //     --work DIR        work folder (default build-bench/test262)
+//     --cache DIR       outcomes on the original and minifier outputs kept
+//                       between runs (default build-bench/test262-cache)
 //     --known FILE      differences known and reported elsewhere, one a line:
 //                       "LEVEL<TAB>PATH (MODE)"; counted as known, not failed
 //                       (a known one that no longer differs is a failure, so
@@ -54,6 +56,7 @@ function parseArgs(argv) {
     jobs: 2,
     timeout: 10000,
     work: path.join(ROOT, 'build-bench/test262'),
+    cache: path.join(ROOT, 'build-bench/test262-cache'),
   };
   for (let i = 0; i < argv.length; ++i) {
     const a = argv[i];
@@ -71,6 +74,7 @@ function parseArgs(argv) {
     else if (a === '--timeout') o.timeout = Number(v());
     else if (a === '--work') o.work = path.resolve(v());
     else if (a === '--known') o.known = path.resolve(v());
+    else if (a === '--cache') o.cache = path.resolve(v());
     else usage(`unknown option ${a}`);
   }
   for (const l of o.levels) if (!['spaces', 'safe', 'smallest'].includes(l)) usage(`unknown level ${l}`);
@@ -331,7 +335,7 @@ async function main() {
       items.push({ read: () => fs.readFileSync(f, 'utf8'), module: true, out: path.join(tree, path.relative(o.test262, f)) });
     }
     process.stderr.write(`minifying ${items.length} files at ${level}\n`);
-    await minifyAll(o, level, items, path.join(o.work, 'cache'));
+    await minifyAll(o, level, items, path.join(o.cache, 'minified'));
     outputs[level] = items.slice(0, units.length).map((it) => it.out);
     refused[level] = items.filter((it) => it.refused).map((it) => `${path.relative(tree, it.out)}: ${it.refuseWhy}`);
     fellBack[level] = items.filter((it) => it.note).map((it) => `${path.relative(tree, it.out)}: ${it.note}`);
@@ -353,7 +357,7 @@ async function main() {
   });
   // The original's outcome depends on nothing this run changes: it is kept
   // between runs (not a time-out or a dead worker, which may be load).
-  const runCache = path.join(o.work, 'cache-original');
+  const runCache = path.join(o.cache, 'original');
   fs.mkdirSync(runCache, { recursive: true });
   const runOriginal = async (j) => {
     const file = path.join(runCache, sha1(process.version, JSON.stringify({ ...j, text: sha1(j.text) })));

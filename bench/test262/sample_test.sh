@@ -29,5 +29,5 @@ if ! cmp -s "$tool/package-lock.json" "$tool/node_modules/.package-lock.json.ins
   fi
   cp "$tool/package-lock.json" "$tool/node_modules/.package-lock.json.installed"
 fi
-exec node "$tool/runner.mjs" --test262 "$here/sample" --paths test --minify "$minify" --work "$work/run" \
+exec node "$tool/runner.mjs" --test262 "$here/sample" --paths test --minify "$minify" --work "$work/run" --cache "$work/cache" \
   --known "$here/sample-known.txt"
