@@ -31,8 +31,10 @@ BUILDS=(underscore-umd.js underscore.js underscore-node-f.cjs underscore-node.cj
 rm -rf "$OUT"
 mkdir -p "$OUT"
 
-# The names of the failing tests of the suite in folder $1, on stdout; the
-# counts in $1.counts ("tests pass fail attempts").
+# The names of the failing tests of the suite in folder $1 (those that
+# failed in every attempt), on stdout; the counts of the last attempt in
+# $1.counts ("tests pass fail attempts"; tests is "?" when the suite died
+# before it said how many it has).
 suite() {
   local dir=$1 attempt fails=
   local tests=()
@@ -43,14 +45,16 @@ suite() {
     (cd "$dir" && "$QUNIT" "${tests[@]}") > "$dir.tap.$attempt" 2>&1 || true
     local now
     now=$(sed -n 's/^not ok [0-9]* //p' "$dir.tap.$attempt" | sort)
+    # A suite that ended before its plan line (the process died) fails as a whole
+    grep -q '^1\.\.[0-9]' "$dir.tap.$attempt" ||
+      now=$(printf '%s\n(suite ended early: %s)' "$now" "$(grep -m1 '^Error' "$dir.tap.$attempt" || tail -n 1 "$dir.tap.$attempt")" | grep . | sort)
     if [ "$attempt" = 1 ]; then fails=$now; else fails=$(comm -12 <(echo "$fails") <(echo "$now")); fi
     [ -n "$fails" ] || break
   done
-  local total
-  total=$(sed -n 's/^1\.\.//p' "$dir.tap.1")
-  local nfail
-  nfail=$(printf '%s' "$fails" | grep -c . || true)
-  echo "${total:-0} $(( ${total:-0} - nfail )) $nfail $attempt" > "$dir.counts"
+  local total npass
+  total=$(sed -n 's/^1\.\.//p' "$dir.tap.$attempt")
+  npass=$(grep -c '^ok ' "$dir.tap.$attempt" || true)
+  echo "${total:-?} $npass $(grep -c '^not ok ' "$dir.tap.$attempt" || true) $attempt" > "$dir.counts"
   printf '%s\n' "$fails" | grep . || true
 }
 
