@@ -4,7 +4,7 @@
 # test that passes on the original must pass on the output of the given
 # larkspan-minify at safe and smallest, but for the
 # differences listed in sample-known.txt (known, written down for the
-# minifier's authors; a listed one that no longer differs fails the test).
+# minifier's authors; a listed one that no longer differs is named).
 #
 #   sample_test.sh LARKSPAN_MINIFY WORK_DIR
 #
