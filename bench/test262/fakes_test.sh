@@ -17,7 +17,8 @@ status=$?
 cat "$work/copies.log" | grep -v '^  '
 [ $status = 77 ] && exit 77
 [ $status = 0 ] || { echo "FAIL: a copying minifier gave differences"; exit 1; }
-grep -q '^safe .* 0       0                  0           0        0$' "$work/copies.log" ||
+# level runs pass-orig pass-output lost gained source-text name known refused
+awk '$1 == "safe" && $3 == $4 && $5 + $6 + $7 + $8 + $9 + $10 == 0 { ok = 1 } END { exit !ok }' "$work/copies.log" ||
   { echo "FAIL: the copying minifier's row is not all zero"; exit 1; }
 
 run() {  # fake paths -> the report on stdout, the status in $rc
