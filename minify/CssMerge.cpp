@@ -1,0 +1,370 @@
+#include "minify/CssMerge.h"
+
+#include <vector>
+
+#include "minify/CssTokens.h"
+#include "platform/Text.h"
+
+namespace larkspan::minify {
+
+namespace {
+
+using T = TCssTok;
+
+std::string Lower(std::string_view S) {
+  std::string L(S);
+  for (char& C : L) C = LoCaseAscii(C);
+  return L;
+}
+
+bool InList(std::string_view Word, std::string_view List) {
+  return !Word.empty() && List.find(" " + std::string(Word) + " ") != std::string_view::npos;
+}
+
+bool IsDigit(char C) { return C >= '0' && C <= '9'; }
+
+bool IsHex(char C) { return IsDigit(C) || (C >= 'a' && C <= 'f') || (C >= 'A' && C <= 'F'); }
+
+// "0", or a number with a unit every browser knows ("12px", "1.5em", "50%").
+bool IsPlainLength(std::string_view V, bool Negative) {
+  if (V == "0") return true;
+  size_t I = 0;
+  if (Negative && !V.empty() && V[0] == '-') ++I;
+  const size_t Digits = I;
+  bool Point = false;
+  while (I < V.size() && (IsDigit(V[I]) || (V[I] == '.' && !Point))) Point |= V[I++] == '.';
+  if (I == Digits || V[I - 1] == '.') return false;
+  return InList(V.substr(I), " px em ex % pt pc in cm mm ");
+}
+
+// Whether every browser takes Value for Property, so an earlier declaration
+// of it can be no fallback.
+bool TakenByEveryBrowser(std::string_view Property, std::string_view Value) {
+  if (InList(Property,
+             " color background-color border-top-color border-right-color border-bottom-color "
+             "border-left-color outline-color ")) {
+    if (Value.size() != 4 && Value.size() != 7) return false;
+    if (Value[0] != '#') return false;
+    for (size_t I = 1; I < Value.size(); ++I)
+      if (!IsHex(Value[I])) return false;
+    return true;
+  }
+  const bool Auto = InList(Property,
+                           " width height top right bottom left margin-top margin-right "
+                           "margin-bottom margin-left ");
+  const bool Negative = InList(Property,
+                               " top right bottom left margin-top margin-right margin-bottom "
+                               "margin-left text-indent ");
+  if (!Auto && !Negative &&
+      !InList(Property,
+              " min-width min-height max-width max-height padding-top padding-right "
+              "padding-bottom padding-left font-size "))
+    return false;
+  return (Auto && Value == "auto") || IsPlainLength(Value, Negative);
+}
+
+struct TDecl {
+  std::string Text;
+  std::string Name;   // lower case; "" when it does not start "name:" (a hack)
+  std::string Value;  // without !important
+  bool Important = false;
+  bool Dropped = false;
+};
+
+// Declarations the cascade gives the same result without go; four sides
+// become the shorthand.
+class TDeclarations {
+ public:
+  explicit TDeclarations(std::vector<TDecl>& ADecls) : Decls(ADecls) {}
+
+  void Normalize() {
+    for (size_t I = 0; I < Decls.size(); ++I) {
+      for (size_t J = I + 1; J < Decls.size() && !Decls[I].Dropped; ++J)
+        Decls[I].Dropped = Overrides(Decls[J], Decls[I]);
+    }
+    Shorthand("margin", true);
+    Shorthand("padding", false);
+    std::vector<TDecl> Kept;
+    for (TDecl& D : Decls)
+      if (!D.Dropped) Kept.push_back(std::move(D));
+    Decls = std::move(Kept);
+  }
+
+ private:
+  std::vector<TDecl>& Decls;
+
+  static bool Overrides(const TDecl& Later, const TDecl& Earlier) {
+    if (Later.Text == Earlier.Text) return true;
+    if (Earlier.Name.empty() || Earlier.Name != Later.Name || Earlier.Name[0] == '-') return false;
+    if (Earlier.Important && !Later.Important) return false;
+    return TakenByEveryBrowser(Later.Name, Later.Value);
+  }
+
+  void Shorthand(const std::string& Prefix, bool Margin) {
+    static const char* const Sides[] = {"-top", "-right", "-bottom", "-left"};
+    size_t At[4];
+    int Found[4] = {0, 0, 0, 0};
+    for (size_t I = 0; I < Decls.size(); ++I) {
+      const TDecl& D = Decls[I];
+      if (D.Dropped) continue;
+      bool Side = false;
+      for (int S = 0; S < 4; ++S) {
+        if (D.Name == Prefix + Sides[S]) {
+          At[S] = I;
+          ++Found[S];
+          Side = true;
+        }
+      }
+      // Any other declaration that may set these sides (the shorthand, the
+      // logical sides, a hack) keeps them as they are.
+      if (!Side && Lower(D.Text).find(Prefix) != std::string::npos) return;
+    }
+    size_t Last = 0;
+    for (int S = 0; S < 4; ++S) {
+      if (Found[S] != 1) return;
+      const TDecl& D = Decls[At[S]];
+      if (D.Important != Decls[At[0]].Important) return;
+      if (!IsPlainLength(D.Value, Margin) && !(Margin && D.Value == "auto")) return;
+      if (At[S] > Last) Last = At[S];
+    }
+    const std::string& Top = Decls[At[0]].Value;
+    const std::string& Right = Decls[At[1]].Value;
+    const std::string& Bottom = Decls[At[2]].Value;
+    const std::string& Left = Decls[At[3]].Value;
+    std::string Value = Top;
+    if (Left != Right) {
+      Value += " " + Right + " " + Bottom + " " + Left;
+    } else if (Bottom != Top) {
+      Value += " " + Right + " " + Bottom;
+    } else if (Right != Top) {
+      Value += " " + Right;
+    }
+    TDecl Short;
+    Short.Name = Prefix;
+    Short.Value = Value;
+    Short.Important = Decls[At[0]].Important;
+    Short.Text = Prefix + ":" + Value + (Short.Important ? "!important" : "");
+    for (int S = 0; S < 4; ++S) Decls[At[S]].Dropped = true;
+    Decls[Last] = std::move(Short);
+  }
+};
+
+// One item of a list of rules: a style rule that may be rewritten, or text
+// that stays as it is.
+struct TItem {
+  bool Style = false;
+  bool PlainSelectors = false;
+  std::string Text;  // the selector list of a style rule, else the item's bytes
+  std::vector<TDecl> Decls;
+};
+
+std::string BodyOf(const std::vector<TDecl>& Decls) {
+  std::string B;
+  for (const TDecl& D : Decls) {
+    if (!B.empty()) B += ';';
+    B += D.Text;
+  }
+  return B;
+}
+
+class TMerger {
+ public:
+  TMerger(std::string_view AText, const std::vector<TCssToken>& ATok) : S(AText), Tok(ATok) {}
+
+  // The rewritten text of the rules in tokens [Begin, End).
+  std::string List(size_t Begin, size_t End) {
+    std::vector<TItem> Items;
+    size_t K = Begin;
+    while (K < End) {
+      const T Type = Tok[K].Type;
+      size_t J = K;
+      while (J < End && Tok[J].Type != T::LBrace && Tok[J].Type != T::Semicolon &&
+             Tok[J].Type != T::RBrace)
+        ++J;
+      if (J >= End || Tok[J].Type != T::LBrace) {  // a statement, or bytes of no rule
+        J = J < End ? J + 1 : End;
+        Push(Items, Raw(Bytes(K, J)));
+        K = J;
+        continue;
+      }
+      const size_t Close = MatchingBrace(J, End);
+      if (Close >= End) {
+        Push(Items, Raw(Bytes(K, End)));
+        break;
+      }
+      if (Type == T::AtKeyword) {
+        std::string_view Name = Text(K).substr(1);
+        if (InList(Lower(Name), " media supports ")) {
+          Push(Items, Raw(Bytes(K, J + 1) + List(J + 1, Close) + "}"));
+        } else {
+          Push(Items, Raw(Bytes(K, Close + 1)));
+        }
+      } else {
+        Push(Items, Rule(K, J, Close));
+      }
+      K = Close + 1;
+    }
+    std::string Out;
+    for (const TItem& I : Items) Out += I.Style ? I.Text + "{" + BodyOf(I.Decls) + "}" : I.Text;
+    return Out;
+  }
+
+ private:
+  std::string_view S;
+  const std::vector<TCssToken>& Tok;
+
+  std::string_view Text(size_t K) const {
+    return S.substr(Tok[K].Begin, Tok[K].End - Tok[K].Begin);
+  }
+  std::string Bytes(size_t From, size_t To) const {
+    if (From >= To) return {};
+    return std::string(S.substr(Tok[From].Begin, Tok[To - 1].End - Tok[From].Begin));
+  }
+
+  static TItem Raw(std::string Bytes) {
+    TItem I;
+    I.Text = std::move(Bytes);
+    return I;
+  }
+
+  size_t MatchingBrace(size_t Open, size_t End) const {
+    int Depth = 0;
+    for (size_t K = Open; K < End; ++K) {
+      if (Tok[K].Type == T::LBrace) ++Depth;
+      if (Tok[K].Type == T::RBrace && --Depth == 0) return K;
+    }
+    return End;
+  }
+
+  // Whether the selector list in tokens [Begin, End) is read by every
+  // browser alike.
+  bool PlainSelectors(size_t Begin, size_t End) const {
+    for (size_t K = Begin; K < End; ++K) {
+      const std::string_view X = Text(K);
+      switch (Tok[K].Type) {
+        case T::Ident:
+          if (X.find('\\') != std::string_view::npos || X.substr(0, 2) == "--") return false;
+          break;
+        case T::Hash:
+          if (X.size() < 2 || X.find('\\') != std::string_view::npos || IsDigit(X[1]) ||
+              X[1] == '-')
+            return false;
+          break;
+        case T::Delim:
+          if (X == ".") {
+            if (K + 1 >= End || Tok[K + 1].Type != T::Ident) return false;
+          } else if (X != "*" && X != ">" && X != "+" && X != "~") {
+            return false;
+          }
+          break;
+        case T::Colon:
+          if (K + 1 >= End || Tok[K + 1].Type != T::Ident ||
+              !InList(Lower(Text(K + 1)),
+                      " link visited hover active focus first-child first-letter first-line "
+                      "before after "))
+            return false;
+          ++K;
+          break;
+        case T::Space:
+        case T::Comma:
+          break;
+        default:
+          return false;
+      }
+    }
+    return true;
+  }
+
+  // The style rule with selectors [Begin, Open) and its block to Close.
+  TItem Rule(size_t Begin, size_t Open, size_t Close) const {
+    for (size_t K = Begin; K < Open; ++K)  // a kept comment is never merged away
+      if (Tok[K].Type == T::KeptComment || Tok[K].Type == T::Comment)
+        return Raw(Bytes(Begin, Close + 1));
+    std::vector<TDecl> Decls;
+    int Depth = 0;
+    size_t From = Open + 1;
+    for (size_t K = Open + 1; K <= Close; ++K) {
+      const T Type = Tok[K].Type;
+      if (Type == T::LBrace || Type == T::Comment || Type == T::KeptComment || Type == T::Cdo ||
+          Type == T::Cdc)
+        return Raw(Bytes(Begin, Close + 1));
+      if (Type == T::LParen || Type == T::Function || Type == T::LBracket) ++Depth;
+      if ((Type == T::RParen || Type == T::RBracket) && Depth > 0) --Depth;
+      if ((Type == T::Semicolon && Depth == 0) || K == Close) {
+        if (K > From) Decls.push_back(Declaration(From, K));
+        From = K + 1;
+      }
+    }
+    if (Decls.empty()) return Raw(Bytes(Begin, Close + 1));
+    TItem I;
+    I.Style = true;
+    I.Text = Bytes(Begin, Open);
+    I.PlainSelectors = PlainSelectors(Begin, Open);
+    I.Decls = std::move(Decls);
+    TDeclarations(I.Decls).Normalize();
+    return I;
+  }
+
+  TDecl Declaration(size_t Begin, size_t End) const {
+    while (Begin < End && Tok[Begin].Type == T::Space) ++Begin;
+    while (End > Begin && Tok[End - 1].Type == T::Space) --End;
+    TDecl D;
+    D.Text = Bytes(Begin, End);
+    size_t Colon = Begin + 1;
+    while (Colon < End && Tok[Colon].Type == T::Space) ++Colon;
+    if (Begin >= End || Tok[Begin].Type != T::Ident || Colon >= End || Tok[Colon].Type != T::Colon)
+      return D;
+    D.Name = Lower(Text(Begin));
+    size_t ValueEnd = End;
+    auto Before = [&](size_t K) {
+      while (K > Colon + 1 && Tok[K - 1].Type == T::Space) --K;
+      return K;
+    };
+    const size_t Last = Before(End);
+    if (Last > Colon + 2 && Tok[Last - 1].Type == T::Ident &&
+        Lower(Text(Last - 1)) == "important") {
+      const size_t Bang = Before(Last - 1);
+      if (Bang > Colon + 1 && Text(Bang - 1) == "!") {
+        D.Important = true;
+        ValueEnd = Before(Bang - 1);
+      }
+    }
+    size_t ValueBegin = Colon + 1;
+    while (ValueBegin < ValueEnd && Tok[ValueBegin].Type == T::Space) ++ValueBegin;
+    D.Value = Bytes(ValueBegin, ValueEnd);
+    return D;
+  }
+
+  // Appends Item and merges it into the rules before it while it can: a
+  // merge may make the rule equal to the one before it in turn.
+  static void Push(std::vector<TItem>& Items, TItem Item) {
+    Items.push_back(std::move(Item));
+    while (Items.size() >= 2 && Merge(Items[Items.size() - 2], Items.back())) Items.pop_back();
+  }
+
+  static bool Merge(TItem& A, TItem& B) {
+    if (!A.Style || !B.Style) return false;
+    if (A.Text == B.Text) {
+      for (TDecl& D : B.Decls) A.Decls.push_back(std::move(D));
+      TDeclarations(A.Decls).Normalize();
+      return true;
+    }
+    if (A.PlainSelectors && B.PlainSelectors && BodyOf(A.Decls) == BodyOf(B.Decls)) {
+      A.Text += "," + B.Text;
+      return true;
+    }
+    return false;
+  }
+};
+
+}  // namespace
+
+std::string MergeCssRules(std::string_view Sheet, TCodePage Page) {
+  std::vector<TCssToken> Tokens;
+  std::string Error;
+  size_t ErrorOffset = 0;
+  if (!TokenizeCss(Sheet, Page, Tokens, Error, ErrorOffset)) return std::string(Sheet);
+  return TMerger(Sheet, Tokens).List(0, Tokens.size());
+}
+
+}  // namespace larkspan::minify
