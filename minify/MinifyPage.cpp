@@ -11,7 +11,8 @@
 //   around '='. Attribute values, quoted or not, stay byte for byte.
 // - Kept byte for byte: the content of pre, listing, textarea, xmp,
 //   plaintext, script and style; elements the page's own CSS or their style
-//   attribute set to keep white space (see PagePreRules.h), and those marked
+//   attribute set to keep white space (see PagePreRules.h; also the style
+//   sheets it links to, through LinkedPreRules), and those marked
 //   xml:space="preserve" (SVG text renders their white space); server blocks
 //   (<?php ?>, <% %>, <!--# -->), always, whatever the switches say;
 //   conditional comments; CDATA sections; other comments with
@@ -314,6 +315,7 @@ class TPageMinifier {
   bool SpaceOut = false;  // Out ends with a collapsed run of ours
 
   void CollectRules() {
+    if (Options.LinkedPreRules) Options.LinkedPreRules(S, Rules);
     for (size_t I = S.find('<'); I != std::string_view::npos; I = S.find('<', I + 1)) {
       if (!StartsNoCase(S, I + 1, "style") || EndsName(S, I + 6) == false) continue;
       const size_t Open = S.find('>', I);

@@ -205,6 +205,36 @@ TEST(MinifyPageTest, PreRulesReadSelectorsAndDeclarations) {
   EXPECT_FALSE(TagAttribute("<p title=\"class=x\">", "class", V));
 }
 
+TEST(MinifyPageTest, LinkedStyleSheetsAreFoundAndTheirRulesKeepWhiteSpace) {
+  EXPECT_EQ(LinkedStyleSheets("<link rel=stylesheet href=a.css><LINK HREF = 'b c.css' "
+                              "Rel=\"Alternate  StyleSheet\"><link rel=icon href=i.png>"
+                              "<link rel=\"stylesheet\" title=\"x>y\" href=\"d.css\">"
+                              "<link rel=stylesheet><linked rel=stylesheet href=e.css>"),
+            (std::vector<std::string>{"a.css", "b c.css", "d.css"}));
+  EXPECT_EQ(ImportedStyleSheets("@import 'a.css';@IMPORT url( b.css ) print;"
+                                "@import url(\"c.css\");/* @import 'x.css'; */a{b:'@import \"y\"'}",
+                                TCodePage::Utf8),
+            (std::vector<std::string>{"a.css", "b.css", "c.css"}));
+  EXPECT_TRUE(ImportedStyleSheets("@import 'a.css", TCodePage::Utf8).empty());
+
+  // What a linked sheet sets is kept as what a <style> block sets; the page
+  // reaches the reader whole, and without one nothing changes.
+  const char* In = "<link rel=stylesheet href=s.css><div class=code>a\n   b</div>  <p>c   d</p>";
+  std::string Seen;
+  TMinifyOptions O;
+  O.LinkedPreRules = [&Seen](std::string_view Page, TPreRules& Rules) {
+    Seen = Page;
+    CollectPreRules("div.code{white-space:pre}", Rules);
+  };
+  for (TMinifyLevel L : {TMinifyLevel::Spaces, TMinifyLevel::Safe, TMinifyLevel::Smallest}) {
+    O.Level = L;
+    EXPECT_EQ(MinifyPage(In, TCodePage::Gbk, O).Output,
+              "<link rel=stylesheet href=s.css><div class=code>a\n   b</div> <p>c d</p>");
+    EXPECT_EQ(Seen, In);
+  }
+  EXPECT_EQ(Page(In), "<link rel=stylesheet href=s.css><div class=code>a\nb</div> <p>c d</p>");
+}
+
 // Removes white space and comment bytes from both and compares the rest: the
 // output may only shorten white-space runs and drop comments.
 std::string Skeleton(std::string_view S) {
