@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
   Options.PreserveServerScript = true;
   // BENCH_MINIFY_LEVEL=spaces|safe|smallest (default spaces).
   if (const char* L = std::getenv("BENCH_MINIFY_LEVEL")) {
-    const auto Level = MinifyLevelByName(L);
+    const auto Level = larkspan::MinifyLevelByName(L);
     if (!Level) {
       std::fprintf(stderr, "bench_minify: unknown level %s\n", L);
       return 2;
