@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "compress/uNativeCompress.h"
+#include "engine/uPageText.h"
 #include "engine/uRefSpelling.h"
 #include "minify/Charset.h"
 #include "platform/FileSystem.h"
@@ -64,6 +65,27 @@ std::vector<std::string> TLinkedSheets::SheetsOf(const std::string& PageFile,
   for (const std::string& P : Linked)
     for (const std::string& Imported : Sheet(P)->Imports)
       if (Sheet(Imported)) Add(Imported);
+  return Paths;
+}
+
+std::vector<std::string> TLinkedSheets::SheetsForProgram(const std::string& PageFile,
+                                                         const std::string& TextFile,
+                                                         const std::string& Folder) {
+  std::string Text;
+  try {
+    Text = ReadFileText(TextFile);
+  } catch (const std::exception&) {
+    return {};
+  }
+  bool Big = false;
+  if (IsUtf16Page(Text, Setting, Big)) Text = Utf16AsUtf8(Text, Big);
+  std::vector<std::string> Paths = SheetsOf(PageFile, Text);
+  for (size_t I = 0; I < Paths.size(); ++I) {
+    if (minify::IsValidUtf8(Paths[I])) continue;
+    const std::string Copy = Folder + "sheet" + std::to_string(I) + ".css";
+    Paths[I] = CopyFileOverwrite(Paths[I], Copy) ? Copy : std::string();
+  }
+  Paths.erase(std::remove(Paths.begin(), Paths.end(), std::string()), Paths.end());
   return Paths;
 }
 

@@ -35,6 +35,13 @@ class TLinkedSheets {
   // The full paths of those sheets that exist, linked ones first, each once.
   std::vector<std::string> SheetsOf(const std::string& PageFile, std::string_view Page);
 
+  // SheetsOf the page PageFile whose text is in the file TextFile (the page,
+  // or its rewritten copy; UTF-16 is read as the minifiers read it), as paths
+  // a Java program can name: a sheet whose path is not UTF-8 is copied into
+  // Folder (ending in "/") first. Empty when TextFile cannot be read.
+  std::vector<std::string> SheetsForProgram(const std::string& PageFile,
+                                            const std::string& TextFile, const std::string& Folder);
+
  private:
   struct TSheet {
     minify::TPreRules Rules;

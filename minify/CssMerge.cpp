@@ -102,6 +102,10 @@ class TDeclarations {
 
   void Shorthand(const std::string& Prefix, bool Margin) {
     static const char* const Sides[] = {"-top", "-right", "-bottom", "-left"};
+    // Most rules have no side of it: look no further for them.
+    size_t Named = 0;
+    for (const TDecl& D : Decls) Named += D.Name.compare(0, Prefix.size(), Prefix) == 0;
+    if (Named < 4) return;
     size_t At[4];
     int Found[4] = {0, 0, 0, 0};
     for (size_t I = 0; I < Decls.size(); ++I) {
@@ -156,6 +160,7 @@ struct TItem {
   bool PlainSelectors = false;
   std::string Text;  // the selector list of a style rule, else the item's bytes
   std::vector<TDecl> Decls;
+  std::string Body;  // of a style rule: its declarations as written out
 };
 
 std::string BodyOf(const std::vector<TDecl>& Decls) {
@@ -205,7 +210,10 @@ class TMerger {
       K = Close + 1;
     }
     std::string Out;
-    for (const TItem& I : Items) Out += I.Style ? I.Text + "{" + BodyOf(I.Decls) + "}" : I.Text;
+    for (const TItem& I : Items) {
+      Out += I.Text;
+      if (I.Style) ((Out += '{') += I.Body) += '}';
+    }
     return Out;
   }
 
@@ -302,6 +310,7 @@ class TMerger {
     I.PlainSelectors = PlainSelectors(Begin, Open);
     I.Decls = std::move(Decls);
     TDeclarations(I.Decls).Normalize();
+    I.Body = BodyOf(I.Decls);
     return I;
   }
 
@@ -347,9 +356,10 @@ class TMerger {
     if (A.Text == B.Text) {
       for (TDecl& D : B.Decls) A.Decls.push_back(std::move(D));
       TDeclarations(A.Decls).Normalize();
+      A.Body = BodyOf(A.Decls);
       return true;
     }
-    if (A.PlainSelectors && B.PlainSelectors && BodyOf(A.Decls) == BodyOf(B.Decls)) {
+    if (A.PlainSelectors && B.PlainSelectors && A.Body == B.Body) {
       A.Text += "," + B.Text;
       return true;
     }

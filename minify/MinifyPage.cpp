@@ -252,13 +252,17 @@ class TPageMinifier {
         const std::string Name = TagNameAt(S, I + 2);
         if (std::string_view(Name) == "title") InTitle = false;
         Prev = FrameOf('/', Name);
-        TOptionalEnds::TCandidate Candidate = Ends.Candidate(Name);
-        Ends.EndTag(Name);
+        const bool Smallest = Options.Level == TMinifyLevel::Smallest;
+        TOptionalEnds::TCandidate Candidate;
+        if (Smallest) {
+          Candidate = Ends.Candidate(Name);
+          Ends.EndTag(Name);
+        }
         const size_t TagOut = Out.size();
         I = Tag(I);
         // Only a whole tag of ours may go (not the rest of a page whose
         // last tag is not closed).
-        if (Options.Level == TMinifyLevel::Smallest && Out.find('>', TagOut) == Out.size() - 1 &&
+        if (Smallest && Out.find('>', TagOut) == Out.size() - 1 &&
             Out.find('<', TagOut + 1) == std::string::npos) {
           const size_t Length = Out.size() - TagOut;
           Settle();
@@ -270,7 +274,7 @@ class TPageMinifier {
         if (!(TagFlags(Name) & InHeadTag)) InHead = false;
         if (std::string_view(Name) == "title") InTitle = true;
         Prev = FrameOf(0, Name);
-        Ends.StartTag(Name);
+        if (Options.Level == TMinifyLevel::Smallest) Ends.StartTag(Name);
         const size_t TagOut = Out.size();
         const size_t After = Tag(I);
         if (Options.Level != TMinifyLevel::Spaces && Out.back() == '>') {

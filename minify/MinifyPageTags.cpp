@@ -231,14 +231,15 @@ constexpr size_t MaxOpen = 1024;
 }  // namespace
 
 void TOptionalEnds::StartTag(std::string_view Name) {
+  const bool Special = InList(Name, SpecialNotLi);
   if (Name == "li") {
     LiClean = true;
-  } else if (InList(Name, SpecialNotLi)) {
+  } else if (Special) {
     LiClean = false;
   }
   if (Name == "dt" || Name == "dd") {
     DdClean = true;
-  } else if (InList(Name, SpecialNotLi)) {
+  } else if (Special) {
     DdClean = false;
   }
   if (Name == "p") {
