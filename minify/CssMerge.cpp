@@ -1,5 +1,7 @@
 #include "minify/CssMerge.h"
 
+#include <algorithm>
+#include <deque>
 #include <vector>
 
 #include "minify/CssTokens.h"
@@ -17,8 +19,27 @@ std::string Lower(std::string_view S) {
   return L;
 }
 
+// Whether Word is one of the blank-separated words of List (which starts
+// and ends with a blank).
 bool InList(std::string_view Word, std::string_view List) {
-  return !Word.empty() && List.find(" " + std::string(Word) + " ") != std::string_view::npos;
+  if (Word.empty()) return false;
+  for (size_t I = List.find(Word); I != std::string_view::npos; I = List.find(Word, I + 1))
+    if (List[I - 1] == ' ' && I + Word.size() < List.size() && List[I + Word.size()] == ' ')
+      return true;
+  return false;
+}
+
+bool SameNoCase(std::string_view A, std::string_view LowerB) {
+  if (A.size() != LowerB.size()) return false;
+  for (size_t I = 0; I < A.size(); ++I)
+    if (LoCaseAscii(A[I]) != LowerB[I]) return false;
+  return true;
+}
+
+bool HasUpper(std::string_view S) {
+  for (char C : S)
+    if (C >= 'A' && C <= 'Z') return true;
+  return false;
 }
 
 bool IsDigit(char C) { return C >= '0' && C <= '9'; }
@@ -63,10 +84,15 @@ bool TakenByEveryBrowser(std::string_view Property, std::string_view Value) {
   return (Auto && Value == "auto") || IsPlainLength(Value, Negative);
 }
 
+// Texts the rewrites make (a shorthand, merged selectors), kept where the
+// views of TDecl and TItem may point at them until the sheet is written.
+using TArena = std::deque<std::string>;
+
+// One declaration, as views of the sheet (or of an arena's text).
 struct TDecl {
-  std::string Text;
-  std::string Name;   // lower case; "" when it does not start "name:" (a hack)
-  std::string Value;  // without !important
+  std::string_view Text;
+  std::string_view Name;   // "" when it does not start "name:" in lower case (a hack)
+  std::string_view Value;  // without !important
   bool Important = false;
   bool Dropped = false;
 };
@@ -75,7 +101,7 @@ struct TDecl {
 // become the shorthand.
 class TDeclarations {
  public:
-  explicit TDeclarations(std::vector<TDecl>& ADecls) : Decls(ADecls) {}
+  TDeclarations(std::vector<TDecl>& ADecls, TArena& AMade) : Decls(ADecls), Made(AMade) {}
 
   void Normalize() {
     for (size_t I = 0; I < Decls.size(); ++I) {
@@ -84,14 +110,14 @@ class TDeclarations {
     }
     Shorthand("margin", true);
     Shorthand("padding", false);
-    std::vector<TDecl> Kept;
-    for (TDecl& D : Decls)
-      if (!D.Dropped) Kept.push_back(std::move(D));
-    Decls = std::move(Kept);
+    Decls.erase(
+        std::remove_if(Decls.begin(), Decls.end(), [](const TDecl& D) { return D.Dropped; }),
+        Decls.end());
   }
 
  private:
   std::vector<TDecl>& Decls;
+  TArena& Made;
 
   static bool Overrides(const TDecl& Later, const TDecl& Earlier) {
     if (Later.Text == Earlier.Text) return true;
@@ -100,11 +126,11 @@ class TDeclarations {
     return TakenByEveryBrowser(Later.Name, Later.Value);
   }
 
-  void Shorthand(const std::string& Prefix, bool Margin) {
+  void Shorthand(std::string_view Prefix, bool Margin) {
     static const char* const Sides[] = {"-top", "-right", "-bottom", "-left"};
     // Most rules have no side of it: look no further for them.
     size_t Named = 0;
-    for (const TDecl& D : Decls) Named += D.Name.compare(0, Prefix.size(), Prefix) == 0;
+    for (const TDecl& D : Decls) Named += D.Name.substr(0, Prefix.size()) == Prefix;
     if (Named < 4) return;
     size_t At[4];
     int Found[4] = {0, 0, 0, 0};
@@ -113,7 +139,8 @@ class TDeclarations {
       if (D.Dropped) continue;
       bool Side = false;
       for (int S = 0; S < 4; ++S) {
-        if (D.Name == Prefix + Sides[S]) {
+        if (D.Name.size() > Prefix.size() && D.Name.substr(0, Prefix.size()) == Prefix &&
+            D.Name.substr(Prefix.size()) == Sides[S]) {
           At[S] = I;
           ++Found[S];
           Side = true;
@@ -131,23 +158,19 @@ class TDeclarations {
       if (!IsPlainLength(D.Value, Margin) && !(Margin && D.Value == "auto")) return;
       if (At[S] > Last) Last = At[S];
     }
-    const std::string& Top = Decls[At[0]].Value;
-    const std::string& Right = Decls[At[1]].Value;
-    const std::string& Bottom = Decls[At[2]].Value;
-    const std::string& Left = Decls[At[3]].Value;
-    std::string Value = Top;
-    if (Left != Right) {
-      Value += " " + Right + " " + Bottom + " " + Left;
-    } else if (Bottom != Top) {
-      Value += " " + Right + " " + Bottom;
-    } else if (Right != Top) {
-      Value += " " + Right;
-    }
+    const std::string_view Top = Decls[At[0]].Value, Right = Decls[At[1]].Value,
+                           Bottom = Decls[At[2]].Value, Left = Decls[At[3]].Value;
+    const int Count = Left != Right ? 4 : Bottom != Top ? 3 : Right != Top ? 2 : 1;
+    const std::string_view Values[] = {Top, Right, Bottom, Left};
+    std::string& Text = Made.emplace_back(Prefix);
+    Text += ':';
+    for (int I = 0; I < Count; ++I) (Text += I ? " " : "") += Values[I];
     TDecl Short;
-    Short.Name = Prefix;
-    Short.Value = Value;
+    Short.Name = std::string_view(Text).substr(0, Prefix.size());
+    Short.Value = std::string_view(Text).substr(Prefix.size() + 1);
     Short.Important = Decls[At[0]].Important;
-    Short.Text = Prefix + ":" + Value + (Short.Important ? "!important" : "");
+    if (Short.Important) Text += "!important";
+    Short.Text = Text;
     for (int S = 0; S < 4; ++S) Decls[At[S]].Dropped = true;
     Decls[Last] = std::move(Short);
   }
@@ -158,18 +181,15 @@ class TDeclarations {
 struct TItem {
   bool Style = false;
   bool PlainSelectors = false;
-  std::string Text;  // the selector list of a style rule, else the item's bytes
+  std::string_view Text;  // the selector list of a style rule, else the item's bytes
   std::vector<TDecl> Decls;
-  std::string Body;  // of a style rule: its declarations as written out
 };
 
-std::string BodyOf(const std::vector<TDecl>& Decls) {
-  std::string B;
-  for (const TDecl& D : Decls) {
-    if (!B.empty()) B += ';';
-    B += D.Text;
-  }
-  return B;
+bool SameDeclarations(const std::vector<TDecl>& A, const std::vector<TDecl>& B) {
+  if (A.size() != B.size()) return false;
+  for (size_t I = 0; I < A.size(); ++I)
+    if (A[I].Text != B[I].Text) return false;
+  return true;
 }
 
 class TMerger {
@@ -199,8 +219,11 @@ class TMerger {
       }
       if (Type == T::AtKeyword) {
         std::string_view Name = Text(K).substr(1);
-        if (InList(Lower(Name), " media supports ")) {
-          Push(Items, Raw(Bytes(K, J + 1) + List(J + 1, Close) + "}"));
+        if (SameNoCase(Name, "media") || SameNoCase(Name, "supports")) {
+          std::string& Block = Made.emplace_back(Bytes(K, J + 1));
+          Block += List(J + 1, Close);
+          Block += '}';
+          Push(Items, Raw(Block));
         } else {
           Push(Items, Raw(Bytes(K, Close + 1)));
         }
@@ -210,9 +233,13 @@ class TMerger {
       K = Close + 1;
     }
     std::string Out;
+    if (Begin < End) Out.reserve(Tok[End - 1].End - Tok[Begin].Begin);
     for (const TItem& I : Items) {
       Out += I.Text;
-      if (I.Style) ((Out += '{') += I.Body) += '}';
+      if (!I.Style) continue;
+      Out += '{';
+      for (size_t D = 0; D < I.Decls.size(); ++D) (Out += D ? ";" : "") += I.Decls[D].Text;
+      Out += '}';
     }
     return Out;
   }
@@ -220,18 +247,19 @@ class TMerger {
  private:
   std::string_view S;
   const std::vector<TCssToken>& Tok;
+  TArena Made;
 
   std::string_view Text(size_t K) const {
     return S.substr(Tok[K].Begin, Tok[K].End - Tok[K].Begin);
   }
-  std::string Bytes(size_t From, size_t To) const {
+  std::string_view Bytes(size_t From, size_t To) const {
     if (From >= To) return {};
-    return std::string(S.substr(Tok[From].Begin, Tok[To - 1].End - Tok[From].Begin));
+    return S.substr(Tok[From].Begin, Tok[To - 1].End - Tok[From].Begin);
   }
 
-  static TItem Raw(std::string Bytes) {
+  static TItem Raw(std::string_view Bytes) {
     TItem I;
-    I.Text = std::move(Bytes);
+    I.Text = Bytes;
     return I;
   }
 
@@ -266,8 +294,8 @@ class TMerger {
           }
           break;
         case T::Colon:
-          if (K + 1 >= End || Tok[K + 1].Type != T::Ident ||
-              !InList(Lower(Text(K + 1)),
+          if (K + 1 >= End || Tok[K + 1].Type != T::Ident || HasUpper(Text(K + 1)) ||
+              !InList(Text(K + 1),
                       " link visited hover active focus first-child first-letter first-line "
                       "before after "))
             return false;
@@ -284,11 +312,12 @@ class TMerger {
   }
 
   // The style rule with selectors [Begin, Open) and its block to Close.
-  TItem Rule(size_t Begin, size_t Open, size_t Close) const {
+  TItem Rule(size_t Begin, size_t Open, size_t Close) {
     for (size_t K = Begin; K < Open; ++K)  // a kept comment is never merged away
       if (Tok[K].Type == T::KeptComment || Tok[K].Type == T::Comment)
         return Raw(Bytes(Begin, Close + 1));
     std::vector<TDecl> Decls;
+    Decls.reserve(8);
     int Depth = 0;
     size_t From = Open + 1;
     for (size_t K = Open + 1; K <= Close; ++K) {
@@ -309,8 +338,7 @@ class TMerger {
     I.Text = Bytes(Begin, Open);
     I.PlainSelectors = PlainSelectors(Begin, Open);
     I.Decls = std::move(Decls);
-    TDeclarations(I.Decls).Normalize();
-    I.Body = BodyOf(I.Decls);
+    TDeclarations(I.Decls, Made).Normalize();
     return I;
   }
 
@@ -323,7 +351,7 @@ class TMerger {
     while (Colon < End && Tok[Colon].Type == T::Space) ++Colon;
     if (Begin >= End || Tok[Begin].Type != T::Ident || Colon >= End || Tok[Colon].Type != T::Colon)
       return D;
-    D.Name = Lower(Text(Begin));
+    if (!HasUpper(Text(Begin))) D.Name = Text(Begin);
     size_t ValueEnd = End;
     auto Before = [&](size_t K) {
       while (K > Colon + 1 && Tok[K - 1].Type == T::Space) --K;
@@ -331,7 +359,7 @@ class TMerger {
     };
     const size_t Last = Before(End);
     if (Last > Colon + 2 && Tok[Last - 1].Type == T::Ident &&
-        Lower(Text(Last - 1)) == "important") {
+        SameNoCase(Text(Last - 1), "important")) {
       const size_t Bang = Before(Last - 1);
       if (Bang > Colon + 1 && Text(Bang - 1) == "!") {
         D.Important = true;
@@ -346,21 +374,22 @@ class TMerger {
 
   // Appends Item and merges it into the rules before it while it can: a
   // merge may make the rule equal to the one before it in turn.
-  static void Push(std::vector<TItem>& Items, TItem Item) {
+  void Push(std::vector<TItem>& Items, TItem Item) {
     Items.push_back(std::move(Item));
     while (Items.size() >= 2 && Merge(Items[Items.size() - 2], Items.back())) Items.pop_back();
   }
 
-  static bool Merge(TItem& A, TItem& B) {
+  bool Merge(TItem& A, TItem& B) {
     if (!A.Style || !B.Style) return false;
     if (A.Text == B.Text) {
-      for (TDecl& D : B.Decls) A.Decls.push_back(std::move(D));
-      TDeclarations(A.Decls).Normalize();
-      A.Body = BodyOf(A.Decls);
+      A.Decls.insert(A.Decls.end(), B.Decls.begin(), B.Decls.end());
+      TDeclarations(A.Decls, Made).Normalize();
       return true;
     }
-    if (A.PlainSelectors && B.PlainSelectors && A.Body == B.Body) {
-      A.Text += "," + B.Text;
+    if (A.PlainSelectors && B.PlainSelectors && SameDeclarations(A.Decls, B.Decls)) {
+      std::string& Both = Made.emplace_back(A.Text);
+      (Both += ',') += B.Text;
+      A.Text = Both;
       return true;
     }
     return false;
