@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/EngineTestUtil.h"
 #include "minify/Minify.h"
 #include "platform/TestUtil.h"
 
@@ -90,6 +91,36 @@ TEST(TLinkedSheetsTest, GbkSheetKeepsTheWhiteSpaceOfItsClassInAGbkPage) {
   // A trail byte 0x5C in a selector cannot be read with certainty: the
   // whole page keeps its white space.
   EXPECT_TRUE(RulesOf(Site, "a.html", "<link rel=stylesheet href=gbk5c.css>").WholePage);
+}
+
+TEST(TLinkedSheetsTest, ARunKeepsWhatTheSiteSheetsKeepAndNothingFromOutside) {
+  TSite Site;
+  Site.Top.Write("site/news/a.html",
+                 "<link rel=stylesheet href=../css/site.css><div class=code>a\n   b</div>"
+                 "<p class=kbd>c   d</p>");
+  Site.Top.Write("site/news/out.html",
+                 "<link rel=stylesheet href=../../outside.css><p class=outside>c   d</p>");
+  // A page rewritten for a duplicate picture is minified from its copy in
+  // the output, with the rules of the site's sheets all the same.
+  Site.Top.Write("site/img/x.gif", "GIF89a same");
+  Site.Top.Write("site/img/y.gif", "GIF89a same");
+  Site.Top.Write("site/news/dup.html",
+                 "<link rel=stylesheet href=../css/site.css><img src=../img/y.gif>"
+                 "<div class=code>e\n   f</div>");
+  test::TTempDir Out("out");
+  TAppConfig Config = test::BlankConfig();
+  Config.IsCompressHtml = true;
+  Config.IsReducePic = true;
+  Config.Level = TMinifyLevel::Smallest;
+  const auto R = test::RunEngine(Config, Site.Root, Out.Path());
+  ASSERT_TRUE(R.IsSuccess) << R.ErrorText;
+  EXPECT_EQ(test::Slurp(Out.Path() + "news/a.html"),
+            "<link rel=stylesheet href=../css/site.css><div class=code>a\n   b</div>"
+            "<p class=kbd>c   d</p>");
+  EXPECT_EQ(test::Slurp(Out.Path() + "news/out.html"),
+            "<link rel=stylesheet href=../../outside.css><p class=outside>c d</p>");
+  const std::string Dup = test::Slurp(Out.Path() + "news/dup.html");
+  EXPECT_NE(Dup.find("<div class=code>e\n   f</div>"), std::string::npos) << Dup;
 }
 
 }  // namespace
