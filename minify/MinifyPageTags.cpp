@@ -1,5 +1,8 @@
 #include "minify/MinifyPageTags.h"
 
+#include <unordered_map>
+#include <utility>
+
 #include "minify/PagePreRules.h"
 #include "platform/Text.h"
 
@@ -228,10 +231,35 @@ const std::string_view AfterColgroup = " caption colgroup thead tbody tfoot tr t
 // Deepest nesting followed; a page nested deeper keeps all its end tags.
 constexpr size_t MaxOpen = 1024;
 
+// Which of the lists above name an element, found with one look-up (this
+// runs for every tag of a page at smallest).
+enum : unsigned { InSpecial = 1, InKeepsPOpen = 2, InVoid = 4, InBlocking = 8 };
+
+unsigned ListsOf(std::string_view Name) {
+  static const std::unordered_map<std::string_view, unsigned> Lists = [] {
+    std::unordered_map<std::string_view, unsigned> M;
+    const std::pair<std::string_view, unsigned> Sources[] = {{SpecialNotLi, InSpecial},
+                                                             {KeepsPOpen, InKeepsPOpen},
+                                                             {VoidElements, InVoid},
+                                                             {Blocking, InBlocking}};
+    for (const auto& [List, Bit] : Sources) {
+      for (size_t I = 1; I < List.size();) {
+        const size_t Blank = List.find(' ', I);
+        M[List.substr(I, Blank - I)] |= Bit;
+        I = Blank + 1;
+      }
+    }
+    return M;
+  }();
+  const auto It = Lists.find(Name);
+  return It == Lists.end() ? 0u : It->second;
+}
+
 }  // namespace
 
 void TOptionalEnds::StartTag(std::string_view Name) {
-  const bool Special = InList(Name, SpecialNotLi);
+  const unsigned Lists = ListsOf(Name);
+  const bool Special = Lists & InSpecial;
   if (Name == "li") {
     LiClean = true;
   } else if (Special) {
@@ -244,16 +272,16 @@ void TOptionalEnds::StartTag(std::string_view Name) {
   }
   if (Name == "p") {
     PClean = true;
-  } else if (!InList(Name, KeepsPOpen)) {
+  } else if (!(Lists & InKeepsPOpen)) {
     PClean = false;
   }
-  if (InList(Name, VoidElements)) return;
+  if (Lists & InVoid) return;
   if (Open.size() >= MaxOpen) {
     Overflow = true;
     return;
   }
   Open.emplace_back(Name);
-  if (InList(Name, Blocking)) ++Blocked;
+  if (Lists & InBlocking) ++Blocked;
 }
 
 TOptionalEnds::TCandidate TOptionalEnds::Candidate(std::string_view Name) const {
@@ -271,15 +299,16 @@ TOptionalEnds::TCandidate TOptionalEnds::Candidate(std::string_view Name) const 
 
 void TOptionalEnds::EndTag(std::string_view Name) {
   // Once a list or an li ends, what is open around the next one is unknown.
-  if (Name == "li" || InList(Name, SpecialNotLi)) LiClean = DdClean = false;
+  const unsigned Lists = ListsOf(Name);
+  if (Name == "li" || (Lists & InSpecial)) LiClean = DdClean = false;
   if (Name == "dt" || Name == "dd") DdClean = false;
-  if (!InList(Name, KeepsPOpen)) PClean = false;
+  if (!(Lists & InKeepsPOpen)) PClean = false;
   size_t At = Open.size();
   while (At > 0 && Open[At - 1] != Name) --At;
   LastEndClosed = At > 0;
   if (At == 0) return;
   for (size_t I = At - 1; I < Open.size(); ++I)
-    if (InList(Open[I], Blocking)) --Blocked;
+    if (ListsOf(Open[I]) & InBlocking) --Blocked;
   Open.resize(At - 1);
 }
 
