@@ -5,7 +5,10 @@
 # sample of pages in headless Chromium and every style sheet's parse
 # (bench/stylecheck), and prints one table: pages same/differing, elements
 # with differing style, bytes out as a share of bytes in per kind, raw and
-# gzip -9.
+# gzip -9. With RENDER=1 the same browser run also shoots every sampled page
+# before and after (full page) and compares the pixels (ImageMagick
+# `compare -fuzz 2%`): pages that render differently and their pixels; the
+# shots of such pages stay in LEVELS_DIR/shots.
 #
 #   bench/levels/run.sh [SITE] [LEVEL...]
 #
@@ -27,6 +30,7 @@ top=$(cd "$here/../.." && pwd)
 cli=${LARKSPAN_CLI:-$top/build/bin/larkspan-cli}
 work=${LEVELS_DIR:-$top/build-bench/levels}
 style_pages=${STYLE_PAGES:-200}
+render=${RENDER:-0}
 charset=${SITE_CHARSET:-GB2312}
 [ -x "$cli" ] || { echo "build first: cmake --build build --target larkspan-cli" >&2; exit 2; }
 mkdir -p "$work"
@@ -62,7 +66,9 @@ else
 fi
 
 cli_has_level=0
-"$cli" --help 2>&1 | grep -q -- '--level' && cli_has_level=1
+# Read whole: with pipefail, `grep -q` closing the pipe early could make the
+# help's SIGPIPE count as "no --level" and run every level at the default.
+case $("$cli" --help 2>&1) in *--level*) cli_has_level=1 ;; esac
 bench_has_level=0
 grep -q BENCH_MINIFY_LEVEL "$top/bench/minify/bench_minify.cpp" && bench_has_level=1
 
@@ -94,10 +100,26 @@ status=0
 rows=()
 for site in "${sites[@]}"; do
   name=$(basename "$site")
+  outs=() hows=()
   for level in "${levels[@]}"; do
     out="$work/out/$name-$level"
+    hows+=("$(slim "$site" "$out" "$level")")
+    outs+=("$out")
+  done
+  # One browser run for all levels: each original page is loaded once.
+  style_log="$work/$name-style.log"
+  if [ "$style_pages" -gt 0 ]; then
+    rc=0
+    render_flags=()
+    [ "$render" = 1 ] && render_flags=(--render --shots "$work/shots/$name")
+    node "$top/bench/stylecheck/stylecheck.mjs" --limit "$style_pages" "${render_flags[@]}" \
+      "$site" "${outs[@]}" >"$style_log" 2>&1 || rc=$?
+    [ $rc -le 1 ] || { echo "stylecheck could not run on $name (see $style_log)" >&2; status=2; }
+    [ $rc = 1 ] && status=$((status > 1 ? status : 1))
+  fi
+  for i in "${!levels[@]}"; do
+    level=${levels[$i]} out=${outs[$i]} how=${hows[$i]}
     log="$work/$name-$level.log"
-    how=$(slim "$site" "$out" "$level")
     flags=(--charset "$charset")
     [ "$level" = smallest ] && flags+=(--drop-comments)
     rc=0
@@ -105,27 +127,40 @@ for site in "${sites[@]}"; do
     [ $rc -le 1 ] || { echo "domcheck could not run on $name (see $log)" >&2; status=2; }
     [ $rc = 1 ] && status=$((status > 1 ? status : 1))
     dom=$(sed -n 's/^domcheck: \([0-9]*\) pages, \([0-9]*\) same, \([0-9]*\) differing.*/\1 \2 \3/p' "$log" | tail -n 1)
-    style="- - - -"
+    style="- - - -" pixels="- -"
     if [ "$style_pages" -gt 0 ]; then
-      rc=0
-      node "$top/bench/stylecheck/stylecheck.mjs" --limit "$style_pages" "$site" "$out" >>"$log" 2>&1 || rc=$?
-      [ $rc -le 1 ] || { echo "stylecheck could not run on $name (see $log)" >&2; status=2; }
-      [ $rc = 1 ] && status=$((status > 1 ? status : 1))
+      # Each level's lines of the shared browser run ("[NAME-LEVEL] ..." when
+      # there are several levels).
+      tag=""
+      [ ${#levels[@]} -gt 1 ] && tag="[$name-$level]"
+      if [ -n "$tag" ]; then
+        awk -v tag="$tag" '
+          /^\[/ { keep = index($0, tag " ") == 1; if (keep) { sub(/^\[[^]]*\] /, ""); print }; next }
+          /^stylecheck \[/ { keep = 0; if (index($0, "stylecheck " tag ":") == 1) { sub(/ \[[^]]*\]/, ""); print }; next }
+          /^  / { if (keep) print; next }
+          { print }' "$style_log" >>"$log"
+      else
+        cat "$style_log" >>"$log"
+      fi
       style=$(sed -n 's/^stylecheck: \([0-9]*\) pages, [0-9]* same, \([0-9]*\) differing (\([0-9]*\) elements.*, \([0-9]*\) no longer parse$/\1 \2 \3 \4/p' "$log" | tail -n 1)
       [ -n "$style" ] || style="? ? ? ?"
+      if [ "$render" = 1 ]; then
+        pixels=$(sed -n 's/^stylecheck: .*, \([0-9]*\) of [0-9]* render differently (\([0-9]*\) pixels).*/\1 \2/p' "$log" | tail -n 1)
+        [ -n "$pixels" ] || pixels="? ?"
+      fi
     fi
     sizes=""
     while read -r kind files a b ga gb; do
       sizes+=$(printf ' %s %s/%s' "$kind" "$(pct "$a" "$b")" "$(pct "$ga" "$gb")")
     done < <(python3 "$here/sizes.py" "$site" "$out")
-    rows+=("$(printf '%-14.14s %-8s %5s %5s %5s | %5s %5s %6s %6s |%s  [%s]' \
-      "$name" "$level" ${dom:-? ? ?} $style "$sizes" "$how")")
-    grep -m 12 -A3 -E '^(DIFFERS|NEW ERRORS|FAILED|CSS PARSE ERROR)' "$log" | sed "s|^|  $name/$level: |" >&2 || true
+    rows+=("$(printf '%-14.14s %-8s %5s %5s %5s | %5s %5s %6s %6s %5s %9s |%s  [%s]' \
+      "$name" "$level" ${dom:-? ? ?} $style $pixels "$sizes" "$how")")
+    grep -m 12 -A3 -E '^(DIFFERS|NEW ERRORS|FAILED|CSS PARSE ERROR|RENDERS DIFFERENTLY)' "$log" | sed "s|^|  $name/$level: |" >&2 || true
   done
 done
 
-printf '\n%-14s %-8s %5s %5s %5s | %5s %5s %6s %6s | %s\n' site level pages same diff \
-  paged diff elems badcss "bytes out/in %, raw/gzip -9, per kind  [how the level was reached]"
+printf '\n%-14s %-8s %5s %5s %5s | %5s %5s %6s %6s %5s %9s | %s\n' site level pages same diff \
+  paged diff elems badcss shotd pixels "bytes out/in %, raw/gzip -9, per kind  [how the level was reached]"
 printf '%s\n' "${rows[@]}"
 echo "(logs and outputs in $work)"
 exit $status

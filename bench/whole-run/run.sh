@@ -5,6 +5,8 @@
 # Runs, interleaved (each round runs every contender once, the order turning from round to
 # round, so a change in the machine's load hits them alike):
 #   larkspan-cli --all --jobs 1, and with its default number of jobs;
+#   larkspan-cli --all --level LEVEL for each other level of minification it
+#   knows (LEVELS), with its default number of jobs;
 #   the peer pipeline, one process per file (peer-one.sh: Debian's minify, jpegoptim -m85,
 #   gifsicle, zopflipng), with 1 job and with 2 jobs (xargs -P).
 # Prints per contender the median wall time, CPU time (user + system, every child process
@@ -17,6 +19,8 @@
 # and names the files that differ when they are not.
 #
 # Environment: BUILD (folder with bin/larkspan-cli, default ./build), ROUNDS (default 1),
+# LEVELS (default "spaces safe smallest"; the CLI's default level runs as the default-jobs
+# contender, the others as contenders of their own; "" for none),
 # CHARSET (of the sites' text files, default UTF-8), SCALE (of the generated site, default 1),
 # KEEP=1 keeps the generated site and the outputs (the folder is printed).
 # Needs: a built larkspan-cli (cmake --build build --target larkspan-cli pngout
@@ -39,13 +43,20 @@ python3 "$here/make-site.py" "$work/generated" "${SCALE:-1}"
 sites=("$work/generated")
 [ $# -ge 1 ] && sites+=("$(cd "$1" && pwd)")
 python3 - "$build/bin/larkspan-cli" "$here/peer-one.sh" "$work" "${ROUNDS:-1}" "${CHARSET:-UTF-8}" \
-  "${sites[@]}" <<'PY'
-import hashlib, os, shutil, statistics, subprocess, sys, time
+  "${LEVELS-spaces safe smallest}" "${sites[@]}" <<'PY'
+import hashlib, os, re, shutil, statistics, subprocess, sys, time
 
-cli, peer_one, work, rounds, charset = sys.argv[1:6]
+cli, peer_one, work, rounds, charset, levels = sys.argv[1:7]
 rounds = int(rounds)
-sites = sys.argv[6:]
-jobs_accepted = "--jobs" in subprocess.run([cli, "--help"], capture_output=True, text=True).stdout
+sites = sys.argv[7:]
+cli_help = subprocess.run([cli, "--help"], capture_output=True, text=True).stdout
+jobs_accepted = "--jobs" in cli_help
+# The level the CLI runs without --level: `NAME (default` or `"NAME" (default` in the
+# option's help, which may run over several indented lines.
+level_line = re.search(r"--level NAME\s+(.*(?:\n {8,}.*)*)", cli_help)
+default_level = re.search(r'"?(\w+)"? \(default', level_line.group(1)) if level_line else None
+default_level = default_level.group(1) if default_level else None
+levels = levels.split() if level_line else []
 
 
 def tree_bytes(root):
@@ -129,10 +140,12 @@ def digests(root):
     return found
 
 
-def run_cli(site, out, jobs):
+def run_cli(site, out, jobs, level=None):
     args = [cli, "--all", "--quiet", "--charset", charset]
     if jobs is not None:
         args += ["--jobs", str(jobs)]
+    if level is not None:
+        args += ["--level", level]
     return timed(args + [site, out], watch_child=True)
 
 
@@ -149,12 +162,19 @@ def run_peers(site, out, jobs):
 
 
 contenders = []
+default_name = "larkspan-cli (default jobs)" + (f", {default_level}" if default_level else "")
 if jobs_accepted:
     contenders += [("larkspan-cli --jobs 1", lambda s, o: run_cli(s, o, 1)),
-                   ("larkspan-cli (default jobs)", lambda s, o: run_cli(s, o, None))]
+                   (default_name, lambda s, o: run_cli(s, o, None))]
 else:
     print("note: larkspan-cli does not accept --jobs yet; it runs once, with its one worker")
     contenders += [("larkspan-cli (one worker)", lambda s, o: run_cli(s, o, None))]
+# The trees of these two must be identical (the jobs never change the output).
+jobs_pair = {name for name, _ in contenders}
+for level in levels:
+    if level != default_level:
+        contenders.append((f"larkspan-cli --level {level}",
+                           lambda s, o, level=level: run_cli(s, o, None, level)))
 contenders += [("peers, 1 job", lambda s, o: run_peers(s, o, 1)),
                ("peers, 2 jobs (xargs -P 2)", lambda s, o: run_peers(s, o, 2))]
 
@@ -175,17 +195,17 @@ for site in sites:
             after, written = tree_bytes(out)
             results[name].append((wall, cpu, size - after, written, rss, own))
             kinds[name] = by_kind(site, out)
-            if name.startswith("larkspan"):
+            if name in jobs_pair:
                 trees[name] = digests(out)
         if len(trees) == 2:
             a, b = trees.values()
             differing.append(sorted(p for p in a.keys() | b.keys() if a.get(p) != b.get(p)))
-    print(f"{'contender':28} {'wall s':>7} {'CPU s':>7} {'saved MB':>9} {'saved':>7} "
+    print(f"{'contender':32} {'wall s':>7} {'CPU s':>7} {'saved MB':>9} {'saved':>7} "
           f"{'files':>6} {'max RSS':>8} {'CLI own':>8}")
     for name, rs in results.items():
         med = lambda k: statistics.median(x[k] for x in rs)
         own = f"{med(5) / 1024:6.1f}MB" if med(5) else "       -"
-        print(f"{name:28} {med(0):7.1f} {med(1):7.1f} {med(2) / 1e6:9.2f} "
+        print(f"{name:32} {med(0):7.1f} {med(1):7.1f} {med(2) / 1e6:9.2f} "
               f"{100 * med(2) / size:6.1f}% {int(med(3)):6d} {med(4) / 1024:6.1f}MB {own}")
     base = statistics.median(x[0] for x in results["peers, 1 job"])
     for name, rs in results.items():
@@ -198,7 +218,9 @@ for site in sites:
                  f"different in {len(paths)} files: {', '.join(paths[:5])}"))
     names = list(results)
     print("\nper kind, last round: files and KB in the site, KB saved (% of the kind) by each")
-    print(f"{'kind':12} {'files':>5} {'KB':>8}" + "".join(f" {n[:20]:>20}" for n in names))
+    short = [n.replace("larkspan-cli", "L").replace("(default jobs)", "(jobs)")
+             .replace("2 jobs (xargs -P 2)", "2 jobs") for n in names]
+    print(f"{'kind':12} {'files':>5} {'KB':>8}" + "".join(f" {n[:20]:>20}" for n in short))
     order = ["html", "css", "js", "xml", "jpeg", "gif", "png", "other", "not written"]
     for k in sorted({k for v in kinds.values() for k in v}, key=order.index):
         files_in, before = max((v.get(k, [0, 0, 0])[:2] for v in kinds.values()))
