@@ -172,7 +172,7 @@ class TDeclarations {
     if (Short.Important) Text += "!important";
     Short.Text = Text;
     for (int S = 0; S < 4; ++S) Decls[At[S]].Dropped = true;
-    Decls[Last] = std::move(Short);
+    Decls[Last] = Short;
   }
 };
 
