@@ -135,6 +135,14 @@ class TJsLexer {
   // string, template or regular expression): Error and ErrorAt tell.
   bool Next(TJsToken& Tok, bool RegexAllowed, size_t SubstitutionOf);
 
+  // Goes back to Offset, where a token read before starts, to read it again
+  // in another context (a "/" that starts a regular expression, a "}" that
+  // closes a substitution). NewlineBefore is that token's flag.
+  void Rewind(size_t Offset, bool NewlineBefore) {
+    P = Offset;
+    SawNewline = NewlineBefore;
+  }
+
   bool Failed() const { return HasFailed; }
   const std::string& Error() const { return Why; }
   size_t ErrorAt() const { return At; }

@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "minify/JsParser.h"
+#include "minify/JsPrinter.h"
+#include "minify/JsRename.h"
+#include "minify/JsScope.h"
 #include "minify/JsTokens.h"
 #include "minify/Minify.h"
 
@@ -301,6 +305,8 @@ void TJsMinifier::WriteSeparator(const TToken& Tok) {
   if (Last == '/' && (First == '/' || First == '*')) Space = true;
   if (Last == '<' && (First == '!' || First == '/')) Space = true;
   if (Last == '-' && First == '>') Space = true;
+  // "# x" is no private name: joined, a script that must not parse would.
+  if (Last == '#' && IsJsWordByte(First)) Space = true;
   if (PrevKind == TTok::Punct && !Space) {
     char Buf[8];
     size_t N = 0;
@@ -542,10 +548,54 @@ TMinifyResult TJsMinifier::Run() {
   return R;
 }
 
+// Comments that old engines read as code (conditional compilation): a
+// parsed script would move them, so such a script stays with the token
+// minifier.
+bool HasConditionalComment(const TJsProgram& P, std::string_view Text) {
+  for (const TJsKept& K : P.Kept) {
+    const std::string_view C = Text.substr(K.Begin, K.End - K.Begin);
+    if (C.substr(0, 3) == "/*@" || C.substr(0, 3) == "//@") return true;
+  }
+  return false;
+}
+
+int LineOf(std::string_view Text, size_t Offset) {
+  int Line = 1;
+  for (size_t I = 0; I < Offset && I < Text.size(); ++I) Line += Text[I] == '\n';
+  return Line;
+}
+
 }  // namespace
 
-TMinifyResult MinifyJs(std::string_view Text, TCodePage Page, const TMinifyOptions&, bool Module) {
-  return TJsMinifier(Text, Page, Module).Run();
+TMinifyResult MinifyJs(std::string_view Text, TCodePage Page, const TMinifyOptions& Options,
+                       bool Module) {
+  if (Options.Level == TMinifyLevel::Spaces) return TJsMinifier(Text, Page, Module).Run();
+  TJsProgram Program;
+  std::string Error;
+  size_t ErrorAt = 0;
+  if (ParseJs(Text, Page, Module, Program, Error, ErrorAt)) {
+    if (!HasConditionalComment(Program, Text)) {
+      TJsScopeInfo Info;
+      std::vector<std::string> Names;
+      if (Options.Level == TMinifyLevel::Smallest) {
+        BuildJsScopes(Program, Text, Info);
+        RenameJsLocals(Program, Info, Names);
+      }
+      TMinifyResult R;
+      R.Ok = true;
+      R.Output = PrintJs(Program, Text, true);
+      return R;
+    }
+    Error = "conditional compilation comment";
+    ErrorAt = 0;
+  }
+  // What the parser cannot read the token minifier still may: that file
+  // keeps every token, and the note says where the parser stopped.
+  TMinifyResult R = TJsMinifier(Text, Page, Module).Run();
+  if (R.Ok)
+    R.Note = "script minified at level spaces only (line " + std::to_string(LineOf(Text, ErrorAt)) +
+             ": " + Error + ")";
+  return R;
 }
 
 }  // namespace larkspan::minify

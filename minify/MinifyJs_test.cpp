@@ -104,6 +104,8 @@ TEST(TMinifyJsTest, NeighboursThatWouldMergeKeepASpace) {
       {"[... .5]", "[....5]"},
       {"x = 1 in y", "x=1 in y"},
       {"class A { #x = 1; m() { return #x in this } }", "class A{#x=1;m(){return #x in this}}"},
+      // Not a private name: it must stay a syntax error.
+      {"var C = class {\n  # x;\n};", "var C=class{# x;};"},
   });
 }
 

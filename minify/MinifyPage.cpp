@@ -528,6 +528,13 @@ class TPageMinifier {
       return false;
     const TMinifyResult R =
         IsCss ? MinifyCss(Body, Page, Options) : MinifyJs(Body, Page, Options, Module);
+    if (R.Ok && !R.Note.empty() && Note.empty()) {
+      // A script the parser could not read, minified by its tokens only.
+      const size_t At = size_t(Body.data() - S.data());
+      int Line = 1;
+      for (size_t K = 0; K < At; ++K) Line += S[K] == '\n';
+      Note = "inline script from line " + std::to_string(Line) + ": " + R.Note;
+    }
     if (!R.Ok && Note.empty()) {
       // Line of the fault in the page: the lines before the element's
       // content, and the fault's line within it.

@@ -5,6 +5,9 @@
 //                           writes nothing
 //   jsminify --time N LIST  minifies every INPUT N times, writes nothing and
 //                           prints "bytes seconds" (the best of the N rounds)
+//   --level NAME            (before LIST) spaces (the default), safe or smallest;
+//                           a script minified at spaces only is listed as
+//                           "note INPUT: reason"
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -38,9 +41,22 @@ bool ReadAll(const std::string& Path, std::string& Text) {
 int main(int argc, char** argv) {
   int Rounds = 0;
   int A = 1;
-  if (argc > 3 && std::string(argv[1]) == "--time") {
-    Rounds = std::stoi(argv[2]);
-    A = 3;
+  TMinifyOptions Options;
+  while (A + 1 < argc && std::string(argv[A]).substr(0, 2) == "--") {
+    const std::string Opt = argv[A];
+    if (Opt == "--time") {
+      Rounds = std::stoi(argv[A + 1]);
+    } else if (Opt == "--level") {
+      const auto L = larkspan::MinifyLevelByName(argv[A + 1]);
+      if (!L) {
+        std::fprintf(stderr, "jsminify: unknown level %s\n", argv[A + 1]);
+        return 2;
+      }
+      Options.Level = *L;
+    } else {
+      break;
+    }
+    A += 2;
   }
   if (A >= argc) {
     std::fprintf(stderr, "usage: jsminify [--time N] LIST\n");
@@ -66,7 +82,6 @@ int main(int argc, char** argv) {
     }
     Jobs.push_back(std::move(J));
   }
-  TMinifyOptions Options;
   if (Rounds > 0) {
     size_t Bytes = 0, OutBytes = 0;
     double Best = 1e9;
@@ -93,6 +108,7 @@ int main(int argc, char** argv) {
       ++Failed;
       continue;
     }
+    if (!M.Note.empty()) std::printf("note %s: %s\n", J.In.c_str(), M.Note.c_str());
     std::ofstream O(J.Out, std::ios::binary);
     O << M.Output;
   }

@@ -1,0 +1,19 @@
+// Local renaming: every symbol that is not pinned gets a short name. Names
+// go by slots: a scope's symbols take the slots after those of the scopes
+// around it, so no renamed symbol can hide another that a reference inside
+// it still needs; sibling scopes reuse slots. The most used slots get the
+// shortest names; reserved words and every name in Info.Taken are skipped.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "minify/JsScope.h"
+
+namespace larkspan::minify {
+
+// Sets NewName of the symbols below Program.TopScope. Names stays alive as
+// long as the program: it holds the text of the new names.
+void RenameJsLocals(TJsProgram& Program, const TJsScopeInfo& Info, std::vector<std::string>& Names);
+
+}  // namespace larkspan::minify
