@@ -3,8 +3,8 @@
 
 #include <string>
 
+#include "engine/uProgressCost.h"
 #include "engine/uRunReport.h"
-#include "engine/uWebFilesMgr.h"
 
 namespace larkspan {
 

@@ -1301,10 +1301,10 @@ TEST(CliTest, ProgressLineTable) {
       EXPECT_NEAR(EstimateLeft(S, E.Elapsed), E.Left, 1e-9) << E.Done;
   }
   // The engine's percentage is 100 only once everything is done.
-  EXPECT_EQ(TWebFilsMgr::ProgressPercent(9995, 10000), 99);
-  EXPECT_EQ(TWebFilsMgr::ProgressPercent(1, 8), 12);
-  EXPECT_EQ(TWebFilsMgr::ProgressPercent(7, 8), 88);
-  EXPECT_EQ(TWebFilsMgr::ProgressPercent(8, 8), 100);
+  EXPECT_EQ(ProgressPercent(9995, 10000), 99);
+  EXPECT_EQ(ProgressPercent(1, 8), 12);
+  EXPECT_EQ(ProgressPercent(7, 8), 88);
+  EXPECT_EQ(ProgressPercent(8, 8), 100);
 }
 
 }  // namespace

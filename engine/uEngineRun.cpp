@@ -35,25 +35,9 @@ TRunOutcome RunEngineToEnd(TAppConfig& Config, const std::string& Root, const st
     Engine->OnStatus = [&](TObject* Sender, const TRunStatus& Status) {
       Hooks.OnStatus(Status, *static_cast<TWebFilsMgr*>(Sender));
     };
-  Engine->OnFinished = [&](TObject* Sender) {
-    auto* E = static_cast<TWebFilsMgr*>(Sender);
+  Engine->OnFinished = [&](TObject*, const TRunRecord& Run) {
+    static_cast<TRunRecord&>(R) = Run;
     ++R.FinishedCalls;
-    R.IsSuccess = E->IsSuccess;
-    R.ErrorText = E->ErrorText;
-    R.SourceSize = E->SourceSize;
-    R.SavedSize = E->DryRun ? 0 : E->GetSavedSize();
-    R.DuplicateCount = E->GetDuplicateCount();
-    R.Counts = E->Counts;
-    R.UncompressedFiles = E->UncompressedFiles;
-    R.CompressErrors = E->CompressErrors;
-    R.RewrittenPages = E->RewrittenPages;
-    R.KeptDuplicates = E->KeptDuplicates;
-    R.SkippedFiles = E->SkippedFiles;
-    R.IsStopped = E->IsStopped;
-    R.Results = E->Results.Sorted();
-    R.MissingTools = E->MissingTools;
-    R.DoneFiles = E->DoneFiles;
-    R.TotalFiles = E->TotalFiles;
     Done = true;
   };
   try {
@@ -67,7 +51,7 @@ TRunOutcome RunEngineToEnd(TAppConfig& Config, const std::string& Root, const st
   }
   // Written by Start before the worker began; the engine cannot be gone
   // before its OnFinished has run on this thread.
-  if (Hooks.OnStarted) Hooks.OnStarted(Engine->MissingTools);
+  if (Hooks.OnStarted) Hooks.OnStarted(Engine->MissingTools());
   Loop.RunUntil([&] { return Done; });
   TThread::WaitForAllThreads();  // the engine frees itself after OnFinished
   SetMainThreadDispatcher(nullptr);

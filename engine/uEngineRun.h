@@ -4,43 +4,26 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "engine/uRunRecord.h"
 #include "engine/uWebFilesMgr.h"
 
 namespace larkspan {
 
 class TAppConfig;
 
-// What a run left behind, read inside OnFinished.
-struct TRunOutcome {
+// What a run left behind: the record OnFinished was handed, and how far the
+// run got.
+struct TRunOutcome : TRunRecord {
   // The engine could not be created (no Java runtime, ...): CreateError holds
   // why, and nothing else was done.
   std::string CreateError;
   // Start refused the folders: StartError holds why; nothing was written.
   bool Started = false;
   std::string StartError;
-  int FinishedCalls = 0;
-  bool IsSuccess = false;
-  std::string ErrorText;
-  int64_t SourceSize = 0;
-  int64_t SavedSize = 0;
-  int DuplicateCount = 0;
-  TScanCounts Counts;
-  std::vector<std::string> UncompressedFiles;
-  std::map<std::string, std::string> CompressErrors;
-  std::vector<std::string> RewrittenPages;
-  std::vector<TKeptDuplicate> KeptDuplicates;
-  std::vector<TSkippedFile> SkippedFiles;
-  // The run was stopped (IsSuccess false, ErrorText empty).
-  bool IsStopped = false;
-  bool DryRun = false;
-  std::vector<TFileResult> Results;  // in scan order
-  std::vector<std::string> MissingTools;
-  int DoneFiles = 0;
-  int TotalFiles = 0;
+  int FinishedCalls = 0;  // how many times OnFinished was called
 };
 
 struct TRunHooks {

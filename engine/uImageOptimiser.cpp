@@ -165,6 +165,72 @@ std::string TImageOptimiser::ProgramFor(const std::string& Source) const {
   return MakePlan(*Config, Source, Source).Program;
 }
 
+namespace {
+
+// A partial or unusable result must not be published: removed, and the
+// optimiser's run noted as failed for Why.
+bool Failed(TImageOptimiser& O, const std::string& Dst, std::string Why) {
+  DeleteFile(Dst);
+  O.LastFailed = true;
+  O.LastOutcome = TImageOptimiser::TOutcome::Failed;
+  O.LastFailure = std::move(Why);
+  return false;
+}
+
+// Decides on the result the program R left at Dst for the plan P: true when
+// it is published as optimised; otherwise O's Last fields say why.
+bool TakeResult(TImageOptimiser& O, const TPlan& P, const TProcessResult& R, const std::string& Src,
+                const std::string& Dst, int64_t SourceSize) {
+  using TOutcome = TImageOptimiser::TOutcome;
+  if (R.TimedOut) return Failed(O, Dst, "timed out");
+  if (O.LastTimeCapped) return Failed(O, Dst, "time cap reached");
+  if (R.ExitCode != 0)
+    return Failed(O, Dst, R.ExitCode < 0 ? "killed" : "exit status " + std::to_string(R.ExitCode));
+  if (!FileExists(Dst)) {
+    // jpegoptim leaves nothing when it cannot make the picture smaller.
+    if (P.Kind == TKind::Jpeg) {
+      O.LastOutcome = TOutcome::NotSmaller;
+      return false;
+    }
+    return Failed(O, Dst, "no result");
+  }
+  // The result is taken only as a regular file of its own (a link is not
+  // followed) that shows the original's picture.
+  std::string Result;
+  try {
+    Result = ReadRegularFileNoFollow(Dst);
+  } catch (const Exception&) {
+    return Failed(O, Dst, "result is not a regular file");
+  }
+  const auto ResultSize = int64_t(Result.size());
+  if (ResultSize == 0 && SourceSize > 0) return Failed(O, Dst, "empty result");
+  if (P.Kind != TKind::Png && ResultSize > SourceSize) {
+    DeleteFile(Dst);
+    O.LastOutcome = TOutcome::NotSmaller;
+    return false;
+  }
+  const TPictureFormat Format = P.Kind == TKind::Jpeg  ? TPictureFormat::Jpeg
+                                : P.Kind == TKind::Gif ? TPictureFormat::Gif
+                                                       : TPictureFormat::Png;
+  if (std::string Fault = PictureResultFault(Format, ReadFileText(Src), Result); !Fault.empty())
+    return Failed(O, Dst, std::move(Fault));
+  if (P.Kind == TKind::Jpeg) {
+    if (const int Orientation = JpegOrientation(Src); Orientation != 1) {
+      const std::string Turned = WithOrientation(Result, Orientation);
+      if (Turned.empty() || int64_t(Turned.size()) > SourceSize) {
+        DeleteFile(Dst);  // a plain copy keeps the photo turned
+        O.LastOutcome = TOutcome::NotSmaller;
+        return false;
+      }
+      WriteFileAtomic(Dst, Turned);
+    }
+  }
+  O.LastOutcome = TOutcome::Optimised;
+  return true;
+}
+
+}  // namespace
+
 bool TImageOptimiser::ReducePicture(const std::string& Source, const std::string& Destination) {
   LastFailed = false;
   LastTimeCapped = false;
@@ -197,67 +263,14 @@ bool TImageOptimiser::ReducePicture(const std::string& Source, const std::string
   }
   LastPid = R.Pid;
 
-  auto Failed = [&](std::string Why) {
-    DeleteFile(Dst);  // a partial or unusable result must not be published
-    LastFailed = true;
-    LastOutcome = TOutcome::Failed;
-    LastFailure = std::move(Why);
-    return false;
-  };
   if (R.Stopped) {
     DeleteFile(Dst);
     LastOutcome = TOutcome::Stopped;
     return false;
   }
-  if (R.TimedOut) return Failed("timed out");
   constexpr int PngoutTimeCap = 3;  // pngout's exit status at its safety cap
-  if (P.Kind == TKind::Png && R.ExitCode == PngoutTimeCap) {
-    LastTimeCapped = true;
-    return Failed("time cap reached");
-  }
-  if (R.ExitCode != 0)
-    return Failed(R.ExitCode < 0 ? "killed" : "exit status " + std::to_string(R.ExitCode));
-  if (!FileExists(Dst)) {
-    // jpegoptim leaves nothing when it cannot make the picture smaller.
-    if (P.Kind == TKind::Jpeg) {
-      LastOutcome = TOutcome::NotSmaller;
-      return false;
-    }
-    return Failed("no result");
-  }
-  // The result is taken only as a regular file of its own (a link is not
-  // followed) that shows the original's picture.
-  std::string Result;
-  try {
-    Result = ReadRegularFileNoFollow(Dst);
-  } catch (const Exception&) {
-    return Failed("result is not a regular file");
-  }
-  const auto ResultSize = int64_t(Result.size());
-  if (ResultSize == 0 && SourceSize > 0) return Failed("empty result");
-  if (P.Kind != TKind::Png && ResultSize > SourceSize) {
-    DeleteFile(Dst);
-    LastOutcome = TOutcome::NotSmaller;
-    return false;
-  }
-  const TPictureFormat Format = P.Kind == TKind::Jpeg  ? TPictureFormat::Jpeg
-                                : P.Kind == TKind::Gif ? TPictureFormat::Gif
-                                                       : TPictureFormat::Png;
-  if (std::string Fault = PictureResultFault(Format, ReadFileText(Src), Result); !Fault.empty())
-    return Failed(std::move(Fault));
-  if (P.Kind == TKind::Jpeg) {
-    if (const int Orientation = JpegOrientation(Src); Orientation != 1) {
-      const std::string Turned = WithOrientation(Result, Orientation);
-      if (Turned.empty() || int64_t(Turned.size()) > SourceSize) {
-        DeleteFile(Dst);  // a plain copy keeps the photo turned
-        LastOutcome = TOutcome::NotSmaller;
-        return false;
-      }
-      WriteFileAtomic(Dst, Turned);
-    }
-  }
-  LastOutcome = TOutcome::Optimised;
-  return true;
+  if (!R.TimedOut && P.Kind == TKind::Png && R.ExitCode == PngoutTimeCap) LastTimeCapped = true;
+  return TakeResult(*this, P, R, Src, Dst, SourceSize);
 }
 
 }  // namespace larkspan

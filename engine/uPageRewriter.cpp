@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "engine/uPageText.h"
-#include "engine/uWebFilesMgr.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 
@@ -68,21 +67,21 @@ struct THandlerGuard {
 
 }  // namespace
 
-TPageRewriter::TPageRewriter(const TWebFilsMgr& AEngine, TCodePage ACodePage)
-    : Engine(AEngine), CodePage(ACodePage) {}
+TPageRewriter::TPageRewriter(const TDuplicateSet& ADuplicates, const std::string& RootDir,
+                             TCodePage ACodePage)
+    : Duplicates(ADuplicates), Root(IncludeTrailingDelimiter(RootDir)), CodePage(ACodePage) {}
 
 std::string TPageRewriter::MasterRefFor(std::string_view Ref, bool ExactCase) const {
   TRefStyle Style;
   const std::string Path = ResolveRef(Ref, Root, RefDir, &Style);
   if (Path.empty()) return std::string();
-  const int Index = Engine.DetailList.IndexOf(Path);
+  const int Index = Duplicates.DetailList.IndexOf(Path);
   if (Index < 0) return std::string();
   // Letter case tells files apart: a reference that names another existing
   // file exactly is not a reference to this duplicate.
-  if (Engine.DetailList.Names(Index) != Path && (ExactCase || FileExists(Path)))
+  if (Duplicates.DetailList.Names(Index) != Path && (ExactCase || FileExists(Path)))
     return std::string();
-  const TDetailItm* Item = Engine.DetailList.Objects(Index);
-  const std::string& Master = Engine.MasterList[size_t(Item->MasterIndex)].second->FileName;
+  const std::string& Master = Duplicates.MasterOf(*Duplicates.DetailList.Objects(Index));
   return SpellRef(Root, RefDir, Master, Style);
 }
 
@@ -157,17 +156,14 @@ void TPageRewriter::OnLink(TclHtmlLink* Link) {
 
 bool TPageRewriter::Rewrite(const std::string& PageFile) {
   CurPageDir = ExtractFilePath(PageFile);
-  Root = IncludeTrailingDelimiter(Engine.RootDir);
   PageText = ReadFileText(PageFile);
   TagEdits.clear();
   bool Big = false;
   Verbatim = IsUtf16Page(PageText, CodePage, Big);
-  if (Verbatim || Engine.DetailList.Count() == 0) return false;
+  if (Verbatim || Duplicates.DetailList.Count() == 0) return false;
   if (!Names) {
-    std::vector<std::string> DuplicateNames;
-    DuplicateNames.reserve(size_t(Engine.DetailList.Count()));
-    for (int I = 0; I < Engine.DetailList.Count(); ++I)
-      DuplicateNames.push_back(ExtractFileName(Engine.DetailList.Objects(I)->FileName));
+    std::vector<std::string> DuplicateNames = Duplicates.DuplicateFiles();
+    for (std::string& Name : DuplicateNames) Name = ExtractFileName(Name);
     Names = std::make_unique<TNameFinder>(DuplicateNames);
   }
   // A page that names no duplicate, even escaped, cannot change.

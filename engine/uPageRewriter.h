@@ -12,23 +12,23 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/uDuplicates.h"
 #include "engine/uRefSpelling.h"
 #include "htmlparser/clHtmlParser.h"
 #include "platform/CodePage.h"
 
 namespace larkspan {
 
-class TWebFilsMgr;
-
 // One rewriter per worker: it owns its parser and the state of the page it
-// is on, and reads the engine's DetailList and MasterList, which must not
-// change while it is used (they are final once the duplicates are known).
-// Not for use by two threads at once.
+// is on, and reads the run's duplicates, which must not change while it is
+// used (they are final once every picture is digested). Not for use by two
+// threads at once.
 class TPageRewriter {
  public:
-  // Engine must outlive the rewriter. CodePage is the run's code page (a
-  // page is known as UTF-16 by the minifiers' rules, IsUtf16Page).
-  TPageRewriter(const TWebFilsMgr& AEngine, TCodePage ACodePage);
+  // Duplicates must outlive the rewriter. RootDir is the site folder.
+  // CodePage is the run's code page (a page is known as UTF-16 by the
+  // minifiers' rules, IsUtf16Page).
+  TPageRewriter(const TDuplicateSet& ADuplicates, const std::string& RootDir, TCodePage ACodePage);
 
   // Reads the page and leaves its rewritten text in PageText: its bytes as
   // they were, line breaks included, but for the references to left-out
@@ -47,10 +47,10 @@ class TPageRewriter {
   int TextOffset = 0;      // bytes PageText has become shorter in this pass
 
  private:
-  const TWebFilsMgr& Engine;
+  const TDuplicateSet& Duplicates;
+  const std::string Root;  // the site folder, ending in "/"
   const TCodePage CodePage;
   TclHtmlParser Parser;
-  std::string Root;  // the site folder, ending in "/"
   // The folder the page's relative references start from (its <base href>
   // or its own folder); "" when a base names another host.
   std::string RefDir;

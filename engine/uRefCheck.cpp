@@ -8,6 +8,7 @@
 #include "engine/uPageText.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "platform/Thread.h"
 
 namespace larkspan {
 
@@ -321,6 +322,67 @@ void TRefCheck::NoteMentions(const std::string& File, int64_t Rank, const std::s
 bool TRefCheck::Checked(const std::string& File) const {
   std::lock_guard<std::mutex> L(Lock);
   return CheckedFiles.count(File) > 0;
+}
+
+namespace {
+
+// Whether a file may hold text naming other files: not a picture, a sound,
+// a film, a font or an archive, whose bytes never name a file as such.
+bool MayNameFiles(const std::string& Path) {
+  static const std::unordered_set<std::string> Opaque = {
+      ".jpg",  ".jpeg",  ".gif", ".png", ".webp", ".bmp", ".ico", ".avif", ".tif", ".tiff", ".mp3",
+      ".mp4",  ".m4a",   ".m4v", ".ogg", ".oga",  ".ogv", ".wav", ".webm", ".avi", ".mov",  ".flac",
+      ".woff", ".woff2", ".ttf", ".otf", ".eot",  ".zip", ".gz",  ".bz2",  ".xz",  ".7z",   ".rar"};
+  return Opaque.count(LowerCaseAscii(ExtractFileExt(Path))) == 0;
+}
+
+}  // namespace
+
+void NoteSiteReferences(TRefCheck& Check, const std::vector<std::string>& Pages,
+                        const std::vector<const std::vector<std::string>*>& OtherLists,
+                        TCodePage PageCodePage, int Jobs, const std::function<void()>& BeforeEach) {
+  // Files whose references are known are read for them: a picture of the
+  // same name in another folder does not count. Each file's rank decides
+  // which reference is reported first.
+  enum class TLookKind { Page, Text, Other };
+  struct TLook {
+    const std::string* File;
+    int64_t Rank;
+    TLookKind Kind;
+  };
+  std::vector<TLook> Looks;
+  int64_t Rank = 0;
+  for (const std::string& Page : Pages) {
+    if (!Check.Checked(Page)) Looks.push_back({&Page, Rank, TLookKind::Page});
+    ++Rank;
+  }
+  for (const auto* List : OtherLists)
+    for (const std::string& File : *List) {
+      if (IsReferringTextFile(File, nullptr))
+        Looks.push_back({&File, Rank, TLookKind::Text});
+      else if (MayNameFiles(File))
+        Looks.push_back({&File, Rank, TLookKind::Other});
+      ++Rank;
+    }
+  ParallelFor(
+      Looks.size(), Jobs,
+      [&](int, size_t I) {
+        if (BeforeEach) BeforeEach();
+        const TLook& L = Looks[I];
+        if (L.Kind == TLookKind::Other) {
+          Check.NoteMentions(*L.File, L.Rank, *L.File);
+          return;
+        }
+        const std::string Bytes = ReadFileText(*L.File);
+        bool Big = false;
+        // The site's code page decides for pages; other files are
+        // read as UTF-16 by their own signs alone.
+        if (IsUtf16Page(Bytes, L.Kind == TLookKind::Page ? PageCodePage : TCodePage::Utf8, Big))
+          Check.Note(*L.File, L.Rank, Utf16AsUtf8(Bytes, Big));
+        else
+          Check.Note(*L.File, L.Rank, Bytes);
+      },
+      {});
 }
 
 }  // namespace larkspan

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "engine/uRefSpelling.h"
+#include "platform/CodePage.h"
 
 namespace larkspan {
 
@@ -127,5 +129,18 @@ class TRefCheck {
   std::vector<int64_t> FirstRank;
   std::unordered_set<std::string> CheckedFiles;
 };
+
+// Notes for Check, on Jobs threads, the references in every page of Pages
+// it has not looked through yet (read in PageCodePage) and in the files of
+// OtherLists whose references are known (style sheets, scripts, JSON, XML,
+// SVG..., see IsReferringTextFile), and the duplicates' names in their
+// other files that may hold text (.htaccess, source maps, templates...:
+// anything but pictures, sounds, films, fonts and archives). A file's rank
+// is its place in Pages followed by OtherLists. BeforeEach is called before
+// each file and may throw to end the look (a stop); errors reading a file
+// are passed on.
+void NoteSiteReferences(TRefCheck& Check, const std::vector<std::string>& Pages,
+                        const std::vector<const std::vector<std::string>*>& OtherLists,
+                        TCodePage PageCodePage, int Jobs, const std::function<void()>& BeforeEach);
 
 }  // namespace larkspan

@@ -334,8 +334,8 @@ std::vector<TKeptDuplicate> KeptByRun(TAppConfig& Config, const std::string& Roo
   SetMainThreadDispatcher(&Loop);
   bool Done = false;
   auto* Engine = new TWebFilsMgr(&Config);
-  Engine->OnFinished = [&](TObject* Sender) {
-    Kept = static_cast<TWebFilsMgr*>(Sender)->KeptDuplicates;
+  Engine->OnFinished = [&](TObject*, const TRunRecord& Run) {
+    Kept = Run.KeptDuplicates;
     Done = true;
   };
   Engine->Start(Root, Out);

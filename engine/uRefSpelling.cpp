@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/uWebFilesMgr.h"
+#include "platform/FileSystem.h"
 #include "platform/Text.h"
 
 namespace larkspan {
@@ -223,13 +223,53 @@ std::string ResolveRef(std::string_view Ref, const std::string& Root, const std:
   return Full;
 }
 
+namespace {
+
+std::vector<std::string_view> Segments(std::string_view Path) {
+  std::vector<std::string_view> Result;
+  size_t Start = 0;
+  for (;;) {
+    const size_t End = Path.find(PathDelim, Start);
+    if (End == std::string_view::npos) {
+      Result.push_back(Path.substr(Start));
+      return Result;
+    }
+    Result.push_back(Path.substr(Start, End - Start));
+    Start = End + 1;
+  }
+}
+
+}  // namespace
+
+std::string PathToRef(const std::string& Folder, const std::string& Path) {
+  const std::string Dir = IncludeTrailingDelimiter(Folder);
+  std::string Ref;
+  if (Path.size() > Dir.size() && Path.compare(0, Dir.size(), Dir) == 0) {
+    Ref = Path.substr(Dir.size());
+  } else {
+    std::vector<std::string_view> From = Segments(std::string_view(Dir).substr(0, Dir.size() - 1));
+    std::vector<std::string_view> To = Segments(Path);
+    size_t Shared = 0;
+    while (Shared < From.size() && Shared + 1 < To.size() && From[Shared] == To[Shared]) ++Shared;
+    for (size_t I = Shared; I < From.size(); ++I) Ref += "../";
+    for (size_t I = Shared; I < To.size(); ++I) {
+      Ref.append(To[I]);
+      if (I + 1 < To.size()) Ref.push_back('/');
+    }
+  }
+  if (PathDelim != '/')
+    for (char& C : Ref)
+      if (C == PathDelim) C = '/';
+  return Ref;
+}
+
 std::string SpellRef(const std::string& Root, const std::string& Dir, const std::string& Path,
                      const TRefStyle& Style) {
   std::string Ref;
   if (Style.Rooted || Dir.empty()) {
     Ref = "/" + Path.substr(std::min(Root.size(), Path.size()));
   } else {
-    Ref = TWebFilsMgr::PathToRef(Dir, Path);
+    Ref = PathToRef(Dir, Path);
     if (Style.DotSlash && Ref.compare(0, 3, "../") != 0) Ref.insert(0, "./");
   }
   std::string Out;

@@ -17,6 +17,11 @@ namespace larkspan {
 // U+10FFFF stays as written, so line counts do not change.
 std::string DecodeCharRefs(std::string_view Text);
 
+// Path relative to Folder (ending in "/"), "/" between segments, ".." for
+// every folder level to climb. Folder names are compared exactly: two
+// folders whose names differ only in case are different folders here.
+std::string PathToRef(const std::string& Folder, const std::string& Path);
+
 // Text with every "%HH" decoded.
 std::string PercentDecode(std::string_view Text);
 

@@ -13,6 +13,7 @@
 #include "engine/uEngineRun.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "platform/Thread.h"
 
 namespace larkspan {
 namespace {
@@ -31,7 +32,7 @@ int64_t FolderSizeOf(const std::string& Folder) {
   return Sum;
 }
 
-// An engine that is never started, for looking at the scan's decisions.
+// Paths relative to Root, sorted.
 std::vector<std::string> Rel(const std::vector<std::string>& Paths, const std::string& Root) {
   std::vector<std::string> R;
   for (const std::string& P : Paths) R.push_back(P.substr(Root.size()));
@@ -89,7 +90,10 @@ TEST(WebFilsMgrTest, ClassificationFollowsTheRulesInOrder) {
       Config.IsReducePic = C.Reduce;
       Config.IsCompressHtml = C.Html;
       Config.IsCompressJS = C.Js;
-      auto E = std::make_unique<TWebFilsMgr>(&Config);
+      // The scan on its own, without an engine.
+      TRunRecord Run;
+      TFileResults Records;
+      auto E = std::make_unique<TSiteScan>(Config, Run, Records);
       E->RootDir = Root;
       for (const std::string& F : ListTextEntries(C.Filters)) E->FileFilterList.Add(F);
       E->CompressFilterList.Add("js/jquery.min.js");
@@ -106,11 +110,11 @@ TEST(WebFilsMgrTest, ClassificationFollowsTheRulesInOrder) {
 
 TEST(WebFilsMgrTest, ProgressRoundsHalfToEven) {
   const int Expected[] = {12, 25, 38, 50, 62, 75, 88, 100};
-  for (int I = 1; I <= 8; ++I) EXPECT_EQ(TWebFilsMgr::ProgressPercent(I, 8), Expected[I - 1]);
-  EXPECT_EQ(TWebFilsMgr::ProgressPercent(23, 40), 58);  // 57.5 -> even 58
-  EXPECT_EQ(TWebFilsMgr::ProgressPercent(1, 200), 0);   // 0.5 -> 0
-  EXPECT_EQ(TWebFilsMgr::ProgressPercent(3, 200), 2);   // 1.5 -> 2
-  EXPECT_EQ(TWebFilsMgr::ProgressPercent(0, 0), 0);
+  for (int I = 1; I <= 8; ++I) EXPECT_EQ(ProgressPercent(I, 8), Expected[I - 1]);
+  EXPECT_EQ(ProgressPercent(23, 40), 58);  // 57.5 -> even 58
+  EXPECT_EQ(ProgressPercent(1, 200), 0);   // 0.5 -> 0
+  EXPECT_EQ(ProgressPercent(3, 200), 2);   // 1.5 -> 2
+  EXPECT_EQ(ProgressPercent(0, 0), 0);
 }
 
 TEST(WebFilsMgrTest, EqualPicturesAreWrittenOnceWithEightSteps) {
@@ -165,6 +169,81 @@ TEST(WebFilsMgrTest, ProgressIsHandedOverOnlyWhenThePercentageMoves) {
   EXPECT_EQ(std::adjacent_find(R.Progress.begin(), R.Progress.end()), R.Progress.end());
   EXPECT_EQ(R.Progress.back(), 100);
   EXPECT_EQ(ReadTree(Out.Path()).size(), 300u);
+}
+
+// The front ends read a run only from the record handed to OnFinished: it
+// must come once, from the engine, and say all the run did, figures that
+// agree with the output tree included.
+TEST(WebFilsMgrTest, RunRecordCarriesWhatTheRunDidOnceViaOnFinished) {
+  TTempDir Site("site"), Out("out");
+  // One of the twins is left out whichever the scan meets first, so the
+  // page, which names both, is rewritten.
+  Site.Write("index.html", "<p><img src=\"a.gif\"><img src=\"b.gif\"></p>\n");
+  Site.Write("a.gif", "GIF89a twin");
+  Site.Write("b.gif", "GIF89a twin");
+  Site.Write("s.css", "a {  color : red ; }\n");
+  Site.Write("old.bak", "left out");
+  TAppConfig Config = BlankConfig();
+  Config.IsReducePic = true;
+  Config.IsCompressCSS = true;
+  Config.FileFilters = "*.bak|";
+
+  TMainLoop Loop;
+  SetMainThreadDispatcher(&Loop);
+  int Calls = 0;
+  TObject* From = nullptr;
+  TRunRecord Got;
+  auto* Engine = new TWebFilsMgr(&Config);
+  Engine->OnFinished = [&](TObject* Sender, const TRunRecord& Run) {
+    ++Calls;
+    From = Sender;
+    Got = Run;
+  };
+  Engine->Start(Site.Path(), Out.Path());
+  Loop.RunUntil([&] { return Calls > 0; });
+  TThread::WaitForAllThreads();
+  SetMainThreadDispatcher(nullptr);
+
+  EXPECT_EQ(Calls, 1);
+  EXPECT_EQ(From, static_cast<TObject*>(Engine));
+  ASSERT_TRUE(Got.IsSuccess) << Got.ErrorText;
+  EXPECT_FALSE(Got.IsStopped);
+  EXPECT_FALSE(Got.DryRun);
+  EXPECT_EQ(Got.SourceSize, FolderSizeOf(Site.Path()));
+  EXPECT_EQ(Got.SavedSize, Got.SourceSize - FolderSizeOf(Out.Path()));
+  EXPECT_EQ(Got.DuplicateCount, 1);
+  EXPECT_EQ(Got.Counts.Pictures, 2);
+  EXPECT_EQ(Got.Counts.Pages, 1);
+  EXPECT_EQ(Got.Counts.Compressed, 1);
+  EXPECT_EQ(Got.Counts.Dropped, 1);
+  EXPECT_EQ(Got.RewrittenPages, std::vector<std::string>{Site.Path() + "index.html"});
+  EXPECT_TRUE(Got.KeptDuplicates.empty());
+  EXPECT_TRUE(Got.UncompressedFiles.empty());
+  EXPECT_EQ(Got.TotalFiles, 4);
+  EXPECT_EQ(Got.DoneFiles, Got.TotalFiles);
+  // One record for every file of the site, in scan order.
+  ASSERT_EQ(Got.Results.size(), 5u);
+  EXPECT_TRUE(std::is_sorted(Got.Results.begin(), Got.Results.end(),
+                             [](const auto& A, const auto& B) { return A.Order < B.Order; }));
+  const std::vector<int> ByAction = CountByAction(Got.Results);
+  EXPECT_EQ(ByAction[int(TFileAction::DuplicateLeftOut)], 1);
+  EXPECT_EQ(ByAction[int(TFileAction::Filtered)], 1);
+  EXPECT_EQ(ByAction[int(TFileAction::Rewritten)], 1);
+  EXPECT_EQ(ByAction[int(TFileAction::Minified)], 1);
+  EXPECT_EQ(ByAction[int(TFileAction::Copied)], 1);
+
+  // A dry run records the same decisions, saves nothing and writes nothing.
+  TTempDir DryOut("dry");
+  TRunHooks Hooks;
+  Hooks.DryRun = true;
+  const TRunOutcome Dry = RunEngineToEnd(Config, Site.Path(), DryOut.Path(), Hooks);
+  EXPECT_EQ(Dry.FinishedCalls, 1);
+  EXPECT_TRUE(Dry.IsSuccess && Dry.DryRun);
+  EXPECT_EQ(Dry.SavedSize, 0);
+  EXPECT_EQ(Dry.DuplicateCount, 1);
+  EXPECT_EQ(Dry.Results.size(), Got.Results.size());
+  EXPECT_EQ(Dry.DoneFiles, Dry.TotalFiles);
+  EXPECT_TRUE(ReadTree(DryOut.Path()).empty());
 }
 
 TEST(WebFilsMgrTest, DuplicatesWhoseNamesDifferOnlyInCaseAreBothCounted) {

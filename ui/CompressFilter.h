@@ -5,52 +5,38 @@
 // the entries of lbxRelaFile.
 #pragma once
 
-#include <QDialog>
 #include <string>
 
 #include "ui/Dialogs.h"
-
-class QFrame;
-class QLabel;
-class QPushButton;
-class QToolButton;
+#include "ui/FilterDialog.h"
 
 namespace larkspan {
 
 class TAppConfig;
 class TListBox;
 
-class TfrmCompressFilters : public QDialog {
+class TfrmCompressFilters : public TFilterListDialog {
  public:
   // RootPath gets a trailing "/" when it has none. Fills the list from
-  // AConfig->CompressFilters (not owned; must outlive the dialog).
+  // AConfig->CompressFilters (read here only; not kept by the dialog).
   TfrmCompressFilters(const std::string& RootPath, TAppConfig* AConfig, QWidget* Parent = nullptr);
 
   // Picks a file below the root and adds its relative name, or selects the
   // entry already listed for it.
-  void btnAddClick();
-  void btnRemoveClick();
-  void lbxRelaFileClick();
-  void lbxRelaFileKeyDown(int Key);
+  void btnAddClick() override;
+  void lbxRelaFileClick() { ListClick(); }
+  void lbxRelaFileKeyDown(int Key) { ListKeyDown(Key); }
   // Asked by the open-file dialog about a confirmed file: false, after a
   // notice, for a file that is not below the root.
   bool dlgOpen1CanClose(const std::string& FileName);
 
   const std::string& Root() const { return FRoot; }
 
-  QFrame* GroupBox1;  // a group without caption
-  QLabel* sLabel1;
   TListBox* lbxRelaFile;
-  QToolButton* btnAdd;
-  QToolButton* btnRemove;
-  QPushButton* sBitBtn1;
-  QPushButton* sBitBtn2;
   TOpenFileRequest dlgOpen1;
 
  private:
-  void UpdateRemoveButton();
   std::string FRoot;
-  TAppConfig* Config;
 };
 
 }  // namespace larkspan

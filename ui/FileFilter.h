@@ -3,42 +3,25 @@
 // the settings; after OK the caller takes the entries of lbxExt.
 #pragma once
 
-#include <QDialog>
-
-class QFrame;
-class QLabel;
-class QPushButton;
-class QToolButton;
+#include "ui/FilterDialog.h"
 
 namespace larkspan {
 
 class TAppConfig;
 class TListBox;
 
-class TfrmFileFilters : public QDialog {
+class TfrmFileFilters : public TFilterListDialog {
  public:
-  // Fills the list from AConfig->FileFilters (not owned; must outlive the
+  // Fills the list from AConfig->FileFilters (read here only; not kept by the
   // dialog). Opens with no entry selected and btnRemove disabled.
   explicit TfrmFileFilters(TAppConfig* AConfig, QWidget* Parent = nullptr);
 
   // Asks for a pattern; adds it when acceptable and not yet listed.
-  void btnAddClick();
-  // Deletes the selected entry, if any.
-  void btnRemoveClick();
-  void lbxExtClick();
-  void lbxExtKeyDown(int Key);
+  void btnAddClick() override;
+  void lbxExtClick() { ListClick(); }
+  void lbxExtKeyDown(int Key) { ListKeyDown(Key); }
 
-  QFrame* GroupBox1;  // a group without caption
-  QLabel* sLabel1;
   TListBox* lbxExt;
-  QToolButton* btnAdd;
-  QToolButton* btnRemove;
-  QPushButton* sBitBtn1;
-  QPushButton* sBitBtn2;
-
- private:
-  void UpdateRemoveButton();
-  TAppConfig* Config;
 };
 
 }  // namespace larkspan

@@ -288,7 +288,9 @@ void TfrmLarkspan::btnStartClick() {
     // Owned here until its worker runs; a failed Start frees it with us.
     auto Engine = std::make_unique<TWebFilsMgr>(FConfig.get());
     Engine->OnProgress = [this](TObject* Sender, int Percent) { EngineProgress(Sender, Percent); };
-    Engine->OnFinished = [this](TObject* Sender) { EngineFinished(Sender); };
+    Engine->OnFinished = [this](TObject* Sender, const TRunRecord& Run) {
+      EngineFinished(Sender, Run);
+    };
     Engine->OnStatus = [this](TObject* Sender, const TRunStatus& Status) {
       EngineStatus(Sender, Status);
     };
@@ -351,17 +353,17 @@ namespace {
 // Besides the outcome: files copied as they were, optimisers missing, and
 // entries of the site that were passed by unread (named, never lost
 // without a word). Each note begins with a line break.
-std::string RunNotes(const TWebFilsMgr& Engine) {
+std::string RunNotes(const TRunRecord& Run) {
   std::string Notes;
-  if (!Engine.UncompressedFiles.empty())
-    Notes += "\n" + UncompressedReport(int(Engine.UncompressedFiles.size()), TReportLang::Zh);
-  for (const std::string& Tool : Engine.MissingTools)
+  if (!Run.UncompressedFiles.empty())
+    Notes += "\n" + UncompressedReport(int(Run.UncompressedFiles.size()), TReportLang::Zh);
+  for (const std::string& Tool : Run.MissingTools)
     Notes += "\n" + MissingToolReport(Tool, TReportLang::Zh);
-  if (const std::string Skipped = SkippedReport(Engine.SkippedFiles.size()); !Skipped.empty()) {
+  if (const std::string Skipped = SkippedReport(Run.SkippedFiles.size()); !Skipped.empty()) {
     Notes += "\n" + Skipped + "：";
-    for (size_t I = 0; I < Engine.SkippedFiles.size() && I < 10; ++I)
-      Notes += "\n" + Engine.SkippedFiles[I].FileName;
-    if (Engine.SkippedFiles.size() > 10) Notes += "\n……";
+    for (size_t I = 0; I < Run.SkippedFiles.size() && I < 10; ++I)
+      Notes += "\n" + Run.SkippedFiles[I].FileName;
+    if (Run.SkippedFiles.size() > 10) Notes += "\n……";
   }
   return Notes;
 }
@@ -375,7 +377,7 @@ void TfrmLarkspan::ShowResults() {
   Results.exec();
 }
 
-void TfrmLarkspan::EngineFinished(TObject* Sender) {
+void TfrmLarkspan::EngineFinished(TObject* /*Sender*/, const TRunRecord& Run) {
   // Back to idle whatever the box below does.
   struct TBackToIdle {
     TfrmLarkspan* Form;
@@ -391,9 +393,8 @@ void TfrmLarkspan::EngineFinished(TObject* Sender) {
     }
   } BackToIdle{this};
 
-  auto* Engine = dynamic_cast<TWebFilsMgr*>(Sender);
-  FLastResults = Engine ? Engine->Results.Sorted() : std::vector<TFileResult>();
-  ShowFinalState(Engine);
+  FLastResults = Run.Results;
+  ShowFinalState(Run);
   // Nothing is left to stop; the button is back once the report is answered.
   ShowRunState(false);
   btnStart->setEnabled(false);
@@ -401,16 +402,15 @@ void TfrmLarkspan::EngineFinished(TObject* Sender) {
 
   std::string Report;
   TMsgIcon Icon = TMsgIcon::Information;
-  if (Engine && Engine->IsSuccess) {
-    Report =
-        SuccessReport(FConfig->IsReducePic, Engine->GetDuplicateCount(), Engine->GetSavedSize());
-  } else if (Engine && Engine->IsStopped) {
-    Report = StoppedReport(Engine->DoneFiles, Engine->TotalFiles, TReportLang::Zh);
+  if (Run.IsSuccess) {
+    Report = SuccessReport(FConfig->IsReducePic, Run.DuplicateCount, Run.SavedSize);
+  } else if (Run.IsStopped) {
+    Report = StoppedReport(Run.DoneFiles, Run.TotalFiles, TReportLang::Zh);
   } else {
-    Report = FailureReport(Engine ? Engine->ErrorText : std::string());
+    Report = FailureReport(Run.ErrorText);
     Icon = TMsgIcon::Error;
   }
-  if (Engine) Report += RunNotes(*Engine);
+  Report += RunNotes(Run);
   // One box: the outcome, then the offer to open the output folder.
   Report += "\n\n是否要立即打开输出目录查看文件？";
   const TMsgButtons Buttons = FLastResults.empty() ? TMsgButtons::YesNo : TMsgButtons::YesNoDetails;
@@ -418,15 +418,10 @@ void TfrmLarkspan::EngineFinished(TObject* Sender) {
     Dialogs().OpenFolder(edtOutputPath->text());
 }
 
-void TfrmLarkspan::ShowFinalState(const TWebFilsMgr* Engine) {
+void TfrmLarkspan::ShowFinalState(const TRunRecord& Run) {
   lblCurrentFile->setToolTip(QString());
-  if (!Engine) {
-    lblCurrentFile->clear();
-    return;
-  }
-  const char* State = Engine->IsSuccess ? "已完成" : Engine->IsStopped ? "已停止" : "任务执行失败";
-  lblCurrentFile->setText(QString("[%1/%2] ").arg(Engine->DoneFiles).arg(Engine->TotalFiles) +
-                          State);
+  const char* State = Run.IsSuccess ? "已完成" : Run.IsStopped ? "已停止" : "任务执行失败";
+  lblCurrentFile->setText(QString("[%1/%2] ").arg(Run.DoneFiles).arg(Run.TotalFiles) + State);
 }
 
 bool TfrmLarkspan::FormClose() {

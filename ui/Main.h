@@ -23,6 +23,7 @@ namespace larkspan {
 
 struct TObject;
 struct TRunStatus;
+struct TRunRecord;
 class TAppConfig;
 class TWebFilsMgr;
 
@@ -51,7 +52,7 @@ class TfrmLarkspan : public QWidget {
   // The report: the outcome and the offer to open the output folder as one
   // question, with 详细信息 opening the results window over it. The line
   // under the gauge keeps the run's final state ("[n/m] 已完成").
-  void EngineFinished(TObject* Sender);
+  void EngineFinished(TObject* Sender, const TRunRecord& Run);
   // The file being written, under the gauge.
   void EngineStatus(TObject* Sender, const TRunStatus& Status);
   // The results window for the last run's records.
@@ -116,7 +117,7 @@ class TfrmLarkspan : public QWidget {
   // asked (empty or relative: the plain refusal).
   bool AcceptMissingOutput(const std::string& Output);
   // "[done/total] 已完成" (已停止, 任务执行失败) under the gauge.
-  void ShowFinalState(const TWebFilsMgr* Engine);
+  void ShowFinalState(const TRunRecord& Run);
   std::unique_ptr<TAppConfig> FConfig;
   bool FRunning = false;
   // The running engine, from its start until its OnFinished returns; only

@@ -8,8 +8,6 @@
 #include "ui/Dialogs.h"
 
 class QCheckBox;
-class QDialog;
-class QFrame;
 class QLabel;
 class QLineEdit;
 class QMimeData;
@@ -32,15 +30,6 @@ QPushButton* MakeButton(QWidget* Parent, const char* Name, const char* Text, con
 // URI list or as text), ending with "/"; "" for anything else (a file,
 // several items, a remote URI).
 QString DroppedFolder(const QMimeData* Data);
-
-class TListBox;
-
-// Lays out a filter dialog: a captionless group with the label Label, List
-// and the add and remove tool buttons beside it; OK (default) and Cancel
-// below, wired to accept and reject.
-void BuildFilterDialog(QDialog* Dialog, const char* Label, TListBox* List, QFrame*& Group,
-                       QLabel*& Caption, QToolButton*& Add, QToolButton*& Remove, QPushButton*& Ok,
-                       QPushButton*& Cancel);
 
 // Runs a handler; an error it lets through is shown by the application's
 // error display, and the program goes on.
