@@ -10,6 +10,7 @@
 #include "config/uConfig.h"
 #include "engine/uDuplicates.h"
 #include "engine/uImageOptimiser.h"
+#include "engine/uLinkedSheets.h"
 #include "engine/uPageRewriter.h"
 #include "engine/uSiteScan.h"
 #include "platform/CodePage.h"
@@ -150,7 +151,8 @@ TFileResult TFileWriter::WriteOtherFile(const std::string& Source, const std::st
   return R;
 }
 
-bool TFileWriter::CompressWithArchive(const std::string& Source, const std::string& Dest) {
+bool TFileWriter::CompressWithArchive(const std::string& Source, const std::string& Dest,
+                                      const std::string& SiteFile) {
   THtmlCompress& Compress = *HtmlCompress;
   // The compressor writes into a private folder of its own, never into the
   // output by a path (a folder of the output swapped for a link would send
@@ -168,6 +170,9 @@ bool TFileWriter::CompressWithArchive(const std::string& Source, const std::stri
     From = Private.Path() + "in" + Ext;
     CopyOrFail(Source, From);
   }
+  Compress.PreSheets.clear();
+  if (LinkedSheets && MinifyKindOf(Source) == minify::TMinifyKind::Page)
+    Compress.PreSheets = LinkedSheets->SheetsForProgram(SiteFile, Source, Private.Path());
   const bool Started = Compress.Compress(From, To);
   // Only the temporary files can be left by a stopped compressor; they go
   // with Result and Private.
@@ -186,6 +191,11 @@ TFileResult TFileWriter::CompressOrCopy(const std::string& Source, const std::st
   TFileResult R = Scan.NewRecord(SiteFile, TFileAction::Minified);
   if (NativeCompress) {
     TNativeCompress& Compress = *NativeCompress;
+    Compress.LinkedPreRules = nullptr;
+    if (LinkedSheets)
+      Compress.LinkedPreRules = [this, SiteFile](std::string_view Page, minify::TPreRules& Rules) {
+        LinkedSheets->AddRules(SiteFile, Page, Rules);
+      };
     if (Compress.Compress(Source, Dest)) {
       if (!Compress.LastNote.empty()) {
         R.Reason = TFileReason::PartKept;
@@ -196,7 +206,7 @@ TFileResult TFileWriter::CompressOrCopy(const std::string& Source, const std::st
     O.CompressError = Compress.ErrorMessage;
     R.Detail = "compressor: " + Compress.ErrorMessage;
   } else {
-    if (CompressWithArchive(Source, Dest)) return R;
+    if (CompressWithArchive(Source, Dest, SiteFile)) return R;
     const int Code = HtmlCompress->LastExitCode;
     R.Detail = Code < 0 ? std::string("compressor: killed")
                         : "compressor: exit status " + std::to_string(Code);

@@ -24,6 +24,7 @@ class TImageOptimiser;
 class TPageRewriter;
 class TSiteScan;
 class TDuplicateSet;
+class TLinkedSheets;
 
 // Thrown between files when a stop was asked for; ends the run as stopped.
 struct TRunStopped {};
@@ -103,6 +104,10 @@ class TFileWriter {
   // for any kind of file and no Java runtime is found.
   std::vector<std::string> FindMissingTools() const;
 
+  // The site's style sheets whose white-space rules pages keep (shared by
+  // the run's workers, must outlive their work); null: none are read.
+  void UseLinkedSheets(TLinkedSheets* Sheets) { LinkedSheets = Sheets; }
+
   // Whether this worker's compressor is the archive (a Java program).
   bool UsesArchive() const { return HtmlCompress != nullptr; }
   const TImageOptimiser& Optimiser() const { return *PictureOptimiser; }
@@ -116,13 +121,16 @@ class TFileWriter {
   std::unique_ptr<TNativeCompress> NativeCompress;
   std::unique_ptr<TImageOptimiser> PictureOptimiser;
   std::unique_ptr<TPageRewriter> PageRewriter;
+  TLinkedSheets* LinkedSheets = nullptr;
 
   // The archive's run on Source into a private temporary folder (on an
   // ASCII copy of Source when Java could not name it), its result published
   // at Dest through the output's handle when usable. False when the result
   // is unusable; throws when Java cannot start, or TRunStopped when the run
-  // was asked to stop meanwhile.
-  bool CompressWithArchive(const std::string& Source, const std::string& Dest);
+  // was asked to stop meanwhile. A page gets the sheets the site page
+  // SiteFile links to.
+  bool CompressWithArchive(const std::string& Source, const std::string& Dest,
+                           const std::string& SiteFile);
 };
 
 }  // namespace larkspan

@@ -11,7 +11,8 @@
 //   around '='. Attribute values, quoted or not, stay byte for byte.
 // - Kept byte for byte: the content of pre, listing, textarea, xmp,
 //   plaintext, script and style; elements the page's own CSS or their style
-//   attribute set to keep white space (see PagePreRules.h), and those marked
+//   attribute set to keep white space (see PagePreRules.h; also the style
+//   sheets it links to, through LinkedPreRules), and those marked
 //   xml:space="preserve" (SVG text renders their white space); server blocks
 //   (<?php ?>, <% %>, <!--# -->), always, whatever the switches say;
 //   conditional comments; CDATA sections; other comments with
@@ -229,6 +230,7 @@ class TPageMinifier {
     const size_t N = S.size();
     size_t I = 0;
     while (I < N) {
+      Settle();
       const char C = S[I];
       if (IsSpace(C)) {
         I = Space(I);
@@ -250,21 +252,29 @@ class TPageMinifier {
         const std::string Name = TagNameAt(S, I + 2);
         if (std::string_view(Name) == "title") InTitle = false;
         Prev = FrameOf('/', Name);
-        size_t Close = I + 2 + Name.size();
-        while (Close < N && IsSpace(S[Close])) ++Close;
-        if (Options.Level == TMinifyLevel::Smallest && Close < N && S[Close] == '>' &&
-            Ends.CanDrop(Name, S.substr(Close + 1))) {
-          I = Close + 1;
-          continue;
+        const bool Smallest = Options.Level == TMinifyLevel::Smallest;
+        TOptionalEnds::TCandidate Candidate;
+        if (Smallest) {
+          Candidate = Ends.Candidate(Name);
+          Ends.EndTag(Name);
         }
-        Ends.EndTag(Name);
+        const size_t TagOut = Out.size();
         I = Tag(I);
+        // Only a whole tag of ours may go (not the rest of a page whose
+        // last tag is not closed).
+        if (Smallest && Out.find('>', TagOut) == Out.size() - 1 &&
+            Out.find('<', TagOut + 1) == std::string::npos) {
+          const size_t Length = Out.size() - TagOut;
+          Settle();
+          Pending = std::move(Candidate);
+          PendingAt = Out.size() - Length;
+        }
       } else if (IsAlpha(S[I + 1])) {
         const std::string Name = TagNameAt(S, I + 1);
         if (!(TagFlags(Name) & InHeadTag)) InHead = false;
         if (std::string_view(Name) == "title") InTitle = true;
         Prev = FrameOf(0, Name);
-        Ends.StartTag(Name);
+        if (Options.Level == TMinifyLevel::Smallest) Ends.StartTag(Name);
         const size_t TagOut = Out.size();
         const size_t After = Tag(I);
         if (Options.Level != TMinifyLevel::Spaces && Out.back() == '>') {
@@ -274,6 +284,8 @@ class TPageMinifier {
         I = After < N ? Element(I, After, Name) : After;
       }
     }
+    Finished = true;
+    Settle();
     return std::move(Out);
   }
 
@@ -296,12 +308,18 @@ class TPageMinifier {
   std::string Out;
   TPreRules Rules;
   TOptionalEnds Ends;
+  // The last end tag written, at PendingAt in Out, that may go once what
+  // follows it in the output is known.
+  TOptionalEnds::TCandidate Pending;
+  size_t PendingAt = 0;
+  bool Finished = false;         // the whole page is in Out
   TFrame Prev = TFrame::Always;  // what comes just before: the start, a tag, text
   bool InHead = true;            // no body content seen yet
   bool InTitle = false;
   bool SpaceOut = false;  // Out ends with a collapsed run of ours
 
   void CollectRules() {
+    if (Options.LinkedPreRules) Options.LinkedPreRules(S, Rules);
     for (size_t I = S.find('<'); I != std::string_view::npos; I = S.find('<', I + 1)) {
       if (!StartsNoCase(S, I + 1, "style") || EndsName(S, I + 6) == false) continue;
       const size_t Open = S.find('>', I);
@@ -309,6 +327,18 @@ class TPageMinifier {
       const size_t Close = EndTag(S, Open + 1, "style");
       CollectPreRules(S.substr(Open + 1, Close - Open - 1), Rules);
       I = Close;
+    }
+  }
+
+  // Decides on the pending end tag once something follows it in Out (or
+  // the page has ended).
+  void Settle() {
+    if (Pending.Name.empty()) return;
+    const size_t TagEnd = Out.find('>', PendingAt) + 1;
+    if (TagEnd < Out.size() || Finished) {
+      if (Ends.CanDrop(Pending, std::string_view(Out).substr(TagEnd)))
+        Out.erase(PendingAt, TagEnd - PendingAt);
+      Pending.Name.clear();
     }
   }
 
