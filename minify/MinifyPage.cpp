@@ -23,7 +23,8 @@
 //   module) through MinifyJs with CompressJs. Content that is blank, holds a
 //   server block (or, in a script, "<!--" or "-->"), is refused by the minifier, whose result would
 //   be larger, close the element early or open a comment stays byte for byte.
-// - From the level safe on, start tags are spelt shorter (MinifyPageTags.h);
+// - From the level safe on, start tags are spelt shorter (MinifyPageTags.h),
+//   those inside pre and its kin too (only their text is kept as it is);
 //   inline style sheets are minified at the page's level. At smallest the
 //   end tags of li, p and option go where the parser needs none.
 // The scanner never fails and never reads past the text: markup it does not
@@ -510,7 +511,49 @@ class TPageMinifier {
     } else if (N == "style" && Options.CompressCss && IsCssType(StartTag)) {
       if (Inline(Body, true, false)) return Close;
     }
-    return Copy(After, Close);
+    return (F & RawText) ? Copy(After, Close) : CopyKeepingText(After, Close);
+  }
+
+  // Copies the body of an element that keeps its white space, From..To:
+  // text, comments, server blocks and declarations byte for byte; above
+  // `spaces` the start tags inside are shortened as they are elsewhere (tags
+  // are not text). A tag that does not end inside the body, and the content
+  // of a raw-text element, are copied as they stand.
+  size_t CopyKeepingText(size_t From, size_t To) {
+    if (Options.Level == TMinifyLevel::Spaces) return Copy(From, To);
+    size_t I = From;
+    while (I < To) {
+      size_t K = I;
+      while (K < To && !(S[K] == '<' && K + 1 < To &&
+                         (IsAlpha(S[K + 1]) || S[K + 1] == '!' || IsServerStart(S, K))))
+        K += std::max<size_t>(1, std::min(Step(K), To - K));
+      Copy(I, K);
+      if (K >= To) break;
+      if (S[K + 1] == '!' || IsServerStart(S, K)) {
+        const bool Comment = S.compare(K, 4, "<!--") == 0;
+        const size_t E = IsServerStart(S, K) ? ServerBlockEnd(S, K)
+                         : Comment           ? S.find("-->", K + 4)
+                                             : S.find('>', K + 2);
+        const size_t End = E == std::string_view::npos ? To
+                           : IsServerStart(S, K)       ? E
+                                                       : E + (Comment ? 3 : 1);
+        I = Copy(K, std::min(End, To));
+        continue;
+      }
+      const std::string Name = TagNameAt(S, K + 1);
+      if (Name == "plaintext") return Copy(K, To);  // the rest is text
+      const size_t TagOut = Out.size();
+      const size_t After = Tag(K);
+      if (After > To || Out.back() != '>') {
+        Out.resize(TagOut);
+        return Copy(K, To);
+      }
+      Out.replace(TagOut, std::string::npos,
+                  ShortStartTag(std::string_view(Out).substr(TagOut), Name));
+      I = After;
+      if (TagFlags(Name) & RawText) I = Copy(I, std::min(EndTag(S, I, Name), To));
+    }
+    return To;
   }
 
   // Appends the minified content of a style or script element and returns

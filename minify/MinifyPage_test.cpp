@@ -368,6 +368,32 @@ TEST(MinifyPageSafeTest, StartTagsLoseWhatTheParserDoesNotNeed) {
   }
 }
 
+TEST(MinifyPageSafeTest, TagsInsidePreAreShortenedButItsTextStays) {
+  struct Case {
+    const char* In;
+    const char* Out;
+  } Cases[] = {
+      {"<pre><span class=\"nv\">a  b</span>\n  <b  title=\"t\" >c</b ></pre>",
+       "<pre><span class=nv>a  b</span>\n  <b title=t>c</b ></pre>"},
+      // Comments, server blocks and declarations inside stay as written.
+      {"<pre><!-- <i class=\"x\"> -->  <?php $a = \"b\"; ?>  <!x class=\"y\"></pre>",
+       "<pre><!-- <i class=\"x\"> -->  <?php $a = \"b\"; ?>  <!x class=\"y\"></pre>"},
+      // A raw-text element's content, a tag left open and plaintext: as they stand.
+      {"<pre><script type=\"text/javascript\">var a  = \"<b class='c'>\";</script></pre>",
+       "<pre><script>var a  = \"<b class='c'>\";</script></pre>"},
+      {"<pre>a < b <i class=\"x\"</pre>", "<pre>a < b <i class=\"x\"</pre>"},
+      {"<pre><plaintext><b class=\"x\"></pre>", "<pre><plaintext><b class=\"x\"></pre>"},
+      {"<textarea><b class=\"x\"></textarea>", "<textarea><b class=\"x\"></textarea>"},
+      // GBK text with 0x5C trail bytes around a tag.
+      {"<pre>\x81\x5C  <i id=\"a\">\xA5\x5C</i></pre>",
+       "<pre>\x81\x5C  <i id=a>\xA5\x5C</i></pre>"},
+  };
+  for (const Case& C : Cases) {
+    EXPECT_EQ(PageAt(C.In, TMinifyLevel::Safe, TCodePage::Gbk), C.Out) << C.In;
+    EXPECT_EQ(PageAt(C.In, TMinifyLevel::Spaces, TCodePage::Gbk), C.In) << C.In;
+  }
+}
+
 TEST(MinifyPageSafeTest, DoubleByteTextAndValuesStayByteForByte) {
   // GBK 81 5C and Big5 A5 5C: the 0x5C is no syntax to HTML in any case,
   // and the value around it keeps every byte, with the right code page or
