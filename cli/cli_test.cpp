@@ -331,6 +331,11 @@ TEST(CliTest, ArchiveAndNativeCompressorsWriteTheSameTree) {
     GTEST_SKIP() << "htmlcompressor.jar is not built";
   TTempDir Site("site 网站"), Out("out");
   WriteTextSite(Site);
+  // White space kept by a style sheet the page links to, in both.
+  Site.Write("css/pre.css", ".sample { white-space: pre-wrap }\n");
+  Site.Write(
+      "news/linked.html",
+      "<link rel=stylesheet href=\"../css/pre.css\">\n<div class=\"sample\">x\n    y</div>\n");
   const auto Before = ReadTree(Site.Path());
   for (const char* Switches : {"--html --level spaces", "--html --css --js --xml",
                                "--html --css --js --xml --level smallest"}) {
@@ -354,6 +359,7 @@ TEST(CliTest, ArchiveAndNativeCompressorsWriteTheSameTree) {
     for (const auto& [Name, Data] : Trees[0]) EXPECT_EQ(Data, Trees[1][Name]) << Name;
     EXPECT_LT(Trees[0]["index.html"].size(), Before.at("index.html").size());
     EXPECT_NE(Trees[0]["index.html"].find(">x\n    y</div>"), std::string::npos);
+    EXPECT_NE(Trees[0]["news/linked.html"].find(">x\n    y</div>"), std::string::npos);
   }
   EXPECT_EQ(ReadTree(Site.Path()), Before);
 }

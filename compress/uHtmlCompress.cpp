@@ -42,6 +42,10 @@ std::vector<std::string> THtmlCompress::BuildArgs(const std::string& SourceFile,
     A.push_back("--level");
     A.push_back(std::string(MinifyLevelName(Level)));
   }
+  for (const std::string& Sheet : PreSheets) {
+    A.push_back("--pre-sheet");
+    A.push_back(AbsolutePathForChild(Sheet));
+  }
   A.push_back("-o");
   A.push_back(DestFile);
   A.push_back(SourceFile);

@@ -39,8 +39,9 @@ class THtmlCompress {
   // documented order:
   //   -jar htmlcompressor.jar --preserve-comments -c CHARSET [--compress-css]
   //   [--compress-js --nomunge] --preserve-php --preserve-server-script
-  //   [--level NAME] -o DEST SRC
-  // (--level only above spaces, the compressor's default).
+  //   [--level NAME] [--pre-sheet SHEET]... -o DEST SRC
+  // (--level only above spaces, the compressor's default; a --pre-sheet for
+  // each of PreSheets).
   // Each path is one argument, whatever blanks it holds; an empty CharSet
   // leaves "-c" out (the compressor's default applies).
   std::vector<std::string> BuildArgs(const std::string& SourceFile,
@@ -57,6 +58,10 @@ class THtmlCompress {
 
   // How far the compressor goes (--level).
   TMinifyLevel Level = TMinifyLevel::Spaces;
+
+  // The style sheets whose white-space rules the next page keeps
+  // (--pre-sheet, see TLinkedSheets); set per file by the caller.
+  std::vector<std::string> PreSheets;
 
  private:
   // The folder the launcher runs in: the archive's folder.

@@ -94,6 +94,12 @@ TEST(THtmlCompressTest, ArgumentVectorKeepsEachPathWhole) {
       C.BuildArgs("/s", "/d"),
       (std::vector<std::string>{"-jar", "htmlcompressor.jar", "--preserve-comments",
                                 "--preserve-php", "--preserve-server-script", "-o", "/d", "/s"}));
+  C.PreSheets = {"/site 站点/a b.css", "/site/c.css"};
+  EXPECT_EQ(C.BuildArgs("/s", "/d"),
+            (std::vector<std::string>{"-jar", "htmlcompressor.jar", "--preserve-comments",
+                                      "--preserve-php", "--preserve-server-script", "--pre-sheet",
+                                      "/site 站点/a b.css", "--pre-sheet", "/site/c.css", "-o",
+                                      "/d", "/s"}));
 }
 
 TEST(THtmlCompressTest, ConstructorChecksRuntimeFirstThenFolder) {

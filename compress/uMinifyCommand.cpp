@@ -5,6 +5,7 @@
 
 #include "compress/uNativeCompress.h"
 #include "minify/Minify.h"
+#include "minify/PagePreRules.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 
@@ -26,6 +27,9 @@ const char* const Usage =
     "  --nomunge                  keep the names of local script variables\n"
     "  --preserve-php             keep <?php ?> blocks as they are\n"
     "  --preserve-server-script   keep <% %> and <!--# --> blocks as they are\n"
+    "  --pre-sheet SHEET          a page keeps the white space this style sheet sets to\n"
+    "                             be kept (white-space: pre...), as its own <style> would\n"
+    "                             (repeatable; a sheet that cannot be read adds nothing)\n"
     "  -h, --help                 show this text\n";
 
 struct TUsageError {
@@ -39,6 +43,7 @@ struct TCommand {
   std::string Source;
   std::string Type;
   minify::TMinifyOptions Options;
+  std::vector<std::string> PreSheets;
   bool Help = false;
 };
 
@@ -85,7 +90,7 @@ TCommand Parse(const std::vector<std::string>& Args) {
       return Args[++I];
     };
     const bool TakesValue = A == "-c" || A == "--charset" || A == "-o" || A == "--output" ||
-                            A == "--type" || A == "--level";
+                            A == "--type" || A == "--level" || A == "--pre-sheet";
     if (HasValue && !TakesValue) throw TUsageError{"option " + A + " takes no value"};
     if (A == "--") {
       OptionsEnded = true;
@@ -105,6 +110,8 @@ TCommand Parse(const std::vector<std::string>& Args) {
       if (!Level)
         throw TUsageError{"unknown level " + Name + " (" + std::string(MinifyLevelNames) + ")"};
       C.Options.Level = *Level;
+    } else if (A == "--pre-sheet") {
+      C.PreSheets.push_back(Next());
     } else if (A == "--preserve-comments") {
       C.Options.PreserveComments = true;
     } else if (A == "--compress-css") {
@@ -153,6 +160,17 @@ int RunMinifyCommand(const std::vector<std::string>& Args, std::ostream& Out, st
   const TCodePage Page = Named.value_or(TCodePage::Gbk);
   minify::TMinifyKind Kind = MinifyKindOf(C.Source);
   if (!C.Type.empty()) KindByName(C.Type, Kind);
+  if (!C.PreSheets.empty()) {
+    C.Options.LinkedPreRules = [&C](std::string_view, minify::TPreRules& Rules) {
+      for (const std::string& Sheet : C.PreSheets) {
+        try {
+          minify::CollectPreRules(ReadFileText(Sheet), Rules);
+        } catch (const std::exception&) {
+          // Not readable: it keeps nothing, as a missing sheet in a run.
+        }
+      }
+    };
+  }
   std::string Error;
   if (C.HasOutput) {
     if (MinifyFileTo(C.Source, C.Output, Kind, Page, C.Options, Error)) return 0;

@@ -63,6 +63,7 @@ minify::TMinifyOptions TNativeCompress::Options() const {
   O.PreservePhp = true;
   O.PreserveServerScript = true;
   O.Level = Level;
+  O.LinkedPreRules = LinkedPreRules;
   return O;
 }
 

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "minify/Minify.h"
 
@@ -43,7 +45,8 @@ class TNativeCompress {
  public:
   // The options the archive's command line gets from the engine:
   // --preserve-comments, --compress-css / --compress-js as the switches say,
-  // --nomunge, --preserve-php, --preserve-server-script, and --level.
+  // --nomunge, --preserve-php, --preserve-server-script, --level, and
+  // LinkedPreRules.
   minify::TMinifyOptions Options() const;
 
   // Minifies SourceFile into DestFile (they may be one file) by its
@@ -69,6 +72,10 @@ class TNativeCompress {
 
   // How far the minifiers go (the archive's --level).
   TMinifyLevel Level = TMinifyLevel::Spaces;
+
+  // Handed to the page minifier (TMinifyOptions::LinkedPreRules): the
+  // caller sets it per page to the rules of the sheets that page links to.
+  std::function<void(std::string_view Page, minify::TPreRules& Rules)> LinkedPreRules;
 };
 
 }  // namespace larkspan

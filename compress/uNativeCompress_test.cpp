@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "compress/uMinifyCommand.h"
+#include "minify/PagePreRules.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
@@ -208,6 +209,29 @@ TEST(MinifyCommandTest, LevelReachesTheMinifiersAndStrangersAreRefused) {
   N.Level = TMinifyLevel::Safe;
   ASSERT_TRUE(N.Compress(Src, Dir.Path() + "out.css")) << N.ErrorMessage;
   EXPECT_EQ(Slurp(Dir.Path() + "out.css"), "a{opacity:.5;color:#abc}");
+}
+
+TEST(MinifyCommandTest, PreSheetsKeepTheWhiteSpaceTheySetAsTheEngineDoes) {
+  test::TTempDir Dir("larkspan 样式");
+  const std::string Sheet = Dir.Write("css/s.css", "div.code{white-space:pre}");
+  const std::string Page =
+      Dir.Write("p.html", "<link rel=stylesheet href=css/s.css><div class=code>a\n   b</div>");
+  const std::string Kept = "<link rel=stylesheet href=css/s.css><div class=code>a\n   b</div>";
+  EXPECT_EQ(Command({"--pre-sheet", Sheet, Page}).Out, Kept);
+  // A sheet that cannot be read adds nothing; without one the run is as before.
+  const std::string Collapsed = "<link rel=stylesheet href=css/s.css><div class=code>a\nb</div>";
+  EXPECT_EQ(Command({"--pre-sheet=" + Dir.Path() + "none.css", Page}).Out, Collapsed);
+  EXPECT_EQ(Command({Page}).Out, Collapsed);
+  EXPECT_EQ(Command({Page, "--pre-sheet"}).Status, 2);
+  // The in-process compressor takes the same rules through its hook.
+  TNativeCompress Native;
+  Native.CodePage = TCodePage::Gbk;
+  Native.LinkedPreRules = [&](std::string_view, minify::TPreRules& Rules) {
+    minify::CollectPreRules(Slurp(Sheet), Rules);
+  };
+  const std::string Out = Dir.Path() + "out.html";
+  ASSERT_TRUE(Native.Compress(Page, Out)) << Native.ErrorMessage;
+  EXPECT_EQ(Slurp(Out), Kept);
 }
 
 }  // namespace

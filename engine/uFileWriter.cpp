@@ -10,6 +10,7 @@
 #include "config/uConfig.h"
 #include "engine/uDuplicates.h"
 #include "engine/uImageOptimiser.h"
+#include "engine/uLinkedSheets.h"
 #include "engine/uPageRewriter.h"
 #include "engine/uResultCache.h"
 #include "engine/uSiteScan.h"
@@ -169,7 +170,8 @@ TFileResult TFileWriter::WriteOtherFile(const std::string& Source, const std::st
   return R;
 }
 
-bool TFileWriter::CompressWithArchive(const std::string& Source, const std::string& Dest) {
+bool TFileWriter::CompressWithArchive(const std::string& Source, const std::string& Dest,
+                                      const std::string& SiteFile) {
   THtmlCompress& Compress = *HtmlCompress;
   // The compressor writes into a private folder of its own, never into the
   // output by a path (a folder of the output swapped for a link would send
@@ -187,6 +189,9 @@ bool TFileWriter::CompressWithArchive(const std::string& Source, const std::stri
     From = Private.Path() + "in" + Ext;
     CopyOrFail(Source, From);
   }
+  Compress.PreSheets.clear();
+  if (LinkedSheets && MinifyKindOf(Source) == minify::TMinifyKind::Page)
+    Compress.PreSheets = LinkedSheets->SheetsForProgram(SiteFile, Source, Private.Path());
   const bool Started = Compress.Compress(From, To);
   // Only the temporary files can be left by a stopped compressor; they go
   // with Result and Private.
@@ -205,18 +210,29 @@ TFileResult TFileWriter::CompressOrCopy(const std::string& Source, const std::st
   TFileResult R = Scan.NewRecord(SiteFile, TFileAction::Minified);
   if (NativeCompress) {
     TNativeCompress& Compress = *NativeCompress;
-    const std::string Key = Cache ? Cache->MinifyKey(Compress, Source, Source) : std::string();
+    Compress.LinkedPreRules = nullptr;
+    if (LinkedSheets)
+      Compress.LinkedPreRules = [this, SiteFile](std::string_view Page, minify::TPreRules& Rules) {
+        LinkedSheets->AddRules(SiteFile, Page, Rules);
+      };
+    // A page minified by the rules of the style sheets it links depends on
+    // more than its own bytes: it is not looked up nor kept.
+    TResultCache* const Results =
+        Compress.LinkedPreRules && MinifyKindOf(Source) == minify::TMinifyKind::Page ? nullptr
+                                                                                     : Cache;
+    const std::string Key = Results ? Results->MinifyKey(Compress, Source, Source) : std::string();
     TCachedResult Hit;
     bool Done = false;
-    if (Cache && Cache->Find(Key, Hit) && Hit.Kind == TCachedResult::TKind::Minified) {
+    if (Results && Results->Find(Key, Hit) && Hit.Kind == TCachedResult::TKind::Minified) {
       WriteFileAtomic(Dest, Hit.Bytes, Source);
       Compress.LastNote = Hit.Note;
       R.FromCache = Done = true;
     } else if (Compress.Compress(Source, Dest)) {
       Done = true;
       // Kept only when the file read is still the one the key was made of.
-      if (Cache && Cache->MinifyKey(Compress, Source, Source) == Key)
-        Cache->Store(Key, {TCachedResult::TKind::Minified, Compress.LastNote, ReadFileText(Dest)});
+      if (Results && Results->MinifyKey(Compress, Source, Source) == Key)
+        Results->Store(Key,
+                       {TCachedResult::TKind::Minified, Compress.LastNote, ReadFileText(Dest)});
     }
     if (Done) {
       if (!Compress.LastNote.empty()) {
@@ -228,7 +244,7 @@ TFileResult TFileWriter::CompressOrCopy(const std::string& Source, const std::st
     O.CompressError = Compress.ErrorMessage;
     R.Detail = "compressor: " + Compress.ErrorMessage;
   } else {
-    if (CompressWithArchive(Source, Dest)) return R;
+    if (CompressWithArchive(Source, Dest, SiteFile)) return R;
     const int Code = HtmlCompress->LastExitCode;
     R.Detail = Code < 0 ? std::string("compressor: killed")
                         : "compressor: exit status " + std::to_string(Code);

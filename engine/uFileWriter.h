@@ -25,6 +25,7 @@ class TPageRewriter;
 class TSiteScan;
 class TDuplicateSet;
 class TResultCache;
+class TLinkedSheets;
 
 // Thrown between files when a stop was asked for; ends the run as stopped.
 struct TRunStopped {};
@@ -110,6 +111,10 @@ class TFileWriter {
   // from it and kept in it; failures are not kept.
   TResultCache* Cache = nullptr;
 
+  // The site's style sheets whose white-space rules pages keep (shared by
+  // the run's workers, must outlive their work); null: none are read.
+  void UseLinkedSheets(TLinkedSheets* Sheets) { LinkedSheets = Sheets; }
+
   // Whether this worker's compressor is the archive (a Java program).
   bool UsesArchive() const { return HtmlCompress != nullptr; }
   const TImageOptimiser& Optimiser() const { return *PictureOptimiser; }
@@ -123,13 +128,16 @@ class TFileWriter {
   std::unique_ptr<TNativeCompress> NativeCompress;
   std::unique_ptr<TImageOptimiser> PictureOptimiser;
   std::unique_ptr<TPageRewriter> PageRewriter;
+  TLinkedSheets* LinkedSheets = nullptr;
 
   // The archive's run on Source into a private temporary folder (on an
   // ASCII copy of Source when Java could not name it), its result published
   // at Dest through the output's handle when usable. False when the result
   // is unusable; throws when Java cannot start, or TRunStopped when the run
-  // was asked to stop meanwhile.
-  bool CompressWithArchive(const std::string& Source, const std::string& Dest);
+  // was asked to stop meanwhile. A page gets the sheets the site page
+  // SiteFile links to.
+  bool CompressWithArchive(const std::string& Source, const std::string& Dest,
+                           const std::string& SiteFile);
 };
 
 }  // namespace larkspan

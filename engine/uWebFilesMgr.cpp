@@ -54,6 +54,9 @@ void TWebFilsMgr::Start(const std::string& RootPath, const std::string& OutputPa
 
   Duplicates.Clear();
   BeginScan(RootPath, OutputPath);
+  LinkedSheets =
+      std::make_unique<TLinkedSheets>(IncludeTrailingDelimiter(RootDir), Config->CodePage);
+  for (auto& W : Workers) W->UseLinkedSheets(LinkedSheets.get());
   ScanSite();
   // Every folder the run will write into, looked at before anything is
   // written: a link in the output that leads into the site refuses the run.

@@ -17,6 +17,7 @@
 #include "engine/uDuplicates.h"
 #include "engine/uFileResult.h"
 #include "engine/uFileWriter.h"
+#include "engine/uLinkedSheets.h"
 #include "engine/uOutputMirror.h"
 #include "engine/uOutputTree.h"
 #include "engine/uProgressCost.h"
@@ -196,6 +197,9 @@ class TWebFilsMgr : public TThread, public TObject, public TSiteScan {
   int LastPercent = -1;          // the percentage last handed to OnProgress
 
   std::vector<std::unique_ptr<TFileWriter>> Workers;  // Jobs of them once started
+  // The site's style sheets pages link to, read for the page minifier;
+  // made by Start, shared by the workers.
+  std::unique_ptr<TLinkedSheets> LinkedSheets;
   TProgressPlan Plan;
   TOutputTree Output;
   // Output paths this run has written, in order.

@@ -78,13 +78,16 @@ TEST(RepublishTest, ResultsFromTheCacheGiveTheTreeOfARunWithout) {
   for (const TFileResult& R : A.Results) {
     Hits += R.FromCache ? 1 : 0;
     if (R.Action == TFileAction::KeptDuplicate) continue;  // its record says why it was kept
-    const bool Tool = R.Action == TFileAction::Minified || R.Action == TFileAction::Optimised ||
-                      R.Reason == TFileReason::NotSmaller ||
-                      (R.Action == TFileAction::Rewritten && R.Reason != TFileReason::ToolFailed);
+    // A page is minified by the rules of the style sheets it links too:
+    // its result is never kept.
+    const bool Page = R.Path.find(".htm") != std::string::npos;
+    const bool Tool =
+        !Page && (R.Action == TFileAction::Minified || R.Action == TFileAction::Optimised ||
+                  R.Reason == TFileReason::NotSmaller);
     EXPECT_EQ(R.FromCache, Tool) << R.Path;
   }
   EXPECT_EQ(A.CacheHits, Hits);
-  EXPECT_GT(Hits, 40);
+  EXPECT_GT(Hits, 20);
   EXPECT_EQ(A.UncompressedFiles, P.UncompressedFiles);
   EXPECT_EQ(A.RewrittenPages.size(), P.RewrittenPages.size());
   EXPECT_EQ(A.KeptDuplicates.size(), P.KeptDuplicates.size());
@@ -138,13 +141,13 @@ TEST(RepublishTest, DamagedEntriesAreIgnoredAndRebuilt) {
     WriteFileAtomic(Cache + Rel, Bytes.substr(0, Bytes.size() - 1));
     ++Spoilt;
   }
-  ASSERT_GT(Spoilt, 40);
+  ASSERT_GT(Spoilt, 20);
   TTempDir Out2("out2"), Out3("out3");
   const TRunOutcome Damaged = B.Run(Out2.Path(), true);
   EXPECT_LE(Damaged.CacheHits, int(Damaged.KeptDuplicates.size()));
   EXPECT_EQ(ReadTree(Out2.Path()), ReadTree(Plain.Path()));
   const TRunOutcome Rebuilt = B.Run(Out3.Path(), true);
-  EXPECT_GT(Rebuilt.CacheHits, 40);
+  EXPECT_GT(Rebuilt.CacheHits, 20);
   EXPECT_EQ(ReadTree(Out3.Path()), ReadTree(Plain.Path()));
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,8 @@
 #include "platform/MinifyLevel.h"
 
 namespace larkspan::minify {
+
+struct TPreRules;
 
 // The options of the markup compressor's command line.
 struct TMinifyOptions {
@@ -21,6 +24,11 @@ struct TMinifyOptions {
   bool PreservePhp = false;                   // --preserve-php: <?php ... ?> byte for byte
   bool PreserveServerScript = false;          // --preserve-server-script: <% %>, <!--# -->
   TMinifyLevel Level = TMinifyLevel::Spaces;  // --level
+  // Adds to Rules the white-space rules of the style sheets the page Page
+  // links to (PagePreRules.h), which only the caller can find and read;
+  // empty: only the page's own <style> blocks and style attributes count.
+  // Called once per page, on the minifier's thread.
+  std::function<void(std::string_view Page, TPreRules& Rules)> LinkedPreRules;
 };
 
 enum class TMinifyKind { Page, Xml, Css, Js, JsModule };

@@ -5,10 +5,12 @@
 // From the level safe on, values are also spelt shorter where the value
 // stays the same (numbers, zero lengths, colours, needless quotes in url()
 // and attribute selectors) and empty rules go; strings and url() targets
-// stay byte for byte.
+// stay byte for byte. At smallest rules and declarations are merged where
+// the cascade proves it (CssMerge.h).
 #include <vector>
 
 #include "minify/ByteScan.h"
+#include "minify/CssMerge.h"
 #include "minify/CssTokens.h"
 #include "minify/Minify.h"
 #include "platform/Text.h"
@@ -603,6 +605,7 @@ TMinifyResult MinifyCss(std::string_view Text, TCodePage Page, const TMinifyOpti
   }
   TCssMinifier M(Text, Tokens, Page, Options.Level);
   R.Output = M.Run();
+  if (Options.Level == TMinifyLevel::Smallest) R.Output = MergeCssRules(R.Output, Page);
   R.Ok = true;
   return R;
 }

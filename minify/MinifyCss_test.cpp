@@ -277,5 +277,89 @@ TEST(TMinifyCssSafeTest, UnbalancedSheetsDoNotTrip) {
   }
 }
 
+void ExpectSmallest(std::string_view In, std::string_view Want, TCodePage Page = TCodePage::Utf8) {
+  TMinifyOptions O;
+  O.Level = TMinifyLevel::Smallest;
+  const TMinifyResult R = MinifyCss(In, Page, O);
+  ASSERT_TRUE(R.Ok) << In << ": " << R.Error;
+  EXPECT_EQ(R.Output, Want) << In;
+  EXPECT_EQ(MinifyCss(R.Output, Page, O).Output, R.Output) << "not stable: " << In;
+}
+
+TEST(TMinifyCssSmallestTest, AdjacentRulesMergeOnlyWhereTheCascadeStaysTheSame) {
+  // The same selectors: one rule, declarations in order.
+  ExpectSmallest("a{color:red}a{top:0}", "a{color:red;top:0}");
+  ExpectSmallest("a{color:red}b{x:y}a{top:0}", "a{color:red}b{x:y}a{top:0}");
+  // The same declarations: one rule with both selector lists, again with
+  // the rule before when that one then has the same declarations.
+  ExpectSmallest("a{color:red}.b>i,#c{color:red}", "a,.b>i,#c{color:red}");
+  ExpectSmallest("b{x:1;y:2}a{x:1}a{y:2}", "b,a{x:1;y:2}");
+  ExpectSmallest("a:hover{x:1}b:first-child{x:1}", "a:hover,b:first-child{x:1}");
+  // A selector some browser drops would take the other with it.
+  for (const char* In : {"a{x:1}b::before{x:1}", "a{x:1}b:not(.c){x:1}", "a{x:1}[d]{x:1}",
+                         "a{x:1}::-moz-selection{x:1}", "a{x:1}#1b{x:1}", "a{x:1}.\\31 {x:1}"})
+    ExpectSmallest(In, In);
+  // Walls: another context, an at-rule, a kept comment, nested rules.
+  for (const char* In :
+       {"a{x:1}@media print{a{x:1}}", "@media print{a{x:1}}a{x:1}", "a{x:1}@font-face{x:1}a{x:1}",
+        "a{x:1}/*! c */a{y:1}", "/*! c */a{x:1}a{x:1}", "a{x:1}a{&:hover{x:1}}",
+        "@keyframes k{0%{x:1}to{x:1}}"})
+    ExpectSmallest(In, In);
+  // Inside @media the rules merge as in the sheet.
+  ExpectSmallest("@media print{a{x:1}a{y:1}}", "@media print{a{x:1;y:1}}");
+}
+
+TEST(TMinifyCssSmallestTest, OverriddenDeclarationsGoButFallbacksStay) {
+  ExpectSmallest("a{color:red;top:0;color:red}", "a{top:0;color:red}");
+  ExpectSmallest("a{color:#fff;color:#000}", "a{color:#000}");
+  ExpectSmallest("a{width:10px;width:20%}", "a{width:20%}");
+  ExpectSmallest("a{--x:1;--x:1}", "a{--x:1}");
+  ExpectSmallest("a{*zoom:1;*zoom:1}", "a{*zoom:1}");
+  // A later value an older browser may not take leaves the earlier one as
+  // its fallback; so do vendor forms and !important.
+  for (const char* In :
+       {"a{display:-webkit-box;display:flex}", "a{display:block;display:flex}",
+        "a{width:100px;width:calc(100% - 1em)}", "a{color:#fff;color:rgba(0,0,0,.5)}",
+        "a{background:red;background:linear-gradient(red,blue)}", "a{width:1px;width:5vw}",
+        "a{color:#fff!important;color:#000}", "a{width:1px;width:-2px}",
+        "a{-webkit-x:1px;-webkit-x:2px}", "a{color:red;color:#fff8}", "a{width:1px;width:3}",
+        "a{width:1px;width:2px\\9}"})
+    ExpectSmallest(In, In);
+  ExpectSmallest("a{color:#fff;color:#000!important}", "a{color:#000!important}");
+}
+
+TEST(TMinifyCssSmallestTest, FourSidesBecomeTheShorthandWhenPlain) {
+  ExpectSmallest("a{margin-top:1px;margin-right:2px;margin-bottom:3px;margin-left:4px}",
+                 "a{margin:1px 2px 3px 4px}");
+  ExpectSmallest("a{color:red;padding-left:1em;padding-top:0;padding-right:1em;padding-bottom:0}",
+                 "a{color:red;padding:0 1em}");
+  ExpectSmallest("a{margin-top:0;margin-right:auto;margin-bottom:0;margin-left:auto;x:1}",
+                 "a{margin:0 auto;x:1}");
+  ExpectSmallest("a{margin-top:1px;margin-right:1px;margin-bottom:1px;margin-left:1px}",
+                 "a{margin:1px}");
+  ExpectSmallest("a{margin-top:1px;margin-right:2px;margin-bottom:1px;margin-left:3px}",
+                 "a{margin:1px 2px 1px 3px}");
+  for (const char* In : {
+           "a{margin-top:1px;margin-right:1px;margin-bottom:1px}",
+           "a{margin-top:1px;margin-right:1px;margin-bottom:1px;margin-left:1px!important}",
+           "a{margin-top:1px;margin-right:1px;margin-bottom:1px;margin-left:inherit}",
+           "a{margin-top:1px;margin-right:1px;margin-bottom:1px;margin-left:var(--m)}",
+           "a{margin-top:1px;margin-right:1px;margin-bottom:1px;margin-left:1px;"
+           "margin-inline-start:0}",
+           "a{margin-top:1px;margin-right:1px;margin-bottom:1px;*margin-left:0;margin-left:1px}",
+           "a{padding-top:1px;padding-right:1px;padding-bottom:1px;padding-left:-1px}",
+           "a{padding-top:1px;padding-right:1px;padding-bottom:1px;padding-left:auto}",
+           "a{margin-top:1;margin-right:1px;margin-bottom:1px;margin-left:1px}",
+       })
+    ExpectSmallest(In, In);
+}
+
+TEST(TMinifyCssSmallestTest, DoubleByteSelectorsAndStringsStayByteForByte) {
+  // GBK: the trail byte 0x5C of "\x81\x5C" is no escape; the rules merge
+  // without touching a byte of the names or the string.
+  ExpectSmallest(".\x81\x5C{content:\"\x81\x5C\"}.\x81\x5C{top:0}",
+                 ".\x81\x5C{content:\"\x81\x5C\";top:0}", TCodePage::Gbk);
+}
+
 }  // namespace
 }  // namespace larkspan::minify

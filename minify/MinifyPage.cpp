@@ -11,7 +11,8 @@
 //   around '='. Attribute values, quoted or not, stay byte for byte.
 // - Kept byte for byte: the content of pre, listing, textarea, xmp,
 //   plaintext, script and style; elements the page's own CSS or their style
-//   attribute set to keep white space (see PagePreRules.h), and those marked
+//   attribute set to keep white space (see PagePreRules.h; also the style
+//   sheets it links to, through LinkedPreRules), and those marked
 //   xml:space="preserve" (SVG text renders their white space); server blocks
 //   (<?php ?>, <% %>, <!--# -->), always, whatever the switches say;
 //   conditional comments; CDATA sections; other comments with
@@ -22,7 +23,8 @@
 //   module) through MinifyJs with CompressJs. Content that is blank, holds a
 //   server block (or, in a script, "<!--" or "-->"), is refused by the minifier, whose result would
 //   be larger, close the element early or open a comment stays byte for byte.
-// - From the level safe on, start tags are spelt shorter (MinifyPageTags.h);
+// - From the level safe on, start tags are spelt shorter (MinifyPageTags.h),
+//   those inside pre and its kin too (only their text is kept as it is);
 //   inline style sheets are minified at the page's level. At smallest the
 //   end tags of li, p and option go where the parser needs none.
 // The scanner never fails and never reads past the text: markup it does not
@@ -229,6 +231,7 @@ class TPageMinifier {
     const size_t N = S.size();
     size_t I = 0;
     while (I < N) {
+      Settle();
       const char C = S[I];
       if (IsSpace(C)) {
         I = Space(I);
@@ -250,21 +253,29 @@ class TPageMinifier {
         const std::string Name = TagNameAt(S, I + 2);
         if (std::string_view(Name) == "title") InTitle = false;
         Prev = FrameOf('/', Name);
-        size_t Close = I + 2 + Name.size();
-        while (Close < N && IsSpace(S[Close])) ++Close;
-        if (Options.Level == TMinifyLevel::Smallest && Close < N && S[Close] == '>' &&
-            Ends.CanDrop(Name, S.substr(Close + 1))) {
-          I = Close + 1;
-          continue;
+        const bool Smallest = Options.Level == TMinifyLevel::Smallest;
+        TOptionalEnds::TCandidate Candidate;
+        if (Smallest) {
+          Candidate = Ends.Candidate(Name);
+          Ends.EndTag(Name);
         }
-        Ends.EndTag(Name);
+        const size_t TagOut = Out.size();
         I = Tag(I);
+        // Only a whole tag of ours may go (not the rest of a page whose
+        // last tag is not closed).
+        if (Smallest && Out.find('>', TagOut) == Out.size() - 1 &&
+            Out.find('<', TagOut + 1) == std::string::npos) {
+          const size_t Length = Out.size() - TagOut;
+          Settle();
+          Pending = std::move(Candidate);
+          PendingAt = Out.size() - Length;
+        }
       } else if (IsAlpha(S[I + 1])) {
         const std::string Name = TagNameAt(S, I + 1);
         if (!(TagFlags(Name) & InHeadTag)) InHead = false;
         if (std::string_view(Name) == "title") InTitle = true;
         Prev = FrameOf(0, Name);
-        Ends.StartTag(Name);
+        if (Options.Level == TMinifyLevel::Smallest) Ends.StartTag(Name);
         const size_t TagOut = Out.size();
         const size_t After = Tag(I);
         if (Options.Level != TMinifyLevel::Spaces && Out.back() == '>') {
@@ -274,6 +285,8 @@ class TPageMinifier {
         I = After < N ? Element(I, After, Name) : After;
       }
     }
+    Finished = true;
+    Settle();
     return std::move(Out);
   }
 
@@ -296,12 +309,18 @@ class TPageMinifier {
   std::string Out;
   TPreRules Rules;
   TOptionalEnds Ends;
+  // The last end tag written, at PendingAt in Out, that may go once what
+  // follows it in the output is known.
+  TOptionalEnds::TCandidate Pending;
+  size_t PendingAt = 0;
+  bool Finished = false;         // the whole page is in Out
   TFrame Prev = TFrame::Always;  // what comes just before: the start, a tag, text
   bool InHead = true;            // no body content seen yet
   bool InTitle = false;
   bool SpaceOut = false;  // Out ends with a collapsed run of ours
 
   void CollectRules() {
+    if (Options.LinkedPreRules) Options.LinkedPreRules(S, Rules);
     for (size_t I = S.find('<'); I != std::string_view::npos; I = S.find('<', I + 1)) {
       if (!StartsNoCase(S, I + 1, "style") || EndsName(S, I + 6) == false) continue;
       const size_t Open = S.find('>', I);
@@ -309,6 +328,18 @@ class TPageMinifier {
       const size_t Close = EndTag(S, Open + 1, "style");
       CollectPreRules(S.substr(Open + 1, Close - Open - 1), Rules);
       I = Close;
+    }
+  }
+
+  // Decides on the pending end tag once something follows it in Out (or
+  // the page has ended).
+  void Settle() {
+    if (Pending.Name.empty()) return;
+    const size_t TagEnd = Out.find('>', PendingAt) + 1;
+    if (TagEnd < Out.size() || Finished) {
+      if (Ends.CanDrop(Pending, std::string_view(Out).substr(TagEnd)))
+        Out.erase(PendingAt, TagEnd - PendingAt);
+      Pending.Name.clear();
     }
   }
 
@@ -480,7 +511,49 @@ class TPageMinifier {
     } else if (N == "style" && Options.CompressCss && IsCssType(StartTag)) {
       if (Inline(Body, true, false)) return Close;
     }
-    return Copy(After, Close);
+    return (F & RawText) ? Copy(After, Close) : CopyKeepingText(After, Close);
+  }
+
+  // Copies the body of an element that keeps its white space, From..To:
+  // text, comments, server blocks and declarations byte for byte; above
+  // `spaces` the start tags inside are shortened as they are elsewhere (tags
+  // are not text). A tag that does not end inside the body, and the content
+  // of a raw-text element, are copied as they stand.
+  size_t CopyKeepingText(size_t From, size_t To) {
+    if (Options.Level == TMinifyLevel::Spaces) return Copy(From, To);
+    size_t I = From;
+    while (I < To) {
+      size_t K = I;
+      while (K < To && !(S[K] == '<' && K + 1 < To &&
+                         (IsAlpha(S[K + 1]) || S[K + 1] == '!' || IsServerStart(S, K))))
+        K += std::max<size_t>(1, std::min(Step(K), To - K));
+      Copy(I, K);
+      if (K >= To) break;
+      if (S[K + 1] == '!' || IsServerStart(S, K)) {
+        const bool Comment = S.compare(K, 4, "<!--") == 0;
+        const size_t E = IsServerStart(S, K) ? ServerBlockEnd(S, K)
+                         : Comment           ? S.find("-->", K + 4)
+                                             : S.find('>', K + 2);
+        const size_t End = E == std::string_view::npos ? To
+                           : IsServerStart(S, K)       ? E
+                                                       : E + (Comment ? 3 : 1);
+        I = Copy(K, std::min(End, To));
+        continue;
+      }
+      const std::string Name = TagNameAt(S, K + 1);
+      if (Name == "plaintext") return Copy(K, To);  // the rest is text
+      const size_t TagOut = Out.size();
+      const size_t After = Tag(K);
+      if (After > To || Out.back() != '>') {
+        Out.resize(TagOut);
+        return Copy(K, To);
+      }
+      Out.replace(TagOut, std::string::npos,
+                  ShortStartTag(std::string_view(Out).substr(TagOut), Name));
+      I = After;
+      if (TagFlags(Name) & RawText) I = Copy(I, std::min(EndTag(S, I, Name), To));
+    }
+    return To;
   }
 
   // Appends the minified content of a style or script element and returns

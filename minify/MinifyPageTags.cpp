@@ -1,5 +1,8 @@
 #include "minify/MinifyPageTags.h"
 
+#include <unordered_map>
+#include <utility>
+
 #include "minify/PagePreRules.h"
 #include "platform/Text.h"
 
@@ -180,51 +183,180 @@ const std::string_view ClosesP =
     " address article aside blockquote details div dl fieldset figcaption figure footer form "
     "h1 h2 h3 h4 h5 h6 header hgroup hr main menu nav ol p pre section ul ";
 
-// The lower-case name of the tag at the start of Rest ("<x" or "</x") when
-// Rest starts with one, else "". Lead tells which.
-std::string NextTag(std::string_view Rest, bool& End) {
-  End = Rest.size() > 1 && Rest[0] == '<' && Rest[1] == '/';
+// The first thing of the output Next that follows an end tag.
+enum class TNext { End, Space, Other, StartTag, EndTag };
+
+// What Next starts with; Name gets the lower-case tag name of a tag.
+TNext NextOf(std::string_view Next, std::string& Name) {
+  Name.clear();
+  if (Next.empty()) return TNext::End;
+  if (IsBlank(Next[0])) return TNext::Space;
+  if (Next[0] != '<' || Next.size() < 2) return TNext::Other;
+  const bool End = Next[1] == '/';
   size_t I = End ? 2 : 1;
-  if (Rest.empty() || Rest[0] != '<') return "";
-  std::string Name;
-  while (I < Rest.size() &&
-         ((Rest[I] >= 'a' && Rest[I] <= 'z') || (Rest[I] >= 'A' && Rest[I] <= 'Z') ||
-          (Rest[I] >= '0' && Rest[I] <= '9')))
-    Name += LoCaseAscii(Rest[I++]);
-  if (I < Rest.size() && !IsBlank(Rest[I]) && Rest[I] != '>' && Rest[I] != '/') return "";
-  return Name;
+  auto IsAlnum = [](char C) {
+    return (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z') || (C >= '0' && C <= '9');
+  };
+  if (I >= Next.size() || !IsAlnum(Next[I]) || (Next[I] >= '0' && Next[I] <= '9'))
+    return TNext::Other;  // a comment, a server block, or text
+  while (I < Next.size() && IsAlnum(Next[I])) Name += LoCaseAscii(Next[I++]);
+  if (I < Next.size() && !IsBlank(Next[I]) && Next[I] != '>' && Next[I] != '/') {
+    Name.clear();
+    return TNext::Other;  // a name such as "x-y" or "svg:a" is none of ours
+  }
+  return End ? TNext::EndTag : TNext::StartTag;
+}
+
+// Elements with no end tag: never on the stack.
+const std::string_view VoidElements =
+    " area base basefont bgsound br col embed frame hr image img input keygen link meta param "
+    "source track wbr ";
+// Elements whose content is not parsed as HTML elements (foreign content,
+// template contents, raw text): no end tag inside goes.
+const std::string_view Blocking =
+    " svg math template noscript noembed noframes iframe xmp textarea title script style "
+    "plaintext ";
+// End tags that close an open p inside their element (they generate the
+// implied end tags); the p must be their child.
+const std::string_view EndsAroundP =
+    " address article aside blockquote details dialog div dl fieldset figcaption figure footer "
+    "form header hgroup main menu nav ol section ul li dd dt td th ";
+// End tags that close a table cell, and a row, from inside.
+const std::string_view TableEnds = " tr tbody thead tfoot table ";
+const std::string_view RowEnds = " tbody thead tfoot table ";
+// Start tags that close a caption and a column group.
+const std::string_view AfterCaption = " caption col colgroup thead tbody tfoot tr td th ";
+const std::string_view AfterColgroup = " caption colgroup thead tbody tfoot tr td th ";
+
+// Deepest nesting followed; a page nested deeper keeps all its end tags.
+constexpr size_t MaxOpen = 1024;
+
+// Which of the lists above name an element, found with one look-up (this
+// runs for every tag of a page at smallest).
+enum : unsigned { InSpecial = 1, InKeepsPOpen = 2, InVoid = 4, InBlocking = 8 };
+
+unsigned ListsOf(std::string_view Name) {
+  static const std::unordered_map<std::string_view, unsigned> Lists = [] {
+    std::unordered_map<std::string_view, unsigned> M;
+    const std::pair<std::string_view, unsigned> Sources[] = {{SpecialNotLi, InSpecial},
+                                                             {KeepsPOpen, InKeepsPOpen},
+                                                             {VoidElements, InVoid},
+                                                             {Blocking, InBlocking}};
+    for (const auto& [List, Bit] : Sources) {
+      for (size_t I = 1; I < List.size();) {
+        const size_t Blank = List.find(' ', I);
+        M[List.substr(I, Blank - I)] |= Bit;
+        I = Blank + 1;
+      }
+    }
+    return M;
+  }();
+  const auto It = Lists.find(Name);
+  return It == Lists.end() ? 0u : It->second;
 }
 
 }  // namespace
 
 void TOptionalEnds::StartTag(std::string_view Name) {
+  const unsigned Lists = ListsOf(Name);
+  const bool Special = Lists & InSpecial;
   if (Name == "li") {
     LiClean = true;
-  } else if (InList(Name, SpecialNotLi)) {
+  } else if (Special) {
     LiClean = false;
+  }
+  if (Name == "dt" || Name == "dd") {
+    DdClean = true;
+  } else if (Special) {
+    DdClean = false;
   }
   if (Name == "p") {
     PClean = true;
-  } else if (!InList(Name, KeepsPOpen)) {
+  } else if (!(Lists & InKeepsPOpen)) {
     PClean = false;
   }
+  if (Lists & InVoid) return;
+  if (Open.size() >= MaxOpen) {
+    Overflow = true;
+    return;
+  }
+  Open.emplace_back(Name);
+  if (Lists & InBlocking) ++Blocked;
+}
+
+TOptionalEnds::TCandidate TOptionalEnds::Candidate(std::string_view Name) const {
+  TCandidate C;
+  if (Blocked > 0 || Overflow) return C;  // Name stays empty: nothing goes
+  C.Name = Name;
+  C.Closable = Name == "li" ? LiClean : (Name == "dt" || Name == "dd") ? DdClean : PClean;
+  size_t At = Open.size();
+  while (At > 0 && Open[At - 1] != Name) --At;
+  if (At == 0) return C;  // a stray end tag: the parser ignores it, so may we
+  C.Clean = At == Open.size();
+  if (At >= 2) C.Parent = Open[At - 2];
+  return C;
 }
 
 void TOptionalEnds::EndTag(std::string_view Name) {
   // Once a list or an li ends, what is open around the next one is unknown.
-  if (Name == "li" || InList(Name, SpecialNotLi)) LiClean = false;
-  if (!InList(Name, KeepsPOpen)) PClean = false;
+  const unsigned Lists = ListsOf(Name);
+  if (Name == "li" || (Lists & InSpecial)) LiClean = DdClean = false;
+  if (Name == "dt" || Name == "dd") DdClean = false;
+  if (!(Lists & InKeepsPOpen)) PClean = false;
+  size_t At = Open.size();
+  while (At > 0 && Open[At - 1] != Name) --At;
+  LastEndClosed = At > 0;
+  if (At == 0) return;
+  for (size_t I = At - 1; I < Open.size(); ++I)
+    if (ListsOf(Open[I]) & InBlocking) --Blocked;
+  Open.resize(At - 1);
 }
 
-bool TOptionalEnds::CanDrop(std::string_view Name, std::string_view Rest) const {
-  bool End = false;
-  const std::string Next = NextTag(Rest, End);
-  if (Next.empty()) return false;
-  if (Name == "li")
-    return End ? (Next == "ul" || Next == "ol" || Next == "menu") : (Next == "li" && LiClean);
-  if (Name == "option")
-    return End ? Next == "select" || Next == "datalist" : Next == "option" || Next == "optgroup";
-  if (Name == "p") return !End && PClean && InList(Next, ClosesP);
+bool TOptionalEnds::CanDrop(const TCandidate& C, std::string_view NextBytes) const {
+  if (C.Name.empty()) return false;
+  std::string Next;
+  const TNext Kind = NextOf(NextBytes, Next);
+  const bool Start = Kind == TNext::StartTag, End = Kind == TNext::EndTag;
+  const std::string_view N = C.Name;
+  // What follows at once, or the parent's end tag.
+  auto ParentEnds = [&](std::string_view Parents) {
+    return End && C.Clean && Next == C.Parent && InList(Next, Parents);
+  };
+  if (N == "html" || N == "body")  // a comment after them would change its place
+    return Kind == TNext::End || Kind == TNext::StartTag || Kind == TNext::EndTag ||
+           (Kind == TNext::Other && NextBytes[0] != '<');
+  if (N == "head")  // white space and comments would change their place, noscript its parsing
+    return C.Clean && (Kind == TNext::End || (Start && Next != "noscript") || End ||
+                       (Kind == TNext::Other && NextBytes[0] != '<'));
+  if (N == "li") return (Start && Next == "li" && C.Closable) || ParentEnds(" ul ol menu ");
+  if (N == "dt") return Start && (Next == "dt" || Next == "dd") && C.Closable;
+  if (N == "dd")
+    return (Start && (Next == "dt" || Next == "dd") && C.Closable) || ParentEnds(" dl ");
+  if (N == "p")
+    return C.Closable && ((Start && InList(Next, ClosesP)) ||
+                          (End && Next == C.Parent && InList(Next, EndsAroundP)));
+  if (N == "option")
+    return C.Clean &&
+           ((Start && (Next == "option" || Next == "optgroup")) ||
+            ParentEnds(" select datalist optgroup ") || (End && Next == "select" && LastEndClosed));
+  if (N == "optgroup") return C.Clean && ((Start && Next == "optgroup") || ParentEnds(" select "));
+  if (N == "rt" || N == "rp")
+    return C.Clean && (C.Parent == "ruby" || C.Parent == "rtc") &&
+           ((Start && (Next == "rt" || Next == "rp")) || ParentEnds(" ruby "));
+  if (N == "td" || N == "th")
+    return (Start && (Next == "td" || Next == "th")) ||
+           (End && InList(Next, TableEnds) && LastEndClosed);
+  if (N == "tr") return (Start && Next == "tr") || (End && InList(Next, RowEnds) && LastEndClosed);
+  if (N == "thead") return Start && (Next == "tbody" || Next == "tfoot");
+  if (N == "tbody")
+    return (Start && (Next == "tbody" || Next == "tfoot")) ||
+           (End && Next == "table" && LastEndClosed);
+  if (N == "tfoot") return End && Next == "table" && LastEndClosed;
+  if (N == "caption")
+    return (Start && InList(Next, AfterCaption)) || (End && Next == "table" && LastEndClosed);
+  if (N == "colgroup")
+    return C.Clean &&
+           ((Start && InList(Next, AfterColgroup)) || (End && Next == "table" && LastEndClosed));
   return false;
 }
 

@@ -205,6 +205,36 @@ TEST(MinifyPageTest, PreRulesReadSelectorsAndDeclarations) {
   EXPECT_FALSE(TagAttribute("<p title=\"class=x\">", "class", V));
 }
 
+TEST(MinifyPageTest, LinkedStyleSheetsAreFoundAndTheirRulesKeepWhiteSpace) {
+  EXPECT_EQ(LinkedStyleSheets("<link rel=stylesheet href=a.css><LINK HREF = 'b c.css' "
+                              "Rel=\"Alternate  StyleSheet\"><link rel=icon href=i.png>"
+                              "<link rel=\"stylesheet\" title=\"x>y\" href=\"d.css\">"
+                              "<link rel=stylesheet><linked rel=stylesheet href=e.css>"),
+            (std::vector<std::string>{"a.css", "b c.css", "d.css"}));
+  EXPECT_EQ(ImportedStyleSheets("@import 'a.css';@IMPORT url( b.css ) print;"
+                                "@import url(\"c.css\");/* @import 'x.css'; */a{b:'@import \"y\"'}",
+                                TCodePage::Utf8),
+            (std::vector<std::string>{"a.css", "b.css", "c.css"}));
+  EXPECT_TRUE(ImportedStyleSheets("@import 'a.css", TCodePage::Utf8).empty());
+
+  // What a linked sheet sets is kept as what a <style> block sets; the page
+  // reaches the reader whole, and without one nothing changes.
+  const char* In = "<link rel=stylesheet href=s.css><div class=code>a\n   b</div>  <p>c   d</p>";
+  std::string Seen;
+  TMinifyOptions O;
+  O.LinkedPreRules = [&Seen](std::string_view Page, TPreRules& Rules) {
+    Seen = Page;
+    CollectPreRules("div.code{white-space:pre}", Rules);
+  };
+  for (TMinifyLevel L : {TMinifyLevel::Spaces, TMinifyLevel::Safe, TMinifyLevel::Smallest}) {
+    O.Level = L;
+    EXPECT_EQ(MinifyPage(In, TCodePage::Gbk, O).Output,
+              "<link rel=stylesheet href=s.css><div class=code>a\n   b</div> <p>c d</p>");
+    EXPECT_EQ(Seen, In);
+  }
+  EXPECT_EQ(Page(In), "<link rel=stylesheet href=s.css><div class=code>a\nb</div> <p>c d</p>");
+}
+
 // Removes white space and comment bytes from both and compares the rest: the
 // output may only shorten white-space runs and drop comments.
 std::string Skeleton(std::string_view S) {
@@ -338,6 +368,32 @@ TEST(MinifyPageSafeTest, StartTagsLoseWhatTheParserDoesNotNeed) {
   }
 }
 
+TEST(MinifyPageSafeTest, TagsInsidePreAreShortenedButItsTextStays) {
+  struct Case {
+    const char* In;
+    const char* Out;
+  } Cases[] = {
+      {"<pre><span class=\"nv\">a  b</span>\n  <b  title=\"t\" >c</b ></pre>",
+       "<pre><span class=nv>a  b</span>\n  <b title=t>c</b ></pre>"},
+      // Comments, server blocks and declarations inside stay as written.
+      {"<pre><!-- <i class=\"x\"> -->  <?php $a = \"b\"; ?>  <!x class=\"y\"></pre>",
+       "<pre><!-- <i class=\"x\"> -->  <?php $a = \"b\"; ?>  <!x class=\"y\"></pre>"},
+      // A raw-text element's content, a tag left open and plaintext: as they stand.
+      {"<pre><script type=\"text/javascript\">var a  = \"<b class='c'>\";</script></pre>",
+       "<pre><script>var a  = \"<b class='c'>\";</script></pre>"},
+      {"<pre>a < b <i class=\"x\"</pre>", "<pre>a < b <i class=\"x\"</pre>"},
+      {"<pre><plaintext><b class=\"x\"></pre>", "<pre><plaintext><b class=\"x\"></pre>"},
+      {"<textarea><b class=\"x\"></textarea>", "<textarea><b class=\"x\"></textarea>"},
+      // GBK text with 0x5C trail bytes around a tag.
+      {"<pre>\x81\x5C  <i id=\"a\">\xA5\x5C</i></pre>",
+       "<pre>\x81\x5C  <i id=a>\xA5\x5C</i></pre>"},
+  };
+  for (const Case& C : Cases) {
+    EXPECT_EQ(PageAt(C.In, TMinifyLevel::Safe, TCodePage::Gbk), C.Out) << C.In;
+    EXPECT_EQ(PageAt(C.In, TMinifyLevel::Spaces, TCodePage::Gbk), C.In) << C.In;
+  }
+}
+
 TEST(MinifyPageSafeTest, DoubleByteTextAndValuesStayByteForByte) {
   // GBK 81 5C and Big5 A5 5C: the 0x5C is no syntax to HTML in any case,
   // and the value around it keeps every byte, with the right code page or
@@ -420,12 +476,72 @@ TEST(MinifyPageSmallestTest, EndTagsGoOnlyWhereTheParserBuildsTheSameTree) {
       {"<div>a</p><div></div>", "<div>a</p><div></div>"},
       {"<p>a</p\n><div></div>", "<p>a<div></div>"},
       {"<select><option>a</option><option>b</option><optgroup></optgroup></select>",
-       "<select><option>a<option>b<optgroup></optgroup></select>"},
+       "<select><option>a<option>b<optgroup></select>"},
       {"<select><option>a</option> <option>b</option></select>",
        "<select><option>a</option> <option>b</select>"},
   };
   for (const Case& C : Cases) EXPECT_EQ(PageAt(C.In, TMinifyLevel::Smallest), C.Out) << C.In;
   // Below smallest every end tag stays.
+  for (const Case& C : Cases)
+    EXPECT_EQ(PageAt(C.In, TMinifyLevel::Safe), Page(C.In, TCodePage::Gbk)) << C.In;
+}
+
+TEST(MinifyPageSmallestTest, TableListRubyAndFrameEndTagsFollowTheParsingRules) {
+  struct Case {
+    const char* In;
+    const char* Out;
+  } Cases[] = {
+      // Cells, rows and row groups end where the next one starts or the
+      // table ends.
+      {"<table><tr><td>a</td><td>b</td></tr><tr><th>c</th></tr></table>",
+       "<table><tr><td>a<td>b<tr><th>c</table>"},
+      {"<table><thead><tr><th>h</th></tr></thead><tbody><tr><td>a</td></tr></tbody>"
+       "<tfoot><tr><td>f</td></tr></tfoot></table>",
+       "<table><thead><tr><th>h<tbody><tr><td>a<tfoot><tr><td>f</table>"},
+      // White space after an end tag would move into the element.
+      {"<table><tr><td>a</td>\n<td>b</td>\n</tr></table>",
+       "<table><tr><td>a</td>\n<td>b</td>\n</table>"},
+      {"<table><caption>c</caption><colgroup><col><col></colgroup><tr><td>x</td></tr></table>",
+       "<table><caption>c<colgroup><col><col><tr><td>x</table>"},
+      // A <col> after the group would join it; text after a caption would
+      // move into it instead of before the table.
+      {"<table><colgroup><col></colgroup><col><tr><td>x</td></tr></table>",
+       "<table><colgroup><col></colgroup><col><tr><td>x</table>"},
+      {"<table><caption>c</caption>t<tr><td>x</td></tr></table>",
+       "<table><caption>c</caption>t<tr><td>x</table>"},
+      {"<dl><dt>a</dt><dd>b</dd><dt>c</dt><dd>d</dd></dl>", "<dl><dt>a<dd>b<dt>c<dd>d</dl>"},
+      // A section stops a <dt> from closing the dd; a dt needs a dt or dd after it.
+      {"<dl><dd><section>x</section></dd><dt>y</dt></dl>",
+       "<dl><dd><section>x</section></dd><dt>y</dt></dl>"},
+      {"<ruby>a<rp>(</rp><rt>b</rt><rp>)</rp></ruby>", "<ruby>a<rp>(<rt>b<rp>)</ruby>"},
+      // An unclosed <b> in the rt would take the next rt in.
+      {"<ruby>a<rt><b>x</rt><rt>y</rt></ruby>", "<ruby>a<rt><b>x</rt><rt>y</ruby>"},
+      {"<select><optgroup label=a><option>1</option></optgroup><optgroup label=b>"
+       "<option>2</option></optgroup></select>",
+       "<select><optgroup label=a><option>1<optgroup label=b><option>2</select>"},
+      // A p ends with its parent only where that end tag closes it.
+      {"<div><p>a</p></div>", "<div><p>a</div>"},
+      {"<span><p>a</p></span>", "<span><p>a</p></span>"},
+      {"<a href=x><p>a</p></a>", "<a href=x><p>a</p></a>"},
+      {"<ul><li>a</li></ol>", "<ul><li>a</li></ol>"},
+      // The frame: a comment after </body> or </html> would change its
+      // place, white space or noscript after </head> too.
+      {"<html><head><title>t</title></head><body><p>a</p></body></html>",
+       "<html><head><title>t</title><body><p>a</p>"},
+      {"<head><title>t</title></head>\n<body>x</body>\n</html>\n", "<head><title>t</title><body>x"},
+      {"<body><p>a</p></body><!--! c --></html>", "<body><p>a</p></body><!--! c -->"},
+      {"<head><title>t</title></head>\nx", "<head><title>t</title></head>\nx"},
+      {"<head></head><noscript>n</noscript>", "<head></head><noscript>n</noscript>"},
+      // Where the content is not parsed as these elements nothing goes.
+      {"<template><table><tr><td>a</td></tr></table></template>",
+       "<template><table><tr><td>a</td></tr></table></template>"},
+      {"<noscript><ul><li>a</li></ul></noscript>", "<noscript><ul><li>a</li></ul></noscript>"},
+      {"<svg><text><option>a</option><option>b</option></text></svg>",
+       "<svg><text><option>a</option><option>b</option></text></svg>"},
+      // An end tag whose '>' is in a server block, or a tag left open, stays.
+      {"<ul><li>a</li <?php ?>", "<ul><li>a</li <?php ?>"},
+  };
+  for (const Case& C : Cases) EXPECT_EQ(PageAt(C.In, TMinifyLevel::Smallest), C.Out) << C.In;
   for (const Case& C : Cases)
     EXPECT_EQ(PageAt(C.In, TMinifyLevel::Safe), Page(C.In, TCodePage::Gbk)) << C.In;
 }

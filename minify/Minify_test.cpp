@@ -135,6 +135,36 @@ TEST(TMinifyFileTest, CorpusKeepsEveryByteButWhiteSpaceAndComments) {
   std::cout << "checked " << Checked << " files, refused " << Refused << "\n";
 }
 
+TEST(TMinifyFileTest, EveryLevelIsStableOnTheCorpora) {
+  // Minifying the output again changes nothing, at every level, with the
+  // options a run gives (inline style sheets and scripts too).
+  std::vector<std::string> Folders = {LARKSPAN_MINIFY_TESTDATA,
+                                      LARKSPAN_SOURCE_DIR "/examples/site",
+                                      LARKSPAN_SOURCE_DIR "/bench/render/probe-site"};
+  if (const char* Extra = std::getenv("LARKSPAN_MINIFY_CORPUS")) Folders.push_back(Extra);
+  TMinifyOptions O;
+  O.PreserveComments = O.CompressCss = O.CompressJs = O.PreservePhp = O.PreserveServerScript = true;
+  int Checked = 0;
+  for (TMinifyLevel Level : {TMinifyLevel::Spaces, TMinifyLevel::Safe, TMinifyLevel::Smallest}) {
+    O.Level = Level;
+    for (const std::string& Folder : Folders) {
+      for (const auto& [Name, Bytes] :
+           test::CorpusFiles(Folder, {".css", ".xml", ".html", ".htm", ".js", ".mjs"})) {
+        TMinifyKind Kind;
+        ASSERT_TRUE(KindOfFile(Name, Kind));
+        const TMinifyResult R = MinifyFile(Kind, Bytes, TCodePage::Gbk, O);
+        if (!R.Ok) continue;
+        const TMinifyResult Again = MinifyFile(Kind, R.Output, TCodePage::Gbk, O);
+        EXPECT_TRUE(Again.Ok) << Name;
+        EXPECT_EQ(Again.Output, R.Output)
+            << "a second run at " << MinifyLevelName(Level) << " changed " << Folder << Name;
+        ++Checked;
+      }
+    }
+  }
+  EXPECT_GE(Checked, 3 * 30);
+}
+
 TEST(TMinifyFileTest, ByteCheckCatchesAChangedByte) {
   // The checker itself: it must see a lost unit, a grown blank, a cut end.
   const auto Rules = test::CssRules(TCodePage::Utf8);

@@ -1,5 +1,6 @@
 #include "minify/PagePreRules.h"
 
+#include "minify/CssTokens.h"
 #include "platform/Text.h"
 
 namespace larkspan::minify {
@@ -272,6 +273,77 @@ bool KeepsWhiteSpace(std::string_view Tag, std::string_view Name, const TPreRule
     }
   }
   return false;
+}
+
+void AddPreRules(const TPreRules& From, TPreRules& Rules) {
+  Rules.Tags.insert(From.Tags.begin(), From.Tags.end());
+  Rules.Classes.insert(From.Classes.begin(), From.Classes.end());
+  Rules.Ids.insert(From.Ids.begin(), From.Ids.end());
+  Rules.WholePage |= From.WholePage;
+}
+
+std::vector<std::string> LinkedStyleSheets(std::string_view Page) {
+  std::vector<std::string> Hrefs;
+  for (size_t I = Page.find('<'); I != std::string_view::npos; I = Page.find('<', I + 1)) {
+    if (I + 5 >= Page.size() || LowerCopy(Page.substr(I + 1, 4)) != "link" ||
+        !(IsSpace(Page[I + 5]) || Page[I + 5] == '/'))
+      continue;
+    // The tag's end: the first '>' outside quoted values.
+    size_t End = I + 5;
+    char Quote = 0, Last = 0;  // the open quote; the last byte outside quotes but blanks
+    for (; End < Page.size() && (Quote || Page[End] != '>'); ++End) {
+      const char C = Page[End];
+      if (Quote) {
+        if (C == Quote) Quote = 0, Last = C;
+      } else if ((C == '"' || C == '\'') && Last == '=') {
+        Quote = C;
+      } else if (!IsSpace(C)) {
+        Last = C;
+      }
+    }
+    const std::string_view Tag = Page.substr(I, End - I + 1);
+    std::string Rel, Href;
+    if (!TagAttribute(Tag, "rel", Rel) || !TagAttribute(Tag, "href", Href)) continue;
+    const std::string R = " " + LowerCopy(Rel) + " ";
+    std::string Words;
+    for (char C : R) Words += IsSpace(C) ? ' ' : C;
+    if (Words.find(" stylesheet ") != std::string::npos && !Trim(Href).empty())
+      Hrefs.emplace_back(Trim(Href));
+    I = End;
+  }
+  return Hrefs;
+}
+
+std::vector<std::string> ImportedStyleSheets(std::string_view Css, TCodePage Page) {
+  std::vector<std::string> Urls;
+  std::vector<TCssToken> Tok;
+  std::string Error;
+  size_t At = 0;
+  if (!TokenizeCss(Css, Page, Tok, Error, At)) return Urls;
+  auto Text = [&](size_t K) { return Css.substr(Tok[K].Begin, Tok[K].End - Tok[K].Begin); };
+  auto Next = [&](size_t K) {
+    while (K < Tok.size() && (Tok[K].Type == TCssTok::Space || Tok[K].Type == TCssTok::Comment ||
+                              Tok[K].Type == TCssTok::KeptComment))
+      ++K;
+    return K;
+  };
+  for (size_t K = 0; K < Tok.size(); ++K) {
+    if (Tok[K].Type != TCssTok::AtKeyword || LowerCopy(Text(K)) != "@import") continue;
+    const size_t U = Next(K + 1);
+    if (U >= Tok.size()) break;
+    std::string_view T = Text(U);
+    if (Tok[U].Type == TCssTok::String && T.size() >= 2) {
+      Urls.emplace_back(T.substr(1, T.size() - 2));
+    } else if (Tok[U].Type == TCssTok::Url) {  // url( x ): the text between the parentheses
+      T = Trim(T.substr(4, T.size() - 5));
+      Urls.emplace_back(T);
+    } else if (Tok[U].Type == TCssTok::Function && LowerCopy(T) == "url(") {
+      const size_t V = Next(U + 1);
+      if (V < Tok.size() && Tok[V].Type == TCssTok::String && Text(V).size() >= 2)
+        Urls.emplace_back(Text(V).substr(1, Text(V).size() - 2));
+    }
+  }
+  return Urls;
 }
 
 }  // namespace larkspan::minify

@@ -14,12 +14,16 @@
 // - a rule whose last compound names none of these (`*`, `[lang]`,
 //   `:hover`, an escaped name, a nested rule) keeps the white space of the
 //   whole page.
-// Style sheets the page links to are not read: only what the page holds.
+// Style sheets the page links to are read by the caller, who knows where
+// they are (TMinifyOptions::LinkedPreRules); these functions find them.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <vector>
+
+#include "minify/Charset.h"
 
 namespace larkspan::minify {
 
@@ -29,6 +33,9 @@ struct TPreRules {
   std::unordered_set<std::string> Ids;
   bool WholePage = false;
 };
+
+// Adds every rule of From to Rules.
+void AddPreRules(const TPreRules& From, TPreRules& Rules);
 
 // Adds the rules of one style sheet's text to Rules. Never fails: text it
 // cannot read adds nothing, or WholePage when it might matter.
@@ -45,5 +52,15 @@ bool KeepsWhiteSpace(std::string_view Tag, std::string_view Name, const TPreRule
 // The value of attribute Name (lower case) in the start tag Tag, without
 // quotes; false when the tag has no such attribute.
 bool TagAttribute(std::string_view Tag, std::string_view Name, std::string& Value);
+
+// The href values (raw, as written) of the page's <link> elements whose rel
+// names "stylesheet" (ASCII case ignored), in page order. Links inside
+// comments or scripts count too: a sheet read needlessly only keeps white
+// space.
+std::vector<std::string> LinkedStyleSheets(std::string_view Page);
+
+// The URLs (raw, without quotes or url()) of the @import rules of the style
+// sheet Css in the code page Page; none when it cannot be tokenized.
+std::vector<std::string> ImportedStyleSheets(std::string_view Css, TCodePage Page);
 
 }  // namespace larkspan::minify

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "pngout/Plan.h"
 #include "pngout/PngFile.h"
 
 extern char** environ;
@@ -783,6 +784,50 @@ TEST(PngFileTest, EveryEffortKeepsThePixels) {
       if (c.effort.finalists > 1) {
         EXPECT_LE(e.png.size(), whole);
       }
+    }
+  }
+}
+
+// The plan of a picture's work, from an icon to the largest picture pngout optimises: more
+// than one finalist only on small rows, where a finalist costs milliseconds; zopfli within
+// its bounds, and on photo-like rows only with the iterations that pay there or not at all.
+TEST(PlanTest, ExtraFinalistsOnSmallRowsOnlyAndZopfliWithinBounds) {
+  struct Case {
+    const char* name;
+    uint64_t pixels;
+    size_t raw;               // raw bytes of the largest layout (and, plus a byte a row, filtered)
+    double compressed_share;  // what libdeflate makes of the rows
+    size_t finalists;         // 0: any from 1 to 4
+    bool zopfli;
+  } cases[] = {
+      {"16-pixel icon", 16, 64, 0.5, 4, true},
+      {"small logo, flat", 16000, 48000, 0.05, 0, true},
+      {"just over small rows", 22000, (64 << 10) + 1, 0.05, 1, true},
+      {"screenshot, flat", 400000, 1200000, 0.02, 1, true},
+      {"photo", 300000, 900000, 0.6, 1, false},
+      {"large screenshot", 2000000, 6000000, 0.02, 1, true},
+      {"largest, 16 bits with alpha", uint64_t{16} << 20, size_t{128} << 20, 0.05, 1, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const larkspan::png::Budget b = larkspan::png::PlanBudget(c.pixels, c.raw);
+    if (c.finalists != 0) {
+      EXPECT_EQ(b.effort.finalists, c.finalists);
+    }
+    EXPECT_GE(b.effort.finalists, 1u);
+    EXPECT_LE(b.effort.finalists, 4u);
+    const size_t filtered = c.raw + c.raw / 100;
+    const auto compressed = static_cast<size_t>(double(filtered) * c.compressed_share);
+    const larkspan::png::ZopfliPlan z =
+        larkspan::png::PlanZopfli(b.seconds, filtered, compressed, b.final_cost);
+    EXPECT_EQ(z.iterations > 0, c.zopfli) << z.iterations;
+    EXPECT_LE(z.iterations, 15);
+    EXPECT_LE(z.bytes, filtered);
+    if (z.split) {
+      EXPECT_EQ(z.iterations, 1);
+    }
+    if (c.compressed_share > 0.3 && z.iterations > 0) {
+      EXPECT_GE(z.iterations, 5);
     }
   }
 }

@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # The tree check of the native script minifier over real scripts.
 #
-#   bench/jsverify/run.sh [FOLDER...]
+#   bench/jsverify/run.sh [--level L] [FOLDER...]
+#
+# --level L: spaces (default), safe or smallest (see verify.js for what each
+# compares). With MINIFY=path/to/larkspan-minify the files go through that
+# program, one process a file, instead of the jsminify driver built here.
 #
 # Every .js/.mjs file under the folders that acorn parses is minified (all in
 # one process, by the jsminify driver) and parsed again; the trees must be
@@ -21,8 +25,18 @@ HERE="$ROOT/bench/jsverify"
 OUT="$ROOT/build-bench/jsverify"
 mkdir -p "$OUT"
 
+LEVEL=spaces
+if [ "${1:-}" = --level ]; then
+  LEVEL=${2:?--level needs a name}
+  shift 2
+fi
 [ -d "$HERE/node_modules/acorn" ] || npm ci --prefix "$HERE" --no-audit --no-fund --prefer-offline >&2
-"$HERE/build.sh" "$OUT/jsminify"
+if [ -n "${MINIFY:-}" ]; then
+  DRIVER=(--minify "$MINIFY")
+else
+  "$HERE/build.sh" "$OUT/jsminify"
+  DRIVER=("$OUT/jsminify")
+fi
 
 FOLDERS=("$@")
 if [ ${#FOLDERS[@]} -eq 0 ]; then
@@ -37,17 +51,17 @@ fi
 STATUS=0
 for F in "${FOLDERS[@]}"; do
   echo "== $F"
-  WORK="$OUT/$(echo "$F" | tr '/' '_')"
+  WORK="$OUT/$LEVEL$(echo "$F" | tr '/' '_')"
   rm -rf "$WORK"
-  node "$HERE/verify.js" "$OUT/jsminify" "$WORK" "$F" || STATUS=1
+  node "$HERE/verify.js" --level "$LEVEL" "${DRIVER[@]}" "$WORK" "$F" || STATUS=1
 done
 if [ $# -eq 0 ]; then
   for F in "$TEST262/test/language" "$SITES"; do
     [ -d "$F" ] || continue
     echo "== $F, line-final semicolons removed"
-    WORK="$OUT/$(echo "$F" | tr '/' '_')-without-semicolons"
+    WORK="$OUT/$LEVEL$(echo "$F" | tr '/' '_')-without-semicolons"
     rm -rf "$WORK"
-    node "$HERE/verify.js" --without-semicolons "$OUT/jsminify" "$WORK" "$F" || STATUS=1
+    node "$HERE/verify.js" --without-semicolons --level "$LEVEL" "${DRIVER[@]}" "$WORK" "$F" || STATUS=1
   done
 fi
 exit $STATUS

@@ -2,7 +2,17 @@
 // parse to the same tree after minification (positions, raw texts and
 // comments ignored).
 //
-//   node verify.js [--without-semicolons] DRIVER WORKDIR FOLDER...
+//   node verify.js [--without-semicolons] [--level L] [--minify] DRIVER WORKDIR FOLDER...
+//
+// --level L minifies at level L (spaces by default). At spaces the trees
+// must be equal; at safe they must be equal once the rewrites that level
+// makes are undone on the original's tree (a["b"] is a.b and {"b":1} is
+// {b:1} for identifier names, numbers are compared by value, empty
+// statements in statement lists are dropped; parentheses leave no trace in
+// acorn's tree); at smallest, which renames, the output must parse with the
+// same sourceType.
+// --minify: DRIVER is a larkspan-minify program, run once per file (two at a
+// time), not the jsminify driver.
 //
 // --without-semicolons checks copies of the files with every line-final
 // semicolon removed, so that the line breaks automatic semicolons depend on
@@ -17,10 +27,22 @@ const fs = require('fs');
 const path = require('path');
 const { spawnSync } = require('child_process');
 const acorn = require('acorn');
+const { same, normaliseSafe } = require('./trees');
 
 const args = process.argv.slice(2);
-const strip = args[0] === '--without-semicolons';
-if (strip) args.shift();
+let strip = false, level = 'spaces', perFile = false;
+for (;;) {
+  if (args[0] === '--without-semicolons') strip = !!args.shift();
+  else if (args[0] === '--minify') perFile = !!args.shift();
+  else if (args[0] === '--level' && args.length > 1) {
+    args.shift();
+    level = args.shift();
+  } else break;
+}
+if (!['spaces', 'safe', 'smallest'].includes(level)) {
+  console.error(`verify.js: unknown level ${level}`);
+  process.exit(2);
+}
 const [driver, work, ...folders] = args;
 if (!driver || !work || folders.length === 0) {
   console.error('usage: node verify.js DRIVER WORKDIR FOLDER...');
@@ -44,20 +66,33 @@ function parse(text, module) {
   });
 }
 
-const SKIP = new Set(['start', 'end', 'loc', 'range', 'raw']);
-function same(a, b) {
-  if (a === b) return true;
-  if (typeof a !== typeof b) return false;
-  if (typeof a === 'number') return Object.is(a, b);
-  if (typeof a === 'bigint') return a === b;
-  if (a === null || b === null || typeof a !== 'object') return false;
-  if (a instanceof RegExp || b instanceof RegExp) return String(a) === String(b);
-  if (Array.isArray(a) !== Array.isArray(b)) return false;
-  const ka = Object.keys(a).filter((k) => !SKIP.has(k));
-  const kb = Object.keys(b).filter((k) => !SKIP.has(k));
-  if (ka.length !== kb.length) return false;
-  for (const k of ka) if (!same(a[k], b[k])) return false;
-  return true;
+function compareTrees(a, b) {
+  if (level === 'smallest') return true;
+  if (level === 'safe') return same(normaliseSafe(a), normaliseSafe(b));
+  return same(a, b);
+}
+
+async function runPerFile(jobs) {
+  const { spawn } = require('child_process');
+  const refused = [];
+  let next = 0;
+  const lane = async () => {
+    while (next < jobs.length) {
+      const j = jobs[next++];
+      await new Promise((resolve) => {
+        const c = spawn(driver, ['--level', level, '--type', j.module ? 'mjs' : 'js', '-o', j.out, j.file],
+          { stdio: ['ignore', 'ignore', 'pipe'] });
+        let err = '';
+        c.stderr.on('data', (d) => (err += d));
+        c.on('close', (code) => {
+          if (code !== 0) refused.push(`fail ${j.file}: ${err.trim().split('\n').pop()}`);
+          resolve();
+        });
+      });
+    }
+  };
+  await Promise.all([lane(), lane()]);
+  return refused;
 }
 
 fs.mkdirSync(path.join(work, 'out'), { recursive: true });
@@ -99,35 +134,43 @@ for (const folder of folders) {
 }
 const list = path.join(work, 'list.txt');
 fs.writeFileSync(list, jobs.map((j) => `${j.module ? 'module' : 'script'}\t${j.file}\t${j.out}`).join('\n') + '\n');
-const run = spawnSync(driver, [list], { encoding: 'utf8', maxBuffer: 1 << 28 });
-if (run.status !== 0) {
-  console.error(run.stderr);
-  process.exit(1);
-}
-const refused = run.stdout.split('\n').filter((l) => l.startsWith('fail '));
-
-let sameTree = 0, inBytes = 0, outBytes = 0;
-const differing = [];
-for (const j of jobs) {
-  if (!fs.existsSync(j.out)) continue;
-  const a = fs.readFileSync(j.file, 'utf8');
-  const b = fs.readFileSync(j.out, 'utf8');
-  inBytes += Buffer.byteLength(a);
-  outBytes += Buffer.byteLength(b);
-  let why = null;
-  try {
-    if (!same(parse(a, j.module), parse(b, j.module))) why = 'different tree';
-  } catch (e) {
-    why = 'output does not parse: ' + e.message;
+(async () => {
+  let refused;
+  if (perFile) {
+    refused = await runPerFile(jobs);
+  } else {
+    const run = spawnSync(driver, ['--level', level, list], { encoding: 'utf8', maxBuffer: 1 << 28 });
+    if (run.status !== 0) {
+      console.error(run.stderr);
+      process.exit(1);
+    }
+    refused = run.stdout.split('\n').filter((l) => l.startsWith('fail '));
   }
-  if (why) differing.push(`${j.file} -> ${j.out}: ${why}`);
-  else ++sameTree;
-}
-fs.writeFileSync(path.join(work, 'differing.txt'), differing.join('\n') + (differing.length ? '\n' : ''));
-fs.writeFileSync(path.join(work, 'refused.txt'), refused.join('\n') + (refused.length ? '\n' : ''));
-console.log(`files: ${total}  must fail to parse (skipped): ${mustFail}  acorn rejects input: ${notParsed}`);
-console.log(`parsed: ${jobs.length}  not minified (refused): ${refused.length}  same tree: ${sameTree}  differing: ${differing.length}`);
-if (inBytes) console.log(`bytes of compared files: ${inBytes} -> ${outBytes} (${(100 * outBytes / inBytes).toFixed(1)}%)`);
-for (const d of differing.slice(0, 20)) console.log('  ' + d);
-for (const r of refused.slice(0, 10)) console.log('  ' + r);
-process.exit(differing.length ? 1 : 0);
+
+  let sameTree = 0, inBytes = 0, outBytes = 0;
+  const differing = [];
+  for (const j of jobs) {
+    if (!fs.existsSync(j.out)) continue;
+    const a = fs.readFileSync(j.file, 'utf8');
+    const b = fs.readFileSync(j.out, 'utf8');
+    inBytes += Buffer.byteLength(a);
+    outBytes += Buffer.byteLength(b);
+    let why = null;
+    try {
+      if (!compareTrees(parse(a, j.module), parse(b, j.module))) why = 'different tree';
+    } catch (e) {
+      why = 'output does not parse: ' + e.message;
+    }
+    if (why) differing.push(`${j.file} -> ${j.out}: ${why}`);
+    else ++sameTree;
+  }
+  fs.writeFileSync(path.join(work, 'differing.txt'), differing.join('\n') + (differing.length ? '\n' : ''));
+  fs.writeFileSync(path.join(work, 'refused.txt'), refused.join('\n') + (refused.length ? '\n' : ''));
+  console.log(`level: ${level}  files: ${total}  must fail to parse (skipped): ${mustFail}  acorn rejects input: ${notParsed}`);
+  const sameLabel = level === 'smallest' ? 'output parses' : 'same tree';
+  console.log(`parsed: ${jobs.length}  not minified (refused): ${refused.length}  ${sameLabel}: ${sameTree}  differing: ${differing.length}`);
+  if (inBytes) console.log(`bytes of compared files: ${inBytes} -> ${outBytes} (${(100 * outBytes / inBytes).toFixed(1)}%)`);
+  for (const d of differing.slice(0, 20)) console.log('  ' + d);
+  for (const r of refused.slice(0, 10)) console.log('  ' + r);
+  process.exit(differing.length ? 1 : 0);
+})();

@@ -7,9 +7,11 @@
 namespace larkspan::png {
 namespace {
 
-// A picture's budget grows with its pixels.
-constexpr double kBudgetBase = 0.05;   // seconds for any picture
-constexpr double kBudgetPerMpx = 6.0;  // and per million pixels
+// A picture's budget grows with its pixels. Past 4 s a million pixels, zopfli's further
+// iterations and larger shares of split rows bought 0.1% of the sample set's bytes
+// (bench/pngout/make-sample.sh) for a fifth more processor time.
+constexpr double kBudgetBase = 0.1;    // seconds for any picture
+constexpr double kBudgetPerMpx = 4.0;  // and per million pixels
 constexpr double kBudgetMax = 2.0;     // a plan never asks for more
 // Seconds per million bytes of raw rows:
 constexpr double kRankCost = 0.012;       // one ranking trial: filter and fast compression
@@ -17,6 +19,11 @@ constexpr double kFinalCost = 0.12;       // one finalist at libdeflate's strong
 constexpr double kQuickFinalCost = 0.06;  // the same at level 10
 constexpr double kFastFinalCost = 0.015;  // and at level 6
 constexpr size_t kRankSample = 1 << 20;   // ranking trials compress about 1 MB of rows
+// Only pictures whose rows take at most this have more than one finalist. On 170 pictures
+// of a real site and the sample set, finalists after the best won 0.05% on larger rows for
+// twice the cost of the first; on smaller rows they win icons a few percent for a few
+// milliseconds.
+constexpr size_t kFinalistsMaxBytes = 64 << 10;
 // zopfli: setting it up, and per million filtered bytes its first iteration (which also
 // finds every match and splits the blocks) and each one after it. Fitted to 169 runs of it
 // on 206 real pictures so that 9 in 10 take no longer (half take 0.6 of it, the slowest 1.5
@@ -68,9 +75,12 @@ Budget PlanBudget(uint64_t pixel_count, size_t raw_bytes) {
     b.effort.final_level = 6;
     final_one = kFastFinalCost * mb;
   }
-  // Finalists: as many as a third of what is left pays for, at least one, at most four.
+  // Finalists: on small rows as many as a third of what is left pays for, at least one, at
+  // most four.
   const double share = (b.seconds - rank) / 3;
-  b.effort.finalists = std::clamp<size_t>(size_t(share > 0 ? share / final_one : 0), 1, 4);
+  b.effort.finalists = raw_bytes > kFinalistsMaxBytes
+                           ? 1
+                           : std::clamp<size_t>(size_t(share > 0 ? share / final_one : 0), 1, 4);
   b.seconds -= rank + final_one * double(b.effort.finalists);
   b.final_cost = mb > 0 ? final_one / mb : kFinalCost;
   return b;

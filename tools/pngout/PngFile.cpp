@@ -10,6 +10,7 @@
 #include <cmath>
 #include <csetjmp>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <thread>
 #include <unordered_map>
@@ -613,8 +614,11 @@ Encoded Encode(const Pixels& pixels, const std::string& extra_chunks, bool keep_
   for (const Layout& l : layouts) largest_row = std::max(largest_row, l.row_bytes);
   const std::vector<uint32_t> rows = SampleRows(pixels.height, largest_row, effort.rank_sample);
   Encoded result;
+  const std::clock_t rank_start = std::clock();
   const std::vector<Trial> trials = RankTrials(pixels, layouts, rows, effort.rerank);
   result.ranked = trials.size();
+  const std::clock_t final_start = std::clock();
+  result.rank_cpu = double(final_start - rank_start) / CLOCKS_PER_SEC;
   for (size_t t = 0; t < trials.size() && t < std::max<size_t>(1, effort.finalists); t++) {
     const bool first = result.png.empty();
     const Layout& l = layouts[trials[t].layout];
@@ -639,6 +643,7 @@ Encoded Encode(const Pixels& pixels, const std::string& extra_chunks, bool keep_
       result.filtered = std::move(filtered);
     }
   }
+  result.final_cpu = double(std::clock() - final_start) / CLOCKS_PER_SEC;
   return result;
 }
 

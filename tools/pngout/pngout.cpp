@@ -29,8 +29,10 @@
 // command line, 3 the safety cap was reached (DST holds SRC's bytes).
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <optional>
 #include <set>
 #include <string>
@@ -182,10 +184,14 @@ void Optimise(const std::string& source, Clock::time_point start,
   }
   const png::Budget budget =
       png::PlanBudget(uint64_t{pixels.width} * pixels.height, LargestLayoutBytes(pixels));
+  // Wall time since the start, and the processor time of the whole process so far.
   const auto ms = [&] {
     return std::to_string(
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+               std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start)
+                   .count()) +
+           " ms (CPU " + std::to_string(std::clock() * 1000 / CLOCKS_PER_SEC) + ")";
   };
+  const auto cpu_ms = [](double seconds) { return std::to_string(std::lround(seconds * 1000)); };
   const png::Encoded encoded =
       png::Encode(pixels, plan.extra_chunks, plan.has_icc, plan.grey, budget.effort);
   // The encoder is ours; a result that does not decode to the same pixels is never written.
@@ -194,9 +200,10 @@ void Optimise(const std::string& source, Clock::time_point start,
     return;
   }
   progress.Offer(encoded.png);
-  progress.Note(std::to_string(encoded.ranked) + " ranked, " + std::to_string(encoded.finalists) +
-                " finalists at level " + std::to_string(budget.effort.final_level) + ", " +
-                std::to_string(encoded.png.size()) + " bytes at " + ms() + " ms");
+  progress.Note(std::to_string(encoded.ranked) + " ranked in " + cpu_ms(encoded.rank_cpu) +
+                " ms, " + std::to_string(encoded.finalists) + " finalists at level " +
+                std::to_string(budget.effort.final_level) + " in " + cpu_ms(encoded.final_cpu) +
+                " ms, " + std::to_string(encoded.png.size()) + " bytes at " + ms());
   const size_t idat_bytes = encoded.png.size() - encoded.idat_at - 24;
   const png::ZopfliPlan zopfli =
       png::PlanZopfli(budget.seconds, encoded.filtered_bytes, idat_bytes, budget.final_cost);
@@ -207,7 +214,7 @@ void Optimise(const std::string& source, Clock::time_point start,
                   std::to_string(encoded.filtered_bytes) + " bytes" +
                   (zopfli.split ? " in two pieces" : "") + ": " +
                   (z.empty() ? std::string("none") : std::to_string(z.size()) + " bytes") + " at " +
-                  ms() + " ms");
+                  ms());
     if (!z.empty()) progress.Offer(std::move(z));
   }
 }
