@@ -87,7 +87,7 @@ TEST(RepublishTest, ResultsFromTheCacheGiveTheTreeOfARunWithout) {
     EXPECT_EQ(R.FromCache, Tool) << R.Path;
   }
   EXPECT_EQ(A.CacheHits, Hits);
-  EXPECT_GT(Hits, 20);
+  EXPECT_GE(Hits, 4);  // a style sheet, a script, an XML file, a JPEG
   EXPECT_EQ(A.UncompressedFiles, P.UncompressedFiles);
   EXPECT_EQ(A.RewrittenPages.size(), P.RewrittenPages.size());
   EXPECT_EQ(A.KeptDuplicates.size(), P.KeptDuplicates.size());
@@ -141,13 +141,13 @@ TEST(RepublishTest, DamagedEntriesAreIgnoredAndRebuilt) {
     WriteFileAtomic(Cache + Rel, Bytes.substr(0, Bytes.size() - 1));
     ++Spoilt;
   }
-  ASSERT_GT(Spoilt, 20);
+  ASSERT_GE(Spoilt, 4);
   TTempDir Out2("out2"), Out3("out3");
   const TRunOutcome Damaged = B.Run(Out2.Path(), true);
   EXPECT_LE(Damaged.CacheHits, int(Damaged.KeptDuplicates.size()));
   EXPECT_EQ(ReadTree(Out2.Path()), ReadTree(Plain.Path()));
   const TRunOutcome Rebuilt = B.Run(Out3.Path(), true);
-  EXPECT_GT(Rebuilt.CacheHits, 20);
+  EXPECT_GE(Rebuilt.CacheHits, 4);
   EXPECT_EQ(ReadTree(Out3.Path()), ReadTree(Plain.Path()));
 }
 
