@@ -47,6 +47,19 @@ Options:
                       for byte at every level; the saved key Level in [Sys]
   --jobs N            work on N files at once, N >= 1 (default: one per
                       processor core; with --settings the saved key Jobs)
+  --no-cache          neither use nor fill the cache of results for this run
+                      (by default each optimised or minified file's result
+                      is kept in $XDG_CACHE_HOME/larkspan, or
+                      ~/.cache/larkspan, and a later run takes it from there
+                      instead of running the tool again; the output is the
+                      same either way)
+  --cache-size MB     keep the cache at most MB MiB (default 300; 0 turns it
+                      off); the saved key CacheSize in [Sys]
+  --delete            remove the files in OUTPUT that this run did not write
+                      (files deleted from the site, renamed or now filtered)
+                      and the folders that leaves empty; never anything
+                      outside OUTPUT, never through a link. Without it they
+                      are counted (and listed with --verbose)
   --filter PATTERN    leave files out: "*.ext" or a bare file name (repeatable)
   --except RELPATH    copy this file without minifying; path relative to SITE
                       (repeatable)
@@ -65,8 +78,9 @@ Options:
                       path; then the count of files per action; also the
                       rewritten pages, duplicates kept because something
                       still refers to them, files copied uncompressed (with
-                      the compressor's reason), and entries skipped unread
-                      (FIFOs, devices, broken links, link loops)
+                      the compressor's reason), entries skipped unread
+                      (FIFOs, devices, broken links, link loops), and the
+                      files in OUTPUT this run did not write
   --json              print the result as one JSON object, with every file,
                       also when refused (always UTF-8: a byte of a name that
                       is not UTF-8 appears as the escape \udcXX, XX the byte)
@@ -113,6 +127,9 @@ enum : int {
   OptJson,
   OptJpegMode,
   OptLevel,
+  OptNoCache,
+  OptCacheSize,
+  OptDelete,
 };
 const option LongOptions[] = {
     {"html", no_argument, nullptr, OptHtml},
@@ -135,6 +152,9 @@ const option LongOptions[] = {
     {"json", no_argument, nullptr, OptJson},
     {"jpeg-mode", required_argument, nullptr, OptJpegMode},
     {"level", required_argument, nullptr, OptLevel},
+    {"no-cache", no_argument, nullptr, OptNoCache},
+    {"cache-size", required_argument, nullptr, OptCacheSize},
+    {"delete", no_argument, nullptr, OptDelete},
     {"quiet", no_argument, nullptr, 'q'},
     {"verbose", no_argument, nullptr, 'v'},
     {"help", no_argument, nullptr, 'h'},
@@ -282,6 +302,18 @@ bool TakeOption(int C, const std::string& V, TCliOptions& O) {
     case OptSettings:
       O.UseSettings = true;
       break;
+    case OptNoCache:
+      O.NoCache = true;
+      break;
+    case OptCacheSize:
+      O.CacheSize = ParseCacheSize(V);
+      if (!O.CacheSize)
+        throw TCliOptionError("--cache-size 需要 0 到 1048576 的整数（MB）",
+                              "--cache-size expects a whole number of MB from 0 to 1048576", V);
+      break;
+    case OptDelete:
+      O.Delete = true;
+      break;
     case OptDryRun:
       O.DryRun = true;
       break;
@@ -400,6 +432,7 @@ void ApplyCliOptions(const TCliOptions& O, TAppConfig& C) {
   if (O.Jobs > 0) C.Jobs = O.Jobs;
   if (!O.JpegMode.empty()) C.JpegMode = O.JpegMode;
   if (O.Level) C.Level = *O.Level;
+  if (O.CacheSize) C.CacheSize = *O.CacheSize;
   std::vector<std::string> Filters = ListTextEntries(C.FileFilters);
   Filters.insert(Filters.end(), O.Filters.begin(), O.Filters.end());
   C.FileFilters = MakeListText(Filters);

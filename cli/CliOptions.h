@@ -25,6 +25,9 @@ struct TCliOptions {
   int Jobs = 0;                         // --jobs N, N >= 1; 0 when not given
   std::string JpegMode;                 // "lossy" or "lossless"; "" when not given
   std::optional<TMinifyLevel> Level;    // --level NAME; nothing when not given
+  std::optional<int> CacheSize;         // --cache-size MB; nothing when not given
+  bool NoCache = false;                 // --no-cache
+  bool Delete = false;                  // --delete: remove what the run did not write
   std::vector<std::string> Filters;
   std::vector<std::string> Excepts;
   bool UseSettings = false;

@@ -174,6 +174,9 @@ void VerboseLists(const TRunOutcome& R, const std::string& Output, TReportLang L
           << ")";
     Out << "\n";
   }
+  for (const std::string& S : R.StaleFiles)
+    Out << (R.RemovedStale > 0 ? (Zh ? "已删除：" : "removed: ") : (Zh ? "多余：" : "stale: "))
+        << QuotedName(JoinOutput(Output, S)) << "\n";
   for (const TSkippedFile& S : R.SkippedFiles) {
     // The engine words the reason in both languages: each report its half.
     TFileResult Why;
@@ -227,7 +230,10 @@ std::string JsonReport(const TCliOptions& Options, const TRunOutcome& R,
     << ",\"stopped\":" << (R.IsStopped ? "true" : "false")
     << ",\"dry_run\":" << (R.DryRun ? "true" : "false") << ",\"jpeg_mode\":" << JsonString(JpegMode)
     << ",\"by_kind\":" << JsonKinds(R.Results) << ",\"output\":" << JsonString(Options.Output)
-    << ",\"missing_tools\":" << JsonStrings(R.MissingTools)
+    << ",\"missing_tools\":" << JsonStrings(R.MissingTools) << ",\"cache_hits\":" << R.CacheHits
+    << ",\"cache_warning\":" << JsonString(R.CacheWarning)
+    << ",\"stale_files\":" << JsonStrings(R.StaleFiles) << ",\"removed_stale\":" << R.RemovedStale
+    << ",\"stale_failures\":" << JsonStrings(R.StaleFailures)
     << ",\"skipped\":" << JsonList(R.Results, TFileAction::Skipped)
     << ",\"filtered\":" << JsonList(R.Results, TFileAction::Filtered)
     << ",\"duplicates_left_out\":" << JsonList(R.Results, TFileAction::DuplicateLeftOut)
@@ -238,7 +244,8 @@ std::string JsonReport(const TCliOptions& Options, const TRunOutcome& R,
       << ",\"action\":" << JsonString(ActionId(F.Action))
       << ",\"reason\":" << JsonString(ReasonText(F, TReportLang::En))
       << ",\"bytes_in\":" << F.BytesIn << ",\"bytes_out\":" << F.BytesOut
-      << (F.TimeCapped ? ",\"time_capped\":true}" : "}");
+      << (F.TimeCapped ? ",\"time_capped\":true" : "")
+      << (F.FromCache ? ",\"from_cache\":true}" : "}");
   }
   J << "]}";
   return J.str();
@@ -275,6 +282,8 @@ int RunCli(const TCliOptions& Options, std::ostream& Out, std::ostream& Err, boo
   bool LineShown = false;
   TRunHooks Hooks;
   Hooks.DryRun = Options.DryRun;
+  Hooks.UseCache = !Options.NoCache;
+  Hooks.DeleteStale = Options.Delete;
   Hooks.OnStarted = [&](const std::vector<std::string>& Missing) {
     // A Ctrl-C while the site was scanned came before the engine armed its
     // stop for this run: pass it on, so the run stops at its first file.
@@ -297,6 +306,10 @@ int RunCli(const TCliOptions& Options, std::ostream& Out, std::ostream& Err, boo
   if (!R.StartError.empty())
     return Refuse(Options, Out, Err, Options.Site + ": " + R.StartError, R.StartError);
   const std::string ErrorText = R.CreateError.empty() ? R.ErrorText : R.CreateError;
+  if (!R.CacheWarning.empty() && !Options.Quiet)
+    Err << Prefixed((Zh ? "警告：" : "warning: ") + R.CacheWarning) << "\n";
+  for (const std::string& F : R.StaleFailures)
+    Err << Prefixed((Zh ? "无法删除：" : "could not remove: ") + F) << "\n";
   const int Signal = StopSignalReceived();
   const int Status = R.IsSuccess ? 0 : R.IsStopped && Signal ? 128 + Signal : 1;
 
@@ -340,6 +353,9 @@ int RunCli(const TCliOptions& Options, std::ostream& Out, std::ostream& Err, boo
         << "\n";
   else if (R.IsStopped)
     Out << StoppedReport(R.DoneFiles, R.TotalFiles, Lang) << "\n";
+  if (R.IsSuccess && !R.DryRun && R.CacheHits > 0) Out << CacheReport(R.CacheHits, Lang) << "\n";
+  if (!R.StaleFiles.empty())
+    Out << StaleReport(int(R.StaleFiles.size()), R.RemovedStale, true, Lang) << "\n";
   if (!R.UncompressedFiles.empty())
     Out << UncompressedReport(int(R.UncompressedFiles.size()), Lang) << "\n";
   if (!R.SkippedFiles.empty()) Out << SkippedReport(R.SkippedFiles.size(), Lang) << "\n";

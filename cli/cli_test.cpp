@@ -33,6 +33,23 @@ using test::Slurp;
 using test::TScopedEnv;
 using test::TTempDir;
 
+// Each test's runs have a cache of results of their own, made fresh for
+// this process: what a test expects never depends on an earlier test's
+// results, and no run writes into the user's own cache.
+const TTempDir& CacheRoot() {
+  static const TTempDir Root("cli-cache");
+  return Root;
+}
+std::string TestCache() {
+  const auto* Info = ::testing::UnitTest::GetInstance()->current_test_info();
+  return CacheRoot().Path() + (Info ? Info->name() : "none");
+}
+// Runs of RunCli in this process too, also when ctest did not set one.
+const bool InProcessCache = [] {
+  ::setenv("XDG_CACHE_HOME", (CacheRoot().Path() + "in-process").c_str(), 1);
+  return true;
+}();
+
 struct TExec {
   int Status = -1;
   std::string Out;
@@ -51,8 +68,8 @@ TExec Cli(const std::string& Args, const std::string& ErrFile = "/dev/null",
           const std::string& Env = "") {
   const std::string Bin = GetEnv("LARKSPAN_BIN_DIR") + "/larkspan-cli";
   TExec R;
-  FILE* P = ::popen(("env -u LANG -u LC_ALL -u LC_MESSAGES " + Env + " " + Quote(Bin) + " " + Args +
-                     " 2>" + Quote(ErrFile))
+  FILE* P = ::popen(("env -u LANG -u LC_ALL -u LC_MESSAGES XDG_CACHE_HOME=" + Quote(TestCache()) +
+                     " " + Env + " " + Quote(Bin) + " " + Args + " 2>" + Quote(ErrFile))
                         .c_str(),
                     "r");
   if (!P) return R;
@@ -189,7 +206,9 @@ TEST(CliTest, RunCreatesTheOutputAndReportsInTheWindowsWords) {
                   "{\"kind\":\"filtered\",\"files\":1,\"bytes_in\":7,\"bytes_out\":0,"
                   "\"unreduced\":[],\"part_kept\":[]}],\"output\":" +
                   JsonString(Out.Path() + "j") +
-                  ",\"missing_tools\":[],\"skipped\":[],\"filtered\":[\"old.BAK\"],"
+                  ",\"missing_tools\":[],\"cache_hits\":0,\"cache_warning\":\"\","
+                  "\"stale_files\":[],\"removed_stale\":0,\"stale_failures\":[],"
+                  "\"skipped\":[],\"filtered\":[\"old.BAK\"],"
                   "\"duplicates_left_out\":[],\"files_detail\":["),
       R.Out.substr(0, R.Out.find("\"files_detail\":[") + 16));
   // Every file has its record.
@@ -455,7 +474,7 @@ TEST(CliTest, OptionsFollowTheUsualConventions) {
       {{"--dryrun", "s", "o"}, "did you mean --dry-run?"},
       {{"--colour", "s", "o"}, "unknown option: --colour"},
       {{"--=x", "s", "o"}, "unknown option: --=x"},
-      {{"--c", "s", "o"}, "ambiguous option: --c (--css, --charset, --compressor)"},
+      {{"--c", "s", "o"}, "ambiguous option: --c (--css, --charset, --compressor, --cache-size)"},
       {{"--j", "s", "o"}, "ambiguous option: --j"},
       {{"--html=1", "s", "o"}, "option takes no value: --html=1"},
       {{"-vx", "s", "o"}, "unknown option: -x"},
@@ -664,7 +683,8 @@ pid_t SpawnCli(const std::vector<std::string>& Args, const std::string& OutFile,
                const std::string& PathFirst, const std::string& PidsFile) {
   const std::string Bin = GetEnv("LARKSPAN_BIN_DIR") + "/larkspan-cli";
   std::vector<std::string> Env = {"PATH=" + PathFirst + ":" + GetEnv("PATH"),
-                                  "FAKE_PIDS=" + PidsFile, "HOME=" + GetEnv("HOME")};
+                                  "FAKE_PIDS=" + PidsFile, "HOME=" + GetEnv("HOME"),
+                                  "XDG_CACHE_HOME=" + TestCache()};
   const pid_t Pid = ::fork();
   if (Pid == 0) {
     const int Fd = ::open(OutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -1311,6 +1331,132 @@ TEST(CliTest, ProgressLineTable) {
   EXPECT_EQ(ProgressPercent(1, 8), 12);
   EXPECT_EQ(ProgressPercent(7, 8), 88);
   EXPECT_EQ(ProgressPercent(8, 8), 100);
+}
+
+// ---- publishing again: the cache of results and the output as a mirror ----
+
+// The arguments for env(1) that give the CLI the cache folder Folder.
+std::string CacheEnv(const std::string& Folder) { return "XDG_CACHE_HOME=" + Quote(Folder); }
+
+TEST(CliTest, ASecondRunTakesItsResultsFromTheCacheAndSaysSo) {
+  TTempDir Work("work");
+  const std::string Site = Work.Path() + "site", Cache = Work.Path() + "cache";
+  CopySample(Site);
+  const std::string Args = "--all --lang en " + Quote(Site) + " ";
+  const TExec First = Cli(Args + Quote(Work.Path() + "one"), "/dev/null", CacheEnv(Cache));
+  ASSERT_EQ(First.Status, 0) << First.Out;
+  EXPECT_EQ(First.Out.find("from the cache"), std::string::npos) << First.Out;
+  const TExec Second = Cli(Args + Quote(Work.Path() + "two"), "/dev/null", CacheEnv(Cache));
+  ASSERT_EQ(Second.Status, 0);
+  EXPECT_NE(Second.Out.find(" results came from the cache\n"), std::string::npos) << Second.Out;
+  const TExec Json =
+      Cli("--json " + Args + Quote(Work.Path() + "three"), "/dev/null", CacheEnv(Cache));
+  EXPECT_NE(Json.Out.find("\"from_cache\":true"), std::string::npos) << Json.Out;
+  EXPECT_EQ(Json.Out.find("\"cache_hits\":0,"), std::string::npos) << Json.Out;
+  // --no-cache: the tools run, the cache folder is not even made.
+  const std::string Unused = Work.Path() + "unused";
+  const TExec Plain =
+      Cli("--no-cache " + Args + Quote(Work.Path() + "plain"), "/dev/null", CacheEnv(Unused));
+  ASSERT_EQ(Plain.Status, 0);
+  EXPECT_EQ(Plain.Out.find("from the cache"), std::string::npos);
+  EXPECT_FALSE(DirectoryExists(Unused));
+  const auto Tree = ReadTree(Work.Path() + "plain");
+  for (const char* Out : {"one", "two", "three"})
+    EXPECT_EQ(ReadTree(Work.Path() + Out), Tree) << Out;
+  // With XDG_CACHE_HOME empty (or unset) the cache lies in the home's .cache.
+  const TExec Home = Cli(Args + Quote(Work.Path() + "four"), "/dev/null",
+                         "XDG_CACHE_HOME= HOME=" + Quote(Work.Path() + "home"));
+  EXPECT_EQ(Home.Status, 0);
+  EXPECT_TRUE(DirectoryExists(Work.Path() + "home/.cache/larkspan"));
+}
+
+TEST(CliTest, TwoRunsAtOnceShareOneCache) {
+  TTempDir Work("work");
+  const std::string Site = Work.Path() + "site", Cache = Work.Path() + "cache";
+  CopySample(Site);
+  for (int I = 0; I < 30; ++I)
+    WriteFileAtomic(Site + "/css/s" + std::to_string(I) + ".css",
+                    "p  {  color : red ;  margin : 0px ;  }\n/* " + std::to_string(I) + " */\n");
+  ASSERT_EQ(Cli("--all --no-cache " + Quote(Site) + " " + Quote(Work.Path() + "plain")).Status, 0);
+  const auto Tree = ReadTree(Work.Path() + "plain");
+  const std::string Bin = GetEnv("LARKSPAN_BIN_DIR") + "/larkspan-cli";
+  for (const char* Round : {"cold", "warm"}) {
+    const std::string A = Work.Path() + Round + "-a", B = Work.Path() + Round + "-b";
+    const std::string One =
+        "env " + CacheEnv(Cache) + " " + Quote(Bin) + " -q --all " + Quote(Site);
+    const int Status =
+        std::system(("sh -c " + Quote(One + " " + Quote(A) + " & a=$!; " + One + " " + Quote(B) +
+                                      " & b=$!; wait $a && wait $b"))
+                        .c_str());
+    EXPECT_EQ(Status, 0) << Round;
+    EXPECT_EQ(ReadTree(A), Tree) << Round;
+    EXPECT_EQ(ReadTree(B), Tree) << Round;
+  }
+}
+
+TEST(CliTest, AFullDiskUnderTheCacheLeavesTheRunAsItWasWithAWarning) {
+  TTempDir Work("work");
+  const std::string Site = Work.Path() + "site", Cache = Work.Path() + "cache";
+  CopySample(Site);
+  for (int I = 0; I < 4; ++I)
+    WriteFileAtomic(Site + "/css/big" + std::to_string(I) + ".css",
+                    "p  {  content : \"" + std::string(40000, char('a' + I)) + "\"  }\n");
+  ASSERT_TRUE(ForceDirectories(Cache));
+  const std::string Bin = GetEnv("LARKSPAN_BIN_DIR") + "/larkspan-cli";
+  const std::string Err = Work.Path() + "err.txt";
+  // A small file system of its own under the cache, in a mount namespace of
+  // the test's own (where the system allows one).
+  const std::string Script = "mount -t tmpfs -o size=64k tmpfs " + Quote(Cache) + " || exit 77; " +
+                             "exec env -u LANG -u LC_ALL " + CacheEnv(Cache) + " " + Quote(Bin) +
+                             " --all --lang en " + Quote(Site) + " " + Quote(Work.Path() + "out") +
+                             " >/dev/null 2>" + Quote(Err);
+  const int W = std::system(("unshare -rm sh -c " + Quote(Script) + " 2>/dev/null").c_str());
+  const int Status = WIFEXITED(W) ? WEXITSTATUS(W) : -1;
+  if (Status == 77 || (Status == 1 && !FileExists(Err)))
+    GTEST_SKIP() << "no mount namespace here (unshare -rm)";
+  EXPECT_EQ(Status, 0) << Slurp(Err);
+  EXPECT_NE(Slurp(Err).find("(the cache cannot be written; no more results are kept this run)"),
+            std::string::npos)
+      << Slurp(Err);
+  ASSERT_EQ(Cli("--all --no-cache " + Quote(Site) + " " + Quote(Work.Path() + "plain")).Status, 0);
+  EXPECT_EQ(ReadTree(Work.Path() + "out"), ReadTree(Work.Path() + "plain"));
+}
+
+TEST(CliTest, DeleteRemovesWhatTheRunDidNotWriteAndNothingElse) {
+  TTempDir Work("work"), Elsewhere("elsewhere");
+  const std::string Site = Work.Path() + "site", Out = Work.Path() + "out/";
+  CopySample(Site);
+  ASSERT_EQ(Cli("--html " + Quote(Site) + " " + Quote(Out)).Status, 0);
+  ASSERT_TRUE(FileExists(Out + "index.html.bak"));
+  // Now filtered in the site; links planted in the output, one into the
+  // site and one to a file elsewhere.
+  const std::string Outside = Elsewhere.Write("keep.txt", "not the output's");
+  ASSERT_EQ(::symlink(Site.c_str(), (Out + "site-link").c_str()), 0);
+  ASSERT_EQ(::symlink(Outside.c_str(), (Out + "css/outside-link").c_str()), 0);
+  const auto SiteBefore = ReadTree(Site);
+  const std::string Args = "--html --lang en --filter '*.bak' " + Quote(Site) + " " + Quote(Out);
+  const TExec Counted = Cli("-v " + Args);
+  EXPECT_EQ(Counted.Status, 0);
+  EXPECT_NE(Counted.Out.find("3 files in the output were not written by this run (deleted, renamed "
+                             "or filtered in the site); --delete removes them\n"),
+            std::string::npos)
+      << Counted.Out;
+  EXPECT_NE(Counted.Out.find("stale: " + Out + "index.html.bak\n"), std::string::npos);
+  EXPECT_TRUE(FileExists(Out + "index.html.bak"));
+  const TExec Removed = Cli("--delete --json " + Args);
+  EXPECT_EQ(Removed.Status, 0);
+  EXPECT_NE(
+      Removed.Out.find("\"stale_files\":[\"css/outside-link\",\"index.html.bak\",\"site-link\"]"
+                       ",\"removed_stale\":3"),
+      std::string::npos)
+      << Removed.Out;
+  for (const char* Gone : {"index.html.bak", "site-link", "css/outside-link"})
+    EXPECT_FALSE(FileExists(Out + Gone) || IsSymbolicLink(Out + Gone)) << Gone;
+  EXPECT_TRUE(FileExists(Out + "index.html"));
+  EXPECT_EQ(ReadTree(Site), SiteBefore);
+  EXPECT_EQ(Slurp(Outside), "not the output's");
+  const TExec Again = Cli("--delete " + Args);
+  EXPECT_EQ(Again.Out.find("not written by this run"), std::string::npos) << Again.Out;
 }
 
 }  // namespace

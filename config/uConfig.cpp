@@ -52,6 +52,8 @@ const TTextKey Compressor{"Compressor", &TAppConfig::Compressor, "native"};
 const TIntKey Jobs{"Jobs", &TAppConfig::Jobs, 0};
 const TTextKey JpegMode{"JpegMode", &TAppConfig::JpegMode, "lossy"};
 
+const int DefaultCacheSize = 300;
+
 const TKey Keys[] = {
     {&FileFilters, nullptr},     {&RootPath, nullptr},       {&OutputPath, nullptr},
     {&CompressFilters, nullptr}, {nullptr, &IsCompressHtml}, {nullptr, &IsCompressJS},
@@ -62,6 +64,17 @@ const TKey Keys[] = {
 };
 
 }  // namespace
+
+std::optional<int> ParseCacheSize(const std::string& Text) {
+  if (Text.empty() || Text.size() > 7) return std::nullopt;
+  int N = 0;
+  for (char C : Text) {
+    if (C < '0' || C > '9') return std::nullopt;
+    N = N * 10 + (C - '0');
+  }
+  if (N > MaxCacheSize) return std::nullopt;
+  return N;
+}
 
 TAppConfig::TAppConfig(const std::string& FileName) : IniFileName(GetConfigFolder() + FileName) {
   LoadOrSave(false);
@@ -95,6 +108,7 @@ void TAppConfig::LoadOrSave(bool IsSave) {
   }
   if (IsSave) {
     Ini.WriteString(Sys, "Level", std::string(MinifyLevelName(Level)));
+    Ini.WriteString(Sys, "CacheSize", std::to_string(CacheSize));
     Ini.UpdateFile();
     return;
   }
@@ -105,6 +119,12 @@ void TAppConfig::LoadOrSave(bool IsSave) {
     LoadWarnings.push_back(
         "设置中的压缩级别未知，使用 safe (unknown level in the settings; safe is used): " +
         LevelName);
+  const std::string Size = Ini.ReadString(Sys, "CacheSize", "");
+  CacheSize = ParseCacheSize(Size).value_or(DefaultCacheSize);
+  if (!Size.empty() && !ParseCacheSize(Size))
+    LoadWarnings.push_back(
+        "设置中的缓存大小无效，使用 300 MB (bad cache size in the settings; 300 MB is used): " +
+        Size);
   const std::string Name = CharSet;
   if (!SetCharSet(Name)) {
     SetCharSet(DefaultCharSet);

@@ -1,6 +1,7 @@
 // The user's settings and their file.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,12 @@
 #include "platform/MinifyLevel.h"
 
 namespace larkspan {
+
+// The largest cache size a setting may name, in MiB (1 TiB).
+constexpr int MaxCacheSize = 1 << 20;
+// A cache size in MiB: a whole number from 0 to MaxCacheSize, digits only;
+// nothing otherwise.
+std::optional<int> ParseCacheSize(const std::string& Text);
 
 // Everything the user sets that outlives one run. Loads itself from the
 // settings file when created; SaveToFile writes every value back.
@@ -29,10 +36,11 @@ class TAppConfig {
 
   // Reads (IsSave false) or writes (IsSave true) the keys of section
   // "Sys" in the file's key order (the thirteen of old, then Compressor,
-  // Jobs, JpegMode and Level). Reading a CharSet that SetCharSet refuses
-  // gives "GB2312" and a line in LoadWarnings, and so does a Level that
-  // MinifyLevelByName refuses (it gives safe); a Jobs that is not a count
-  // (ParseJobs) gives 0.
+  // Jobs, JpegMode, Level and CacheSize). Reading a CharSet that SetCharSet
+  // refuses gives "GB2312" and a line in LoadWarnings, and so does a Level
+  // that MinifyLevelByName refuses (it gives safe) and a CacheSize that is
+  // not a whole number of MiB up to 1048576 (it gives 300); a Jobs that is
+  // not a count (ParseJobs) gives 0.
   // Writing throws Exception "Unable to write to <file>"; the old file then
   // stays whole.
   void LoadOrSave(bool IsSave);
@@ -80,6 +88,9 @@ class TAppConfig {
   bool IsJpegLossless() const { return JpegMode == "lossless"; }
   // How far the markup compressor goes (key Level: spaces, safe, smallest).
   TMinifyLevel Level = TMinifyLevel::Safe;
+  // The largest size of the cache of results, in MiB (key CacheSize);
+  // 0 turns the cache off. The least recently used results go first.
+  int CacheSize = 300;
 
   // What the last load found amiss and replaced by a default, a line each
   // ("unknown character set ..."); the caller decides whether to show them.

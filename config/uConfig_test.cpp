@@ -57,7 +57,8 @@ TEST_F(ConfigTest, MissingFileGivesDefaultsAndSavingWritesEveryKeyInOrder) {
             "[Sys]\r\nFileFilters=\r\nRootPath=\r\nOutputPath=\r\nCompressFilters=\r\n"
             "IsCompressHtml=1\r\nIsCompressJS=0\r\nIsCompressXML=0\r\nIsCompressCSS=0\r\n"
             "IsReducePic=0\r\nCharSet=GB2312\r\nIsCompressJpg=0\r\nIsCompressGif=0\r\n"
-            "IsCompressPng=0\r\nCompressor=native\r\nJobs=0\r\nJpegMode=lossy\r\nLevel=safe\r\n");
+            "IsCompressPng=0\r\nCompressor=native\r\nJobs=0\r\nJpegMode=lossy\r\nLevel="
+            "safe\r\nCacheSize=300\r\n");
 }
 
 TEST_F(ConfigTest, FileWithoutTheCompressorKeyReadsAsBeforeAndKeepsAChoice) {
@@ -75,7 +76,8 @@ TEST_F(ConfigTest, FileWithoutTheCompressorKeyReadsAsBeforeAndKeepsAChoice) {
             "FileFilters=\r\nRootPath=\r\nOutputPath=\r\nCompressFilters=\r\n"
             "IsCompressHtml=1\r\nIsCompressJS=0\r\nIsCompressXML=0\r\n"
             "IsCompressCSS=0\r\nIsReducePic=0\r\nIsCompressJpg=0\r\n"
-            "IsCompressGif=0\r\nCompressor=archive\r\nJobs=0\r\nJpegMode=lossy\r\nLevel=safe\r\n");
+            "IsCompressGif=0\r\nCompressor=archive\r\nJobs=0\r\nJpegMode=lossy\r\nLevel="
+            "safe\r\nCacheSize=300\r\n");
   TAppConfig Again(Ini, true);
   Again.SaveOnDestroy = false;
   EXPECT_EQ(Again.Compressor, "archive");
@@ -185,6 +187,32 @@ TEST_F(ConfigTest, LevelKeyIsKeptAndAnUnknownNameWarnsAndGivesSafe) {
   TAppConfig Again(Ini, true);
   Again.SaveOnDestroy = false;
   EXPECT_EQ(Again.Level, TMinifyLevel::Spaces);
+}
+
+TEST_F(ConfigTest, CacheSizeIsWholeMebibytesAndABadValueWarnsAndGivesTheDefault) {
+  const std::string Ini = Dir + "c.ini";
+  const struct {
+    const char* Written;
+    int Read;
+    bool Warned;
+  } Cases[] = {
+      {"", 300, false},       {"0", 0, false},   {"1024", 1024, false}, {"1048576", 1048576, false},
+      {"1048577", 300, true}, {"-1", 300, true}, {"12MB", 300, true},   {"99999999999", 300, true},
+  };
+  for (const auto& K : Cases) {
+    Put(Ini, std::string("[Sys]\r\nCacheSize=") + K.Written + "\r\n");
+    TAppConfig C(Ini, true);
+    C.SaveOnDestroy = false;
+    EXPECT_EQ(C.CacheSize, K.Read) << K.Written;
+    EXPECT_EQ(C.LoadWarnings.size(), K.Warned ? 1u : 0u) << K.Written;
+  }
+  {
+    TAppConfig C(Ini, true);
+    C.CacheSize = 50;
+  }
+  TAppConfig Again(Ini, true);
+  Again.SaveOnDestroy = false;
+  EXPECT_EQ(Again.CacheSize, 50);
 }
 
 TEST_F(ConfigTest, RoundTripKeepsOtherLinesAndMatchesNamesWithoutCase) {

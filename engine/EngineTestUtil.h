@@ -31,4 +31,15 @@ TRunResult RunEngine(TAppConfig& Config, const std::string& Root, const std::str
 // A settings object with every switch off and no file behind it.
 TAppConfig BlankConfig();
 
+// Fake optimisers "gifsicle" and "pngout" written into the folder Bin (to
+// be put first on PATH): a picture whose own name holds "bad" makes them
+// fail, "capped" makes pngout stop as at its safety cap, any other comes out
+// one byte shorter, after a random moment.
+void WriteFakeOptimisers(const std::string& Bin);
+// A site with every kind of work: duplicates (some still referred to in a
+// form the rewriting leaves), rewritten and minified pages, an exception
+// file ("except.html"), a script the minifier refuses, pictures the fake
+// optimisers fail on, pictures of every kind, a filtered file ("*.bak").
+void MakeBusySite(const TTempDir& Site);
+
 }  // namespace larkspan::test

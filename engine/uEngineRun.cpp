@@ -28,6 +28,10 @@ TRunOutcome RunEngineToEnd(TAppConfig& Config, const std::string& Root, const st
   SetMainThreadDispatcher(&Loop);
   bool Done = false;
   Engine->DryRun = Hooks.DryRun;
+  Engine->UseCache = Hooks.UseCache;
+  Engine->DeleteStale = Hooks.DeleteStale;
+  if (Hooks.ConfirmDelete)
+    Engine->OnConfirmDelete = [&](TObject*, int Count) { return Hooks.ConfirmDelete(Count); };
   Engine->OnProgress = [&](TObject*, int Percent) {
     if (Hooks.OnProgress) Hooks.OnProgress(Percent);
   };

@@ -35,6 +35,13 @@ struct TRunHooks {
   // that are missing.
   std::function<void(const std::vector<std::string>& MissingTools)> OnStarted;
   bool DryRun = false;
+  // Use the cache of results (TWebFilsMgr::UseCache).
+  bool UseCache = false;
+  // Remove the files the run did not write from the output
+  // (TWebFilsMgr::DeleteStale); ConfirmDelete, when set, is asked first
+  // with their count, on this thread.
+  bool DeleteStale = false;
+  std::function<bool(int Count)> ConfirmDelete;
 };
 
 // Creates an engine for Config, starts it on Root -> Output and runs the

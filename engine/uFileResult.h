@@ -49,6 +49,8 @@ struct TFileResult {
   // The optimiser stopped at its safety cap (pngout, on a machine all but
   // stopped); the picture was written unchanged (FailedCopied).
   bool TimeCapped = false;
+  // The result was taken from the cache of results: no tool ran.
+  bool FromCache = false;
 };
 
 // The records of one run. Add may be called from any thread; Sorted returns

@@ -12,6 +12,7 @@
 #include "engine/uImageOptimiser.h"
 #include "engine/uLinkedSheets.h"
 #include "engine/uPageRewriter.h"
+#include "engine/uResultCache.h"
 #include "engine/uSiteScan.h"
 #include "platform/CodePage.h"
 #include "platform/Error.h"
@@ -106,6 +107,19 @@ TFileResult TFileWriter::WriteOtherFile(const std::string& Source, const std::st
   TOutcome Outcome = TOutcome::NoRule;
   bool Failed = false;
   if (Optimiser.HasRuleFor(Source)) {
+    TCachedResult Hit;
+    if (Cache && Cache->Find(Cache->PictureKey(Settings, Source), Hit)) {
+      R.FromCache = true;
+      R.Detail = Hit.Note;
+      if (Hit.Kind != TCachedResult::TKind::Optimised) {
+        R.Reason = TFileReason::NotSmaller;
+        CopyOrFail(Source, Dest);
+        return R;
+      }
+      WriteFileAtomic(Dest, Hit.Bytes, Source);
+      R.Action = TFileAction::Optimised;
+      return R;
+    }
     // The optimiser writes into a private folder beside Dest, never through
     // whatever stands at Dest; its result is published by a rename. A stop
     // leaves Dest untouched, and the folder goes with what the program left.
@@ -119,6 +133,11 @@ TFileResult TFileWriter::WriteOtherFile(const std::string& Source, const std::st
     const bool Done = Optimiser.ReducePicture(Input, Result);
     const bool Usable = Done && UsableResult(Source, Result);
     Outcome = Optimiser.LastOutcome;
+    // Kept under the bytes the optimiser read; a failure is not kept.
+    if (Cache && (Usable || Outcome == TOutcome::NotSmaller))
+      Cache->Store(Cache->PictureKey(Settings, Input),
+                   {Usable ? TCachedResult::TKind::Optimised : TCachedResult::TKind::NotSmaller,
+                    Optimiser.LastProgram, Usable ? ReadFileText(Result) : std::string()});
     Failed = Done || Optimiser.LastFailed;  // done yet unusable counts as failed
     if (Outcome == TOutcome::Stopped || (StopAsked() && !Usable)) throw TRunStopped();
     if (Usable) {
@@ -196,7 +215,26 @@ TFileResult TFileWriter::CompressOrCopy(const std::string& Source, const std::st
       Compress.LinkedPreRules = [this, SiteFile](std::string_view Page, minify::TPreRules& Rules) {
         LinkedSheets->AddRules(SiteFile, Page, Rules);
       };
-    if (Compress.Compress(Source, Dest)) {
+    // A page minified by the rules of the style sheets it links depends on
+    // more than its own bytes: it is not looked up nor kept.
+    TResultCache* const Results =
+        Compress.LinkedPreRules && MinifyKindOf(Source) == minify::TMinifyKind::Page ? nullptr
+                                                                                     : Cache;
+    const std::string Key = Results ? Results->MinifyKey(Compress, Source, Source) : std::string();
+    TCachedResult Hit;
+    bool Done = false;
+    if (Results && Results->Find(Key, Hit) && Hit.Kind == TCachedResult::TKind::Minified) {
+      WriteFileAtomic(Dest, Hit.Bytes, Source);
+      Compress.LastNote = Hit.Note;
+      R.FromCache = Done = true;
+    } else if (Compress.Compress(Source, Dest)) {
+      Done = true;
+      // Kept only when the file read is still the one the key was made of.
+      if (Results && Results->MinifyKey(Compress, Source, Source) == Key)
+        Results->Store(Key,
+                       {TCachedResult::TKind::Minified, Compress.LastNote, ReadFileText(Dest)});
+    }
+    if (Done) {
       if (!Compress.LastNote.empty()) {
         R.Reason = TFileReason::PartKept;
         R.Detail = Compress.LastNote;

@@ -24,6 +24,7 @@ class TImageOptimiser;
 class TPageRewriter;
 class TSiteScan;
 class TDuplicateSet;
+class TResultCache;
 class TLinkedSheets;
 
 // Thrown between files when a stop was asked for; ends the run as stopped.
@@ -103,6 +104,12 @@ class TFileWriter {
   // "gifsicle", "pngout"), then "java" when the archive compressor is used
   // for any kind of file and no Java runtime is found.
   std::vector<std::string> FindMissingTools() const;
+
+  // The run's cache of results, when it uses one (not owned; set before
+  // the first file). Optimised pictures (and the verdict that a picture's
+  // result was not smaller) and the native compressor's results are taken
+  // from it and kept in it; failures are not kept.
+  TResultCache* Cache = nullptr;
 
   // The site's style sheets whose white-space rules pages keep (shared by
   // the run's workers, must outlive their work); null: none are read.

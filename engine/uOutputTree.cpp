@@ -10,6 +10,8 @@ namespace larkspan {
 
 void TOutputTree::Open(const std::string& OutputPath) {
   Root = std::make_unique<TWriteRoot>(OutputPath);
+  // A result equal to the file already there leaves it untouched.
+  Root->KeepEqualFiles();
   if (!Root->TryLock())
     throw Exception(
         "输出目录正被另一个任务使用，请等它结束后再试 (the output folder is in use by another "

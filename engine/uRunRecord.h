@@ -62,6 +62,16 @@ struct TRunRecord {
   std::vector<std::string> MissingTools;
   int DoneFiles = 0;   // files handled when the run ended
   int TotalFiles = 0;  // files the run set out to handle
+  // Results taken from the cache of results instead of running a tool.
+  int CacheHits = 0;
+  // Why the cache could not be used (or stopped storing); "" when it could.
+  std::string CacheWarning;
+  // Files in the output this run did not write (relative to it), those
+  // removed of them (DeleteStale), and those that could not be removed
+  // ("path: reason"; also a folder that could not be looked through).
+  std::vector<std::string> StaleFiles;
+  int RemovedStale = 0;
+  std::vector<std::string> StaleFailures;
 };
 
 }  // namespace larkspan

@@ -94,6 +94,35 @@ std::string UncompressedReport(int Count, TReportLang Lang) {
   return FileCount(Count, Lang) + (Count == 1 ? " was" : " were") + " copied without compression";
 }
 
+std::string CacheReport(int Hits, TReportLang Lang) {
+  if (Lang == TReportLang::Zh) return std::to_string(Hits) + " 个结果取自缓存。";
+  return std::to_string(Hits) + (Hits == 1 ? " result came" : " results came") + " from the cache";
+}
+
+std::string StaleReport(int Count, int Removed, bool ForCommandLine, TReportLang Lang) {
+  const bool Zh = Lang == TReportLang::Zh;
+  if (Removed > 0) {
+    std::string Text = Zh ? "已从输出目录删除 " + std::to_string(Removed) +
+                                " 个本次没有写出的文件（网站中已删除、改名或被过滤）。"
+                          : "Removed " + FileCount(Removed, Lang) +
+                                " from the output that this run did not write (deleted, renamed "
+                                "or filtered in the site)";
+    if (Removed < Count)
+      Text += Zh ? std::to_string(Count - Removed) + " 个未能删除。"
+                 : "; " + std::to_string(Count - Removed) + " could not be removed";
+    return Text;
+  }
+  if (Zh)
+    return "输出目录中有 " + std::to_string(Count) +
+           " 个文件不是本次写出的（网站中已删除、改名或被过滤）" +
+           (ForCommandLine ? "；--delete 可删除它们。"
+                           : "；勾选“删除输出目录中的多余文件”可删除它们。");
+  return FileCount(Count, Lang) + " in the output " + (Count == 1 ? "was" : "were") +
+         " not written by this run (deleted, renamed or filtered in the site)" +
+         (ForCommandLine ? "; --delete removes them"
+                         : "; tick \"删除输出目录中的多余文件\" to remove them");
+}
+
 std::string SkippedReport(size_t SkippedCount, TReportLang Lang) {
   if (Lang == TReportLang::Zh || SkippedCount == 0) return SkippedReport(SkippedCount);
   return std::to_string(SkippedCount) + (SkippedCount == 1 ? " entry was" : " entries were") +

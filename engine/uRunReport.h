@@ -39,6 +39,13 @@ std::string StoppedReport(int DoneFiles, int TotalFiles, TReportLang Lang);
 std::string MissingToolReport(const std::string& Program, TReportLang Lang);
 // "N files were copied without compression" ("1 file was ...") and its Chinese.
 std::string UncompressedReport(int Count, TReportLang Lang);
+// How many results were taken from the cache of results instead of
+// running a tool: "12 results came from the cache" ("1 result came ...").
+std::string CacheReport(int Hits, TReportLang Lang);
+// The files in the output the run did not write: Count of them, and
+// Removed of those removed. With none removed it says how to remove them
+// (--delete when ForCommandLine, else the window's check box).
+std::string StaleReport(int Count, int Removed, bool ForCommandLine, TReportLang Lang);
 // SkippedReport in the report's language.
 std::string SkippedReport(size_t SkippedCount, TReportLang Lang);
 // The command line's last word on a successful run: the site's size before

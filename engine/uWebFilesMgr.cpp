@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 #include <thread>
 #include <unordered_set>
 
@@ -64,6 +65,11 @@ void TWebFilsMgr::Start(const std::string& RootPath, const std::string& OutputPa
     Output.Make(*this);
     // Checked again by identity now that the output exists.
     if (FoldersConflict(RootPath, OutputPath)) throw Exception("网站根目录和输出目录不能相同！");
+    if (UseCache && Config->CacheSize > 0) {
+      Cache = std::make_unique<TResultCache>(TResultCache::DefaultFolder(),
+                                             int64_t(Config->CacheSize) << 20);
+      for (const auto& W : Workers) W->Cache = Cache.get();
+    }
   }
   Resume();
 }
@@ -218,9 +224,19 @@ void TWebFilsMgr::WritePage(TFileWriter& W, size_t Index, TFileOutcome& O) {
   O.Source = Page;
   BeginFile(Page);
   PrepareDestination(Dest, O);
+  // A page minified after its rewriting is staged beside Dest and minified
+  // from there: Dest is written once, and not at all when the result equals
+  // the file already there.
+  const bool Minify = Config->IsCompressHtml && CanCompress(OutputDir, Dest);
+  std::optional<TTempFile> Staged;
+  if (!Duplicates.Empty() && Minify) {
+    Staged.emplace(Dest);
+    Staged->Close();
+  }
+  const std::string Rewritten = Staged ? Staged->Path() : Dest;
   // Only a page whose references changed counts as rewritten; any other
   // goes as in a run without duplicates.
-  if (Duplicates.Empty() || !W.RewritePage(Page, Dest, int64_t(Index), RefCheck.get())) {
+  if (Duplicates.Empty() || !W.RewritePage(Page, Rewritten, int64_t(Index), RefCheck.get())) {
     if (Config->IsCompressHtml && CanCompress(RootDir, Page)) {
       O.Record = W.CompressOrCopy(Page, Dest, Page, O);
     } else {
@@ -231,10 +247,11 @@ void TWebFilsMgr::WritePage(TFileWriter& W, size_t Index, TFileOutcome& O) {
   } else {
     O.Rewritten = Page;
     O.Record = NewRecord(Page, TFileAction::Rewritten);
-    if (Config->IsCompressHtml && CanCompress(OutputDir, Dest)) {
-      const TFileResult C = W.CompressOrCopy(Dest, Dest, Page, O);
+    if (Minify) {
+      const TFileResult C = W.CompressOrCopy(Rewritten, Dest, Page, O);
       O.Record.Reason = C.Reason;
       O.Record.Detail = C.Detail;
+      O.Record.FromCache = C.FromCache;
     }
   }
   O.Record.BytesOut = FileSizeOf(Dest);
@@ -447,7 +464,26 @@ void TWebFilsMgr::RunPhases() {
     std::lock_guard<std::mutex> L(StateLock);
     CurrentFile.clear();
   }
+  MirrorOutput();
   Run.IsSuccess = true;
+}
+
+void TWebFilsMgr::MirrorOutput() {
+  TOutputMirror Mirror;
+  try {
+    Mirror.Find(RootDir, OutputDir, WrittenFiles);
+    if (DeleteStale && !Mirror.Stale.empty()) {
+      bool Yes = true;
+      if (OnConfirmDelete)
+        Synchronize([&] { Yes = OnConfirmDelete(this, int(Mirror.Stale.size())); });
+      if (Yes) Mirror.Remove();
+    }
+  } catch (const Exception& E) {
+    Mirror.Failures.push_back(E.what());  // the files are written: the run stands
+  }
+  Run.StaleFiles = Mirror.Stale;
+  Run.RemovedStale = Mirror.Removed;
+  Run.StaleFailures = Mirror.Failures;
 }
 
 void TWebFilsMgr::FinishRecord() {
@@ -489,6 +525,11 @@ void TWebFilsMgr::Execute() {
   } catch (...) {
     Run.IsSuccess = false;
     Run.ErrorText = "未知错误";
+  }
+  if (Cache) {
+    Cache->Trim();
+    Run.CacheHits = Cache->Hits();
+    Run.CacheWarning = Cache->Warning();
   }
   FinishRecord();
   if (OnFinished) {

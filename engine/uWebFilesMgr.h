@@ -18,9 +18,11 @@
 #include "engine/uFileResult.h"
 #include "engine/uFileWriter.h"
 #include "engine/uLinkedSheets.h"
+#include "engine/uOutputMirror.h"
 #include "engine/uOutputTree.h"
 #include "engine/uProgressCost.h"
 #include "engine/uRefCheck.h"
+#include "engine/uResultCache.h"
 #include "engine/uRunRecord.h"
 #include "engine/uSiteScan.h"
 #include "platform/FileSystem.h"
@@ -106,6 +108,17 @@ class TWebFilsMgr : public TThread, public TObject, public TSiteScan {
   // whenever the percentage changes; on the main thread like OnProgress.
   TStatusEvent OnStatus;
   bool DryRun = false;
+  // Take results from (and keep them in) the cache of results in
+  // TResultCache::DefaultFolder(), at most Config->CacheSize MiB (0: none).
+  // Set before Start; a dry run uses none. The record says how many came
+  // from it (CacheHits) and why it could not be used (CacheWarning).
+  bool UseCache = false;
+  // After a successful run, remove what the output holds that the run did
+  // not write (the record's StaleFiles); OnConfirmDelete, when set, is
+  // asked first on the main thread with their count, and false keeps them.
+  // Set before Start.
+  bool DeleteStale = false;
+  std::function<bool(TObject* Sender, int Count)> OnConfirmDelete;
 
   TAppConfig* Config;  // not owned
   int Jobs = 1;        // workers per phase, settled by Start
@@ -158,6 +171,9 @@ class TWebFilsMgr : public TThread, public TObject, public TSiteScan {
   // The counts and the cost of every step, before the first one.
   void PlanRun();
   void RunPhases();
+  // Finds what the output holds that the run did not write, and removes it
+  // when DeleteStale (and OnConfirmDelete) say so.
+  void MirrorOutput();
   // Phases 2 to 5: the masters, the pages (and the duplicates still
   // referred to), the minified files, the rest.
   void WritePhases();
@@ -190,7 +206,8 @@ class TWebFilsMgr : public TThread, public TObject, public TSiteScan {
   std::vector<std::string> WrittenFiles;
   // The reference check of the run, made when duplicates are known.
   std::unique_ptr<TRefCheck> RefCheck;
-  int64_t DoneCost = 0;  // planned cost of the steps done
+  std::unique_ptr<TResultCache> Cache;  // when UseCache, made by Start
+  int64_t DoneCost = 0;                 // planned cost of the steps done
 
   // Guards what the workers share while a phase runs: the file begun last,
   // and the steps and cost done (which the engine's thread reads for its

@@ -19,6 +19,7 @@ struct TDirEntry {
   bool IsSpecial = false;
   bool IsDangling = false;  // a symbolic link whose target is missing
   int64_t Size = 0;         // size of a file (the link target's for a link)
+  int64_t ModifiedNs = 0;   // modification time of the entry itself, ns since 1970
 };
 
 // Every entry of Folder except "." and "..", hidden ones included, in the
@@ -101,6 +102,13 @@ class TWriteRoot {
   bool TryLock();
   // The identity of the folder opened.
   TFileId Id() const;
+  // From now on a publish beneath this folder (TTempFile::Publish,
+  // PublishFile, CopyFileOverwrite, WriteFileAtomic) whose content equals
+  // the regular file already at its destination leaves that file as it is:
+  // its modification time and identity stay, only permission bits that
+  // differ are set, and the new copy is dropped. A link, or anything else
+  // but a regular file, at the destination is replaced as before.
+  void KeepEqualFiles(bool Keep = true);
 
  private:
   std::string Prefix;  // Folder's text with one trailing delimiter
@@ -179,6 +187,9 @@ class TTempFolder {
 // leaves no partial file behind and sets errno to the reason.
 bool CopyFileOverwrite(const std::string& Source, const std::string& Dest);
 bool DeleteFile(const std::string& Path);
+// Sets Path's modification time to now (links followed); false with errno
+// set when it cannot.
+bool TouchFile(const std::string& Path);
 // Gives From AttributesFrom's permission bits and modification time (when
 // that exists), then renames From to Dest (one folder's file system). False
 // with errno set on failure.
@@ -186,6 +197,27 @@ bool PublishFile(const std::string& From, const std::string& Dest,
                  const std::string& AttributesFrom);
 // Removes Path with everything below it (links are removed, not followed).
 void RemoveTree(const std::string& Path);
+// Removes the folder Path when it is empty (never a link); false with errno
+// set otherwise.
+bool RemoveEmptyFolder(const std::string& Path);
+
+// An entry found by ListTree.
+struct TTreeEntry {
+  std::string Path;  // relative to the folder listed, "/" between names
+  bool IsFolder = false;
+  // Not entered: a folder on another file system (a mount point) or one
+  // whose identity Fence names.
+  bool IsFenced = false;
+  TFileId Id;  // of the entry itself (a link's own, not its target's)
+};
+// Every entry beneath Folder, depth first, a folder before its content.
+// Links are never followed (a link is an entry like a file), a folder on
+// another file system than Folder's is listed but not entered, and so is a
+// folder Fence (when given) says true for. Folder is reached through a
+// write root when it lies beneath one. Throws Exception "无法读取目录
+// FOLDER: <reason>" when Folder or a folder within cannot be listed.
+std::vector<TTreeEntry> ListTree(const std::string& Folder,
+                                 const std::function<bool(const TFileId& Id)>& Fence = {});
 
 // Whole content of a file. Throws Exception naming the file and the system's
 // reason when it cannot be opened or read.
@@ -225,6 +257,8 @@ bool AppendToFile(const std::string& Path, const std::string& Data);
 
 // Folder of the running executable, with a trailing delimiter.
 std::string ProgramFolder();
+// The running executable's own file, "" when the system does not say.
+std::string ProgramFile();
 // Where the program's own helpers (outside programs, the markup compressor's
 // archive, the "Skins/" folder) are looked for, in this order, each with a
 // trailing delimiter: ProgramDir itself (the build tree), then under its parent

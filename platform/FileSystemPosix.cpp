@@ -96,6 +96,7 @@ struct TRootEntry {
   const void* Owner;
   std::string Prefix;  // with one trailing delimiter
   int Fd;
+  bool KeepEqual = false;  // TWriteRoot::KeepEqualFiles
 };
 std::mutex GRootLock;
 std::vector<TRootEntry>& Roots() {
@@ -105,7 +106,7 @@ std::vector<TRootEntry>& Roots() {
 
 // When Path lies beneath a live TWriteRoot: a descriptor of its folder (a
 // duplicate, the caller's to close) and the rest of Path after it.
-bool FindRoot(const std::string& Path, int& RootFd, std::string& Rest) {
+bool FindRoot(const std::string& Path, int& RootFd, std::string& Rest, bool* KeepEqual = nullptr) {
   std::lock_guard<std::mutex> L(GRootLock);
   for (auto It = Roots().rbegin(); It != Roots().rend(); ++It) {
     const std::string& P = It->Prefix;
@@ -113,6 +114,7 @@ bool FindRoot(const std::string& Path, int& RootFd, std::string& Rest) {
       RootFd = ::fcntl(It->Fd, F_DUPFD_CLOEXEC, 0);
       if (RootFd < 0) return false;
       Rest = Path.size() > P.size() ? Path.substr(P.size()) : std::string();
+      if (KeepEqual) *KeepEqual = It->KeepEqual;
       return true;
     }
   }
@@ -153,7 +155,18 @@ int WalkFolders(int Dir, const std::string& Rest, bool Create) {
 int OpenFolder(const std::string& Folder, bool Create) {
   int Root = -1;
   std::string Rest;
-  if (FindRoot(Folder, Root, Rest)) return WalkFolders(Root, Rest, Create);
+  if (FindRoot(Folder, Root, Rest)) {
+    const int Dir = WalkFolders(Root, Rest, Create);
+    if (Dir < 0) return -1;
+    // The write root's own folder comes back as a duplicate of its
+    // descriptor, which shares its reading position with it: a listing
+    // would go on where the last one ended. A descriptor of its own.
+    const int Own = ::openat(Dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int Saved = errno;
+    ::close(Dir);
+    errno = Saved;
+    return Own;
+  }
   if (Create && !ForceDirectories(Folder)) return -1;
   return ::open(Folder.empty() ? "." : Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
@@ -163,6 +176,7 @@ int OpenFolder(const std::string& Folder, bool Create) {
 struct TAtPath {
   int Dir = AT_FDCWD;
   std::string Name;
+  bool KeepEqual = false;  // beneath a write root that keeps equal files
   TAtPath() = default;
   TAtPath(const TAtPath&) = delete;
   TAtPath& operator=(const TAtPath&) = delete;
@@ -174,7 +188,7 @@ struct TAtPath {
     const std::string P = ExcludeTrailingDelimiter(Path);
     int Root = -1;
     std::string Rest;
-    if (!FindRoot(P, Root, Rest)) {
+    if (!FindRoot(P, Root, Rest, &KeepEqual)) {
       Name = P;
       return true;
     }
@@ -198,6 +212,79 @@ void CopyAttributesTo(const std::string& Source, int F) {
   ::fchmod(F, St.st_mode & 07777);
   const timespec Times[2] = {St.st_atim, St.st_mtim};
   ::futimens(F, Times);
+}
+
+// True when the open files A and B (read from their start) hold the same
+// bytes; both are read to the end of the shorter one.
+bool SameBytes(int A, int B) {
+  char BufA[1 << 16], BufB[1 << 16];
+  off_t Pos = 0;
+  for (;;) {
+    const ssize_t N = ::pread(A, BufA, sizeof BufA, Pos);
+    const ssize_t M = ::pread(B, BufB, sizeof BufB, Pos);
+    if (N < 0 || M < 0 || N != M) return false;
+    if (N == 0) return true;
+    if (std::memcmp(BufA, BufB, size_t(N)) != 0) return false;
+    Pos += N;
+  }
+}
+
+bool SameBytes(int A, const char* Data, size_t Len) {
+  char Buf[1 << 16];
+  size_t Pos = 0;
+  for (;;) {
+    const ssize_t N = ::pread(A, Buf, sizeof Buf, off_t(Pos));
+    if (N < 0) return false;
+    if (N == 0) return Pos == Len;
+    if (size_t(N) > Len - Pos || std::memcmp(Buf, Data + Pos, size_t(N)) != 0) return false;
+    Pos += size_t(N);
+  }
+}
+
+// The regular file at Dest, opened for reading without following a link,
+// when Dest lies beneath a write root that keeps equal files and the file
+// there has Size bytes; -1 otherwise.
+int OpenKeptDest(const std::string& Dest, int64_t Size) {
+  TAtPath At;
+  if (!At.Open(Dest) || !At.KeepEqual) return -1;
+  const int F =
+      ::openat(At.Dir, At.Name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (F < 0) return -1;
+  struct stat St;
+  if (::fstat(F, &St) != 0 || !S_ISREG(St.st_mode) || St.st_size != Size) {
+    ::close(F);
+    return -1;
+  }
+  return F;
+}
+
+// Gives the kept file Kept the permission bits Mode when it has others.
+void KeepWithMode(int Kept, mode_t Mode) {
+  struct stat St;
+  if (::fstat(Kept, &St) == 0 && (St.st_mode & 07777) != (Mode & 07777))
+    ::fchmod(Kept, Mode & 07777);
+}
+
+// The permission bits a file published with AttributesFrom gets: that
+// file's, or the usual ones of a new file when it is "" or missing.
+mode_t PublishedMode(const std::string& AttributesFrom) {
+  struct stat St;
+  if (!AttributesFrom.empty() && ::stat(AttributesFrom.c_str(), &St) == 0)
+    return St.st_mode & 07777;
+  const mode_t Mask = ::umask(0);
+  ::umask(Mask);
+  return 0666 & ~Mask;
+}
+
+// When the open file New equals the file kept at Dest (see KeepEqualFiles):
+// that file gets New's permission bits, and true.
+bool KeptEqualFile(int New, const std::string& Dest) {
+  struct stat St;
+  if (::fstat(New, &St) != 0) return false;
+  Fd Kept(OpenKeptDest(Dest, St.st_size));
+  if (Kept.Value < 0 || !SameBytes(New, Kept.Value)) return false;
+  KeepWithMode(Kept.Value, St.st_mode);
+  return true;
 }
 
 bool RenamePath(const std::string& From, const std::string& To) {
@@ -237,13 +324,13 @@ TWriteRoot::TWriteRoot(const std::string& Folder) : Prefix(IncludeTrailingDelimi
   Fd = ::open(Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (Fd < 0) ThrowSystemError("无法打开目录 " + Folder, errno);
   std::lock_guard<std::mutex> L(GRootLock);
-  Roots().push_back({this, Prefix, Fd});
+  Roots().push_back({this, Prefix, Fd, false});
   // Also by the absolute spelling handed to outside programs ("./" dropped).
   char Cwd[PATH_MAX];
   if (Prefix[0] != PathDelim && ::getcwd(Cwd, sizeof Cwd)) {
     std::string_view Rest(Prefix);
     while (Rest.size() >= 2 && Rest[0] == '.' && Rest[1] == PathDelim) Rest.remove_prefix(2);
-    Roots().push_back({this, IncludeTrailingDelimiter(Cwd) + std::string(Rest), Fd});
+    Roots().push_back({this, IncludeTrailingDelimiter(Cwd) + std::string(Rest), Fd, false});
   }
 }
 
@@ -263,6 +350,12 @@ bool TWriteRoot::TryLock() {
     if (::flock(Fd, LOCK_EX | LOCK_NB) == 0) return true;
     if (errno != EINTR) return false;
   }
+}
+
+void TWriteRoot::KeepEqualFiles(bool Keep) {
+  std::lock_guard<std::mutex> L(GRootLock);
+  for (TRootEntry& E : Roots())
+    if (E.Owner == this) E.KeepEqual = Keep;
 }
 
 TFileId TWriteRoot::Id() const {
@@ -296,6 +389,7 @@ bool ListInto(const std::string& Folder, std::vector<TDirEntry>& Result) {
     Entry.Name = N;
     struct stat St;
     if (::lstat((Base + Entry.Name).c_str(), &St) == 0) {
+      Entry.ModifiedNs = int64_t(St.st_mtim.tv_sec) * 1000000000 + St.st_mtim.tv_nsec;
       if (S_ISDIR(St.st_mode)) {
         Entry.IsDirectory = true;
       } else if (S_ISLNK(St.st_mode)) {
@@ -526,18 +620,22 @@ void TTempFile::Publish(const std::string& Source) {
   const int F = At.Open(TempPath) ? ::openat(At.Dir, At.Name.c_str(),
                                              O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)
                                   : -1;
+  bool Kept = false;
   if (F >= 0) {
     if (Source.empty()) {
       // New content of our own: the usual mode for a new file.
-      const mode_t Mask = ::umask(0);
-      ::umask(Mask);
-      ::fchmod(F, 0666 & ~Mask);
+      ::fchmod(F, PublishedMode(std::string()));
     } else {
       CopyAttributesTo(Source, F);
     }
+    Kept = KeptEqualFile(F, Dest);
     ::close(F);
   }
-  if (!RenamePath(TempPath, Dest)) ThrowSystemError("无法创建文件 " + Dest, errno);
+  if (Kept) {
+    ::unlinkat(At.Dir, At.Name.c_str(), 0);
+  } else if (!RenamePath(TempPath, Dest)) {
+    ThrowSystemError("无法创建文件 " + Dest, errno);
+  }
   DropLive(TempPath);
   TempPath.clear();
 }
@@ -614,6 +712,78 @@ void RemoveTree(const std::string& Path) {
   if (At.Open(Path)) RemoveAt(At.Dir, At.Name);
 }
 
+bool RemoveEmptyFolder(const std::string& Path) {
+  TAtPath At;
+  return At.Open(Path) && ::unlinkat(At.Dir, At.Name.c_str(), AT_REMOVEDIR) == 0;
+}
+
+namespace {
+// ListTree's walk of the open folder Dir (taken over: closed here), whose
+// entries are named Prefix + name.
+void ListTreeAt(int Dir, const std::string& Prefix, const std::string& Shown, dev_t Device,
+                const std::function<bool(const TFileId& Id)>& Fence,
+                std::vector<TTreeEntry>& Result) {
+  DIR* D = ::fdopendir(Dir);
+  if (!D) {
+    const int Saved = errno;
+    ::close(Dir);
+    ThrowSystemError("无法读取目录 " + Shown, Saved);
+  }
+  std::vector<std::string> Names;
+  for (;;) {
+    errno = 0;
+    dirent* E = ::readdir(D);
+    if (!E) break;
+    if (std::strcmp(E->d_name, ".") != 0 && std::strcmp(E->d_name, "..") != 0)
+      Names.emplace_back(E->d_name);
+  }
+  if (errno != 0) {
+    const int Saved = errno;
+    ::closedir(D);
+    ThrowSystemError("无法读取目录 " + Shown, Saved);
+  }
+  try {
+    for (const std::string& Name : Names) {
+      struct stat St;
+      if (::fstatat(::dirfd(D), Name.c_str(), &St, AT_SYMLINK_NOFOLLOW) != 0) continue;  // gone
+      TTreeEntry Entry;
+      Entry.Path = Prefix + Name;
+      Entry.IsFolder = S_ISDIR(St.st_mode);
+      const TFileId Id{uint64_t(St.st_dev), uint64_t(St.st_ino)};
+      Entry.Id = Id;
+      Entry.IsFenced = Entry.IsFolder && (St.st_dev != Device || (Fence && Fence(Id)));
+      Result.push_back(Entry);
+      if (!Entry.IsFolder || Entry.IsFenced) continue;
+      const int Sub =
+          ::openat(::dirfd(D), Name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      const std::string Folder = Shown + Name;
+      if (Sub < 0) ThrowSystemError("无法读取目录 " + Folder, errno);
+      ListTreeAt(Sub, Entry.Path + "/", Folder + "/", Device, Fence, Result);
+    }
+  } catch (...) {
+    ::closedir(D);
+    throw;
+  }
+  ::closedir(D);
+}
+}  // namespace
+
+std::vector<TTreeEntry> ListTree(const std::string& Folder,
+                                 const std::function<bool(const TFileId& Id)>& Fence) {
+  const std::string Shown = IncludeTrailingDelimiter(Folder);
+  const int F = OpenFolder(Shown, false);
+  if (F < 0) ThrowSystemError("无法读取目录 " + Folder, errno);
+  struct stat St;
+  if (::fstat(F, &St) != 0) {
+    const int Saved = errno;
+    ::close(F);
+    ThrowSystemError("无法读取目录 " + Folder, Saved);
+  }
+  std::vector<TTreeEntry> Result;
+  ListTreeAt(F, std::string(), Shown, St.st_dev, Fence, Result);
+  return Result;
+}
+
 namespace {
 // Opens Path for reading without blocking on a FIFO and without reading a
 // device: -1 with errno set (EINVAL for anything but a regular file).
@@ -639,6 +809,14 @@ bool CopyFileOverwrite(const std::string& Source, const std::string& Dest) {
   struct stat St;
   Fd In(OpenRegularForReading(Source, St));
   if (In.Value < 0) return false;
+  {
+    // An equal file already there is kept: nothing is written.
+    Fd Kept(OpenKeptDest(Dest, St.st_size));
+    if (Kept.Value >= 0 && SameBytes(In.Value, Kept.Value)) {
+      KeepWithMode(Kept.Value, St.st_mode);
+      return true;
+    }
+  }
   try {
     TTempFile Tmp(Dest);
     bool Ok = true;
@@ -679,6 +857,10 @@ bool CopyFileOverwrite(const std::string& Source, const std::string& Dest) {
   }
 }
 
+bool TouchFile(const std::string& Path) {
+  return ::utimensat(AT_FDCWD, Path.c_str(), nullptr, 0) == 0;
+}
+
 bool DeleteFile(const std::string& Path) {
   TAtPath At;
   return At.Open(Path) && ::unlinkat(At.Dir, At.Name.c_str(), 0) == 0;
@@ -686,15 +868,15 @@ bool DeleteFile(const std::string& Path) {
 
 bool PublishFile(const std::string& From, const std::string& Dest,
                  const std::string& AttributesFrom) {
-  if (!AttributesFrom.empty()) {
-    TAtPath At;
-    if (At.Open(From)) {
-      const int F = ::openat(At.Dir, At.Name.c_str(),
-                             O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-      if (F >= 0) {
-        CopyAttributesTo(AttributesFrom, F);
-        ::close(F);
-      }
+  TAtPath At;
+  if (At.Open(From)) {
+    const int F = ::openat(At.Dir, At.Name.c_str(),
+                           O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (F >= 0) {
+      if (!AttributesFrom.empty()) CopyAttributesTo(AttributesFrom, F);
+      const bool Kept = KeptEqualFile(F, Dest);
+      ::close(F);
+      if (Kept) return ::unlinkat(At.Dir, At.Name.c_str(), 0) == 0 || errno == ENOENT;
     }
   }
   return RenamePath(From, Dest);
@@ -715,6 +897,13 @@ std::string ReadFileText(const std::string& Path) {
 
 void WriteFileAtomic(const std::string& Path, const std::string& Data,
                      const std::string& AttributesFrom) {
+  {
+    Fd Kept(OpenKeptDest(Path, int64_t(Data.size())));
+    if (Kept.Value >= 0 && SameBytes(Kept.Value, Data.data(), Data.size())) {
+      KeepWithMode(Kept.Value, PublishedMode(AttributesFrom));
+      return;
+    }
+  }
   TTempFile Tmp(Path);
   if (!WriteAll(Tmp.Descriptor(), Data.data(), Data.size()))
     ThrowSystemError("无法写入文件 " + Path, errno);
@@ -767,6 +956,12 @@ std::string ProgramFolder() {
   const ssize_t N = ::readlink("/proc/self/exe", Buf, sizeof Buf - 1);
   if (N <= 0) return "./";
   return ExtractFilePath(std::string(Buf, size_t(N)));
+}
+
+std::string ProgramFile() {
+  char Buf[4096];
+  const ssize_t N = ::readlink("/proc/self/exe", Buf, sizeof Buf - 1);
+  return N <= 0 ? std::string() : std::string(Buf, size_t(N));
 }
 
 std::vector<std::string> HelperFolders(const std::string& ProgramDir) {

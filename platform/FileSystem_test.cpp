@@ -11,6 +11,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
 
 #include "platform/Error.h"
 #include "platform/Text.h"
@@ -298,6 +300,120 @@ TEST_F(FileSystemTest, HelperFolderOfTakesTheFirstFolderHoldingTheName) {
   EXPECT_EQ(HelperFolderOf("pngout", Bin), Bin);
   EXPECT_EQ(HelperFolderOf("htmlcompressor.jar", Bin), Bin);
   EXPECT_EQ(HelperFolderOf("Skins", Bin), Bin);
+}
+
+// Identity and time of a file as the system sees it, links not followed.
+struct TStamp {
+  ino_t Inode = 0;
+  timespec Mtime{};
+  mode_t Mode = 0;
+};
+TStamp StampOf(const std::string& Path) {
+  struct stat St {};
+  ::lstat(Path.c_str(), &St);
+  return {St.st_ino, St.st_mtim, mode_t(St.st_mode & 07777)};
+}
+
+TEST_F(FileSystemTest, AWriteRootThatKeepsEqualFilesLeavesThemUntouched) {
+  // Every way of publishing into the output, each with the same bytes as
+  // the file already there (kept: inode and time stay, the mode follows)
+  // and with other bytes (replaced).
+  Put("src.txt", "same");
+  Put("other.txt", "different");
+  ::chmod((Dir + "src.txt").c_str(), 0640);
+  const timespec Old[2] = {{1000000000, 0}, {1000000000, 0}};
+  ForceDirectories(Dir + "out");
+  TWriteRoot Root(Dir + "out");
+  Root.KeepEqualFiles();
+  const std::string Out = Dir + "out/";
+  struct Case {
+    const char* Name;
+    std::function<void(const std::string& Dest, const std::string& From)> Write;
+  } Cases[] = {
+      {"copy",
+       [](const std::string& D, const std::string& F) { ASSERT_TRUE(CopyFileOverwrite(F, D)); }},
+      {"atomic",
+       [](const std::string& D, const std::string& F) { WriteFileAtomic(D, ReadFileText(F), F); }},
+      {"temp",
+       [](const std::string& D, const std::string& F) {
+         TTempFile T(D);
+         const std::string Data = ReadFileText(F);
+         ASSERT_EQ(::write(T.Descriptor(), Data.data(), Data.size()), ssize_t(Data.size()));
+         T.Publish(F);
+       }},
+      {"publish",
+       [this](const std::string& D, const std::string& F) {
+         const std::string Tmp = Dir + "out/" + TempFilePrefix + "abcdefghijklmnop";
+         ASSERT_TRUE(CopyFileOverwrite(F, Tmp + ".x"));
+         ASSERT_TRUE(PublishFile(Tmp + ".x", D, F));
+         EXPECT_FALSE(FileExists(Tmp + ".x"));
+       }},
+  };
+  for (const Case& C : Cases) {
+    const std::string Dest = Out + C.Name;
+    WriteFileAtomic(Dest, "same");
+    ::chmod(Dest.c_str(), 0600);
+    ::utimensat(AT_FDCWD, Dest.c_str(), Old, 0);
+    const TStamp Before = StampOf(Dest);
+    C.Write(Dest, Dir + "src.txt");
+    const TStamp After = StampOf(Dest);
+    EXPECT_EQ(After.Inode, Before.Inode) << C.Name;
+    EXPECT_EQ(After.Mtime.tv_sec, 1000000000) << C.Name;
+    EXPECT_EQ(After.Mode, mode_t(0640)) << C.Name;
+    C.Write(Dest, Dir + "other.txt");
+    EXPECT_EQ(ReadFileText(Dest), "different") << C.Name;
+    EXPECT_NE(StampOf(Dest).Mtime.tv_sec, 1000000000) << C.Name;
+    // A link with the same bytes behind it is replaced, never written through.
+    DeleteFile(Dest);
+    ASSERT_EQ(::symlink((Dir + "src.txt").c_str(), Dest.c_str()), 0);
+    C.Write(Dest, Dir + "src.txt");
+    EXPECT_FALSE(IsSymbolicLink(Dest)) << C.Name;
+    EXPECT_EQ(ReadFileText(Dir + "src.txt"), "same");
+  }
+  std::vector<std::string> Left;
+  for (const TDirEntry& E : ListDirectory(Out))
+    if (IsTempFileName(E.Name)) Left.push_back(E.Name);
+  EXPECT_TRUE(Left.empty());
+  // Without the switch an equal file is replaced as before.
+  Root.KeepEqualFiles(false);
+  const TStamp Before = StampOf(Out + "copy");
+  ASSERT_TRUE(CopyFileOverwrite(Dir + "other.txt", Out + "copy"));
+  EXPECT_NE(StampOf(Out + "copy").Inode, Before.Inode);
+}
+
+TEST_F(FileSystemTest, ListTreeNeverFollowsLinksNorEntersFencedFolders) {
+  Put("t/a.txt", "a");
+  Put("t/sub/b.txt", "b");
+  Put("t/fenced/c.txt", "c");
+  Put("elsewhere/secret.txt", "s");
+  ASSERT_EQ(::symlink((Dir + "elsewhere").c_str(), (Dir + "t/dirlink").c_str()), 0);
+  ASSERT_EQ(::symlink((Dir + "elsewhere/secret.txt").c_str(), (Dir + "t/filelink").c_str()), 0);
+  TFileId Fenced;
+  ASSERT_TRUE(GetFileId(Dir + "t/fenced", Fenced));
+  std::vector<TTreeEntry> Entries =
+      ListTree(Dir + "t", [&](const TFileId& Id) { return Id == Fenced; });
+  std::map<std::string, std::pair<bool, bool>> Seen;
+  for (const TTreeEntry& E : Entries) Seen[E.Path] = {E.IsFolder, E.IsFenced};
+  const std::map<std::string, std::pair<bool, bool>> Expected = {
+      {"a.txt", {false, false}}, {"sub", {true, false}},      {"sub/b.txt", {false, false}},
+      {"fenced", {true, true}},  {"dirlink", {false, false}}, {"filelink", {false, false}}};
+  EXPECT_EQ(Seen, Expected);
+  EXPECT_THROW(ListTree(Dir + "missing"), Exception);
+  {
+    // Through a write root, as often as asked: each listing reads the
+    // folder from its start.
+    const size_t All = ListTree(Dir + "t").size();  // the fenced folder's file too
+    TWriteRoot Root(Dir + "t");
+    EXPECT_EQ(ListTree(Dir + "t").size(), All);
+    EXPECT_EQ(RemoveStaleTempFiles(Dir + "t"), 0);
+    EXPECT_EQ(ListTree(Dir + "t/").size(), All);
+  }
+
+  EXPECT_FALSE(RemoveEmptyFolder(Dir + "t/sub"));  // not empty
+  ASSERT_TRUE(DeleteFile(Dir + "t/sub/b.txt"));
+  EXPECT_TRUE(RemoveEmptyFolder(Dir + "t/sub"));
+  EXPECT_FALSE(RemoveEmptyFolder(Dir + "t/dirlink"));  // a link is no folder
+  EXPECT_TRUE(FileExists(Dir + "elsewhere/secret.txt"));
 }
 
 }  // namespace

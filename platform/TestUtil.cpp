@@ -15,6 +15,17 @@ namespace fs = std::filesystem;
 
 namespace larkspan::test {
 
+namespace {
+// A test program run by hand (ctest sets XDG_CACHE_HOME itself) still never
+// fills the user's own cache of results: every program it starts inherits
+// this.
+const bool TestsOwnCache = [] {
+  if (GetEnv("XDG_CACHE_HOME").empty())
+    ::setenv("XDG_CACHE_HOME", (TempFolder() + "larkspan-test-cache").c_str(), 1);
+  return true;
+}();
+}  // namespace
+
 TTempDir::TTempDir(const std::string& Hint) {
   std::string Tmpl = TempFolder() + Hint + "-XXXXXX";
   char* P = ::mkdtemp(Tmpl.data());

@@ -110,6 +110,10 @@ void TfrmLarkspan::BuildControls() {
   edtOutputPath = MakeEdit(GroupBox1, "edtOutputPath", false);
   btnSelectOutput =
       MakeToolButton(GroupBox1, "btnSelectOutput", ":/icons/folder.svg", "选择导出路径");
+  chkDeleteStale = MakeCheck(GroupBox1, "chkDeleteStale", "删除输出目录中的多余文件");
+  chkDeleteStale->setToolTip(
+      "生成后删除输出目录中本次没有写出的文件（网站中已删除、改名或被过滤的），删除前会先询问；"
+      "不会删除输出目录以外的任何东西，也不会经由链接删除");
 
   pgsMain = new QProgressBar(this);
   pgsMain->setObjectName("pgsMain");
@@ -166,6 +170,7 @@ void TfrmLarkspan::BuildControls() {
   Output->addWidget(sLabel2, 2, 0);
   Output->addWidget(edtOutputPath, 2, 1);
   Output->addWidget(btnSelectOutput, 2, 2);
+  Output->addWidget(chkDeleteStale, 3, 1, 1, 2);
 
   auto* RootRow = new QHBoxLayout;
   RootRow->addWidget(sLabel1);
@@ -196,7 +201,8 @@ void TfrmLarkspan::WireControls() {
                             chkCompressJS,     chkReducePic,      cbxCharSet,      cbxLevel,
                             edtCompressFilter, btnCompressFilter, chkCompressXML,  chkCompressJpg,
                             chkCompressPng,    chkCompressGif,    edtFileFilters,  btnFileFilters,
-                            edtOutputPath,     btnSelectOutput,   btnAbout,        btnStart};
+                            edtOutputPath,     btnSelectOutput,   chkDeleteStale,  btnAbout,
+                            btnStart};
   for (size_t I = 1; I < std::size(Order); ++I) setTabOrder(Order[I - 1], Order[I]);
 
   auto Wire = [this](QAbstractButton* B, void (TfrmLarkspan::*Handler)()) {
@@ -294,6 +300,9 @@ void TfrmLarkspan::btnStartClick() {
     Engine->OnStatus = [this](TObject* Sender, const TRunStatus& Status) {
       EngineStatus(Sender, Status);
     };
+    Engine->UseCache = true;
+    Engine->DeleteStale = chkDeleteStale->isChecked();
+    Engine->OnConfirmDelete = [this](TObject*, int Count) { return ConfirmDeleteStale(Count); };
     // Said once, before the run: those pictures will be copied unchanged.
     std::string Missing;
     for (const std::string& Tool : Engine->FindMissingTools())
@@ -333,6 +342,15 @@ void TfrmLarkspan::EnableControls(bool Value) {
   btnSelectOutput->setEnabled(Value);
   btnStart->setEnabled(Value);
   gbxCompress->setEnabled(Value);
+  chkDeleteStale->setEnabled(Value);
+}
+
+bool TfrmLarkspan::ConfirmDeleteStale(int Count) {
+  return ShowMessage(this,
+                     "输出目录中有 " + std::to_string(Count) +
+                         " 个文件不是本次生成的（网站中已删除、改名或被过滤）。\n是否删除这 " +
+                         std::to_string(Count) + " 个文件？",
+                     TMsgIcon::Question, TMsgButtons::YesNo) == TMsgResult::Yes;
 }
 
 void TfrmLarkspan::EngineProgress(TObject* Sender, int Percent) {
@@ -359,6 +377,11 @@ std::string RunNotes(const TRunRecord& Run) {
     Notes += "\n" + UncompressedReport(int(Run.UncompressedFiles.size()), TReportLang::Zh);
   for (const std::string& Tool : Run.MissingTools)
     Notes += "\n" + MissingToolReport(Tool, TReportLang::Zh);
+  if (Run.CacheHits > 0) Notes += "\n" + CacheReport(Run.CacheHits, TReportLang::Zh);
+  if (!Run.CacheWarning.empty()) Notes += "\n" + Run.CacheWarning;
+  if (!Run.StaleFiles.empty())
+    Notes +=
+        "\n" + StaleReport(int(Run.StaleFiles.size()), Run.RemovedStale, false, TReportLang::Zh);
   if (const std::string Skipped = SkippedReport(Run.SkippedFiles.size()); !Skipped.empty()) {
     Notes += "\n" + Skipped + "：";
     for (size_t I = 0; I < Run.SkippedFiles.size() && I < 10; ++I)

@@ -45,6 +45,9 @@ class TfrmLarkspan : public QWidget {
   bool FormClose();
   void btnStartClick();
   void EnableControls(bool Value);
+  // Asks whether to remove the Count files in the output that the run did
+  // not write (chkDeleteStale); true for Yes.
+  bool ConfirmDeleteStale(int Count);
   // The start button as 生成 (idle) or as 停止 (while a run goes), each
   // with its own icon.
   void ShowRunState(bool Running);
@@ -96,6 +99,8 @@ class TfrmLarkspan : public QWidget {
   QLabel* sLabel2;
   QLineEdit* edtOutputPath;
   QToolButton* btnSelectOutput;
+  // Off at every start (never saved): removing files is asked for each time.
+  QCheckBox* chkDeleteStale;
   QProgressBar* pgsMain;
   QLabel* lblCurrentFile;
   QPushButton* btnAbout;

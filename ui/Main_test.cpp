@@ -427,6 +427,47 @@ class TfrmLarkspanTest : public QObject {
     QVERIFY(F->close());
   }
 
+  void StaleFilesAreRemovedOnlyWhenTickedAndConfirmed() {
+    TTestHome Home;
+    TFakeDialogs Fake;
+    Home.WriteFile("site/a.html", "<p>a</p>");
+    Home.WriteFile("out/gone.html", "<p>deleted from the site</p>");
+    Home.WriteFile("out/old/gone.css", "p{}");
+    const std::string Site = Home.Path() + "site";
+    const std::string Out = Home.Path() + "out";
+    auto F = OpenForRun(Site, Out, &TfrmLarkspan::chkCompressHtml);
+    QVERIFY(!F->chkDeleteStale->isChecked());  // off at every start
+    // Unticked: counted in the report, nothing asked, nothing removed.
+    F->btnStart->click();
+    WaitForRunEnd(*F);
+    QCOMPARE(Fake.Messages.size(), size_t(1));
+    QVERIFY2(Fake.Messages[0].Text.contains("输出目录中有 2 个文件不是本次写出的"),
+             qPrintable(Fake.Messages[0].Text));
+    QVERIFY(QFile::exists(QString::fromStdString(Out + "/gone.html")));
+    // Ticked: asked with the count; No keeps them, Yes removes them.
+    F->chkDeleteStale->setChecked(true);
+    for (const TMsgResult Answer : {TMsgResult::No, TMsgResult::Yes}) {
+      Fake.Clear();
+      Fake.MessageAnswers = {Answer, TMsgResult::No};
+      F->btnStart->click();
+      WaitForRunEnd(*F);
+      QCOMPARE(Fake.Messages.size(), size_t(2));
+      QVERIFY2(Fake.Messages[0].Text.contains("是否删除这 2 个文件"),
+               qPrintable(Fake.Messages[0].Text));
+      QCOMPARE(Fake.Messages[0].Icon, TMsgIcon::Question);
+      QCOMPARE(QFile::exists(QString::fromStdString(Out + "/gone.html")), Answer == TMsgResult::No);
+    }
+    QVERIFY2(Fake.Messages[1].Text.contains("已从输出目录删除 2 个"),
+             qPrintable(Fake.Messages[1].Text));
+    QVERIFY(!QDir(QString::fromStdString(Out + "/old")).exists());
+    QVERIFY(QFile::exists(QString::fromStdString(Out + "/a.html")));
+    QVERIFY(F->close());
+    // The box is not a setting: a new window starts with it off.
+    auto Again = OpenWindow();
+    QVERIFY(!Again->chkDeleteStale->isChecked());
+    QVERIFY(Again->close());
+  }
+
   void RealRunReportsTheSavedSpaceAndReturnsToIdle() {
     TTestHome Home;
     TFakeDialogs Fake;

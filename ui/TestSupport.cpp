@@ -13,12 +13,15 @@ namespace larkspan {
 TTestHome::TTestHome() {
   OldConfig = qgetenv("XDG_CONFIG_HOME");
   OldRuntime = qgetenv("XDG_RUNTIME_DIR");
+  OldCache = qgetenv("XDG_CACHE_HOME");
   qputenv("XDG_CONFIG_HOME", Dir.path().toUtf8());
+  qputenv("XDG_CACHE_HOME", Dir.path().toUtf8());
   qputenv("XDG_RUNTIME_DIR", Dir.path().toUtf8());
 }
 
 TTestHome::~TTestHome() {
   qputenv("XDG_CONFIG_HOME", OldConfig);
+  qputenv("XDG_CACHE_HOME", OldCache);
   if (OldRuntime.isEmpty())
     qunsetenv("XDG_RUNTIME_DIR");
   else

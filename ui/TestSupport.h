@@ -12,9 +12,10 @@
 
 namespace larkspan {
 
-// A temporary folder that also serves as $XDG_CONFIG_HOME (and
-// $XDG_RUNTIME_DIR) while the object lives, so windows read and write their
-// settings file in it and never touch the user's.
+// A temporary folder that also serves as $XDG_CONFIG_HOME, $XDG_CACHE_HOME
+// (and $XDG_RUNTIME_DIR) while the object lives, so windows read and write
+// their settings file and their cache of results in it and never touch the
+// user's.
 class TTestHome {
  public:
   TTestHome();
@@ -32,7 +33,7 @@ class TTestHome {
 
  private:
   QTemporaryDir Dir;
-  QByteArray OldConfig, OldRuntime;
+  QByteArray OldConfig, OldRuntime, OldCache;
 };
 
 class TListBox;

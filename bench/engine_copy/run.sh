@@ -36,13 +36,15 @@ g++ -O2 -std=c++20 -I"$top" "$here/detect.cpp" "$top/engine/uPictureDigest.cpp" 
   "$top/platform/FileSystemPosix.cpp" "$top/platform/ErrorPosix.cpp" "$top/platform/Text.cpp" \
   -lcrypto -o "$work/detect"
 
-# Wall time: mean of several runs, each on an empty output folder.
+# Wall time: mean of several runs, each on an empty output folder, never
+# with results from the cache of results.
 runs=${RUNS:-5}
+nocache=$("$cli" --help 2>&1 | grep -q -- --no-cache && echo --no-cache || true)
 hyperfine --style basic --runs "$runs" --export-markdown "$work/times.md" \
   --prepare "rm -rf '$out/o'" \
   -n "cp -r" "cp -r '$work/site' '$out/o'" \
-  -n "larkspan-cli --dedupe" "'$cli' --quiet --dedupe '$work/site' '$out/o'" \
-  -n "larkspan-cli copy only (--xml: nothing to minify)" "'$cli' --quiet --xml '$work/site' '$out/o'" \
+  -n "larkspan-cli --dedupe" "'$cli' --quiet $nocache --dedupe '$work/site' '$out/o'" \
+  -n "larkspan-cli copy only (--xml: nothing to minify)" "'$cli' --quiet $nocache --xml '$work/site' '$out/o'" \
   -n "jdupes -r (pictures only)" "jdupes -r -q -X onlyext:jpg,jpeg,gif,png,bmp '$work/site'" \
   -n "larkspan detection alone" "'$work/detect' '$work/site'" >&2
 cat "$work/times.md"

@@ -29,6 +29,8 @@ else
   site=$work/site
 fi
 args=(--all --charset "${CHARSET:-UTF-8}")
+# The whole work, never results from the cache of results.
+"$cli" --help 2>&1 | grep -q -- --no-cache && args+=(--no-cache)
 [ -n "${JOBS:-}" ] && args+=(--jobs "$JOBS")
 python3 - "$cli" "$site" "$work/out" "${args[@]}" <<'PY'
 import os, pty, re, sys, time

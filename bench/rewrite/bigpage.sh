@@ -52,7 +52,8 @@ for bin in "${bins[@]}"; do
     : > "$work/times"
     for run in $(seq "$RUNS"); do
       rm -rf "$work/out"
-      /usr/bin/time -f "%U %S" -o "$work/t" "$bin/larkspan-cli" -q --dedupe "$work/site$mb" "$work/out"
+      nocache=$("$bin/larkspan-cli" --help 2>&1 | grep -q -- --no-cache && echo --no-cache || true)
+      /usr/bin/time -f "%U %S" -o "$work/t" "$bin/larkspan-cli" -q $nocache --dedupe "$work/site$mb" "$work/out"
       awk '{print $1 + $2}' "$work/t" >> "$work/times"
     done
     cpu=$(median < "$work/times")

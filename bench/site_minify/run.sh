@@ -26,10 +26,12 @@ echo "$(find "$work/site" -type f | wc -l) files, $(du -sh "$work/site" | cut -f
 find "$work/site" -type f -print0 | xargs -0 cat >/dev/null  # warm the page cache
 
 runs=${RUNS:-5}
+# Every run does the whole work, never takes results from the cache of results.
+nocache=$("$cli" --help 2>&1 | grep -q -- --no-cache && echo --no-cache || true)
 hyperfine --style basic --runs "$runs" --export-markdown "$work/times.md" \
   --prepare "rm -rf '$out/o'" \
   -n "cp -r" "cp -r '$work/site' '$out/o'" \
-  -n "larkspan-cli --html --css --xml" "'$cli' --quiet --html --css --xml '$work/site' '$out/o'" \
+  -n "larkspan-cli --html --css --xml" "'$cli' --quiet $nocache --html --css --xml '$work/site' '$out/o'" \
   -n "minify -r (html, css, xml)" \
   "minify -r --sync --match '\\.(html|css|xml)\$' -o '$out/o/' '$work/site/'" >&2
 cat "$work/times.md"

@@ -57,6 +57,8 @@ level_line = re.search(r"--level NAME\s+(.*(?:\n {8,}.*)*)", cli_help)
 default_level = re.search(r'"?(\w+)"? \(default', level_line.group(1)) if level_line else None
 default_level = default_level.group(1) if default_level else None
 levels = levels.split() if level_line else []
+# Every round does the whole work: results are not taken from the cache of results.
+no_cache = ["--no-cache"] if "--no-cache" in cli_help else []
 
 
 def tree_bytes(root):
@@ -141,7 +143,7 @@ def digests(root):
 
 
 def run_cli(site, out, jobs, level=None):
-    args = [cli, "--all", "--quiet", "--charset", charset]
+    args = [cli, "--all", "--quiet", "--charset", charset, *no_cache]
     if jobs is not None:
         args += ["--jobs", str(jobs)]
     if level is not None:
