@@ -132,33 +132,7 @@ void TfrmLarkspan::BuildControls() {
   btnAbout = MakeButton(this, "btnAbout", "关于", ":/icons/info.svg");
   btnStart = MakeButton(this, "btnStart", "生成", ":/icons/start.svg");
 
-  // Options: two rows of four boxes, then the character set and the
-  // exception files.
-  auto* Options = new QGridLayout(gbxCompress);
-  Options->setContentsMargins(10, 6, 10, 8);
-  Options->setHorizontalSpacing(8);
-  Options->setVerticalSpacing(6);
-  Options->addWidget(chkCompressHtml, 0, 0);
-  Options->addWidget(chkCompressXML, 0, 1);
-  Options->addWidget(chkCompressCSS, 0, 2);
-  Options->addWidget(chkCompressJS, 0, 3);
-  Options->addWidget(chkCompressJpg, 1, 0);
-  Options->addWidget(chkCompressPng, 1, 1);
-  Options->addWidget(chkCompressGif, 1, 2);
-  Options->addWidget(chkReducePic, 1, 3);
-  auto* CharSetRow = new QHBoxLayout;
-  CharSetRow->addWidget(lbl1);
-  CharSetRow->addWidget(cbxCharSet);
-  CharSetRow->addSpacing(16);
-  CharSetRow->addWidget(lblLevel);
-  CharSetRow->addWidget(cbxLevel);
-  CharSetRow->addStretch(1);
-  Options->addLayout(CharSetRow, 2, 0, 1, 4);
-  auto* ExceptionRow = new QHBoxLayout;
-  ExceptionRow->addWidget(sLabel4);
-  ExceptionRow->addWidget(edtCompressFilter, 1);
-  ExceptionRow->addWidget(btnCompressFilter);
-  Options->addLayout(ExceptionRow, 3, 0, 1, 4);
+  LayOutOptions();
 
   auto* Output = new QGridLayout(GroupBox1);
   Output->setContentsMargins(10, 6, 10, 8);
@@ -193,6 +167,36 @@ void TfrmLarkspan::BuildControls() {
   Page->addLayout(Buttons);
 
   WireControls();
+}
+
+void TfrmLarkspan::LayOutOptions() {
+  // Options: two rows of four boxes, then the character set and the
+  // exception files.
+  auto* Options = new QGridLayout(gbxCompress);
+  Options->setContentsMargins(10, 6, 10, 8);
+  Options->setHorizontalSpacing(8);
+  Options->setVerticalSpacing(6);
+  Options->addWidget(chkCompressHtml, 0, 0);
+  Options->addWidget(chkCompressXML, 0, 1);
+  Options->addWidget(chkCompressCSS, 0, 2);
+  Options->addWidget(chkCompressJS, 0, 3);
+  Options->addWidget(chkCompressJpg, 1, 0);
+  Options->addWidget(chkCompressPng, 1, 1);
+  Options->addWidget(chkCompressGif, 1, 2);
+  Options->addWidget(chkReducePic, 1, 3);
+  auto* CharSetRow = new QHBoxLayout;
+  CharSetRow->addWidget(lbl1);
+  CharSetRow->addWidget(cbxCharSet);
+  CharSetRow->addSpacing(16);
+  CharSetRow->addWidget(lblLevel);
+  CharSetRow->addWidget(cbxLevel);
+  CharSetRow->addStretch(1);
+  Options->addLayout(CharSetRow, 2, 0, 1, 4);
+  auto* ExceptionRow = new QHBoxLayout;
+  ExceptionRow->addWidget(sLabel4);
+  ExceptionRow->addWidget(edtCompressFilter, 1);
+  ExceptionRow->addWidget(btnCompressFilter);
+  Options->addLayout(ExceptionRow, 3, 0, 1, 4);
 }
 
 void TfrmLarkspan::WireControls() {

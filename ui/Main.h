@@ -114,6 +114,8 @@ class TfrmLarkspan : public QWidget {
 
  private:
   void BuildControls();
+  // The option boxes' grid inside gbxCompress (from BuildControls).
+  void LayOutOptions();
   // The tab order and the buttons' handlers (from BuildControls).
   void WireControls();
   void StoreSwitches();
