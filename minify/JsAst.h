@@ -75,11 +75,11 @@ enum class TJsNodeKind : uint8_t {
   Labeled,  // label: the node's range; A statement
   Debugger,
   With,        // A object, D body
-  Import,      // A: list of ImportSpec, B: source string, C: attributes object or null
-  ImportSpec,  // A: imported name (Ident or Str) or null, B: local Ident; fDefault, fNamespace
+  Import,      // A: list of ImportItem, B: source string, C: attributes object or null
+  ImportItem,  // A: imported name (Ident or Str) or null, B: local Ident; fDefault, fNamespace
   Export,      // fDefault: A expression/declaration; fDecl: A declaration; else A: list of
-               // ExportSpec, B: source or null (fAll: `*`, A: the `as` name or null); C: attributes
-  ExportSpec,  // A: local (Ident or Str), B: exported (Ident or Str) or null
+               // ExportItem, B: source or null (fAll: `*`, A: the `as` name or null); C: attributes
+  ExportItem,  // A: local (Ident or Str), B: exported (Ident or Str) or null
 };
 
 // Node flags; their meaning depends on the kind.
@@ -107,8 +107,8 @@ enum : uint16_t {
   fStaticBlock = 128,  // Property: B is a Block
   fTrailingComma =
       0x400,            // Array, Object: "," after a last spread; Call: the same in its arguments
-  fDefault = 1,         // ImportSpec, Export
-  fNamespace = 2,       // ImportSpec: * as x
+  fDefault = 1,         // ImportItem, Export
+  fNamespace = 2,       // ImportItem: * as x
   fAll = 2,             // Export: export * from
   fDirectEval = 0x200,  // Call: eval(...) by that name
   fModule = 64,         // Program

@@ -628,14 +628,14 @@ TJsNode* TParser::ImportDecl() {
     Last = S;
   };
   if (IsName() && !IsP(Pc("*"))) {
-    TJsNode* S = New(K::ImportSpec);
+    TJsNode* S = New(K::ImportItem);
     S->Flags = fDefault;
     S->B = Ident();
     Add(S);
     if (!Eat(Pc(","))) goto From;
   }
   if (IsP(Pc("*"))) {
-    TJsNode* S = New(K::ImportSpec);
+    TJsNode* S = New(K::ImportItem);
     S->Flags = fNamespace;
     Next();
     if (Kw != TKw::As) Fail("as expected");
@@ -644,7 +644,7 @@ TJsNode* TParser::ImportDecl() {
     Add(S);
   } else if (Eat(Pc("{"))) {
     while (!Eof && !IsP(Pc("}"))) {
-      TJsNode* S = New(K::ImportSpec);
+      TJsNode* S = New(K::ImportItem);
       if (Tok.Kind == TJsTok::Str || IsName()) {
         S->A = New(Tok.Kind == TJsTok::Str ? K::Str : K::Ident);
         const bool Plain = Tok.Kind == TJsTok::Name;
@@ -714,7 +714,7 @@ TJsNode* TParser::ExportDecl() {
     TJsNode Head{};
     TJsNode* Last = &Head;
     while (!Eof && !IsP(Pc("}"))) {
-      TJsNode* S = New(K::ExportSpec);
+      TJsNode* S = New(K::ExportItem);
       if (Tok.Kind != TJsTok::Str && !IsName()) Fail("name expected");
       S->A = New(Tok.Kind == TJsTok::Str ? K::Str : K::Ident);
       Next();

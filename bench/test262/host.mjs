@@ -81,7 +81,7 @@ function makeRealm(job, state) {
     evalScript: (text) => {
       let s;
       try {
-        s = new vm.Script(text, { importModuleDynamically: (spec, ref) => importDynamic(job, realm, spec, ref) });
+        s = new vm.Script(text, { importModuleDynamically: (specifier, ref) => importDynamic(job, realm, specifier, ref) });
       } catch (e) {
         return { compileError: errorName(e), message: String(e.message) };
       }
@@ -126,7 +126,7 @@ function moduleFor(job, realm, file, text) {
   m = new vm.SourceTextModule(text, {
     context: realm.context,
     identifier: file,
-    importModuleDynamically: (spec, ref) => importDynamic(job, realm, spec, ref),
+    importModuleDynamically: (specifier, ref) => importDynamic(job, realm, specifier, ref),
     initializeImportMeta: () => {},
   });
   realm.modules.set(file, m);
@@ -134,14 +134,14 @@ function moduleFor(job, realm, file, text) {
 }
 
 function linker(job, realm) {
-  return (spec, referencing) => moduleFor(job, realm, path.resolve(path.dirname(referencing.identifier), spec));
+  return (specifier, referencing) => moduleFor(job, realm, path.resolve(path.dirname(referencing.identifier), specifier));
 }
 
-async function importDynamic(job, realm, spec, referencing) {
+async function importDynamic(job, realm, specifier, referencing) {
   const from = referencing && referencing.identifier ? referencing.identifier : path.join(job.root, job.rel);
   let m;
   try {
-    m = moduleFor(job, realm, path.resolve(path.dirname(from), String(spec)));
+    m = moduleFor(job, realm, path.resolve(path.dirname(from), String(specifier)));
   } catch (e) {
     throw rethrowInRealm(realm, e);
   }
@@ -197,7 +197,7 @@ async function runBody(job, realm, state) {
   try {
     script = new vm.Script(job.text, {
       filename: file,
-      importModuleDynamically: (spec, ref) => importDynamic(job, realm, spec, ref),
+      importModuleDynamically: (specifier, ref) => importDynamic(job, realm, specifier, ref),
     });
   } catch (e) {
     throw new PhaseError('parse', e);
