@@ -38,7 +38,7 @@ demo:
 	$(BUILD)/bin/larkspan-cli $(DEMO_FLAGS) examples/site $(DEMO_OUT)
 
 test: build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --no-tests=error -j2
 
 package: build
 	cd $(BUILD) && cpack -G DEB
