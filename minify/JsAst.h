@@ -112,6 +112,7 @@ enum : uint16_t {
   fAll = 2,             // Export: export * from
   fDirectEval = 0x200,  // Call: eval(...) by that name
   fModule = 64,         // Program
+  fVoidZero = 0x800,    // Ident: the global `undefined`, printed as `void 0`
 };
 
 // VarDecl kinds (Op).

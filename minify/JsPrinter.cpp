@@ -748,12 +748,29 @@ void TPrinter::ExprRest(const TJsNode* N, int Level, unsigned Flags, bool& Wrap)
   };
   switch (N->Kind) {
     case K::Ident:
+      if (N->Flags & fVoidZero) {
+        Open(kLevelPrefix);
+        Word("void");
+        Word("0");
+        Close();
+        return;
+      }
       Name(N);
+      return;
+    case K::Literal:
+      // true and false as !0 and !1.
+      if (Rewrite && (Src(N) == "true" || Src(N) == "false")) {
+        Open(kLevelPrefix);
+        Punct("!");
+        Word(Src(N) == "true" ? "0" : "1");
+        Close();
+        return;
+      }
+      Word(Src(N));
       return;
     case K::PrivateName:
     case K::This:
     case K::Super:
-    case K::Literal:
       Word(Src(N));
       return;
     case K::Num:

@@ -81,7 +81,7 @@ TEST(TJsRenameTest, VarInLoopsIsHoisted) {
       // Every name of a sequence in the head is a reference.
       {"function each(obj) { var i, length; for (i = 0, length = obj.length; i < length; i++) {}"
        " return obj }",
-       "function each(b){var a,c;for(a=0,c=b.length;a<c;a++){}return b}"},
+       "function each(b){var a,c;for(a=0,c=b.length;a<c;a++);return b}"},
       {"function f(o) { var k; for (k in o); for ([k] of o); return k }",
        "function f(b){var a;for(a in b);for([a]of b);return a}"},
       {"function f() { for (var i = 0; i < 3; i++); return i }",
@@ -106,10 +106,10 @@ TEST(TJsRenameTest, EvalWithAndNewFunction) {
       {"function f(x) { eval('x') } function g(x) { (0, eval)('x') }",
        "function f(x){eval('x')}function g(a){(0,eval)('x')}"},
       {"function f(x) { var long = 1; eval(''); return function (inner) { return inner } }",
-       "function f(x){var long=1;eval('');return function(a){return a}}"},
-      {"function f(o, x) { with (o) { x = 1 } return x }", "function f(a,x){with(a){x=1}return x}"},
+       "function f(x){var long=1;return eval(''),function(a){return a}}"},
+      {"function f(o, x) { with (o) { x = 1 } return x }", "function f(a,x){with(a)x=1;return x}"},
       {"function f(o) { with (o) { var v = 1 } return v }",
-       "function f(a){with(a){var v=1}return v}"},
+       "function f(a){with(a)var v=1;return v}"},
       {"function f(x) { return new Function('return x') }",
        "function f(a){return new Function('return x')}"},
   };
@@ -122,7 +122,7 @@ TEST(TJsRenameTest, WhatIsNeverRenamed) {
       {"var total = 1; let count = 2; function run(step) { return step + total + count }",
        "var total=1;let count=2;function run(a){return a+total+count}"},
       {"function f(loop) { loop: for (;;) { if (loop) break loop } }",
-       "function f(a){loop:for(;;){if(a)break loop}}"},
+       "function f(a){loop:for(;;)if(a)break loop}"},
       {"function f(first) { return arguments[0] + first }", "function f(a){return arguments[0]+a}"},
       {"function f() { var arguments = 1; return arguments }",
        "function f(){var arguments=1;return arguments}"},

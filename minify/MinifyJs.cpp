@@ -11,6 +11,7 @@
 #include "minify/JsPrinter.h"
 #include "minify/JsRename.h"
 #include "minify/JsScope.h"
+#include "minify/JsSimplify.h"
 #include "minify/JsTokens.h"
 #include "minify/Minify.h"
 
@@ -577,10 +578,12 @@ TMinifyResult MinifyJs(std::string_view Text, TCodePage Page, const TMinifyOptio
     if (!HasConditionalComment(Program, Text)) {
       TJsScopeInfo Info;
       std::vector<std::string> Names;
-      if (Options.Level == TMinifyLevel::Smallest) {
+      const bool Scoped = Options.Level == TMinifyLevel::Smallest;
+      if (Scoped) {
         BuildJsScopes(Program, Text, Info);
         RenameJsLocals(Program, Info, Names);
       }
+      SimplifyJs(Program, Text, Scoped && !Program.HasWith && !Program.HasDirectEval);
       TMinifyResult R;
       R.Ok = true;
       R.Output = PrintJs(Program, Text, true);
