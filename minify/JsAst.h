@@ -148,6 +148,7 @@ struct TJsSymbol {
   uint32_t Uses = 0;  // declarations and references
   bool Pinned = false;
   int Slot = -1;  // renaming slot
+  const TJsScope* LastSeenFrom = nullptr;  // the last scope a reference came from
 };
 
 struct TJsScope {
@@ -155,6 +156,9 @@ struct TJsScope {
   TJsScope* Parent = nullptr;
   std::vector<TJsSymbol*> Symbols;
   std::vector<TJsScope*> Children;
+  // Symbols of scopes around this one that a reference here or in a scope
+  // inside names: a name of this scope must not hide them.
+  std::vector<TJsSymbol*> Seen;
   bool Strict = false;
   bool DirectEval = false;      // a direct eval here or in a scope inside it
   bool InWith = false;          // inside the body of a `with`

@@ -6,14 +6,18 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "minify/JsScope.h"
 
 namespace larkspan::minify {
 
-// Sets NewName of the symbols below Program.TopScope. Names stays alive as
-// long as the program: it holds the text of the new names.
-void RenameJsLocals(TJsProgram& Program, const TJsScopeInfo& Info, std::vector<std::string>& Names);
+// Sets NewName of the symbols below Program.TopScope (parsed from Text). Names
+// must stay alive as long as the program: it holds the text of the new names.
+// The letters new names are made of go by their frequency in the text that
+// is not renamed, so the most used names repeat the most common letters.
+void RenameJsLocals(TJsProgram& Program, std::string_view Text, const TJsScopeInfo& Info,
+                    std::vector<std::string>& Names);
 
 }  // namespace larkspan::minify

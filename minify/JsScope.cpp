@@ -428,6 +428,11 @@ void TScopeBuilder::Resolve() {
     R.Node->Sym = Sym;
     ++Sym->Uses;
     if (CrossedWith) Sym->Pinned = true;
+    if (Sym->LastSeenFrom != R.Scope) {
+      Sym->LastSeenFrom = R.Scope;
+      for (TJsScope* S = R.Scope; S != Sym->Scope; S = S->Parent)
+        if (S->Seen.empty() || S->Seen.back() != Sym) S->Seen.push_back(Sym);
+    }
   }
   for (TJsNode* N : ExportRefs)
     if (N->Sym) N->Sym->Pinned = true;

@@ -581,7 +581,7 @@ TMinifyResult MinifyJs(std::string_view Text, TCodePage Page, const TMinifyOptio
       const bool Scoped = Options.Level == TMinifyLevel::Smallest;
       if (Scoped) {
         BuildJsScopes(Program, Text, Info);
-        RenameJsLocals(Program, Info, Names);
+        RenameJsLocals(Program, Text, Info, Names);
       }
       SimplifyJs(Program, Text, Scoped && !Program.HasWith && !Program.HasDirectEval);
       TMinifyResult R;
