@@ -275,7 +275,7 @@ TEST(TJsPrinterTest, InlineScriptsGoThroughTheParser) {
       "<script>\nvar x = ;</script>";
   const TMinifyResult R = MinifyPage(Page, TCodePage::Utf8, O);
   ASSERT_TRUE(R.Ok);
-  EXPECT_NE(R.Output.find("<script>var keep=1;function f(a){return a*1}</script>"),
+  EXPECT_NE(R.Output.find("<script>var keep=1;function f(e){return e*1}</script>"),
             std::string::npos)
       << R.Output;
   EXPECT_NE(R.Output.find("<script>var x=;</script>"), std::string::npos) << R.Output;
@@ -313,7 +313,7 @@ TEST(TJsPrinterTest, DoubleByteTrailBackslashStaysText) {
     EXPECT_NE(Spaces.find("\"\x81\x5C\""), std::string::npos);
     const std::string Local = "function f(){var s=\"\x81\x5C\";return s+'\xA5\x5C'}";
     EXPECT_EQ(MinifyAt(Local, TMinifyLevel::Smallest, false, Page),
-              "function f(){var a=\"\x81\x5C\";return a+'\xA5\x5C'}");
+              "function f(){var n=\"\x81\x5C\";return n+'\xA5\x5C'}");
   }
 }
 

@@ -70,6 +70,12 @@ void AssignSlots(TJsScope* Top, std::vector<uint64_t>& SlotUses) {
     Busy.assign(SlotUses.size() + Scope->Symbols.size() + 1, 0);
     for (const TJsSymbol* Outer : Scope->Seen)
       if (Outer->Slot >= 0) Busy[size_t(Outer->Slot)] = 1;
+    // A function's body shares its parameters' bindings: `var b` named like
+    // parameter `a` would start with a's value.
+    const TJsScope* Up = Scope->Parent;
+    if (Scope->IsFunctionBody && Up && Up->Kind == TJsScopeKind::Function)
+      for (const TJsSymbol* Param : Up->Symbols)
+        if (Param->Slot >= 0) Busy[size_t(Param->Slot)] = 1;
     size_t Free = 0;
     for (TJsSymbol* Sym : Scope->Symbols) {
       if (Sym->Pinned) continue;
@@ -96,10 +102,10 @@ void SetNames(TJsScope* Top, const std::vector<std::string>& SlotNames) {
 
 }  // namespace
 
-void RenameJsLocals(TJsProgram& Program, std::string_view Text, const TJsScopeInfo& Info,
+void RenameJsLocals(TJsProgram& Program, std::string_view Printed, const TJsScopeInfo& Info,
                     std::vector<std::string>& Names) {
   if (!Program.TopScope) return;
-  const TAlphabet Alphabet = AlphabetFor(Text, Program.TopScope);
+  const TAlphabet Alphabet = AlphabetFor(Printed, Program.TopScope);
   std::vector<uint64_t> SlotUses;
   AssignSlots(Program.TopScope, SlotUses);
   std::vector<size_t> Order(SlotUses.size());

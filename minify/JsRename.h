@@ -13,11 +13,13 @@
 
 namespace larkspan::minify {
 
-// Sets NewName of the symbols below Program.TopScope (parsed from Text). Names
-// must stay alive as long as the program: it holds the text of the new names.
-// The letters new names are made of go by their frequency in the text that
-// is not renamed, so the most used names repeat the most common letters.
-void RenameJsLocals(TJsProgram& Program, std::string_view Text, const TJsScopeInfo& Info,
+// Sets NewName of the symbols below Program.TopScope. Names must stay alive
+// as long as the program: it holds the text of the new names. Printed is the
+// program as printed without new names: the letters new names are made of
+// go by their frequency in it, the names to be renamed not counted, so the
+// most used names repeat the output's most common letters (and a second run
+// on the output picks the same names).
+void RenameJsLocals(TJsProgram& Program, std::string_view Printed, const TJsScopeInfo& Info,
                     std::vector<std::string>& Names);
 
 }  // namespace larkspan::minify

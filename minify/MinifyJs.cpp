@@ -579,11 +579,11 @@ TMinifyResult MinifyJs(std::string_view Text, TCodePage Page, const TMinifyOptio
       TJsScopeInfo Info;
       std::vector<std::string> Names;
       const bool Scoped = Options.Level == TMinifyLevel::Smallest;
-      if (Scoped) {
-        BuildJsScopes(Program, Text, Info);
-        RenameJsLocals(Program, Text, Info, Names);
-      }
+      if (Scoped) BuildJsScopes(Program, Text, Info);
       SimplifyJs(Program, Text, Scoped && !Program.HasWith && !Program.HasDirectEval);
+      // New names take the letters the output holds most; a second run on
+      // the output then picks the same names again.
+      if (Scoped) RenameJsLocals(Program, PrintJs(Program, Text, true), Info, Names);
       TMinifyResult R;
       R.Ok = true;
       R.Output = PrintJs(Program, Text, true);
