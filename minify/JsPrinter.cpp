@@ -28,6 +28,15 @@ bool IsAsciiIdentifier(std::string_view S) {
   return true;
 }
 
+// Whether S is the canonical text of an integer that a number literal can
+// stand for as a property key ("10", never "010", "1.0" or "-1").
+bool IsIndexKey(std::string_view S) {
+  if (S.empty() || S.size() > 15 || (S[0] == '0' && S.size() > 1)) return false;
+  for (char C : S)
+    if (C < '0' || C > '9') return false;
+  return true;
+}
+
 const TJsNode* Unparen(const TJsNode* N) {
   while (N && N->Kind == K::Paren && N->A && N->A->Kind != K::Seq) N = N->A;
   return N;
@@ -573,6 +582,8 @@ void TPrinter::StringKey(const TJsNode* N, bool InClass) {
                                     Inner == "async" || Inner == "accessor");
   if (Rewrite && IsAsciiIdentifier(Inner) && !Modifier)
     Word(Inner);
+  else if (Rewrite && IsIndexKey(Inner))
+    Word(ShortestNumber(Inner));
   else
     Raw(S);
 }
@@ -699,7 +710,10 @@ void TPrinter::Member(const TJsNode* N, unsigned Flags) {
   }
   if (N->Flags & fOptional) Punct("?.");
   Punct("[");
-  Expr(N->B, kLevelLowest, 0);
+  if (Rewrite && Key->Kind == K::Str && IsIndexKey(Src(Key).substr(1, Src(Key).size() - 2)))
+    Word(ShortestNumber(Src(Key).substr(1, Src(Key).size() - 2)));
+  else
+    Expr(N->B, kLevelLowest, 0);
   Punct("]");
 }
 
