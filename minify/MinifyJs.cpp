@@ -215,6 +215,8 @@ bool BeforeExpression(uint64_t Code) {
 // Punctuators that cannot begin a statement, so a line break before them can
 // never end one.
 bool CannotStart(uint64_t Code) {
+  // "/=" may be the start of a regular expression.
+  if (IsJsAssignOp(Code) && Code != Pc("/=")) return true;
   switch (Code) {
     case Pc(")"):
     case Pc("]"):
@@ -225,7 +227,6 @@ bool CannotStart(uint64_t Code) {
     case Pc("."):
     case Pc("?."):
     case Pc("?"):
-    case Pc("="):
     case Pc("=="):
     case Pc("==="):
     case Pc("!="):
@@ -243,20 +244,6 @@ bool CannotStart(uint64_t Code) {
     case Pc("&&"):
     case Pc("||"):
     case Pc("??"):
-    case Pc("+="):
-    case Pc("-="):
-    case Pc("*="):
-    case Pc("%="):
-    case Pc("**="):
-    case Pc("<<="):
-    case Pc(">>="):
-    case Pc(">>>="):
-    case Pc("&="):
-    case Pc("|="):
-    case Pc("^="):
-    case Pc("&&="):
-    case Pc("||="):
-    case Pc("?\?="):
     case Pc("=>"):
     case Pc("**"):
     case Pc("%"):
