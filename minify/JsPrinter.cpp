@@ -129,6 +129,13 @@ class TPrinter {
   void ExprAccess(const TJsNode* N, int Level, unsigned Flags, bool& Wrap);
   void Binary(const TJsNode* N, int Level, unsigned Flags);
   void Name(const TJsNode* N);
+  // A module item's name as written: a word or a string.
+  void ItemName(const TJsNode* N) {
+    if (N->Kind == K::Str)
+      Raw(Src(N));
+    else
+      Word(Src(N));
+  }
   void Number(const TJsNode* N);
   void StringKey(const TJsNode* N, bool InClass);
   void Function(const TJsNode* F, unsigned Flags);
@@ -136,6 +143,14 @@ class TPrinter {
   void Class(const TJsNode* C);
   void Property(const TJsNode* N, bool InClass);
   void List(const TJsNode* First, int Level);
+  // Writes each node of the list from First by Write, "," between them.
+  template <class TWrite>
+  void Commas(const TJsNode* First, TWrite&& Write) {
+    for (const TJsNode* X = First; X; X = X->Next) {
+      if (X != First) Punct(",");
+      Write(X);
+    }
+  }
   void Member(const TJsNode* N, unsigned Flags);
   // The output ends with a number literal of digits only ("1", "1_0"), which
   // a "." right after would join.
@@ -220,14 +235,13 @@ void TPrinter::StmtList(const TJsNode* First) {
 
 void TPrinter::VarDecl(const TJsNode* N, unsigned Flags) {
   Word(N->Op == kVarVar ? "var" : N->Op == kVarLet ? "let" : "const");
-  for (const TJsNode* D = N->A; D; D = D->Next) {
-    if (D != N->A) Punct(",");
+  Commas(N->A, [&](const TJsNode* D) {
     Expr(D->A, kLevelAssign, 0);
     if (D->B) {
       Punct("=");
       Expr(D->B, kLevelAssign, Flags);
     }
-  }
+  });
 }
 
 void TPrinter::Stmt(const TJsNode* N) {
@@ -438,11 +452,7 @@ void TPrinter::ImportDecl(const TJsNode* N) {
     } else {
       Punct(Braces ? "," : Any ? ",{" : "{");
       Braces = true;
-      if (S->A->Kind == K::Str) {
-        Raw(Src(S->A));
-      } else {
-        Word(Src(S->A));
-      }
+      ItemName(S->A);
       if (S->A->Kind == K::Str || Src(S->A) != NameOf(S->B)) {
         Word("as");
         Name(S->B);
@@ -466,10 +476,7 @@ void TPrinter::ExportDecl(const TJsNode* N) {
     Punct("*");
     if (N->A) {
       Word("as");
-      if (N->A->Kind == K::Str)
-        Raw(Src(N->A));
-      else
-        Word(Src(N->A));
+      ItemName(N->A);
     }
   } else if (N->Flags & fDefault) {
     Word("default");
@@ -500,10 +507,7 @@ void TPrinter::ExportDecl(const TJsNode* N) {
         Word(Src(S->A));
       if (S->B) {
         Word("as");
-        if (S->B->Kind == K::Str)
-          Raw(Src(S->B));
-        else
-          Word(Src(S->B));
+        ItemName(S->B);
       } else if (Local && Renamed(S->A)) {
         Word("as");
         Word(Src(S->A));
@@ -649,10 +653,7 @@ void TPrinter::Property(const TJsNode* N, bool InClass) {
 }
 
 void TPrinter::List(const TJsNode* First, int Level) {
-  for (const TJsNode* E = First; E; E = E->Next) {
-    if (E != First) Punct(",");
-    Expr(E, Level, 0);
-  }
+  Commas(First, [&](const TJsNode* E) { Expr(E, Level, 0); });
 }
 
 // ---- Expressions ----
@@ -815,11 +816,10 @@ void TPrinter::ExprRest(const TJsNode* N, int Level, unsigned Flags, bool& Wrap)
       return;
     case K::Array:
       Punct("[");
-      for (const TJsNode* X = N->A; X; X = X->Next) {
-        if (X != N->A) Punct(",");
+      Commas(N->A, [&](const TJsNode* X) {
         if (X->Kind != K::Hole) Expr(X, kLevelAssign, 0);
         if (X->Kind == K::Hole && !X->Next) Punct(",");
-      }
+      });
       if (N->Flags & fTrailingComma) Punct(",");  // kept: in a pattern it is an error
       Punct("]");
       return;
@@ -829,10 +829,7 @@ void TPrinter::ExprRest(const TJsNode* N, int Level, unsigned Flags, bool& Wrap)
       const bool W = Emitted == StmtTok || Emitted == ArrowTok;
       if (W) Punct("(");
       Punct("{");
-      for (const TJsNode* X = N->A; X; X = X->Next) {
-        if (X != N->A) Punct(",");
-        Property(X, false);
-      }
+      Commas(N->A, [&](const TJsNode* X) { Property(X, false); });
       if (N->Flags & fTrailingComma) Punct(",");
       Punct("}");
       if (W) Punct(")");
@@ -998,10 +995,7 @@ void TPrinter::ExprAccess(const TJsNode* N, int Level, unsigned Flags, bool& Wra
       return;
     case K::Seq:
       Open(kLevelComma);
-      for (const TJsNode* X = N->A; X; X = X->Next) {
-        if (X != N->A) Punct(",");
-        Expr(X, kLevelAssign, Flags & pForbidIn);
-      }
+      Commas(N->A, [&](const TJsNode* X) { Expr(X, kLevelAssign, Flags & pForbidIn); });
       Close();
       return;
     case K::Spread:
