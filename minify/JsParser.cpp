@@ -149,6 +149,7 @@ class TParser {
 void TParser::Next() {
   if (Eof) return;
   PrevEnd = uint32_t(Tok.End);
+  const bool AfterNumber = Tok.Kind == TJsTok::Num;
   if (!Lex.SkipGap(Gap)) return Fail(Lex.Error().c_str(), Lex.ErrorAt());
   for (const TJsKept& G : Gap)
     if (G.Comment) Prog.Kept.push_back(G);
@@ -161,6 +162,9 @@ void TParser::Next() {
     return;
   }
   if (!Lex.Next(Tok, false, std::string_view::npos)) return Fail("bad token", Lex.ErrorAt());
+  // "3in x" is an error; printed with a blank it would not be.
+  if (AfterNumber && Tok.Begin == PrevEnd && (Tok.Kind == TJsTok::Name || Tok.Kind == TJsTok::Num))
+    return Fail("a name or number right after a number", Tok.Begin);
   Kw = TKw::None;
   if (Tok.Kind == TJsTok::Name) {
     const std::string_view W = T.substr(Tok.Begin, Tok.End - Tok.Begin);
@@ -509,7 +513,13 @@ TJsNode* TParser::ForStatement() {
   } else if (Kw == TKw::Let && LetStartsDecl()) {
     Init = VarDecl(kVarLet, true);
   } else {
+    const bool StartsLet = Kw == TKw::Let;
+    const bool StartsAsync = Kw == TKw::Async && !Await;
     Init = Expression();
+    // `for (let.x of a)` and `for (async of a)` are errors the printer's
+    // parentheses would repair.
+    if (Kw == TKw::Of && (StartsLet || (StartsAsync && Init && Init->Kind == K::Ident)))
+      Fail("for-of cannot begin with let or async");
   }
   NoIn = WasNoIn;
   if (Kw == TKw::Of || Kw == TKw::In) {
@@ -880,7 +890,9 @@ TJsNode* TParser::Member(bool IsClass) {
     if (Eof || IsP(Pc("(")) || IsP(Pc("=")) || IsP(Pc(";")) || IsP(Pc("}")) || IsP(Pc(",")) ||
         IsP(Pc(":")))
       return false;
-    return !(IsClass && Tok.NewlineBefore);
+    // A line break after static, get or set does not end a field: `get\n x() {}`
+    // is a getter (after async it does; that is checked there).
+    return true;
   };
   TJsNode* Key = nullptr;
   if (IsClass && Kw == TKw::Static) {
