@@ -112,6 +112,14 @@ function one(s) {
   return s;
 }
 
+// Whether statement s always leaves by return or throw.
+function jumps(s) {
+  if (s.type === 'ReturnStatement' || s.type === 'ThrowStatement') return true;
+  if (s.type === 'IfStatement') return !!s.alternate && jumps(s.consequent) && jumps(s.alternate);
+  if (s.type === 'BlockStatement') return s.body.length > 0 && jumps(s.body[s.body.length - 1]);
+  return false;
+}
+
 // A statement as the list of statements it stands for.
 function asList(s) {
   if (!s || s.type === 'EmptyStatement') return [];
@@ -132,33 +140,29 @@ function asList(s) {
     const init = s.init.type === 'VariableDeclaration' ? s.init : expr(s.init);
     return asList(init).concat(asList({ ...s, init: null }));
   }
-  const r = one(s);
-  // if (a) return b; else c  is  if (a) return b; c
-  if (r.type === 'IfStatement' && r.alternate &&
-      (r.consequent.type === 'ReturnStatement' || r.consequent.type === 'ThrowStatement')) {
-    return [{ ...r, alternate: null }].concat(asList(r.alternate));
-  }
-  return [r];
+  return [one(s)];
 }
 
 function asOne(s) {
-  const list = swapReturns(asList(s));
+  const list = fold(asList(s));
   if (list.length === 0) return { type: 'EmptyStatement' };
   if (list.length === 1 && !lexical(list[0])) return list[0];
   return { type: 'BlockStatement', body: list };
 }
 
-// if (!u) return x; return y  is  if (u) return y; return x
-function swapReturns(list) {
-  for (let i = 0; i + 1 < list.length; ++i) {
-    const a = list[i], b = list[i + 1];
-    if (a.type === 'IfStatement' && !a.alternate && a.consequent.type === 'ReturnStatement' && a.consequent.argument &&
-        b.type === 'ReturnStatement' && b.argument && a.test.type === 'UnaryExpression' && a.test.operator === '!') {
-      list[i] = { ...a, test: a.test.argument, consequent: b };
-      list[i + 1] = a.consequent;
+// if (a) return b; c  is  if (a) return b; else c
+function fold(list) {
+  let tail = [];
+  for (let i = list.length - 1; i >= 0; --i) {
+    const s = list[i];
+    if (tail.length && s.type === 'IfStatement' && !s.alternate && jumps(s.consequent)) {
+      const alternate = tail.length === 1 && !lexical(tail[0]) ? tail[0] : { type: 'BlockStatement', body: tail };
+      tail = [one({ ...s, alternate })];
+    } else {
+      tail.unshift(s);
     }
   }
-  return list;
+  return tail;
 }
 
 function statements(node) {
@@ -166,8 +170,8 @@ function statements(node) {
       (node.argument.value === 0 || node.argument.value === 1)) {
     return { type: 'Literal', value: node.argument.value === 0 };
   }
-  if (LISTS.has(node.type)) node.body = swapReturns(node.body.flatMap(asList));
-  if (node.type === 'SwitchCase') node.consequent = swapReturns(node.consequent.flatMap(asList));
+  if (LISTS.has(node.type)) node.body = fold(node.body.flatMap(asList));
+  if (node.type === 'SwitchCase') node.consequent = fold(node.consequent.flatMap(asList));
   if (/Function/.test(node.type) && node.body && node.body.type === 'BlockStatement') {
     const b = node.body.body;
     if (b.length && b[b.length - 1].type === 'ReturnStatement' && !b[b.length - 1].argument) b.pop();
