@@ -149,7 +149,6 @@ class TParser {
 void TParser::Next() {
   if (Eof) return;
   PrevEnd = uint32_t(Tok.End);
-  const bool AfterNumber = Tok.Kind == TJsTok::Num;
   if (!Lex.SkipGap(Gap)) return Fail(Lex.Error().c_str(), Lex.ErrorAt());
   for (const TJsKept& G : Gap)
     if (G.Comment) Prog.Kept.push_back(G);
@@ -162,9 +161,6 @@ void TParser::Next() {
     return;
   }
   if (!Lex.Next(Tok, false, std::string_view::npos)) return Fail("bad token", Lex.ErrorAt());
-  // "3in x" is an error; printed with a blank it would not be.
-  if (AfterNumber && Tok.Begin == PrevEnd && (Tok.Kind == TJsTok::Name || Tok.Kind == TJsTok::Num))
-    return Fail("a name or number right after a number", Tok.Begin);
   Kw = TKw::None;
   if (Tok.Kind == TJsTok::Name) {
     const std::string_view W = T.substr(Tok.Begin, Tok.End - Tok.Begin);

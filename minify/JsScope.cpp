@@ -122,6 +122,11 @@ void TScopeBuilder::Bind(TJsNode* Id, TDecl How) {
   TJsSymbol* Sym = Declare(Cur, Name);
   Id->Sym = Sym;
   ++Sym->Uses;
+  // `function f(a) { let a }` is an error: renamed apart it would run, so
+  // both keep the name.
+  const TJsScope* Up = Cur->Parent;
+  if (How == TDecl::Lexical && Cur->IsFunctionBody && Up && Up->Kind == TJsScopeKind::Function)
+    if (TJsSymbol* Param = Find(Cur->Parent, Name)) Param->Pinned = Sym->Pinned = true;
 }
 
 void TScopeBuilder::Pattern(TJsNode* N, TDecl How) {
