@@ -1092,6 +1092,7 @@ TJsNode* TParser::Assign() {
     }
   }
   TJsNode* Left = Conditional();
+  if (IsP(Pc("=>")) && Left && Tok.NewlineBefore) Fail("a line break before =>");
   if (IsP(Pc("=>")) && Left) {
     if (Left->Kind == K::Ident) {
       R = ArrowFrom(Left, Begin, false);

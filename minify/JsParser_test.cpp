@@ -48,6 +48,8 @@ TEST(TJsParserTest, AutomaticSemicolons) {
       {"for (;;) { break\nl }", "for(;;){break;l}"},
       {"x = async\nfunction f() {}", "x=async;function f(){}"},
       {"x = a\n=> 1", "error"},
+      {"x = ()\n=> 1", "error"},
+      {"x = (a)\n=> {}", "error"},
       {"do a(); while (b) c()", "do a();while(b);c()"},
       {"if (a) b\nelse c", "if(a)b;else c"},
       {"var a = 1 var b", "error"},

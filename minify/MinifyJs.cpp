@@ -244,7 +244,6 @@ bool CannotStart(uint64_t Code) {
     case Pc("&&"):
     case Pc("||"):
     case Pc("??"):
-    case Pc("=>"):
     case Pc("**"):
     case Pc("%"):
       return true;
