@@ -147,7 +147,7 @@ struct TJsSymbol {
   struct TJsScope* Scope = nullptr;
   uint32_t Uses = 0;  // declarations and references
   bool Pinned = false;
-  int Slot = -1;  // renaming slot
+  int Slot = -1;                           // renaming slot
   const TJsScope* LastSeenFrom = nullptr;  // the last scope a reference came from
 };
 

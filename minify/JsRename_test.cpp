@@ -173,7 +173,8 @@ TEST(TJsRenameTest, InnerScopesReuseNamesTheyDoNotSee) {
        "function f(r){var n;return arguments[0]=2,n}"},
       {"function f(a) { return (x) => a + x }", "function f(n){return r=>n+r}"},
       // An error that renaming apart would make valid keeps its names.
-      {"function f(param) { let param; return param }", "function f(param){let param;return param}"},
+      {"function f(param) { let param; return param }",
+       "function f(param){let param;return param}"},
       {"x = { m(param) { const param = 1 } }", "x={m(param){const param=1}}"},
       {"function f(a) { try { g() } catch (e) { h(a, e) } }",
        "function f(c){try{g()}catch(t){h(c,t)}}"},

@@ -96,9 +96,7 @@ class TSimplifier {
   void Value(TJsNode* N);
   void Function(TJsNode* F);
   void Class(TJsNode* C);
-  bool IsUndefined(const TJsNode* N) const {
-    return N->Kind == K::Ident && (N->Flags & fVoidZero);
-  }
+  bool IsUndefined(const TJsNode* N) const { return N->Kind == K::Ident && (N->Flags & fVoidZero); }
 };
 
 // The sequence inside parentheses, else N.
@@ -376,8 +374,8 @@ TJsNode* TSimplifier::Loop(TJsNode* N) {
 
 // A free `undefined` read as a value is marked to be printed `void 0`.
 void TSimplifier::Value(TJsNode* N) {
-  if (GlobalUndefined && N->Kind == K::Ident && !N->Sym && T.substr(N->Begin, N->End - N->Begin) ==
-                                                              "undefined") {
+  if (GlobalUndefined && N->Kind == K::Ident && !N->Sym &&
+      T.substr(N->Begin, N->End - N->Begin) == "undefined") {
     N->Flags |= fVoidZero;
     return;
   }

@@ -12,10 +12,9 @@
 
 namespace larkspan::minify {
 
-// Rewrites Program (parsed from Text) in place; new nodes come from its arena. GlobalUndefined: the scopes are
-// built and the name `undefined` is known to be the global one wherever no
-// symbol claims it (no `with`, no direct eval), so a free `undefined` read
-// as a value may be written `void 0`.
+// Rewrites Program (parsed from Text) in place; new nodes come from its arena. GlobalUndefined: the
+// scopes are built and the name `undefined` is known to be the global one wherever no symbol claims
+// it (no `with`, no direct eval), so a free `undefined` read as a value may be written `void 0`.
 void SimplifyJs(TJsProgram& Program, std::string_view Text, bool GlobalUndefined);
 
 }  // namespace larkspan::minify

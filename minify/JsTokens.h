@@ -47,7 +47,7 @@ constexpr uint64_t JsPunct(const char* S) {
 
 // Whether Code is an assignment operator's ("=", "+=", ..., "??=").
 constexpr bool IsJsAssignOp(uint64_t Code) {
-  constexpr const char* kOps[] = {"=",   "+=",  "-=",   "*=", "/=", "%=", "**=", "<<=",
+  constexpr const char* kOps[] = {"=",   "+=",   "-=", "*=", "/=", "%=",  "**=", "<<=",
                                   ">>=", ">>>=", "&=", "|=", "^=", "&&=", "||=", "?\?="};
   for (const char* Op : kOps)
     if (JsPunct(Op) == Code) return true;
