@@ -266,8 +266,14 @@ function pixelsDiffering(a, b, diff) {
     const [w, h] = (sa > sb ? sa : sb).split('x').map(Number);
     return { pixels: Math.max(w * h, 1), what: `size ${sa} -> ${sb}` };
   }
-  const r = spawnSync('compare', ['-metric', 'AE', '-fuzz', '2%', a, b, diff], { encoding: 'utf8', timeout: 120000 });
-  const pixels = Number.parseFloat(r.stderr);
+  // On a loaded machine ImageMagick now and then fails to read a tall shot
+  // that is whole: a second try decides.
+  let r, pixels;
+  for (let attempt = 0; attempt < 2; attempt++) {
+    r = spawnSync('compare', ['-metric', 'AE', '-fuzz', '2%', a, b, diff], { encoding: 'utf8', timeout: 120000 });
+    pixels = Number.parseFloat(r.stderr);
+    if (!r.error && r.status <= 1 && Number.isFinite(pixels)) break;
+  }
   if (r.error || r.status > 1 || !Number.isFinite(pixels)) {
     throw new Error(`compare failed on ${a}: ${r.error ? r.error.message : r.stderr.trim()}`);
   }
