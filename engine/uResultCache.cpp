@@ -305,10 +305,11 @@ std::string TResultCache::ToolIdentity(const std::string& Name) {
   return Id;
 }
 
-std::string TResultCache::PictureKey(const TAppConfig& Config, const std::string& Source) {
+std::string TResultCache::PictureKey(const TAppConfig& Config, const std::string& Name,
+                                     std::string_view Bytes) {
   if (!On) return std::string();
   // Only the kind of picture matters, not the spelling of its extension.
-  const std::string Ext = LowerCaseAscii(ExtractFileExt(ExtractFileName(Source)));
+  const std::string Ext = LowerCaseAscii(ExtractFileExt(ExtractFileName(Name)));
   // The switches alone: the paths in the call are stand-ins.
   const TOptimiserCall Call = OptimiserCallFor(Config, "/in/picture" + Ext, "/out/picture" + Ext);
   if (Call.Program.empty()) return std::string();
@@ -321,33 +322,28 @@ std::string TResultCache::PictureKey(const TAppConfig& Config, const std::string
   D.Add("program", Call.Program);
   D.Add("tool", Tool);
   for (const std::string& A : Call.Args) D.Add("arg", A);
-  try {
-    D.AddFile("input", Source);
-  } catch (const Exception&) {
-    return std::string();
-  }
+  D.Add("input", Bytes);
   return D.Hex();
 }
 
-std::string TResultCache::MinifyKey(const TNativeCompress& Compress, const std::string& Source,
-                                    const std::string& KindName) {
+std::string TResultCache::MinifyKey(const TNativeCompress& Compress, const std::string& KindName,
+                                    std::string_view Bytes, std::string_view LinkedRules) {
   if (!On) return std::string();
   const minify::TMinifyOptions O = Compress.Options();
+  const minify::TMinifyKind Kind = MinifyKindOf(KindName);
   TResultDigest D;
   D.Add("cache", "1");
   D.Add("own", OwnIdentity);
   D.Add("do", "minify");
-  D.Add("kind", std::to_string(int(MinifyKindOf(KindName))));
+  D.Add("kind", std::to_string(int(Kind)));
   D.Add("codepage", std::to_string(int(Compress.CodePage)));
   D.Add("options", std::string{char('0' + O.PreserveComments), char('0' + O.CompressCss),
                                char('0' + O.CompressJs), char('0' + O.NoMunge),
                                char('0' + O.PreservePhp), char('0' + O.PreserveServerScript)});
   D.Add("level", std::to_string(int(O.Level)));
-  try {
-    D.AddFile("input", Source);
-  } catch (const Exception&) {
-    return std::string();
-  }
+  D.Add("input", Bytes);
+  // Only a page is minified by rules from elsewhere.
+  if (Kind == minify::TMinifyKind::Page) D.Add("linked", LinkedRules);
   return D.Hex();
 }
 

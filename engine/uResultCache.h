@@ -92,16 +92,23 @@ class TResultCache {
   // MaxBytes of them. Never throws.
   void Trim();
 
-  // The key of the optimiser's result for the picture Source under Config
-  // (program, its own file, its switches), "" when no optimiser applies or
-  // the program cannot be found or Source cannot be read (the caller's own
-  // reading then reports why).
-  std::string PictureKey(const TAppConfig& Config, const std::string& Source);
-  // The key of Compress's result for the text file Source (its kind by
-  // the name KindName, the code page, the options); "" when Source cannot
-  // be read.
-  std::string MinifyKey(const TNativeCompress& Compress, const std::string& Source,
-                        const std::string& KindName);
+  // The key of the optimiser's result for a picture whose content is Bytes
+  // and whose file name is Name (its extension says the kind) under Config
+  // (program, its own file, its switches); "" when no optimiser applies or
+  // the program cannot be found.
+  std::string PictureKey(const TAppConfig& Config, const std::string& Name, std::string_view Bytes);
+  // The key of Compress's result for the text Bytes of a file named
+  // KindName (its kind by that name), under the code page and options of
+  // Compress. A page's key also takes LinkedRules: the rules of the style
+  // sheets it links to as the page minifier receives them (RulesKeyText,
+  // "" when it links none).
+  std::string MinifyKey(const TNativeCompress& Compress, const std::string& KindName,
+                        std::string_view Bytes, std::string_view LinkedRules = {});
+
+  // The largest picture whose result is kept (64 MiB): a picture is read
+  // whole into memory to be digested, and one larger would push most of
+  // the cache out.
+  static constexpr int64_t MaxPictureBytes = int64_t(64) << 20;
 
   // Results found and used this run.
   int Hits() const { return HitCount.load(); }
