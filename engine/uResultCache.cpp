@@ -13,6 +13,7 @@
 #include "config/uConfig.h"
 #include "engine/uImageOptimiser.h"
 #include "platform/Error.h"
+#include "platform/ExecutableNote.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "platform/Text.h"
@@ -146,6 +147,18 @@ bool DecodeEntry(const std::string& Entry, const std::string& Key, TCachedResult
   return true;
 }
 
+// The program file Path into D: its build identity when the linker gave it
+// one (read from its headers: a digest of the linked file, so another build
+// gives another one), otherwise its whole content. Throws Exception when
+// the file cannot be read.
+void AddProgramFile(TResultDigest& D, const std::string& Path) {
+  const std::string BuildId = ExecutableBuildId(Path);
+  if (!BuildId.empty())
+    D.Add("build-id", BuildId);
+  else
+    D.AddFile("file", Path);
+}
+
 bool IsKey(const std::string& Name) {
   return Name.size() == 64 && std::all_of(Name.begin(), Name.end(), [](char C) {
            return std::strchr("0123456789abcdef", C);
@@ -173,7 +186,7 @@ TResultCache::TResultCache(const std::string& Folder, int64_t AMaxBytes)
     const std::string Self = ProgramFile();
     TResultDigest Own;
     Own.Add("program", Self);
-    if (!Self.empty()) Own.AddFile("file", Self);
+    if (!Self.empty()) AddProgramFile(Own, Self);
     OwnIdentity = Own.Hex();
   } catch (const Exception& E) {
     Problem = std::string(
@@ -295,7 +308,7 @@ std::string TResultCache::ToolIdentity(const std::string& Name) {
     try {
       TResultDigest D;
       D.Add("path", Path);
-      D.AddFile("file", Path);
+      AddProgramFile(D, Path);
       Id = D.Hex();
     } catch (const Exception&) {
       Id.clear();  // unreadable: its results are not cached

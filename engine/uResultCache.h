@@ -4,8 +4,9 @@
 //
 // An entry is found by a key: the SHA-256 digest of the input's bytes and of
 // everything that decides the output (what was done, the settings that
-// matter, the outside program's own file and this program's own file), so a
-// change of any of them finds no entry. Every entry also carries the digest
+// matter, the outside program's own file and this program's own file, each
+// known by its build identity when it has one, by its content otherwise),
+// so a change of any of them finds no entry. Every entry also carries the digest
 // of its own content, checked before use: a damaged or truncated entry is
 // deleted and counts as missing. Entries are written through a temporary
 // file and a rename, so several runs may share one cache folder.
