@@ -258,6 +258,7 @@ void TResultCache::Store(const std::string& Key, const TCachedResult& Result) {
     if (!ForceDirectories(ExtractFilePath(Path)))
       ThrowSystemError("无法创建目录 " + ExtractFilePath(Path), errno);
     WriteFileAtomic(Path, Entry);
+    ++StoredCount;
   } catch (const Exception& E) {
     StopStoring(E.what());
   }
@@ -265,6 +266,17 @@ void TResultCache::Store(const std::string& Key, const TCachedResult& Result) {
 
 void TResultCache::Trim() {
   if (!On) return;
+  // The limit the folder was last trimmed to, in a file of its own.
+  const std::string Stamp = Dir + "trimmed";
+  if (StoredCount.load() == 0) {
+    try {
+      uint64_t Last = 0;
+      size_t Pos = 0;
+      if (ReadNumber(ReadFileText(Stamp), Pos, Last) && Last <= uint64_t(MaxBytes)) return;
+    } catch (const Exception&) {
+      // never trimmed, or unreadable: trimmed now
+    }
+  }
   struct TEntry {
     std::string Path;
     int64_t Size;
@@ -295,6 +307,13 @@ void TResultCache::Trim() {
   for (const TEntry& E : Entries) {
     if (Total <= MaxBytes) break;
     if (DeleteFile(E.Path)) Total -= E.Size;
+  }
+  if (Total <= MaxBytes) {
+    try {
+      WriteFileAtomic(Stamp, std::to_string(MaxBytes) + "\n");
+    } catch (const Exception&) {
+      // the next run lists the folder again
+    }
   }
 }
 

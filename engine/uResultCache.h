@@ -90,7 +90,9 @@ class TResultCache {
   // for the rest of the run and sets Warning; it never throws.
   void Store(const std::string& Key, const TCachedResult& Result);
   // Deletes the least recently used entries until the folder holds at most
-  // MaxBytes of them. Never throws.
+  // MaxBytes of them. Never throws. Skipped (the folder is not listed) when
+  // this object stored nothing and the folder was last trimmed to MaxBytes
+  // or less: it cannot have grown past that but by a run that trims it.
   void Trim();
 
   // The key of the optimiser's result for a picture whose content is Bytes
@@ -129,6 +131,7 @@ class TResultCache {
   std::atomic<bool> Storing{false};
   std::atomic<int> HitCount{0};
   std::atomic<int> DamagedCount{0};
+  std::atomic<int> StoredCount{0};
   mutable std::mutex Lock;  // guards Problem and Tools
   std::string Problem;
   std::map<std::string, std::string> Tools;

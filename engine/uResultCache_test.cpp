@@ -178,11 +178,21 @@ TEST(ResultCacheTest, TrimRemovesTheLeastRecentlyUsedFirst) {
     Cache.Store(Sha256Hex("huge"), {TCachedResult::TKind::Optimised, "", std::string(5000, 'y')});
     EXPECT_FALSE(FileExists(EntryOf(Folder, Sha256Hex("huge"))));  // above the whole limit
   }
+  {
+    TResultCache Cache(Folder, 3500);
+    Cache.Trim();  // within the limit: nothing goes
+    EXPECT_TRUE(FileExists(EntryOf(Folder, Keys[0])));
+  }
+  // A run that stores nothing still trims to a lower limit than the last.
   TResultCache Cache(Folder, 2500);
   Cache.Trim();
   EXPECT_FALSE(FileExists(EntryOf(Folder, Keys[0])));
   EXPECT_TRUE(FileExists(EntryOf(Folder, Keys[1])));
   EXPECT_TRUE(FileExists(EntryOf(Folder, Keys[2])));
+  TResultCache Lower(Folder, 1500);
+  Lower.Trim();
+  EXPECT_FALSE(FileExists(EntryOf(Folder, Keys[2])));
+  EXPECT_TRUE(FileExists(EntryOf(Folder, Keys[1])));
 }
 
 TEST(ResultCacheTest, CachesSharingAFolderNeverSeeHalfAnEntry) {
