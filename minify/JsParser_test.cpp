@@ -204,7 +204,7 @@ TEST(TJsParserTest, OptionalChainsAndTemplates) {
       {"a?.`t`", "error"},
       {"a`t`?.b", "a`t`?.b"},
       {"new a?.b()", "error"},
-      {"a?.b = 1", "a?.b=1"},
+      {"a?.b = 1", "error"},
       {"x = a ?.5 : b", "x=a?.5:b"},
       {"(a?.b).c = 1", "(a?.b).c=1"},
       {"x = `a${`b${c}`}d`", "x=`a${`b${c}`}d`"},
