@@ -24,7 +24,8 @@
 //   server block (or, in a script, "<!--" or "-->"), is refused by the minifier, whose result would
 //   be larger, close the element early or open a comment stays byte for byte.
 // - From the level safe on, start tags are spelt shorter (MinifyPageTags.h),
-//   those inside pre and its kin too (only their text is kept as it is);
+//   those inside pre and its kin too (only their text is kept as it is),
+//   and void elements lose their "/>" slash on pages without SVG or MathML;
 //   inline style sheets are minified at the page's level. At smallest the
 //   end tags of li, p and option go where the parser needs none.
 // The scanner never fails and never reads past the text: markup it does not
@@ -228,6 +229,9 @@ class TPageMinifier {
   std::string Run() {
     Out.reserve(S.size());
     CollectRules();
+    // In SVG and MathML "/>" closes the element; where either might be
+    // open, every slash stays.
+    VoidSlashes = !HasNoCase(S, "<svg") && !HasNoCase(S, "<math");
     const size_t N = S.size();
     size_t I = 0;
     while (I < N) {
@@ -279,7 +283,8 @@ class TPageMinifier {
         const size_t TagOut = Out.size();
         const size_t After = Tag(I);
         if (Options.Level != TMinifyLevel::Spaces && Out.back() == '>') {
-          const std::string Short = ShortStartTag(std::string_view(Out).substr(TagOut), Name);
+          const std::string Short = ShortStartTag(std::string_view(Out).substr(TagOut), Name,
+                                                  VoidSlashes && (TagFlags(Name) & Void));
           Out.replace(TagOut, std::string::npos, Short);
         }
         I = After < N ? Element(I, After, Name) : After;
@@ -317,7 +322,8 @@ class TPageMinifier {
   TFrame Prev = TFrame::Always;  // what comes just before: the start, a tag, text
   bool InHead = true;            // no body content seen yet
   bool InTitle = false;
-  bool SpaceOut = false;  // Out ends with a collapsed run of ours
+  bool SpaceOut = false;     // Out ends with a collapsed run of ours
+  bool VoidSlashes = false;  // "/>" of void elements may go
 
   void CollectRules() {
     if (Options.LinkedPreRules) Options.LinkedPreRules(S, Rules);
@@ -549,7 +555,8 @@ class TPageMinifier {
         return Copy(K, To);
       }
       Out.replace(TagOut, std::string::npos,
-                  ShortStartTag(std::string_view(Out).substr(TagOut), Name));
+                  ShortStartTag(std::string_view(Out).substr(TagOut), Name,
+                                VoidSlashes && (TagFlags(Name) & Void)));
       I = After;
       if (TagFlags(Name) & RawText) I = Copy(I, std::min(EndTag(S, I, Name), To));
     }
