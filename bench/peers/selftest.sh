@@ -3,8 +3,8 @@
 # wrote:
 #   - a GBK file (not UTF-8, a trail byte 0x5C in a string) reaches the peer
 #     and comes back in its own bytes (csso and esbuild keep strings);
-#   - a file the peer refuses, or empties when it held rules, is written as
-#     it was and counted as refused;
+#   - a file the peer refuses, or whose rules it loses, is written as it
+#     was and counted as refused;
 #   - the table gives a peer's share per kind and "-" for a kind it leaves.
 #
 #   bench/peers/selftest.sh     (exits 0 when every case holds)
@@ -40,6 +40,9 @@ check "a refused script is written as it was" cmp -s "$site/broken.js" "$work/es
 check "and counted as refused" grep -qx 'esbuild scripts 2 1 -' "$work/esbuild.txt"
 check "a sheet csso empties is written as it was" cmp -s "$site/utf16.css" "$work/csso/utf16.css"
 check "and counted as refused" grep -qx 'csso sheets 2 1 [0-9.]*' "$work/csso.txt"
+node "$here/peers.mjs" gominify "$site" "$work/gominify" >"$work/gominify.txt"
+check "a sheet Go minify strips of its rules is written as it was" \
+  cmp -s "$site/utf16.css" "$work/gominify/utf16.css"
 check "csso writes no page or script" test ! -e "$work/csso/a.html" -a ! -e "$work/csso/gbk.js"
 
 mkdir -p "$work/out/site"
