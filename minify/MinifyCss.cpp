@@ -357,8 +357,14 @@ class TCssMinifier {
         // "12px / 1.5", "calc(2 * 3px)": a blank around "/" or "*" separates
         // nothing ("+" and "-" in calc() need theirs). "/" before "*" would
         // open a comment; expression() holds a script.
-        return Rewrite && (IsDelim(P, "*/") || IsDelim(N, "*/")) &&
-               !(IsDelim(P, "/") && S[Tok[N].Begin] == '*') && !InFunction(P, "expression(");
+        if (!Rewrite || InFunction(P, "expression(")) return false;
+        // "url(a.png) no-repeat": a ")" ends its token whatever follows, but
+        // a sign after it may be calc()'s operator or a number's own.
+        if ((A == T::RParen || A == T::Url) && B != T::Delim &&
+            !(B == T::Number && (S[Tok[N].Begin] == '+' || S[Tok[N].Begin] == '-')))
+          return true;
+        return (IsDelim(P, "*/") || IsDelim(N, "*/")) &&
+               !(IsDelim(P, "/") && S[Tok[N].Begin] == '*');
       case TItem::Selector:
         if (Rewrite && !Open.empty() && NthSign(P, N)) return true;
         return Open.empty() && (IsDelim(P, ">+~") || IsDelim(N, ">+~"));

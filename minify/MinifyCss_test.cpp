@@ -189,7 +189,7 @@ TEST(TMinifyCssSafeTest, NumbersLoseNeedlessZerosButKeepTheirUnit) {
                     "@font-face{unicode-range:U+0025-00FF,u+4??}");
 }
 
-TEST(TMinifyCssSafeTest, BlanksGoAroundProductsQuotientsAndNthSigns) {
+TEST(TMinifyCssSafeTest, BlanksGoAroundProductsQuotientsNthSignsAndAfterParentheses) {
   const TCase Cases[] = {
       {"a{width:calc( 100%  -  (2 * 3px) / 4 )}", "a{width:calc(100% - (2*3px)/4)}"},
       {"a{width:calc(1px + 2px);height:calc(1px - -2px)}",
@@ -209,6 +209,15 @@ TEST(TMinifyCssSafeTest, BlanksGoAroundProductsQuotientsAndNthSigns) {
       {"a+b,a * b{x:y}", "a+b,a * b{x:y}"},
       // The custom property's value stays byte for byte.
       {"a{--w:calc(1px * 2)}", "a{--w:calc(1px * 2)}"},
+      // After a ")" no blank is needed, but before a sign.
+      {"a{background:url(a.png) no-repeat;b:url( 'b.png' ) 0 0;c:rgba(0,0,0,.5) #fff}",
+       "a{background:url(a.png)no-repeat;b:url(b.png)0 0;c:rgba(0,0,0,.5)#fff}"},
+      {"@font-face{src:url(a.woff) format('woff'),url(b.eot) format(\"eot\")}",
+       "@font-face{src:url(a.woff)format('woff'),url(b.eot)format(\"eot\")}"},
+      {"a{width:calc((1px) + 2px);margin:calc(1px) -2px;x:var(--a) +1}",
+       "a{width:calc((1px) + 2px);margin:calc(1px) -2px;x:var(--a) +1}"},
+      {"a:not(.b) .c{x:y}@media (min-width:1px) and (max-width:2px){a{b:c}}",
+       "a:not(.b) .c{x:y}@media (min-width:1px) and (max-width:2px){a{b:c}}"},
   };
   for (const TCase& C : Cases) ExpectPrintedSafe(C.In, C.Out);
   // The level spaces keeps these blanks.
@@ -273,7 +282,7 @@ TEST(TMinifyCssSafeTest, ColourNamesAndWeightsTakeTheShorterEqualSpelling) {
 TEST(TMinifyCssSafeTest, QuotesGoOnlyWhereTheValueNeedsNone) {
   ExpectPrintedSafe("a{background:url(\"a.png\")}", "a{background:url(a.png)}");
   ExpectPrintedSafe("a{background:url( 'img/b.png' ) no-repeat}",
-                    "a{background:url(img/b.png) no-repeat}");
+                    "a{background:url(img/b.png)no-repeat}");
   ExpectPrintedSafe("@import url(\"x.css\") screen;", "@import url(x.css) screen;");
   for (const char* Kept :
        {"a{background:url(\"a b.png\")}", "a{b:url(\"a(1).png\")}", "a{b:url(\"\")}",
