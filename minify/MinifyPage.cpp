@@ -27,7 +27,8 @@
 //   be larger, close the element early or open a comment stays byte for byte.
 // - From the level safe on, start tags are spelt shorter (MinifyPageTags.h),
 //   those inside pre and its kin too (only their text is kept as it is),
-//   and void elements lose their "/>" slash on pages without SVG or MathML;
+//   and void elements lose their "/>" slash on pages without SVG, MathML or
+//   an XML declaration;
 //   inline style sheets are minified at the page's level. At smallest the
 //   end tags of li, p and option go where the parser needs none.
 // The scanner never fails and never reads past the text: markup it does not
@@ -234,8 +235,9 @@ class TPageMinifier {
     Out.reserve(S.size());
     CollectRules();
     // In SVG and MathML "/>" closes the element; where either might be
-    // open, every slash stays.
-    VoidSlashes = !HasNoCase(S, "<svg") && !HasNoCase(S, "<math");
+    // open, every slash stays, and so it does in a page that declares
+    // itself XML (it may be served as XHTML, where "<br>" is an error).
+    VoidSlashes = !HasNoCase(S, "<svg") && !HasNoCase(S, "<math") && !HasNoCase(S, "<?xml");
     const size_t N = S.size();
     size_t I = 0;
     while (I < N) {

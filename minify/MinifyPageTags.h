@@ -20,7 +20,7 @@ namespace larkspan::minify {
 //   <link rel=stylesheet> left out, as they are what the element is
 //   without them.
 // - with DropSelfClosing (for a void element outside SVG and MathML, where
-//   the parser ignores it), the "/" that ends the tag left out.
+//   the HTML parser ignores it), the "/" that ends the tag left out.
 // A tag it cannot read with certainty (a server block inside, a stray
 // quote, an unclosed value) is returned as it is. Bytes of 0x80 and above
 // are never syntax here, so any ASCII-compatible code page is read right.

@@ -449,10 +449,11 @@ TEST(MinifyPageSafeTest, StartTagsLoseWhatTheParserDoesNotNeed) {
   }
 }
 
-TEST(MinifyPageSafeTest, VoidSlashesStayWhereSvgOrMathMayBeOpen) {
+TEST(MinifyPageSafeTest, VoidSlashesStayWhereSvgMathOrXmlMayBeRead) {
   const char* Cases[] = {
       "<svg><image href=a.png /><link href=x /></svg><br />",
       "<MATH><mi/></MATH><img src=a />",
+      "<?xml version=\"1.0\"?><br />",
   };
   for (const char* In : Cases) EXPECT_EQ(PageAt(In, TMinifyLevel::Smallest), In) << In;
 }
