@@ -353,8 +353,20 @@ class TCssMinifier {
       case TItem::DeclName:
         return B == T::Colon;
       case TItem::DeclValue:
-        return P == DeclColon || IsDelim(N, "!") || IsDelim(P, "!");
+        if (P == DeclColon || IsDelim(N, "!") || IsDelim(P, "!")) return true;
+        // "12px / 1.5", "calc(2 * 3px)": a blank around "/" or "*" separates
+        // nothing ("+" and "-" in calc() need theirs). "/" before "*" would
+        // open a comment; expression() holds a script.
+        if (!Rewrite || InFunction(P, "expression(")) return false;
+        // "url(a.png) no-repeat": a ")" ends its token whatever follows, but
+        // a sign after it may be calc()'s operator or a number's own.
+        if ((A == T::RParen || A == T::Url) && B != T::Delim &&
+            !(B == T::Number && (S[Tok[N].Begin] == '+' || S[Tok[N].Begin] == '-')))
+          return true;
+        return (IsDelim(P, "*/") || IsDelim(N, "*/")) &&
+               !(IsDelim(P, "/") && S[Tok[N].Begin] == '*');
       case TItem::Selector:
+        if (Rewrite && !Open.empty() && NthSign(P, N)) return true;
         return Open.empty() && (IsDelim(P, ">+~") || IsDelim(N, ">+~"));
       case TItem::AtPrelude:
         return InPlainParen() &&
@@ -362,6 +374,61 @@ class TCssMinifier {
       default:
         return false;
     }
+  }
+
+  // Whether token K stands inside a function Name (with its "(", lower
+  // case) opened since the current item began.
+  bool InFunction(size_t K, std::string_view Name) const {
+    int Depth = 0;
+    for (size_t J = K + 1; J-- > 0;) {
+      const T Type = Tok[J].Type;
+      if (Type == T::RParen) {
+        ++Depth;
+      } else if (Type == T::Function || Type == T::LParen) {
+        if (Depth > 0) {
+          --Depth;
+        } else if (Type == T::Function && SameAscii(Text(J), Name)) {
+          return true;
+        }
+      } else if (Type == T::Semicolon || Type == T::LBrace || Type == T::RBrace) {
+        return false;
+      }
+    }
+    return false;
+  }
+
+  // An+B with a digit after n ("2n", "-n", "n") as written in :nth-child().
+  bool IsNthStep(size_t K) const {
+    if (Tok[K].Type != T::Number && Tok[K].Type != T::Ident) return false;
+    const std::string_view X = Text(K);
+    return !X.empty() && (X.back() == 'n' || X.back() == 'N');
+  }
+
+  bool IsPlainDigits(size_t K) const {
+    if (K >= Tok.size() || Tok[K].Type != T::Number) return false;
+    for (char C : Text(K))
+      if (!IsDigitByte(C)) return false;
+    return true;
+  }
+
+  // Whether the blank between P and N is one of those around the sign of
+  // "2n + 1" in an :nth-*() selector, where "2n+1" reads the same.
+  bool NthSign(size_t P, size_t N) const {
+    auto Sign = [&](size_t K) {
+      return Tok[K].Type == T::Delim && Tok[K].End - Tok[K].Begin == 1 &&
+             (S[Tok[K].Begin] == '+' || S[Tok[K].Begin] == '-');
+    };
+    bool Fits = false;
+    if (IsNthStep(P) && Sign(N)) {
+      Fits = IsPlainDigits(NextSignificant(N + 1));
+    } else if (Sign(P) && IsPlainDigits(N)) {
+      size_t Before = P;
+      while (Before-- > 0 && !IsSignificant(Tok[Before].Type)) {
+      }
+      Fits = Before != SIZE_MAX && IsNthStep(Before);
+    }
+    return Fits && (InFunction(P, "nth-child(") || InFunction(P, "nth-last-child(") ||
+                    InFunction(P, "nth-of-type(") || InFunction(P, "nth-last-of-type("));
   }
 
   // White space and comments from token K on: comments go (but /*! */),
@@ -528,11 +595,108 @@ class TCssMinifier {
       return Short.size() < Text(K).size() ? PutOwn(Short, K + 1, K) : K;
     }
     if (Type == T::Hash) {
-      const std::string Short = ShortColour(Text(K));
+      std::string Short = ShortColour(Text(K));
+      if (HoldsColours(Property))
+        if (const char* Name = NameOfColour(Short)) Short = Name;
       return Short.size() < Text(K).size() ? PutOwn(Short, K + 1, K) : K;
+    }
+    if (Type == T::Ident) {
+      const char* Short = ShortKeyword(K);
+      return Short ? PutOwn(Short, K + 1, K) : K;
     }
     if (IsFunction(K, "rgb(")) return RgbToHex(K);
     return K;
+  }
+
+  // The shorter spelling of the keyword at K, or null: a colour name in a
+  // property that holds only colours and keywords, bold and normal as a
+  // whole font-weight, bold among the keywords that open a font shorthand.
+  const char* ShortKeyword(size_t K) const {
+    const std::string_view Word = Text(K);
+    if (HoldsColours(Property)) {
+      static const struct {
+        const char* Name;
+        const char* Hex;
+      } Longer[] = {{"white", "#fff"},
+                    {"black", "#000"},
+                    {"yellow", "#ff0"},
+                    {"fuchsia", "#f0f"},
+                    {"magenta", "#f0f"}};
+      for (const auto& C : Longer)
+        if (SameAscii(Word, C.Name)) return C.Hex;
+      return nullptr;
+    }
+    if (SameAscii(Property, "font") && SameAscii(Word, "bold") && Open.empty() &&
+        DeclColon != SIZE_MAX) {
+      // Before the size only a weight is spelt "bold"; after it, a family.
+      for (size_t J = DeclColon + 1; J < K; ++J)
+        if (IsSignificant(Tok[J].Type) && Tok[J].Type != T::Ident) return nullptr;
+      return "700";
+    }
+    if (!SameAscii(Property, "font-weight") || Prev != DeclColon) return nullptr;
+    const size_t After = NextSignificant(K + 1);
+    if (After < Tok.size() && Tok[After].Type != T::Semicolon && Tok[After].Type != T::RBrace &&
+        !(Tok[After].Type == T::Delim && S[Tok[After].Begin] == '!'))
+      return nullptr;
+    if (SameAscii(Word, "bold")) return "700";
+    if (SameAscii(Word, "normal")) return "400";
+    return nullptr;
+  }
+
+  // Properties whose values hold colours beside keywords, lengths, images
+  // and functions, but no name of the author's (a font, an animation).
+  static bool HoldsColours(std::string_view Property) {
+    static const std::string_view Names[] = {"color",
+                                             "background",
+                                             "background-color",
+                                             "background-image",
+                                             "border",
+                                             "border-top",
+                                             "border-right",
+                                             "border-bottom",
+                                             "border-left",
+                                             "border-color",
+                                             "border-top-color",
+                                             "border-right-color",
+                                             "border-bottom-color",
+                                             "border-left-color",
+                                             "outline",
+                                             "outline-color",
+                                             "box-shadow",
+                                             "text-shadow",
+                                             "fill",
+                                             "stroke",
+                                             "column-rule",
+                                             "column-rule-color",
+                                             "text-decoration-color",
+                                             "caret-color",
+                                             "stop-color",
+                                             "flood-color",
+                                             "lighting-color"};
+    for (std::string_view N : Names)
+      if (SameAscii(Property, N)) return true;
+    return false;
+  }
+
+  // The colour name shorter than the hex colour Hex (as ShortColour
+  // writes it), or null.
+  static const char* NameOfColour(std::string_view Hex) {
+    static const struct {
+      const char* Hex;
+      const char* Name;
+    } Names[] = {
+        {"#f00", "red"},       {"#808080", "gray"},   {"#008000", "green"},  {"#800000", "maroon"},
+        {"#000080", "navy"},   {"#808000", "olive"},  {"#800080", "purple"}, {"#008080", "teal"},
+        {"#c0c0c0", "silver"}, {"#ffa500", "orange"}, {"#ff7f50", "coral"},  {"#ffd700", "gold"},
+        {"#4b0082", "indigo"}, {"#fffff0", "ivory"},  {"#f0e68c", "khaki"},  {"#faf0e6", "linen"},
+        {"#da70d6", "orchid"}, {"#cd853f", "peru"},   {"#ffc0cb", "pink"},   {"#dda0dd", "plum"},
+        {"#fa8072", "salmon"}, {"#a0522d", "sienna"}, {"#fffafa", "snow"},   {"#d2b48c", "tan"},
+        {"#ff6347", "tomato"}, {"#ee82ee", "violet"}, {"#f5deb3", "wheat"},  {"#f0ffff", "azure"},
+        {"#f5f5dc", "beige"},  {"#ffe4c4", "bisque"}, {"#a52a2a", "brown"},
+    };
+    for (const auto& C : Names)
+      if (SameAscii(Hex, C.Hex)) return C.Name;
+    return nullptr;
   }
 
   // #aabbcc -> #abc; any other hash as it stands.
@@ -567,7 +731,10 @@ class TCssMinifier {
       J = NextAfterSpace(J);
       if (J >= Tok.size() || Tok[J].Type != (Part < 2 ? T::Comma : T::RParen)) return K;
     }
-    return PutOwn(ShortColour(Colour), J + 1, J);
+    std::string Short = ShortColour(Colour);
+    if (HoldsColours(Property))
+      if (const char* Name = NameOfColour(Short)) Short = Name;
+    return PutOwn(Short, J + 1, J);
   }
 
   // The kind of value after the declaration colon at K; a custom property's

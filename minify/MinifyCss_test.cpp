@@ -189,6 +189,42 @@ TEST(TMinifyCssSafeTest, NumbersLoseNeedlessZerosButKeepTheirUnit) {
                     "@font-face{unicode-range:U+0025-00FF,u+4??}");
 }
 
+TEST(TMinifyCssSafeTest, BlanksGoAroundProductsQuotientsNthSignsAndAfterParentheses) {
+  const TCase Cases[] = {
+      {"a{width:calc( 100%  -  (2 * 3px) / 4 )}", "a{width:calc(100% - (2*3px)/4)}"},
+      {"a{width:calc(1px + 2px);height:calc(1px - -2px)}",
+       "a{width:calc(1px + 2px);height:calc(1px - -2px)}"},
+      {"a{font:12px / 1.5 a;grid-area:1 / 2 / span 3}", "a{font:12px/1.5 a;grid-area:1/2/span 3}"},
+      {"a{aspect-ratio:16 / 9}", "a{aspect-ratio:16/9}"},
+      // "/" before "*" would open a comment; expression() holds a script.
+      {"a{x:1 / *b}", "a{x:1/ *b}"},
+      {"a{width:expression(a / b)}", "a{width:expression(a / b)}"},
+      {"li:nth-child( 2n + 1 ),p:NTH-LAST-OF-TYPE(-n - 3){x:y}",
+       "li:nth-child(2n+1),p:NTH-LAST-OF-TYPE(-n-3){x:y}"},
+      // Where the joined spelling would read otherwise, or is no An+B.
+      {"li:nth-child(2n + 1 of .a + .b){x:y}", "li:nth-child(2n+1 of .a + .b){x:y}"},
+      {"li:nth-child(+ 5){x:y}", "li:nth-child(+ 5){x:y}"},
+      {"li:nth-child(2n + 1.5){x:y}", "li:nth-child(2n + 1.5){x:y}"},
+      {"li:is(2n + 1){x:y}", "li:is(2n + 1){x:y}"},
+      {"a+b,a * b{x:y}", "a+b,a * b{x:y}"},
+      // The custom property's value stays byte for byte.
+      {"a{--w:calc(1px * 2)}", "a{--w:calc(1px * 2)}"},
+      // After a ")" no blank is needed, but before a sign.
+      {"a{background:url(a.png) no-repeat;b:url( 'b.png' ) 0 0;c:rgba(0,0,0,.5) #fff}",
+       "a{background:url(a.png)no-repeat;b:url(b.png)0 0;c:rgba(0,0,0,.5)#fff}"},
+      {"@font-face{src:url(a.woff) format('woff'),url(b.eot) format(\"eot\")}",
+       "@font-face{src:url(a.woff)format('woff'),url(b.eot)format(\"eot\")}"},
+      {"a{width:calc((1px) + 2px);margin:calc(1px) -2px;x:var(--a) +1}",
+       "a{width:calc((1px) + 2px);margin:calc(1px) -2px;x:var(--a) +1}"},
+      {"a:not(.b) .c{x:y}@media (min-width:1px) and (max-width:2px){a{b:c}}",
+       "a:not(.b) .c{x:y}@media (min-width:1px) and (max-width:2px){a{b:c}}"},
+  };
+  for (const TCase& C : Cases) ExpectPrintedSafe(C.In, C.Out);
+  // The level spaces keeps these blanks.
+  EXPECT_EQ(MinifyCss("a{width:calc(2 * 3px)}", TCodePage::Utf8, {}).Output,
+            "a{width:calc(2 * 3px)}");
+}
+
 TEST(TMinifyCssSafeTest, ZeroLengthsLoseTheirUnitOnlyWhereTheGrammarAllows) {
   ExpectPrintedSafe("a{margin:0px 0.0em -0px 0PX}", "a{margin:0 0 0 0}");
   ExpectPrintedSafe("a{border:0px solid}", "a{border:0 solid}");
@@ -206,7 +242,7 @@ TEST(TMinifyCssSafeTest, ZeroLengthsLoseTheirUnitOnlyWhereTheGrammarAllows) {
 TEST(TMinifyCssSafeTest, ColoursTakeTheShortestEqualSpelling) {
   ExpectPrintedSafe("a{color:#aabbcc;background:#AABBCC}", "a{color:#abc;background:#ABC}");
   ExpectPrintedSafe("a{color:#aabbcd;b:#aabbccdd;c:#abc}", "a{color:#aabbcd;b:#aabbccdd;c:#abc}");
-  ExpectPrintedSafe("a{color:rgb(255,0,0)}", "a{color:#f00}");
+  ExpectPrintedSafe("a{color:rgb(255,0,0)}", "a{color:red}");
   ExpectPrintedSafe("a{color:RGB( 18 , 52 , 86 );x:1px}", "a{color:#123456;x:1px}");
   ExpectPrintedSafe("a{border:1px solid rgb(0,0,0)}", "a{border:1px solid #000}");
   ExpectPrintedSafe("a{b:rgb(100%,0,0);c:rgb(256,0,0);d:rgba(0,0,0,1);e:rgb(0 0 0);f:rgb(1.0,0,0)}",
@@ -218,10 +254,35 @@ TEST(TMinifyCssSafeTest, ColoursTakeTheShortestEqualSpelling) {
                     "a{content:\"0.50 #aabbcc rgb(0,0,0)\"}");
 }
 
+TEST(TMinifyCssSafeTest, ColourNamesAndWeightsTakeTheShorterEqualSpelling) {
+  const TCase Cases[] = {
+      {"a{color:WHITE;background:black url(x.png)}", "a{color:#fff;background:#000 url(x.png)}"},
+      {"a{color:#ff0000;border:1px solid #D2B48C;x:rgb(255,0,0)}",
+       "a{color:red;border:1px solid tan;x:#f00}"},
+      {"a{color:rgb(255,0,0);fill:#ffff00}", "a{color:red;fill:#ff0}"},
+      {"a{background-image:linear-gradient(white,#f00)}",
+       "a{background-image:linear-gradient(#fff,red)}"},
+      // Names of the author's and properties that are not colours.
+      {"a{font-family:white,black;animation:black 1s;grid-area:yellow}",
+       "a{font-family:white,black;animation:black 1s;grid-area:yellow}"},
+      {"a{font:bold 12px black;--c:white;-x-color:#ff0000}",
+       "a{font:700 12px black;--c:white;-x-color:#f00}"},
+      {"a{font:italic BOLD 1em/2 a}b{font:12px bold}c{font:1em a,bold}d{font:normal 1em a}",
+       "a{font:italic 700 1em/2 a}b{font:12px bold}c{font:1em a,bold}d{font:normal 1em a}"},
+      {"a{color:cyan;background:blue}", "a{color:cyan;background:blue}"},
+      {"a{font-weight:bold;b:c}p{FONT-WEIGHT:Normal!important}",
+       "a{font-weight:700;b:c}p{FONT-WEIGHT:400!important}"},
+      {"a{font-weight:bolder;font-weight:bold bold}",
+       "a{font-weight:bolder;font-weight:bold bold}"},
+      {"@font-face{font-weight:normal}", "@font-face{font-weight:400}"},
+  };
+  for (const TCase& C : Cases) ExpectPrintedSafe(C.In, C.Out);
+}
+
 TEST(TMinifyCssSafeTest, QuotesGoOnlyWhereTheValueNeedsNone) {
   ExpectPrintedSafe("a{background:url(\"a.png\")}", "a{background:url(a.png)}");
   ExpectPrintedSafe("a{background:url( 'img/b.png' ) no-repeat}",
-                    "a{background:url(img/b.png) no-repeat}");
+                    "a{background:url(img/b.png)no-repeat}");
   ExpectPrintedSafe("@import url(\"x.css\") screen;", "@import url(x.css) screen;");
   for (const char* Kept :
        {"a{background:url(\"a b.png\")}", "a{b:url(\"a(1).png\")}", "a{b:url(\"\")}",

@@ -26,7 +26,9 @@
 //   server block (or, in a script, "<!--" or "-->"), is refused by the minifier, whose result would
 //   be larger, close the element early or open a comment stays byte for byte.
 // - From the level safe on, start tags are spelt shorter (MinifyPageTags.h),
-//   those inside pre and its kin too (only their text is kept as it is);
+//   those inside pre and its kin too (only their text is kept as it is),
+//   and void elements lose their "/>" slash on pages without SVG, MathML or
+//   an XML declaration;
 //   inline style sheets are minified at the page's level. At smallest the
 //   end tags of li, p and option go where the parser needs none.
 // The scanner never fails and never reads past the text: markup it does not
@@ -232,6 +234,10 @@ class TPageMinifier {
   std::string Run() {
     Out.reserve(S.size());
     CollectRules();
+    // In SVG and MathML "/>" closes the element; where either might be
+    // open, every slash stays, and so it does in a page that declares
+    // itself XML (it may be served as XHTML, where "<br>" is an error).
+    VoidSlashes = !HasNoCase(S, "<svg") && !HasNoCase(S, "<math") && !HasNoCase(S, "<?xml");
     const size_t N = S.size();
     size_t I = 0;
     while (I < N) {
@@ -285,7 +291,8 @@ class TPageMinifier {
         const size_t TagOut = Out.size();
         const size_t After = Tag(I);
         if (Options.Level != TMinifyLevel::Spaces && Out.back() == '>') {
-          const std::string Short = ShortStartTag(std::string_view(Out).substr(TagOut), Name);
+          const std::string Short = ShortStartTag(std::string_view(Out).substr(TagOut), Name,
+                                                  VoidSlashes && (TagFlags(Name) & Void));
           Out.replace(TagOut, std::string::npos, Short);
         }
         I = After < N ? Element(I, After, Name) : After;
@@ -323,7 +330,8 @@ class TPageMinifier {
   TFrame Prev = TFrame::Always;  // what comes just before: the start, a tag, text
   bool InHead = true;            // no body content seen yet
   bool InTitle = false;
-  bool SpaceOut = false;  // Out ends with a collapsed run of ours
+  bool SpaceOut = false;     // Out ends with a collapsed run of ours
+  bool VoidSlashes = false;  // "/>" of void elements may go
   // Where in Out the text written last ends (npos: none yet).
   size_t TextEnd = std::string::npos;
 
@@ -579,7 +587,8 @@ class TPageMinifier {
         return Copy(K, To);
       }
       Out.replace(TagOut, std::string::npos,
-                  ShortStartTag(std::string_view(Out).substr(TagOut), Name));
+                  ShortStartTag(std::string_view(Out).substr(TagOut), Name,
+                                VoidSlashes && (TagFlags(Name) & Void)));
       I = After;
       if (TagFlags(Name) & RawText) I = Copy(I, std::min(EndTag(S, I, Name), To));
     }

@@ -73,9 +73,21 @@ bool IsDefaultType(std::string_view Element, std::string_view Attr, std::string_
   return (Element == "script" && V == "text/javascript") || (Element == "style" && V == "text/css");
 }
 
+// type="text/css" of a <link> whose rel names "stylesheet": the type the
+// sheet is fetched as anyway.
+bool IsSheetLinkType(std::string_view Tag, std::string_view Element, std::string_view Attr,
+                     std::string_view Value) {
+  if (Element != "link" || Attr != "type" || Lower(Value) != "text/css") return false;
+  std::string Rel;
+  if (!TagAttribute(Tag, "rel", Rel)) return false;
+  std::string Words = " ";
+  for (char C : Lower(Rel)) Words += IsBlank(C) ? ' ' : C;
+  return (Words + " ").find(" stylesheet ") != std::string::npos;
+}
+
 }  // namespace
 
-std::string ShortStartTag(std::string_view Tag, std::string_view Name) {
+std::string ShortStartTag(std::string_view Tag, std::string_view Name, bool DropSelfClosing) {
   auto Same = [Tag] { return std::string(Tag); };
   const size_t N = Tag.size();
   if (N < 2 + Name.size() || Tag.back() != '>' || Tag.find("<?", 1) != std::string_view::npos ||
@@ -88,6 +100,11 @@ std::string ShortStartTag(std::string_view Tag, std::string_view Name) {
     while (I < N && IsBlank(Tag[I])) ++I;
     std::string_view Blank = Tag.substr(SepBegin, I - SepBegin);
     if (I >= N) return Same();
+    if (DropSelfClosing && Tag.compare(I, 2, "/>") == 0 && I + 2 == N) {
+      // Read again without it: the value before may now go unquoted.
+      std::string Open(Tag.substr(0, SepBegin));
+      return ShortStartTag(Open += '>', Name, false);
+    }
     if (Tag[I] == '>' || Tag.compare(I, 2, "/>") == 0) {
       Out += Blank;
       Out += Tag.substr(I);
@@ -125,7 +142,9 @@ std::string ShortStartTag(std::string_view Tag, std::string_view Name) {
       Written = Tag.substr(NameBegin, I - NameBegin);
     }
     const std::string LowAttr = Lower(Attr);
-    if (HasValue && IsDefaultType(Name, LowAttr, Value)) continue;
+    if (HasValue &&
+        (IsDefaultType(Name, LowAttr, Value) || IsSheetLinkType(Tag, Name, LowAttr, Value)))
+      continue;
     // What stands before the attribute: its blank, or one where the last
     // thing written no longer ends in a quote.
     if (Blank.empty() && Out.back() != '"' && Out.back() != '\'') Blank = " ";

@@ -16,12 +16,16 @@ namespace larkspan::minify {
 //   quote, "=", "<", ">" or "`", not empty, and followed by a blank or ">");
 // - a boolean attribute (checked, disabled, ...) of the elements it belongs
 //   to written bare where its value is empty or its own name;
-// - type="text/javascript" of <script> and type="text/css" of <style> left
-//   out, as they are what the element is without them.
+// - type="text/javascript" of <script>, type="text/css" of <style> and of
+//   <link rel=stylesheet> left out, as they are what the element is
+//   without them.
+// - with DropSelfClosing (for a void element outside SVG and MathML, where
+//   the HTML parser ignores it), the "/" that ends the tag left out.
 // A tag it cannot read with certainty (a server block inside, a stray
 // quote, an unclosed value) is returned as it is. Bytes of 0x80 and above
 // are never syntax here, so any ASCII-compatible code page is read right.
-std::string ShortStartTag(std::string_view Tag, std::string_view Name);
+std::string ShortStartTag(std::string_view Tag, std::string_view Name,
+                          bool DropSelfClosing = false);
 
 // True when the start tag Tag carries xml:space="preserve": the white
 // space of its content is rendered as written (SVG text).

@@ -191,8 +191,11 @@ TEST(MinifyPageTest, PageStyleSheetsThatKeepWhiteSpace) {
       {"<style>.k{white-space:break-spaces}</style><div class=k><div> a </div>  b  </div>  c",
        "<style>.k{white-space:break-spaces}</style><div class=k><div> a </div>  b  </div> c"},
       // A subject that names nothing keeps the white space of the whole body.
-      {"<style>[data-raw]{white-space:pre}</style>\n<body><p>a   b</p>",
-       "<style>[data-raw]{white-space:pre}</style><body><p>a   b</p>"},
+      {"<style>:hover{white-space:pre}</style>\n<body><p>a   b</p>",
+       "<style>:hover{white-space:pre}</style><body><p>a   b</p>"},
+      // An attribute selector names the elements that carry the attribute.
+      {"<style>[data-raw]{white-space:pre}</style>\n<body><p data-raw>a   b</p><p>c   d</p>",
+       "<style>[data-raw]{white-space:pre}</style><body><p data-raw>a   b</p><p>c d</p>"},
   };
   for (const Case& C : Cases) EXPECT_EQ(Page(C.In), C.Out) << C.In;
 }
@@ -218,6 +221,56 @@ TEST(MinifyPageTest, PreRulesReadSelectorsAndDeclarations) {
   EXPECT_EQ(V, "");
   EXPECT_FALSE(TagAttribute("<p data-class=\"x\">", "class", V));
   EXPECT_FALSE(TagAttribute("<p title=\"class=x\">", "class", V));
+}
+
+TEST(MinifyPageTest, AttributeSelectorsAreMatchedAgainstTheStartTag) {
+  struct Case {
+    const char* Css;
+    const char* Tag;
+    bool Keeps;
+  } Cases[] = {
+      {"div[class^='highlight']{white-space:pre-wrap}", "<div class=\"highlight-py x\">", true},
+      {"div[class^='highlight']{white-space:pre-wrap}", "<div class=\"x highlight\">", false},
+      {"div[class^='highlight']{white-space:pre-wrap}", "<div>", false},
+      {"div[class^='highlight']{white-space:pre-wrap}", "<span class=highlight>", false},
+      {"[data-raw]{white-space:pre}", "<p DATA-RAW>", true},
+      {"[data-raw]{white-space:pre}", "<p data-rawx=1>", false},
+      {"[lang=zh]{white-space:pre}", "<p lang=ZH>", true},  // case ignored: keeps more
+      {"[lang=zh]{white-space:pre}", "<p lang=zh-cn>", false},
+      {"[lang|=zh]{white-space:pre}", "<p lang=zh-cn>", true},
+      {"[lang|=zh]{white-space:pre}", "<p lang=zhx>", false},
+      {"a[href$=\".txt\"]{white-space:pre}", "<a href=\"x/a.TXT\">", true},
+      {"a[href$=\".txt\"]{white-space:pre}", "<a href=\"a.txt?x\">", false},
+      {"[title*=\"a b\" i]{white-space:pre}", "<p title=\"xa by\">", true},
+      {"[title*=\"\"]{white-space:pre}", "<p title=x>", false},  // an empty value matches nothing
+      {"[class~=code]{white-space:pre}", "<p class=\"x\tcode\">", true},
+      {"[class~=code]{white-space:pre}", "<p class=\"xcode\">", false},
+      // Every test of the compound must pass; classes and pseudo-classes
+      // beside them are not checked, which keeps more.
+      {"p.x[a][b=1]:hover{white-space:pre}", "<p a b=1>", true},
+      {"p.x[a][b=1]:hover{white-space:pre}", "<p a b=2>", false},
+      // A character reference may spell the value.
+      {"[title=ab]{white-space:pre}", "<p title=\"a&#98;\">", true},
+      // Tests it cannot read are left out.
+      {"[xlink|href]{white-space:pre}", "<p>", true},
+      {"div [data-raw] ~ code{white-space:pre}", "<code>", true},
+      {"code[data-raw] ~ div{white-space:pre}", "<code>", false},
+      // In @media print too.
+      {"@media print{pre[class*=lang-],div[class*=lang-]{white-space:pre}}", "<div class=lang-c>",
+       true},
+  };
+  for (const Case& C : Cases) {
+    TPreRules R;
+    CollectPreRules(C.Css, R);
+    EXPECT_FALSE(R.WholePage) << C.Css;
+    std::string_view Tag = C.Tag;
+    const std::string Name(Tag.substr(1, Tag.find_first_of(" >") - 1));
+    EXPECT_EQ(KeepsWhiteSpace(Tag, Name, R), C.Keeps) << C.Css << " " << C.Tag;
+    // The same rules, read through a merge (as the linked sheets reach a page).
+    TPreRules Merged;
+    AddPreRules(R, Merged);
+    EXPECT_EQ(KeepsWhiteSpace(Tag, Name, Merged), C.Keeps) << C.Css << " " << C.Tag;
+  }
 }
 
 TEST(MinifyPageTest, LinkedStyleSheetsAreFoundAndTheirRulesKeepWhiteSpace) {
@@ -343,10 +396,14 @@ TEST(MinifyPageSafeTest, StartTagsLoseWhatTheParserDoesNotNeed) {
       // Quotes go where the value reads the same without them.
       {"<a href=\"a\">x</a>", "<a href=a>x</a>"},
       {"<a href = 'x'  title=\"y\" >", "<a href=x title=y>"},
-      {"<img src=\"a.png\" />", "<img src=a.png />"},
+      {"<img src=\"a.png\" />", "<img src=a.png>"},
       {"<a href=\"a b\">", "<a href=\"a b\">"},
       {"<input value=\"\">", "<input value=\"\">"},
-      {"<img src=\"a.png\"/>", "<img src=\"a.png\"/>"},
+      {"<img src=\"a.png\"/>", "<img src=a.png>"},
+      {"<br/><hr  /><meta charset=\"utf-8\"  />", "<br><hr><meta charset=utf-8>"},
+      // The slash of an unquoted value is the value's; a non-void element's stays.
+      {"<img src=a.png/>", "<img src=a.png/>"},
+      {"<p/><my-el />", "<p/><my-el />"},
       {"<a href=\"x=1\" b=\"a'b\" c=\"`x\" d=\"a>b\" e='a\"b'>",
        "<a href=\"x=1\" b=\"a'b\" c=\"`x\" d=\"a>b\" e='a\"b'>"},
       {"<a href=\"x\"title=\"y\">", "<a href=\"x\"title=y>"},
@@ -357,7 +414,7 @@ TEST(MinifyPageSafeTest, StartTagsLoseWhatTheParserDoesNotNeed) {
       {"<input type=\"checkbox\" checked=\"checked\" disabled=\"\">",
        "<input type=checkbox checked disabled>"},
       {"<option selected=\"SELECTED\">", "<option selected>"},
-      {"<input checked=\"checked\"/>", "<input checked/>"},
+      {"<input checked=\"checked\"/>", "<input checked>"},
       {"<input checked=\"yes\">", "<input checked=yes>"},
       {"<div checked=\"checked\"><my-el open=\"open\">", "<div checked=checked><my-el open=open>"},
       {"<script defer=\"defer\" src=\"a.js\"></script>", "<script defer src=a.js></script>"},
@@ -367,7 +424,16 @@ TEST(MinifyPageSafeTest, StartTagsLoseWhatTheParserDoesNotNeed) {
       {"<style type=\"TEXT/CSS\">a { b : c }</style>", "<style>a{b:c}</style>"},
       {"<script type=\"module\" src=\"a.js\"></script>", "<script type=module src=a.js></script>"},
       {"<script type=\"text/template\"></script>", "<script type=text/template></script>"},
-      {"<link type=\"text/css\" rel=\"stylesheet\">", "<link type=text/css rel=stylesheet>"},
+      {"<link type=\"text/css\" rel=\"stylesheet\">", "<link rel=stylesheet>"},
+      {"<LINK REL=\"alternate\tStyleSheet\" TYPE=\"Text/CSS\" href=\"a.css\">",
+       "<LINK REL=\"alternate\tStyleSheet\" href=a.css>"},
+      // Not a style-sheet link, or not its default type.
+      {"<link rel=\"icon\" type=\"text/css\">", "<link rel=icon type=text/css>"},
+      {"<link rel=\"stylesheets\" type=\"text/css\">", "<link rel=stylesheets type=text/css>"},
+      {"<link rel=\"stylesheet\" type=\"text/less\">", "<link rel=stylesheet type=text/less>"},
+      {"<link rel=\"stylesheet\" type=\"text/css; x=1\">",
+       "<link rel=stylesheet type=\"text/css; x=1\">"},
+      {"<a rel=\"stylesheet\" type=\"text/css\">", "<a rel=stylesheet type=text/css>"},
       // Inline style sheets at the page's level; end tags and text stay.
       {"<style>a{color:#aabbcc;margin:0px}</style>", "<style>a{color:#abc;margin:0}</style>"},
       {"<p class=\"a\">  x  </p >", "<p class=a> x </p>"},
@@ -381,6 +447,15 @@ TEST(MinifyPageSafeTest, StartTagsLoseWhatTheParserDoesNotNeed) {
     const std::string Spaces = PageAt(C.In, TMinifyLevel::Spaces);
     EXPECT_EQ(Quotes(Spaces), Quotes(C.In)) << C.In;
   }
+}
+
+TEST(MinifyPageSafeTest, VoidSlashesStayWhereSvgMathOrXmlMayBeRead) {
+  const char* Cases[] = {
+      "<svg><image href=a.png /><link href=x /></svg><br />",
+      "<MATH><mi/></MATH><img src=a />",
+      "<?xml version=\"1.0\"?><br />",
+  };
+  for (const char* In : Cases) EXPECT_EQ(PageAt(In, TMinifyLevel::Smallest), In) << In;
 }
 
 TEST(MinifyPageSafeTest, TagsInsidePreAreShortenedButItsTextStays) {

@@ -78,6 +78,46 @@ size_t BlockEnd(std::string_view S, size_t Open) {
   return Close == std::string_view::npos ? S.size() : Close + 1;
 }
 
+// The attribute selector Inside (the text between "[" and "]") as a test;
+// false for one it does not read (a namespace, an unknown operator), which
+// the caller leaves out: a test less only widens what is kept.
+bool ParseAttrTest(std::string_view Inside, TAttrTest& Test) {
+  Inside = Trim(Inside);
+  size_t I = 0;
+  while (I < Inside.size() && IsNameChar(Inside[I])) ++I;
+  if (I == 0) return false;
+  Test.Name = LowerCopy(Inside.substr(0, I));
+  Test.Op = 0;
+  Test.Value.clear();
+  while (I < Inside.size() && IsSpace(Inside[I])) ++I;
+  if (I == Inside.size()) return true;
+  if (Inside[I] != '=') {
+    if (std::string_view("~|^$*").find(Inside[I]) == std::string_view::npos ||
+        I + 1 >= Inside.size() || Inside[I + 1] != '=')
+      return false;  // [ns|name] among others
+    Test.Op = Inside[I++];
+  } else {
+    Test.Op = '=';
+  }
+  ++I;
+  while (I < Inside.size() && IsSpace(Inside[I])) ++I;
+  if (I >= Inside.size()) return false;
+  size_t ValueEnd;
+  if (Inside[I] == '"' || Inside[I] == '\'') {
+    ValueEnd = Inside.find(Inside[I], I + 1);
+    if (ValueEnd == std::string_view::npos) return false;
+    Test.Value = LowerCopy(Inside.substr(I + 1, ValueEnd - I - 1));
+    ++ValueEnd;
+  } else {
+    ValueEnd = I;
+    while (ValueEnd < Inside.size() && IsNameChar(Inside[ValueEnd])) ++ValueEnd;
+    if (ValueEnd == I) return false;
+    Test.Value = LowerCopy(Inside.substr(I, ValueEnd - I));
+  }
+  const std::string_view Flag = Trim(Inside.substr(ValueEnd));
+  return Flag.empty() || Flag == "i" || Flag == "I" || Flag == "s" || Flag == "S";
+}
+
 void AddSubject(std::string_view Selector, TPreRules& Rules) {
   Selector = Trim(Selector);
   if (Selector.find('\\') != std::string_view::npos) {
@@ -94,11 +134,23 @@ void AddSubject(std::string_view Selector, TPreRules& Rules) {
     if (Depth == 0 && (IsSpace(C) || C == '>' || C == '+' || C == '~')) Start = I + 1;
   }
   const std::string_view Compound = Selector.substr(Start);
-  bool Named = false;
+  std::string Tag;
+  std::vector<std::string_view> Classes, Ids;
+  TPreSubject Subject;
+  bool Attributes = false;
   for (size_t I = 0; I < Compound.size();) {
     const char C = Compound[I];
     if (C == '[' || C == '(') {
       const size_t E = FindTop(Compound, I + 1, C == '[' ? ']' : ')');
+      if (C == '[') {
+        Attributes = true;
+        TAttrTest Test;
+        if (ParseAttrTest(
+                Compound.substr(I + 1,
+                                E == std::string_view::npos ? std::string_view::npos : E - I - 1),
+                Test))
+          Subject.Tests.push_back(std::move(Test));
+      }
       I = E == std::string_view::npos ? Compound.size() : E + 1;
       continue;
     }
@@ -116,16 +168,25 @@ void AddSubject(std::string_view Selector, TPreRules& Rules) {
     }
     const std::string_view Name = Compound.substr(NameStart, J - NameStart);
     if (C == '.') {
-      Rules.Classes.emplace(Name);
+      Classes.push_back(Name);
     } else if (C == '#') {
-      Rules.Ids.emplace(Name);
+      Ids.push_back(Name);
     } else {
-      Rules.Tags.insert(LowerCopy(Name));
+      Tag = LowerCopy(Name);
     }
-    Named = true;
     I = J;
   }
-  if (!Named) Rules.WholePage = true;
+  if (Attributes) {
+    // The element must carry every attribute test; the rest of the
+    // compound is not checked.
+    Subject.Tag = std::move(Tag);
+    Rules.Subjects.push_back(std::move(Subject));
+    return;
+  }
+  if (Tag.empty() && Classes.empty() && Ids.empty()) Rules.WholePage = true;
+  for (std::string_view Name : Classes) Rules.Classes.emplace(Name);
+  for (std::string_view Name : Ids) Rules.Ids.emplace(Name);
+  if (!Tag.empty()) Rules.Tags.insert(std::move(Tag));
 }
 
 void AddSelectors(std::string_view Prelude, TPreRules& Rules) {
@@ -165,7 +226,7 @@ void ParseRules(std::string_view S, TPreRules& Rules, bool Nested) {
       TPreRules Inner;
       ParseRules(Body, Inner, true);
       if (DeclaresPre(Body) || Inner.WholePage || !Inner.Tags.empty() || !Inner.Classes.empty() ||
-          !Inner.Ids.empty())
+          !Inner.Ids.empty() || !Inner.Subjects.empty())
         Rules.WholePage = true;
     } else if (DeclaresPre(Body)) {
       if (Nested) {
@@ -255,10 +316,57 @@ bool TagAttribute(std::string_view Tag, std::string_view Name, std::string& Valu
   return false;
 }
 
+namespace {
+
+// Whether the value Value of a page's attribute passes Test.
+bool Passes(const TAttrTest& Test, std::string_view Value) {
+  // A character reference may spell anything: count it as a match.
+  if (Value.find('&') != std::string_view::npos) return true;
+  const std::string V = LowerCopy(Value);
+  const std::string& W = Test.Value;
+  switch (Test.Op) {
+    case 0:
+      return true;
+    case '=':
+      return V == W;
+    case '^':
+      return !W.empty() && V.compare(0, W.size(), W) == 0;
+    case '$':
+      return !W.empty() && V.size() >= W.size() && V.compare(V.size() - W.size(), W.size(), W) == 0;
+    case '*':
+      return !W.empty() && V.find(W) != std::string::npos;
+    case '|':
+      return V == W ||
+             (V.size() > W.size() && V.compare(0, W.size(), W) == 0 && V[W.size()] == '-');
+    default: {  // '~': one of the blank-separated words
+      for (size_t I = 0; I < V.size();) {
+        while (I < V.size() && IsSpace(V[I])) ++I;
+        size_t J = I;
+        while (J < V.size() && !IsSpace(V[J])) ++J;
+        if (J > I && V.compare(I, J - I, W) == 0) return true;
+        I = J;
+      }
+      return false;
+    }
+  }
+}
+
+bool Matches(const TPreSubject& Subject, std::string_view Tag, std::string_view Name) {
+  if (!Subject.Tag.empty() && Subject.Tag != Name) return false;
+  std::string Value;
+  for (const TAttrTest& Test : Subject.Tests)
+    if (!TagAttribute(Tag, Test.Name, Value) || !Passes(Test, Value)) return false;
+  return true;
+}
+
+}  // namespace
+
 bool KeepsWhiteSpace(std::string_view Tag, std::string_view Name, const TPreRules& Rules) {
   std::string Value;
   if (TagAttribute(Tag, "style", Value) && DeclaresPre(Value)) return true;
   if (Rules.Tags.count(std::string(Name))) return true;
+  for (const TPreSubject& Subject : Rules.Subjects)
+    if (Matches(Subject, Tag, Name)) return true;
   if (!Rules.Ids.empty() && TagAttribute(Tag, "id", Value) &&
       Rules.Ids.count(std::string(Trim(Value))))
     return true;
@@ -279,6 +387,7 @@ void AddPreRules(const TPreRules& From, TPreRules& Rules) {
   Rules.Tags.insert(From.Tags.begin(), From.Tags.end());
   Rules.Classes.insert(From.Classes.begin(), From.Classes.end());
   Rules.Ids.insert(From.Ids.begin(), From.Ids.end());
+  Rules.Subjects.insert(Rules.Subjects.end(), From.Subjects.begin(), From.Subjects.end());
   Rules.WholePage |= From.WholePage;
 }
 

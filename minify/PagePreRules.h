@@ -11,9 +11,14 @@
 //   element's tag, one of its classes or its id in the last compound of a
 //   selector (`div.demo code` names `code`; `code.x` names `code` and `x`,
 //   either is enough);
-// - a rule whose last compound names none of these (`*`, `[lang]`,
-//   `:hover`, an escaped name, a nested rule) keeps the white space of the
-//   whole page.
+// - a last compound with attribute selectors (`div[class^='hl']`,
+//   `[data-x]`, `[lang|=zh]`) names the element that carries all of them
+//   (and its tag, when one is named); its classes, id and pseudo-classes
+//   are not checked, values are compared with ASCII case ignored, and a
+//   page value holding a character reference counts as matching;
+//   an attribute selector it cannot read (`[ns|a]`) is left out of the test;
+// - a rule whose last compound names none of these (`*`, `:hover`, an
+//   escaped name, a nested rule) keeps the white space of the whole page.
 // Style sheets the page links to are read by the caller, who knows where
 // they are (TMinifyOptions::LinkedPreRules); these functions find them.
 #pragma once
@@ -27,10 +32,24 @@
 
 namespace larkspan::minify {
 
+// One attribute selector: [Name], or [Name Op= Value].
+struct TAttrTest {
+  std::string Name;   // lower case
+  char Op = 0;        // 0 (present), '=', '^', '$', '*', '~' or '|'
+  std::string Value;  // unquoted, lower case
+};
+
+// A last compound with attribute selectors.
+struct TPreSubject {
+  std::string Tag;  // lower case; empty for any element
+  std::vector<TAttrTest> Tests;
+};
+
 struct TPreRules {
   std::unordered_set<std::string> Tags;  // lower case
   std::unordered_set<std::string> Classes;
   std::unordered_set<std::string> Ids;
+  std::vector<TPreSubject> Subjects;
   bool WholePage = false;
 };
 

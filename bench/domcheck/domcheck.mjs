@@ -1,8 +1,9 @@
 // Parses every page below IN and its slimmed twin below OUT with parse5 and
 // compares the two trees as a browser builds them: element names, attributes
 // (names and values, in order; a boolean attribute by its presence, the
-// default type of script and style as none), text with white-space runs collapsed to one
-// blank (kept as is inside pre, textarea, listing, plaintext and elements
+// default type of script, style and style-sheet links as none), text with
+// white-space runs collapsed to one blank (kept as is inside pre, textarea,
+// listing, plaintext and elements
 // whose style attribute sets white-space: pre*). Pages are decoded in their
 // own charset (a byte-order mark, then <meta charset> or http-equiv in the
 // first 1024 bytes, else --charset). Prints counts and, per differing page,
@@ -69,15 +70,22 @@ const JS_TYPES = new Set(['', 'application/ecmascript', 'application/javascript'
   'text/livescript', 'text/x-ecmascript', 'text/x-javascript']);
 const trimLower = (v) => v.replace(/^[ \t\n\f\r]+|[ \t\n\f\r]+$/g, '').toLowerCase();
 
+// Whether a <link>'s rel names "stylesheet".
+function sheetLink(el) {
+  const rel = (el.attrs || []).find((a) => !a.prefix && a.name === 'rel');
+  return !!rel && rel.value.toLowerCase().split(/[ \t\n\f\r]+/).includes('stylesheet');
+}
+
 // The attributes as compared: a boolean attribute's value, when it is empty
 // or its own name, does not count; the default type of a script or style
-// element is the same as none.
+// element, or of a style-sheet link, is the same as none.
 function attrsOf(el) {
   const html = el.namespaceURI === 'http://www.w3.org/1999/xhtml';
   return (el.attrs || []).filter((a) => {
     if (!html || a.prefix || a.name !== 'type') return true;
     if (el.tagName === 'script') return !JS_TYPES.has(trimLower(a.value));
     if (el.tagName === 'style') return !['', 'text/css'].includes(trimLower(a.value));
+    if (el.tagName === 'link' && sheetLink(el)) return trimLower(a.value) !== 'text/css';
     return true;
   }).map((a) => {
     const plain = html && !a.prefix && BOOLEAN.has(a.name) && ['', a.name].includes(trimLower(a.value));

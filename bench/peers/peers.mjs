@@ -14,8 +14,9 @@
 // With PEERS_OK_LIST=FILE, the relative paths of the files the peer
 // minified (each ended by a NUL byte) are written to FILE.
 //
-// A file the peer refuses or throws on is written as it was and counted as
-// failed, as a slimming tool would copy it. The peers read text: a file that
+// A file the peer refuses or throws on, or whose rules or markup it loses,
+// is written as it was and counted as failed, as a slimming tool would copy
+// it. The peers read text: a file that
 // is valid UTF-8 is read as UTF-8; any other (GBK, Big5...) is read byte for
 // byte as Latin-1, and written back the same way, so its sizes stay in its
 // own bytes (a character the peer makes that does not fit one byte, such as
@@ -133,7 +134,13 @@ async function main() {
     let out = bytes;
     const t0 = cpuSeconds();
     try {
-      out = encode(await run(kind, text), latin1);
+      const made = await run(kind, text);
+      // A sheet with declarations out of which no rule comes, or a page with
+      // markup out of which no tag comes, is a file lost (csso and Go minify
+      // on a UTF-16 sheet read as Latin-1), not a small one.
+      const mark = kind === 'sheets' ? /\{[^}]*:/ : kind === 'pages' ? /<[a-z!]/i : null;
+      if (mark && mark.test(text) && !mark.test(made)) throw new Error('output lost the content');
+      out = encode(made, latin1);
       done.push(rel);
     } catch (e) {
       s.failed++;

@@ -3,7 +3,8 @@
 # wrote:
 #   - a GBK file (not UTF-8, a trail byte 0x5C in a string) reaches the peer
 #     and comes back in its own bytes (csso and esbuild keep strings);
-#   - a file the peer refuses is written as it was and counted as refused;
+#   - a file the peer refuses, or whose rules it loses, is written as it
+#     was and counted as refused;
 #   - the table gives a peer's share per kind and "-" for a kind it leaves.
 #
 #   bench/peers/selftest.sh     (exits 0 when every case holds)
@@ -20,6 +21,8 @@ printf '.a  {  content : "\xd0\xed\x81\x5c" ;  color : #ffffff ; }\n' >"$site/gb
 printf 'var  x = 1 ;\nvar = ;\n' >"$site/broken.js"
 printf 'var  greeting = "\xb9\xa6" ;\n' >"$site/gbk.js"
 printf '<!doctype html>\n<p  class="x">  text  </p>\n' >"$site/a.html"
+# A UTF-16 sheet, read as Latin-1: a peer that turns it into nothing lost it.
+printf '\xff\xfe.\0a\0{\0c\0o\0l\0o\0r\0:\0r\0e\0d\0}\0' >"$site/utf16.css"
 
 fail=0
 check() {  # check WHAT CMD...: CMD must succeed
@@ -35,6 +38,11 @@ done
 check "esbuild keeps the script's GBK bytes" grep -qF "$(printf '\xb9\xa6')" "$work/esbuild/gbk.js"
 check "a refused script is written as it was" cmp -s "$site/broken.js" "$work/esbuild/broken.js"
 check "and counted as refused" grep -qx 'esbuild scripts 2 1 -' "$work/esbuild.txt"
+check "a sheet csso empties is written as it was" cmp -s "$site/utf16.css" "$work/csso/utf16.css"
+check "and counted as refused" grep -qx 'csso sheets 2 1 [0-9.]*' "$work/csso.txt"
+node "$here/peers.mjs" gominify "$site" "$work/gominify" >"$work/gominify.txt"
+check "a sheet Go minify strips of its rules is written as it was" \
+  cmp -s "$site/utf16.css" "$work/gominify/utf16.css"
 check "csso writes no page or script" test ! -e "$work/csso/a.html" -a ! -e "$work/csso/gbk.js"
 
 mkdir -p "$work/out/site"
