@@ -25,6 +25,7 @@
 
 #include "pngout/Plan.h"
 #include "pngout/PngFile.h"
+#include "pngout/Zopfli.h"
 
 extern char** environ;
 
@@ -825,11 +826,63 @@ TEST(PlanTest, ExtraFinalistsOnSmallRowsOnlyAndZopfliWithinBounds) {
     EXPECT_LE(z.bytes, filtered);
     if (z.split) {
       EXPECT_EQ(z.iterations, 1);
+    } else if (z.iterations > 0) {
+      // A whole stream gets a second iteration, which costs a fifth of the first.
+      EXPECT_GE(z.iterations, 2);
     }
+    // zopfli's own default of 15 blocks spends most of its time choosing where to split.
+    EXPECT_GE(z.max_blocks, 1);
+    EXPECT_LE(z.max_blocks, 8);
     if (c.compressed_share > 0.3 && z.iterations > 0) {
       EXPECT_GE(z.iterations, 5);
     }
   }
+}
+
+// zopfli is left out only where libdeflate's encoding is already no smaller than the source
+// and the sampled share, less its margin, cannot bring it below: a picture pngout already
+// shrinks always gets zopfli, whatever the sample says.
+TEST(PlanTest, ZopfliIsLeftOutOnlyWhereItCannotBeatTheSource) {
+  struct Case {
+    const char* name;
+    size_t encoded, idat;
+    double share;
+    size_t source;
+    bool run;
+  } cases[] = {
+      {"already smaller than the source", 9000, 8000, 1.2, 10000, true},
+      {"one byte smaller", 9999, 8000, 1.0, 10000, true},
+      {"as large as the source, no gain in sight", 10000, 9000, 1.0, 10000, true},
+      {"5% over, zopfli 10% smaller", 10500, 9500, 0.90, 10000, true},
+      {"5% over, zopfli 1% larger", 10500, 9500, 1.01, 10000, false},
+      {"15% over, zopfli 6% smaller", 11500, 10500, 0.94, 10000, false},
+      {"palette chunks weigh: 10% over, IDAT half the file", 11000, 5500, 0.90, 10000, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(larkspan::png::ZopfliMayWin(c.encoded, c.idat, c.share, c.source), c.run);
+  }
+}
+
+// The sampled share is a function of the rows alone and compares like with like: on short
+// rows the whole of them, on long ones bands of them; flat rows compress better by zopfli.
+TEST(PlanTest, ZopfliShareIsStableAndMeasuresTheRows) {
+  std::mt19937 random(5);
+  std::vector<unsigned char> flat(200000);
+  for (size_t k = 0; k < flat.size(); k++) {
+    flat[k] = static_cast<unsigned char>(k % 997 < 30 ? random() % 4 : (k / 3000) % 5);
+  }
+  std::vector<unsigned char> noise(40000);
+  for (unsigned char& b : noise) b = static_cast<unsigned char>(random());
+  larkspan::png::ZopfliPlan plan;
+  plan.iterations = 15;
+  for (const auto* rows : {&flat, &noise}) {
+    const double share = larkspan::png::ZopfliShare(*rows, plan, 12);
+    EXPECT_EQ(share, larkspan::png::ZopfliShare(*rows, plan, 12));
+    EXPECT_GT(share, 0.5);
+    EXPECT_LT(share, 1.1);
+  }
+  EXPECT_EQ(larkspan::png::ZopfliShare({}, plan, 12), 1.0);
 }
 
 // Another compressor's stream is taken only when it inflates to exactly the encoder's rows,

@@ -3,6 +3,7 @@
 #include <zlib.h>
 #include <zopfli/zopfli.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <new>
 #include <thread>
@@ -12,11 +13,12 @@
 namespace larkspan::png {
 namespace {
 
-// data[0, size) compressed by zopfli with iterations, as a zlib stream or a raw deflate one.
-std::string Compress(const unsigned char* data, size_t size, int iterations, bool zlib) {
+// data[0, size) compressed by zopfli as plan says, as a zlib stream or a raw deflate one.
+std::string Compress(const unsigned char* data, size_t size, const ZopfliPlan& plan, bool zlib) {
   ZopfliOptions options;
   ZopfliInitOptions(&options);
-  options.numiterations = iterations;
+  options.numiterations = plan.iterations;
+  options.blocksplittingmax = plan.max_blocks;
   unsigned char* out = nullptr;
   size_t out_size = 0;
   ZopfliCompress(&options, zlib ? ZOPFLI_FORMAT_ZLIB : ZOPFLI_FORMAT_DEFLATE, data, size, &out,
@@ -30,12 +32,34 @@ std::string Compress(const unsigned char* data, size_t size, int iterations, boo
 
 }  // namespace
 
+double ZopfliShare(const std::vector<unsigned char>& rows, const ZopfliPlan& plan, int level) {
+  if (rows.empty()) return 1;
+  ZopfliPlan quick = plan;
+  quick.iterations = std::clamp(plan.iterations, 1, 2);
+  const size_t band = kZopfliSampleBand;
+  const size_t bands = rows.size() < 2 * band ? 0 : std::max<size_t>(1, rows.size() / 8 / band);
+  size_t zopfli = 0;
+  size_t deflate = 0;
+  if (bands == 0) {
+    zopfli = Compress(rows.data(), rows.size(), quick, false).size();
+    deflate = RawDeflate(rows.data(), rows.size(), level).size();
+  } else {
+    for (size_t k = 0; k < bands; k++) {
+      // Band k starts at the middle of the k-th of `bands` equal stretches, less half a band.
+      const size_t at = (rows.size() - band) * (2 * k + 1) / (2 * bands);
+      zopfli += Compress(rows.data() + at, band, quick, false).size();
+      deflate += RawDeflate(rows.data() + at, band, level).size();
+    }
+  }
+  return deflate == 0 ? 1 : double(zopfli) / double(deflate);
+}
+
 std::string ZopfliPass(const Encoded& encoded, const ZopfliPlan& plan, int final_level) {
   const std::vector<unsigned char>& rows = encoded.filtered;
   if (plan.iterations <= 0 || rows.empty()) return {};
   std::string stream;
   if (!plan.split) {
-    stream = Compress(rows.data(), rows.size(), plan.iterations, true);
+    stream = Compress(rows.data(), rows.size(), plan, true);
   } else {
     const size_t middle = plan.bytes / 2;
     std::vector<std::string> parts(2);
@@ -45,7 +69,7 @@ std::string ZopfliPass(const Encoded& encoded, const ZopfliPlan& plan, int final
     // piece here.
     std::thread other([&] {
       try {
-        parts[1] = Compress(rows.data() + middle, plan.bytes - middle, plan.iterations, false);
+        parts[1] = Compress(rows.data() + middle, plan.bytes - middle, plan, false);
         if (plan.bytes < rows.size()) {
           rest = RawDeflate(rows.data() + plan.bytes, rows.size() - plan.bytes, final_level);
         }
@@ -54,7 +78,7 @@ std::string ZopfliPass(const Encoded& encoded, const ZopfliPlan& plan, int final
       }
     });
     try {
-      parts[0] = Compress(rows.data(), middle, plan.iterations, false);
+      parts[0] = Compress(rows.data(), middle, plan, false);
     } catch (...) {
       other.join();
       throw;

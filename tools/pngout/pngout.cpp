@@ -207,6 +207,18 @@ void Optimise(const std::string& source, Clock::time_point start,
   const size_t idat_bytes = encoded.png.size() - encoded.idat_at - 24;
   const png::ZopfliPlan zopfli =
       png::PlanZopfli(budget.seconds, encoded.filtered_bytes, idat_bytes, budget.final_cost);
+  // Where libdeflate's encoding is no smaller than the picture as it came (a picture already
+  // optimised), zopfli runs only when a sample of the rows says it may get below it. On rows
+  // shorter than two bands the sample would cost as much as zopfli itself.
+  if (zopfli.iterations > 0 && encoded.png.size() >= source.size() &&
+      encoded.filtered.size() >= 2 * png::kZopfliSampleBand) {
+    const double share = png::ZopfliShare(encoded.filtered, zopfli, budget.effort.final_level);
+    if (!png::ZopfliMayWin(encoded.png.size(), idat_bytes, share, source.size())) {
+      progress.Note("; zopfli left out: a sample gave " + std::to_string(std::lround(share * 100)) +
+                    "% of libdeflate's size, too little to beat the source, at " + ms());
+      return;
+    }
+  }
   if (zopfli.iterations > 0) {
     std::string z = png::ZopfliPass(encoded, zopfli, budget.effort.final_level);
     progress.Note("; zopfli " + std::to_string(zopfli.iterations) + " iterations on " +
