@@ -70,4 +70,15 @@ int TOutputMirror::Remove() {
   return Removed;
 }
 
+void TOutputMirror::Mirror(const std::string& SiteDir, const std::string& AOutputDir,
+                           const std::vector<std::string>& Written, bool Delete,
+                           const std::function<bool(int Count)>& Confirm) {
+  try {
+    Find(SiteDir, AOutputDir, Written);
+    if (Delete && !Stale.empty() && (!Confirm || Confirm(int(Stale.size())))) Remove();
+  } catch (const Exception& E) {
+    Failures.push_back(E.what());
+  }
+}
+
 }  // namespace larkspan

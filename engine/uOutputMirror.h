@@ -4,6 +4,7 @@
 // mirrors the site.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,14 @@ class TOutputMirror {
   // that cannot be removed goes to Failures ("path: reason") and the rest
   // goes on. Returns how many were removed.
   int Remove();
+
+  // After a run: Find, then, when Delete and Stale is not empty and
+  // Confirm (when given) answers true for Stale's count, Remove. A folder
+  // that cannot be listed goes to Failures as its reason: the files the
+  // run wrote stand whatever happens here. Throws only what Confirm throws.
+  void Mirror(const std::string& SiteDir, const std::string& OutputDir,
+              const std::vector<std::string>& Written, bool Delete,
+              const std::function<bool(int Count)>& Confirm);
 
   std::string OutputDir;           // as given to Find, ending in "/"
   std::vector<std::string> Stale;  // relative to OutputDir, "/" between names

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <thread>
 #include <vector>
 
@@ -213,6 +214,16 @@ TEST(ResultCacheTest, DefaultFolderFollowsXdgCacheHome) {
     TScopedEnv Xdg("XDG_CACHE_HOME", Value);
     EXPECT_EQ(TResultCache::DefaultFolder(), "/home/u/.cache/larkspan/") << Value;
   }
+}
+
+// Tests run by ctest (which sets LARKSPAN_BIN_DIR) get a cache folder in
+// the build tree: none of them may fill the cache of whoever builds.
+TEST(ResultCacheTest, TestsRunByCtestKeepTheirResultsInTheBuildTree) {
+  const char* BinDir = std::getenv("LARKSPAN_BIN_DIR");
+  if (BinDir == nullptr) GTEST_SKIP() << "not run by ctest (no LARKSPAN_BIN_DIR)";
+  const char* Xdg = std::getenv("XDG_CACHE_HOME");
+  ASSERT_NE(Xdg, nullptr) << "ctest gave the test no XDG_CACHE_HOME";
+  EXPECT_NE(std::string(Xdg).find("/test-cache"), std::string::npos) << Xdg;
 }
 
 }  // namespace

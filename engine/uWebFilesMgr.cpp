@@ -4,9 +4,9 @@
 #include <cerrno>
 #include <optional>
 #include <thread>
-#include <unordered_set>
 
 #include "config/uConfig.h"
+#include "engine/uDryRun.h"
 #include "engine/uFolderCheck.h"
 #include "engine/uImageOptimiser.h"
 #include "engine/uPageRewriter.h"
@@ -338,60 +338,15 @@ void TWebFilsMgr::KeepReferencedDuplicates() {
   });
 }
 
-void TWebFilsMgr::RecordLeftOutDuplicates() {
-  std::unordered_set<std::string> Kept;
-  for (const TKeptDuplicate& K : Run.KeptDuplicates) Kept.insert(K.FileName);
-  const TDetailList& Details = Duplicates.DetailList;
-  for (int I = 0; I < Details.Count(); ++I) {
-    const TDetailItm* D = Details.Objects(I);
-    if (Kept.count(D->FileName) != 0) continue;
-    const std::string& Master = Duplicates.MasterOf(*D);
-    Records.Add(NewRecord(D->FileName, TFileAction::DuplicateLeftOut, TFileReason::SameContentAs,
-                          Master.empty() ? std::string() : RelativePath(Master)));
-  }
-}
-
 // ---- the dry run ---------------------------------------------------------------
 
-void TWebFilsMgr::PlanReferenceCheck() {
-  MakeRefCheck();
-  // The pages as the run would rewrite them, in memory only.
-  TPageRewriter& Rewriter = Workers.front()->Rewriter();
-  for (size_t I = 0; I < PageFiles.size(); ++I) {
-    BeginFile(PageFiles[I]);
-    // A page the rewriting leaves is read by NoteRemainingReferences.
-    if (Rewriter.Rewrite(PageFiles[I])) RefCheck->Note(PageFiles[I], int64_t(I), Rewriter.PageText);
-  }
-  NoteRemainingReferences();
-  Run.KeptDuplicates = TDuplicateSet::StillReferred(*RefCheck);
-}
-
 void TWebFilsMgr::RecordPlan() {
-  const bool Dupes = !Duplicates.Empty();
-  if (Dupes) PlanReferenceCheck();
-  const TFileWriter& Writer = *Workers.front();
-  auto Picture = [&](const std::string& Path) {
-    Records.Add(Writer.PlanOtherFile(Path, Run.MissingTools));
-  };
-  for (const auto& Entry : Duplicates.MasterList) Picture(Entry.second->FileName);
-  TPageRewriter& Rewriter = Workers.front()->Rewriter();
-  for (const std::string& Page : PageFiles) {
-    if (Dupes && Rewriter.Rewrite(Page))
-      Records.Add(NewRecord(Page, TFileAction::Rewritten));
-    else if (Config->IsCompressHtml && CanCompress(RootDir, Page))
-      Records.Add(NewRecord(Page, TFileAction::Minified));
-    else
-      Records.Add(
-          NewRecord(Page, TFileAction::Copied,
-                    Config->IsCompressHtml ? TFileReason::ExceptionFile : TFileReason::None));
-  }
-  for (const std::string& Path : CompressFiles) Records.Add(NewRecord(Path, TFileAction::Minified));
-  for (const std::string& Path : OtherFiles) Picture(Path);
-  for (const TKeptDuplicate& Ref : Run.KeptDuplicates) {
-    Records.Add(NewRecord(Ref.FileName, TFileAction::KeptDuplicate, TFileReason::ReferredBy,
-                          RelativePath(Ref.RefFile) + ":" + std::to_string(Ref.RefLine)));
-  }
-  RecordLeftOutDuplicates();
+  TDryRun Plan(*this, *Config, Duplicates, *Workers.front(), Jobs);
+  Plan.Record(
+      Records, Run, [this](const std::string& Page) { BeginFile(Page); },
+      [this] {
+        if (StopRequested()) throw TRunStopped();
+      });
   Run.DoneFiles = Run.TotalFiles;
 }
 
@@ -470,17 +425,11 @@ void TWebFilsMgr::RunPhases() {
 
 void TWebFilsMgr::MirrorOutput() {
   TOutputMirror Mirror;
-  try {
-    Mirror.Find(RootDir, OutputDir, WrittenFiles);
-    if (DeleteStale && !Mirror.Stale.empty()) {
-      bool Yes = true;
-      if (OnConfirmDelete)
-        Synchronize([&] { Yes = OnConfirmDelete(this, int(Mirror.Stale.size())); });
-      if (Yes) Mirror.Remove();
-    }
-  } catch (const Exception& E) {
-    Mirror.Failures.push_back(E.what());  // the files are written: the run stands
-  }
+  Mirror.Mirror(RootDir, OutputDir, WrittenFiles, DeleteStale, [this](int Count) {
+    bool Yes = true;
+    if (OnConfirmDelete) Synchronize([&] { Yes = OnConfirmDelete(this, Count); });
+    return Yes;
+  });
   Run.StaleFiles = Mirror.Stale;
   Run.RemovedStale = Mirror.Removed;
   Run.StaleFailures = Mirror.Failures;
@@ -489,7 +438,7 @@ void TWebFilsMgr::MirrorOutput() {
 void TWebFilsMgr::FinishRecord() {
   if (!DryRun) {
     try {
-      RecordLeftOutDuplicates();
+      RecordLeftOutDuplicates(*this, Duplicates, Run.KeptDuplicates, Records);
     } catch (...) {
       // Records only; the run's outcome stands.
     }

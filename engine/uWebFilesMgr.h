@@ -164,10 +164,6 @@ class TWebFilsMgr : public TThread, public TObject, public TSiteScan {
   // the site's text files of known kinds (read from the site), and the
   // duplicates' names in the site's other files that may hold text.
   void NoteRemainingReferences();
-  // The dry run's reference check: every page rewritten in memory, then as
-  // NoteRemainingReferences; fills KeptDuplicates with what the run would
-  // keep. Writes nothing.
-  void PlanReferenceCheck();
   // The counts and the cost of every step, before the first one.
   void PlanRun();
   void RunPhases();
@@ -180,7 +176,7 @@ class TWebFilsMgr : public TThread, public TObject, public TSiteScan {
   // Phase 1: the duplicates from the pictures' contents, in the order of
   // the scan, on the engine's thread.
   void FindDuplicates();
-  // The dry run's decisions after the digests (nothing is written).
+  // The dry run's decisions after the digests (TDryRun; nothing is written).
   void RecordPlan();
   // The record's closing figures, once the phases are over.
   void FinishRecord();
@@ -188,7 +184,6 @@ class TWebFilsMgr : public TThread, public TObject, public TSiteScan {
   // OnStatus.
   void BeginFile(const std::string& FullPath);
   void HandStatus();
-  void RecordLeftOutDuplicates();
   TStepKind PictureStepKind(const std::string& FullPath) const;
 
   std::atomic<bool> Stopping{false};

@@ -10,14 +10,16 @@
 // - Inside tags, white space runs become one blank and go before '>' and
 //   around '='. Attribute values, quoted or not, stay byte for byte.
 // - Kept byte for byte: the content of pre, listing, textarea, xmp,
-//   plaintext, script and style; elements the page's own CSS or their style
-//   attribute set to keep white space (see PagePreRules.h; also the style
-//   sheets it links to, through LinkedPreRules), and those marked
-//   xml:space="preserve" (SVG text renders their white space); server blocks
+//   iframe, noembed, noframes, plaintext, script and style; elements the page's own CSS or their
+//   style attribute set to keep white space (see PagePreRules.h; also the style sheets it links to,
+//   through LinkedPreRules), and those marked xml:space="preserve" (SVG text renders their white
+//   space); server blocks
 //   (<?php ?>, <% %>, <!--# -->), always, whatever the switches say;
 //   conditional comments; CDATA sections; other comments with
 //   PreserveComments (otherwise they go), except at the level smallest,
-//   where only "<!--!" ones stay.
+//   where only "<!--!" ones stay. A comment that goes from between two
+//   pieces of text leaves "<!---->", so the two stay apart. A title's "<"
+//   is text.
 // - Inline <style> (type absent or text/css) goes through MinifyCss with
 //   CompressCss, inline <script> of a JavaScript type (type="module" as a
 //   module) through MinifyJs with CompressJs. Content that is blank, holds a
@@ -194,13 +196,15 @@ unsigned TagFlags(std::string_view N) {
       return 0;
     case 6:
       if (Is("script")) return HeadOnly | InHeadTag | RawText;
+      if (Is("iframe")) return RawText;
       if (Is("source") || Is("keygen")) return Void;
       return 0;
     case 7:
+      if (Is("noembed")) return RawText;
       return Is("listing") ? unsigned(Nested) : 0u;
     case 8:
       if (Is("noscript") || Is("template")) return HeadOnly | InHeadTag;
-      if (Is("textarea")) return RawText;
+      if (Is("textarea") || Is("noframes")) return RawText;
       return 0;
     default:
       return 0;
@@ -235,7 +239,9 @@ class TPageMinifier {
       const char C = S[I];
       if (IsSpace(C)) {
         I = Space(I);
-      } else if (C != '<' || I + 1 >= N || !StartsMarkup(I)) {
+      } else if (C != '<' || I + 1 >= N || !StartsMarkup(I) ||
+                 (InTitle && !StartsNoCase(S, I, "</title"))) {
+        // A title holds text only: "<" there starts no tag and no comment.
         I = TextRun(I);
       } else if (IsServerStart(S, I)) {
         I = Copy(I, ServerBlockEnd(S, I));
@@ -318,6 +324,8 @@ class TPageMinifier {
   bool InHead = true;            // no body content seen yet
   bool InTitle = false;
   bool SpaceOut = false;  // Out ends with a collapsed run of ours
+  // Where in Out the text written last ends (npos: none yet).
+  size_t TextEnd = std::string::npos;
 
   void CollectRules() {
     if (Options.LinkedPreRules) Options.LinkedPreRules(S, Rules);
@@ -367,6 +375,7 @@ class TPageMinifier {
     while (J < S.size() && S[J] != '<' && !IsSpace(S[J])) J += Step(J);
     if (J > S.size()) J = S.size();
     Copy(I, J);
+    TextEnd = Out.size();
     Prev = TFrame::No;
     if (!InTitle) InHead = false;
     return J;
@@ -422,8 +431,29 @@ class TPageMinifier {
         StartsNoCase(S, I, "<!--<![endif]")) {
       Copy(I, End);
       Prev = TFrame::No;
+    } else if (BetweenText(End)) {
+      // Text on both sides stays two text nodes: a browser shapes each node
+      // by itself, so joining them can move glyphs by a fraction of a pixel.
+      if (End - I <= 7) {
+        Copy(I, End);
+      } else {
+        Out += "<!---->";
+        SpaceOut = false;
+      }
+      Prev = TFrame::No;
     }
     return End;
+  }
+
+  // Whether the comment that ends at End stands between two pieces of text
+  // (white space aside): text written last (only white space after it in
+  // Out) and text next in the page.
+  bool BetweenText(size_t End) const {
+    const bool Before =
+        TextEnd <= Out.size() && Out.find_first_not_of(" \t\n\r\f", TextEnd) == std::string::npos;
+    size_t J = End;
+    while (J < S.size() && IsSpace(S[J])) ++J;
+    return Before && J < S.size() && (S[J] != '<' || J + 1 >= S.size() || !StartsMarkup(J));
   }
 
   // Copies the tag at I through its '>' and returns the index after it (the

@@ -54,9 +54,24 @@ TEST(MinifyPageTest, WhiteSpaceBetweenContent) {
       {"<xmp> <b> x </b> </xmp>", "<xmp> <b> x </b> </xmp>"},
       {"<plaintext> a   b\n\n", "<plaintext> a   b\n\n"},
       // Comments go, except conditional ones and server-side includes; two runs
-      // around a removed comment become one.
-      {"a <!-- note --> b", "a b"},
-      {"a\n<!-- note -->  b", "a\nb"},
+      // around a removed comment become one. Between two pieces of text an
+      // empty comment keeps them two text nodes (a browser shapes each by
+      // itself); one no longer than that stays as it is.
+      {"a <!-- note --> b", "a <!----> b"},
+      {"a\n<!-- note -->  b", "a\n<!----> b"},
+      {"&quot; <!-- raw HTML omitted -->(", "&quot; <!---->("},
+      {"a<!---->b<!-->c", "a<!---->b<!-->c"},
+      {"<p>a</p>\n<!-- note -->\n<p>b</p>", "<p>a</p>\n<p>b</p>"},
+      {"<b>a</b><!-- note --><b>b</b>", "<b>a</b><b>b</b>"},
+      {"a <!-- note --><b>b</b>", "a <b>b</b>"},
+      {"a <!-- one --> <!-- two --> b", "a <!----> b"},
+      // A title, an iframe, noembed and noframes hold text: a "<" there opens
+      // no comment and no tag.
+      {"<title>a <!--b--> c</title>", "<title>a <!--b--> c</title>"},
+      {"<title>x<b >y</b></title><p>", "<title>x<b >y</b></title><p>"},
+      {"<iframe>a  <!--b--> c</iframe>", "<iframe>a  <!--b--> c</iframe>"},
+      {"<noembed> <!--b--> </noembed><noframes> <!--c--> </noframes>",
+       "<noembed> <!--b--> </noembed><noframes> <!--c--> </noframes>"},
       {"<!--[if lt IE 9]><script src=\"h.js\"></script><![endif]-->",
        "<!--[if lt IE 9]><script src=\"h.js\"></script><![endif]-->"},
       {"<!--[if !IE]><!--><p>x</p><!--<![endif]-->", "<!--[if !IE]><!--><p>x</p><!--<![endif]-->"},
@@ -439,11 +454,11 @@ TEST(MinifyPageSmallestTest, RemarksGoButCodeInCommentsStays) {
   TMinifyOptions O;
   O.PreserveComments = O.PreservePhp = O.PreserveServerScript = true;
   const char* In =
-      "<p>a <!-- note --> b</p><!--! (c) us --><!--#include virtual=\"x\" -->"
+      "<p>a <!-- note --><b>b</b></p><!--! (c) us --><!--#include virtual=\"x\" -->"
       "<!--[if IE]><p>x</p><![endif]--><?php /* <!-- x --> */ ?><% a %><!-- open";
   O.Level = TMinifyLevel::Smallest;
   EXPECT_EQ(MinifyPage(In, TCodePage::Gbk, O).Output,
-            "<p>a b</p><!--! (c) us --><!--#include virtual=\"x\" -->"
+            "<p>a <b>b</b></p><!--! (c) us --><!--#include virtual=\"x\" -->"
             "<!--[if IE]><p>x</p><![endif]--><?php /* <!-- x --> */ ?><% a %><!-- open");
   // Below smallest --preserve-comments keeps them all.
   for (TMinifyLevel L : {TMinifyLevel::Spaces, TMinifyLevel::Safe}) {
