@@ -39,6 +39,13 @@ bool MinifyFileTo(const std::string& SourceFile, const std::string& DestFile,
                   const minify::TMinifyOptions& Options, std::string& Error,
                   std::string* Note = nullptr, bool* WriteFailed = nullptr);
 
+// Minifies Input as Kind into Output; MinifyFileTo without the files. False
+// with Error set (an Input over MaxMinifySize too); on true, *Note (when
+// given) as MinifyFileTo's.
+bool MinifyText(std::string_view Input, minify::TMinifyKind Kind, TCodePage Setting,
+                const minify::TMinifyOptions& Options, std::string& Output, std::string& Error,
+                std::string* Note = nullptr);
+
 // Created anywhere (it checks nothing and needs nothing outside the
 // program); Compress then runs on one thread at a time.
 class TNativeCompress {
@@ -59,6 +66,11 @@ class TNativeCompress {
   // Exception (the system's reason) when the result was made but DestFile
   // could not be written: the output failing is not a compressor failure.
   bool Compress(const std::string& SourceFile, const std::string& DestFile);
+  // Minifies Input, the content of SourceFile already read, by SourceFile's
+  // extension into Output, writing nothing. True on success (LastNote set);
+  // false as Compress fails (ErrorMessage, the tool log, LastExitCode 1),
+  // Input over MaxMinifySize included.
+  bool Minify(std::string_view Input, const std::string& SourceFile, std::string& Output);
 
   // The run's code page, parsed from the user's name where it was given.
   TCodePage CodePage = TCodePage::Gbk;
@@ -76,6 +88,10 @@ class TNativeCompress {
   // Handed to the page minifier (TMinifyOptions::LinkedPreRules): the
   // caller sets it per page to the rules of the sheets that page links to.
   std::function<void(std::string_view Page, minify::TPreRules& Rules)> LinkedPreRules;
+
+ private:
+  // A failure's outcome: ErrorMessage, LastExitCode and the tool log's line.
+  void Failed(const std::string& SourceFile, const std::string& Error);
 };
 
 }  // namespace larkspan

@@ -31,6 +31,18 @@ bool UsableResult(const std::string& Source, const std::string& Dest) {
   return FileSizeOf(Dest) > 0 || FileSizeOf(Source) == 0;
 }
 
+// The whole content of the text file Path to minify; nullopt when it is
+// larger than the minifiers take or cannot be read (the minifier's own
+// reading then says why).
+std::optional<std::string> ReadTextToMinify(const std::string& Path) {
+  if (FileSizeOf(Path) > MaxMinifySize) return std::nullopt;
+  try {
+    return ReadFileText(Path);
+  } catch (const Exception&) {
+    return std::nullopt;
+  }
+}
+
 }  // namespace
 
 std::string VanishedReason(const std::string& Path) {
@@ -99,6 +111,24 @@ TPageRewriter& TFileWriter::Rewriter() {
   return *PageRewriter;
 }
 
+namespace {
+
+// The whole content of the picture Path when its result may be kept
+// (at most MaxPictureBytes); nullopt when it is larger or cannot be read
+// (the copy that follows then says why).
+std::optional<std::string> ReadPictureForCache(const std::string& Path) {
+  if (FileSizeOf(Path) > TResultCache::MaxPictureBytes) return std::nullopt;
+  try {
+    std::string Bytes = ReadFileText(Path);
+    if (int64_t(Bytes.size()) > TResultCache::MaxPictureBytes) return std::nullopt;
+    return Bytes;
+  } catch (const Exception&) {
+    return std::nullopt;
+  }
+}
+
+}  // namespace
+
 TFileResult TFileWriter::WriteOtherFile(const std::string& Source, const std::string& Dest,
                                         TFileOutcome& O) {
   using TOutcome = TImageOptimiser::TOutcome;
@@ -106,14 +136,26 @@ TFileResult TFileWriter::WriteOtherFile(const std::string& Source, const std::st
   TFileResult R = Scan.NewRecord(Source, TFileAction::Copied);
   TOutcome Outcome = TOutcome::NoRule;
   bool Failed = false;
+  // With a cache, the picture is read once: its key, the optimiser's private
+  // copy and any plain copy are made of these bytes.
+  std::optional<std::string> Bytes;
+  const auto CopySource = [&](const std::string& To) {
+    if (Bytes)
+      WriteFileAtomic(To, *Bytes, Source);
+    else
+      CopyOrFail(Source, To);
+  };
   if (Optimiser.HasRuleFor(Source)) {
+    std::string Key;
+    if (Cache && Cache->Enabled()) Bytes = ReadPictureForCache(Source);
+    if (Bytes) Key = Cache->PictureKey(Settings, Source, *Bytes);
     TCachedResult Hit;
-    if (Cache && Cache->Find(Cache->PictureKey(Settings, Source), Hit)) {
+    if (!Key.empty() && Cache->Find(Key, Hit)) {
       R.FromCache = true;
       R.Detail = Hit.Note;
       if (Hit.Kind != TCachedResult::TKind::Optimised) {
         R.Reason = TFileReason::NotSmaller;
-        CopyOrFail(Source, Dest);
+        CopySource(Dest);
         return R;
       }
       WriteFileAtomic(Dest, Hit.Bytes, Source);
@@ -129,13 +171,13 @@ TFileResult TFileWriter::WriteOtherFile(const std::string& Source, const std::st
     // changes nothing of the site.
     const std::string Input = Work.Path() + "in/" + ExtractFileName(Source);
     if (!ForceDirectories(Work.Path() + "in")) ThrowSystemError("无法创建目录 " + Input, errno);
-    CopyOrFail(Source, Input);
+    CopySource(Input);
     const bool Done = Optimiser.ReducePicture(Input, Result);
-    const bool Usable = Done && UsableResult(Source, Result);
+    const bool Usable = Done && UsableResult(Input, Result);
     Outcome = Optimiser.LastOutcome;
     // Kept under the bytes the optimiser read; a failure is not kept.
-    if (Cache && (Usable || Outcome == TOutcome::NotSmaller))
-      Cache->Store(Cache->PictureKey(Settings, Input),
+    if (!Key.empty() && (Usable || Outcome == TOutcome::NotSmaller))
+      Cache->Store(Key,
                    {Usable ? TCachedResult::TKind::Optimised : TCachedResult::TKind::NotSmaller,
                     Optimiser.LastProgram, Usable ? ReadFileText(Result) : std::string()});
     Failed = Done || Optimiser.LastFailed;  // done yet unusable counts as failed
@@ -166,7 +208,7 @@ TFileResult TFileWriter::WriteOtherFile(const std::string& Source, const std::st
   } else if (HasOptimiser(Source)) {
     R.Reason = TFileReason::NoOptimiser;
   }
-  CopyOrFail(Source, Dest);
+  CopySource(Dest);
   return R;
 }
 
@@ -208,31 +250,16 @@ bool TFileWriter::CompressWithArchive(const std::string& Source, const std::stri
 TFileResult TFileWriter::CompressOrCopy(const std::string& Source, const std::string& Dest,
                                         const std::string& SiteFile, TFileOutcome& O) {
   TFileResult R = Scan.NewRecord(SiteFile, TFileAction::Minified);
+  std::optional<std::string> Input;  // Source as the minifier read it
   if (NativeCompress) {
     TNativeCompress& Compress = *NativeCompress;
-    Compress.LinkedPreRules = nullptr;
-    if (LinkedSheets)
-      Compress.LinkedPreRules = [this, SiteFile](std::string_view Page, minify::TPreRules& Rules) {
-        LinkedSheets->AddRules(SiteFile, Page, Rules);
-      };
-    // A page minified by the rules of the style sheets it links depends on
-    // more than its own bytes: it is not looked up nor kept.
-    TResultCache* const Results =
-        Compress.LinkedPreRules && MinifyKindOf(Source) == minify::TMinifyKind::Page ? nullptr
-                                                                                     : Cache;
-    const std::string Key = Results ? Results->MinifyKey(Compress, Source, Source) : std::string();
-    TCachedResult Hit;
     bool Done = false;
-    if (Results && Results->Find(Key, Hit) && Hit.Kind == TCachedResult::TKind::Minified) {
-      WriteFileAtomic(Dest, Hit.Bytes, Source);
-      Compress.LastNote = Hit.Note;
-      R.FromCache = Done = true;
-    } else if (Compress.Compress(Source, Dest)) {
-      Done = true;
-      // Kept only when the file read is still the one the key was made of.
-      if (Results && Results->MinifyKey(Compress, Source, Source) == Key)
-        Results->Store(Key,
-                       {TCachedResult::TKind::Minified, Compress.LastNote, ReadFileText(Dest)});
+    Input = ReadTextToMinify(Source);
+    if (Input) {
+      Done = MinifyText(*Input, Source, Dest, SiteFile, R);
+    } else {
+      Compress.LinkedPreRules = nullptr;
+      Done = Compress.Compress(Source, Dest);  // says why it cannot read Source
     }
     if (Done) {
       if (!Compress.LastNote.empty()) {
@@ -253,8 +280,44 @@ TFileResult TFileWriter::CompressOrCopy(const std::string& Source, const std::st
   R.Action = TFileAction::FailedCopied;
   R.Reason = TFileReason::ToolFailed;
   if (Source == Dest) return R;  // a page minified in place stays as it was written
-  CopyOrFail(Source, Dest);
+  if (Input)
+    WriteFileAtomic(Dest, *Input, Source);
+  else
+    CopyOrFail(Source, Dest);
   return R;
+}
+
+bool TFileWriter::MinifyText(const std::string& Input, const std::string& Source,
+                             const std::string& Dest, const std::string& SiteFile, TFileResult& R) {
+  TNativeCompress& Compress = *NativeCompress;
+  // A page is minified by the rules of the sheets it links to as well: they
+  // are part of its key, as its own bytes are.
+  minify::TPreRules Linked;
+  std::string LinkedText;
+  Compress.LinkedPreRules = nullptr;
+  if (LinkedSheets && MinifyKindOf(Source) == minify::TMinifyKind::Page) {
+    Linked = LinkedSheets->RulesOf(SiteFile, Input);
+    LinkedText = RulesKeyText(Linked);
+    Compress.LinkedPreRules = [Linked](std::string_view, minify::TPreRules& Rules) {
+      minify::AddPreRules(Linked, Rules);
+    };
+  }
+  const std::string Key = Cache ? Cache->MinifyKey(Compress, Source, Input, LinkedText) : "";
+  TCachedResult Hit;
+  std::string Output;
+  bool Done = false;
+  if (!Key.empty() && Cache->Find(Key, Hit) && Hit.Kind == TCachedResult::TKind::Minified) {
+    WriteFileAtomic(Dest, Hit.Bytes, Source);
+    Compress.LastNote = Hit.Note;
+    R.FromCache = Done = true;
+  } else if (Compress.Minify(Input, Source, Output)) {
+    WriteFileAtomic(Dest, Output, Source);  // keeps the mode and the time
+    if (!Key.empty())
+      Cache->Store(Key, {TCachedResult::TKind::Minified, Compress.LastNote, Output});
+    Done = true;
+  }
+  Compress.LinkedPreRules = nullptr;
+  return Done;
 }
 
 bool TFileWriter::RewritePage(const std::string& PageFile, const std::string& DestFile,

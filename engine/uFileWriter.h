@@ -138,6 +138,12 @@ class TFileWriter {
   // SiteFile links to.
   bool CompressWithArchive(const std::string& Source, const std::string& Dest,
                            const std::string& SiteFile);
+  // The native compressor's result for Input, the content of Source (a
+  // page with the rules of the sheets the site page SiteFile links to),
+  // from the cache or the minifier, written at Dest (a write failure
+  // throws). False when the minifier failed (nothing written).
+  bool MinifyText(const std::string& Input, const std::string& Source, const std::string& Dest,
+                  const std::string& SiteFile, TFileResult& R);
 };
 
 }  // namespace larkspan

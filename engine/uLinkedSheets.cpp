@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 
 #include "compress/uNativeCompress.h"
 #include "engine/uPageText.h"
@@ -87,6 +88,30 @@ std::vector<std::string> TLinkedSheets::SheetsForProgram(const std::string& Page
   }
   Paths.erase(std::remove(Paths.begin(), Paths.end(), std::string()), Paths.end());
   return Paths;
+}
+
+minify::TPreRules TLinkedSheets::RulesOf(const std::string& PageFile, std::string_view Bytes) {
+  minify::TPreRules Rules;
+  bool Big = false;
+  if (IsUtf16Page(Bytes, Setting, Big))
+    AddRules(PageFile, Utf16AsUtf8(Bytes, Big), Rules);
+  else
+    AddRules(PageFile, Bytes, Rules);
+  return Rules;
+}
+
+std::string RulesKeyText(const minify::TPreRules& Rules) {
+  std::string Text = Rules.WholePage ? "*\n" : "";
+  // Each name after its set's letter and its length: two different lists
+  // never read alike.
+  const std::pair<char, const std::unordered_set<std::string>*> Sets[] = {
+      {'t', &Rules.Tags}, {'c', &Rules.Classes}, {'i', &Rules.Ids}};
+  for (const auto& [Letter, Set] : Sets) {
+    std::vector<std::string> Names(Set->begin(), Set->end());
+    std::sort(Names.begin(), Names.end());
+    for (const std::string& N : Names) Text += Letter + std::to_string(N.size()) + ":" + N;
+  }
+  return Text;
 }
 
 void TLinkedSheets::AddRules(const std::string& PageFile, std::string_view Page,

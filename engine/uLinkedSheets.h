@@ -23,6 +23,10 @@ namespace larkspan {
 // level deep. A sheet outside the site (another host, a ".." above Root),
 // missing, not a file, or larger than the minifiers take adds nothing.
 // Each sheet is read once per run. Any thread; calls may overlap.
+// Rules as text, the same for the same rules whatever order they were
+// added in ("" for none): what a cache key takes of them.
+std::string RulesKeyText(const minify::TPreRules& Rules);
+
 class TLinkedSheets {
  public:
   // Setting: the run's code page, for sheets without a mark of their own.
@@ -34,6 +38,11 @@ class TLinkedSheets {
 
   // The full paths of those sheets that exist, linked ones first, each once.
   std::vector<std::string> SheetsOf(const std::string& PageFile, std::string_view Page);
+
+  // The rules of the sheets the page PageFile links to, as the page
+  // minifier receives them, from the page's file content Bytes (UTF-16 is
+  // read as the minifiers read it).
+  minify::TPreRules RulesOf(const std::string& PageFile, std::string_view Bytes);
 
   // SheetsOf the page PageFile whose text is in the file TextFile (the page,
   // or its rewritten copy; UTF-16 is read as the minifiers read it), as paths

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -91,6 +93,46 @@ TEST(TLinkedSheetsTest, GbkSheetKeepsTheWhiteSpaceOfItsClassInAGbkPage) {
   // A trail byte 0x5C in a selector cannot be read with certainty: the
   // whole page keeps its white space.
   EXPECT_TRUE(RulesOf(Site, "a.html", "<link rel=stylesheet href=gbk5c.css>").WholePage);
+}
+
+TEST(TLinkedSheetsTest, RulesKeyTextIsOneTextPerSetOfRules) {
+  minify::TPreRules A, B;
+  A.Classes = {"code", "kbd"};
+  A.Tags = {"pre"};
+  B.Tags = {"pre"};
+  B.Classes = {"kbd", "code"};
+  EXPECT_EQ(RulesKeyText(A), RulesKeyText(B));  // the order of adding plays no part
+  EXPECT_EQ(RulesKeyText(minify::TPreRules{}), "");
+  // Rules that differ anywhere give different texts.
+  const auto With = [&A](const std::function<void(minify::TPreRules&)>& Change) {
+    minify::TPreRules R = A;
+    Change(R);
+    return RulesKeyText(R);
+  };
+  const std::function<void(minify::TPreRules&)> Changes[] = {
+      [](minify::TPreRules& R) { R.WholePage = true; },
+      [](minify::TPreRules& R) { R.Classes.erase("kbd"); },
+      [](minify::TPreRules& R) { R.Classes.insert("kbdcode"); },
+      [](minify::TPreRules& R) { R.Ids.insert("code"); },     // the same name, another set
+      [](minify::TPreRules& R) { R.Tags.insert("code"); },    // likewise
+      [](minify::TPreRules& R) { R.Classes = {"codekbd"}; },  // the names run together
+  };
+  for (size_t I = 0; I < std::size(Changes); ++I) EXPECT_NE(With(Changes[I]), RulesKeyText(A)) << I;
+}
+
+TEST(TLinkedSheetsTest, RulesOfAPageFileReadItAsTheMinifiersDo) {
+  TSite Site;
+  TLinkedSheets Sheets(Site.Root, TCodePage::Gbk);
+  const std::string Page = "<link rel=stylesheet href=css/site.css><p>x</p>";
+  const std::string Want = RulesKeyText(RulesOf(Site, "a.html", Page));
+  ASSERT_NE(Want, "");
+  for (const bool Big : {false, true})
+    EXPECT_EQ(RulesKeyText(Sheets.RulesOf(Site.Root + "a.html",
+                                          minify::Utf8ToUtf16(Page, Big, /*Bom=*/true))),
+              Want)
+        << Big;
+  EXPECT_EQ(RulesKeyText(Sheets.RulesOf(Site.Root + "a.html", "\xEF\xBB\xBF" + Page)), Want);
+  EXPECT_EQ(RulesKeyText(Sheets.RulesOf(Site.Root + "a.html", "<p>no link</p>")), "");
 }
 
 TEST(TLinkedSheetsTest, ARunKeepsWhatTheSiteSheetsKeepAndNothingFromOutside) {

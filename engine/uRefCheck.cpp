@@ -281,9 +281,18 @@ void TRefCheck::NoteMentions(const std::string& File, int64_t Rank, const std::s
   int Line = 1;  // the line Carry begins on
   bool FirstPart = true;
   std::vector<std::pair<size_t, int>> Hits;  // (target, line)
-  for (;;) {
-    std::string Chunk(PartSize, '\0');
+  int64_t Left = Reader.Size();
+  for (bool AtEnd = false; !AtEnd;) {
+    // A part as large as what is left of the file (rounded up to be even),
+    // not a whole PartSize: most files are small, and a part is zeroed
+    // before it is read into. Past the size known at the start (the file
+    // grew), a small even part finds the end.
+    const size_t Want =
+        Left > 0 ? size_t(std::min<int64_t>(int64_t(PartSize), (Left + 1) & ~int64_t(1))) : 4096;
+    std::string Chunk(Want, '\0');
     Chunk.resize(Reader.Read(Chunk.data(), Chunk.size()));
+    AtEnd = Chunk.size() < Want;  // Read is short only at the end
+    Left -= int64_t(Chunk.size());
     if (Chunk.empty()) break;
     if (FirstPart && Chunk.size() >= 2) {
       const auto B0 = static_cast<unsigned char>(Chunk[0]),

@@ -13,6 +13,7 @@
 #include "config/uConfig.h"
 #include "engine/uImageOptimiser.h"
 #include "platform/Error.h"
+#include "platform/ExecutableNote.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "platform/Text.h"
@@ -146,6 +147,18 @@ bool DecodeEntry(const std::string& Entry, const std::string& Key, TCachedResult
   return true;
 }
 
+// The program file Path into D: its build identity when the linker gave it
+// one (read from its headers: a digest of the linked file, so another build
+// gives another one), otherwise its whole content. Throws Exception when
+// the file cannot be read.
+void AddProgramFile(TResultDigest& D, const std::string& Path) {
+  const std::string BuildId = ExecutableBuildId(Path);
+  if (!BuildId.empty())
+    D.Add("build-id", BuildId);
+  else
+    D.AddFile("file", Path);
+}
+
 bool IsKey(const std::string& Name) {
   return Name.size() == 64 && std::all_of(Name.begin(), Name.end(), [](char C) {
            return std::strchr("0123456789abcdef", C);
@@ -173,7 +186,7 @@ TResultCache::TResultCache(const std::string& Folder, int64_t AMaxBytes)
     const std::string Self = ProgramFile();
     TResultDigest Own;
     Own.Add("program", Self);
-    if (!Self.empty()) Own.AddFile("file", Self);
+    if (!Self.empty()) AddProgramFile(Own, Self);
     OwnIdentity = Own.Hex();
   } catch (const Exception& E) {
     Problem = std::string(
@@ -245,6 +258,7 @@ void TResultCache::Store(const std::string& Key, const TCachedResult& Result) {
     if (!ForceDirectories(ExtractFilePath(Path)))
       ThrowSystemError("无法创建目录 " + ExtractFilePath(Path), errno);
     WriteFileAtomic(Path, Entry);
+    ++StoredCount;
   } catch (const Exception& E) {
     StopStoring(E.what());
   }
@@ -252,6 +266,17 @@ void TResultCache::Store(const std::string& Key, const TCachedResult& Result) {
 
 void TResultCache::Trim() {
   if (!On) return;
+  // The limit the folder was last trimmed to, in a file of its own.
+  const std::string Stamp = Dir + "trimmed";
+  if (StoredCount.load() == 0) {
+    try {
+      uint64_t Last = 0;
+      size_t Pos = 0;
+      if (ReadNumber(ReadFileText(Stamp), Pos, Last) && Last <= uint64_t(MaxBytes)) return;
+    } catch (const Exception&) {
+      // never trimmed, or unreadable: trimmed now
+    }
+  }
   struct TEntry {
     std::string Path;
     int64_t Size;
@@ -283,6 +308,13 @@ void TResultCache::Trim() {
     if (Total <= MaxBytes) break;
     if (DeleteFile(E.Path)) Total -= E.Size;
   }
+  if (Total <= MaxBytes) {
+    try {
+      WriteFileAtomic(Stamp, std::to_string(MaxBytes) + "\n");
+    } catch (const Exception&) {
+      // the next run lists the folder again
+    }
+  }
 }
 
 std::string TResultCache::ToolIdentity(const std::string& Name) {
@@ -295,7 +327,7 @@ std::string TResultCache::ToolIdentity(const std::string& Name) {
     try {
       TResultDigest D;
       D.Add("path", Path);
-      D.AddFile("file", Path);
+      AddProgramFile(D, Path);
       Id = D.Hex();
     } catch (const Exception&) {
       Id.clear();  // unreadable: its results are not cached
@@ -305,10 +337,11 @@ std::string TResultCache::ToolIdentity(const std::string& Name) {
   return Id;
 }
 
-std::string TResultCache::PictureKey(const TAppConfig& Config, const std::string& Source) {
+std::string TResultCache::PictureKey(const TAppConfig& Config, const std::string& Name,
+                                     std::string_view Bytes) {
   if (!On) return std::string();
   // Only the kind of picture matters, not the spelling of its extension.
-  const std::string Ext = LowerCaseAscii(ExtractFileExt(ExtractFileName(Source)));
+  const std::string Ext = LowerCaseAscii(ExtractFileExt(ExtractFileName(Name)));
   // The switches alone: the paths in the call are stand-ins.
   const TOptimiserCall Call = OptimiserCallFor(Config, "/in/picture" + Ext, "/out/picture" + Ext);
   if (Call.Program.empty()) return std::string();
@@ -321,33 +354,28 @@ std::string TResultCache::PictureKey(const TAppConfig& Config, const std::string
   D.Add("program", Call.Program);
   D.Add("tool", Tool);
   for (const std::string& A : Call.Args) D.Add("arg", A);
-  try {
-    D.AddFile("input", Source);
-  } catch (const Exception&) {
-    return std::string();
-  }
+  D.Add("input", Bytes);
   return D.Hex();
 }
 
-std::string TResultCache::MinifyKey(const TNativeCompress& Compress, const std::string& Source,
-                                    const std::string& KindName) {
+std::string TResultCache::MinifyKey(const TNativeCompress& Compress, const std::string& KindName,
+                                    std::string_view Bytes, std::string_view LinkedRules) {
   if (!On) return std::string();
   const minify::TMinifyOptions O = Compress.Options();
+  const minify::TMinifyKind Kind = MinifyKindOf(KindName);
   TResultDigest D;
   D.Add("cache", "1");
   D.Add("own", OwnIdentity);
   D.Add("do", "minify");
-  D.Add("kind", std::to_string(int(MinifyKindOf(KindName))));
+  D.Add("kind", std::to_string(int(Kind)));
   D.Add("codepage", std::to_string(int(Compress.CodePage)));
   D.Add("options", std::string{char('0' + O.PreserveComments), char('0' + O.CompressCss),
                                char('0' + O.CompressJs), char('0' + O.NoMunge),
                                char('0' + O.PreservePhp), char('0' + O.PreserveServerScript)});
   D.Add("level", std::to_string(int(O.Level)));
-  try {
-    D.AddFile("input", Source);
-  } catch (const Exception&) {
-    return std::string();
-  }
+  D.Add("input", Bytes);
+  // Only a page is minified by rules from elsewhere.
+  if (Kind == minify::TMinifyKind::Page) D.Add("linked", LinkedRules);
   return D.Hex();
 }
 

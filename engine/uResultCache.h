@@ -4,8 +4,9 @@
 //
 // An entry is found by a key: the SHA-256 digest of the input's bytes and of
 // everything that decides the output (what was done, the settings that
-// matter, the outside program's own file and this program's own file), so a
-// change of any of them finds no entry. Every entry also carries the digest
+// matter, the outside program's own file and this program's own file, each
+// known by its build identity when it has one, by its content otherwise),
+// so a change of any of them finds no entry. Every entry also carries the digest
 // of its own content, checked before use: a damaged or truncated entry is
 // deleted and counts as missing. Entries are written through a temporary
 // file and a rename, so several runs may share one cache folder.
@@ -89,19 +90,28 @@ class TResultCache {
   // for the rest of the run and sets Warning; it never throws.
   void Store(const std::string& Key, const TCachedResult& Result);
   // Deletes the least recently used entries until the folder holds at most
-  // MaxBytes of them. Never throws.
+  // MaxBytes of them. Never throws. Skipped (the folder is not listed) when
+  // this object stored nothing and the folder was last trimmed to MaxBytes
+  // or less: it cannot have grown past that but by a run that trims it.
   void Trim();
 
-  // The key of the optimiser's result for the picture Source under Config
-  // (program, its own file, its switches), "" when no optimiser applies or
-  // the program cannot be found or Source cannot be read (the caller's own
-  // reading then reports why).
-  std::string PictureKey(const TAppConfig& Config, const std::string& Source);
-  // The key of Compress's result for the text file Source (its kind by
-  // the name KindName, the code page, the options); "" when Source cannot
-  // be read.
-  std::string MinifyKey(const TNativeCompress& Compress, const std::string& Source,
-                        const std::string& KindName);
+  // The key of the optimiser's result for a picture whose content is Bytes
+  // and whose file name is Name (its extension says the kind) under Config
+  // (program, its own file, its switches); "" when no optimiser applies or
+  // the program cannot be found.
+  std::string PictureKey(const TAppConfig& Config, const std::string& Name, std::string_view Bytes);
+  // The key of Compress's result for the text Bytes of a file named
+  // KindName (its kind by that name), under the code page and options of
+  // Compress. A page's key also takes LinkedRules: the rules of the style
+  // sheets it links to as the page minifier receives them (RulesKeyText,
+  // "" when it links none).
+  std::string MinifyKey(const TNativeCompress& Compress, const std::string& KindName,
+                        std::string_view Bytes, std::string_view LinkedRules = {});
+
+  // The largest picture whose result is kept (64 MiB): a picture is read
+  // whole into memory to be digested, and one larger would push most of
+  // the cache out.
+  static constexpr int64_t MaxPictureBytes = int64_t(64) << 20;
 
   // Results found and used this run.
   int Hits() const { return HitCount.load(); }
@@ -121,6 +131,7 @@ class TResultCache {
   std::atomic<bool> Storing{false};
   std::atomic<int> HitCount{0};
   std::atomic<int> DamagedCount{0};
+  std::atomic<int> StoredCount{0};
   mutable std::mutex Lock;  // guards Problem and Tools
   std::string Problem;
   std::map<std::string, std::string> Tools;

@@ -86,50 +86,54 @@ TEST(ResultCacheTest, KeepsResultsAndDropsDamagedEntries) {
 }
 
 TEST(ResultCacheTest, KeysChangeWithInputSettingsAndTool) {
-  TTempDir Dir("cache"), Bin("bin"), Site("site");
+  TTempDir Dir("cache"), Bin("bin");
   test::WriteScript(Bin.Path() + "jpegoptim", "exit 0\n");
   TScopedEnv Path("PATH", Bin.Path() + ":/usr/bin:/bin");
   TResultCache Cache(Dir.Path() + "c", 1 << 20);
   ASSERT_TRUE(Cache.Enabled());
   TAppConfig Config = test::BlankConfig();
   Config.IsCompressJpg = true;
-  const std::string A = Site.Write("a.jpg", "jpeg bytes");
-  const std::string Same = Site.Write("sub/same.JPG", "jpeg bytes");
-  const std::string B = Site.Write("b.jpg", "jpeg bytez");
-  const std::string Base = Cache.PictureKey(Config, A);
+  const std::string Base = Cache.PictureKey(Config, "a.jpg", "jpeg bytes");
   ASSERT_EQ(Base.size(), 64u);
-  EXPECT_EQ(Cache.PictureKey(Config, Same), Base);  // names play no part
-  EXPECT_NE(Cache.PictureKey(Config, B), Base);
+  EXPECT_EQ(Cache.PictureKey(Config, "sub/same.JPG", "jpeg bytes"), Base);  // names play no part
+  EXPECT_NE(Cache.PictureKey(Config, "a.jpg", "jpeg bytez"), Base);
   Config.JpegMode = "lossless";
-  EXPECT_NE(Cache.PictureKey(Config, A), Base);
+  EXPECT_NE(Cache.PictureKey(Config, "a.jpg", "jpeg bytes"), Base);
   Config.JpegMode = "lossy";
   {
     // Another program file (a new version) under the same name: a new run
     // finds nothing of the old one's.
     test::WriteScript(Bin.Path() + "jpegoptim", "exit 0 # 1.5\n");
     TResultCache Later(Dir.Path() + "c", 1 << 20);
-    EXPECT_NE(Later.PictureKey(Config, A), Base);
+    EXPECT_NE(Later.PictureKey(Config, "a.jpg", "jpeg bytes"), Base);
   }
+  EXPECT_EQ(Cache.PictureKey(Config, "a.png", "jpeg bytes"), "");  // no optimiser, no key
   Config.IsCompressJpg = false;
-  EXPECT_EQ(Cache.PictureKey(Config, A), "");  // no optimiser, no key
-  Config.IsCompressJpg = true;
-  EXPECT_EQ(Cache.PictureKey(Config, Site.Path() + "missing.jpg"), "");
+  EXPECT_EQ(Cache.PictureKey(Config, "a.jpg", "jpeg bytes"), "");
 
   TNativeCompress C;
-  const std::string Css = Site.Write("s.css", "a { color : red }");
-  const std::string Js = Site.Write("s.js", "a { color : red }");
-  const std::string M = Cache.MinifyKey(C, Css, Css);
-  EXPECT_NE(Cache.MinifyKey(C, Js, Js), M);  // another kind of file
+  const std::string Css = "a { color : red }";
+  const std::string M = Cache.MinifyKey(C, "s.css", Css);
+  const std::string Kinds[] = {"s.js", "s.html", "s.xml", "s.mjs"};
+  for (const std::string& Other : Kinds) EXPECT_NE(Cache.MinifyKey(C, Other, Css), M) << Other;
+  EXPECT_NE(Cache.MinifyKey(C, "s.css", Css + " "), M);
   C.Level = TMinifyLevel::Smallest;
-  EXPECT_NE(Cache.MinifyKey(C, Css, Css), M);
+  EXPECT_NE(Cache.MinifyKey(C, "s.css", Css), M);
   C.Level = TMinifyLevel::Spaces;
   C.CodePage = TCodePage::Big5;
-  EXPECT_NE(Cache.MinifyKey(C, Css, Css), M);
+  EXPECT_NE(Cache.MinifyKey(C, "s.css", Css), M);
   C.CodePage = TCodePage::Gbk;
   C.IsCompressJS = true;
-  EXPECT_NE(Cache.MinifyKey(C, Css, Css), M);
+  EXPECT_NE(Cache.MinifyKey(C, "s.css", Css), M);
   C.IsCompressJS = false;
-  EXPECT_EQ(Cache.MinifyKey(C, Css, Css), M);
+  EXPECT_EQ(Cache.MinifyKey(C, "other/name.CSS", Css), M);
+
+  // A page's key takes the rules of its linked sheets; any other kind has
+  // none to take.
+  const std::string Page = Cache.MinifyKey(C, "p.html", "<p>a</p>", "");
+  EXPECT_NE(Cache.MinifyKey(C, "p.html", "<p>a</p>", "c4:code"), Page);
+  EXPECT_NE(Cache.MinifyKey(C, "p.html", "<p>a</p>", "*"), Page);
+  EXPECT_EQ(Cache.MinifyKey(C, "s.css", Css, "c4:code"), M);
 }
 
 TEST(ResultCacheTest, AFolderThatCannotBeWrittenTurnsTheCacheOffWithAWarning) {
@@ -175,11 +179,21 @@ TEST(ResultCacheTest, TrimRemovesTheLeastRecentlyUsedFirst) {
     Cache.Store(Sha256Hex("huge"), {TCachedResult::TKind::Optimised, "", std::string(5000, 'y')});
     EXPECT_FALSE(FileExists(EntryOf(Folder, Sha256Hex("huge"))));  // above the whole limit
   }
+  {
+    TResultCache Cache(Folder, 3500);
+    Cache.Trim();  // within the limit: nothing goes
+    EXPECT_TRUE(FileExists(EntryOf(Folder, Keys[0])));
+  }
+  // A run that stores nothing still trims to a lower limit than the last.
   TResultCache Cache(Folder, 2500);
   Cache.Trim();
   EXPECT_FALSE(FileExists(EntryOf(Folder, Keys[0])));
   EXPECT_TRUE(FileExists(EntryOf(Folder, Keys[1])));
   EXPECT_TRUE(FileExists(EntryOf(Folder, Keys[2])));
+  TResultCache Lower(Folder, 1500);
+  Lower.Trim();
+  EXPECT_FALSE(FileExists(EntryOf(Folder, Keys[2])));
+  EXPECT_TRUE(FileExists(EntryOf(Folder, Keys[1])));
 }
 
 TEST(ResultCacheTest, CachesSharingAFolderNeverSeeHalfAnEntry) {

@@ -1064,6 +1064,48 @@ TJsNode* TParser::Expression() {
   return S;
 }
 
+// Whether N can be assigned to: a name or member (through parentheses), or
+// an unparenthesised object or array pattern when Plain ("=", not a compound
+// operator). A call is let through: assigning to one fails when it runs, as
+// browsers have it.
+bool IsAssignTarget(const TJsNode* N, bool Plain) {
+  if (N->Kind == K::Object || N->Kind == K::Array) return Plain;
+  while (N->Kind == K::Paren && N->A && N->A->Kind != K::Seq) N = N->A;
+  if (N->Kind == K::Ident || N->Kind == K::Call) return true;
+  if (N->Kind != K::Dot && N->Kind != K::Index) return false;
+  // Not part of an optional chain (a?.b = 1); parentheses end a chain
+  for (const TJsNode* X = N; X && (X->Kind == K::Dot || X->Kind == K::Index || X->Kind == K::Call);
+       X = X->A)
+    if (X->Flags & fOptional) return false;
+  return true;
+}
+
+// Whether a line terminator stands between At and the next "(" of Text,
+// where only white space and comments can stand (a line comment ends in one).
+bool LineBreakBeforeParen(std::string_view Text, size_t At) {
+  for (size_t I = At; I < Text.size() && Text[I] != '('; ++I) {
+    const char C = Text[I];
+    if (C == '\n' || C == '\r') return true;
+    if (C == '/' && I + 1 < Text.size() && Text[I + 1] == '/') return true;
+    if (C == '/' && I + 1 < Text.size() && Text[I + 1] == '*') {
+      const size_t E = Text.find("*/", I + 2);
+      const std::string_view Body = Text.substr(I + 2, E == std::string_view::npos ? E : E - I - 2);
+      if (Body.find_first_of("\n\r") != std::string_view::npos ||
+          Body.find("\xE2\x80\xA8") != std::string_view::npos ||
+          Body.find("\xE2\x80\xA9") != std::string_view::npos)
+        return true;
+      if (E == std::string_view::npos) return false;
+      I = E + 1;
+      continue;
+    }
+    // U+2028 and U+2029 (in a UTF-8 file)
+    if (C == '\xE2' && Text.substr(I, 2) == "\xE2\x80" && I + 2 < Text.size() &&
+        (Text[I + 2] == '\xA8' || Text[I + 2] == '\xA9'))
+      return true;
+  }
+  return false;
+}
+
 bool IsAssignOp(uint64_t C) {
   switch (C) {
     case Pc("="):
@@ -1119,6 +1161,7 @@ TJsNode* TParser::Assign() {
                Left->A->Kind == K::Ident &&
                T.substr(Left->A->Begin, Left->A->End - Left->A->Begin) == "async" &&
                Left->Begin == Begin) {
+      if (LineBreakBeforeParen(T, Left->A->End)) Fail("no line break may follow async here");
       R = ArrowFrom(Left->B, Begin, true);
     } else {
       Fail("bad arrow parameters");
@@ -1131,6 +1174,8 @@ TJsNode* TParser::Assign() {
     if (Left && Left->Kind == K::Paren && Left->A &&
         (Left->A->Kind == K::Object || Left->A->Kind == K::Array))
       Fail("a parenthesised pattern cannot be assigned to");
+    else if (Left && !IsAssignTarget(Left, Tok.Code == Pc("=")))
+      Fail("this cannot be assigned to");
     R = New(K::Assign);
     R->Begin = Begin;
     R->Op = Tok.Code;
@@ -1212,6 +1257,9 @@ TJsNode* TParser::Binary(int MinLevel) {
     TJsNode* N = Ar.Node(K::Binary, Begin, 0);
     N->Op = Op;
     N->A = Left;
+    // -a ** b is an error (the printer would write (-a)**b)
+    if (Op == Pc("**") && (Left->Kind == K::Unary || Left->Kind == K::Await))
+      Fail("a unary operator before ** needs parentheses");
     N->B = Level == kLevelExponent ? Binary(Level) : Binary(Level + 1);
     N->End = PrevEnd;
     // "??" never mixes with "||" or "&&" without parentheses (a Paren node

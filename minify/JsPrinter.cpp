@@ -33,6 +33,19 @@ const TJsNode* Unparen(const TJsNode* N) {
   return N;
 }
 
+// Whether a function or class without a name stands at N (through
+// parentheses): assigned to a bare name, it takes that name.
+bool IsAnonymousFunction(const TJsNode* N) {
+  N = Unparen(N);
+  return N && (N->Kind == K::Function || N->Kind == K::Class) && !N->A;
+}
+
+// Whether the assignment operator Op gives an anonymous function the name
+// of its target ("=", "&&=", "||=", "??=").
+bool NamesFunction(uint64_t Op) {
+  return Op == Pc("=") || Op == Pc("&&=") || Op == Pc("||=") || Op == Pc("?\?=");
+}
+
 // Whether the chain of members and calls ending at N holds a "?.".
 bool HasOptionalChain(const TJsNode* N) {
   while (N && (N->Kind == K::Dot || N->Kind == K::Index || N->Kind == K::Call)) {
@@ -884,7 +897,15 @@ void TPrinter::ExprOperator(const TJsNode* N, int Level, unsigned Flags, bool& W
         Wrap = true;
         Punct("(");
       }
-      Expr(N->A, kLevelAssign + 1, Flags & pForbidIn);
+      if (N->A->Kind == K::Paren && Left->Kind == K::Ident && NamesFunction(N->Op) &&
+          IsAnonymousFunction(N->B)) {
+        // (f) = function(){} leaves the function without a name; f = ... names it "f"
+        Punct("(");
+        Expr(Left, kLevelLowest, 0);
+        Punct(")");
+      } else {
+        Expr(N->A, kLevelAssign + 1, Flags & pForbidIn);
+      }
       Punct(PunctText(N->Op, Buf));
       Expr(N->B, kLevelAssign, Flags & pForbidIn);
       Close();

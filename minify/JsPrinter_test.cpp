@@ -247,6 +247,28 @@ TEST(TJsPrinterTest, EarlyErrorsStayErrors) {
       "x = a || b ?? c",
       "new import('x')",
       "for (;false;) async function f() {}",
+      // Targets that cannot be assigned to; without their parentheses some
+      // would assign to their last operand
+      "(x ? y : z) = 1",
+      "(a ? b : c) &&= 1",
+      "(a || b) = 1",
+      "(-a) = 1",
+      "(a, b) = 1",
+      "a?.b = 1",
+      "a?.b.c += 1",
+      "[a] += 1",
+      "({a} += 1)",
+      "this = 1",
+      "1 = 2",
+      "x = `a` = 1",
+      "x = -a ** 2",
+      "x = typeof a ** 2",
+      "x = b * !a ** 2",
+      "async function f() { await a ** 2 }",
+      // A line break between async and its parameters
+      "async\n(foo) => {}",
+      "x = async /*\n*/ (a) => a",
+      "x = async // c\n(a) => a",
   };
   for (const char* In : Refused) {
     std::string Note;
@@ -257,8 +279,30 @@ TEST(TJsPrinterTest, EarlyErrorsStayErrors) {
       {"[...a,] = b; x = [...a,]; ({...a,} = b)", "[...a,]=b;x=[...a,];({...a,}=b)"},
       {"x = 1_ + 1__0 + 0x_1 + 1_e1 + 1_000", "x=1_+1__0+0x_1+1_e1+1e3"},
       {"f(...a,); x = [a, b,]; y = {a, b,}", "f(...a);x=[a,b];y={a,b}"},
+      {"(a) = 1; ((a.b)) = 2; (a[0]) += 1; (a?.b).c = 3; [a] = b; f() = a['b']",
+       "a=1;a.b=2;a[0]+=1;(a?.b).c=3;[a]=b;f()=a.b"},
+      {"x = async (a) => a; y = async /* c */ (b) => b", "x=async a=>a;y=async b=>b"},
+      {"x = (-a) ** 2; y = a ** -b", "x=(-a)**2;y=a**-b"},
   };
   for (const TCase& C : Kept) EXPECT_EQ(MinifyAt(C.In, TMinifyLevel::Safe), C.Out) << C.In;
+}
+
+// An anonymous function assigned to a bare name takes the name; to a
+// parenthesised one it does not, so those parentheses stay.
+TEST(TJsPrinterTest, ParenthesisedTargetsKeepFunctionsAnonymous) {
+  static const TCase Cases[] = {
+      {"var f; (f) = function() {}", "var f;(f)=function(){}"},
+      {"(f) = class {}; (f) ||= () => 1; ((f)) ?\?= (function() {}); (f) &&= async function*() {}",
+       "(f)=class{};(f)||=()=>1;(f)?\?=function(){};(f)&&=async function*(){}"},
+      {"(f) = function g() {}; (f) += function() {}; f = (function() {}); (a.b) = function() {}",
+       "f=function g(){};f+=function(){};f=function(){};a.b=function(){}"},
+      {"[(f) = function() {}] = []; ({a: (f) = () => 1} = {})",
+       "[(f)=function(){}]=[];({a:(f)=()=>1}={})"},
+  };
+  ExpectPrintedSafe(Cases, std::size(Cases));
+  EXPECT_EQ(MinifyAt("function t() { var long; (long) = function() {}; return long.name }",
+                     TMinifyLevel::Smallest),
+            "function t(){var a;(a)=function(){};return a.name}");
 }
 
 TEST(TJsPrinterTest, InlineScriptsGoThroughTheParser) {

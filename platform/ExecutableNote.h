@@ -13,4 +13,10 @@ namespace larkspan {
 std::string ReadExecutableNote(const std::string& FileName, uint32_t NoteType,
                                const std::string& Owner);
 
+// The identity the linker gave the executable FileName (its GNU build-id
+// note: a digest of the linked file, so another build gives another one),
+// as lower-case hexadecimal digits; "" when it has none or cannot be read
+// as above. Reads the file's headers and notes, not the whole file.
+std::string ExecutableBuildId(const std::string& FileName);
+
 }  // namespace larkspan

@@ -68,8 +68,8 @@ bool ReadSections(int F, std::vector<TSection>& Out) {
 
 size_t NoteAlign4(size_t N) { return (N + 3) & ~size_t(3); }
 
-// The descriptor of the note (Owner, Type) in one SHT_NOTE section's bytes,
-// or "".
+// The whole descriptor of the note (Owner, Type) in one SHT_NOTE section's
+// bytes, or "".
 std::string FindNote(const std::vector<char>& Data, uint32_t NoteType, const std::string& Owner) {
   size_t Pos = 0;
   while (Pos + 12 <= Data.size()) {
@@ -83,18 +83,15 @@ std::string FindNote(const std::vector<char>& Data, uint32_t NoteType, const std
     if (DescPos > Data.size() || Next > Data.size() || Next <= Pos) return std::string();
     if (Type == NoteType && NameSize == Owner.size() + 1 &&
         std::memcmp(&Data[NamePos], Owner.c_str(), NameSize) == 0) {
-      const char* Desc = &Data[DescPos];
-      return std::string(Desc, strnlen(Desc, DescSize));
+      return std::string(&Data[DescPos], DescSize);
     }
     Pos = Next;
   }
   return std::string();
 }
 
-}  // namespace
-
-std::string ReadExecutableNote(const std::string& FileName, uint32_t NoteType,
-                               const std::string& Owner) {
+// The whole descriptor of the first note (Owner, Type) of FileName, or "".
+std::string NoteBytes(const std::string& FileName, uint32_t NoteType, const std::string& Owner) {
   const TFd F(::open(FileName.c_str(), O_RDONLY | O_CLOEXEC));
   if (F.Get() < 0) return std::string();
   unsigned char Ident[EI_NIDENT];
@@ -116,10 +113,28 @@ std::string ReadExecutableNote(const std::string& FileName, uint32_t NoteType,
     if (S.Type != SHT_NOTE || S.Size == 0 || S.Size > (1u << 20)) continue;
     std::vector<char> Data(S.Size);
     if (!ReadAt(F.Get(), Data.data(), Data.size(), S.Offset)) continue;
-    std::string Text = FindNote(Data, NoteType, Owner);
-    if (!Text.empty()) return Text;
+    std::string Desc = FindNote(Data, NoteType, Owner);
+    if (!Desc.empty()) return Desc;
   }
   return std::string();
+}
+
+}  // namespace
+
+std::string ReadExecutableNote(const std::string& FileName, uint32_t NoteType,
+                               const std::string& Owner) {
+  const std::string Desc = NoteBytes(FileName, NoteType, Owner);
+  return Desc.substr(0, strnlen(Desc.data(), Desc.size()));
+}
+
+std::string ExecutableBuildId(const std::string& FileName) {
+  static const char Digits[] = "0123456789abcdef";
+  std::string Hex;
+  for (const char C : NoteBytes(FileName, NT_GNU_BUILD_ID, "GNU")) {
+    Hex += Digits[static_cast<unsigned char>(C) >> 4];
+    Hex += Digits[static_cast<unsigned char>(C) & 15];
+  }
+  return Hex;
 }
 
 }  // namespace larkspan

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "platform/Error.h"
+#include "platform/ExecutableNote.h"
 #include "platform/FileSystem.h"
 #include "platform/TestUtil.h"
 #include "platform/Text.h"
@@ -356,6 +357,42 @@ TEST(ProcessTest, ProgramDiesWithTheThreadThatStartedIt) {
   }
   EXPECT_TRUE(Gone);
   if (!Gone) ::kill(Tool, SIGKILL);
+}
+
+TEST(ExecutableNoteTest, BuildIdNamesOneBuildOfAProgram) {
+  TempDir Dir;
+  const std::string Self = ProgramFile();
+  const std::string Id = ExecutableBuildId(Self);
+  ASSERT_GE(Id.size(), 16u);  // the compiler here gives every program one
+  EXPECT_EQ(Id.find_first_not_of("0123456789abcdef"), std::string::npos);
+  const std::string Bytes = ReadFileText(Self);
+  EXPECT_EQ(ExecutableBuildId(Dir.Write("copy", Bytes)), Id);
+
+  // The note's bytes, as they stand in the file.
+  std::string Raw;
+  for (size_t I = 0; I + 1 < Id.size(); I += 2)
+    Raw += char(std::stoi(Id.substr(I, 2), nullptr, 16));
+  const size_t At = Bytes.find(Raw);
+  ASSERT_NE(At, std::string::npos);
+  std::string Other = Bytes;
+  Other[At] = char(Other[At] ^ 1);
+  const std::string OtherId = ExecutableBuildId(Dir.Write("other", Other));
+  EXPECT_NE(OtherId, Id);
+  EXPECT_EQ(OtherId.size(), Id.size());
+
+  // No identity, and no crash, for what is not a whole program.
+  const std::string None[] = {
+      Dir.Write("script", "#!/bin/sh\nexit 0\n"),
+      Dir.Write("empty", ""),
+      Dir.Write("head", Bytes.substr(0, 64)),
+      Dir.Write("cut", Bytes.substr(0, Bytes.size() / 2)),  // the section table is at the end
+      Dir.Write("magic",
+                "\x7F"
+                "ELF" +
+                    std::string(200, '\xFF')),
+      Dir.Path() + "missing",
+  };
+  for (const std::string& F : None) EXPECT_EQ(ExecutableBuildId(F), "") << F;
 }
 
 }  // namespace

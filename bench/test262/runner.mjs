@@ -7,7 +7,8 @@
 //                       built from the same source (build.sh), not one
 //                       larkspan-minify process a file: much quicker
 //     --levels L,L      levels to minify at (default safe,smallest)
-//     --paths P,P       folders under DIR to run (default test/language,test/built-ins)
+//     --paths P,P       folders (or single tests) under DIR to run
+//                       (default test/language,test/built-ins)
 //     --sample N        about N tests, spread evenly over the sorted list
 //     --jobs N          worker processes (default 2, at most 2)
 //     --timeout MS      per test run (default 10000)
@@ -297,7 +298,9 @@ async function main() {
   for (const p of o.paths) {
     const dir = path.join(o.test262, p);
     if (!fs.existsSync(dir)) usage(`no folder ${dir}`);
-    for (const f of walk(dir)) if (!f.includes('_FIXTURE')) all.push(f);
+    // A file names one test (a chunk of a folder that is run in parts)
+    const files = fs.statSync(dir).isDirectory() ? walk(dir) : [dir];
+    for (const f of files) if (!f.includes('_FIXTURE')) all.push(f);
   }
   const tests = pick(all, o.sample);
   fs.rmSync(path.join(o.work, 'out'), { recursive: true, force: true });
