@@ -112,6 +112,7 @@ enum : uint16_t {
   fAll = 2,             // Export: export * from
   fDirectEval = 0x200,  // Call: eval(...) by that name
   fModule = 64,         // Program
+  fVoidZero = 0x800,    // Ident: the global `undefined`, printed as `void 0`
 };
 
 // VarDecl kinds (Op).
@@ -146,7 +147,8 @@ struct TJsSymbol {
   struct TJsScope* Scope = nullptr;
   uint32_t Uses = 0;  // declarations and references
   bool Pinned = false;
-  int Slot = -1;  // renaming slot
+  int Slot = -1;                           // renaming slot
+  const TJsScope* LastSeenFrom = nullptr;  // the last scope a reference came from
 };
 
 struct TJsScope {
@@ -154,6 +156,9 @@ struct TJsScope {
   TJsScope* Parent = nullptr;
   std::vector<TJsSymbol*> Symbols;
   std::vector<TJsScope*> Children;
+  // Symbols of scopes around this one that a reference here or in a scope
+  // inside names: a name of this scope must not hide them.
+  std::vector<TJsSymbol*> Seen;
   bool Strict = false;
   bool DirectEval = false;      // a direct eval here or in a scope inside it
   bool InWith = false;          // inside the body of a `with`

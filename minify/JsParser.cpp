@@ -140,8 +140,7 @@ class TParser {
   TJsNode* CallTail(TJsNode* E, bool NoCalls);
   TJsNode* Primary();
   TJsNode* ParenCover();
-  TJsNode* ArrayLiteral();
-  TJsNode* ObjectLiteral();
+  TJsNode* ListLiteral(K Kind);
   TJsNode* TemplateLiteral();
   TJsNode* Arguments();
   TJsNode* Yield();
@@ -510,7 +509,13 @@ TJsNode* TParser::ForStatement() {
   } else if (Kw == TKw::Let && LetStartsDecl()) {
     Init = VarDecl(kVarLet, true);
   } else {
+    const bool StartsLet = Kw == TKw::Let;
+    const bool StartsAsync = Kw == TKw::Async && !Await;
     Init = Expression();
+    // `for (let.x of a)` and `for (async of a)` are errors the printer's
+    // parentheses would repair.
+    if (Kw == TKw::Of && (StartsLet || (StartsAsync && Init && Init->Kind == K::Ident)))
+      Fail("for-of cannot begin with let or async");
   }
   NoIn = WasNoIn;
   if (Kw == TKw::Of || Kw == TKw::In) {
@@ -609,7 +614,7 @@ TJsNode* TParser::ModuleName() {
 TJsNode* TParser::Attributes() {
   if (Kw != TKw::With || Tok.NewlineBefore) return nullptr;
   Next();
-  return ObjectLiteral();
+  return ListLiteral(K::Object);
 }
 
 TJsNode* TParser::ImportDecl() {
@@ -881,7 +886,9 @@ TJsNode* TParser::Member(bool IsClass) {
     if (Eof || IsP(Pc("(")) || IsP(Pc("=")) || IsP(Pc(";")) || IsP(Pc("}")) || IsP(Pc(",")) ||
         IsP(Pc(":")))
       return false;
-    return !(IsClass && Tok.NewlineBefore);
+    // A line break after static, get or set does not end a field: `get\n x() {}`
+    // is a getter (after async it does; that is checked there).
+    return true;
   };
   TJsNode* Key = nullptr;
   if (IsClass && Kw == TKw::Static) {
@@ -1030,8 +1037,8 @@ TJsNode* TParser::ArrowFrom(TJsNode* Params, uint32_t Begin, bool Async) {
 // ---- Bindings ----
 
 TJsNode* TParser::BindingTarget() {
-  if (IsP(Pc("["))) return ArrayLiteral();
-  if (IsP(Pc("{"))) return ObjectLiteral();
+  if (IsP(Pc("["))) return ListLiteral(K::Array);
+  if (IsP(Pc("{"))) return ListLiteral(K::Object);
   return Ident();
 }
 
@@ -1106,30 +1113,6 @@ bool LineBreakBeforeParen(std::string_view Text, size_t At) {
   return false;
 }
 
-bool IsAssignOp(uint64_t C) {
-  switch (C) {
-    case Pc("="):
-    case Pc("+="):
-    case Pc("-="):
-    case Pc("*="):
-    case Pc("/="):
-    case Pc("%="):
-    case Pc("**="):
-    case Pc("<<="):
-    case Pc(">>="):
-    case Pc(">>>="):
-    case Pc("&="):
-    case Pc("|="):
-    case Pc("^="):
-    case Pc("&&="):
-    case Pc("||="):
-    case Pc("?\?="):
-      return true;
-    default:
-      return false;
-  }
-}
-
 TJsNode* TParser::Assign() {
   if (!Enter()) return New(K::Ident);
   TJsNode* R = nullptr;
@@ -1151,6 +1134,7 @@ TJsNode* TParser::Assign() {
     }
   }
   TJsNode* Left = Conditional();
+  if (IsP(Pc("=>")) && Left && Tok.NewlineBefore) Fail("a line break before =>");
   if (IsP(Pc("=>")) && Left) {
     if (Left->Kind == K::Ident) {
       R = ArrowFrom(Left, Begin, false);
@@ -1170,7 +1154,7 @@ TJsNode* TParser::Assign() {
   } else if (Left && Left->Kind == K::Paren && (Left->Flags & fCoverOnly)) {
     Fail("=> expected");
     R = Left;
-  } else if (Tok.Kind == TJsTok::Punct && IsAssignOp(Tok.Code) && !Eof) {
+  } else if (Tok.Kind == TJsTok::Punct && IsJsAssignOp(Tok.Code) && !Eof) {
     if (Left && Left->Kind == K::Paren && Left->A &&
         (Left->A->Kind == K::Object || Left->A->Kind == K::Array))
       Fail("a parenthesised pattern cannot be assigned to");
@@ -1482,16 +1466,21 @@ TJsNode* TParser::TemplateLiteral() {
   return N;
 }
 
-TJsNode* TParser::ArrayLiteral() {
-  TJsNode* N = New(K::Array);
+// "[" ... "]" (Kind Array) or "{" ... "}" (Kind Object): elements or
+// properties and spreads, a "," after each but the last; a "," after a last
+// spread is flagged (in a pattern it is an error).
+TJsNode* TParser::ListLiteral(K Kind) {
+  const bool IsArray = Kind == K::Array;
+  const uint64_t Close = IsArray ? Pc("]") : Pc("}");
+  TJsNode* N = New(Kind);
   Next();
   TJsNode Head{};
   TJsNode* Last = &Head;
   const bool WasNoIn = NoIn;
   NoIn = false;
-  while (!Eof && !IsP(Pc("]"))) {
+  while (!Eof && !IsP(Close)) {
     TJsNode* E;
-    if (IsP(Pc(","))) {
+    if (IsArray && IsP(Pc(","))) {
       E = New(K::Hole);
     } else if (IsP(Pc("..."))) {
       E = New(K::Spread);
@@ -1499,50 +1488,19 @@ TJsNode* TParser::ArrayLiteral() {
       E->A = Assign();
       E->End = PrevEnd;
     } else {
-      E = Assign();
+      E = IsArray ? Assign() : Member(false);
     }
     if (!E) break;
     Last->Next = E;
     Last = E;
-    if (!IsP(Pc("]"))) {
+    if (!IsP(Close)) {
       Expect(Pc(","));
-      if (E->Kind == K::Spread && IsP(Pc("]"))) N->Flags |= fTrailingComma;
+      if (E->Kind == K::Spread && IsP(Close)) N->Flags |= fTrailingComma;
     }
   }
   NoIn = WasNoIn;
   N->A = Head.Next;
-  Expect(Pc("]"));
-  N->End = PrevEnd;
-  return N;
-}
-
-TJsNode* TParser::ObjectLiteral() {
-  TJsNode* N = New(K::Object);
-  Next();
-  TJsNode Head{};
-  TJsNode* Last = &Head;
-  const bool WasNoIn = NoIn;
-  NoIn = false;
-  while (!Eof && !IsP(Pc("}"))) {
-    TJsNode* E;
-    if (IsP(Pc("..."))) {
-      E = New(K::Spread);
-      Next();
-      E->A = Assign();
-      E->End = PrevEnd;
-    } else {
-      E = Member(false);
-    }
-    Last->Next = E;
-    Last = E;
-    if (!IsP(Pc("}"))) {
-      Expect(Pc(","));
-      if (E->Kind == K::Spread && IsP(Pc("}"))) N->Flags |= fTrailingComma;
-    }
-  }
-  NoIn = WasNoIn;
-  N->A = Head.Next;
-  Expect(Pc("}"));
+  Expect(Close);
   N->End = PrevEnd;
   return N;
 }
@@ -1614,8 +1572,8 @@ TJsNode* TParser::Primary() {
       break;
     case TJsTok::Punct:
       if (Tok.Code == Pc("(")) return ParenCover();
-      if (Tok.Code == Pc("[")) return ArrayLiteral();
-      if (Tok.Code == Pc("{")) return ObjectLiteral();
+      if (Tok.Code == Pc("[")) return ListLiteral(K::Array);
+      if (Tok.Code == Pc("{")) return ListLiteral(K::Object);
       if (Tok.Code == Pc("/") || Tok.Code == Pc("/=")) {
         ReadAgain(true, std::string_view::npos);
         if (Tok.Kind != TJsTok::Regex) break;

@@ -28,6 +28,15 @@ bool IsAsciiIdentifier(std::string_view S) {
   return true;
 }
 
+// Whether S is the canonical text of an integer that a number literal can
+// stand for as a property key ("10", never "010", "1.0" or "-1").
+bool IsIndexKey(std::string_view S) {
+  if (S.empty() || S.size() > 15 || (S[0] == '0' && S.size() > 1)) return false;
+  for (char C : S)
+    if (C < '0' || C > '9') return false;
+  return true;
+}
+
 const TJsNode* Unparen(const TJsNode* N) {
   while (N && N->Kind == K::Paren && N->A && N->A->Kind != K::Seq) N = N->A;
   return N;
@@ -133,6 +142,13 @@ class TPrinter {
   void ExprAccess(const TJsNode* N, int Level, unsigned Flags, bool& Wrap);
   void Binary(const TJsNode* N, int Level, unsigned Flags);
   void Name(const TJsNode* N);
+  // A module item's name as written: a word or a string.
+  void ItemName(const TJsNode* N) {
+    if (N->Kind == K::Str)
+      Raw(Src(N));
+    else
+      Word(Src(N));
+  }
   void Number(const TJsNode* N);
   void StringKey(const TJsNode* N, bool InClass);
   void Function(const TJsNode* F, unsigned Flags);
@@ -140,6 +156,14 @@ class TPrinter {
   void Class(const TJsNode* C);
   void Property(const TJsNode* N, bool InClass);
   void List(const TJsNode* First, int Level);
+  // Writes each node of the list from First by Write, "," between them.
+  template <class TWrite>
+  void Commas(const TJsNode* First, TWrite&& Write) {
+    for (const TJsNode* X = First; X; X = X->Next) {
+      if (X != First) Punct(",");
+      Write(X);
+    }
+  }
   void Member(const TJsNode* N, unsigned Flags);
   // The output ends with a number literal of digits only ("1", "1_0"), which
   // a "." right after would join.
@@ -224,14 +248,13 @@ void TPrinter::StmtList(const TJsNode* First) {
 
 void TPrinter::VarDecl(const TJsNode* N, unsigned Flags) {
   Word(N->Op == kVarVar ? "var" : N->Op == kVarLet ? "let" : "const");
-  for (const TJsNode* D = N->A; D; D = D->Next) {
-    if (D != N->A) Punct(",");
+  Commas(N->A, [&](const TJsNode* D) {
     Expr(D->A, kLevelAssign, 0);
     if (D->B) {
       Punct("=");
       Expr(D->B, kLevelAssign, Flags);
     }
-  }
+  });
 }
 
 void TPrinter::Stmt(const TJsNode* N) {
@@ -442,11 +465,7 @@ void TPrinter::ImportDecl(const TJsNode* N) {
     } else {
       Punct(Braces ? "," : Any ? ",{" : "{");
       Braces = true;
-      if (S->A->Kind == K::Str) {
-        Raw(Src(S->A));
-      } else {
-        Word(Src(S->A));
-      }
+      ItemName(S->A);
       if (S->A->Kind == K::Str || Src(S->A) != NameOf(S->B)) {
         Word("as");
         Name(S->B);
@@ -470,10 +489,7 @@ void TPrinter::ExportDecl(const TJsNode* N) {
     Punct("*");
     if (N->A) {
       Word("as");
-      if (N->A->Kind == K::Str)
-        Raw(Src(N->A));
-      else
-        Word(Src(N->A));
+      ItemName(N->A);
     }
   } else if (N->Flags & fDefault) {
     Word("default");
@@ -504,10 +520,7 @@ void TPrinter::ExportDecl(const TJsNode* N) {
         Word(Src(S->A));
       if (S->B) {
         Word("as");
-        if (S->B->Kind == K::Str)
-          Raw(Src(S->B));
-        else
-          Word(Src(S->B));
+        ItemName(S->B);
       } else if (Local && Renamed(S->A)) {
         Word("as");
         Word(Src(S->A));
@@ -586,6 +599,8 @@ void TPrinter::StringKey(const TJsNode* N, bool InClass) {
                                     Inner == "async" || Inner == "accessor");
   if (Rewrite && IsAsciiIdentifier(Inner) && !Modifier)
     Word(Inner);
+  else if (Rewrite && IsIndexKey(Inner))
+    Word(ShortestNumber(Inner));
   else
     Raw(S);
 }
@@ -651,10 +666,7 @@ void TPrinter::Property(const TJsNode* N, bool InClass) {
 }
 
 void TPrinter::List(const TJsNode* First, int Level) {
-  for (const TJsNode* E = First; E; E = E->Next) {
-    if (E != First) Punct(",");
-    Expr(E, Level, 0);
-  }
+  Commas(First, [&](const TJsNode* E) { Expr(E, Level, 0); });
 }
 
 // ---- Expressions ----
@@ -712,7 +724,10 @@ void TPrinter::Member(const TJsNode* N, unsigned Flags) {
   }
   if (N->Flags & fOptional) Punct("?.");
   Punct("[");
-  Expr(N->B, kLevelLowest, 0);
+  if (Rewrite && Key->Kind == K::Str && IsIndexKey(Src(Key).substr(1, Src(Key).size() - 2)))
+    Word(ShortestNumber(Src(Key).substr(1, Src(Key).size() - 2)));
+  else
+    Expr(N->B, kLevelLowest, 0);
   Punct("]");
 }
 
@@ -761,12 +776,29 @@ void TPrinter::ExprRest(const TJsNode* N, int Level, unsigned Flags, bool& Wrap)
   };
   switch (N->Kind) {
     case K::Ident:
+      if (N->Flags & fVoidZero) {
+        Open(kLevelPrefix);
+        Word("void");
+        Word("0");
+        Close();
+        return;
+      }
       Name(N);
+      return;
+    case K::Literal:
+      // true and false as !0 and !1.
+      if (Rewrite && (Src(N) == "true" || Src(N) == "false")) {
+        Open(kLevelPrefix);
+        Punct("!");
+        Word(Src(N) == "true" ? "0" : "1");
+        Close();
+        return;
+      }
+      Word(Src(N));
       return;
     case K::PrivateName:
     case K::This:
     case K::Super:
-    case K::Literal:
       Word(Src(N));
       return;
     case K::Num:
@@ -797,11 +829,10 @@ void TPrinter::ExprRest(const TJsNode* N, int Level, unsigned Flags, bool& Wrap)
       return;
     case K::Array:
       Punct("[");
-      for (const TJsNode* X = N->A; X; X = X->Next) {
-        if (X != N->A) Punct(",");
+      Commas(N->A, [&](const TJsNode* X) {
         if (X->Kind != K::Hole) Expr(X, kLevelAssign, 0);
         if (X->Kind == K::Hole && !X->Next) Punct(",");
-      }
+      });
       if (N->Flags & fTrailingComma) Punct(",");  // kept: in a pattern it is an error
       Punct("]");
       return;
@@ -811,10 +842,7 @@ void TPrinter::ExprRest(const TJsNode* N, int Level, unsigned Flags, bool& Wrap)
       const bool W = Emitted == StmtTok || Emitted == ArrowTok;
       if (W) Punct("(");
       Punct("{");
-      for (const TJsNode* X = N->A; X; X = X->Next) {
-        if (X != N->A) Punct(",");
-        Property(X, false);
-      }
+      Commas(N->A, [&](const TJsNode* X) { Property(X, false); });
       if (N->Flags & fTrailingComma) Punct(",");
       Punct("}");
       if (W) Punct(")");
@@ -988,10 +1016,7 @@ void TPrinter::ExprAccess(const TJsNode* N, int Level, unsigned Flags, bool& Wra
       return;
     case K::Seq:
       Open(kLevelComma);
-      for (const TJsNode* X = N->A; X; X = X->Next) {
-        if (X != N->A) Punct(",");
-        Expr(X, kLevelAssign, Flags & pForbidIn);
-      }
+      Commas(N->A, [&](const TJsNode* X) { Expr(X, kLevelAssign, Flags & pForbidIn); });
       Close();
       return;
     case K::Spread:

@@ -40,34 +40,34 @@ void ExpectPrintedSafe(const TCase* Cases, size_t N, bool Module = false) {
 
 TEST(TJsPrinterTest, WhiteSpaceAndTokensThatWouldJoin) {
   static const TCase Cases[] = {
-      {"a + +b; a - -b; a + ++b; a - --b", "a+ +b;a- -b;a+ ++b;a- --b"},
-      {"a++ + b; a-- - b", "a++ +b;a-- -b"},
+      {"a + +b; a - -b; a + ++b; a - --b", "a+ +b,a- -b,a+ ++b,a- --b"},
+      {"a++ + b; a-- - b", "a++ +b,a-- -b"},
       {"x = a / /re/g.exec(s)", "x=a/ /re/g.exec(s)"},
-      {"x = /a/ in b; y = /a/g instanceof c", "x=/a/ in b;y=/a/g instanceof c"},
-      {"a < !b; a-- > b", "a< !b;a-- >b"},
+      {"x = /a/ in b; y = /a/g instanceof c", "x=/a/ in b,y=/a/g instanceof c"},
+      {"a < !b; a-- > b", "a< !b,a-- >b"},
       {"x = a < /script/.test(s)", "x=a< /script/.test(s)"},
-      {"typeof a; void 0; delete a.b; typeof (a)", "typeof a;void 0;delete a.b;typeof a"},
-      {"return_ = 1; if (a) return_()", "return_=1;if(a)return_()"},
+      {"typeof a; void 0; delete a.b; typeof (a)", "typeof a,void 0,delete a.b,typeof a"},
+      {"return_ = 1; if (a) return_()", "return_=1,a&&return_()"},
       {"function f() { return -1 }", "function f(){return-1}"},
       {"x = 1 .toString(); y = 1.5.toFixed(); z = 0x10.toString()",
-       "x=1 .toString();y=1.5.toFixed();z=16 .toString()"},
+       "x=1 .toString(),y=1.5.toFixed(),z=16 .toString()"},
   };
   ExpectPrintedSafe(Cases, std::size(Cases));
 }
 
 TEST(TJsPrinterTest, ParenthesesFollowPrecedence) {
   static const TCase Cases[] = {
-      {"x = (a + b) * c; y = a + (b * c); z = (a * b) + c", "x=(a+b)*c;y=a+b*c;z=a*b+c"},
-      {"x = a - (b - c); y = (a - b) - c", "x=a-(b-c);y=a-b-c"},
-      {"x = (a ** b) ** c; y = a ** (b ** c); z = (-a) ** b", "x=(a**b)**c;y=a**b**c;z=(-a)**b"},
-      {"x = (a || b) ?\? c; y = a ?\? (b && c)", "x=(a||b)?\?c;y=a?\?(b&&c)"},
-      {"x = (a, b); f((a, b), c)", "x=(a,b);f((a,b),c)"},
-      {"x = (a = b) ? c : d; y = a ? (b, c) : d", "x=(a=b)?c:d;y=a?(b,c):d"},
+      {"x = (a + b) * c; y = a + (b * c); z = (a * b) + c", "x=(a+b)*c,y=a+b*c,z=a*b+c"},
+      {"x = a - (b - c); y = (a - b) - c", "x=a-(b-c),y=a-b-c"},
+      {"x = (a ** b) ** c; y = a ** (b ** c); z = (-a) ** b", "x=(a**b)**c,y=a**b**c,z=(-a)**b"},
+      {"x = (a || b) ?\? c; y = a ?\? (b && c)", "x=(a||b)?\?c,y=a?\?(b&&c)"},
+      {"x = (a, b); f((a, b), c)", "x=(a,b),f((a,b),c)"},
+      {"x = (a = b) ? c : d; y = a ? (b, c) : d", "x=(a=b)?c:d,y=a?(b,c):d"},
       {"new (a())(); new (a.b().c); new a.b(); (new a).b; new (a, b)",
-       "new(a())();new(a.b().c);new a.b();(new a).b;new(a,b)"},
-      {"(a?.b).c; (a?.b)(); a?.b.c; (a.b)()", "(a?.b).c;(a?.b)();a?.b.c;a.b()"},
+       "new(a())(),new(a.b().c),new a.b(),(new a).b,new(a,b)"},
+      {"(a?.b).c; (a?.b)(); a?.b.c; (a.b)()", "(a?.b).c,(a?.b)(),a?.b.c,a.b()"},
       {"x = (async () => 1); y = (() => {}).call(); z = (a => a)(1)",
-       "x=async()=>1;y=(()=>{}).call();z=(a=>a)(1)"},
+       "x=async()=>1,y=(()=>{}).call(),z=(a=>a)(1)"},
       {"x = (yield_, 1)", "x=(yield_,1)"},
       {"for (var i = (a in b); ;); for (x = (a in b) ? 1 : 2; ;);",
        "for(var i=(a in b);;);for(x=(a in b)?1:2;;);"},
@@ -78,13 +78,18 @@ TEST(TJsPrinterTest, ParenthesesFollowPrecedence) {
 
 TEST(TJsPrinterTest, StatementStartsThatNeedParentheses) {
   static const TCase Cases[] = {
-      {"({}).toString(); ({a} = b);", "({}).toString();({a}=b);"},
-      {"(function () {})(); (function f() {}).call(this)",
-       "(function(){})();(function f(){}).call(this)"},
-      {"(class {}).x; (async function () {})()", "(class{}).x;(async function(){})()"},
+      {"({}).toString()", "({}).toString()"},
+      {"({a} = b);", "({a}=b);"},
+      {"(function () {})()", "(function(){})()"},
+      {"(function f() {}).call(this)", "(function f(){}).call(this)"},
+      {"(class {}).x", "(class{}).x"},
+      {"(async function () {})()", "(async function(){})()"},
+      {"x(); ({a} = b); (function () {})()", "x(),{a}=b,function(){}()"},
       {"(let)[0] = 1", "(let)[0]=1"},
-      {"x = () => ({}); y = () => ({}).a", "x=()=>({});y=()=>({}).a"},
-      {"('use strict'); f()", "('use strict');f()"},
+      {"x = () => ({}); y = () => ({}).a", "x=()=>({}),y=()=>({}).a"},
+      {"('use strict')", "('use strict')"},
+      // Not a directive, nor after joining.
+      {"('use strict'); f()", "'use strict',f()"},
       {"'use strict'; f()", "'use strict';f()"},
       {"function f() { 'a'; \"b\"; g() }", "function f(){'a';\"b\";g()}"},
       {"for ((let) of x);", "for((let)of x);"},
@@ -96,18 +101,18 @@ TEST(TJsPrinterTest, StatementStartsThatNeedParentheses) {
 TEST(TJsPrinterTest, AutomaticSemicolonsBecomeExplicit) {
   static const TCase Cases[] = {
       {"a = b\n(c)", "a=b(c)"},
-      {"a = b\n++c", "a=b;++c"},
+      {"a = b\n++c", "a=b,++c"},
       {"return\na", "<failed"},  // return outside a function: see below
       {"function f() { return\na }", "function f(){return;a}"},
-      {"a\n;;;\nb", "a;b"},
+      {"a\n;;;\nb", "a,b"},
       // A final ";" stays: scripts get joined one after another.
       {"x = function () {};", "x=function(){};"},
       {"x = function () {}", "x=function(){}"},
       {"a(); // end\n", "a();"},
-      {"if (a) ; else b", "if(a);else b"},
+      {"if (a) ; else b", "a||b"},
       {"do x(); while (y) z()", "do x();while(y);z()"},
       {"x = y\n/a/g.exec(z)", "x=y/a/g.exec(z)"},
-      {"let x = 1\nlet y = 2", "let x=1;let y=2"},
+      {"let x = 1\nlet y = 2", "let x=1,y=2"},
       {"a: for (;;) { continue a\n b() }", "a:for(;;){continue a;b()}"},
   };
   for (const TCase& C : Cases) {
@@ -123,12 +128,17 @@ TEST(TJsPrinterTest, SafeRewrites) {
       {"x = 123456789012345680000 + 0.1 + 10 + 100 + 07 + 08 + 1n + 0x1Fn",
        "x=12345678901234568e4+.1+10+100+07+08+1n+0x1Fn"},
       {"a['b']; a[\"if\"]; a['b-c']; a['1']; a['\\u0062']; a?.['b']",
-       "a.b;a.if;a['b-c'];a['1'];a['\\u0062'];a?.b"},
+       "a.b,a.if,a['b-c'],a[1],a['\\u0062'],a?.b"},
       {"x = {'a': 1, \"b c\": 2, 'class': 3, 1.0: 4, 'd'() {}}",
        "x={a:1,\"b c\":2,class:3,1:4,d(){}}"},
       {"class A { 'get'() {} 'm'() {} 'static' = 1 }", "class A{'get'(){}m(){}'static'=1}"},
-      {"if (a) { b; }; ;", "if(a){b}"},
+      {"if (a) { b; }; ;", "a&&b;"},
       {"x = [a, , b, ,]", "x=[a,,b,,]"},
+      // Keys that are the text of an integer.
+      {"x = {'10': 1, \"1000\": 2, '0': 3, '010': 4, '1.0': 5, '-1': 6, '1e3': 7}",
+       "x={10:1,1e3:2,0:3,'010':4,'1.0':5,'-1':6,'1e3':7}"},
+      {"a['10']; a?.['1000']; a['0x1']; a['9007199254740993']; class C { '1'() {} }",
+       "a[10],a?.[1e3],a['0x1'],a['9007199254740993'];class C{1(){}}"},
   };
   ExpectPrintedSafe(Cases, std::size(Cases));
 }
@@ -164,26 +174,26 @@ TEST(TJsPrinterTest, WholeGrammar) {
       {"async function f() { for await (const x of y) await x; }",
        "async function f(){for await(const x of y)await x}"},
       {"function* g() { const x = yield; yield\na; yield a, b }",
-       "function*g(){const x=yield;yield;a;yield a,b}"},
+       "function*g(){const x=yield;yield,a,yield a,b}"},
       {"var {a, b: [c = 1, ...d], ...e} = f, [g, , h = 2] = i",
        "var{a,b:[c=1,...d],...e}=f,[g,,h=2]=i"},
-      {"x = a?.b?.[c]?.(d); x ?\?= 1; x ||= 2; x &&= 3", "x=a?.b?.[c]?.(d);x?\?=1;x||=2;x&&=3"},
-      {"x = `a${b}c${`d${e}`}`; tag`x${y}`", "x=`a${b}c${`d${e}`}`;tag`x${y}`"},
-      {"x = /[/]\\//v; y = /a/dgimsuy", "x=/[/]\\//v;y=/a/dgimsuy"},
+      {"x = a?.b?.[c]?.(d); x ?\?= 1; x ||= 2; x &&= 3", "x=a?.b?.[c]?.(d),x?\?=1,x||=2,x&&=3"},
+      {"x = `a${b}c${`d${e}`}`; tag`x${y}`", "x=`a${b}c${`d${e}`}`,tag`x${y}`"},
+      {"x = /[/]\\//v; y = /a/dgimsuy", "x=/[/]\\//v,y=/a/dgimsuy"},
       {"x = {get a() {}, set a(v) {}, get() {}, set: 1, async() {}, async *b() {}, [c]: 1, ...d}",
        "x={get a(){},set a(v){},get(){},set:1,async(){},async*b(){},[c]:1,...d}"},
       {"x = async (a, ...b) => { await a }; y = async a => a; z = async (a)",
-       "x=async(a,...b)=>{await a};y=async a=>a;z=async(a)"},
+       "x=async(a,...b)=>{await a},y=async a=>a,z=async(a)"},
       {"label: { break label; } switch (a) { case 1: b; default: c }",
-       "label:{break label}switch(a){case 1:b;default:c}"},
+       "label:break label;switch(a){case 1:b;default:c}"},
       {"try { a } catch { b } finally { c } try { a } catch ({e}) { }",
        "try{a}catch{b}finally{c}try{a}catch({e}){}"},
-      {"x = new.target; y = import('m'); z = a => b => c", "x=new.target;y=import('m');z=a=>b=>c"},
-      {"if (a) b; else if (c) d; else { e }", "if(a)b;else if(c)d;else{e}"},
-      {"with (a) { b }", "with(a){b}"},
+      {"x = new.target; y = import('m'); z = a => b => c", "x=new.target,y=import('m'),z=a=>b=>c"},
+      {"if (a) b; else if (c) d; else { e }", "a?b:c?d:e"},
+      {"with (a) { b }", "with(a)b"},
       {"#!/usr/bin/env node\nx()", "#!/usr/bin/env node\nx()"},
       {"/*! keep */ a(); /* drop */ b() // @license MIT\nc()",
-       "/*! keep */a();b();// @license MIT\nc()"},
+       "/*! keep */a(),b();// @license MIT\nc()"},
   };
   ExpectPrintedSafe(Cases, std::size(Cases));
 }
@@ -276,13 +286,13 @@ TEST(TJsPrinterTest, EarlyErrorsStayErrors) {
     EXPECT_NE(Note, "") << In;
   }
   static const TCase Kept[] = {
-      {"[...a,] = b; x = [...a,]; ({...a,} = b)", "[...a,]=b;x=[...a,];({...a,}=b)"},
+      {"[...a,] = b; x = [...a,]; ({...a,} = b)", "[...a,]=b,x=[...a,],{...a,}=b"},
       {"x = 1_ + 1__0 + 0x_1 + 1_e1 + 1_000", "x=1_+1__0+0x_1+1_e1+1e3"},
-      {"f(...a,); x = [a, b,]; y = {a, b,}", "f(...a);x=[a,b];y={a,b}"},
+      {"f(...a,); x = [a, b,]; y = {a, b,}", "f(...a),x=[a,b],y={a,b}"},
       {"(a) = 1; ((a.b)) = 2; (a[0]) += 1; (a?.b).c = 3; [a] = b; f() = a['b']",
-       "a=1;a.b=2;a[0]+=1;(a?.b).c=3;[a]=b;f()=a.b"},
-      {"x = async (a) => a; y = async /* c */ (b) => b", "x=async a=>a;y=async b=>b"},
-      {"x = (-a) ** 2; y = a ** -b", "x=(-a)**2;y=a**-b"},
+       "a=1,a.b=2,a[0]+=1,(a?.b).c=3,[a]=b,f()=a.b"},
+      {"x = async (a) => a; y = async /* c */ (b) => b", "x=async a=>a,y=async b=>b"},
+      {"x = (-a) ** 2; y = a ** -b", "x=(-a)**2,y=a**-b"},
   };
   for (const TCase& C : Kept) EXPECT_EQ(MinifyAt(C.In, TMinifyLevel::Safe), C.Out) << C.In;
 }
@@ -293,16 +303,16 @@ TEST(TJsPrinterTest, ParenthesisedTargetsKeepFunctionsAnonymous) {
   static const TCase Cases[] = {
       {"var f; (f) = function() {}", "var f;(f)=function(){}"},
       {"(f) = class {}; (f) ||= () => 1; ((f)) ?\?= (function() {}); (f) &&= async function*() {}",
-       "(f)=class{};(f)||=()=>1;(f)?\?=function(){};(f)&&=async function*(){}"},
+       "(f)=class{},(f)||=()=>1,(f)?\?=function(){},(f)&&=async function*(){}"},
       {"(f) = function g() {}; (f) += function() {}; f = (function() {}); (a.b) = function() {}",
-       "f=function g(){};f+=function(){};f=function(){};a.b=function(){}"},
+       "f=function g(){},f+=function(){},f=function(){},a.b=function(){}"},
       {"[(f) = function() {}] = []; ({a: (f) = () => 1} = {})",
-       "[(f)=function(){}]=[];({a:(f)=()=>1}={})"},
+       "[(f)=function(){}]=[],{a:(f)=()=>1}={}"},
   };
   ExpectPrintedSafe(Cases, std::size(Cases));
   EXPECT_EQ(MinifyAt("function t() { var long; (long) = function() {}; return long.name }",
                      TMinifyLevel::Smallest),
-            "function t(){var a;(a)=function(){};return a.name}");
+            "function t(){var n;return(n)=function(){},n.name}");
 }
 
 TEST(TJsPrinterTest, InlineScriptsGoThroughTheParser) {
@@ -314,7 +324,7 @@ TEST(TJsPrinterTest, InlineScriptsGoThroughTheParser) {
       "<script>\nvar x = ;</script>";
   const TMinifyResult R = MinifyPage(Page, TCodePage::Utf8, O);
   ASSERT_TRUE(R.Ok);
-  EXPECT_NE(R.Output.find("<script>var keep=1;function f(a){return a*1}</script>"),
+  EXPECT_NE(R.Output.find("<script>var keep=1;function f(e){return e*1}</script>"),
             std::string::npos)
       << R.Output;
   EXPECT_NE(R.Output.find("<script>var x=;</script>"), std::string::npos) << R.Output;
@@ -343,7 +353,7 @@ TEST(TJsPrinterTest, DoubleByteTrailBackslashStaysText) {
       "var s = \"\x81\x5C\"; var t = '\xA5\x5C'; var u = `\x81\x5C${s}`;\n"
       "var r = /\x81\x5C/; /*! \x81\x5C */ f(s, t, u, r, {'\x81\x5C': 1}, a['\x81\x5C']);";
   const std::string Want =
-      "var s=\"\x81\x5C\";var t='\xA5\x5C';var u=`\x81\x5C${s}`;var r=/\x81\x5C/;/*! \x81\x5C */"
+      "var s=\"\x81\x5C\",t='\xA5\x5C',u=`\x81\x5C${s}`,r=/\x81\x5C/;/*! \x81\x5C */"
       "f(s,t,u,r,{'\x81\x5C':1},a['\x81\x5C']);";
   for (TCodePage Page : {TCodePage::Gbk, TCodePage::Big5}) {
     EXPECT_EQ(MinifyAt(In, TMinifyLevel::Safe, false, Page), Want);
@@ -352,7 +362,7 @@ TEST(TJsPrinterTest, DoubleByteTrailBackslashStaysText) {
     EXPECT_NE(Spaces.find("\"\x81\x5C\""), std::string::npos);
     const std::string Local = "function f(){var s=\"\x81\x5C\";return s+'\xA5\x5C'}";
     EXPECT_EQ(MinifyAt(Local, TMinifyLevel::Smallest, false, Page),
-              "function f(){var a=\"\x81\x5C\";return a+'\xA5\x5C'}");
+              "function f(){var n=\"\x81\x5C\";return n+'\xA5\x5C'}");
   }
 }
 

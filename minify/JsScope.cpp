@@ -122,6 +122,11 @@ void TScopeBuilder::Bind(TJsNode* Id, TDecl How) {
   TJsSymbol* Sym = Declare(Cur, Name);
   Id->Sym = Sym;
   ++Sym->Uses;
+  // `function f(a) { let a }` is an error: renamed apart it would run, so
+  // both keep the name.
+  const TJsScope* Up = Cur->Parent;
+  if (How == TDecl::Lexical && Cur->IsFunctionBody && Up && Up->Kind == TJsScopeKind::Function)
+    if (TJsSymbol* Param = Find(Cur->Parent, Name)) Param->Pinned = Sym->Pinned = true;
 }
 
 void TScopeBuilder::Pattern(TJsNode* N, TDecl How) {
@@ -428,6 +433,11 @@ void TScopeBuilder::Resolve() {
     R.Node->Sym = Sym;
     ++Sym->Uses;
     if (CrossedWith) Sym->Pinned = true;
+    if (Sym->LastSeenFrom != R.Scope) {
+      Sym->LastSeenFrom = R.Scope;
+      for (TJsScope* S = R.Scope; S != Sym->Scope; S = S->Parent)
+        if (S->Seen.empty() || S->Seen.back() != Sym) S->Seen.push_back(Sym);
+    }
   }
   for (TJsNode* N : ExportRefs)
     if (N->Sym) N->Sym->Pinned = true;

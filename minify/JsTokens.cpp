@@ -311,6 +311,10 @@ inline void TJsLexer::ReadNumber(TJsToken& Tok) {
   if (I < T.size() && T[I] == 'n') ++I;
   Tok.Kind = TJsTok::Num;
   Tok.End = I;
+  // "3in x", "1.toString()": no name or digit may touch a number (a blank
+  // put between them would make the error valid code).
+  if (I < T.size() && IsJsWordByte(static_cast<unsigned char>(T[I])))
+    return Fail("a name right after a number", I);
 }
 
 inline void TJsLexer::ReadString(TJsToken& Tok) {

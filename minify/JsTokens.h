@@ -45,6 +45,15 @@ constexpr uint64_t JsPunct(const char* S) {
   return V;
 }
 
+// Whether Code is an assignment operator's ("=", "+=", ..., "??=").
+constexpr bool IsJsAssignOp(uint64_t Code) {
+  constexpr const char* kOps[] = {"=",   "+=",   "-=", "*=", "/=", "%=",  "**=", "<<=",
+                                  ">>=", ">>>=", "&=", "|=", "^=", "&&=", "||=", "?\?="};
+  for (const char* Op : kOps)
+    if (JsPunct(Op) == Code) return true;
+  return false;
+}
+
 // The keyword codes, above every punctuator's.
 namespace jskey {
 enum : uint64_t {

@@ -132,6 +132,10 @@ TEST(TJsLexerTest, DoubleByteTrailsAreNeverSyntaxAndFaultsArePlaced) {
       {"a /* b", "unterminated comment", 2},
       {"x = `a${b}c", "unterminated template", 4},
       {"x = /ab\n/", "unterminated regular expression", 4},
+      {"x = 3in []", "a name right after a number", 5},
+      {"x = 1.toString()", "a name right after a number", 6},
+      {"x = 0x1g", "a name right after a number", 7},
+      {"x = .5e", "a name right after a number", 6},
   };
   for (const auto& F : Faults) {
     const TRead R = ReadAll(F.In);

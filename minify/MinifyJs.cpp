@@ -11,6 +11,7 @@
 #include "minify/JsPrinter.h"
 #include "minify/JsRename.h"
 #include "minify/JsScope.h"
+#include "minify/JsSimplify.h"
 #include "minify/JsTokens.h"
 #include "minify/Minify.h"
 
@@ -214,6 +215,8 @@ bool BeforeExpression(uint64_t Code) {
 // Punctuators that cannot begin a statement, so a line break before them can
 // never end one.
 bool CannotStart(uint64_t Code) {
+  // "/=" may be the start of a regular expression.
+  if (IsJsAssignOp(Code) && Code != Pc("/=")) return true;
   switch (Code) {
     case Pc(")"):
     case Pc("]"):
@@ -224,7 +227,6 @@ bool CannotStart(uint64_t Code) {
     case Pc("."):
     case Pc("?."):
     case Pc("?"):
-    case Pc("="):
     case Pc("=="):
     case Pc("==="):
     case Pc("!="):
@@ -242,21 +244,6 @@ bool CannotStart(uint64_t Code) {
     case Pc("&&"):
     case Pc("||"):
     case Pc("??"):
-    case Pc("+="):
-    case Pc("-="):
-    case Pc("*="):
-    case Pc("%="):
-    case Pc("**="):
-    case Pc("<<="):
-    case Pc(">>="):
-    case Pc(">>>="):
-    case Pc("&="):
-    case Pc("|="):
-    case Pc("^="):
-    case Pc("&&="):
-    case Pc("||="):
-    case Pc("?\?="):
-    case Pc("=>"):
     case Pc("**"):
     case Pc("%"):
       return true;
@@ -577,10 +564,12 @@ TMinifyResult MinifyJs(std::string_view Text, TCodePage Page, const TMinifyOptio
     if (!HasConditionalComment(Program, Text)) {
       TJsScopeInfo Info;
       std::vector<std::string> Names;
-      if (Options.Level == TMinifyLevel::Smallest) {
-        BuildJsScopes(Program, Text, Info);
-        RenameJsLocals(Program, Info, Names);
-      }
+      const bool Scoped = Options.Level == TMinifyLevel::Smallest;
+      if (Scoped) BuildJsScopes(Program, Text, Info);
+      SimplifyJs(Program, Text, Scoped && !Program.HasWith && !Program.HasDirectEval);
+      // New names take the letters the output holds most; a second run on
+      // the output then picks the same names again.
+      if (Scoped) RenameJsLocals(Program, PrintJs(Program, Text, true), Info, Names);
       TMinifyResult R;
       R.Ok = true;
       R.Output = PrintJs(Program, Text, true);

@@ -38,6 +38,8 @@ TEST(TMinifyJsTest, LineBreaksStayWhereAutomaticSemicolonsDependOnThem) {
       {"x = y\n(z)", "x=y\n(z)"},
       {"x = y\n[0]", "x=y\n[0]"},
       {"let\n[a] = b", "let\n[a]=b"},
+      // An error that must stay one: no line break may stand before =>.
+      {"var af = ()\n=> {};", "var af=()\n=>{};"},
       {"async\nfunction f(){}", "async\nfunction f(){}"},
       {"class A { x\n y\n static\n z }", "class A{x\ny\nstatic\nz}"},
       {"class A { in\n x }", "class A{in\nx}"},
