@@ -30,8 +30,11 @@ namespace {
 
 using test::ReadTree;
 using test::Slurp;
+using test::TScopedCwd;
 using test::TScopedEnv;
+using test::TScopedMount;
 using test::TTempDir;
+namespace fs = std::filesystem;
 
 // Each test's runs have a cache of results of their own, made fresh for
 // this process: what a test expects never depends on an earlier test's
@@ -143,7 +146,8 @@ TEST(CliTest, RefusesWhatTheWindowRefusesWithExitCode2) {
   EXPECT_EQ(Cli("--help").Status, 0);
   const std::string Help = Cli("--help").Out;
   for (const char* Option : {"--dedupe", "-h,", "-V,", "-q,", "-v,", "--dry-run", "--lang",
-                             "--json", "--settings", "--except", "--charset", "--jobs N"})
+                             "--json", "--settings", "--except", "--charset", "--jobs N",
+                             "--jpg         optimise JPEG pictures (jpegoptim); LOSSY", "lossless"})
     EXPECT_NE(Help.find(Option), std::string::npos) << Option;
   EXPECT_EQ(Cli("--version").Out, "larkspan-cli " LARKSPAN_VERSION "\n");
 }
@@ -545,6 +549,47 @@ TEST(CliTest, OverlapIsByComponentsAndRefusalsStillPrintJson) {
     EXPECT_EQ(R.Out, "{\"success\":false,\"refused\":true,\"error\":\"" + F.Error + "\"}\n")
         << F.Args;
   }
+}
+
+// Outputs that reach the site other than by their spelling: a bind mount of
+// the site or of its parent, a link met behind a missing folder and its
+// "..", a folder the site links to. Each is refused before anything is
+// made, and the site stays as it was.
+TEST(CliTest, OutputsThatReachTheSiteThroughMountsOrLinksAreRefusedAndNothingIsMade) {
+  TTempDir Top("top"), Ext("ext");
+  Top.Write("site/index.html", "<p>  page  </p>");
+  Top.Write("site/style.css", "p { color : red }");
+  fs::create_symlink(Top.Path() + "site", Top.Path() + "slink");
+  fs::create_symlink(ExcludeTrailingDelimiter(Ext.Path()), Top.Path() + "site/ext");
+  fs::create_directories(Top.Path() + "m1");
+  fs::create_directories(Top.Path() + "m2");
+  const std::string Err = Ext.Path() + "err.txt";
+  const auto Before = ReadTree(Top.Path() + "site");
+  const TScopedCwd Cwd(Top.Path());
+  struct Case {
+    std::string Output, Message;
+    bool NeedsMount;
+  } Cases[] = {
+      {"nonexist/../slink/out", "overlap", false},
+      {"site/ext/out", "site/ext", false},
+      {Ext.Path() + "out", "site/ext", false},
+      {"m1", "overlap", true},
+      {"m2/site/out", "overlap", true},
+  };
+  const TScopedMount M1(Top.Path() + "site", Top.Path() + "m1");
+  const TScopedMount M2(Top.Path(), Top.Path() + "m2");
+  for (const Case& C : Cases) {
+    if (C.NeedsMount && !(M1.Ok() && M2.Ok())) continue;
+    const TExec R = Cli("--all site " + Quote(C.Output), Err);
+    EXPECT_EQ(R.Status, 2) << C.Output;
+    const std::string Text = ReadFileText(Err);
+    EXPECT_NE(Text.find(C.Message), std::string::npos) << C.Output << ": " << Text;
+  }
+  EXPECT_EQ(ReadTree(Top.Path() + "site"), Before);
+  for (const char* Made : {"site/out", "nonexist", "m1/out", "site/ext/out"})
+    EXPECT_FALSE(fs::exists(Top.Path() + Made)) << Made;
+  EXPECT_EQ(ReadTree(Ext.Path()).size(), 1u);  // err.txt only
+  if (!M1.Ok()) GTEST_SKIP() << "the bind mounts were not tried (needs root): " << M1.Reason();
 }
 
 TEST(CliTest, SkippedEntriesAreListedAndCounted) {

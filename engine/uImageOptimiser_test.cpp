@@ -363,6 +363,12 @@ TEST(TImageOptimiserTest, ResultThatIsNotTheSamePictureIsNotTaken) {
        "shrink.jpg", "readable JPEG"},
       {"jpegoptim writes random bytes", "jpegoptim",
        JpegOut + "head -c 500 /dev/urandom > \"$out\"", "shrink.jpg", "readable JPEG"},
+      // A whole, smaller JPEG, but 8x8 in place of 48x64.
+      {"jpegoptim writes another picture", "jpegoptim",
+       JpegOut + "cp '" + std::filesystem::absolute(TestData + "grow.jpg").string() + "' \"$out\"",
+       "shrink.jpg", "another size"},
+      {"jpegoptim leaves a link", "jpegoptim", JpegOut + "ln -s \"$7\" \"$out\"", "shrink.jpg",
+       "not a regular file"},
   };
   Settings S(true, true, true);
   for (const Case& C : Cases) {

@@ -120,6 +120,11 @@ TEST(ParallelRunTest, ProgressMovesForwardToTheEnd) {
   EXPECT_EQ(Seen.back(), 100);
   for (size_t I = 1; I < Statuses.size(); ++I)
     EXPECT_GE(Statuses[I].DoneFiles, Statuses[I - 1].DoneFiles);
+  // 100% is shown only once the last file is done.
+  for (const TRunStatus& S : Statuses)
+    if (S.Percent >= 100) {
+      EXPECT_EQ(S.DoneFiles, S.TotalFiles);
+    }
   EXPECT_EQ(R.DoneFiles, R.TotalFiles);
 }
 

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
-#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -33,6 +32,7 @@ using test::RunEngine;
 using test::Slurp;
 using test::TScopedCwd;
 using test::TScopedEnv;
+using test::TScopedMount;
 using test::TTempDir;
 using test::WriteScript;
 namespace fs = std::filesystem;
@@ -352,33 +352,6 @@ TEST(EngineSafetyTest, BadToolTimeoutIsRefusedClearly) {
   }
   EXPECT_FALSE(fs::exists(Out.Path() + "o"));
 }
-
-// A mount for one test, undone in every path (before the folders it lies in
-// are removed: removing a bind mount's content would empty its source).
-class TScopedMount {
- public:
-  // Binds Source at Target, or with Type mounts a fresh file system of
-  // that type (Options its data). Ok() says whether it took.
-  TScopedMount(const std::string& Source, const std::string& Target, const char* Type = nullptr,
-               const std::string& Options = {})
-      : Target(Target) {
-    Mounted = Type ? ::mount(Source.c_str(), Target.c_str(), Type, 0, Options.c_str()) == 0
-                   : ::mount(Source.c_str(), Target.c_str(), nullptr, MS_BIND, nullptr) == 0;
-    if (!Mounted) Why = std::strerror(errno);
-  }
-  ~TScopedMount() {
-    if (Mounted) ::umount2(Target.c_str(), MNT_DETACH);
-  }
-  TScopedMount(const TScopedMount&) = delete;
-  TScopedMount& operator=(const TScopedMount&) = delete;
-  bool Ok() const { return Mounted; }
-  // Why mounting failed (no root, no mount namespace of our own).
-  const std::string& Reason() const { return Why; }
-
- private:
-  std::string Target, Why;
-  bool Mounted = false;
-};
 
 TEST(EngineSafetyTest, BindMountsOfTheSiteOrItsParentAreRefusedBeforeAnythingIsCreated) {
   TTempDir Top("top");

@@ -1,9 +1,12 @@
 #include "platform/TestUtil.h"
 
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -99,6 +102,18 @@ std::map<std::string, std::string> ReadTree(const std::string& Folder) {
     Tree[fs::relative(E.path(), Folder).string()] = ReadFileText(E.path().string());
   }
   return Tree;
+}
+
+TScopedMount::TScopedMount(const std::string& Source, const std::string& ATarget, const char* Type,
+                           const std::string& Options)
+    : Target(ATarget) {
+  Mounted = Type ? ::mount(Source.c_str(), Target.c_str(), Type, 0, Options.c_str()) == 0
+                 : ::mount(Source.c_str(), Target.c_str(), nullptr, MS_BIND, nullptr) == 0;
+  if (!Mounted) Why = std::strerror(errno);
+}
+
+TScopedMount::~TScopedMount() {
+  if (Mounted) ::umount2(Target.c_str(), MNT_DETACH);
 }
 
 }  // namespace larkspan::test

@@ -51,6 +51,26 @@ class TScopedCwd {
   std::string Saved;
 };
 
+// A mount for one scope, undone when the object dies (before the folders it
+// lies in are removed: removing a bind mount's content would empty its
+// source). Needs root; Ok() says whether it took, Reason() why not.
+class TScopedMount {
+ public:
+  // Binds Source at Target, or with Type mounts a fresh file system of that
+  // type from Source (Options its data).
+  TScopedMount(const std::string& Source, const std::string& Target, const char* Type = nullptr,
+               const std::string& Options = {});
+  ~TScopedMount();
+  TScopedMount(const TScopedMount&) = delete;
+  TScopedMount& operator=(const TScopedMount&) = delete;
+  bool Ok() const { return Mounted; }
+  const std::string& Reason() const { return Why; }
+
+ private:
+  std::string Target, Why;
+  bool Mounted = false;
+};
+
 // Content of a file, "" when it cannot be read.
 std::string Slurp(const std::string& Path);
 // Writes an executable "#!/bin/sh" script with Body.

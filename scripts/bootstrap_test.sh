@@ -30,9 +30,9 @@ for p in $test; do
   printf '%s\n' "$gates" | grep -qxF "$p" || fail "$p is in the test set, not the gates set"
 done
 [ "$(list test)" = "$(bash "$fake/bootstrap" --list)" ] || fail "the default set is not test"
-heavy=$(printf '%s\n' "$demo" | grep -E '^(qt6|default-j|openjdk|libgtest|libgmock|fonts-|xvfb|clang|lintian)' || true)
+heavy=$(printf '%s\n' "$demo" | grep -E '^(qt6|default-j|openjdk|libgtest|libgmock|fonts-|xvfb|clang|lintian|npm|nodejs)' || true)
 [ -z "$heavy" ] || fail "the demo set holds $heavy"
-for p in lintian dpkg-dev libgtest-dev qt6-base-dev default-jdk-headless; do
+for p in lintian dpkg-dev libgtest-dev qt6-base-dev default-jdk-headless npm; do
   printf '%s\n' "$test" | grep -qxF "$p" || fail "the test set lacks $p"
 done
 printf '%s\n' "$gates" | grep -qxF clang-tidy || fail "the gates set lacks clang-tidy"
@@ -71,6 +71,10 @@ for set in demo test; do
   [ "$(grep -c 'root or sudo' "$fake/err")" -eq 1 ] || fail "$set: not said exactly once"
   ! grep -q 'Permission denied' "$fake/err" || fail "$set: a file could not be read"
   [ ! -s "$fake/apt-calls" ] || fail "$set: apt-get was tried"
+  # What it would install is its list, no more (nothing is installed here).
+  wanted=$(sed -n 's/^bootstrap: missing packages: //p' "$fake/err")
+  [ "$wanted" = "$(list "$set" | tr '\n' ' ' | sed 's/ $//')" ] ||
+    fail "$set would install $wanted, not its list"
   [ "$took" -lt 10 ] || fail "$set: took $took s"
   echo "ok: bootstrap $set stopped after $took s"
 done
