@@ -2,11 +2,13 @@
 // (the folder helpers themselves are in platform/TestUtil.h).
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "config/uConfig.h"
 #include "engine/uEngineRun.h"
+#include "platform/FileSystem.h"
 #include "platform/TestUtil.h"
 
 namespace larkspan::test {
@@ -41,5 +43,31 @@ void WriteFakeOptimisers(const std::string& Bin);
 // file ("except.html"), a script the minifier refuses, pictures the fake
 // optimisers fail on, pictures of every kind, a filtered file ("*.bak").
 void MakeBusySite(const TTempDir& Site);
+
+// A fake "java" first on PATH stands in for the compressor where the real
+// one cannot be made to misbehave: Body gets the destination as $dst and
+// the source as $src.
+struct TFakeJava {
+  TTempDir Bin{"bin"};
+  std::unique_ptr<TScopedEnv> Path;
+  explicit TFakeJava(const std::string& Body) {
+    WriteScript(Bin.Path() + "java",
+                "[ $# -eq 0 ] && exit 0\n"
+                "prev=; for a; do dst=$prev; prev=$a; done; src=$prev\n" +
+                    Body);
+    Path = std::make_unique<TScopedEnv>("PATH", Bin.Path() + ":" + GetEnv("PATH"));
+  }
+};
+
+// A fake "gifsicle" first on PATH (the real one cannot be made to do this):
+// Body runs with the result as $dst and the input as $src.
+struct TFakeGifsicle {
+  TTempDir Bin{"bin"};
+  std::unique_ptr<TScopedEnv> Path;
+  explicit TFakeGifsicle(const std::string& Body) {
+    WriteScript(Bin.Path() + "gifsicle", "dst=$3 src=$4\n" + Body);
+    Path = std::make_unique<TScopedEnv>("PATH", Bin.Path() + ":" + GetEnv("PATH"));
+  }
+};
 
 }  // namespace larkspan::test
