@@ -101,6 +101,10 @@ TEST(TJsRenameTest, ClassFieldsAndStaticBlocks) {
        "function f(t){return class{[t]=t;static{let t=1;g(t)}m(t){return t}}}"},
       {"function f() { class Box { #v; get v() { return this.#v } } return new Box }",
        "function f(){class n{#v;get v(){return this.#v}}return new n}"},
+      // A class expression's heritage sees the class's own name, not the
+      // outer one: both keep throwing the same error.
+      {"function f() { var x = (class x extends x {}); }",
+       "function f(){var n=class n extends n{}}"},
   };
   ExpectPrintedMangle(Cases, std::size(Cases));
 }

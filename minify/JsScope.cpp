@@ -182,11 +182,13 @@ void TScopeBuilder::WalkFunction(TJsNode* F) {
 }
 
 void TScopeBuilder::WalkClass(TJsNode* C) {
-  if (C->B) Walk(C->B);
   TJsScope* Outer = Cur;
   TJsScope* S = Push(TJsScopeKind::Class);
   S->Strict = true;
   if (C->A && !(C->Flags & fDecl)) Bind(C->A, TDecl::Lexical);
+  // The heritage is strict code inside the class's scope: in
+  // "(class x extends x {})" it sees the class's own name (in its dead zone).
+  if (C->B) Walk(C->B);
   for (TJsNode* M = C->C; M; M = M->Next) {
     if (M->Flags & fComputed) Walk(M->A);
     if (!M->B) continue;
